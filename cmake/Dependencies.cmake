@@ -1,0 +1,79 @@
+# Third-party libraries, found once for the whole tree.
+find_package(PkgConfig REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(ICU REQUIRED COMPONENTS uc i18n)
+pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+if(MINDREL_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
+  pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse-simple libpulse)
+endif()
+if(MINDREL_BENCH)
+  find_package(benchmark REQUIRED)
+  find_package(SQLite3 REQUIRED)
+endif()
+
+# A layer whose folder holds no sources yet still yields a (empty) library, so
+# the layers above can link it before it is written.
+macro(mindrel_nonempty list_var)
+  if(NOT ${list_var})
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/empty_layer.cpp "")
+    set(${list_var} ${CMAKE_CURRENT_BINARY_DIR}/empty_layer.cpp)
+  endif()
+endmacro()
+
+# Every source folder is one library made of the .cpp files it holds.
+function(mindrel_library name)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  mindrel_nonempty(sources)
+  add_library(${name} STATIC ${sources} ${headers})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# One GoogleTest executable per test folder, made of every *Test.cpp in it.
+include(GoogleTest)
+function(mindrel_gtest name)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE MINDREL_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+                                             MINDREL_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# Windows (classes named *Form, with their .ui files) form a Qt Widgets library of
+# their own, so the logic beside them builds and tests without a display.
+function(mindrel_split_library logic_name widgets_name)
+  file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB form_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Form.cpp
+                                           ${CMAKE_CURRENT_SOURCE_DIR}/*Widget.cpp
+                                           ${CMAKE_CURRENT_SOURCE_DIR}/*Qt.cpp)
+  file(GLOB form_uis CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
+  set(logic_sources ${all_sources})
+  if(form_sources)
+    list(REMOVE_ITEM logic_sources ${form_sources})
+  endif()
+  list(FILTER logic_sources EXCLUDE REGEX "/main\\.cpp$")
+  mindrel_nonempty(logic_sources)
+  add_library(${logic_name} STATIC ${logic_sources})
+  target_include_directories(${logic_name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(MINDREL_GUI AND form_sources)
+    add_library(${widgets_name} STATIC ${form_sources} ${form_uis})
+    set_target_properties(${widgets_name} PROPERTIES AUTOMOC ON AUTOUIC ON)
+    target_include_directories(${widgets_name} PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+    target_link_libraries(${widgets_name} PUBLIC ${logic_name} Qt6::Widgets)
+  endif()
+endfunction()
+
+# Adds every direct subfolder that has a CMakeLists.txt.
+function(mindrel_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

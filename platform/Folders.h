@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace mindrel {
+
+// Folder of the running program file, ending in '/'.
+std::string ExeFolder();
+
+// Mindrel's data folder, ending in '/': $MINDREL_DATA_DIR when set, else
+// $XDG_DATA_HOME/Mindrel, else ~/.local/share/Mindrel. The folder and its
+// missing parents are created. Empty when no base folder can be found or the
+// folder cannot be made; callers then fail with "Unable to create directory".
+std::string GetDataFolder();
+
+// Creates the folder and its missing parents; false when that fails or the
+// path is empty.
+bool ForceDirectories(const std::string& path);
+
+// Appends '/' unless the path already ends in one.
+std::string WithTrailingSeparator(std::string path);
+
+}  // namespace mindrel
