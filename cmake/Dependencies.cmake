@@ -36,6 +36,9 @@ endfunction()
 include(GoogleTest)
 function(mindrel_gtest name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  if(NOT sources)
+    return()
+  endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -44,12 +47,14 @@ function(mindrel_gtest name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# Windows (classes named *Form, with their .ui files) form a Qt Widgets library of
+# Windows (classes named *Form, with their .ui files, and the *Widget and *Dialog
+# classes they are made of) form a Qt Widgets library of
 # their own, so the logic beside them builds and tests without a display.
 function(mindrel_split_library logic_name widgets_name)
   file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   file(GLOB form_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Form.cpp
                                            ${CMAKE_CURRENT_SOURCE_DIR}/*Widget.cpp
+                                           ${CMAKE_CURRENT_SOURCE_DIR}/*Dialog.cpp
                                            ${CMAKE_CURRENT_SOURCE_DIR}/*Qt.cpp)
   file(GLOB form_uis CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
   set(logic_sources ${all_sources})
