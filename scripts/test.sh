@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test;
-# then builds the headless layers with AddressSanitizer and UndefinedBehaviorSanitizer
-# into build-asan/ and runs their tests again.
+# then builds the headless layers with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer into build-asan/, runs their tests again and runs
+# every fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,8 +10,8 @@ bash scripts/install-deps.sh
 bash scripts/build.sh -DMINDREL_WERROR=ON
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 900 -j"$(nproc)")
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMINDREL_WERROR=ON \
-      -DMINDREL_SANITIZE=ON -DMINDREL_GUI=OFF -DMINDREL_BENCH=OFF
+CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMINDREL_WERROR=ON \
+      -DMINDREL_SANITIZE=ON -DMINDREL_FUZZ=ON -DMINDREL_GUI=OFF -DMINDREL_BENCH=OFF
 cmake --build build-asan
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure --timeout 1800 -j"$(nproc)")
