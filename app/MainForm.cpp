@@ -6,7 +6,6 @@
 #include <QIcon>
 #include <QWhatsThis>
 
-#include "platform/Folders.h"
 #include "ui_MainForm.h"
 
 namespace mindrel {
@@ -29,14 +28,15 @@ void SetBackground(QWidget* panel, const QColor& colour) {
 
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::TMainForm>()) {
+TMainForm::TMainForm(std::string exeFolder, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TMainForm>()), ExeFolder(std::move(exeFolder)) {
   ui_->setupUi(this);
   QFont formFont(QStringLiteral("MS Sans Serif"));
   formFont.setPixelSize(11);
   setFont(formFont);
   setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                  Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
-  LoadToolBarPictures();
+  LoadButtonPictures();
 
   OptionsTimer.setInterval(kAnimationIntervalMs);
   connect(&OptionsTimer, &QTimer::timeout, this, &TMainForm::OptionsTimerTimer);
@@ -65,15 +65,15 @@ int TMainForm::toolBarHeight() const { return ui_->Panel2->height(); }
 int TMainForm::alertListHeight() const { return ui_->OutputList->height(); }
 int TMainForm::panelHeight() const { return ui_->Panel1->height(); }
 
-void TMainForm::LoadToolBarPictures() {
-  const QString folder = QString::fromStdString(ExeFolder());
-  const std::pair<QToolButton*, const char*> pictures[] = {{ui_->OptionsBtn, "Options"},
-                                                           {ui_->RefreshBtn, "Refresh"},
-                                                           {ui_->CtxHelpBtn, "ContextHelp"},
-                                                           {ui_->HelpBtn, "Help"},
-                                                           {ui_->CloseBtn, "Close"}};
+void TMainForm::LoadButtonPictures() {
+  const QString folder = QString::fromStdString(ExeFolder);
+  const std::pair<QAbstractButton*, const char*> pictures[] = {
+      {ui_->OptionsBtn, "Options"},         {ui_->RefreshBtn, "Refresh"},         {ui_->CtxHelpBtn, "ContextHelp"},
+      {ui_->HelpBtn, "Help"},               {ui_->CloseBtn, "Close"},             {ui_->TextTreeBtn, "EventFormats"},
+      {ui_->EventsBtn, "AddedEvents"},      {ui_->IgnoreBtn, "IgnoreList"},       {ui_->TallowynBtn, "AddFolder"},
+      {ui_->TallowynDelBtn, "RemoveFolder"}};
   for (const auto& [button, name] : pictures) {
-    button->setIcon(QIcon(folder + QStringLiteral("Toolbar ") + QLatin1String(name) + QStringLiteral(".png")));
+    button->setIcon(QIcon(folder + QStringLiteral("Button ") + QLatin1String(name) + QStringLiteral(".png")));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <string>
 
 namespace Ui {
 class TMainForm;
@@ -16,7 +17,8 @@ class TMainForm : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TMainForm(QWidget* parent = nullptr);
+  // exeFolder: the program's folder, ending in '/'; pictures and icons come from there.
+  explicit TMainForm(std::string exeFolder, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   Ui::TMainForm& ui() { return *ui_; }
@@ -34,7 +36,7 @@ class TMainForm : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void LoadToolBarPictures();
+  void LoadButtonPictures();
   void Options1Click(bool down);
   void OptionsTimerTimer();
   void FormResize();
@@ -45,6 +47,7 @@ class TMainForm : public QWidget {
   void PlacePanel();
 
   std::unique_ptr<Ui::TMainForm> ui_;
+  const std::string ExeFolder;
   QTimer OptionsTimer;
   bool Opening = false;
   int TargetHeight = 0;

@@ -1,10 +1,11 @@
 #include <QApplication>
 
 #include "app/MainForm.h"
+#include "platform/Folders.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  mindrel::TMainForm mainForm;
+  mindrel::TMainForm mainForm(mindrel::ExeFolder());
   mainForm.show();
   return application.exec();
 }

@@ -8,6 +8,10 @@
 
 using mindrel::TMainForm;
 
+namespace {
+const std::string kProgramFolder = MINDREL_BIN_DIR "/";
+}
+
 class MainFormTest : public QObject {
   Q_OBJECT
 
@@ -16,7 +20,7 @@ class MainFormTest : public QObject {
   void fontsAreInstalled() { QVERIFY(!QFontDatabase::families().isEmpty()); }
 
   void opensCaptionedWindowWithPanelHidden() {
-    TMainForm form;
+    TMainForm form(kProgramFolder);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.windowTitle(), QStringLiteral("Mindrel"));
@@ -40,7 +44,7 @@ class MainFormTest : public QObject {
   }
 
   void daysLabelFollowsSpin() {
-    TMainForm form;
+    TMainForm form(kProgramFolder);
     form.show();
     QSpinBox* spin = form.ui().LookAheadSpin;
     spin->setValue(1);
@@ -52,7 +56,7 @@ class MainFormTest : public QObject {
   }
 
   void optionsPanelSlidesOpenAndClosed() {
-    TMainForm form;
+    TMainForm form(kProgramFolder);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const int listHeight = form.alertListHeight();
@@ -75,7 +79,7 @@ class MainFormTest : public QObject {
   }
 
   void togglingTwiceQuicklyReversesFromWhereItStands() {
-    TMainForm form;
+    TMainForm form(kProgramFolder);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const int closedHeight = form.height();
@@ -88,7 +92,7 @@ class MainFormTest : public QObject {
   }
 
   void resizingDuringAnimationKeepsListHeight() {
-    TMainForm form;
+    TMainForm form(kProgramFolder);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const int listHeight = form.alertListHeight();

@@ -4,7 +4,7 @@
 The outputs are committed under resources/program/; run this again only to
 change them:  python3 tools/program-files/make_program_files.py resources/program
 Event icons are 32 x 32 24-bit BMP files whose bottom-left pixel carries the
-transparent colour (magenta); tool bar pictures are 16 x 16 PNG files with alpha.
+transparent colour (magenta); button pictures are 16 x 16 PNG files with alpha.
 """
 
 import math
@@ -245,6 +245,52 @@ def close():
     return c
 
 
+def event_formats():
+    c = Canvas(16)
+    c.fill(rounded_rect(1.5, 2, 11.5, 14.5, 1), (245, 245, 245))
+    c.fill(minus(rounded_rect(1.5, 2, 11.5, 14.5, 1), rounded_rect(2.5, 3, 10.5, 13.5, 0.5)), (120, 120, 130))
+    for y in (5, 8, 11):
+        c.fill(rect(4, y - 0.5, 9, y + 0.5), (150, 150, 160))
+    c.fill(segment(14, 2.5, 7.5, 9, 2.2), (212, 160, 40))
+    c.fill(polygon([(6.3, 8.2), (8.3, 10.2), (5.5, 11)]), (60, 60, 70))
+    return c
+
+
+def added_events():
+    c = Canvas(16)
+    c.fill(rounded_rect(1.5, 3, 12.5, 14.5, 1), (245, 245, 245))
+    c.fill(rect(1.5, 3, 12.5, 6), (60, 110, 190))
+    c.fill(minus(rounded_rect(1.5, 3, 12.5, 14.5, 1), rounded_rect(2.5, 4, 11.5, 13.5, 0.5)), (120, 120, 130))
+    c.fill(either(rect(10.8, 8, 12.8, 15), rect(8.3, 10.5, 15.3, 12.5)), (40, 150, 90))
+    return c
+
+
+def ignore_list():
+    c = Canvas(16)
+    c.fill(ring(8, 8, 7, 4.8), (200, 50, 50))
+    c.fill(segment(3.5, 12.5, 12.5, 3.5, 2.2), (200, 50, 50))
+    return c
+
+
+def folder(c):
+    c.fill(rounded_rect(1, 3, 7, 6, 1), (222, 170, 60))
+    c.fill(rounded_rect(1, 5, 15, 14, 1), (240, 195, 80))
+
+
+def add_folder():
+    c = Canvas(16)
+    folder(c)
+    c.fill(either(rect(7.2, 6.8, 8.8, 12.8), rect(5, 9, 11, 10.6)), (40, 130, 70))
+    return c
+
+
+def remove_folder():
+    c = Canvas(16)
+    folder(c)
+    c.fill(rect(5, 9, 11, 10.6), (200, 50, 50))
+    return c
+
+
 # Writers --------------------------------------------------------------------
 
 def write_bmp(path, rows):
@@ -311,9 +357,11 @@ def main(folder):
         rows = draw().keyed(MAGENTA)
         assert rows[-1][0] == MAGENTA, name + ': the bottom-left pixel must carry the transparent colour'
         write_bmp(os.path.join(folder, name + '.bmp'), rows)
-    tools = {'Options': options, 'Refresh': refresh, 'ContextHelp': context_help, 'Help': help_book, 'Close': close}
+    tools = {'Options': options, 'Refresh': refresh, 'ContextHelp': context_help, 'Help': help_book, 'Close': close,
+             'EventFormats': event_formats, 'AddedEvents': added_events, 'IgnoreList': ignore_list,
+             'AddFolder': add_folder, 'RemoveFolder': remove_folder}
     for name, draw in tools.items():
-        write_png(os.path.join(folder, 'Toolbar ' + name + '.png'), draw())
+        write_png(os.path.join(folder, 'Button ' + name + '.png'), draw())
     write_chime(os.path.join(folder, 'Alert.wav'))
 
 

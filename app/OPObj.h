@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "formats/DateTime.h"
+
+namespace mindrel {
+
+// One alert entry, owned by the alert list. The event formats read it to
+// build the entry's sentence, the list drawing and the ignore command read
+// the rest.
+struct TOPObj {
+  std::string Name;
+  // Position of the event type in the main window's event list: 0 "Birth",
+  // 1 "Marriage", 2 "Divorce", 3 "Death", 4 "Added fixed", 5 "Added annual",
+  // 6 and on the custom date columns.
+  std::uint8_t EventIndex = 0;
+  std::int32_t Years = 0;  // completed years at the alert day
+  TDateTime Date = 0;      // the alert day at midnight
+  std::string Kind;        // "P" person, "F" family, "AF" added fixed, "AA" added annual
+  std::int32_t Code = 0;   // the record's "Code"; 0 for added events
+  std::string DBFolder;    // empty for added events
+  bool Shaded = false;     // drawn in the second band colour
+};
+
+}  // namespace mindrel
