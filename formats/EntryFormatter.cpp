@@ -1,0 +1,102 @@
+#include "formats/EntryFormatter.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "formats/DateTime.h"
+#include "formats/Utf8Text.h"
+
+namespace mindrel {
+
+namespace {
+
+// Limits of the texts the expansion works on, in characters.
+constexpr std::size_t kMaxPiece = 255;
+constexpr std::size_t kMaxSentenceTail = 255;
+
+}  // namespace
+
+std::string TEntryFormatter::FormatEntry(const TOPObj& entry, bool sample,
+                                         const std::vector<std::string>& eventItems) const {
+  const int row = FindRow(entry, sample, eventItems);
+  if (row < 0) return {};
+  int lastNumber = 0;
+  const std::string sentence = ExpandTemplate(formats_.Row(row).Template, entry, lastNumber);
+  return UpperCaseFirst(LeftChars(sentence, 1 + kMaxSentenceTail));
+}
+
+int TEntryFormatter::FindRow(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const {
+  const int index = entry.EventIndex;
+  if (sample || index < TEventFormats::kFixedRows) return index < formats_.RowCount() ? index : -1;
+  // A custom column's entry keeps its index until the next scan, while the
+  // event list may have lost that item in the meantime.
+  if (formats_.RowCount() <= TEventFormats::kFixedRows || index >= static_cast<int>(eventItems.size())) return -1;
+  constexpr int kFirstSearchedRow = 4;
+  return formats_.FindRow(eventItems[static_cast<std::size_t>(index)], kFirstSearchedRow);
+}
+
+std::string TEntryFormatter::ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const {
+  return Expand(text, entry, lastNumber, false);
+}
+
+std::string TEntryFormatter::Expand(const std::string& text, const TOPObj& entry, int& lastNumber,
+                                    bool insideWhen) const {
+  std::string output;
+  std::string rest = text;
+  for (;;) {
+    const std::size_t open = rest.find('<');
+    // The ">" is looked for from the second character after the "<", so a
+    // tag has at least one character: "<>" is no tag.
+    const std::size_t searchFrom = open == std::string::npos ? rest.size() : std::min(open + 2, rest.size());
+    const std::string window = LeftChars(rest.substr(searchFrom), kMaxPiece);
+    const std::size_t closeInWindow = open == std::string::npos ? std::string::npos : window.find('>');
+    if (closeInWindow == std::string::npos) return output + rest;
+    const std::size_t close = searchFrom + closeInWindow;
+    output += rest.substr(0, open);
+    const std::string tag = rest.substr(open + 1, close - open - 1);
+    rest = LeftChars(rest.substr(close + 1), kMaxPiece);
+    output += ExpandTag(tag, entry, lastNumber, insideWhen);
+  }
+}
+
+std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& entry, int& lastNumber,
+                                       bool insideWhen) const {
+  if (tag == "dd") {
+    lastNumber = DaysFromToday(entry);
+    return std::to_string(lastNumber);
+  }
+  if (tag == "yy") {
+    lastNumber = entry.Years;
+    return std::to_string(lastNumber);
+  }
+  if (tag == "th") return OrdinalSuffix(lastNumber);
+  if (tag == "name") {
+    std::string code;
+    if (formats_.IncludeCodes() && (entry.Kind == "P" || entry.Kind == "F")) {
+      code = "[" + entry.Kind + std::to_string(entry.Code) + "] ";
+    }
+    return code + entry.Name;
+  }
+  if (tag == "material") return formats_.Material(entry.Years);
+  if (tag == "when") {
+    // A "when" text that names "<when>" itself would never end; inside one
+    // the tag stands for nothing.
+    const int days = DaysFromToday(entry);
+    if (insideWhen || days < 0) return {};
+    return Expand(formats_.WhenText(std::min(days, TEventFormats::kWhenRows - 1)), entry, lastNumber, true);
+  }
+  return "<?" + tag + "?>";
+}
+
+int TEntryFormatter::DaysFromToday(const TOPObj& entry) const {
+  return static_cast<int>(WholeDays(entry.Date) - WholeDays(DateTimeOf(clock_.now())));
+}
+
+std::string TEntryFormatter::OrdinalSuffix(int number) const {
+  const std::string digits = std::to_string(std::llabs(static_cast<long long>(number)));
+  const std::string& teen = formats_.Suffix(TEventFormats::kTeenSuffixRow);
+  if (number > 10 && digits[digits.size() - 2] == '1' && !teen.empty()) return teen;
+  return formats_.Suffix(digits.back() - '0');
+}
+
+}  // namespace mindrel

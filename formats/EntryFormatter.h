@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/OPObj.h"
+#include "formats/EventFormats.h"
+#include "platform/Clock.h"
+
+namespace mindrel {
+
+// Turns alert entries into sentences through the event formats. Day counts
+// ("<dd>", "<when>") are taken from the clock at every call, so a sentence
+// follows the date without a new scan.
+class TEntryFormatter {
+ public:
+  // Both must outlive the formatter.
+  TEntryFormatter(const TEventFormats& formats, const Clock& clock) : formats_(formats), clock_(clock) {}
+
+  // The entry's sentence, first character upper-cased, at most 256
+  // characters. Sample mode (the editor's sample line) takes the format row
+  // numbered by the entry's event index; otherwise the fixed event types take
+  // their row and a custom one (index 6 and on) the row named like item
+  // EventIndex of `eventItems` (the main window's event list). Empty when no
+  // row fits.
+  std::string FormatEntry(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
+
+  // Expands the tags of `text` for the entry. `lastNumber` is the number the
+  // last "<dd>" or "<yy>" produced, which "<th>" reads; it carries over from
+  // call to call within one sentence.
+  std::string ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const;
+
+ private:
+  int FindRow(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
+  std::string Expand(const std::string& text, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
+  std::string ExpandTag(const std::string& tag, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
+  int DaysFromToday(const TOPObj& entry) const;
+  std::string OrdinalSuffix(int number) const;
+
+  const TEventFormats& formats_;
+  const Clock& clock_;
+};
+
+}  // namespace mindrel

@@ -1,0 +1,142 @@
+#include "formats/EventFormats.h"
+
+#include <algorithm>
+
+#include "formats/Utf8Text.h"
+#include "platform/ProfileFile.h"
+
+namespace mindrel {
+
+namespace {
+
+const std::array<std::string, TEventFormats::kFixedRows> kFixedRowNames = {
+    "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"};
+
+const std::array<std::string, TEventFormats::kFixedRows> kDefaultTemplates = {
+    "<name> is <yy> years old <when>",
+    "it's the <yy><th><material> wedding anniversary of <name> <when>",
+    "it's the <yy><th> anniversary of the divorce of <name> <when>",
+    "<when> it will be <yy> years since the death of <name>",
+    "it's the <yy><th> anniversary of <name> <when>",
+    "<when> it's <name>",
+};
+
+const std::array<std::string, TEventFormats::kWhenRows> kDefaultWhen = {"today", "tomorrow", "in <dd> days"};
+
+const std::array<std::string, TEventFormats::kSuffixRows> kDefaultSuffixes = {
+    "th", "st", "nd", "rd", "th", "th", "th", "th", "th", "th", "th"};
+
+const std::array<std::string, TEventFormats::kMaterialRows> kDefaultMaterials = {
+    " (paper)",   " (cotton)", " (leather)", " (linen)",  " (wood)",     " (iron)",    " (wool)",
+    " (bronze)",  " (pottery)", " (tin)",    " (steel)",  " (silk)",     " (lace)",    " (ivory)",
+    " (crystal)", " (china)",  " (silver)",  " (pearl)",  " (coral)",    " (ruby)",    " (sapphire)",
+    " (gold)",    " (emerald)", " (diamond)", "",         " (platinum)", "",
+};
+
+const std::string kDefaultMarriageIndicator = "=";
+
+// Rows 0..14 are the anniversaries 1..15, then every fifth from 20 to 75.
+constexpr int kYearlyMaterialRows = 15;
+constexpr int kFirstFifthYear = 20;
+static_assert(kYearlyMaterialRows + (TEventFormats::kMaxMaterialYears - kFirstFifthYear) / 5 + 1 ==
+              TEventFormats::kMaterialRows);
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Numbered(const char* prefix, int n) { return prefix + std::to_string(n); }
+
+}  // namespace
+
+TEventFormats::TEventFormats() {
+  for (int row = 0; row < kFixedRows; ++row) rows_.push_back({FixedRowName(row), {}});
+  RestoreDefaults();
+}
+
+void TEventFormats::RestoreDefaults() {
+  for (int row = 0; row < kFixedRows; ++row) rows_[static_cast<std::size_t>(row)].Template = DefaultTemplate(row);
+  when_ = kDefaultWhen;
+  suffixes_ = kDefaultSuffixes;
+  materials_ = kDefaultMaterials;
+  marriageIndicator_ = kDefaultMarriageIndicator;
+}
+
+const std::string& TEventFormats::FixedRowName(int row) { return kFixedRowNames[static_cast<std::size_t>(row)]; }
+
+const std::string& TEventFormats::DefaultTemplate(int row) {
+  return kDefaultTemplates[static_cast<std::size_t>(row)];
+}
+
+void TEventFormats::SetTemplate(int row, const std::string& text) {
+  rows_[static_cast<std::size_t>(row)].Template = text;
+}
+
+int TEventFormats::AddRow(const std::string& name) {
+  rows_.push_back({name, {}});
+  return RowCount() - 1;
+}
+
+bool TEventFormats::DeleteRow(int row) {
+  if (row < kFixedRows || row >= RowCount()) return false;
+  rows_.erase(rows_.begin() + row);
+  return true;
+}
+
+int TEventFormats::FindRow(const std::string& name, int firstRow) const {
+  for (int row = std::max(firstRow, 0); row < RowCount(); ++row) {
+    if (SameText(Row(row).Name, name)) return row;
+  }
+  return -1;
+}
+
+int TEventFormats::MaterialNumber(int row) {
+  return row < kYearlyMaterialRows ? row + 1 : kFirstFifthYear + (row - kYearlyMaterialRows) * 5;
+}
+
+void TEventFormats::SetMaterialText(int row, const std::string& text) {
+  materials_[static_cast<std::size_t>(row)] = text;
+}
+
+std::string TEventFormats::Material(int years) const {
+  if (years < 1 || years > kMaxMaterialYears) return {};
+  for (int row = 0; row < kMaterialRows; ++row) {
+    if (MaterialNumber(row) == years) return MaterialText(row);
+  }
+  return {};
+}
+
+void TEventFormats::ReadSettings(const TProfileFile& file) {
+  // Rows 0..5 always stay, and a count beyond the keys the section can hold
+  // would only add empty rows.
+  const int keysInText = static_cast<int>(file.ReadSectionValues("Text").size());
+  const int rows = std::clamp(file.ReadInteger("Text", "Rows", kFixedRows), kFixedRows,
+                              std::min(kMaxRows, kFixedRows + keysInText));
+  rows_.resize(static_cast<std::size_t>(rows));
+  for (int row = 0; row < rows; ++row) {
+    TEventFormatRow& format = rows_[static_cast<std::size_t>(row)];
+    const bool fixed = row < kFixedRows;
+    format.Template = file.ReadString("Text", Numbered("T", row), fixed ? DefaultTemplate(row) : std::string());
+    format.Name = fixed ? FixedRowName(row) : file.ReadString("Text", Numbered("TT", row), {});
+  }
+  for (int n = 0; n < kWhenRows; ++n) when_[n] = file.ReadString("When", Numbered("W", n), kDefaultWhen[n]);
+  for (int n = 0; n < kSuffixRows; ++n) {
+    suffixes_[n] = file.ReadString("Suffix", Numbered("S", n), kDefaultSuffixes[n]);
+  }
+  for (int n = 0; n < kMaterialRows; ++n) {
+    materials_[n] = file.ReadString("Materials", Numbered("M", n), kDefaultMaterials[n]);
+  }
+  marriageIndicator_ = file.ReadString("Text", "Marr", kDefaultMarriageIndicator);
+}
+
+void TEventFormats::WriteSettings(TProfileFile& file) const {
+  file.WriteInteger("Text", "Rows", RowCount());
+  for (int row = 0; row < RowCount(); ++row) file.WriteString("Text", Numbered("T", row), Quoted(Row(row).Template));
+  for (int row = kFixedRows; row < RowCount(); ++row) {
+    file.WriteString("Text", Numbered("TT", row), Quoted(Row(row).Name));
+  }
+  for (int n = 0; n < kWhenRows; ++n) file.WriteString("When", Numbered("W", n), Quoted(when_[n]));
+  for (int n = 0; n < kSuffixRows; ++n) file.WriteString("Suffix", Numbered("S", n), Quoted(suffixes_[n]));
+  for (int n = 0; n < kMaterialRows; ++n) file.WriteString("Materials", Numbered("M", n), Quoted(materials_[n]));
+  file.WriteString("Text", "Marr", Quoted(marriageIndicator_));
+}
+
+}  // namespace mindrel

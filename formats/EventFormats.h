@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace mindrel {
+
+class TProfileFile;
+
+// One event format: the event type's name and its template.
+struct TEventFormatRow {
+  std::string Name;
+  std::string Template;
+};
+
+// The event formats and the texts of their tags, shared by the expansion of
+// entries into sentences and the editor. Rows 0..5 are the fixed event types
+// ("Birth" .. "Added annual"), always present under their fixed names; rows
+// from 6 on belong to the user's own date columns.
+class TEventFormats {
+ public:
+  static constexpr int kFixedRows = 6;
+  static constexpr int kWhenRows = 3;       // "Today", "Tomorrow", "Other"
+  static constexpr int kSuffixRows = 11;    // last digits 0..9, then 11th-19th
+  static constexpr int kTeenSuffixRow = 10;
+  static constexpr int kMaterialRows = 27;  // anniversaries 1..15, 20, 25 .. 75
+  static constexpr int kMaxMaterialYears = 75;
+  // A hand-edited "Rows" cannot make the table larger than this.
+  static constexpr int kMaxRows = 1000;
+
+  // Every text at its built-in value, include-codes off.
+  TEventFormats();
+
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  // REQUIRES: 0 <= row < RowCount()
+  const TEventFormatRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+  void SetTemplate(int row, const std::string& text);
+  // Appends a row with an empty template; returns its index.
+  int AddRow(const std::string& name);
+  // Removes a user row; rows 0..5 cannot be removed (false).
+  bool DeleteRow(int row);
+  // First row from `firstRow` on whose name equals `name` without regard to
+  // case; -1 when there is none.
+  int FindRow(const std::string& name, int firstRow = 0) const;
+
+  const std::string& WhenText(int row) const { return when_[static_cast<std::size_t>(row)]; }
+  void SetWhenText(int row, const std::string& text) { when_[static_cast<std::size_t>(row)] = text; }
+  const std::string& Suffix(int row) const { return suffixes_[static_cast<std::size_t>(row)]; }
+  void SetSuffix(int row, const std::string& text) { suffixes_[static_cast<std::size_t>(row)] = text; }
+
+  // The anniversary number of material row 0..26.
+  static int MaterialNumber(int row);
+  const std::string& MaterialText(int row) const { return materials_[static_cast<std::size_t>(row)]; }
+  void SetMaterialText(int row, const std::string& text);
+  // The material of an anniversary; empty outside 1..75 and for numbers
+  // without a row.
+  std::string Material(int years) const;
+
+  const std::string& MarriageIndicator() const { return marriageIndicator_; }
+  void SetMarriageIndicator(const std::string& text) { marriageIndicator_ = text; }
+  bool IncludeCodes() const { return includeCodes_; }
+  void SetIncludeCodes(bool on) { includeCodes_ = on; }
+
+  // Built-in templates of rows 0..5, "when" texts, suffixes, materials and
+  // the marriage indicator; user rows and the include-codes flag stay.
+  void RestoreDefaults();
+
+  static const std::string& FixedRowName(int row);
+  static const std::string& DefaultTemplate(int row);
+
+  // The "Text", "When", "Suffix" and "Materials" keys of the settings file;
+  // missing keys give the built-in values. The include-codes flag is a key of
+  // the main preferences and is read and written with them.
+  void ReadSettings(const TProfileFile& file);
+  void WriteSettings(TProfileFile& file) const;
+
+ private:
+  std::vector<TEventFormatRow> rows_;
+  std::array<std::string, kWhenRows> when_;
+  std::array<std::string, kSuffixRows> suffixes_;
+  std::array<std::string, kMaterialRows> materials_;
+  std::string marriageIndicator_;
+  bool includeCodes_ = false;
+};
+
+}  // namespace mindrel

@@ -1,0 +1,159 @@
+#include "formats/EntryFormatter.h"
+
+#include <gtest/gtest.h>
+
+#include "formats/DateTime.h"
+
+namespace mindrel {
+namespace {
+
+// "Now" is 10 June 2025, 14:30; entries are dated at midnight of their day.
+class EntryFormatterTest : public ::testing::Test {
+ protected:
+  static constexpr CivilDate kToday{2025, 6, 10};
+
+  static TDateTime InDays(int days) { return EncodeDate(kToday.year, kToday.month, kToday.day) + days; }
+
+  static TOPObj Entry(int eventIndex, const std::string& kind, const std::string& name, int years, int days,
+                      int code = 0) {
+    TOPObj entry;
+    entry.EventIndex = static_cast<std::uint8_t>(eventIndex);
+    entry.Kind = kind;
+    entry.Name = name;
+    entry.Years = years;
+    entry.Date = InDays(days);
+    entry.Code = code;
+    return entry;
+  }
+
+  std::string Expand(const std::string& text, const TOPObj& entry) const {
+    int lastNumber = 0;
+    return formatter_.ExpandTemplate(text, entry, lastNumber);
+  }
+
+  TEventFormats formats_;
+  FixedClock clock_{LocalDateTime{kToday, 14, 30}};
+  TEntryFormatter formatter_{formats_, clock_};
+  std::vector<std::string> items_{"Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"};
+};
+
+TEST_F(EntryFormatterTest, DefaultFormatsGiveTheirSentences) {
+  struct Case {
+    TOPObj entry;
+    const char* sentence;
+  } const cases[] = {
+      {Entry(0, "P", "John SMITH", 42, 0), "John SMITH is 42 years old today"},
+      {Entry(1, "F", "John SMITH = Jane BROWN", 25, 5),
+       "It's the 25th (silver) wedding anniversary of John SMITH = Jane BROWN in 5 days"},
+      {Entry(1, "F", "A = B", 16, 1), "It's the 16th wedding anniversary of A = B tomorrow"},
+      {Entry(2, "F", "A = B", 3, 2), "It's the 3rd anniversary of the divorce of A = B in 2 days"},
+      {Entry(3, "P", "John SMITH", 10, 1), "Tomorrow it will be 10 years since the death of John SMITH"},
+      {Entry(4, "AF", "VE day", 80, 30), "It's the 80th anniversary of VE day in 30 days"},
+      {Entry(5, "AA", "Christmas", 2025, 0), "Today it's Christmas"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence);
+}
+
+TEST_F(EntryFormatterTest, OrdinalSuffixesFollowTheLastNumber) {
+  struct Case {
+    int years;
+    const char* expected;
+  } const cases[] = {
+      {0, "0th"},     {1, "1st"},     {2, "2nd"},     {3, "3rd"},     {4, "4th"},     {9, "9th"},
+      {10, "10th"},   {11, "11th"},   {12, "12th"},   {13, "13th"},   {19, "19th"},   {21, "21st"},
+      {22, "22nd"},   {23, "23rd"},   {101, "101st"}, {111, "111th"}, {112, "112th"}, {-1, "-1st"},
+      {-12, "-12nd"},  // the teen rule holds for numbers above 10 only
+  };
+  for (const Case& c : cases) EXPECT_EQ(Expand("<yy><th>", Entry(0, "P", "", c.years, 0)), c.expected);
+
+  EXPECT_EQ(Expand("<th>", Entry(0, "P", "", 2, 0)), "th") << "no number before it: 0";
+  EXPECT_EQ(Expand("<dd><th>", Entry(0, "P", "", 0, 3)), "3rd");
+
+  formats_.SetSuffix(TEventFormats::kTeenSuffixRow, "");
+  EXPECT_EQ(Expand("<yy><th> <dd><th>", Entry(0, "P", "", 11, 13)), "11st 13rd");
+}
+
+TEST_F(EntryFormatterTest, WhenTextsAndTheNumberTheyLeaveBehind) {
+  // "<when>" counts whole days, whatever the time of day now is.
+  EXPECT_EQ(Expand("<when>", Entry(0, "P", "", 0, 0)), "today");
+  EXPECT_EQ(Expand("<when>", Entry(0, "P", "", 0, 1)), "tomorrow");
+  EXPECT_EQ(Expand("<when>", Entry(0, "P", "", 0, 2)), "in 2 days");
+  EXPECT_EQ(Expand("<when>", Entry(0, "P", "", 0, 365)), "in 365 days");
+  EXPECT_EQ(Expand("[<when>]", Entry(0, "P", "", 0, -1)), "[]") << "a past day has no when text";
+  EXPECT_EQ(Expand("<dd>", Entry(0, "P", "", 0, -3)), "-3");
+
+  // "<dd>" inside the when text changes the number the outer "<th>" reads.
+  EXPECT_EQ(Expand("<yy><th>, <yy> <when><th>", Entry(0, "P", "", 21, 5)), "21st, 21 in 5 daysth");
+  EXPECT_EQ(Expand("<yy> <when><th>", Entry(0, "P", "", 21, 0)), "21 todayst");
+
+  // A when text that names itself must not recurse without end.
+  formats_.SetWhenText(2, "in <when><dd> days");
+  EXPECT_EQ(Expand("<when>", Entry(0, "P", "", 0, 4)), "in 4 days");
+}
+
+TEST_F(EntryFormatterTest, NamesCodesAndMaterials) {
+  formats_.SetIncludeCodes(true);
+  EXPECT_EQ(formatter_.FormatEntry(Entry(0, "P", "John SMITH", 42, 0, 17), false, items_),
+            "[P17] John SMITH is 42 years old today");
+  EXPECT_EQ(Expand("<name>", Entry(1, "F", "A = B", 1, 0, 8)), "[F8] A = B");
+  EXPECT_EQ(Expand("<name>", Entry(4, "AF", "VE day", 1, 0)), "VE day");
+  EXPECT_EQ(Expand("<name>", Entry(5, "AA", "Christmas", 1, 0)), "Christmas");
+
+  struct Case {
+    int years;
+    const char* material;
+  } const cases[] = {{0, ""},           {1, " (paper)"},   {15, " (crystal)"}, {16, ""},   {20, " (china)"},
+                     {60, " (diamond)"}, {65, ""},          {70, " (platinum)"}, {75, ""},  {76, ""},
+                     {-5, ""}};
+  for (const Case& c : cases) EXPECT_EQ(Expand("<material>", Entry(1, "F", "", c.years, 0)), c.material) << c.years;
+
+  formats_.SetMaterialText(16, " (tin-plated)");  // row 16 is the 25th anniversary
+  EXPECT_EQ(Expand("<material>", Entry(1, "F", "", 25, 0)), " (tin-plated)");
+}
+
+TEST_F(EntryFormatterTest, TagSyntaxEdgeCases) {
+  const TOPObj entry = Entry(0, "P", "Ann", 7, 2);
+  struct Case {
+    const char *text, *expected;
+  } const cases[] = {
+      {"no tags at all", "no tags at all"},
+      {"<Name> <nam> <yy >", "<?Name?> <?nam?> <?yy ?>"},
+      {"open < never closed <yy", "open < never closed <yy"},
+      {"x<yy", "x<yy"},
+      {"a <> b <dd>", "a <?> b <dd?>"},  // "<>" is no tag: the tag runs to the next ">"
+      {"<yy>>", "7>"},
+      {"<<yy>", "<?<yy?>"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Expand(c.text, entry), c.expected) << c.text;
+}
+
+TEST_F(EntryFormatterTest, SentenceIsCapitalisedAndLimited) {
+  formats_.SetTemplate(0, "élan of <name>");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(0, "P", "Zoë", 1, 0), false, items_), "Élan of Zoë");
+
+  formats_.SetTemplate(0, "<name>");
+  const std::string longName = "é" + std::string(300, 'x');
+  const std::string sentence = formatter_.FormatEntry(Entry(0, "P", longName, 1, 0), false, items_);
+  EXPECT_EQ(sentence, "É" + std::string(255, 'x'));
+}
+
+TEST_F(EntryFormatterTest, RowOfACustomEventTypeIsFoundByItsItemText) {
+  items_.push_back("Baptism");
+  items_.push_back("Burial");
+  const int baptism = formats_.AddRow("BAPTISM");
+  formats_.SetTemplate(baptism, "<name> was baptised <yy> years ago <when>");
+
+  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_), "Ann was baptised 3 years ago today");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_), "") << "Burial has no format";
+  EXPECT_EQ(formatter_.FormatEntry(Entry(9, "P", "Ann", 3, 0), false, items_), "") << "item gone from the list";
+
+  // The editor's sample line takes the row by number instead.
+  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), true, {}), "Ann was baptised 3 years ago today");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), true, {}), "");
+
+  formats_.DeleteRow(baptism);
+  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_), "");
+}
+
+}  // namespace
+}  // namespace mindrel

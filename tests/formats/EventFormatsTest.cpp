@@ -1,0 +1,132 @@
+#include "formats/EventFormats.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "formats/DateTime.h"
+#include "platform/ProfileFile.h"
+
+namespace mindrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class EventFormatsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = (fs::temp_directory_path() / ("mindrel-formats-" + std::to_string(getpid()) + ".ini")).string();
+    fs::remove(path_);
+  }
+  void TearDown() override { fs::remove(path_); }
+  std::string path_;
+};
+
+TEST_F(EventFormatsTest, BuiltInValues) {
+  const TEventFormats formats;
+  ASSERT_EQ(formats.RowCount(), 6);
+  EXPECT_EQ(formats.Row(4).Name, "Added fixed");
+  EXPECT_EQ(formats.Row(3).Template, "<when> it will be <yy> years since the death of <name>");
+  EXPECT_EQ(formats.WhenText(2), "in <dd> days");
+  EXPECT_EQ(formats.Suffix(3), "rd");
+  EXPECT_EQ(formats.Suffix(10), "th");
+  EXPECT_EQ(formats.MarriageIndicator(), "=");
+  EXPECT_FALSE(formats.IncludeCodes());
+  const int numbers[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 20, 25, 30, 35, 40, 45, 50, 55, 60, 65, 70, 75};
+  for (int row = 0; row < TEventFormats::kMaterialRows; ++row) EXPECT_EQ(TEventFormats::MaterialNumber(row), numbers[row]);
+  EXPECT_EQ(formats.MaterialText(0), " (paper)");
+  EXPECT_EQ(formats.MaterialText(26), "");
+}
+
+TEST_F(EventFormatsTest, RowsAddFindDeleteAndDefaults) {
+  TEventFormats formats;
+  EXPECT_FALSE(formats.DeleteRow(5)) << "fixed rows stay";
+  const int baptism = formats.AddRow("Baptism");
+  const int burial = formats.AddRow("Burial");
+  formats.SetTemplate(burial, "<name> buried");
+  EXPECT_EQ(formats.FindRow("bApTiSm"), baptism);
+  EXPECT_EQ(formats.FindRow("BIRTH"), 0);
+  EXPECT_EQ(formats.FindRow("Birth", 4), -1);
+
+  formats.SetTemplate(0, "changed");
+  formats.SetWhenText(0, "now");
+  formats.SetSuffix(1, "x");
+  formats.SetMaterialText(0, " (card)");
+  formats.SetMarriageIndicator("&");
+  formats.SetIncludeCodes(true);
+  formats.RestoreDefaults();
+  EXPECT_EQ(formats.Row(0).Template, TEventFormats::DefaultTemplate(0));
+  EXPECT_EQ(formats.WhenText(0), "today");
+  EXPECT_EQ(formats.Suffix(1), "st");
+  EXPECT_EQ(formats.Material(1), " (paper)");
+  EXPECT_EQ(formats.MarriageIndicator(), "=");
+  EXPECT_TRUE(formats.IncludeCodes()) << "the include-codes flag is no format";
+  EXPECT_EQ(formats.Row(burial).Template, "<name> buried") << "user rows keep their templates";
+
+  EXPECT_TRUE(formats.DeleteRow(baptism));
+  EXPECT_EQ(formats.RowCount(), 7);
+  EXPECT_EQ(formats.Row(6).Name, "Burial");
+}
+
+TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
+  TEventFormats written;
+  const int row = written.AddRow(" Baptism ");
+  written.SetTemplate(row, "  <name> \"baptised\"  ");
+  written.SetWhenText(1, " tomorrow ");
+  written.SetSuffix(10, "");
+  written.SetMaterialText(26, " (oak)");
+  written.SetMarriageIndicator(" & ");
+  TProfileFile file(path_);
+  written.WriteSettings(file);
+  ASSERT_TRUE(file.UpdateFile());
+
+  TEventFormats read;
+  read.ReadSettings(TProfileFile(path_));
+  ASSERT_EQ(read.RowCount(), 7);
+  EXPECT_EQ(read.Row(6).Name, " Baptism ");
+  EXPECT_EQ(read.Row(6).Template, "  <name> \"baptised\"  ");
+  EXPECT_EQ(read.WhenText(1), " tomorrow ");
+  EXPECT_EQ(read.Suffix(10), "");
+  EXPECT_EQ(read.Material(75), " (oak)");
+  EXPECT_EQ(read.MarriageIndicator(), " & ");
+  EXPECT_EQ(read.Row(0).Template, TEventFormats::DefaultTemplate(0));
+}
+
+TEST_F(EventFormatsTest, HandEditedFilesCannotBreakTheTable) {
+  struct Case {
+    const char* text;
+    int rows;
+  } const cases[] = {
+      {"[Text]\nRows=2\nT0=\"mine\"\n", 6},              // fixed rows always stay
+      {"[Text]\nRows=seven\n", 6},                       // malformed count
+      {"[Text]\nRows=2000000000\nTT6=\"Baptism\"\n", 8},  // no larger than its keys allow
+      {"", 6},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(path_) << c.text;
+    TEventFormats formats;
+    formats.ReadSettings(TProfileFile(path_));
+    EXPECT_EQ(formats.RowCount(), c.rows) << c.text;
+    for (int row = 0; row < 6; ++row) EXPECT_EQ(formats.Row(row).Name, TEventFormats::FixedRowName(row));
+  }
+  std::ofstream(path_) << "[Text]\nRows=2\nT0=\"mine\"\n";
+  TEventFormats formats;
+  formats.ReadSettings(TProfileFile(path_));
+  EXPECT_EQ(formats.Row(0).Template, "mine");
+  EXPECT_EQ(formats.Row(1).Template, TEventFormats::DefaultTemplate(1));
+}
+
+TEST(DateTime, MatchesTheDayScale) {
+  EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
+  EXPECT_EQ(EncodeDate(2005, 12, 28), 38714.0);
+  EXPECT_EQ(DayOfWeek(EncodeDate(2005, 12, 28)), 4) << "a Wednesday";
+  EXPECT_EQ(DayOfWeek(0), 7) << "a Saturday";
+  EXPECT_EQ(DecodeDate(38714.75), (CivilDate{2005, 12, 28}));
+  EXPECT_EQ(DecodeDate(EncodeDate(2024, 2, 29)), (CivilDate{2024, 2, 29}));
+  EXPECT_DOUBLE_EQ(DateTimeOf(LocalDateTime{{2005, 12, 28}, 18, 0}), 38714.75);
+}
+
+}  // namespace
+}  // namespace mindrel
