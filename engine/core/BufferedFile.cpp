@@ -1,0 +1,198 @@
+#include "engine/core/BufferedFile.h"
+
+#include <span>
+
+#include "engine/core/TableCipher.h"
+
+namespace keel {
+
+TPinnedUnit& TPinnedUnit::operator=(TPinnedUnit&& other) noexcept {
+  if (this != &other) {
+    release();
+    file_ = other.file_;
+    buffer_ = other.buffer_;
+    other.buffer_ = nullptr;
+  }
+  return *this;
+}
+
+void TPinnedUnit::release() {
+  if (buffer_) file_->unpin(buffer_);
+  buffer_ = nullptr;
+}
+
+TBufferedFile::TBufferedFile(TFileRegistry& registry, std::string path, EngineFileFlags flags)
+    : TEngineFile(registry, std::move(path), flags) {}
+
+TBufferedFile::~TBufferedFile() = default;
+
+void TBufferedFile::unpin(TBuffer* buffer) {
+  if (buffer->pins_ > 0) --buffer->pins_;
+}
+
+TBuffer* TBufferedFile::pin(TBuffer* buffer) {
+  ++buffer->pins_;
+  return buffer;
+}
+
+void TBufferedFile::touch(TBuffer* buffer) { mru_.splice(mru_.begin(), mru_, buffer->mruPosition_); }
+
+TBuffer* TBufferedFile::lookup(int64_t n) {
+  size_t probes = mruProbeCount();
+  for (auto it = mru_.begin(); it != mru_.end() && probes > 0; ++it, --probes) {
+    if ((*it)->unit_ == n) return *it;
+  }
+  auto found = units_.find(n);
+  return found == units_.end() ? nullptr : found->second.get();
+}
+
+void TBufferedFile::insert(std::unique_ptr<TBuffer> buffer) {
+  TBuffer* raw = buffer.get();
+  mru_.push_front(raw);
+  raw->mruPosition_ = mru_.begin();
+  units_[raw->unit_] = std::move(buffer);
+}
+
+bool TBufferedFile::evictOne() {
+  for (auto it = mru_.rbegin(); it != mru_.rend(); ++it) {
+    TBuffer* candidate = *it;
+    if (candidate->modified_ || candidate->pinned()) continue;
+    mru_.erase(std::next(it).base());
+    units_.erase(candidate->unit_);
+    return true;
+  }
+  return false;
+}
+
+void TBufferedFile::makeRoom() {
+  while (units_.size() >= capacity_) {
+    if (evictOne()) continue;
+    // Nothing clean to drop: write the modified units that nobody holds.
+    std::vector<TBuffer*> run;
+    bool wrote = false;
+    for (auto& [n, buffer] : units_) {
+      if (!buffer->modified_ || buffer->pinned()) continue;
+      if (!run.empty() && run.back()->unit_ + 1 != n) {
+        writeRun(run);
+        run.clear();
+      }
+      run.push_back(buffer.get());
+      wrote = true;
+    }
+    if (!run.empty()) writeRun(run);
+    if (wrote && evictOne()) continue;
+    capacity_ += growthStep();
+  }
+}
+
+TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direction) {
+  const int64_t count = unitCount();
+  if (n <= 0 || n > count + 1) raise(corruptError(), {.table = path()});
+  if (TBuffer* cached = lookup(n)) {
+    touch(cached);
+    return {this, pin(cached)};
+  }
+  if (n == count + 1) {
+    checkGrowth();
+    makeRoom();
+    std::unique_ptr<TBuffer> buffer = makeBuffer();
+    buffer->clear();
+    buffer->unit_ = n;
+    buffer->modified_ = true;
+    TBuffer* raw = buffer.get();
+    insert(std::move(buffer));
+    pin(raw);
+    countAppendedUnit();
+    return {this, raw};
+  }
+  if (diskReadHook_ && !diskReadHook_()) return {};
+  size_t limit = std::max<size_t>(1, std::min(wanted, readAheadLimit()));
+  size_t available = direction == ReadDirection::Forward ? static_cast<size_t>(count - n + 1) : static_cast<size_t>(n);
+  size_t run = std::min(limit, available);
+  int64_t first = direction == ReadDirection::Forward ? n : n - static_cast<int64_t>(run) + 1;
+  readRun(first, run);
+  TBuffer* loaded = lookup(n);
+  pin(loaded);
+  return {this, loaded};
+}
+
+void TBufferedFile::readRun(int64_t first, size_t count) {
+  const size_t size = unitSize();
+  readScratch_.resize(count * size);
+  read(unitOffset(first), readScratch_.data(), readScratch_.size());
+  // The wanted unit is loaded by the caller's lookup; keep every new unit of
+  // the run pinned while the others are placed so eviction cannot drop them.
+  std::vector<TBuffer*> placed;
+  try {
+    for (size_t i = 0; i < count; ++i) {
+      int64_t n = first + static_cast<int64_t>(i);
+      if (units_.count(n) != 0) continue;
+      std::span<uint8_t> image(readScratch_.data() + i * size, size);
+      if (cipher_) cipher_->decrypt(image);
+      makeRoom();
+      std::unique_ptr<TBuffer> buffer = makeBuffer();
+      buffer->load(image.data(), size);
+      buffer->unit_ = n;
+      placed.push_back(pin(buffer.get()));
+      insert(std::move(buffer));
+    }
+  } catch (...) {
+    for (TBuffer* buffer : placed) unpin(buffer);
+    throw;
+  }
+  for (TBuffer* buffer : placed) unpin(buffer);
+}
+
+void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
+  const size_t size = unitSize();
+  writeScratch_.assign(run.size() * size, 0);
+  for (size_t i = 0; i < run.size(); ++i) {
+    std::span<uint8_t> image(writeScratch_.data() + i * size, size);
+    run[i]->store(image.data(), size);
+    if (cipher_) cipher_->encrypt(image);
+  }
+  write(unitOffset(run.front()->unit_), writeScratch_.data(), writeScratch_.size());
+  for (TBuffer* buffer : run) buffer->modified_ = false;
+}
+
+bool TBufferedFile::writeBack() {
+  std::vector<TBuffer*> run;
+  bool wrote = false;
+  for (auto& [n, buffer] : units_) {
+    if (!buffer->modified_) continue;
+    if (buffer->pinned()) raise(corruptError(), {.table = path()});
+  }
+  for (auto& [n, buffer] : units_) {
+    if (!buffer->modified_) continue;
+    if (!run.empty() && run.back()->unit_ + 1 != n) {
+      writeRun(run);
+      run.clear();
+    }
+    run.push_back(buffer.get());
+    wrote = true;
+  }
+  if (!run.empty()) writeRun(run);
+  const bool headerDue = wrote || headerModified();
+  if (headerDue) writeHeader(wrote);
+  if (headerDue && forceFlush_) flush();
+  return headerDue;
+}
+
+void TBufferedFile::dropCache() {
+  for (auto it = units_.begin(); it != units_.end();) {
+    if (it->second->pinned()) {
+      ++it;
+      continue;
+    }
+    mru_.erase(it->second->mruPosition_);
+    it = units_.erase(it);
+  }
+}
+
+void TBufferedFile::shrinkCache() {
+  capacity_ = std::max<size_t>(1, cacheCapacity());
+  while (units_.size() > capacity_ && evictOne()) {
+  }
+}
+
+}  // namespace keel

@@ -1,0 +1,68 @@
+#pragma once
+
+// One table file as used by one table object: opens its path through the
+// engine's file registry and reads and writes at offsets of the shared handle.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/core/FileRegistry.h"
+
+namespace keel {
+
+struct EngineFileFlags {
+  bool exclusive = false;
+  bool readOnly = false;
+  bool temporary = false;  // deleted with its last close
+  bool hidden = false;
+  bool inMemory = false;
+};
+
+class TEngineFile {
+ public:
+  TEngineFile(TFileRegistry& registry, std::string path, EngineFileFlags flags);
+  virtual ~TEngineFile();
+  TEngineFile(const TEngineFile&) = delete;
+  TEngineFile& operator=(const TEngineFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  const EngineFileFlags& flags() const { return flags_; }
+  bool isOpen() const { return static_cast<bool>(handle_); }
+  // True when the file could only be opened for reading (read-only attribute,
+  // or opening for writing failed) or read-only was asked for.
+  bool openedReadOnly() const;
+
+  bool exists() const;
+  void open();
+  void create();
+  void close();
+  void remove();
+  void rename(const std::string& newPath);
+
+  // Reads exactly `length` bytes; a short read raises 9217.
+  void read(uint64_t offset, void* buffer, size_t length);
+  // Reads what is there, up to `length` bytes.
+  size_t readUpTo(uint64_t offset, void* buffer, size_t length);
+  // Writing through a read-only open raises 11013.
+  void write(uint64_t offset, const void* buffer, size_t length);
+  void truncate(uint64_t size);
+  void flush();
+  uint64_t size();
+
+  bool lockRange(uint64_t offset, uint64_t length);
+  bool unlockRange(uint64_t offset, uint64_t length);
+
+  void copyTo(TEngineFile& target);
+
+ protected:
+  TBaseFile& handle();
+
+ private:
+  TFileRegistry& registry_;
+  std::string path_;
+  EngineFileFlags flags_;
+  FileHandle handle_;
+};
+
+}  // namespace keel
