@@ -15,7 +15,14 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool IsReadOnlyFile(const std::string& path) { return FileExists(path) && access(path.c_str(), W_OK) != 0; }
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  // No write bit at all is the attribute itself; access() adds what our rights
+  // say (it answers yes to the superuser whatever the bits are).
+  const bool noWriteBits = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+  return noWriteBits || access(path.c_str(), W_OK) != 0;
+}
 
 int RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 ? 0 : errno; }
 

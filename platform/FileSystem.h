@@ -8,7 +8,8 @@
 namespace mindrel {
 
 bool FileExists(const std::string& path);
-// The "read-only attribute": the file exists and we may not write it.
+// The "read-only attribute": the file exists and has no write permission bit,
+// or we may not write it.
 bool IsReadOnlyFile(const std::string& path);
 int RemoveFile(const std::string& path);
 int RenameFile(const std::string& from, const std::string& to);

@@ -107,13 +107,22 @@ TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direc
   }
   if (diskReadHook_ && !diskReadHook_()) return {};
   size_t limit = std::max<size_t>(1, std::min(wanted, readAheadLimit()));
-  size_t available = direction == ReadDirection::Forward ? static_cast<size_t>(count - n + 1) : static_cast<size_t>(n);
+  // Appended units not yet written are cached, so the run stops at the file's end.
+  const int64_t onDisk = unitsOnDisk();
+  if (n > onDisk) raise(ErrorCode::KEEL_READERR, {.table = path()});
+  size_t available = direction == ReadDirection::Forward ? static_cast<size_t>(onDisk - n + 1) : static_cast<size_t>(n);
   size_t run = std::min(limit, available);
   int64_t first = direction == ReadDirection::Forward ? n : n - static_cast<int64_t>(run) + 1;
   readRun(first, run);
   TBuffer* loaded = lookup(n);
   pin(loaded);
   return {this, loaded};
+}
+
+int64_t TBufferedFile::unitsOnDisk() {
+  const uint64_t fileSize = size();
+  if (fileSize <= dataStart()) return 0;
+  return static_cast<int64_t>((fileSize - dataStart()) / unitSize());
 }
 
 void TBufferedFile::readRun(int64_t first, size_t count) {

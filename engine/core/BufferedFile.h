@@ -127,6 +127,7 @@ class TBufferedFile : public TEngineFile {
   void insert(std::unique_ptr<TBuffer> buffer);
   void makeRoom();
   bool evictOne();
+  int64_t unitsOnDisk();
   void readRun(int64_t first, size_t count);
   void writeRun(const std::vector<TBuffer*>& run);
 
