@@ -26,9 +26,9 @@ class TAutostart {
   // The entry's text for the program in exeFolder.
   static std::string EntryText(const std::string& exeFolder);
 
-  // Folder of the machine-wide start-up shortcuts of old versions. There is
-  // no such folder here, so it is always empty and nothing is removed.
-  static std::string CommonStartupFolder() { return {}; }
+  // Old versions left a shortcut in a machine-wide start-up folder. There is
+  // no such folder here: the lookup finds nothing and nothing is removed.
+  static void RemoveOldShortcut() {}
 
  private:
   std::string folder_;

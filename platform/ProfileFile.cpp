@@ -148,7 +148,8 @@ std::vector<std::string> TProfileFile::ReadSectionValues(const std::string& sect
   return values;
 }
 
-void TProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+void TProfileFile::WriteString(const std::string& section, const std::string& rawKey, const std::string& value) {
+  const std::string key = Trim(rawKey);
   const std::string text = key + "=" + OnOneLine(value);
   Section* found = FindSection(section);
   if (!found) {

@@ -1,0 +1,51 @@
+#include "app/AlertEntry.h"
+
+#include "formats/Utf8Text.h"
+
+namespace mindrel {
+
+namespace {
+constexpr std::size_t kSearchStrDigits = 10;
+constexpr std::size_t kMaxFirstNames = 255;
+}  // namespace
+
+std::string JDayToSearchStr(std::int32_t jday) {
+  const bool negative = jday < 0;
+  std::string digits = std::to_string(negative ? -static_cast<std::int64_t>(jday) : jday);
+  if (digits.size() < kSearchStrDigits) digits.insert(0, kSearchStrDigits - digits.size(), '0');
+  return negative ? "-" + digits : digits;
+}
+
+TDateTime JDateToDateTime(const TJDate& date) {
+  if (date.PhraseLength != 0 || date.DayUnknown || date.MonthUnknown || date.YearUnknown) return 0;
+  TDayMonthYear dmy;
+  if (!JDateToDMY(date, dmy)) return 0;
+  return EncodeDate(dmy.Year, dmy.Month, dmy.Day);
+}
+
+std::string ReorderName(const std::string& stored) {
+  const std::string name = Trim(stored);
+  const std::size_t comma = name.find(',');
+  if (comma == std::string::npos) return name;
+  const std::string surname = Trim(name.substr(0, comma));
+  const std::string firstNames = Trim(LeftChars(name.substr(comma + 1), kMaxFirstNames));
+  if (comma == 0) return firstNames;
+  if (comma == name.size() - 1) return surname;
+  return Trim(firstNames + " " + surname);
+}
+
+std::string BuildEntryName(const std::string& kind, std::int32_t code, const TEntrySource& source,
+                           const std::string& marriageIndicator) {
+  if (kind == "P") {
+    const std::string name = source.StringField("FirstNames") + " " + source.StringField("Surname");
+    return Trim(name).empty() ? "[P" + std::to_string(code) + "] no name" : name;
+  }
+  if (kind == "F") {
+    const std::string name = ReorderName(source.StringField("Fathers name")) + " " + marriageIndicator + " " +
+                             ReorderName(source.StringField("Mothers name"));
+    return Trim(name) == Trim(marriageIndicator) ? "[F" + std::to_string(code) + " no names]" : name;
+  }
+  return source.StringField("Description");
+}
+
+}  // namespace mindrel

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/EntrySource.h"
+#include "app/LAObj.h"
+#include "app/OPObj.h"
+
+namespace mindrel {
+
+// The alert list: entries kept in ascending order of their item keys,
+// compared as text. A key is the alert day's `JDayToSearchStr`, "-" and the
+// number of entries the list held before the entry came, so entries run by
+// day and, within a day, by the text of their counters ("10" before "2").
+class TAlertList {
+ public:
+  // Makes an entry for the record `source` is positioned on and adds it.
+  // `bc` says the event year counts before Christ (there is no year 0).
+  void AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const TLAObj& alertDay, std::int32_t code,
+                const std::string& folder, const std::string& kind, bool bc, const TEntrySource& source,
+                const std::string& marriageIndicator);
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  // REQUIRES: 0 <= index < Count()
+  const TOPObj& Entry(int index) const { return *items_[static_cast<std::size_t>(index)].second; }
+  const std::string& Key(int index) const { return items_[static_cast<std::size_t>(index)].first; }
+  // Removes and frees one entry (ignoring it from the list).
+  void Remove(int index);
+  // Frees every entry (before each scan and at the end).
+  void FreeOPList() { items_.clear(); }
+
+  // Sets every entry's band flag: the entries of one day share a band, and
+  // the bands alternate from day to day, starting as if the day before had
+  // been drawn on white. Colours are 0x00BBGGRR values.
+  void ApplyBands(std::uint32_t firstColour, std::uint32_t secondColour);
+
+ private:
+  void Insert(std::string key, std::unique_ptr<TOPObj> entry);
+
+  std::vector<std::pair<std::string, std::unique_ptr<TOPObj>>> items_;
+};
+
+}  // namespace mindrel

@@ -1,0 +1,36 @@
+#include "app/Settings.h"
+
+#include <algorithm>
+#include <set>
+
+#include "formats/Utf8Text.h"
+
+namespace mindrel {
+
+TSettings::TSettings() {
+  for (const char* text : {"Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"}) {
+    EventItems.push_back({text, false});
+  }
+}
+
+void TSettings::SetCustomColumns(const std::vector<std::string>& columns) {
+  std::set<std::string> wasTicked;
+  for (std::size_t i = kFixedEventItems; i < EventItems.size(); ++i) {
+    if (EventItems[i].Ticked) wasTicked.insert(LowerCase(EventItems[i].Text));
+  }
+  EventItems.resize(kFixedEventItems);
+  for (const std::string& column : columns) {
+    const bool known = std::any_of(EventItems.begin(), EventItems.end(),
+                                   [&](const TEventItem& item) { return SameText(item.Text, column); });
+    if (!known) EventItems.push_back({column, wasTicked.count(LowerCase(column)) > 0});
+  }
+}
+
+int TSettings::FindEventItem(const std::string& text) const {
+  for (std::size_t i = 0; i < EventItems.size(); ++i) {
+    if (EventItems[i].Text == text) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+}  // namespace mindrel

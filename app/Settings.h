@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mindrel {
+
+// A colour as a 0x00BBGGRR value: low byte red, then green, then blue.
+using TColor = std::uint32_t;
+
+struct TFontSettings {
+  std::string Name = "Arial";
+  int Size = 10;        // points
+  TColor Colour = 128;  // dark red
+  bool Bold = false;
+  bool Italic = false;
+  bool Underline = false;
+  bool Strikeout = false;
+  int Script = 1;  // character set number; 1 is the default set
+};
+
+// One item of the main window's event list.
+struct TEventItem {
+  std::string Text;
+  bool Ticked = false;
+};
+
+// The main window's options as the settings file stores them, starting at
+// the window's design values. The event formats are kept apart (they belong
+// to the format editor).
+struct TSettings {
+  static constexpr int kFixedEventItems = 6;
+  static constexpr int kMaxLookAheadDays = 365;
+
+  TSettings();
+
+  int Left = 185;
+  int Top = 112;
+  int Width = 552;
+  int Height = 470;  // without the options panel
+
+  std::vector<std::string> Folders;  // database folders, in scan order
+
+  bool Alive = true;     // "&Only living people"
+  int Days = 30;         // look-ahead days, 0..365
+  bool Exclude = true;   // "E&xclude the Ignore List"
+  bool Audio = true;     // "&Play alert sound"
+  bool Partial = false;  // "&Include partial dates"
+  bool Start = true;     // "&Check at system startup"
+  std::string DateFormat = "ddd d mmm";
+  bool Hints = true;
+  TColor Color1 = 0xD9F9FF;
+  TColor Color2 = 0xA3F1FF;
+  std::vector<std::string> CustColors;  // the colour dialog's "name=value" lines
+  TFontSettings Font;
+
+  // "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual",
+  // then the custom date columns of the folders.
+  std::vector<TEventItem> EventItems;
+
+  // Replaces the custom items (6 and on) by `columns` in their order,
+  // leaving out names already in the list (compared without regard to case);
+  // a column that was there before keeps its tick.
+  void SetCustomColumns(const std::vector<std::string>& columns);
+  // Index of the first item whose text equals `text` exactly; -1 if none.
+  int FindEventItem(const std::string& text) const;
+};
+
+}  // namespace mindrel

@@ -1,0 +1,199 @@
+#include "app/SettingsFile.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "formats/Utf8Text.h"
+
+namespace mindrel {
+
+namespace {
+
+// A folder count or tick count that was never written.
+constexpr int kNeverWritten = -1;
+constexpr const char* kMissingFolder = "#*#*";
+constexpr const char* kMissingField = "#";
+constexpr std::size_t kMaxCustomColourValue = 255;
+
+const char* const kStyleNames[] = {"Bold", "Italic", "Underline", "Strikeout"};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Numbered(const char* prefix, int n) { return prefix + std::to_string(n); }
+
+int ReadColour(const TProfileFile& file, const char* section, const char* key, TColor defaultValue) {
+  return file.ReadInteger(section, key, static_cast<int>(defaultValue));
+}
+
+// A count read from the file, bounded by the keys its section can hold, so a
+// hand-edited count cannot make the program read billions of missing keys.
+// One more than the section's lines still reaches the default of a missing key.
+int BoundedCount(const TProfileFile& file, const char* section, int count) {
+  const int lines = static_cast<int>(file.ReadSectionValues(section).size());
+  return std::min(count, lines + 1);
+}
+
+// The flag of the style named exactly so (case and blanks included), or null.
+bool* StyleFlag(TFontSettings& font, const std::string& name) {
+  if (name == kStyleNames[0]) return &font.Bold;
+  if (name == kStyleNames[1]) return &font.Italic;
+  if (name == kStyleNames[2]) return &font.Underline;
+  if (name == kStyleNames[3]) return &font.Strikeout;
+  return nullptr;
+}
+
+}  // namespace
+
+bool TSettingsFile::ReadYesNo(const TProfileFile& file, const std::string& section, const std::string& key,
+                              bool defaultValue) {
+  return LowerCase(file.ReadString(section, key, defaultValue ? "yes" : "no")) == "yes";
+}
+
+void TSettingsFile::WriteYesNo(TProfileFile& file, const std::string& section, const std::string& key, bool value) {
+  file.WriteString(section, key, value ? "yes" : "no");
+}
+
+TFontSettings TSettingsFile::ReadFont(const TProfileFile& file, const std::string& section,
+                                      const std::string& defaultName, int defaultSize,
+                                      TColor defaultColour, const std::string& defaultStyle) {
+  TFontSettings font;
+  font.Name = file.ReadString(section, "Name", defaultName);
+  font.Size = file.ReadInteger(section, "Size", defaultSize);
+  font.Colour = static_cast<TColor>(file.ReadInteger(section, "Colour", static_cast<int>(defaultColour)));
+  const std::string style = file.ReadString(section, "Style", defaultStyle);
+  std::size_t start = 0;
+  while (start <= style.size()) {
+    std::size_t comma = style.find(',', start);
+    if (comma == std::string::npos) comma = style.size();
+    if (bool* flag = StyleFlag(font, style.substr(start, comma - start))) *flag = true;
+    start = comma + 1;
+  }
+  font.Script = file.ReadInteger(section, "Script", 1);
+  return font;
+}
+
+void TSettingsFile::WriteFont(TProfileFile& file, const TFontSettings& font, const std::string& section) {
+  file.WriteString(section, "Name", font.Name);
+  file.WriteInteger(section, "Size", font.Size);
+  file.WriteInteger(section, "Colour", static_cast<int>(font.Colour));
+  const bool styles[] = {font.Bold, font.Italic, font.Underline, font.Strikeout};
+  std::string style;
+  for (std::size_t i = 0; i < std::size(styles); ++i) {
+    if (!styles[i]) continue;
+    if (!style.empty()) style += ",";
+    style += kStyleNames[i];
+  }
+  file.WriteString(section, "Style", style);
+  file.WriteInteger(section, "Script", font.Script);
+}
+
+void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSettingsHost& host,
+                                TStartupIntegration& startup) const {
+  startup.SetLoading(true);
+  const TProfileFile file(path_);
+
+  ReadFolders(file, settings, host);
+  settings.SetCustomColumns(host.CustomDateColumns(settings.Folders));
+  ReadWindow(file, settings, host);
+
+  settings.Alive = ReadYesNo(file, "Prefs", "Alive", true);
+  settings.Days = std::clamp(file.ReadInteger("Prefs", "Days", 30), 0, TSettings::kMaxLookAheadDays);
+  settings.Exclude = ReadYesNo(file, "Prefs", "Exclude", true);
+  settings.Audio = ReadYesNo(file, "Prefs", "Audio", true);
+  settings.Partial = ReadYesNo(file, "Prefs", "Partial", false);
+  formats.SetIncludeCodes(ReadYesNo(file, "Prefs", "Codes", false));
+  settings.DateFormat = file.ReadString("Prefs", "DateFormat", "ddd d mmm");
+  settings.Hints = ReadYesNo(file, "Prefs", "Hints", true);
+
+  settings.Start = ReadYesNo(file, "Prefs", "Start", true);
+  startup.AddToStartupMenu(false);
+  if (!startup.AddToStartupRegistry(settings.Start)) settings.Start = false;
+
+  settings.Color1 = static_cast<TColor>(ReadColour(file, "Prefs", "Color1", 0xD9F9FF));
+  settings.Color2 = static_cast<TColor>(ReadColour(file, "Prefs", "Color2", 0xA3F1FF));
+  settings.CustColors = file.ReadSectionValues("CustColors");
+  settings.Font = ReadFont(file, "OPFont", "Arial", 10, 128, "");
+  ReadTicks(file, settings);
+  formats.ReadSettings(file);
+  startup.SetLoading(false);
+}
+
+void TSettingsFile::ReadFolders(const TProfileFile& file, TSettings& settings, TSettingsHost& host) {
+  settings.Folders.clear();
+  const int count = file.ReadInteger("Prefs", "NDBs", kNeverWritten);
+  if (count == kNeverWritten) {
+    const std::string folder = host.GetDatabasePath();
+    if (host.ValidDatabase(folder)) settings.Folders.push_back(folder);
+    return;
+  }
+  for (int n = 0; n < BoundedCount(file, "Prefs", count); ++n) {
+    const std::string folder = file.ReadString("Prefs", Numbered("DB", n), kMissingFolder);
+    if (host.ValidDatabase(folder)) settings.Folders.push_back(folder);
+  }
+}
+
+void TSettingsFile::ReadWindow(const TProfileFile& file, TSettings& settings, TSettingsHost& host) {
+  settings.Left = file.ReadInteger("Window", "Left", settings.Left);
+  settings.Top = file.ReadInteger("Window", "Top", settings.Top);
+  settings.Width = file.ReadInteger("Window", "Width", settings.Width);
+  settings.Height = file.ReadInteger("Window", "Height", settings.Height);
+  if (std::int64_t{settings.Left} + settings.Width < 0 || settings.Left > host.ScreenWidth()) settings.Left = 0;
+  if (settings.Top < 0 || settings.Top > host.ScreenHeight()) settings.Top = 0;
+}
+
+void TSettingsFile::ReadTicks(const TProfileFile& file, TSettings& settings) {
+  const int count = file.ReadInteger("Fields", "Count", kNeverWritten);
+  if (count == kNeverWritten) {
+    for (int index : {0, 1, 4, 5}) settings.EventItems[static_cast<std::size_t>(index)].Ticked = true;
+    return;
+  }
+  for (int n = 1; n <= BoundedCount(file, "Fields", count); ++n) {
+    const int item = settings.FindEventItem(file.ReadString("Fields", Numbered("F", n), kMissingField));
+    if (item >= 0) settings.EventItems[static_cast<std::size_t>(item)].Ticked = true;
+  }
+}
+
+bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats& formats) const {
+  TProfileFile file(path_);
+  file.WriteInteger("Window", "Left", settings.Left);
+  file.WriteInteger("Window", "Top", settings.Top);
+  file.WriteInteger("Window", "Width", settings.Width);
+  file.WriteInteger("Window", "Height", settings.Height);
+
+  file.WriteInteger("Prefs", "NDBs", static_cast<int>(settings.Folders.size()));
+  for (std::size_t n = 0; n < settings.Folders.size(); ++n) {
+    file.WriteString("Prefs", Numbered("DB", static_cast<int>(n)), Quoted(settings.Folders[n]));
+  }
+  WriteYesNo(file, "Prefs", "Alive", settings.Alive);
+  file.WriteInteger("Prefs", "Days", settings.Days);
+  WriteYesNo(file, "Prefs", "Exclude", settings.Exclude);
+  WriteYesNo(file, "Prefs", "Audio", settings.Audio);
+  WriteYesNo(file, "Prefs", "Partial", settings.Partial);
+  WriteYesNo(file, "Prefs", "Start", settings.Start);
+  WriteYesNo(file, "Prefs", "Codes", formats.IncludeCodes());
+  file.WriteString("Prefs", "DateFormat", Quoted(settings.DateFormat));
+  WriteYesNo(file, "Prefs", "Hints", settings.Hints);
+  file.WriteInteger("Prefs", "Color1", static_cast<int>(settings.Color1));
+  file.WriteInteger("Prefs", "Color2", static_cast<int>(settings.Color2));
+
+  file.EraseSection("CustColors");
+  for (const std::string& line : settings.CustColors) {
+    const std::size_t equals = line.find('=', 1);
+    if (line.empty() || equals == std::string::npos) continue;
+    file.WriteString("CustColors", line.substr(0, equals), LeftChars(line.substr(equals + 1), kMaxCustomColourValue));
+  }
+
+  WriteFont(file, settings.Font, "OPFont");
+
+  file.EraseSection("Fields");
+  int ticked = 0;
+  for (const TEventItem& item : settings.EventItems) {
+    if (item.Ticked) file.WriteString("Fields", Numbered("F", ++ticked), item.Text);
+  }
+  file.WriteInteger("Fields", "Count", ticked);
+
+  formats.WriteSettings(file);
+  return file.UpdateFile();
+}
+
+}  // namespace mindrel

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+
+#include "app/Settings.h"
+#include "app/SettingsHost.h"
+#include "app/StartupIntegration.h"
+#include "formats/EventFormats.h"
+#include "platform/ProfileFile.h"
+
+namespace mindrel {
+
+// "Mindrel.INI": read once when the program starts, written once when the
+// main window closes. Keys the program does not know stay in the file.
+class TSettingsFile {
+ public:
+  explicit TSettingsFile(std::string path) : path_(std::move(path)) {}
+
+  // Applies the file to `settings` and `formats`; a missing or unreadable
+  // file gives the defaults. The values already in `settings` stand for the
+  // window's current geometry. Validates each folder and brings the log-on
+  // start entry in line with the "Start" option (unticking it when that
+  // fails), all silently: `startup` is loading for the whole run.
+  void ReadINIFile(TSettings& settings, TEventFormats& formats, TSettingsHost& host,
+                   TStartupIntegration& startup) const;
+  // Writes every key in its fixed order. False when the file could not be
+  // written (not reported to the user).
+  bool WriteINIFile(const TSettings& settings, const TEventFormats& formats) const;
+
+  // "yes" or "no"; on reading only "yes" (any case) is true.
+  static bool ReadYesNo(const TProfileFile& file, const std::string& section, const std::string& key,
+                        bool defaultValue);
+  static void WriteYesNo(TProfileFile& file, const std::string& section, const std::string& key, bool value);
+  // "Name", "Size" (points), "Colour", "Style" (a comma-separated list of
+  // "Bold", "Italic", "Underline", "Strikeout"; other pieces are ignored),
+  // "Script".
+  static TFontSettings ReadFont(const TProfileFile& file, const std::string& section, const std::string& defaultName,
+                                int defaultSize, TColor defaultColour,
+                                const std::string& defaultStyle);
+  static void WriteFont(TProfileFile& file, const TFontSettings& font, const std::string& section);
+
+ private:
+  static void ReadFolders(const TProfileFile& file, TSettings& settings, TSettingsHost& host);
+  static void ReadWindow(const TProfileFile& file, TSettings& settings, TSettingsHost& host);
+  static void ReadTicks(const TProfileFile& file, TSettings& settings);
+
+  std::string path_;
+};
+
+}  // namespace mindrel
