@@ -18,12 +18,14 @@ struct TFontSettings {
   bool Underline = false;
   bool Strikeout = false;
   int Script = 1;  // character set number; 1 is the default set
+  bool operator==(const TFontSettings&) const = default;
 };
 
 // One item of the main window's event list.
 struct TEventItem {
   std::string Text;
   bool Ticked = false;
+  bool operator==(const TEventItem&) const = default;
 };
 
 // The main window's options as the settings file stores them, starting at
@@ -65,6 +67,8 @@ struct TSettings {
   void SetCustomColumns(const std::vector<std::string>& columns);
   // Index of the first item whose text equals `text` exactly; -1 if none.
   int FindEventItem(const std::string& text) const;
+
+  bool operator==(const TSettings&) const = default;
 };
 
 }  // namespace mindrel
