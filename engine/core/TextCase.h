@@ -1,0 +1,27 @@
+#pragma once
+
+// Upper and lower case of the single-byte (Windows-1252) texts stored in
+// tables. Locale 0 uses the plain Windows-1252 letter mapping; a nonzero
+// locale (a Windows LCID) uses ICU's case mapping for the locale ICU maps the
+// LCID to.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace keel {
+
+// True for 0 and for every LCID that ICU knows.
+bool LocaleAvailable(uint32_t lcid);
+
+// Unknown locales fall back to the locale-0 mapping; callers check
+// LocaleAvailable when the table is opened or created.
+std::string UpperCase(std::string_view text, uint32_t lcid);
+std::string LowerCase(std::string_view text, uint32_t lcid);
+
+// Windows-1252 <-> UTF-8, for the edges (tools, user interface). Characters
+// that Windows-1252 cannot hold become '?'.
+std::string AnsiToUtf8(std::string_view text);
+std::string Utf8ToAnsi(std::string_view text);
+
+}  // namespace keel
