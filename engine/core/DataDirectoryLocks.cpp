@@ -1,0 +1,247 @@
+#include "engine/core/DataDirectoryLocks.h"
+
+#include <utility>
+
+#include "engine/core/ErrorCodes.h"
+#include "engine/core/LockRetry.h"
+#include "platform/FileSystem.h"
+
+namespace keel {
+
+namespace {
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+// Names of the folder's tables: its files with the data extension, without it.
+std::vector<std::string> TablesInFolder(const std::string& folder, const std::string& extension) {
+  std::vector<std::string> tables;
+  for (std::string& file : mindrel::ListFiles(folder, "*" + extension)) {
+    if (file.size() > extension.size()) tables.push_back(file.substr(0, file.size() - extension.size()));
+  }
+  return tables;
+}
+
+}  // namespace
+
+TDataDirectoryLocks::TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings)
+    : files_(files),
+      folder_(std::move(folder)),
+      settings_(std::move(settings)),
+      layout_(settings_.largeFileSupport),
+      lockFilePath_(JoinPath(folder_, settings_.lockFileName)),
+      random_(std::random_device{}()) {}
+
+TDataDirectoryLocks::~TDataDirectoryLocks() { close(); }
+
+void TDataDirectoryLocks::raiseForFolder(ErrorCode code) const { raise(code, {.database = folder_}); }
+
+void TDataDirectoryLocks::raiseForFolder(ErrorCode code, const std::string& table) const {
+  raise(code, {.table = table, .database = folder_});
+}
+
+void TDataDirectoryLocks::open() {
+  if (handle_) return;
+  if (!files_.exists(lockFilePath_, false) && !createLockFile()) return;
+  handle_ = openLockFileShared();
+  if (!handle_) return;
+  if (handle_.file->readOnly()) {
+    files_.close(handle_);
+    return;
+  }
+  lockListShared();
+  try {
+    readList();
+  } catch (const EKeelEngineError&) {
+    try {
+      unlockListShared();
+    } catch (const EKeelEngineError&) {
+    }
+    throw;
+  }
+  unlockListShared();
+}
+
+bool TDataDirectoryLocks::createLockFile() {
+  TLockFile list;
+  for (const std::string& table : TablesInFolder(folder_, settings_.dataExtension)) {
+    list.append(table, folder_);
+  }
+  list.setCounter(1);
+  const std::vector<uint8_t> bytes = list.encode();
+  FileHandle created;
+  try {
+    // Held exclusively until written, so that nobody reads a half-made list:
+    // others keep retrying their shared open meanwhile.
+    created = files_.create(lockFilePath_, {.exclusive = true}, false);
+    created.file->writeAt(0, bytes.data(), bytes.size());
+    created.file->flush();
+    files_.close(created);
+    return true;
+  } catch (const EKeelEngineError&) {
+    if (created) {
+      files_.close(created);
+      mindrel::RemoveFile(lockFilePath_);
+    }
+    return false;
+  }
+}
+
+FileHandle TDataDirectoryLocks::openLockFileShared() {
+  TLockRetry retry(settings_.lockFileOpen, settings_.sleep);
+  for (;;) {
+    try {
+      return files_.open(lockFilePath_, {});
+    } catch (const EKeelEngineError&) {
+      if (!retry.waitForNext()) return {};
+    }
+  }
+}
+
+void TDataDirectoryLocks::close() {
+  for (auto& table : tables_) table->releaseAll();
+  if (handle_) {
+    // Closing the last open of the handle drops whatever it still holds; the
+    // explicit releases matter while other folder objects share the handle.
+    if (listShared_) release(*listShared_);
+    if (listExclusive_) release(layout_.listExclusive());
+    if (inTransaction_) release(layout_.allTransactionBytes());
+    if (allTableWrites_) release(layout_.allTableWrites());
+    files_.close(handle_);
+  }
+  listShared_.reset();
+  listExclusive_ = inTransaction_ = allTableWrites_ = false;
+}
+
+uint32_t TDataDirectoryLocks::randomByte() {
+  return std::uniform_int_distribution<uint32_t>(1, TLockLayout::kMaxRandomByte)(random_);
+}
+
+std::optional<LockRange> TDataDirectoryLocks::acquire(const LockRetryPolicy& policy,
+                                                      const std::function<LockRange()>& nextRange) {
+  if (!lockingEnabled()) return nextRange();
+  TLockRetry retry(policy, settings_.sleep);
+  return retry.lock(*handle_.file, nextRange);
+}
+
+bool TDataDirectoryLocks::release(const LockRange& range) {
+  return !lockingEnabled() || UnlockRange(*handle_.file, range);
+}
+
+void TDataDirectoryLocks::lockListShared() {
+  if (listShared_) return;
+  listShared_ = acquire(settings_.list, [&] { return layout_.listShared(randomByte()); });
+  if (!listShared_) raiseForFolder(ErrorCode::KEEL_LOCKREADLOCK);
+}
+
+void TDataDirectoryLocks::unlockListShared() {
+  std::optional<LockRange> range = std::exchange(listShared_, std::nullopt);
+  if (!range || !release(*range)) raiseForFolder(ErrorCode::KEEL_LOCKREADUNLOCK);
+}
+
+void TDataDirectoryLocks::lockListExclusive() {
+  if (listExclusive_) return;
+  if (!acquire(settings_.list, [&] { return layout_.listExclusive(); })) raiseForFolder(ErrorCode::KEEL_LOCKWRITELOCK);
+  listExclusive_ = true;
+}
+
+void TDataDirectoryLocks::unlockListExclusive() {
+  const bool held = std::exchange(listExclusive_, false);
+  if (!held || !release(layout_.listExclusive())) raiseForFolder(ErrorCode::KEEL_LOCKWRITEUNLOCK);
+}
+
+std::vector<uint8_t> TDataDirectoryLocks::readLockFile(size_t length) {
+  std::vector<uint8_t> bytes(length);
+  bytes.resize(handle_.file->readAt(0, bytes.data(), bytes.size()));
+  return bytes;
+}
+
+void TDataDirectoryLocks::readList() {
+  if (!lockingEnabled()) return;
+  list_ = TLockFile::Decode(readLockFile(static_cast<size_t>(handle_.file->size())), lockFilePath_);
+}
+
+void TDataDirectoryLocks::refreshList() {
+  if (!lockingEnabled()) return;
+  const std::vector<uint8_t> head = readLockFile(TLockFile::kLengthOffset);
+  if (head.size() < TLockFile::kLengthOffset || TLockFile::DecodeCounter(head) != list_.counter()) readList();
+}
+
+void TDataDirectoryLocks::writeList() {
+  if (!lockingEnabled()) return;
+  list_.setCounter(TLockFile::NextCounter(list_.counter()));
+  const std::vector<uint8_t> bytes = list_.encode();
+  handle_.file->writeAt(0, bytes.data(), bytes.size());
+  handle_.file->flush();
+}
+
+uint32_t TDataDirectoryLocks::joinList(const std::string& name) {
+  lockListExclusive();
+  uint32_t slot = 0;
+  try {
+    refreshList();
+    slot = list_.slotOf(name);
+    if (slot == 0) {
+      TLockFile before = list_;
+      try {
+        slot = list_.append(name, folder_);
+        writeList();
+      } catch (const EKeelEngineError&) {
+        list_ = std::move(before);
+        list_.setCounter(0);  // forces a full re-read next time: the file may be half written
+        throw;
+      }
+    }
+  } catch (const EKeelEngineError&) {
+    try {
+      unlockListExclusive();
+    } catch (const EKeelEngineError&) {
+    }
+    throw;
+  }
+  unlockListExclusive();
+  return slot;
+}
+
+TDataTableLocks& TDataDirectoryLocks::tableLocks(const std::string& name, bool joinList) {
+  TDataTableLocks* entry = nullptr;
+  for (auto& table : tables_) {
+    if (TLockFile::SameName(table->name(), name)) entry = table.get();
+  }
+  if (!entry) {
+    tables_.push_back(std::make_unique<TDataTableLocks>(*this, name, 0));
+    entry = tables_.back().get();
+  }
+  if (joinList && entry->slot() == 0 && lockingEnabled()) entry->assignSlot(this->joinList(name));
+  return *entry;
+}
+
+void TDataDirectoryLocks::lockAllTransactions() {
+  if (inTransaction_) return;
+  if (!acquire(settings_.transaction, [&] { return layout_.allTransactionBytes(); })) {
+    raiseForFolder(ErrorCode::KEEL_TRANSLOCK);
+  }
+  inTransaction_ = true;
+}
+
+void TDataDirectoryLocks::unlockAllTransactions() {
+  const bool held = std::exchange(inTransaction_, false);
+  if (!held || !release(layout_.allTransactionBytes())) raiseForFolder(ErrorCode::KEEL_TRANSUNLOCK);
+}
+
+void TDataDirectoryLocks::lockAllTableWrites() {
+  if (allTableWrites_) return;
+  if (!acquire(settings_.tableWrite, [&] { return layout_.allTableWrites(); })) {
+    raiseForFolder(ErrorCode::KEEL_WRITELOCK, folder_);
+  }
+  allTableWrites_ = true;
+}
+
+void TDataDirectoryLocks::unlockAllTableWrites() {
+  const bool held = std::exchange(allTableWrites_, false);
+  if (!held || !release(layout_.allTableWrites())) raiseForFolder(ErrorCode::KEEL_WRITEUNLOCK, folder_);
+}
+
+}  // namespace keel

@@ -1,0 +1,121 @@
+#pragma once
+
+// The lock file of one open database folder and the lock-file locks of its
+// tables (docs/formats/lock-file.md).
+//
+// Integration: the folder object (TDataDirectory) makes one of these when it
+// opens the folder and calls open(); each table it opens asks tableLocks()
+// for its entry (passing joinList = false when the table is opened
+// exclusively or its files carry the read-only attribute), and the folder
+// calls close() when it closes. Every lock of the protocol is taken through
+// the lock file's shared handle, so sessions of one process exclude each
+// other exactly as separate processes do.
+//
+// When the lock file can neither be created nor opened, or is read-only,
+// locking is off for the folder: every lock then succeeds at once (the held
+// flags are still kept, so callers see one behaviour).
+//
+// Not thread-safe: one folder object is used by one thread at a time.
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/core/DataTableLocks.h"
+#include "engine/core/FileRegistry.h"
+#include "engine/core/LockFile.h"
+#include "engine/core/LockLayout.h"
+#include "engine/core/LockSettings.h"
+
+namespace keel {
+
+class TDataDirectoryLocks {
+ public:
+  // `files` and `folder` as the folder object has them; `files` must outlive
+  // this object.
+  TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings);
+  ~TDataDirectoryLocks();
+  TDataDirectoryLocks(const TDataDirectoryLocks&) = delete;
+  TDataDirectoryLocks& operator=(const TDataDirectoryLocks&) = delete;
+
+  // Creates the lock file when missing (listing the folder's tables), opens
+  // it shared and reads the list. Raises 10221/10222 when the list lock
+  // cannot be taken or released, 12036 for a lock file that holds no list,
+  // and 9480 when a new lock file would list more tables than a folder holds.
+  void open();
+  // Releases every lock still held through this folder and closes the lock
+  // file. Never raises.
+  void close();
+
+  bool lockingEnabled() const { return handle_.file != nullptr; }
+  const std::string& folder() const { return folder_; }
+  const std::string& lockFilePath() const { return lockFilePath_; }
+  const TLockLayout& layout() const { return layout_; }
+  const EngineLockSettings& settings() const { return settings_; }
+  const TLockFile& list() const { return list_; }
+
+  // The entry of table `name` (as given to the engine). With `joinList` and
+  // locking on, the table gets its slot: its name is looked up under the
+  // list's exclusive lock and appended when absent (9480 past 4095 tables).
+  // Without, the entry has no slot and takes no table locks. The entry lives
+  // as long as this object.
+  TDataTableLocks& tableLocks(const std::string& name, bool joinList);
+
+  // The list's shared lock (a random byte, 10221/10222) and exclusive lock
+  // (the whole list region, 10223/10224). Never held across other locks.
+  void lockListShared();
+  void unlockListShared();
+  void lockListExclusive();
+  void unlockListExclusive();
+  // Re-reads the whole list / only when its counter moved since the last read.
+  // Call under a list lock.
+  void readList();
+  void refreshList();
+  // Rewrites the whole list with the counter advanced, then flushes. Call
+  // under the exclusive list lock.
+  void writeList();
+
+  // A transaction over the folder holds every transaction byte (10229/10230);
+  // writers inside it take no transaction byte of their own.
+  void lockAllTransactions();
+  void unlockAllTransactions();
+  bool inTransaction() const { return inTransaction_; }
+  // Every table's write lock at once (10227/10228 naming the folder).
+  void lockAllTableWrites();
+  void unlockAllTableWrites();
+
+  // For the table entries: takes a range of the lock file with `policy`'s
+  // retries, a new range from `nextRange` for every attempt. Answers the
+  // range held; nothing when refused to the end. With locking off it answers
+  // the first range at once without locking anything.
+  std::optional<LockRange> acquire(const LockRetryPolicy& policy, const std::function<LockRange()>& nextRange);
+  bool release(const LockRange& range);
+  // r for the random-byte locks: 1..65534.
+  uint32_t randomByte();
+
+ private:
+  bool createLockFile();
+  FileHandle openLockFileShared();
+  std::vector<uint8_t> readLockFile(size_t length);
+  uint32_t joinList(const std::string& name);
+  [[noreturn]] void raiseForFolder(ErrorCode code) const;
+  [[noreturn]] void raiseForFolder(ErrorCode code, const std::string& table) const;
+
+  TFileRegistry& files_;
+  std::string folder_;
+  EngineLockSettings settings_;
+  TLockLayout layout_;
+  std::string lockFilePath_;
+  FileHandle handle_;
+  TLockFile list_;
+  std::mt19937 random_;
+  std::optional<LockRange> listShared_;
+  bool listExclusive_ = false;
+  bool inTransaction_ = false;
+  bool allTableWrites_ = false;
+  std::vector<std::unique_ptr<TDataTableLocks>> tables_;
+};
+
+}  // namespace keel

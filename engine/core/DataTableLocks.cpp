@@ -1,0 +1,91 @@
+#include "engine/core/DataTableLocks.h"
+
+#include <utility>
+
+#include "engine/core/DataDirectoryLocks.h"
+
+namespace keel {
+
+TDataTableLocks::TDataTableLocks(TDataDirectoryLocks& directory, std::string name, uint32_t slot)
+    : directory_(directory), name_(std::move(name)), slot_(slot) {}
+
+bool TDataTableLocks::folderLocking() const { return directory_.lockingEnabled(); }
+
+bool TDataTableLocks::takesTableLocks() const { return slot_ != 0 && directory_.lockingEnabled(); }
+
+void TDataTableLocks::raiseFor(ErrorCode code) const {
+  raise(code, {.table = name_, .database = directory_.folder()});
+}
+
+bool TDataTableLocks::readLock() {
+  if (holdsAny()) return false;
+  if (takesTableLocks()) {
+    const TLockLayout& layout = directory_.layout();
+    auto range = directory_.acquire(directory_.settings().tableRead,
+                                    [&] { return layout.tableRead(slot_, directory_.randomByte()); });
+    if (!range) raiseFor(ErrorCode::KEEL_READLOCK);
+    readRange_ = range;
+  }
+  held_ |= kRead;
+  return true;
+}
+
+void TDataTableLocks::readUnlock() {
+  if (!holdsRead()) raiseFor(ErrorCode::KEEL_READUNLOCK);
+  held_ &= static_cast<uint8_t>(~kRead);
+  std::optional<LockRange> range = std::exchange(readRange_, std::nullopt);
+  if (range && !directory_.release(*range)) raiseFor(ErrorCode::KEEL_READUNLOCK);
+}
+
+void TDataTableLocks::writeLock() {
+  if (holdsWrite()) return;
+  if (!takesTableLocks()) {
+    held_ |= kWrite;
+    return;
+  }
+  const TLockLayout& layout = directory_.layout();
+  const LockRetryPolicy& policy = directory_.settings().tableWrite;
+  if (!directory_.inTransaction()) {
+    if (!directory_.acquire(policy, [&] { return layout.transactionByte(slot_); })) {
+      raiseFor(ErrorCode::KEEL_WRITELOCK);
+    }
+    held_ |= kTransaction;
+  }
+  if (!directory_.acquire(policy, [&] { return layout.tableWrite(slot_); })) {
+    if ((held_ & kTransaction) != 0) {
+      held_ &= static_cast<uint8_t>(~kTransaction);
+      directory_.release(layout.transactionByte(slot_));
+    }
+    raiseFor(ErrorCode::KEEL_WRITELOCK);
+  }
+  held_ |= kWrite;
+}
+
+void TDataTableLocks::writeUnlock() {
+  if (!holdsWrite()) raiseFor(ErrorCode::KEEL_WRITEUNLOCK);
+  const bool transaction = (held_ & kTransaction) != 0;
+  held_ &= static_cast<uint8_t>(~(kWrite | kTransaction));
+  if (!takesTableLocks()) return;
+  const TLockLayout& layout = directory_.layout();
+  bool released = directory_.release(layout.tableWrite(slot_));
+  if (transaction) released = directory_.release(layout.transactionByte(slot_)) && released;
+  if (!released) raiseFor(ErrorCode::KEEL_WRITEUNLOCK);
+}
+
+void TDataTableLocks::releaseAll() noexcept {
+  if (holdsRead()) {
+    try {
+      readUnlock();
+    } catch (const EKeelEngineError&) {
+    }
+  }
+  if (holdsWrite()) {
+    try {
+      writeUnlock();
+    } catch (const EKeelEngineError&) {
+    }
+  }
+  held_ = 0;
+}
+
+}  // namespace keel
