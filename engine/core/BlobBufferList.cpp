@@ -151,7 +151,6 @@ void TBlobBufferList::post(std::span<const FieldDescriptor> fields, std::span<st
     }
     drop(*posted, row, reference);
   }
-  file_->writeHeader();
 }
 
 void TBlobBufferList::cancel(std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row) {

@@ -50,8 +50,9 @@ public:
   void free(std::int32_t handle, std::span<std::uint8_t> row);
 
   // Writes every changed value of `row` under a new stamp (compressed at the
-  // field's level), sets the null bytes (NULL = empty) and drops the row's
-  // buffers; then writes the BLOB file header when it changed.
+  // field's level) into the BLOB file's cache, sets the null bytes (NULL =
+  // empty) and drops the row's buffers. The caller writes back, as at the end
+  // of every modifying operation.
   void post(std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row);
   // Drops the row's buffers and puts the original references back.
   void cancel(std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row);

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <unordered_set>
 
-#include "engine/core/ErrorCodes.h"
+#include "engine/core/TableCipher.h"
 
 namespace keel {
 namespace {
@@ -13,214 +14,82 @@ bool validBlockSize(std::int32_t size) {
   return size >= kMinBlobBlockSize && size <= kMaxBlobBlockSize && size % 8 == 0;
 }
 
+BlobBlockHeader headerOf(const TBuffer& unit) {
+  return BlobBlockHeader::decode(std::span<const std::uint8_t, BlobBlockHeader::kSize>(unit.data(), BlobBlockHeader::kSize));
+}
+
+void storeHeader(TBuffer& unit, const BlobBlockHeader& header) {
+  header.encode(std::span<std::uint8_t, BlobBlockHeader::kSize>(unit.data(), BlobBlockHeader::kSize));
+}
+
 }  // namespace
 
-TBlobFile::TBlobFile(TBlobStorage& storage, Options options) : storage_(&storage), options_(std::move(options)) {
-  if (!validBlockSize(options_.blockSize)) raise(ErrorCode::KEEL_BLOBLIMIT, {.table = options_.tableName});
+TBlobFile::TBlobFile(TFileRegistry& registry, std::string path, EngineFileFlags flags, Options options)
+    : TBufferedFile(registry, std::move(path), flags), options_(std::move(options)) {
+  if (!validBlockSize(options_.blockSize)) fail(ErrorCode::KEEL_BLOBLIMIT);
+  engineSignature_ = options_.settings.EngineSignature.empty() ? kStandardSignatureDigest
+                                                               : Md5(options_.settings.EngineSignature);
+  resetCapacity();
 }
 
-TBlobFile TBlobFile::create(TBlobStorage& storage, Options options) {
-  TBlobFile file(storage, std::move(options));
-  file.header_.signature = file.options_.engineSignature;
-  storage.truncate(0);
-  file.writeHeaderBytes();
-  return file;
+[[noreturn]] void TBlobFile::fail(ErrorCode code) const { raise(code, {.table = options_.tableName}); }
+
+std::size_t TBlobFile::cacheCapacity() const {
+  const std::size_t byBudget = options_.settings.MaxTableBlobBufferSize / (unitSize() + 56);
+  return std::max<std::size_t>(1, std::min(byBudget, options_.settings.MaxTableBlobBufferCount));
 }
 
-TBlobFile TBlobFile::open(TBlobStorage& storage, Options options) {
-  TBlobFile file(storage, std::move(options));
-  const BlobFileHeader header = file.readHeaderBytes();
-  file.checkHeader(header);
-  file.header_ = header;
-  return file;
-}
-
-[[noreturn]] void TBlobFile::corrupt() const { raise(ErrorCode::KEEL_MEMOCORRUPT, {.table = options_.tableName}); }
-
-std::uint64_t TBlobFile::blockOffset(std::int32_t n) const {
-  return BlobFileHeader::kSize + static_cast<std::uint64_t>(n - 1) * static_cast<std::uint64_t>(options_.blockSize);
-}
-
-void TBlobFile::checkBlockNumber(std::int32_t n) const {
-  if (n < 1 || n > blockCount()) corrupt();
-}
-
-BlobFileHeader TBlobFile::readHeaderBytes() const {
-  std::array<std::uint8_t, BlobFileHeader::kSize> bytes{};
-  storage_->read(0, bytes);
-  if (options_.cipher) options_.cipher->decrypt(bytes);
-  return BlobFileHeader::decode(bytes);
-}
-
-void TBlobFile::checkHeader(const BlobFileHeader& header) const {
-  const ErrorContext context{.table = options_.tableName};
-  if (header.version != kBlobFileVersion) {
-    raise(header.version < 7 ? ErrorCode::KEEL_OLDVERSION : ErrorCode::KEEL_BADSIGNATURE, context);
-  }
-  if (header.signature != options_.engineSignature && header.signature != kStandardSignatureDigest) {
-    raise(ErrorCode::KEEL_BADSIGNATURE, context);
-  }
-  const std::int32_t count = header.nextBlock - 1;
-  const std::uint64_t needed =
-      BlobFileHeader::kSize + static_cast<std::uint64_t>(std::max(count, 0)) * static_cast<std::uint64_t>(options_.blockSize);
-  if (count < 0 || header.freeHead < 0 || header.freeHead > count || storage_->size() < needed) {
-    raise(ErrorCode::KEEL_HEADERCORRUPT, context);
-  }
-}
-
-BlobBlock TBlobFile::readBlock(std::int32_t n) const {
-  checkBlockNumber(n);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(options_.blockSize));
-  storage_->read(blockOffset(n), bytes);
-  if (options_.cipher) options_.cipher->decrypt(bytes);
-  BlobBlock block;
-  block.header = BlobBlockHeader::decode(std::span<const std::uint8_t, BlobBlockHeader::kSize>(bytes.data(), BlobBlockHeader::kSize));
-  block.data.assign(bytes.begin() + BlobBlockHeader::kSize, bytes.end());
-  return block;
-}
-
-void TBlobFile::writeBlock(std::int32_t n, const BlobBlock& block) {
-  if (block.data.size() > dataSize()) raise(ErrorCode::KEEL_INVALIDBLOBLEN, {.table = options_.tableName});
-  checkBlockNumber(n);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(options_.blockSize), 0);
-  block.header.encode(std::span<std::uint8_t, BlobBlockHeader::kSize>(bytes.data(), BlobBlockHeader::kSize));
-  std::copy(block.data.begin(), block.data.end(), bytes.begin() + BlobBlockHeader::kSize);
-  if (options_.cipher) options_.cipher->encrypt(bytes);
-  storage_->write(blockOffset(n), bytes);
-}
-
-// A cycle in the free-block chain would hand out a block twice, so the chain
-// is walked once before its first use.
-void TBlobFile::checkFreeChain() const {
-  if (freeChainChecked_) return;
-  std::vector<bool> seen(static_cast<std::size_t>(blockCount()) + 1, false);
-  for (std::int32_t n = header_.freeHead; n != 0;) {
-    checkBlockNumber(n);
-    if (seen[static_cast<std::size_t>(n)]) corrupt();
-    seen[static_cast<std::size_t>(n)] = true;
-    n = readBlock(n).header.next;
-  }
-  freeChainChecked_ = true;
-}
-
-std::int32_t TBlobFile::allocateBlock() {
-  if (header_.freeHead == 0) return appendBlock();
-  checkFreeChain();
-  const std::int32_t n = header_.freeHead;
-  header_.freeHead = readBlock(n).header.next;
-  headerModified_ = true;
-  writeBlock(n, BlobBlock{});
-  return n;
-}
-
-std::int32_t TBlobFile::appendBlock() {
-  const std::uint64_t grownSize = blockOffset(blockCount() + 2);
-  if (grownSize > options_.sizeLimit || header_.nextBlock == std::numeric_limits<std::int32_t>::max()) {
-    raise(ErrorCode::KEEL_TABLEFULL, {.table = options_.tableName});
-  }
-  const std::int32_t n = header_.nextBlock;
-  header_.nextBlock += 1;
-  headerModified_ = true;
-  writeBlock(n, BlobBlock{});
-  return n;
-}
-
-std::optional<std::vector<std::uint8_t>> TBlobFile::readChain(BlobReference reference) const {
-  if (reference.firstBlock == 0) return std::vector<std::uint8_t>{};
-  BlobBlock block = readBlock(reference.firstBlock);
-  if (block.header.stamp != reference.stamp) return std::nullopt;
-
-  const std::int64_t total = block.header.totalLength;
-  if (total < 0 || static_cast<std::uint64_t>(total) > static_cast<std::uint64_t>(blockCount()) * dataSize()) corrupt();
-  const auto length = static_cast<std::size_t>(total);
-  std::vector<std::uint8_t> stored;
-  stored.reserve(length);
-  std::vector<bool> seen(static_cast<std::size_t>(blockCount()) + 1, false);
-  std::int32_t current = reference.firstBlock;
-  for (;;) {
-    seen[static_cast<std::size_t>(current)] = true;
-    const std::size_t wanted = std::min(dataSize(), length - stored.size());
-    if (block.header.used < wanted) raise(ErrorCode::KEEL_ENDOFBLOB, {.table = options_.tableName});
-    stored.insert(stored.end(), block.data.begin(), block.data.begin() + static_cast<std::ptrdiff_t>(wanted));
-    if (stored.size() == length) return stored;
-
-    const std::int32_t next = block.header.next;
-    if (next == 0) raise(ErrorCode::KEEL_ENDOFBLOB, {.table = options_.tableName});
-    checkBlockNumber(next);
-    if (seen[static_cast<std::size_t>(next)]) corrupt();
-    block = readBlock(next);
-    current = next;
-  }
-}
-
-void TBlobFile::writeChain(BlobReference& reference, std::span<const std::uint8_t> stored, std::int32_t stamp) {
-  if (stored.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    raise(ErrorCode::KEEL_INVALIDBLOBLEN, {.table = options_.tableName});
-  }
-  // A slot without a chain gets its first block only with its first byte.
-  if (stored.empty()) {
-    emptyChain(reference, stamp);
-    return;
-  }
-  if (reference.firstBlock == 0) reference.firstBlock = allocateBlock();
-
-  // Find or allocate every block first, so that a full file leaves the old
-  // value readable instead of a half-written one.
-  const std::size_t blocksNeeded = (stored.size() + dataSize() - 1) / dataSize();
-  std::vector<std::int32_t> numbers{reference.firstBlock};
-  std::vector<BlobBlock> blocks{readBlock(reference.firstBlock)};
-  while (blocks.size() < blocksNeeded) {
-    std::int32_t next = blocks.back().header.next;
-    if (next == 0) {
-      next = allocateBlock();
-      blocks.back().header.next = next;
-      blocks.push_back(BlobBlock{});
-    } else {
-      checkBlockNumber(next);
-      if (std::find(numbers.begin(), numbers.end(), next) != numbers.end()) corrupt();
-      blocks.push_back(readBlock(next));
-    }
-    blocks.back().header.previous = numbers.back();
-    numbers.push_back(next);
-  }
-
-  for (std::size_t i = 0; i < blocks.size(); ++i) {
-    BlobBlock& block = blocks[i];
-    const bool first = i == 0;
-    block.header.stamp = first ? stamp : 0;
-    block.header.totalLength = first ? static_cast<std::int32_t>(stored.size()) : 0;
-    const std::size_t at = i * dataSize();
-    const std::size_t count = std::min(dataSize(), stored.size() - at);
-    block.data.assign(dataSize(), 0);
-    std::copy_n(stored.begin() + static_cast<std::ptrdiff_t>(at), count, block.data.begin());
-    block.header.used = static_cast<std::uint16_t>(count);
-    writeBlock(numbers[i], block);
-  }
-  reference.stamp = stamp;
-}
-
-void TBlobFile::emptyChain(BlobReference& reference, std::int32_t stamp) {
-  reference.stamp = stamp;
-  if (reference.firstBlock == 0) return;
-  BlobBlock first = readBlock(reference.firstBlock);
-  first.header.stamp = stamp;
-  first.header.totalLength = 0;
-  writeBlock(reference.firstBlock, first);
-}
-
-void TBlobFile::writeHeader(bool force) {
-  if (!headerModified_ && !force) return;
-  header_.changeCount = NextCounterValue(header_.changeCount);
-  header_.modified = headerModified_ ? 1 : 0;
-  writeHeaderBytes();
+void TBlobFile::createFile() {
+  create();
+  header_ = BlobFileHeader{};
+  header_.signature = engineSignature_;
   headerModified_ = false;
+  freeChainChecked_ = false;
+  writeHeaderBytes();
+}
+
+void TBlobFile::openFile() {
+  open();
+  const BlobFileHeader header = readHeaderBytes();
+  checkHeader(header);
+  header_ = header;
+  headerModified_ = false;
+  freeChainChecked_ = false;
+}
+
+BlobFileHeader TBlobFile::readHeaderBytes() {
+  std::array<std::uint8_t, BlobFileHeader::kSize> bytes{};
+  read(0, bytes.data(), bytes.size());
+  if (cipher()) cipher()->decrypt(bytes);
+  return BlobFileHeader::decode(bytes);
 }
 
 void TBlobFile::writeHeaderBytes() {
   std::array<std::uint8_t, BlobFileHeader::kSize> bytes{};
   header_.encode(bytes);
-  if (options_.cipher) options_.cipher->encrypt(bytes);
-  storage_->write(0, bytes);
+  if (cipher()) cipher()->encrypt(bytes);
+  write(0, bytes.data(), bytes.size());
+}
+
+void TBlobFile::checkHeader(const BlobFileHeader& header) {
+  if (header.version != kBlobFileVersion) {
+    fail(header.version < 7 ? ErrorCode::KEEL_OLDVERSION : ErrorCode::KEEL_BADSIGNATURE);
+  }
+  if (header.signature != engineSignature_ && header.signature != kStandardSignatureDigest) {
+    fail(ErrorCode::KEEL_BADSIGNATURE);
+  }
+  const std::int64_t count = static_cast<std::int64_t>(header.nextBlock) - 1;
+  if (count < 0 || header.freeHead < 0 || header.freeHead > count) fail(ErrorCode::KEEL_HEADERCORRUPT);
+  const std::uint64_t needed = dataStart() + static_cast<std::uint64_t>(count) * unitSize();
+  if (size() < needed) fail(ErrorCode::KEEL_HEADERCORRUPT);
+}
+
+void TBlobFile::writeHeader(bool force) {
+  if (!force && !headerModified_) return;
+  header_.changeCount = NextCounterValue(header_.changeCount);
+  header_.modified = headerModified_ ? 1 : 0;
+  writeHeaderBytes();
+  headerModified_ = false;
 }
 
 bool TBlobFile::refreshHeader() {
@@ -228,16 +97,185 @@ bool TBlobFile::refreshHeader() {
   if (latest.changeCount == header_.changeCount) return false;
   checkHeader(latest);
   header_ = latest;
+  headerModified_ = false;
   freeChainChecked_ = false;
+  dropCache();
   return true;
 }
 
 void TBlobFile::empty() {
-  storage_->truncate(BlobFileHeader::kSize);
+  truncate(dataStart());
+  dropCache();
   header_.freeHead = 0;
   header_.nextBlock = 1;
   headerModified_ = true;
   freeChainChecked_ = false;
+  if (options_.settings.ForceBufferFlush) flush();
+}
+
+void TBlobFile::checkGrowth() {
+  const std::uint64_t grown = dataStart() + static_cast<std::uint64_t>(blockCount() + 1) * unitSize();
+  const std::uint64_t limit = options_.sizeLimit != 0 ? options_.sizeLimit : options_.settings.maxDataBytes();
+  if (grown > limit || header_.nextBlock == std::numeric_limits<std::int32_t>::max()) {
+    fail(ErrorCode::KEEL_TABLEFULL);
+  }
+}
+
+void TBlobFile::countAppendedUnit() {
+  header_.nextBlock += 1;
+  headerModified_ = true;
+}
+
+void TBlobFile::checkBlockNumber(std::int32_t n) const {
+  if (n < 1 || n > blockCount()) fail(ErrorCode::KEEL_MEMOCORRUPT);
+}
+
+// Empty when the table changed under a non-strict reader (see TBufferedFile).
+TPinnedUnit TBlobFile::pinBlock(std::int32_t n) {
+  checkBlockNumber(n);
+  return getUnit(n);
+}
+
+BlobBlock TBlobFile::readBlock(std::int32_t n) {
+  TPinnedUnit unit = pinBlock(n);
+  if (!unit) fail(ErrorCode::KEEL_KEYORRECDELETED);
+  return {headerOf(*unit), std::vector<std::uint8_t>(unit->data() + BlobBlockHeader::kSize, unit->data() + unit->size())};
+}
+
+void TBlobFile::writeBlock(std::int32_t n, const BlobBlock& block) {
+  if (block.data.size() > dataSize()) fail(ErrorCode::KEEL_INVALIDBLOBLEN);
+  TPinnedUnit unit = pinBlock(n);
+  if (!unit) fail(ErrorCode::KEEL_KEYORRECDELETED);
+  unit->clear();
+  storeHeader(*unit, block.header);
+  std::copy(block.data.begin(), block.data.end(), unit->data() + BlobBlockHeader::kSize);
+  unit.markModified();
+}
+
+// A cycle in the free-block chain would hand out one block twice, so the
+// chain is walked once before its first use.
+void TBlobFile::checkFreeChain() {
+  if (freeChainChecked_) return;
+  std::unordered_set<std::int32_t> seen;
+  for (std::int32_t n = header_.freeHead; n != 0;) {
+    if (!seen.insert(n).second) fail(ErrorCode::KEEL_MEMOCORRUPT);
+    TPinnedUnit unit = pinBlock(n);
+    if (!unit) fail(ErrorCode::KEEL_KEYORRECDELETED);
+    n = headerOf(*unit).next;
+  }
+  freeChainChecked_ = true;
+}
+
+std::int32_t TBlobFile::allocateBlock() {
+  if (header_.freeHead == 0) {
+    TPinnedUnit appended = appendUnit();
+    return static_cast<std::int32_t>(appended->unit());
+  }
+  checkFreeChain();
+  const std::int32_t n = header_.freeHead;
+  TPinnedUnit unit = pinBlock(n);
+  if (!unit) fail(ErrorCode::KEEL_KEYORRECDELETED);
+  header_.freeHead = headerOf(*unit).next;
+  headerModified_ = true;
+  unit->clear();
+  unit.markModified();
+  return n;
+}
+
+std::optional<std::vector<std::uint8_t>> TBlobFile::readChain(BlobReference reference) {
+  if (reference.firstBlock == 0) return std::vector<std::uint8_t>{};
+  TPinnedUnit unit = pinBlock(reference.firstBlock);
+  if (!unit) return std::nullopt;
+  BlobBlockHeader block = headerOf(*unit);
+  if (block.stamp != reference.stamp) return std::nullopt;
+
+  const std::int64_t total = block.totalLength;
+  if (total < 0 || static_cast<std::uint64_t>(total) > static_cast<std::uint64_t>(blockCount()) * dataSize()) {
+    fail(ErrorCode::KEEL_MEMOCORRUPT);
+  }
+  const auto length = static_cast<std::size_t>(total);
+  std::vector<std::uint8_t> stored;
+  stored.reserve(length);
+  std::unordered_set<std::int32_t> seen{reference.firstBlock};
+  for (;;) {
+    const std::size_t wanted = std::min(dataSize(), length - stored.size());
+    if (block.used < wanted) fail(ErrorCode::KEEL_ENDOFBLOB);
+    const std::uint8_t* data = unit->data() + BlobBlockHeader::kSize;
+    stored.insert(stored.end(), data, data + wanted);
+    if (stored.size() == length) return stored;
+
+    const std::int32_t next = block.next;
+    if (next == 0) fail(ErrorCode::KEEL_ENDOFBLOB);
+    if (!seen.insert(next).second) fail(ErrorCode::KEEL_MEMOCORRUPT);
+    unit.release();
+    unit = pinBlock(next);
+    if (!unit) return std::nullopt;
+    block = headerOf(*unit);
+  }
+}
+
+std::vector<std::int32_t> TBlobFile::chainFor(BlobReference& reference, std::size_t blocksNeeded) {
+  if (reference.firstBlock == 0) reference.firstBlock = allocateBlock();
+  std::vector<std::int32_t> numbers{reference.firstBlock};
+  while (numbers.size() < blocksNeeded) {
+    std::int32_t next = 0;
+    {
+      TPinnedUnit unit = pinBlock(numbers.back());
+      if (!unit) fail(ErrorCode::KEEL_KEYORRECDELETED);
+      next = headerOf(*unit).next;
+    }
+    if (next == 0) {
+      next = allocateBlock();
+    } else {
+      checkBlockNumber(next);
+      if (std::find(numbers.begin(), numbers.end(), next) != numbers.end()) fail(ErrorCode::KEEL_MEMOCORRUPT);
+    }
+    numbers.push_back(next);
+  }
+  return numbers;
+}
+
+void TBlobFile::writeChain(BlobReference& reference, std::span<const std::uint8_t> stored, std::int32_t stamp) {
+  if (stored.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    fail(ErrorCode::KEEL_INVALIDBLOBLEN);
+  }
+  // A slot without a chain gets its first block only with its first byte.
+  if (stored.empty()) {
+    emptyChain(reference, stamp);
+    return;
+  }
+  const std::vector<std::int32_t> numbers = chainFor(reference, (stored.size() + dataSize() - 1) / dataSize());
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    TPinnedUnit unit = pinBlock(numbers[i]);
+    if (!unit) fail(ErrorCode::KEEL_KEYORRECDELETED);
+    BlobBlockHeader block = headerOf(*unit);
+    const bool first = i == 0;
+    const bool last = i + 1 == numbers.size();
+    const std::size_t at = i * dataSize();
+    const std::size_t count = std::min(dataSize(), stored.size() - at);
+    block.previous = first ? 0 : numbers[i - 1];
+    if (!last) block.next = numbers[i + 1];  // the last keeps its link to blocks kept for later
+    block.used = static_cast<std::uint16_t>(count);
+    block.stamp = first ? stamp : 0;
+    block.totalLength = first ? static_cast<std::int32_t>(stored.size()) : 0;
+    unit->clear();
+    storeHeader(*unit, block);
+    std::copy_n(stored.begin() + static_cast<std::ptrdiff_t>(at), count, unit->data() + BlobBlockHeader::kSize);
+    unit.markModified();
+  }
+  reference.stamp = stamp;
+}
+
+void TBlobFile::emptyChain(BlobReference& reference, std::int32_t stamp) {
+  reference.stamp = stamp;
+  if (reference.firstBlock == 0) return;
+  TPinnedUnit unit = pinBlock(reference.firstBlock);
+  if (!unit) fail(ErrorCode::KEEL_KEYORRECDELETED);
+  BlobBlockHeader block = headerOf(*unit);
+  block.stamp = stamp;
+  block.totalLength = 0;
+  storeHeader(*unit, block);
+  unit.markModified();
 }
 
 }  // namespace keel
