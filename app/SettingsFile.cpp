@@ -89,7 +89,12 @@ void TSettingsFile::WriteFont(TProfileFile& file, const TFontSettings& font, con
 
 void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSettingsHost& host,
                                 TStartupIntegration& startup) const {
-  startup.SetLoading(true);
+  // Loading ends with this call even when a host call throws.
+  struct LoadingScope {
+    TStartupIntegration& startup;
+    explicit LoadingScope(TStartupIntegration& s) : startup(s) { startup.SetLoading(true); }
+    ~LoadingScope() { startup.SetLoading(false); }
+  } loading(startup);
   const TProfileFile file(path_);
 
   ReadFolders(file, settings, host);
@@ -115,7 +120,6 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
   settings.Font = ReadFont(file, "OPFont", "Arial", 10, 128, "");
   ReadTicks(file, settings);
   formats.ReadSettings(file);
-  startup.SetLoading(false);
 }
 
 void TSettingsFile::ReadFolders(const TProfileFile& file, TSettings& settings, TSettingsHost& host) {
