@@ -44,6 +44,12 @@ protected:
     raw.read(0, bytes.data(), bytes.size());
     return bytes;
   }
+  // Makes the file hold exactly `bytes`.
+  void lay(const std::vector<std::uint8_t>& bytes) {
+    TEngineFile raw(registry_, kPath, {.inMemory = true});
+    raw.create();
+    raw.write(0, bytes.data(), bytes.size());
+  }
   void poke(std::uint64_t offset, std::vector<std::uint8_t> bytes) {
     TEngineFile raw(registry_, kPath, {.inMemory = true});
     raw.open();
