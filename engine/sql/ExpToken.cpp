@@ -23,6 +23,7 @@ std::unique_ptr<TExpToken> TExpToken::Clone() const {
   copy->IsParameter = IsParameter;
   copy->Line = Line;
   copy->Column = Column;
+  copy->Height = Height;
   copy->CaseInsensitive = CaseInsensitive;
   copy->PartialLength = PartialLength;
   copy->SubQuery = SubQuery;

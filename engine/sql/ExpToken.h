@@ -142,6 +142,7 @@ class TExpToken {
 
   int Line = 0;
   int Column = 0;
+  int Height = 1;  // levels of the subtree below and including this node
 
   // String comparisons of filters.
   bool CaseInsensitive = false;

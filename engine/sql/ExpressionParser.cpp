@@ -1,5 +1,6 @@
 #include "engine/sql/ExpressionParser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -12,6 +13,8 @@ namespace keel {
 namespace {
 
 constexpr char kCR = '\r';
+constexpr int kMaxHeight = 400;
+constexpr int kMaxNesting = 100;
 constexpr char kLF = '\n';
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
@@ -114,6 +117,7 @@ void TExpressionParser::Load(std::string_view text, int firstLine, int firstColu
   size_t end = text.find('\0');
   text_.assign(text.substr(0, end));
   position_ = tokenStart_ = tokenEnd_ = previousEnd_ = 0;
+  nesting_ = 0;
   kind_ = tkEnd;
   line_ = tokenLine_ = markLine_ = firstLine;
   lineStart_ = 0;
@@ -317,6 +321,19 @@ void TExpressionParser::RefuseStarOperand(const TExpToken& operand) const {
   if (operand.IsStar()) errors_.Invalid("*", operand.Line, operand.Column);
 }
 
+void TExpressionParser::SetHeight(TExpToken& node) const {
+  int below = 0;
+  if (node.Left) below = std::max(below, node.Left->Height);
+  if (node.Right) below = std::max(below, node.Right->Height);
+  for (const auto& argument : node.Arguments) below = std::max(below, argument->Height);
+  node.Height = below + 1;
+  if (node.Height > kMaxHeight) errors_.Plain("Expression too complex", node.Line, node.Column);
+}
+
+void TExpressionParser::EnterNesting() {
+  if (++nesting_ > kMaxNesting) errors_.Plain("Expression too complex", tokenLine_, tokenColumn_);
+}
+
 void TExpressionParser::RequirePermission(TExpContext context, TExpPermission permission) const {
   if (!context.Allows(permission)) RaiseInvalid();
 }
@@ -334,6 +351,7 @@ std::unique_ptr<TExpToken> TExpressionParser::Binary(TExpOperator op, std::strin
   node->Column = column;
   node->Left = std::move(left);
   node->Right = std::move(right);
+  SetHeight(*node);
   return node;
 }
 
@@ -374,6 +392,7 @@ std::unique_ptr<TExpToken> TExpressionParser::ParseNot(TExpContext context) {
   NextToken();
   node->Left = ParseComparison(context);
   RefuseStarOperand(*node->Left);
+  SetHeight(*node);
   return node;
 }
 
@@ -476,6 +495,7 @@ std::unique_ptr<TExpToken> TExpressionParser::ParsePredicate(std::unique_ptr<TEx
     RequireAndSkip(')');
   }
   for (const auto& argument : node->Arguments) RefuseStarOperand(*argument);
+  SetHeight(*node);
   return node;
 }
 
@@ -544,15 +564,18 @@ std::unique_ptr<TExpToken> TExpressionParser::ParseUnary(TExpContext context) {
     return operand;
   }
   node->Left = std::move(operand);
+  SetHeight(*node);
   return node;
 }
 
 std::unique_ptr<TExpToken> TExpressionParser::ParsePrimary(TExpContext context) {
   TExpContext inner = context.WithoutStar();
   if (IsCharacter('(')) {
+    EnterNesting();
     NextToken();
     auto expression = ParseExpression(TExpContext{inner.Permissions, false});
     RequireAndSkip(')');
+    --nesting_;
     return expression;
   }
   if (kind_ == tkString || kind_ == tkCharConstant || kind_ == tkInteger || kind_ == tkReal) return ParseConstant();
@@ -657,9 +680,12 @@ std::unique_ptr<TExpToken> TExpressionParser::ParseFunction(const TBuiltinFuncti
   call->FunctionName = AsciiUpper(TokenText());
   call->Function = builtin != nullptr ? builtin->Function : TExpFunction::Registered;
   if (builtin != nullptr && builtin->Aggregate) RequirePermission(context, AllowAggregates);
+  EnterNesting();
   NextToken();
   ParseFunctionArguments(*call, context);
+  --nesting_;
   call->Text = SourceSince(start);
+  SetHeight(*call);
   return call;
 }
 
@@ -720,7 +746,7 @@ void TExpressionParser::ParseFunctionArguments(TExpToken& call, TExpContext cont
     case F::Replace:
       AddArgument(call, context);
       SkipSeparator("WITH");
-      AddArgument(call, context);
+      AddOperandBeforeIn(call, context);
       SkipSeparator("IN");
       AddArgument(call, context);
       break;
@@ -729,7 +755,7 @@ void TExpressionParser::ParseFunctionArguments(TExpToken& call, TExpContext cont
     case F::Occurs:
     case F::TextSearch:
     case F::TextOccurs:
-      AddArgument(call, context);
+      AddOperandBeforeIn(call, context);
       SkipSeparator("IN");
       AddArgument(call, context);
       break;
@@ -775,6 +801,11 @@ void TExpressionParser::ParseFunctionArguments(TExpToken& call, TExpContext cont
 
 void TExpressionParser::AddArgument(TExpToken& call, TExpContext context) {
   call.Arguments.push_back(ParseExpression(TExpContext{context.Permissions, false}));
+}
+
+void TExpressionParser::AddOperandBeforeIn(TExpToken& call, TExpContext context) {
+  // Below the comparison level, where "IN" would start a predicate.
+  call.Arguments.push_back(ParseAdditive(TExpContext{context.Permissions, false}));
 }
 
 void TExpressionParser::ParseArgumentList(TExpToken& call, TExpContext context, size_t minimum, size_t maximum) {

@@ -128,6 +128,7 @@ class TExpressionParser {
   void ParseCast(TExpToken& call, TExpContext context);
   void ParseArgumentList(TExpToken& call, TExpContext context, size_t minimum, size_t maximum);
   void AddArgument(TExpToken& call, TExpContext context);
+  void AddOperandBeforeIn(TExpToken& call, TExpContext context);
   // Reads "," or one of the keywords; else the Expected message.
   void SkipSeparator(std::string_view keyword);
   bool SkipOptionalSeparator(std::string_view keyword);
@@ -137,6 +138,10 @@ class TExpressionParser {
   std::unique_ptr<TExpToken> Binary(TExpOperator op, std::string text, int line, int column,
                                     std::unique_ptr<TExpToken> left, std::unique_ptr<TExpToken> right) const;
   void RefuseStarOperand(const TExpToken& operand) const;
+  // Trees and nesting are bounded so that evaluating and freeing a tree
+  // cannot exhaust the stack, whatever the text.
+  void SetHeight(TExpToken& node) const;
+  void EnterNesting();
   void RequirePermission(TExpContext context, TExpPermission permission) const;
   std::string SourceSince(size_t start) const;
 
@@ -151,6 +156,7 @@ class TExpressionParser {
   size_t tokenEnd_ = 0;
   size_t previousEnd_ = 0;  // end of the token read before the current one
   int kind_ = tkEnd;
+  int nesting_ = 0;
   int line_ = 1;
   size_t lineStart_ = 0;
   int columnBase_ = 1;  // column of the first character of the current line
