@@ -1,12 +1,17 @@
 #include "platform/AlertSound.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace mindrel {
 namespace {
@@ -146,6 +151,91 @@ TEST_F(AlertSoundPlayTest, EveryFailureIsQuiet) {
   const auto started = std::chrono::steady_clock::now();
   for (const fs::path& path : {good, bad, dir_ / "missing.wav"}) TAlertSound::PlayFile(path.string());
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << "playing must not wait";
+}
+
+// A private sound server with a null sink, started when the machine has one.
+// It plays in real time, so a drained stream proves the samples were played.
+class NullSinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("mindrel-pulse-" + std::to_string(getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    socket_ = (dir_ / "native").string();
+    const std::string home = "HOME=" + dir_.string(), runtime = "XDG_RUNTIME_DIR=" + dir_.string();
+    const std::string native = "module-native-protocol-unix auth-anonymous=1 socket=" + socket_;
+    const char* argv[] = {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                          "--log-target=stderr", "--log-level=error", "-L", "module-null-sink sink_name=mindrel",
+                          "-L", native.c_str(), nullptr};
+    const char* envp[] = {home.c_str(), runtime.c_str(), "PATH=/usr/bin:/bin", nullptr};
+    if (posix_spawnp(&server_, "pulseaudio", nullptr, nullptr, const_cast<char* const*>(argv),
+                     const_cast<char* const*>(envp)) != 0) {
+      server_ = 0;
+      GTEST_SKIP() << "no pulseaudio on this machine";
+    }
+    for (int i = 0; i < 100 && !fs::exists(socket_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!fs::exists(socket_)) GTEST_SKIP() << "pulseaudio did not start";
+    setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
+  }
+  void TearDown() override {
+    if (server_ > 0) {
+      kill(server_, SIGTERM);
+      waitpid(server_, nullptr, 0);
+    }
+    unsetenv("PULSE_SERVER");
+    fs::remove_all(dir_);
+  }
+
+  // Lines of `pactl list short sink-inputs`: the streams playing now.
+  int PlayingStreams() const {
+    const std::string command = "PULSE_SERVER=unix:" + socket_ + " pactl list short sink-inputs 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    int lines = 0;
+    for (int c; (c = std::fgetc(pipe)) != EOF;) lines += c == '\n';
+    pclose(pipe);
+    return lines;
+  }
+
+  static TWaveSound Silence(int bits, int channels, int milliseconds) {
+    TWaveSound sound{channels, 8000, bits, {}};
+    sound.Samples.assign(static_cast<std::size_t>(8 * milliseconds * channels * bits / 8), bits == 8 ? 128 : 0);
+    return sound;
+  }
+
+  fs::path dir_;
+  std::string socket_;
+  pid_t server_ = 0;
+};
+
+TEST_F(NullSinkTest, PlaysToTheEndInRealTime) {
+  for (const TWaveSound& sound : {Silence(8, 1, 400), Silence(16, 2, 400)}) {
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(TAlertSound::PlayAndWait(sound)) << sound.BitsPerSample << " bits";
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300)) << "not played out";
+  }
+}
+
+TEST_F(NullSinkTest, PlayFileReturnsAtOnceWhileTheSoundPlays) {
+  const auto image = WaveBuilder().Riff().Format(1, 1, 8000, 16).Chunk("data", std::vector<std::uint8_t>(8000, 0)).Bytes();
+  const fs::path path = dir_ / "Alert.wav";
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+
+  const auto started = std::chrono::steady_clock::now();
+  TAlertSound::PlayFile(path.string());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+  int streams = 0;
+  for (int i = 0; i < 40 && streams == 0; ++i) {
+    streams = PlayingStreams();
+    if (streams == 0) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  EXPECT_EQ(streams, 1) << "the half-second sound should be playing";
+  // The server's buffering adds its latency to the sound's length.
+  for (int i = 0; i < 80 && streams > 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    streams = PlayingStreams();
+  }
+  EXPECT_EQ(streams, 0) << "and be over after a while";
 }
 
 }  // namespace
