@@ -51,17 +51,14 @@ void TDataDirectoryLocks::open() {
     files_.close(handle_);
     return;
   }
-  lockListShared();
   try {
+    lockListShared();
     readList();
+    unlockListShared();
   } catch (const EKeelEngineError&) {
-    try {
-      unlockListShared();
-    } catch (const EKeelEngineError&) {
-    }
+    close();  // also drops the list lock when reading failed
     throw;
   }
-  unlockListShared();
 }
 
 bool TDataDirectoryLocks::createLockFile() {

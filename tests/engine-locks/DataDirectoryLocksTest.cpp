@@ -1,0 +1,234 @@
+#include "engine/core/DataDirectoryLocks.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/LockFile.h"
+#include "tests/engine-locks/LockTestSupport.h"
+
+// Each TFileRegistry below opens its own operating-system handles, so two
+// registries on one folder meet exactly as two processes do.
+
+namespace keel {
+namespace {
+
+using testing::CodeOf;
+using testing::QuickEngineSettings;
+using testing::RangeIsFree;
+using testing::TempFolder;
+
+class Peer {
+ public:
+  Peer(const std::string& folder, EngineLockSettings settings = QuickEngineSettings())
+      : locks(files, folder, std::move(settings)) {
+    locks.open();
+  }
+  TDataTableLocks& table(const std::string& name) { return locks.tableLocks(name, true); }
+
+  TFileRegistry files;
+  TDataDirectoryLocks locks;
+};
+
+TLockFile ListOnDisk(const TempFolder& folder) {
+  return TLockFile::Decode(folder.read("keel.lck"), "keel.lck");
+}
+
+TEST(DataDirectoryLocks, ANewLockFileListsTheFolderTablesBeforeNewOnes) {
+  TempFolder folder;
+  folder.write("People.dat");
+  folder.write("Families.DAT");
+  folder.write("People.idx");
+  folder.write("notes.txt");
+  Peer peer(folder.path());
+  ASSERT_TRUE(peer.locks.lockingEnabled());
+
+  TLockFile list = ListOnDisk(folder);
+  EXPECT_EQ(list.counter(), 1);
+  EXPECT_EQ(list.names(), (std::vector<std::string>{"Families", "People"}));
+
+  EXPECT_EQ(peer.table("people").slot(), 2u);
+  EXPECT_EQ(ListOnDisk(folder).counter(), 1) << "finding a listed table rewrites nothing";
+  EXPECT_EQ(peer.table("Events").slot(), 3u);
+  list = ListOnDisk(folder);
+  EXPECT_EQ(list.counter(), 2);
+  EXPECT_EQ(list.names(), (std::vector<std::string>{"Families", "People", "Events"}));
+}
+
+TEST(DataDirectoryLocks, TheFirstTableOfAnEmptyFolderIsSlotOne) {
+  TempFolder folder;
+  Peer peer(folder.path());
+  EXPECT_TRUE(ListOnDisk(folder).names().empty());
+  EXPECT_EQ(peer.table("Ignore").slot(), 1u);
+}
+
+TEST(DataDirectoryLocks, PeersAgreeOnSlotsAppendedByEachOther) {
+  TempFolder folder;
+  Peer a(folder.path());
+  Peer b(folder.path());
+  EXPECT_EQ(a.table("X").slot(), 1u);
+  EXPECT_EQ(b.table("Y").slot(), 2u);  // b re-reads the list a changed
+  EXPECT_EQ(a.table("y").slot(), 2u);  // and a the one b changed
+  EXPECT_EQ(a.table("Z").slot(), 3u);
+  EXPECT_EQ(b.table("Z").slot(), 3u);
+  EXPECT_EQ(ListOnDisk(folder).counter(), 4);
+}
+
+TEST(DataDirectoryLocks, ReadersCoexistAndExcludeWriters) {
+  TempFolder folder;
+  Peer a(folder.path()), b(folder.path()), c(folder.path());
+  TDataTableLocks& readerA = a.table("People");
+  TDataTableLocks& readerB = b.table("People");
+  TDataTableLocks& writer = c.table("People");
+  TDataTableLocks& otherTable = c.table("Families");
+
+  EXPECT_TRUE(readerA.readLock());
+  EXPECT_TRUE(readerB.readLock());
+  EXPECT_EQ(CodeOf([&] { writer.writeLock(); }), 10227);
+  EXPECT_FALSE(writer.holdsAny());
+  EXPECT_NO_THROW(otherTable.writeLock()) << "another table's write lock is not in the way";
+  otherTable.writeUnlock();
+
+  readerA.readUnlock();
+  EXPECT_EQ(CodeOf([&] { writer.writeLock(); }), 10227) << "one reader is still there";
+  readerB.readUnlock();
+  writer.writeLock();
+  EXPECT_EQ(CodeOf([&] { readerA.readLock(); }), 10225);
+  EXPECT_FALSE(readerA.holdsRead());
+  writer.writeUnlock();
+  EXPECT_TRUE(readerA.readLock());
+  readerA.readUnlock();
+}
+
+TEST(DataDirectoryLocks, AFailedWriteLockLeavesTheTransactionByteFree) {
+  TempFolder folder;
+  Peer reader(folder.path()), writer(folder.path());
+  reader.table("People").readLock();
+  TDataTableLocks& people = writer.table("People");
+  EXPECT_EQ(CodeOf([&] { people.writeLock(); }), 10227);
+  EXPECT_EQ(people.held(), 0);
+  const TLockLayout& layout = writer.locks.layout();
+  EXPECT_TRUE(RangeIsFree(folder.file("keel.lck"), layout.transactionByte(people.slot())));
+  EXPECT_TRUE(RangeIsFree(folder.file("keel.lck"), layout.allTransactionBytes()));
+}
+
+TEST(DataDirectoryLocks, WriteLockTakesTheTransactionByteAndReleasesBoth) {
+  TempFolder folder;
+  Peer writer(folder.path());
+  TDataTableLocks& people = writer.table("People");
+  const TLockLayout& layout = writer.locks.layout();
+  const std::string lockFile = folder.file("keel.lck");
+  people.writeLock();
+  EXPECT_FALSE(RangeIsFree(lockFile, layout.transactionByte(people.slot())));
+  EXPECT_FALSE(RangeIsFree(lockFile, layout.tableWrite(people.slot())));
+  people.writeUnlock();
+  EXPECT_TRUE(RangeIsFree(lockFile, layout.transactionByte(people.slot())));
+  EXPECT_TRUE(RangeIsFree(lockFile, layout.tableWrite(people.slot())));
+  EXPECT_EQ(CodeOf([&] { people.writeUnlock(); }), 10228) << "nothing left to release";
+  EXPECT_EQ(CodeOf([&] { people.readUnlock(); }), 10226);
+}
+
+TEST(DataDirectoryLocks, ATransactionHoldsOffOtherWritersButNotItsOwn) {
+  TempFolder folder;
+  Peer owner(folder.path()), other(folder.path());
+  TDataTableLocks& mine = owner.table("People");
+  TDataTableLocks& theirs = other.table("People");
+  owner.locks.lockAllTransactions();
+  EXPECT_EQ(CodeOf([&] { other.locks.lockAllTransactions(); }), 10229);
+  EXPECT_EQ(CodeOf([&] { theirs.writeLock(); }), 10227);
+  mine.writeLock();  // inside its transaction a writer takes no byte of its own
+  mine.writeUnlock();
+  owner.locks.unlockAllTransactions();
+  EXPECT_EQ(CodeOf([&] { owner.locks.unlockAllTransactions(); }), 10230);
+  theirs.writeLock();
+  theirs.writeUnlock();
+}
+
+TEST(DataDirectoryLocks, AllTableWritesExcludeEveryReader) {
+  TempFolder folder;
+  Peer owner(folder.path()), other(folder.path());
+  TDataTableLocks& reader = other.table("Links");
+  owner.locks.lockAllTableWrites();
+  EXPECT_EQ(CodeOf([&] { reader.readLock(); }), 10225);
+  owner.locks.unlockAllTableWrites();
+  EXPECT_TRUE(reader.readLock());
+  EXPECT_EQ(CodeOf([&] { owner.locks.lockAllTableWrites(); }), 10227);
+}
+
+TEST(DataDirectoryLocks, ListLocksExcludeEachOtherAcrossPeers) {
+  TempFolder folder;
+  Peer a(folder.path()), b(folder.path());
+  a.locks.lockListShared();
+  b.locks.lockListShared();  // shared bytes coexist
+  EXPECT_EQ(CodeOf([&] { a.locks.lockListExclusive(); }), 10223);
+  EXPECT_EQ(CodeOf([&] { b.table("People"); }), 10223) << "joining the list needs it exclusively";
+  a.locks.unlockListShared();
+  b.locks.unlockListShared();
+  EXPECT_EQ(CodeOf([&] { b.locks.unlockListShared(); }), 10222);
+  a.locks.lockListExclusive();
+  EXPECT_EQ(CodeOf([&] { b.locks.lockListShared(); }), 10221);
+  a.locks.unlockListExclusive();
+  EXPECT_EQ(CodeOf([&] { a.locks.unlockListExclusive(); }), 10224);
+  EXPECT_EQ(b.table("People").slot(), 1u);
+}
+
+TEST(DataDirectoryLocks, LargeFileSupportLocksFarBeyondFourGiB) {
+  TempFolder folder;
+  Peer writer(folder.path(), QuickEngineSettings(true));
+  TDataTableLocks& people = writer.table("People");
+  people.writeLock();
+  const std::string lockFile = folder.file("keel.lck");
+  const LockRange large = TLockLayout(true).tableWrite(people.slot());
+  ASSERT_GT(large.offset, 0xFFFFFFFFULL);
+  EXPECT_FALSE(RangeIsFree(lockFile, large));
+  EXPECT_TRUE(RangeIsFree(lockFile, TLockLayout(false).tableWrite(people.slot())));
+  people.writeUnlock();
+  EXPECT_TRUE(RangeIsFree(lockFile, large));
+}
+
+TEST(DataDirectoryLocks, ALockFileThatCannotBeMadeSwitchesLockingOff) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("keel.lck"));  // in the way of the file
+  Peer peer(folder.path());
+  EXPECT_FALSE(peer.locks.lockingEnabled());
+  TDataTableLocks& people = peer.table("People");
+  EXPECT_EQ(people.slot(), 0u);
+  EXPECT_TRUE(people.readLock());
+  people.readUnlock();
+  EXPECT_NO_THROW(people.writeLock());
+  people.writeUnlock();
+  EXPECT_NO_THROW(peer.locks.lockListExclusive());
+  EXPECT_NO_THROW(peer.locks.lockAllTransactions());
+}
+
+TEST(DataDirectoryLocks, ADamagedLockFileIsReportedAndLeavesNoLock) {
+  TempFolder folder;
+  folder.write("keel.lck", testing::Bytes("01 00 00 00 40 00 00 00 03 41"));
+  TFileRegistry files;
+  TDataDirectoryLocks locks(files, folder.path(), QuickEngineSettings());
+  EXPECT_EQ(CodeOf([&] { locks.open(); }), 12036);
+  EXPECT_FALSE(locks.lockingEnabled());
+  EXPECT_EQ(files.openCount(folder.file("keel.lck"), false), 0);
+}
+
+TEST(DataDirectoryLocks, ClosingReleasesEverythingStillHeld) {
+  TempFolder folder;
+  Peer other(folder.path());
+  {
+    Peer owner(folder.path());
+    owner.locks.lockAllTransactions();
+    owner.table("People").writeLock();
+    owner.table("Links").readLock();
+  }
+  TDataTableLocks& people = other.table("People");
+  people.writeLock();
+  people.writeUnlock();
+  other.locks.lockAllTableWrites();
+  other.locks.lockAllTransactions();
+}
+
+}  // namespace
+}  // namespace keel
