@@ -135,6 +135,14 @@ int TCollation::compare(std::string_view a, std::string_view b) const {
   }
 }
 
+bool TCollation::equalIgnoringCase(std::string_view a, std::string_view b) const {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (upper_[static_cast<uint8_t>(a[i])] != upper_[static_cast<uint8_t>(b[i])]) return false;
+  }
+  return true;
+}
+
 void TCollation::toUpper(std::string& text) const {
   for (char& c : text) c = static_cast<char>(upper_[static_cast<uint8_t>(c)]);
 }

@@ -39,6 +39,7 @@ class TCollation {
 
   uint8_t upper(uint8_t c) const { return upper_[c]; }
   uint8_t lower(uint8_t c) const { return lower_[c]; }
+  bool equalIgnoringCase(std::string_view a, std::string_view b) const;
   void toUpper(std::string& text) const;
   void toLower(std::string& text) const;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/core/ByteOrder.h"
+#include "engine/core/ErrorCodes.h"
 
 namespace keel {
 
@@ -174,6 +175,8 @@ bool TIndexPage::decodePacked(std::span<const uint8_t> disk, int n, size_t packe
 }
 
 void TIndexPage::encode(std::span<uint8_t> disk) {
+  // A page over capacity was never split: writing it would lose entries.
+  if (disk.size() != geometry_.pageSize || !fits()) raise(ErrorCode::KEEL_INDEXCORRUPT);
   std::fill(disk.begin(), disk.end(), uint8_t{0});
   disk[ph::kType] = static_cast<uint8_t>(type_);
   StoreU16(disk.data() + ph::kCount, static_cast<uint16_t>(count()));

@@ -84,6 +84,7 @@ class TIndexPage {
   // packed bytes overrunning the page, impossible d or t).
   bool decode(std::span<const uint8_t> disk);
   // Writes the whole page image (pageSize bytes, zero after the entries).
+  // Raises 8965 when the entries do not fit the page.
   void encode(std::span<uint8_t> disk);
 
  private:
