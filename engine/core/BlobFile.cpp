@@ -131,9 +131,10 @@ void TBlobFile::checkBlockNumber(std::int32_t n) const {
 }
 
 // Empty when the table changed under a non-strict reader (see TBufferedFile).
-TPinnedUnit TBlobFile::pinBlock(std::int32_t n) {
+// `wanted` blocks of the chain are still to come, a read-ahead wish.
+TPinnedUnit TBlobFile::pinBlock(std::int32_t n, std::size_t wanted) {
   checkBlockNumber(n);
-  return getUnit(n);
+  return getUnit(n, wanted);
 }
 
 BlobBlock TBlobFile::readBlock(std::int32_t n) {
@@ -208,7 +209,7 @@ std::optional<std::vector<std::uint8_t>> TBlobFile::readChain(BlobReference refe
     if (next == 0) fail(ErrorCode::KEEL_ENDOFBLOB);
     if (!seen.insert(next).second) fail(ErrorCode::KEEL_MEMOCORRUPT);
     unit.release();
-    unit = pinBlock(next);
+    unit = pinBlock(next, (length - stored.size() + dataSize() - 1) / dataSize());
     if (!unit) return std::nullopt;
     block = headerOf(*unit);
   }

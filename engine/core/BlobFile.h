@@ -94,7 +94,7 @@ protected:
   std::size_t mruProbeCount() const override { return 4; }
 
 private:
-  TPinnedUnit pinBlock(std::int32_t n);
+  TPinnedUnit pinBlock(std::int32_t n, std::size_t wanted = 1);
   void checkBlockNumber(std::int32_t n) const;
   BlobFileHeader readHeaderBytes();
   void writeHeaderBytes();
