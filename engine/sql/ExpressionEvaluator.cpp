@@ -67,10 +67,17 @@ std::string TrimText(const std::string& text, TTrimMode mode, char blank) {
   return text.substr(first, last - first);
 }
 
+// Rounds half away from zero (or cuts) to `digits` decimals; negative digits
+// round to tens, hundreds, ... Dividing by a whole power of ten keeps whole
+// values exact.
 double RoundTo(double value, int64_t digits, bool truncate) {
-  double scale = std::pow(10.0, static_cast<double>(digits));
-  double scaled = value * scale;
-  return (truncate ? std::trunc(scaled) : std::round(scaled)) / scale;
+  auto cut = [truncate](double x) { return truncate ? std::trunc(x) : std::round(x); };
+  if (digits >= 0) {
+    double scale = std::pow(10.0, static_cast<double>(digits));
+    return cut(value * scale) / scale;
+  }
+  double factor = std::pow(10.0, static_cast<double>(-digits));
+  return cut(value / factor) * factor;
 }
 
 }  // namespace
