@@ -44,9 +44,9 @@ protected:
     raw.read(0, bytes.data(), bytes.size());
     return bytes;
   }
-  // Makes the file hold exactly `bytes`.
-  void lay(const std::vector<std::uint8_t>& bytes) {
-    TEngineFile raw(registry_, kPath, {.inMemory = true});
+  // Makes the file at `path` (in memory) hold exactly `bytes`.
+  void lay(const std::vector<std::uint8_t>& bytes, const std::string& path = kPath) {
+    TEngineFile raw(registry_, path, {.inMemory = true});
     raw.create();
     raw.write(0, bytes.data(), bytes.size());
   }

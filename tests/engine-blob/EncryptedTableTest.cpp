@@ -8,11 +8,13 @@
 #include <string>
 
 #include "engine/core/BlobFile.h"
+#include "engine/core/DataFile.h"
 #include "engine/core/FieldDescriptor.h"
 #include "engine/core/PasswordList.h"
 #include "tests/engine-blob/BlobFileFixture.h"
 #include "tests/engine-blob/ErrorMatchers.h"
 #include "tests/engine-blob/HexBytes.h"
+#include "platform/Clock.h"
 
 namespace keel {
 namespace {
@@ -138,6 +140,17 @@ struct HandMadeTable {
     std::memcpy(block + 18, kNotes, 15);
   }
 
+  std::vector<std::uint8_t> encryptedDataFile() const {
+    std::vector<std::uint8_t> file = header;
+    const auto descriptors = encrypt(plainDescriptors);
+    file.insert(file.end(), descriptors.begin(), descriptors.end());
+    for (const auto& plainRow : plainRows) {
+      const auto row = encrypt(plainRow);
+      file.insert(file.end(), row.begin(), row.end());
+    }
+    return file;
+  }
+
   std::vector<std::uint8_t> encryptedBlobFile() const {
     std::vector<std::uint8_t> file = encrypt({plainBlob.begin(), plainBlob.begin() + 512});
     const auto block = encrypt({plainBlob.begin() + 512, plainBlob.end()});
@@ -180,6 +193,40 @@ TEST_F(EncryptedTableTest, HandMadeTableDecryptsAndReadsWithItsPassword) {
   auto blob = makeFile(HandMadeTable::kBlockSize, {}, &password->cipher());
   blob->openFile();
   EXPECT_EQ(blob->readChain({1, 1}), Bytes(HandMadeTable::kNotes));
+}
+
+class EncryptedDataFileTest : public testing::BlobFileFixture {
+protected:
+  std::unique_ptr<TDataFile> openData(TPasswordList* passwords) {
+    lay(HandMadeTable("Tallow&Wick").encryptedDataFile(), "mem/Notes.dat");
+    auto data = std::make_unique<TDataFile>(registry_, "mem/Notes.dat", EngineFileFlags{.inMemory = true}, "Notes",
+                                            settings_, clock_);
+    data->open(passwords);
+    return data;
+  }
+  TEngineSettings settings_;
+  mindrel::FixedClock clock_{mindrel::CivilDate{2000, 1, 1}};
+};
+
+TEST_F(EncryptedDataFileTest, HandMadeDataFileOpensAndReadsThroughDataFile) {
+  TPasswordList passwords;
+  passwords.add("Tallow&Wick");
+  auto data = openData(&passwords);
+  ASSERT_EQ(data->fields().size(), 2u);
+  EXPECT_EQ(data->fields()[1].name, "Notes");
+  const HandMadeTable table("Tallow&Wick");
+  for (std::int64_t k = 1; k <= 2; ++k) {
+    TPinnedUnit row = data->row(k);
+    EXPECT_EQ(std::vector<std::uint8_t>(row->data(), row->data() + row->size()),
+              table.plainRows[static_cast<std::size_t>(k - 1)]);
+  }
+}
+
+TEST_F(EncryptedDataFileTest, DataFileRefusesWrongOrMissingPassword) {
+  TPasswordList wrongCase;
+  wrongCase.add("tallow&wick");
+  EXPECT_KEEL_ERROR(openData(&wrongCase), ErrorCode::KEEL_NOTSUFFTABLERIGHTS);
+  EXPECT_KEEL_ERROR(openData(nullptr), ErrorCode::KEEL_NOTSUFFTABLERIGHTS);
 }
 
 TEST_F(EncryptedTableTest, EngineEncryptionMatchesHandMadeBytes) {
