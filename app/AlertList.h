@@ -29,6 +29,7 @@ class TAlertList {
   const TOPObj& Entry(int index) const { return *items_[static_cast<std::size_t>(index)].second; }
   const std::string& Key(int index) const { return items_[static_cast<std::size_t>(index)].first; }
   // Removes and frees one entry (ignoring it from the list).
+  // REQUIRES: 0 <= index < Count()
   void Remove(int index);
   // Frees every entry (before each scan and at the end).
   void FreeOPList() { items_.clear(); }
