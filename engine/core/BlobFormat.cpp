@@ -1,7 +1,6 @@
 #include "engine/core/BlobFormat.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "engine/core/ByteOrder.h"
 
@@ -53,10 +52,6 @@ void BlobReference::encode(std::span<std::uint8_t, kSize> out) const {
 
 BlobReference BlobReference::decode(std::span<const std::uint8_t, kSize> in) {
   return {LoadI32(&in[0]), LoadI32(&in[4])};
-}
-
-std::int32_t NextCounterValue(std::int32_t current) {
-  return current == std::numeric_limits<std::int32_t>::max() ? 1 : current + 1;
 }
 
 }  // namespace keel

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/core/DataFileHeader.h"
 #include "engine/core/Md5.h"
 
 namespace keel {
@@ -18,9 +19,8 @@ inline constexpr std::int32_t kMinBlobBlockSize = 64;
 inline constexpr std::int32_t kMaxBlobBlockSize = 65536;
 
 // The digest of the engine's built-in signature, accepted in every table file
-// whatever signature the engine is configured with.
-inline constexpr Md5Digest kStandardSignatureDigest = {0x8A, 0xBE, 0x8E, 0x59, 0x23, 0x64, 0xCB, 0x40,
-                                                       0x3D, 0x71, 0xD2, 0xE3, 0xBC, 0x64, 0xD0, 0x01};
+// whatever signature the engine is configured with (the data file's value).
+inline constexpr Md5Digest kStandardSignatureDigest = DataFileHeader::kStandardSignature;
 
 struct BlobFileHeader {
   static constexpr std::size_t kSize = 512;
@@ -72,7 +72,7 @@ struct BlobReference {
   bool operator==(const BlobReference&) const = default;
 };
 
-// Header counters and stamps: next = current + 1, 2147483647 followed by 1.
-std::int32_t NextCounterValue(std::int32_t current);
+// Header counters and stamps follow the data file's counter rule.
+inline std::int32_t NextCounterValue(std::int32_t current) { return NextCounter(current); }
 
 }  // namespace keel
