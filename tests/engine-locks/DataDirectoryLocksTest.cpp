@@ -103,6 +103,43 @@ TEST(DataDirectoryLocks, ReadersCoexistAndExcludeWriters) {
   readerA.readUnlock();
 }
 
+TEST(DataDirectoryLocks, AWriterWaitsUntilTheReadersHaveFinished) {
+  TempFolder folder;
+  Peer a(folder.path()), b(folder.path());
+  TDataTableLocks& readerA = a.table("People");
+  TDataTableLocks& readerB = b.table("People");
+  readerA.readLock();
+  readerB.readLock();
+  EngineLockSettings settings = QuickEngineSettings();
+  int waits = 0;
+  settings.sleep = [&](std::chrono::milliseconds) {
+    ++waits;
+    if (waits == 2) readerA.readUnlock();
+    if (waits == 4) readerB.readUnlock();
+  };
+  Peer writer(folder.path(), settings);
+  EXPECT_NO_THROW(writer.table("People").writeLock());
+  EXPECT_EQ(waits, 4);
+}
+
+TEST(DataDirectoryLocks, AReaderPicksANewRandomByteForEveryAttempt) {
+  TempFolder folder;
+  EngineLockSettings settings = QuickEngineSettings();
+  settings.tableRead = {60, std::chrono::milliseconds(0)};
+  Peer reader(folder.path(), settings);
+  TDataTableLocks& people = reader.table("People");
+  // Someone holds the lower half of the table's read bytes: a reader stuck
+  // with its first byte would fail half the time.
+  TPhysicalFile other(folder.file("keel.lck"));
+  other.open(false, false);
+  const LockRange region = reader.locks.layout().tableWrite(people.slot());
+  ASSERT_TRUE(other.lockRange(region.offset, region.length / 2));
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_NO_THROW(people.readLock()) << "attempt " << i;
+    people.readUnlock();
+  }
+}
+
 TEST(DataDirectoryLocks, AFailedWriteLockLeavesTheTransactionByteFree) {
   TempFolder folder;
   Peer reader(folder.path()), writer(folder.path());
