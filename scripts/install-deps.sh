@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   zlib1g-dev nettle-dev libicu-dev libpulse-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
+  pulseaudio pulseaudio-utils
   clang libclang-rt-14-dev
   fonts-dejavu-core
 )
