@@ -120,11 +120,14 @@ std::optional<LockRange> TDataDirectoryLocks::acquire(const LockRetryPolicy& pol
                                                       const std::function<LockRange()>& nextRange) {
   if (!lockingEnabled()) return nextRange();
   TLockRetry retry(policy, settings_.sleep);
-  return retry.lock(*handle_.file, nextRange);
+  TBaseFile& file = *handle_.file;
+  return retry.lock([&](const LockRange& range) { return file.lockRange(range.offset, range.length); }, nextRange);
 }
 
 bool TDataDirectoryLocks::release(const LockRange& range) {
-  return !lockingEnabled() || UnlockRange(*handle_.file, range);
+  if (!lockingEnabled()) return true;
+  TBaseFile& file = *handle_.file;
+  return ReleaseRange([&](const LockRange& held) { return file.unlockRange(held.offset, held.length); }, range);
 }
 
 void TDataDirectoryLocks::lockListShared() {

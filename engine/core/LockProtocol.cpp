@@ -82,7 +82,8 @@ void TLockProtocol::endWrite() {
 }
 
 bool TLockProtocol::tryDataLock(const LockRange& range, TLockRetry& retry) {
-  return !locks_.folderLocking() || retry.tryLock(table_.dataFileHandle(), range);
+  return !locks_.folderLocking() ||
+         retry.tryLock([this](const LockRange& wanted) { return table_.lockDataRange(wanted); }, range);
 }
 
 bool TLockProtocol::lockData(const LockRange& range) {
@@ -94,7 +95,8 @@ bool TLockProtocol::lockData(const LockRange& range) {
 }
 
 bool TLockProtocol::unlockData(const LockRange& range) {
-  return !locks_.folderLocking() || UnlockRange(table_.dataFileHandle(), range);
+  return !locks_.folderLocking() ||
+         ReleaseRange([this](const LockRange& held) { return table_.unlockDataRange(held); }, range);
 }
 
 bool TLockProtocol::lockRow(uint64_t row) {

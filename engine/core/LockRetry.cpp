@@ -17,26 +17,26 @@ bool TLockRetry::waitForNext() {
   return true;
 }
 
-bool TLockRetry::tryLock(TBaseFile& file, const LockRange& range) {
+bool TLockRetry::tryLock(const RangeLocker& lock, const LockRange& range) {
   try {
-    return file.lockRange(range.offset, range.length);
+    return lock(range);
   } catch (const EKeelEngineError& error) {
     osError_ = error.osError() != 0 ? error.osError() : -1;
     return false;
   }
 }
 
-std::optional<LockRange> TLockRetry::lock(TBaseFile& file, const std::function<LockRange()>& nextRange) {
+std::optional<LockRange> TLockRetry::lock(const RangeLocker& lock, const std::function<LockRange()>& nextRange) {
   for (;;) {
     LockRange range = nextRange();
-    if (tryLock(file, range)) return range;
+    if (tryLock(lock, range)) return range;
     if (!waitForNext()) return std::nullopt;
   }
 }
 
-bool UnlockRange(TBaseFile& file, const LockRange& range) {
+bool ReleaseRange(const RangeLocker& unlock, const LockRange& range) {
   try {
-    return file.unlockRange(range.offset, range.length);
+    return unlock(range);
   } catch (const EKeelEngineError&) {
     return false;
   }

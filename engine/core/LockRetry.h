@@ -12,11 +12,14 @@
 #include <functional>
 #include <optional>
 
-#include "engine/core/BaseFile.h"
 #include "engine/core/LockLayout.h"
 #include "engine/core/LockSettings.h"
 
 namespace keel {
+
+// One attempt at a range through some handle: true when granted, false when
+// refused; operating-system failures raise engine errors.
+using RangeLocker = std::function<bool(const LockRange&)>;
 
 class TLockRetry {
  public:
@@ -28,13 +31,15 @@ class TLockRetry {
   // policy's time and answers true.
   bool waitForNext();
 
-  // One attempt on `file`: true when granted. A refusal by the operating
-  // system for another reason than a conflict is remembered in osError().
-  bool tryLock(TBaseFile& file, const LockRange& range);
+  // One attempt through `lock`: true when granted. A refusal by the
+  // operating system for another reason than a conflict is remembered in
+  // osError().
+  bool tryLock(const RangeLocker& lock, const LockRange& range);
 
-  // Locks `nextRange()` on `file`, asking for the range anew before every
-  // attempt; answers the range held, or nothing when the attempts ran out.
-  std::optional<LockRange> lock(TBaseFile& file, const std::function<LockRange()>& nextRange);
+  // Locks `nextRange()` through `lock`, asking for the range anew before
+  // every attempt; answers the range held, or nothing when the attempts ran
+  // out.
+  std::optional<LockRange> lock(const RangeLocker& lock, const std::function<LockRange()>& nextRange);
 
   // errno of the operating-system failure that ended the loop, else 0.
   int osError() const { return osError_; }
@@ -46,8 +51,8 @@ class TLockRetry {
   int osError_ = 0;
 };
 
-// Releases a range held through `file`: false when it was not held exactly so
-// or the operating system refused.
-bool UnlockRange(TBaseFile& file, const LockRange& range);
+// Releases a range through `unlock`: false when it was not held exactly so or
+// the operating system refused.
+bool ReleaseRange(const RangeLocker& unlock, const LockRange& range);
 
 }  // namespace keel

@@ -1,12 +1,12 @@
 #pragma once
 
 // What the locking protocol needs of an open table (TDataTable implements
-// it): the handle its row, table and semaphore locks go through, and the
-// table-level change detection it runs under a fresh lock.
+// it): range locks on its data file for the row, table and semaphore locks,
+// and the table-level change detection it runs under a fresh lock.
 
 #include <string>
 
-#include "engine/core/BaseFile.h"
+#include "engine/core/LockLayout.h"
 
 namespace keel {
 
@@ -16,8 +16,11 @@ class TLockTarget {
 
   // The table's name as opened, for error messages.
   virtual const std::string& lockName() const = 0;
-  // The shared handle of the table's data file.
-  virtual TBaseFile& dataFileHandle() = 0;
+  // A lock range of the table's data file through its shared handle
+  // (TEngineFile::lockRange / unlockRange of the data file): false when
+  // refused; operating-system failures raise engine errors.
+  virtual bool lockDataRange(const LockRange& range) = 0;
+  virtual bool unlockDataRange(const LockRange& range) = 0;
   // Re-reads the data file header; when its HeaderChangeCount differs from
   // the one held, drops the cached rows, re-reads the index (and BLOB) header
   // and drops their cached pages (blocks). True when the table changed.

@@ -41,7 +41,10 @@ class HelperTable final : public TLockTarget {
   }
   ~HelperTable() override { files_.close(handle_); }
   const std::string& lockName() const override { return name_; }
-  TBaseFile& dataFileHandle() override { return *handle_.file; }
+  bool lockDataRange(const LockRange& range) override { return handle_.file->lockRange(range.offset, range.length); }
+  bool unlockDataRange(const LockRange& range) override {
+    return handle_.file->unlockRange(range.offset, range.length);
+  }
   bool refresh() override { return false; }
   void writeBack() override {}
 

@@ -112,7 +112,10 @@ class FakeTable final : public TLockTarget {
   ~FakeTable() override { files_.close(handle_); }
 
   const std::string& lockName() const override { return name_; }
-  TBaseFile& dataFileHandle() override { return *handle_.file; }
+  bool lockDataRange(const LockRange& range) override { return handle_.file->lockRange(range.offset, range.length); }
+  bool unlockDataRange(const LockRange& range) override {
+    return handle_.file->unlockRange(range.offset, range.length);
+  }
   bool refresh() override {
     ++refreshes;
     if (refreshFails) raise(ErrorCode::KEEL_READERR, {.table = name_});
