@@ -104,7 +104,8 @@ void TExpressionEvaluator::Evaluate(TExpToken& node) const {
 }
 
 void TExpressionEvaluator::EvaluateColumn(TExpToken& node) const {
-  if (rows_ == nullptr) {
+  // "*" stands for columns that the statement layer expands; it has no value.
+  if (rows_ == nullptr || node.IsStar()) {
     ErrorContext context;
     context.extra = "Internal error: Column \"" + node.ColumnName + "\" specified illegally";
     context.line = node.Line;
