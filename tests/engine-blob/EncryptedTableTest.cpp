@@ -140,6 +140,15 @@ struct HandMadeTable {
     std::memcpy(block + 18, kNotes, 15);
   }
 
+  // The same table stored plain: encrypted flag 0, no password check.
+  std::vector<std::uint8_t> plainDataFile() const {
+    std::vector<std::uint8_t> file = header;
+    std::fill(file.begin() + 172, file.begin() + 189, 0);
+    file.insert(file.end(), plainDescriptors.begin(), plainDescriptors.end());
+    for (const auto& plainRow : plainRows) file.insert(file.end(), plainRow.begin(), plainRow.end());
+    return file;
+  }
+
   std::vector<std::uint8_t> encryptedDataFile() const {
     std::vector<std::uint8_t> file = header;
     const auto descriptors = encrypt(plainDescriptors);
@@ -197,8 +206,9 @@ TEST_F(EncryptedTableTest, HandMadeTableDecryptsAndReadsWithItsPassword) {
 
 class EncryptedDataFileTest : public testing::BlobFileFixture {
 protected:
-  std::unique_ptr<TDataFile> openData(TPasswordList* passwords) {
-    lay(HandMadeTable("Tallow&Wick").encryptedDataFile(), "mem/Notes.dat");
+  std::unique_ptr<TDataFile> openData(TPasswordList* passwords, bool encrypted = true) {
+    const HandMadeTable table("Tallow&Wick");
+    lay(encrypted ? table.encryptedDataFile() : table.plainDataFile(), "mem/Notes.dat");
     auto data = std::make_unique<TDataFile>(registry_, "mem/Notes.dat", EngineFileFlags{.inMemory = true}, "Notes",
                                             settings_, clock_);
     data->open(passwords);
@@ -220,6 +230,17 @@ TEST_F(EncryptedDataFileTest, HandMadeDataFileOpensAndReadsThroughDataFile) {
     EXPECT_EQ(std::vector<std::uint8_t>(row->data(), row->data() + row->size()),
               table.plainRows[static_cast<std::size_t>(k - 1)]);
   }
+}
+
+TEST_F(EncryptedDataFileTest, PlainTableIgnoresKnownPasswords) {
+  TPasswordList passwords;
+  passwords.add("Tallow&Wick");
+  auto data = openData(&passwords, false);
+  EXPECT_FALSE(data->encrypted());
+  EXPECT_EQ(data->fields()[0].name, "Id");
+  TPinnedUnit row = data->row(1);
+  EXPECT_EQ(std::vector<std::uint8_t>(row->data(), row->data() + row->size()),
+            HandMadeTable("Tallow&Wick").plainRows[0]);
 }
 
 TEST_F(EncryptedDataFileTest, DataFileRefusesWrongOrMissingPassword) {
