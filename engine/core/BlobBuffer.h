@@ -32,6 +32,8 @@ public:
   // Cuts the value, or extends it with zeros.
   void resize(std::uint64_t size);
 
+  // The row slot's chain the value is written into at post.
+  void setOriginal(BlobReference original) { original_ = original; }
   void addOpen(BlobMode mode);
   void releaseOpen() { --openCount_; }
 

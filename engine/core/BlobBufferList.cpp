@@ -153,6 +153,19 @@ void TBlobBufferList::post(std::span<const FieldDescriptor> fields, std::span<st
   }
 }
 
+void TBlobBufferList::adoptSlotChains(std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row,
+                                      std::span<const std::uint8_t> slotRow) {
+  for (const FieldDescriptor& field : fields) {
+    if (!field.isBlob()) continue;
+    const BlobReference slotChain = ReadBlobReference(slotRow, field, file_->tableName());
+    if (TBlobBuffer* open = bufferInRow(row, field)) {
+      open->setOriginal(slotChain);
+    } else {
+      WriteBlobReference(row, field, slotChain, file_->tableName());
+    }
+  }
+}
+
 void TBlobBufferList::cancel(std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row) {
   for (const FieldDescriptor& field : fields) {
     if (!field.isBlob()) continue;

@@ -54,6 +54,12 @@ public:
   // empty) and drops the row's buffers. The caller writes back, as at the end
   // of every modifying operation.
   void post(std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row);
+  // A new row placed in a reused row slot takes over the slot's chains (first
+  // block numbers and stamps, from `slotRow` as it was read) for its BLOB
+  // values, also for values it has open, so that posting writes into them.
+  // Call before post.
+  void adoptSlotChains(std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row,
+                       std::span<const std::uint8_t> slotRow);
   // Drops the row's buffers and puts the original references back.
   void cancel(std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row);
 

@@ -42,12 +42,4 @@ void EmptyBlobsOfDeletedRow(TBlobFile& file, std::span<const FieldDescriptor> fi
   }
 }
 
-void AdoptSlotChains(std::span<const FieldDescriptor> fields, std::span<const std::uint8_t> slotRow,
-                     std::span<std::uint8_t> newRow, const std::string& tableName) {
-  for (const FieldDescriptor& field : fields) {
-    if (!field.isBlob()) continue;
-    WriteBlobReference(newRow, field, ReadBlobReference(slotRow, field, tableName), tableName);
-  }
-}
-
 }  // namespace keel

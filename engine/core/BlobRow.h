@@ -26,9 +26,4 @@ void SetBlobPresent(std::span<std::uint8_t> row, const FieldDescriptor& field, b
 void EmptyBlobsOfDeletedRow(TBlobFile& file, std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row,
                             const std::function<std::int32_t()>& nextStamp);
 
-// A new row placed in a reused slot takes over the slot's chains (first block
-// numbers and stamps) for its BLOB values.
-void AdoptSlotChains(std::span<const FieldDescriptor> fields, std::span<const std::uint8_t> slotRow,
-                     std::span<std::uint8_t> newRow, const std::string& tableName);
-
 }  // namespace keel

@@ -225,12 +225,19 @@ TEST_F(BlobBufferListTest, DeletedRowKeepsChainsForNextRowInItsSlot) {
   EXPECT_EQ(BlockFields(disk(), 512, 1), (std::vector<int>{0, 2, 494, lastStamp_, 0}));
   EXPECT_TRUE(load(row, binary()).empty());
 
+  // The new row's value is already open when the slot is chosen.
   auto reused = NewRow();
-  AdoptSlotChains(fields_, row, reused, "People");
-  store(reused, binary(), Letters(900));
+  auto list = makeList();
+  list->open(binary(), reused, BlobMode::ReadWrite);
+  list->write(handleIn(reused, binary()), 0, Letters(900));
+  list->adoptSlotChains(fields_, reused, row);
+  EXPECT_EQ(ReadBlobReference(reused, memo(), "People").firstBlock, 4) << "unopened value takes the chain too";
+  list->post(fields_, reused);
+  file_->writeBack();
   EXPECT_EQ(file_->blockCount(), 4) << "the slot's chain is reused";
   EXPECT_EQ(ReadBlobReference(reused, binary(), "People").firstBlock, 1);
   EXPECT_EQ(load(reused, binary()), Letters(900));
+  EXPECT_TRUE(load(reused, memo()).empty());
 
   auto appended = NewRow();
   store(appended, memo(), {});
