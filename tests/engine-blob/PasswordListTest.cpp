@@ -15,7 +15,10 @@ TEST(PasswordList, FindsFirstFittingPasswordInOrderAdded) {
   passwords.add("alpha");
   passwords.add("beta");
   passwords.add("alpha");  // equal text: ignored
-  EXPECT_EQ(passwords.size(), 2u);
+  passwords.add("Alpha");  // differs in case: another password
+  EXPECT_EQ(passwords.size(), 3u);
+  EXPECT_KEEL_ERROR(passwords.add(std::string(256, 'p')), ErrorCode::KEEL_INVALIDPASSWORD);
+  EXPECT_EQ(passwords.size(), 3u);
 
   EXPECT_EQ(passwords.findForTable("People", CheckFor("beta"))->text(), "beta");
   EXPECT_EQ(passwords.findForTable("People", CheckFor("alpha"))->text(), "alpha");
