@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/core/ErrorCodes.h"
+#include "engine/core/FieldCodec.h"
 #include "engine/sql/ExpTypes.h"
 #include "engine/sql/LikePattern.h"
 #include "engine/sql/SubQuery.h"
@@ -447,7 +448,7 @@ void TExpressionEvaluator::EvaluateFunction(TExpToken& node) const {
     case F::CurrentTime:
     case F::CurrentTimestamp: {
       mindrel::LocalDateTime now = clock_.now();
-      int32_t day = DayNumberFromCivil({now.date.year, now.date.month, now.date.day});
+      int32_t day = DayNumberOf(now.date);
       int32_t time = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.millisecond;
       if (node.Function == F::CurrentDate) {
         node.SetInteger(FT::Date, day);

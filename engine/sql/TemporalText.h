@@ -1,11 +1,11 @@
 #pragma once
 
-// Text forms of dates, times, timestamps and booleans in expressions, and the
-// engine's day-number scale (0001-01-01 is day 1, 1899-12-30 is day 693594).
+// Text forms of dates, times, timestamps and booleans in expressions: the same
+// forms as the engine's field texts (defaults, minimum and maximum values).
 //
-//   date       yyyy-mm-dd            (month and day may have one digit)
-//   time       hh:mm[:ss[.zzz]] [AM|PM]
-//   timestamp  date [blank time]
+//   date       year-month-day            day numbers: 0001-01-01 is day 1
+//   time       hours:minutes[:seconds[.milliseconds]] [AM|PM]
+//   timestamp  date [blank time]         day number x 86,400,000 + milliseconds
 //   boolean    TRUE or FALSE in any letter case
 
 #include <cstdint>
@@ -16,23 +16,13 @@ namespace keel {
 
 constexpr int64_t kMsecsPerDay = 86400000;
 
-struct TCivilDay {
-  int Year = 1;
-  int Month = 1;
-  int Day = 1;
-};
-
-// Proleptic Gregorian calendar; years 1..9999.
-int32_t DayNumberFromCivil(const TCivilDay& day);
-TCivilDay CivilFromDayNumber(int64_t dayNumber);
-
 bool ParseDateText(std::string_view text, int32_t& dayNumber);
 bool ParseTimeText(std::string_view text, int32_t& msecsOfDay);
 bool ParseTimestampText(std::string_view text, double& msecs);
 bool ParseBooleanText(std::string_view text, bool& value);
 
 std::string FormatDateText(int32_t dayNumber);
-std::string FormatTimeText(int32_t msecsOfDay);  // seconds and milliseconds only when not zero
+std::string FormatTimeText(int32_t msecsOfDay);
 std::string FormatTimestampText(double msecs);
 
 }  // namespace keel
