@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,43 +123,60 @@ class IndexFileBuilder {
     return level.front().page;
   }
 
+  // Entry bytes as they follow the page header; `prev` is the previous key
+  // on the page (null for the first entry).
+  static Bytes entryBytes(const BuiltIndex& index, bool leaf, const Bytes* prev, const BuiltEntry& entry) {
+    Bytes b;
+    const Bytes& key = entry.key;
+    const size_t k = index.keySize;
+    const size_t s = index.unique ? 0 : 4;
+    const uint8_t mode = leaf ? index.compression : 0;
+    size_t d = 0;
+    size_t t = 0;
+    if ((mode == 1 || mode == 3) && prev) {
+      while (d < k && d < 254 && (*prev)[d] == key[d]) ++d;
+    }
+    if ((mode == 2 || mode == 3) && k >= s + d) {
+      while (t < 254 && t < k - s - d && key[k - s - 1 - t] == 0) ++t;
+    }
+    if (mode == 1 || mode == 3) b.push_back(static_cast<uint8_t>(d));
+    if (mode == 2 || mode == 3) b.push_back(static_cast<uint8_t>(t));
+    const size_t headEnd = t > 0 ? k - s - t : k;
+    b.insert(b.end(), key.begin() + static_cast<ptrdiff_t>(d), key.begin() + static_cast<ptrdiff_t>(headEnd));
+    if (t > 0) b.insert(b.end(), key.end() - static_cast<ptrdiff_t>(s), key.end());
+    const size_t at = b.size();
+    b.resize(at + 4);
+    PutLE(b, at, static_cast<uint32_t>(entry.pointer), 4);
+    if (!leaf && !index.noStatistics) {
+      b.resize(at + 8);
+      PutLE(b, at + 4, static_cast<uint32_t>(entry.count), 4);
+    }
+    return b;
+  }
+
+  static size_t entriesSize(const BuiltIndex& index, bool leaf, const std::vector<BuiltEntry>& entries) {
+    size_t total = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      total += entryBytes(index, leaf, i == 0 ? nullptr : &entries[i - 1].key, entries[i]).size();
+    }
+    return total;
+  }
+
   Bytes pageBytes(const BuiltIndex& index, const BuiltPage& page) const {
     Bytes b(pageSize_, 0);
     b[0] = page.type;
     PutLE(b, 1, static_cast<uint32_t>(page.entries.size()), 2);
     PutLE(b, 3, static_cast<uint32_t>(page.prev), 4);
     PutLE(b, 7, static_cast<uint32_t>(page.next), 4);
+    const bool leaf = page.type == 2 || page.type == 3;
     size_t p = 13;
-    const bool leaf = page.type >= 2;
-    const size_t k = index.keySize;
-    const size_t s = index.unique ? 0 : 4;
-    const uint8_t mode = leaf ? index.compression : 0;
     for (size_t i = 0; i < page.entries.size(); ++i) {
-      const Bytes& key = page.entries[i].key;
-      size_t d = 0;
-      size_t t = 0;
-      if ((mode == 1 || mode == 3) && i > 0) {
-        const Bytes& prev = page.entries[i - 1].key;
-        while (d < k && d < 254 && prev[d] == key[d]) ++d;
-      }
-      if ((mode == 2 || mode == 3) && k >= s + d) {
-        while (t < 254 && t < k - s - d && key[k - s - 1 - t] == 0) ++t;
-      }
-      if (mode == 1 || mode == 3) b[p++] = static_cast<uint8_t>(d);
-      if (mode == 2 || mode == 3) b[p++] = static_cast<uint8_t>(t);
-      const size_t headEnd = t > 0 ? k - s - t : k;
-      for (size_t j = d; j < headEnd; ++j) b[p++] = key[j];
-      if (t > 0) {
-        for (size_t j = k - s; j < k; ++j) b[p++] = key[j];
-      }
-      PutLE(b, p, static_cast<uint32_t>(page.entries[i].pointer), 4);
-      p += 4;
-      if (!leaf && !index.noStatistics) {
-        PutLE(b, p, static_cast<uint32_t>(page.entries[i].count), 4);
-        p += 4;
-      }
+      const Bytes e = entryBytes(index, leaf, i == 0 ? nullptr : &page.entries[i - 1].key, page.entries[i]);
+      if (p + e.size() > b.size()) throw std::length_error("entries overrun the page");
+      std::copy(e.begin(), e.end(), b.begin() + static_cast<ptrdiff_t>(p));
+      p += e.size();
     }
-    if (mode != 0) PutLE(b, 11, static_cast<uint32_t>(p - 13), 2);
+    if (leaf && index.compression != 0) PutLE(b, 11, static_cast<uint32_t>(p - 13), 2);
     return b;
   }
 
