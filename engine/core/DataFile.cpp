@@ -237,6 +237,11 @@ int32_t TDataFile::nextBlobStamp() {
   return header_.lastBlobStamp;
 }
 
+void TDataFile::restoreCounters(const DataFileHeader& before) {
+  header_.lastRecordId = before.lastRecordId;
+  header_.lastAutoInc = before.lastAutoInc;
+}
+
 const FieldDescriptor* TDataFile::field(uint16_t number) const {
   if (number == FieldDescriptor::kRecordIdNumber) return &recordIdField_;
   if (number == FieldDescriptor::kRecordHashNumber) return &recordHashField_;

@@ -68,6 +68,7 @@ class TDataFile final : public TBufferedFile {
 
   const DataFileHeader& header() const { return header_; }
   const std::string& tableName() const { return tableName_; }
+  const mindrel::Clock& clock() const { return clock_; }
   uint64_t dataStart() const override { return DataFileHeader::kSize + FieldDescriptor::kSize * header_.fieldCount; }
   size_t unitSize() const override { return header_.rowSize; }
   int64_t unitCount() const override { return physicalRowCount(); }
@@ -88,6 +89,8 @@ class TDataFile final : public TBufferedFile {
   int32_t nextAutoInc();                 // advances LastAutoInc
   void noteAutoInc(int32_t value);       // raises LastAutoInc to it
   int32_t nextBlobStamp();               // advances LastBlobStamp
+  // Takes back LastRecordID and LastAutoInc after a refused new row.
+  void restoreCounters(const DataFileHeader& before);
 
   const std::vector<FieldDescriptor>& fields() const { return fields_; }
   // 1..N, or 0xFFFF / 0xFFFE for the system fields; null when there is none.

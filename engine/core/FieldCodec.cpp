@@ -1,8 +1,5 @@
 #include "engine/core/FieldCodec.h"
 
-#include <unicode/ucol.h>
-#include <unicode/uloc.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -11,6 +8,7 @@
 #include <random>
 
 #include "engine/core/ByteOrder.h"
+#include "engine/core/Collation.h"
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/TextCase.h"
 
@@ -193,19 +191,11 @@ std::pair<bool, std::string> BcdDigits(std::span<const uint8_t> record) {
   return {negative, std::string(32 - std::min<size_t>(32, whole.size()), '0') + whole + text.substr(dot + 1)};
 }
 
+// Locale 0 orders texts as unsigned bytes; other locales by the same collation
+// that orders the table's keys.
 int CompareStrings(const std::string& a, const std::string& b, uint32_t lcid) {
-  char locale[ULOC_FULLNAME_CAPACITY] = {};
-  UErrorCode status = U_ZERO_ERROR;
-  if (lcid != 0) uloc_getLocaleForLCID(lcid, locale, sizeof locale, &status);
-  // Locale 0 orders texts as unsigned bytes (std::string compares as unsigned char).
-  if (lcid == 0 || U_FAILURE(status)) return Sign(a.compare(b), 0);
-  UCollator* collator = ucol_open(locale, &status);
-  if (U_FAILURE(status)) return Sign(a, b);
-  std::string ua = AnsiToUtf8(a), ub = AnsiToUtf8(b);
-  UCollationResult result = ucol_strcollUTF8(collator, ua.data(), static_cast<int32_t>(ua.size()), ub.data(),
-                                             static_cast<int32_t>(ub.size()), &status);
-  ucol_close(collator);
-  return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
+  if (lcid == 0 || !LocaleAvailable(lcid)) return Sign(a.compare(b), 0);
+  return Sign(TCollation::ForLocale(lcid, std::string())->compare(a, b), 0);
 }
 
 bool IsKeyword(std::string_view text, std::string_view keyword) { return EqualsIgnoringCase(Trimmed(text), keyword); }

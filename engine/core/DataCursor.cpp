@@ -1,0 +1,514 @@
+#include "engine/core/DataCursor.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "engine/core/ByteOrder.h"
+#include "engine/core/DataSession.h"
+#include "engine/core/FieldCodec.h"
+
+namespace keel {
+
+namespace {
+
+constexpr size_t kWholeKey = TKeyComparer::kWholeKey;
+
+bool SameHash(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+  return std::memcmp(a.data() + kRowHashAt, b.data() + kRowHashAt, 16) == 0;
+}
+
+}  // namespace
+
+ErrorCode NavCode(Nav result) {
+  switch (result) {
+    case Nav::Ok: return ErrorCode::KEEL_NONE;
+    case Nav::Bof: return ErrorCode::KEEL_BOF;
+    case Nav::Eof: return ErrorCode::KEEL_EOF;
+    case Nav::NoRecord: return ErrorCode::KEEL_NOCURRREC;
+  }
+  return ErrorCode::KEEL_NONE;
+}
+
+TDataCursor::TDataCursor(TDataDirectory& directory, const std::string& tableName, CursorOpenFlags flags)
+    : directory_(directory), flags_(flags) {
+  table_ = directory_.openTable(tableName, {flags.exclusive, flags.readOnly, flags.temporary, false});
+  readOnly_ = flags.readOnly || table_->filesReadOnly();
+  slot_ = flags.physicalOrderOnly ? kPhysicalOrder : 0;
+  try {
+    first();
+  } catch (...) {
+    directory_.releaseTable(table_);
+    throw;
+  }
+}
+
+TDataCursor::~TDataCursor() { directory_.releaseTable(table_); }
+
+size_t TDataCursor::rowSize() const { return table_->data().rowSize(); }
+
+void TDataCursor::fail(ErrorCode code) const { raise(code, {.table = table_->name()}); }
+
+void TDataCursor::checkWritable() const {
+  if (readOnly_) raiseOsError(EACCES, table_->data().path());
+}
+
+const FieldDescriptor& TDataCursor::field(uint16_t number) const {
+  const FieldDescriptor* found = table_->data().field(number);
+  if (!found) raise(ErrorCode::KEEL_OUTOFRANGE, {.table = table_->name(), .field = std::to_string(number)});
+  return *found;
+}
+
+const FieldDescriptor& TDataCursor::field(const std::string& name) const {
+  const FieldDescriptor* found = table_->data().fieldByName(name);
+  if (!found) raise(ErrorCode::KEEL_OUTOFRANGE, {.table = table_->name(), .field = name});
+  return *found;
+}
+
+std::vector<uint8_t> TDataCursor::newRow() const {
+  std::vector<uint8_t> row(rowSize(), 0);
+  ApplyDefaults(row, fields(), table_->data().clock(), table_->locale());
+  return row;
+}
+
+std::vector<uint8_t> TDataCursor::readRow(int64_t k, size_t wanted, ReadDirection direction) {
+  TPinnedUnit unit = table_->data().row(k, wanted, direction);
+  return std::vector<uint8_t>(unit->data(), unit->data() + unit->size());
+}
+
+bool TDataCursor::withinRange(std::span<const uint8_t> key) {
+  if (!rangeActive_ || physical()) return true;
+  const TKeyComparer& comparer = access().comparer();
+  return comparer.compare(key, rangeStart_) >= 0 && comparer.compare(key, rangeEnd_) <= 0;
+}
+
+void TDataCursor::land(int64_t k, std::vector<uint8_t> row) {
+  where_ = Where::OnRow;
+  row_ = k;
+  current_ = std::move(row);
+  key_ = physical() ? KeyBuffer{} : access().keys().build(current_);
+}
+
+// Another writer may have changed the table: cached pages are dropped and the
+// cursor continues from its current key, which every move looks up anew.
+void TDataCursor::syncWithTable() {
+  if (!table_->synchronize() || where_ != Where::OnRow) return;
+  if (physical() && row_ > table_->data().physicalRowCount()) where_ = Where::Eof;
+}
+
+IndexEntryRef TDataCursor::rangeFirst() {
+  TIndexTree& tree = access().tree();
+  return rangeActive_ ? tree.seek(rangeStart_) : tree.first();
+}
+
+IndexEntryRef TDataCursor::rangeLast() {
+  TIndexTree& tree = access().tree();
+  return rangeActive_ ? tree.seekLast(rangeEnd_) : tree.last();
+}
+
+Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
+  TIndexTree& tree = access().tree();
+  while (at.valid()) {
+    KeyBuffer key = tree.keyAt(at);
+    if (!withinRange(key)) break;
+    const int64_t k = tree.rowAt(at);
+    if (k < 1 || k > table_->data().physicalRowCount()) fail(ErrorCode::KEEL_INDEXCORRUPT);
+    std::vector<uint8_t> row = readRow(k);
+    if (!deleted(row) && passesFilter(row)) {
+      land(k, std::move(row));
+      return Nav::Ok;
+    }
+    at = forward ? tree.next(at) : tree.prior(at);
+  }
+  where_ = forward ? Where::Eof : Where::Bof;
+  return forward ? Nav::Eof : Nav::Bof;
+}
+
+Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
+  const int64_t count = table_->data().physicalRowCount();
+  for (int64_t k = from; k >= 1 && k <= count; k += forward ? 1 : -1) {
+    const size_t left = static_cast<size_t>(forward ? count - k + 1 : k);
+    std::vector<uint8_t> row = readRow(k, left, forward ? ReadDirection::Forward : ReadDirection::Backward);
+    if (!deleted(row) && passesFilter(row)) {
+      land(k, std::move(row));
+      return Nav::Ok;
+    }
+  }
+  where_ = forward ? Where::Eof : Where::Bof;
+  return forward ? Nav::Eof : Nav::Bof;
+}
+
+Nav TDataCursor::first() {
+  syncWithTable();
+  Nav result = physical() ? stepPhysical(1, true) : stepIndex(rangeFirst(), true);
+  if (result != Nav::Ok) where_ = Where::Nowhere;
+  return result;
+}
+
+Nav TDataCursor::last() {
+  syncWithTable();
+  Nav result = physical() ? stepPhysical(table_->data().physicalRowCount(), false) : stepIndex(rangeLast(), false);
+  if (result != Nav::Ok) where_ = Where::Nowhere;
+  return result;
+}
+
+// The leaf entry of the current row; `exact` false when the row's key is gone
+// (deleted meanwhile) and the entry is the first one after it.
+IndexEntryRef TDataCursor::currentEntry(bool& exact) {
+  TIndexTree& tree = access().tree();
+  IndexEntryRef at = tree.find(key_);
+  exact = at.valid();
+  return exact ? at : tree.seek(key_);
+}
+
+Nav TDataCursor::moveFrom(bool forward) {
+  if (physical()) return stepPhysical(row_ + (forward ? 1 : -1), forward);
+  bool exact = false;
+  IndexEntryRef at = currentEntry(exact);
+  TIndexTree& tree = access().tree();
+  if (forward) return stepIndex(exact ? tree.next(at) : at, true);
+  if (!at.valid()) return stepIndex(rangeLast(), false);
+  return stepIndex(tree.prior(at), false);
+}
+
+Nav TDataCursor::next(std::span<uint8_t> out) {
+  syncWithTable();
+  Nav result;
+  switch (where_) {
+    case Where::Nowhere:
+    case Where::Eof: return Nav::Eof;
+    case Where::Bof: result = first(); break;
+    default: result = moveFrom(true);
+  }
+  if (result == Nav::Ok && !out.empty()) std::copy(current_.begin(), current_.end(), out.begin());
+  return result;
+}
+
+Nav TDataCursor::prior(std::span<uint8_t> out) {
+  syncWithTable();
+  Nav result;
+  switch (where_) {
+    case Where::Nowhere:
+    case Where::Bof: return Nav::Bof;
+    case Where::Eof: result = last(); break;
+    default: result = moveFrom(false);
+  }
+  if (result == Nav::Ok && !out.empty()) std::copy(current_.begin(), current_.end(), out.begin());
+  return result;
+}
+
+Nav TDataCursor::currentRow(std::span<uint8_t> out, bool lock) {
+  syncWithTable();
+  if (where_ != Where::OnRow) {
+    if (where_ == Where::Nowhere || out.empty()) std::fill(out.begin(), out.end(), uint8_t{0});
+    return where_ == Where::Bof ? Nav::Bof : where_ == Where::Eof ? Nav::Eof : Nav::NoRecord;
+  }
+  std::vector<uint8_t> stored = readRow(row_);
+  if (lock && !flags_.exclusive && (deleted(stored) || !SameHash(stored, out))) fail(ErrorCode::KEEL_KEYORRECDELETED);
+  if (!deleted(stored)) current_ = std::move(stored);
+  std::copy(current_.begin(), current_.end(), out.begin());
+  return Nav::Ok;
+}
+
+// After a jump (find, range, delete): stay on the entry when a row there
+// passes, else the nearest passing row after it, else before it.
+Nav TDataCursor::place(IndexEntryRef at) {
+  if (stepIndex(at, true) == Nav::Ok) return Nav::Ok;
+  if (stepIndex(rangeLast(), false) == Nav::Ok) return Nav::Ok;
+  where_ = Where::Nowhere;
+  return Nav::Eof;
+}
+
+Nav TDataCursor::settle() {
+  if (where_ != Where::OnRow) return first();
+  if (physical()) return Nav::Ok;
+  bool exact = false;
+  IndexEntryRef at = currentEntry(exact);
+  if (exact && withinRange(key_)) return Nav::Ok;
+  TIndexTree& tree = access().tree();
+  if (rangeActive_ && access().comparer().compare(key_, rangeStart_) < 0) return place(tree.seek(rangeStart_));
+  if (rangeActive_ && access().comparer().compare(key_, rangeEnd_) > 0) return place(rangeLast());
+  return place(at);
+}
+
+void TDataCursor::setIndex(int slot) {
+  if (slot != kPhysicalOrder && (slot < 0 || slot >= table_->indexCount()))
+    raise(ErrorCode::KEEL_INVALIDINDEXNAME, {.table = table_->name(), .index = std::to_string(slot)});
+  slot_ = slot;
+  rangeActive_ = false;
+  rangeStart_.clear();
+  rangeEnd_.clear();
+  if (where_ == Where::OnRow) {
+    key_ = physical() ? KeyBuffer{} : access().keys().build(current_);
+    settle();
+  }
+}
+
+void TDataCursor::setIndex(const std::string& name) {
+  if (!physical() && access().descriptor().name.size() == name.size() &&
+      table_->index().slotOf(name) == std::optional<int>(slot_))
+    return;
+  std::optional<int> slot = table_->index().slotOf(name);
+  if (!slot) raise(ErrorCode::KEEL_INVALIDINDEXNAME, {.table = table_->name(), .index = name});
+  setIndex(*slot);
+}
+
+void TDataCursor::setFilter(RowFilter filter) {
+  filter_ = std::move(filter);
+  if (where_ == Where::OnRow && !passesFilter(current_)) {
+    Nav result = moveFrom(true);
+    if (result != Nav::Ok) result = physical() ? stepPhysical(row_ - 1, false) : last();
+  }
+}
+
+int64_t TDataCursor::recordCount() {
+  syncWithTable();
+  if (!filter_ && !rangeActive_) return table_->data().header().activeRowCount;
+  if (!filter_) return access().tree().countRange(rangeStart_, kWholeKey, rangeEnd_, kWholeKey);
+  const Where where = where_;
+  const int64_t row = row_;
+  const KeyBuffer key = key_;
+  const std::vector<uint8_t> current = current_;
+  int64_t count = 0;
+  for (Nav result = first(); result == Nav::Ok; result = moveFrom(true)) ++count;
+  where_ = where;
+  row_ = row;
+  key_ = key;
+  current_ = current;
+  return count;
+}
+
+int64_t TDataCursor::position() {
+  if (where_ != Where::OnRow) return 0;
+  if (!physical() && !filter_) {
+    bool exact = false;
+    IndexEntryRef at = currentEntry(exact);
+    if (!exact) return 0;
+    TIndexTree& tree = access().tree();
+    return tree.positionOf(at) - (rangeActive_ ? tree.countLess(rangeStart_) : 0);
+  }
+  const int64_t row = row_;
+  int64_t n = 0;
+  for (Nav result = first(); result == Nav::Ok; result = moveFrom(true)) {
+    ++n;
+    if (row_ == row) return n;
+  }
+  return 0;
+}
+
+bool TDataCursor::goToPosition(int64_t position) {
+  syncWithTable();
+  if (position < 1) return false;
+  if (!physical() && !filter_) {
+    TIndexTree& tree = access().tree();
+    const int64_t base = rangeActive_ ? tree.countLess(rangeStart_) : 0;
+    IndexEntryRef at = tree.entryAt(base + position);
+    if (!at.valid() || !withinRange(tree.keyAt(at))) return false;
+    return stepIndex(at, true) == Nav::Ok;
+  }
+  Nav result = first();
+  for (int64_t n = 1; n < position && result == Nav::Ok; ++n) result = moveFrom(true);
+  return result == Nav::Ok;
+}
+
+KeyBuffer TDataCursor::searchKey(std::span<const uint8_t> values, size_t length, bool high) {
+  KeyBuffer key = access().keys().build(values);
+  if (length < key.size()) {
+    if (high) access().keys().fillRangeEnd(key, length);
+    else access().keys().fillRangeStart(key, length);
+  }
+  return key;
+}
+
+bool TDataCursor::findKey(std::span<const uint8_t> values, size_t fieldCount, size_t partialLength, bool nearest) {
+  syncWithTable();
+  if (physical()) fail(ErrorCode::KEEL_RECNOTFOUND);
+  TIndexAccess& index = access();
+  const size_t keyFields = index.descriptor().fields.size();
+  const bool unique = index.descriptor().unique;
+  if (fieldCount > keyFields) fieldCount = keyFields;
+  const bool partial = (fieldCount > 0 && fieldCount < keyFields) || !unique || (fieldCount == 0 && partialLength > 0);
+  const size_t fields = fieldCount == 0 && partialLength == 0 ? keyFields : fieldCount;
+  const size_t length = partial ? index.layout().compareLength(fields, partialLength) : index.layout().keySize();
+  KeyBuffer key = searchKey(values, length, false);
+  TIndexTree& tree = index.tree();
+  bool found = false;
+  IndexEntryRef at;
+  if (partial) {
+    at = tree.seek(key, length);
+    found = at.valid() && index.comparer().compare(tree.keyAt(at), key, length) == 0;
+  } else {
+    at = tree.find(key);
+    found = at.valid();
+    if (!found && !nearest) return false;
+    if (!found) at = tree.seek(key);
+  }
+  if (stepIndex(at, true) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
+    where_ = Where::Nowhere;
+    return nearest && found;
+  }
+  if (!nearest && found) found = index.comparer().compare(key_, key, length) == 0;
+  return found;
+}
+
+void TDataCursor::setRange(std::span<const uint8_t> startValues, size_t startFieldCount,
+                           std::span<const uint8_t> endValues, size_t endFieldCount) {
+  syncWithTable();
+  if (physical()) return;
+  const TKeyLayout& layout = access().layout();
+  const size_t keyFields = access().descriptor().fields.size();
+  auto lengthFor = [&](size_t count) { return layout.compareLength(count == 0 ? keyFields : count, 0); };
+  rangeStart_ = searchKey(startValues, lengthFor(startFieldCount), false);
+  rangeEnd_ = searchKey(endValues, lengthFor(endFieldCount), true);
+  rangeActive_ = true;
+  if (access().comparer().compare(rangeStart_, rangeEnd_) > 0) {
+    where_ = Where::Nowhere;
+    return;
+  }
+  if (settle() != Nav::Ok) where_ = Where::Nowhere;
+}
+
+void TDataCursor::cancelRange() {
+  rangeActive_ = false;
+  rangeStart_.clear();
+  rangeEnd_.clear();
+}
+
+// Fills NULL auto-increment fields from LastAutoInc; answers the highest
+// auto-increment value the row then holds (0 when none).
+int32_t TDataCursor::fillAutoIncrements(std::span<uint8_t> row) {
+  TDataFile& data = table_->data();
+  int32_t highest = 0;
+  for (const FieldDescriptor& f : fields()) {
+    if (f.type != FieldType::Integer || f.subtype != FieldSubtype::AutoInc) continue;
+    if (GetField(row, f).isNull) {
+      std::vector<uint8_t> value(4);
+      StoreI32(value.data(), data.nextAutoInc());
+      SetFieldValue(row, f, value, table_->locale());
+    }
+    highest = std::max(highest, LoadI32(GetField(row, f).bytes.data()));
+  }
+  return highest;
+}
+
+std::vector<uint8_t> TDataCursor::prepared(std::span<const uint8_t> row, int32_t recordId) {
+  if (row.size() < rowSize()) fail(ErrorCode::KEEL_FILECORRUPT);
+  std::vector<uint8_t> image(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(rowSize()));
+  image[kRowStatusAt] = 0;
+  StoreI32(image.data() + kRowRecordIdAt, recordId);
+  return image;
+}
+
+// 9729 when a unique index already holds the new key of `row` (other than
+// its own old key, for a modification).
+void TDataCursor::checkUnique(std::span<const uint8_t> row, std::span<const uint8_t> old) {
+  for (int slot = 0; slot < table_->indexCount(); ++slot) {
+    TIndexAccess& index = table_->access(slot);
+    if (!index.descriptor().unique) continue;
+    KeyBuffer key = index.keys().build(row);
+    if (!old.empty() && index.comparer().compare(key, index.keys().build(old)) == 0) continue;
+    if (index.tree().find(key).valid())
+      raise(ErrorCode::KEEL_KEYVIOL, {.table = table_->name(), .index = index.descriptor().name});
+  }
+}
+
+void TDataCursor::append(std::span<uint8_t> row) {
+  checkWritable();
+  TWriteScope write(*table_);
+  TDataFile& data = table_->data();
+  const DataFileHeader before = data.header();
+  std::vector<uint8_t> image;
+  int32_t highestAutoInc = 0;
+  try {
+    image = prepared(row, NextCounter(before.lastRecordId));
+    highestAutoInc = fillAutoIncrements(image);
+    CheckConstraints(image, fields(), table_->name(), table_->locale());
+    checkUnique(image, {});
+  } catch (...) {
+    data.restoreCounters(before);
+    throw;
+  }
+  data.nextRecordId();
+  data.noteAutoInc(highestAutoInc);
+  Md5Digest hash = data.recordHash(image);
+  std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
+  int64_t k = 0;
+  {
+    TPinnedUnit unit = data.takeRowForNewRecord();
+    k = unit->unit();
+    StoreI32(image.data() + kRowLinkAt, static_cast<int32_t>(k));
+    std::copy(image.begin(), image.end(), unit->data());
+    unit.markModified();
+  }
+  data.addActiveRows(1);
+  for (int slot = 0; slot < table_->indexCount(); ++slot) {
+    TIndexAccess& index = table_->access(slot);
+    index.tree().insert(index.keys().build(image), static_cast<int32_t>(k));
+  }
+  write.commit();
+  std::copy(image.begin(), image.end(), row.begin());
+  land(k, std::move(image));
+}
+
+void TDataCursor::modify(std::span<const uint8_t> row) {
+  if (where_ != Where::OnRow) fail(ErrorCode::KEEL_NOCURRREC);
+  checkWritable();
+  TWriteScope write(*table_);
+  TDataFile& data = table_->data();
+  std::vector<uint8_t> stored = readRow(row_);
+  const bool optimistic = directory_.session().Protocol == LockProtocol::lpOptimistic;
+  if (deleted(stored) || (optimistic && !flags_.exclusive && !SameHash(stored, current_)))
+    fail(ErrorCode::KEEL_KEYORRECDELETED);
+  std::vector<uint8_t> image = prepared(row, LoadI32(stored.data() + kRowRecordIdAt));
+  StoreI32(image.data() + kRowLinkAt, static_cast<int32_t>(row_));
+  CheckConstraints(image, fields(), table_->name(), table_->locale());
+  checkUnique(image, stored);
+  Md5Digest hash = data.recordHash(image);
+  std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
+  {
+    TPinnedUnit unit = data.row(row_);
+    std::copy(image.begin(), image.end(), unit->data());
+    unit.markModified();
+  }
+  for (const FieldDescriptor& f : fields()) {
+    if (f.type == FieldType::Integer && f.subtype == FieldSubtype::AutoInc && !GetField(image, f).isNull)
+      data.noteAutoInc(LoadI32(GetField(image, f).bytes.data()));
+  }
+  for (int slot = 0; slot < table_->indexCount(); ++slot) {
+    TIndexAccess& index = table_->access(slot);
+    KeyBuffer oldKey = index.keys().build(stored);
+    KeyBuffer newKey = index.keys().build(image);
+    if (oldKey == newKey) continue;
+    index.tree().remove(oldKey, static_cast<int32_t>(row_));
+    index.tree().insert(newKey, static_cast<int32_t>(row_));
+  }
+  write.commit();
+  land(row_, std::move(image));
+}
+
+void TDataCursor::remove(std::span<const uint8_t> asRead) {
+  if (where_ != Where::OnRow) fail(ErrorCode::KEEL_NOCURRREC);
+  checkWritable();
+  TWriteScope write(*table_);
+  TDataFile& data = table_->data();
+  std::vector<uint8_t> stored = readRow(row_);
+  const std::span<const uint8_t> seen = asRead.size() >= rowSize() ? asRead : std::span<const uint8_t>(current_);
+  if (deleted(stored) || (!flags_.exclusive && !SameHash(stored, seen))) fail(ErrorCode::KEEL_KEYORRECDELETED);
+  for (int slot = 0; slot < table_->indexCount(); ++slot) {
+    TIndexAccess& index = table_->access(slot);
+    index.tree().remove(index.keys().build(stored), static_cast<int32_t>(row_));
+  }
+  {
+    TPinnedUnit unit = data.row(row_);
+    data.deleteRow(*unit);
+  }
+  write.commit();
+  if (physical()) {
+    stepPhysical(row_ + 1, true);
+    return;
+  }
+  IndexEntryRef after = access().tree().seek(key_);
+  stepIndex(after, true);
+}
+
+}  // namespace keel

@@ -1,0 +1,142 @@
+#pragma once
+
+// A cursor on one table: chooses an index (or physical order), moves through
+// the rows, finds keys, keeps to a key range, reads the current row, and adds,
+// changes and deletes rows keeping every index, the free-row chain and the
+// header counters right. Row buffers are whole rows as stored (25-byte row
+// header, then each field's null byte and value).
+//
+// Navigation results are return values (Nav); failures are engine errors.
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/core/DataDirectory.h"
+#include "engine/core/ErrorCodes.h"
+#include "engine/core/KeyBuilder.h"
+
+namespace keel {
+
+enum class Nav { Ok, Bof, Eof, NoRecord };
+
+// The engine code of a navigation result (0, 8705, 8706, 8709).
+ErrorCode NavCode(Nav result);
+
+struct CursorOpenFlags {
+  bool exclusive = false;
+  bool readOnly = false;
+  bool temporary = false;
+  bool physicalOrderOnly = false;
+};
+
+class TDataCursor {
+ public:
+  static constexpr int kPhysicalOrder = 255;
+  // Accepts or rejects a row; rejected rows are skipped by every move.
+  using RowFilter = std::function<bool(std::span<const uint8_t> row)>;
+
+  // Opens (or shares) the table and moves to the first row.
+  TDataCursor(TDataDirectory& directory, const std::string& tableName, CursorOpenFlags flags = {});
+  ~TDataCursor();
+  TDataCursor(const TDataCursor&) = delete;
+  TDataCursor& operator=(const TDataCursor&) = delete;
+
+  TDataTable& table() { return *table_; }
+  // Forced on when any of the table's files could only be opened for reading.
+  bool readOnly() const { return readOnly_; }
+  size_t rowSize() const;
+  const std::vector<FieldDescriptor>& fields() const { return table_->fields(); }
+  // By number (1..N, 0xFFFF, 0xFFFE) or name; 9985 when there is none.
+  const FieldDescriptor& field(uint16_t number) const;
+  const FieldDescriptor& field(const std::string& name) const;
+  // A new row: zeros, then the fields' default values.
+  std::vector<uint8_t> newRow() const;
+
+  int activeSlot() const { return slot_; }
+  // 0..30, or 255 for physical order. Keeps the current row, cancels a range.
+  void setIndex(int slot);
+  // The primary index has the empty name; 10022 when no index has the name.
+  void setIndex(const std::string& name);
+
+  Nav first();
+  Nav last();
+  Nav next(std::span<uint8_t> out = {});
+  Nav prior(std::span<uint8_t> out = {});
+  // Copies the current row. With `lock`, takes the row for modification: its
+  // RecordHash must still equal the one in `out` as the caller read it (8708).
+  Nav currentRow(std::span<uint8_t> out, bool lock = false);
+  bool isBof() const { return where_ == Where::Bof || where_ == Where::Nowhere; }
+  bool isEof() const { return where_ == Where::Eof || where_ == Where::Nowhere; }
+  int64_t currentRowNumber() const { return where_ == Where::OnRow ? row_ : 0; }
+
+  bool goToPosition(int64_t position);
+  int64_t recordCount();
+  // 1-based position of the current row in index and range; 0 off a row.
+  int64_t position();
+
+  // `values` is a row buffer with the key fields set; `fieldCount` 0 means all
+  // key fields; `partialLength` characters of the next (string) key field.
+  bool findKey(std::span<const uint8_t> values, size_t fieldCount = 0, size_t partialLength = 0,
+               bool nearest = false);
+  void setRange(std::span<const uint8_t> startValues, size_t startFieldCount, std::span<const uint8_t> endValues,
+                size_t endFieldCount);
+  void cancelRange();
+  bool rangeActive() const { return rangeActive_; }
+
+  void setFilter(RowFilter filter);
+
+  // Adds the row; it becomes the current row, and `row` gets its physical row
+  // number in the row link and its RecordID and RecordHash.
+  void append(std::span<uint8_t> row);
+  // Writes the current row from `row` (RecordID kept); the cursor stays on it.
+  void modify(std::span<const uint8_t> row);
+  // Deletes the current row (as read into `asRead`) and moves to the next one.
+  void remove(std::span<const uint8_t> asRead);
+
+ private:
+  enum class Where { OnRow, Bof, Eof, Nowhere };
+
+  TIndexAccess& access() { return table_->access(slot_); }
+  bool physical() const { return slot_ == kPhysicalOrder; }
+  void checkWritable() const;
+  [[noreturn]] void fail(ErrorCode code) const;
+  std::vector<uint8_t> readRow(int64_t k, size_t wanted = 1, ReadDirection direction = ReadDirection::Forward);
+  bool deleted(std::span<const uint8_t> row) const { return row[0] == 1; }
+  bool passesFilter(std::span<const uint8_t> row) const { return !filter_ || filter_(row); }
+  bool withinRange(std::span<const uint8_t> key);
+  void land(int64_t k, std::vector<uint8_t> row);
+  void syncWithTable();
+
+  Nav stepIndex(IndexEntryRef from, bool forward);
+  Nav stepPhysical(int64_t from, bool forward);
+  Nav moveFrom(bool forward);
+  Nav settle();
+  Nav place(IndexEntryRef at);
+  IndexEntryRef currentEntry(bool& exact);
+  IndexEntryRef rangeFirst();
+  IndexEntryRef rangeLast();
+
+  KeyBuffer searchKey(std::span<const uint8_t> values, size_t length, bool high);
+  std::vector<uint8_t> prepared(std::span<const uint8_t> row, int32_t recordId);
+  void checkUnique(std::span<const uint8_t> row, std::span<const uint8_t> old);
+  int32_t fillAutoIncrements(std::span<uint8_t> row);
+
+  TDataDirectory& directory_;
+  std::shared_ptr<TDataTable> table_;
+  CursorOpenFlags flags_;
+  bool readOnly_ = false;
+  int slot_ = 0;
+  Where where_ = Where::Nowhere;
+  int64_t row_ = 0;
+  KeyBuffer key_;
+  std::vector<uint8_t> current_;
+  bool rangeActive_ = false;
+  KeyBuffer rangeStart_;
+  KeyBuffer rangeEnd_;
+  RowFilter filter_;
+};
+
+}  // namespace keel

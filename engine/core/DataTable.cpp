@@ -1,0 +1,150 @@
+#include "engine/core/DataTable.h"
+
+#include "engine/core/ByteOrder.h"
+#include "engine/core/DataSession.h"
+#include "engine/core/ErrorCodes.h"
+
+namespace keel {
+
+namespace {
+
+EngineFileFlags FileFlags(const TableOpenFlags& flags) {
+  return {.exclusive = flags.exclusive, .readOnly = false, .temporary = flags.temporary, .hidden = false,
+          .inMemory = flags.inMemory};
+}
+
+}  // namespace
+
+TDataTable::TDataTable(TDataSession& session, std::string name, TablePaths paths, TableOpenFlags flags)
+    : name_(std::move(name)), paths_(std::move(paths)), flags_(flags) {
+  TDataEngine& engine = session.engine();
+  try {
+    data_ = std::make_unique<TDataFile>(engine.files(), paths_.data, FileFlags(flags_), name_, engine.settings(),
+                                        engine.clock());
+    data_->open(&session.passwords());
+    collation_ = TCollation::ForLocale(data_->locale(), name_);
+    openIndex(session);
+    if (data_->header().blobFieldCount > 0) {
+      TBlobFile::Options options{name_, data_->header().blobBlockSize, engine.settings(), 0};
+      blob_ = std::make_unique<TBlobFile>(engine.files(), paths_.blob, FileFlags(flags_), options);
+      blob_->setCipher(data_->cipher());
+      blob_->openFile();
+    }
+    if (indexRebuilt_) rebuildPrimaryIndex();
+  } catch (...) {
+    closeFiles();
+    throw;
+  }
+}
+
+TDataTable::~TDataTable() {
+  try {
+    if (flags_.exclusive && !flags_.temporary && !filesReadOnly()) {
+      data_->writeBack();
+      index_->writeBack();
+      if (blob_) blob_->writeBack();
+    }
+  } catch (...) {
+    // Closing cannot report; the last operation already wrote its changes
+    // unless the table was exclusive.
+  }
+  closeFiles();
+}
+
+void TDataTable::closeFiles() noexcept {
+  for (auto& access : access_) access.reset();
+  try {
+    if (blob_) blob_->close();
+    if (index_) index_->close();
+    if (data_) data_->close();
+  } catch (...) {
+  }
+}
+
+void TDataTable::openIndex(TDataSession& session) {
+  const TEngineSettings& settings = session.engine().settings();
+  TIndexFile::Options options;
+  options.tableName = name_;
+  options.pageSize = static_cast<size_t>(data_->header().indexPageSize);
+  options.engineSignature =
+      settings.EngineSignature.empty() ? DataFileHeader::kStandardSignature : Md5(settings.EngineSignature);
+  options.sizeLimit = settings.maxDataBytes();
+  options.maxBufferBytes = settings.MaxTableIndexBufferSize;
+  options.maxBufferCount = settings.MaxTableIndexBufferCount;
+  index_ = std::make_unique<TIndexFile>(session.engine().files(), paths_.index, FileFlags(flags_), options);
+  index_->setCipher(data_->cipher());
+  try {
+    index_->openIndex();
+  } catch (const EKeelEngineError& error) {
+    if (error.code() != ErrorCode::KEEL_OSENOENT && error.code() != ErrorCode::KEEL_READERR) throw;
+    // A lost or unreadable index file is replaced; only the default primary
+    // index can be rebuilt from the rows alone.
+    index_->close();
+    index_->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor{});
+    indexRebuilt_ = true;
+  }
+}
+
+void TDataTable::rebuildPrimaryIndex() {
+  TWriteScope write(*this);
+  TIndexAccess& primary = access(0);
+  for (int64_t k = 1; k <= data_->physicalRowCount(); ++k) {
+    TPinnedUnit row = data_->row(k, static_cast<size_t>(data_->physicalRowCount() - k + 1));
+    if (row->data()[kRowStatusAt] == kRowDeleted) continue;
+    primary.tree().insert(primary.keys().build({row->data(), row->size()}), static_cast<int32_t>(k));
+  }
+  write.commit();
+}
+
+bool TDataTable::filesReadOnly() const {
+  return data_->openedReadOnly() || index_->openedReadOnly() || (blob_ && blob_->openedReadOnly());
+}
+
+TIndexAccess& TDataTable::access(int slot) {
+  auto& entry = access_.at(static_cast<size_t>(slot));
+  if (!entry) entry = std::make_unique<TIndexAccess>(*index_, slot, data_->fields(), collation_);
+  return *entry;
+}
+
+bool TDataTable::synchronize() {
+  if (flags_.exclusive || writeDepth_ > 0) return false;
+  if (!data_->headerChanged()) return false;
+  for (auto& access : access_) access.reset();
+  data_->dropCache();
+  index_->refreshHeader();
+  index_->dropCache();
+  if (blob_) {
+    blob_->refreshHeader();
+    blob_->dropCache();
+  }
+  return true;
+}
+
+void TDataTable::beginWrite() {
+  if (writeDepth_ == 0) synchronize();
+  ++writeDepth_;
+}
+
+void TDataTable::endWrite() {
+  if (--writeDepth_ > 0 || flags_.exclusive) return;
+  const bool dataWritten = data_->writeBack();
+  bool othersWritten = index_->writeBack();
+  if (blob_) othersWritten = blob_->writeBack() || othersWritten;
+  if (othersWritten && !dataWritten) {
+    data_->markHeaderModified();
+    data_->writeBack();
+  }
+}
+
+TWriteScope::TWriteScope(TDataTable& table) : table_(table) { table_.beginWrite(); }
+
+TWriteScope::~TWriteScope() {
+  if (open_) table_.abortWrite();
+}
+
+void TWriteScope::commit() {
+  open_ = false;
+  table_.endWrite();
+}
+
+}  // namespace keel
