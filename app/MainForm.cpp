@@ -1,11 +1,15 @@
 #include "app/MainForm.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QEvent>
 #include <QFontDialog>
 #include <QIcon>
+#include <QPainter>
 #include <QWhatsThis>
 
+#include "formats/DateTime.h"
 #include "ui_MainForm.h"
 
 namespace mindrel {
@@ -17,6 +21,17 @@ constexpr int kAnimationStep = 20;
 constexpr int kAnimationLead = 15;
 // The options panel ends this far short of the window's right edge.
 constexpr int kPanelRightMargin = 9;
+constexpr int kIconSize = 32;
+constexpr int kMinItemHeight = 54;
+constexpr int kDateFontPoints = 8;
+constexpr int kCustomColourCount = 16;
+
+QColor ToQColor(TColor colour) { return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
+
+TColor FromQColor(const QColor& colour) {
+  return static_cast<TColor>(colour.red()) | static_cast<TColor>(colour.green()) << 8 |
+         static_cast<TColor>(colour.blue()) << 16;
+}
 
 QColor BackgroundOf(const QWidget* panel) { return panel->palette().color(QPalette::Window); }
 
@@ -26,10 +41,47 @@ void SetBackground(QWidget* panel, const QColor& colour) {
   panel->setPalette(palette);
 }
 
+QFont ToQFont(const TFontSettings& settings) {
+  QFont font(QString::fromStdString(settings.Name));
+  font.setPointSize(std::max(1, settings.Size));
+  font.setBold(settings.Bold);
+  font.setItalic(settings.Italic);
+  font.setUnderline(settings.Underline);
+  font.setStrikeOut(settings.Strikeout);
+  return font;
+}
+
+// The colour dialog keeps its custom colours as "ColorA" .. "ColorP" with six
+// hexadecimal digits, blue first.
+QString CustomColourKey(int index) { return QStringLiteral("Color") + QChar('A' + index); }
+
+void ApplyCustomColours(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    const auto equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const QString key = QString::fromStdString(line.substr(0, equals)).trimmed();
+    bool ok = false;
+    const uint value = QString::fromStdString(line.substr(equals + 1)).trimmed().toUInt(&ok, 16);
+    for (int i = 0; ok && i < kCustomColourCount; ++i) {
+      if (key.compare(CustomColourKey(i), Qt::CaseInsensitive) == 0) QColorDialog::setCustomColor(i, ToQColor(value));
+    }
+  }
+}
+
+std::vector<std::string> CollectCustomColours() {
+  std::vector<std::string> lines;
+  for (int i = 0; i < kCustomColourCount; ++i) {
+    const QString value =
+        QStringLiteral("%1").arg(FromQColor(QColorDialog::customColor(i)), 6, 16, QLatin1Char('0')).toUpper();
+    lines.push_back((CustomColourKey(i) + QLatin1Char('=') + value).toStdString());
+  }
+  return lines;
+}
+
 }  // namespace
 
-TMainForm::TMainForm(std::string exeFolder, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::TMainForm>()), ExeFolder(std::move(exeFolder)) {
+TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TMainForm>()), ExeFolder(std::move(exeFolder)), clock_(clock) {
   ui_->setupUi(this);
   QFont formFont(QStringLiteral("MS Sans Serif"));
   formFont.setPixelSize(11);
@@ -37,6 +89,7 @@ TMainForm::TMainForm(std::string exeFolder, QWidget* parent)
   setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                  Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
   LoadButtonPictures();
+  LoadNoIcon();
 
   OptionsTimer.setInterval(kAnimationIntervalMs);
   connect(&OptionsTimer, &QTimer::timeout, this, &TMainForm::OptionsTimerTimer);
@@ -48,7 +101,13 @@ TMainForm::TMainForm(std::string exeFolder, QWidget* parent)
                          static_cast<QWidget*>(ui_->FontPanel)}) {
     panel->installEventFilter(this);
   }
+  qApp->installEventFilter(this);
+  ui_->OutputList->setDrawItem(
+      [this](QPainter& painter, int index, const QRect& rect, bool selected) {
+        OutputListDrawItem(painter, index, rect, selected);
+      });
 
+  ApplySettings(TSettings{});
   resize(width(), toolBarHeight() + alertListHeight());
   ui_->Panel1->hide();
 }
@@ -68,13 +127,182 @@ int TMainForm::panelHeight() const { return ui_->Panel1->height(); }
 void TMainForm::LoadButtonPictures() {
   const QString folder = QString::fromStdString(ExeFolder);
   const std::pair<QAbstractButton*, const char*> pictures[] = {
-      {ui_->OptionsBtn, "Options"},         {ui_->RefreshBtn, "Refresh"},         {ui_->CtxHelpBtn, "ContextHelp"},
-      {ui_->HelpBtn, "Help"},               {ui_->CloseBtn, "Close"},             {ui_->TextTreeBtn, "EventFormats"},
-      {ui_->EventsBtn, "AddedEvents"},      {ui_->IgnoreBtn, "IgnoreList"},       {ui_->TallowynBtn, "AddFolder"},
+      {ui_->OptionsBtn, "Options"},    {ui_->RefreshBtn, "Refresh"},   {ui_->CtxHelpBtn, "ContextHelp"},
+      {ui_->HelpBtn, "Help"},          {ui_->CloseBtn, "Close"},       {ui_->TextTreeBtn, "EventFormats"},
+      {ui_->EventsBtn, "AddedEvents"}, {ui_->IgnoreBtn, "IgnoreList"}, {ui_->TallowynBtn, "AddFolder"},
       {ui_->TallowynDelBtn, "RemoveFolder"}};
   for (const auto& [button, name] : pictures) {
     button->setIcon(QIcon(folder + QStringLiteral("Button ") + QLatin1String(name) + QStringLiteral(".png")));
   }
+}
+
+// An icon with the colour of its bottom-left pixel made transparent, so the
+// band (or selection) colour shows through where that colour was.
+std::optional<QImage> TMainForm::LoadIcon(const QString& path) const {
+  QImage image(path);
+  if (image.isNull() || image.width() < 1 || image.height() < 1) return std::nullopt;
+  image = image.convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = image.pixel(0, image.height() - 1);
+  for (int y = 0; y < image.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      if (line[x] == key) line[x] = qRgba(0, 0, 0, 0);
+    }
+  }
+  return image;
+}
+
+void TMainForm::LoadNoIcon() {
+  const auto icon = LoadIcon(QString::fromStdString(ExeFolder) + QStringLiteral("NoIcon.bmp"));
+  if (icon) {
+    NoIcon = *icon;
+    return;
+  }
+  // Without the file the fallback is a plain white square that stays visible.
+  NoIcon = QImage(kIconSize, kIconSize, QImage::Format_ARGB32);
+  NoIcon.fill(Qt::white);
+}
+
+std::vector<std::string> TMainForm::EventItemTexts() const {
+  std::vector<std::string> texts;
+  for (int i = 0; i < ui_->FieldsList->count(); ++i) texts.push_back(ui_->FieldsList->item(i)->text().toStdString());
+  return texts;
+}
+
+void TMainForm::ApplySettings(const TSettings& settings) {
+  move(settings.Left, settings.Top);
+  resize(settings.Width, settings.Height);
+  ui_->LookAheadSpin->setValue(settings.Days);
+  ui_->AliveCB->setChecked(settings.Alive);
+  ui_->ExcludeCB->setChecked(settings.Exclude);
+  ui_->AudioCB->setChecked(settings.Audio);
+  ui_->PartialCB->setChecked(settings.Partial);
+  ui_->StartCB->setChecked(settings.Start);
+  DateFormat = settings.DateFormat;
+  hints_ = settings.Hints;
+  SetBackground(ui_->Color1Panel, ToQColor(settings.Color1));
+  SetBackground(ui_->Color2Panel, ToQColor(settings.Color2));
+  SetBackground(ui_->FontPanel, ToQColor(settings.Color1));
+  ApplyCustomColours(settings.CustColors);
+  ui_->FontPanel->setFont(ToQFont(settings.Font));
+  QPalette fontPalette = ui_->FontPanel->palette();
+  fontPalette.setColor(QPalette::WindowText, ToQColor(settings.Font.Colour));
+  ui_->FontPanel->setPalette(fontPalette);
+
+  ui_->FieldsList->clear();
+  for (const TEventItem& item : settings.EventItems) {
+    auto* listItem = new QListWidgetItem(QString::fromStdString(item.Text), ui_->FieldsList);
+    listItem->setFlags(listItem->flags() | Qt::ItemIsUserCheckable);
+    listItem->setCheckState(item.Ticked ? Qt::Checked : Qt::Unchecked);
+  }
+  ui_->TallowynList->clear();
+  for (const std::string& folder : settings.Folders) ui_->TallowynList->addItem(QString::fromStdString(folder));
+}
+
+TSettings TMainForm::CollectSettings() const {
+  TSettings settings;
+  settings.Left = x();
+  settings.Top = y();
+  settings.Width = width();
+  settings.Height = height() - (ui_->OptionsBtn->isChecked() ? panelHeight() : 0);
+  for (int i = 0; i < ui_->TallowynList->count(); ++i) {
+    settings.Folders.push_back(ui_->TallowynList->item(i)->text().toStdString());
+  }
+  settings.Alive = ui_->AliveCB->isChecked();
+  settings.Days = ui_->LookAheadSpin->value();
+  settings.Exclude = ui_->ExcludeCB->isChecked();
+  settings.Audio = ui_->AudioCB->isChecked();
+  settings.Partial = ui_->PartialCB->isChecked();
+  settings.Start = ui_->StartCB->isChecked();
+  settings.DateFormat = DateFormat;
+  settings.Hints = hints_;
+  settings.Color1 = FromQColor(BackgroundOf(ui_->Color1Panel));
+  settings.Color2 = FromQColor(BackgroundOf(ui_->Color2Panel));
+  settings.CustColors = CollectCustomColours();
+  const QFont font = AlertFont();
+  settings.Font.Name = font.family().toStdString();
+  settings.Font.Size = font.pointSize();
+  settings.Font.Colour = FromQColor(AlertFontColour());
+  settings.Font.Bold = font.bold();
+  settings.Font.Italic = font.italic();
+  settings.Font.Underline = font.underline();
+  settings.Font.Strikeout = font.strikeOut();
+  settings.EventItems.clear();
+  for (int i = 0; i < ui_->FieldsList->count(); ++i) {
+    const QListWidgetItem* item = ui_->FieldsList->item(i);
+    settings.EventItems.push_back({item->text().toStdString(), item->checkState() == Qt::Checked});
+  }
+  return settings;
+}
+
+QFont TMainForm::AlertFont() const { return ui_->FontPanel->font(); }
+
+QColor TMainForm::AlertFontColour() const { return ui_->FontPanel->palette().color(QPalette::WindowText); }
+
+void TMainForm::RebuildIconsAndMetrics() {
+  IconList.clear();
+  for (int i = 0; i < ui_->FieldsList->count(); ++i) {
+    const QString path = QString::fromStdString(ExeFolder) + ui_->FieldsList->item(i)->text() + QStringLiteral(".bmp");
+    IconList.push_back(LoadIcon(path));
+  }
+  const QFont font = AlertFont();
+  ui_->OutputList->setItemHeight(std::max(kMinItemHeight, 3 * QFontMetrics(font).height()));
+  QFont dateFont = font;
+  dateFont.setPointSize(kDateFontPoints);
+  const std::string sample = dateFormatter_.FormatDateTime("ddd d mmm", EncodeDate(2005, 12, 28));
+  DateColWidth = QFontMetrics(dateFont).horizontalAdvance(QString::fromStdString(sample)) + 20;
+}
+
+void TMainForm::ShowAlerts() {
+  OPList.ApplyBands(FromQColor(BackgroundOf(ui_->Color1Panel)), FromQColor(BackgroundOf(ui_->Color2Panel)));
+  ui_->OutputList->clear();
+  for (int i = 0; i < OPList.Count(); ++i) ui_->OutputList->addItem(QString::fromStdString(OPList.Key(i)));
+  setWindowTitle(CaptionFor(ui_->LookAheadSpin->value()));
+}
+
+void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& rect, bool selected) {
+  if (Closing) return;
+  const bool hasEntry = index >= 0 && index < OPList.Count();
+  const QPalette& palette = ui_->OutputList->palette();
+  QColor brush = palette.color(QPalette::Highlight);
+  if (hasEntry && !selected) {
+    brush = BackgroundOf(OPList.Entry(index).Shaded ? ui_->Color2Panel : ui_->Color1Panel);
+  } else if (!selected) {
+    brush = palette.color(QPalette::Base);
+  }
+  painter.fillRect(rect, brush);
+  if (!hasEntry) return;
+  const TOPObj& entry = OPList.Entry(index);
+  const int itemHeight = ui_->OutputList->itemHeight();
+
+  painter.setFont(AlertFont());
+  painter.setPen(selected ? palette.color(QPalette::HighlightedText) : AlertFontColour());
+  const QRect textRect(QPoint(rect.left() + DateColWidth, rect.top() + itemHeight / 6),
+                       QPoint(rect.right() - 2, rect.bottom() - 2));
+  const QString sentence = QString::fromStdString(formatter_.FormatEntry(entry, false, EventItemTexts()));
+  painter.save();
+  painter.setClipRect(textRect);
+  painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, sentence);
+  painter.restore();
+
+  QFont dateFont = AlertFont();
+  dateFont.setPointSize(kDateFontPoints);
+  painter.setFont(dateFont);
+  const QFontMetrics metrics(dateFont);
+  const int v = (itemHeight - 36 - metrics.height()) / 2;
+  const QRect iconRect(rect.left() + 15, rect.top() + v, kIconSize, kIconSize);
+  const std::size_t slot = entry.EventIndex;
+  const QImage& icon = slot < IconList.size() && IconList[slot] ? *IconList[slot] : NoIcon;
+  painter.drawImage(iconRect, icon, QRect(0, 0, kIconSize, kIconSize));
+
+  const QString date = QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date));
+  const int dateWidth = metrics.horizontalAdvance(date);
+  const int dateX = std::max(iconRect.left() + (kIconSize - dateWidth) / 2, rect.left() + 1);
+  painter.drawText(QRect(dateX, rect.top() + v + 36, dateWidth + 1, metrics.height()), Qt::AlignLeft | Qt::AlignTop,
+                   date);
+
+  painter.setPen(QPen(palette.color(QPalette::Dark), 1));
+  painter.drawLine(rect.left(), rect.bottom(), rect.right(), rect.bottom());
 }
 
 void TMainForm::Options1Click(bool down) {
@@ -141,11 +369,18 @@ void TMainForm::showEvent(QShowEvent* event) {
   LookAheadSpinChange();
 }
 
+void TMainForm::closeEvent(QCloseEvent* event) {
+  Closing = true;
+  QWidget::closeEvent(event);
+}
+
 void TMainForm::LookAheadSpinChange() {
   ui_->DaysLabel->setText(ui_->LookAheadSpin->value() == 1 ? QStringLiteral("day") : QStringLiteral("days"));
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  // With hints switched off no control of the program shows its tool tip.
+  if (event->type() == QEvent::ToolTip && !hints_) return true;
   auto* panel = qobject_cast<QWidget*>(watched);
   const bool colourPanel = panel == ui_->Color1Panel || panel == ui_->Color2Panel;
   if (event->type() == QEvent::MouseButtonPress && colourPanel) {

@@ -1,9 +1,20 @@
 #pragma once
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "app/AlertList.h"
+#include "app/DateFormatter.h"
+#include "app/LocaleNamesQt.h"
+#include "app/Settings.h"
+#include "formats/EntryFormatter.h"
+#include "formats/EventFormats.h"
+#include "platform/Clock.h"
 
 namespace Ui {
 class TMainForm;
@@ -12,13 +23,16 @@ class TMainForm;
 namespace mindrel {
 
 // Mindrel's main window: tool bar, alert list and the options panel that
-// slides open below the list.
+// slides open below the list. The controls hold the options while the
+// program runs; TSettings carries them from and to the settings file.
 class TMainForm : public QWidget {
   Q_OBJECT
 
  public:
-  // exeFolder: the program's folder, ending in '/'; pictures and icons come from there.
-  explicit TMainForm(std::string exeFolder, QWidget* parent = nullptr);
+  // exeFolder: the program's folder, ending in '/'; pictures and icons come
+  // from there. The clock gives "today" for the sentences; it must outlive
+  // the window.
+  TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   Ui::TMainForm& ui() { return *ui_; }
@@ -26,17 +40,35 @@ class TMainForm : public QWidget {
   int toolBarHeight() const;
   int alertListHeight() const;
   int panelHeight() const;
+  int DateColWidthPixels() const { return DateColWidth; }
 
   // "Mindrel for today", "... today and tomorrow", "... next n days".
   static QString CaptionFor(int lookAhead);
 
+  // Puts the options into the controls and the window geometry.
+  void ApplySettings(const TSettings& settings);
+  // The options as the controls show them.
+  TSettings CollectSettings() const;
+
+  TEventFormats& Formats() { return formats_; }
+  TAlertList& Alerts() { return OPList; }
+  // Loads the icons of the event list and sets the item height and the date
+  // column width from the alert font (done once per scan).
+  void RebuildIconsAndMetrics();
+  // Shows the alert list's entries, bands set, and the caption for the
+  // look-ahead value.
+  void ShowAlerts();
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void LoadButtonPictures();
+  void LoadNoIcon();
+  std::optional<QImage> LoadIcon(const QString& path) const;
   void Options1Click(bool down);
   void OptionsTimerTimer();
   void FormResize();
@@ -45,14 +77,31 @@ class TMainForm : public QWidget {
   void ColorPanelDblClick(QWidget* panel);
   void FontPanelDblClick();
   void PlacePanel();
+  void OutputListDrawItem(QPainter& painter, int index, const QRect& rect, bool selected);
+  QFont AlertFont() const;
+  QColor AlertFontColour() const;
+  std::vector<std::string> EventItemTexts() const;
 
   std::unique_ptr<Ui::TMainForm> ui_;
   const std::string ExeFolder;
+  const Clock& clock_;
   QTimer OptionsTimer;
   bool Opening = false;
   int TargetHeight = 0;
   // Which edges the options panel follows when the window is resized.
   bool panelFollowsBottom_ = false;
+  bool Closing = false;
+  bool hints_ = true;
+
+  TEventFormats formats_;
+  TAlertList OPList;
+  TEntryFormatter formatter_{formats_, clock_};
+  TQtLocaleNames localeNames_;
+  TDateFormatter dateFormatter_{localeNames_};
+  std::string DateFormat = "ddd d mmm";
+  std::vector<std::optional<QImage>> IconList;
+  QImage NoIcon;
+  int DateColWidth = 0;
 };
 
 }  // namespace mindrel

@@ -5,7 +5,7 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  mindrel::TMainForm mainForm(mindrel::ExeFolder());
+  mindrel::TMainForm mainForm(mindrel::ExeFolder(), mindrel::SystemClock::instance());
   mainForm.show();
   return application.exec();
 }

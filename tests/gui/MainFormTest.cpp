@@ -3,14 +3,56 @@
 #include <QtTest>
 
 #include "ScreenshotSaver.h"
+#include "app/AlertEntry.h"
+#include "app/EntrySource.h"
 #include "app/MainForm.h"
 #include "ui_MainForm.h"
 
 using mindrel::TMainForm;
 
 namespace {
+
 const std::string kProgramFolder = MINDREL_BIN_DIR "/";
+const mindrel::FixedClock kToday(mindrel::CivilDate{2026, 12, 10});
+
+// A record of the family-tree tables as the scan would have it positioned.
+class TRecord : public mindrel::TEntrySource {
+ public:
+  TRecord(std::string first, std::string surname) : first_(std::move(first)), surname_(std::move(surname)) {}
+  std::string StringField(const std::string& name) const override {
+    if (name == "FirstNames") return first_;
+    if (name == "Surname") return surname_;
+    if (name == "Fathers name") return surname_ + ", " + first_;
+    if (name == "Mothers name") return "BROWN, Mary";
+    return {};
+  }
+
+ private:
+  std::string first_, surname_;
+};
+
+mindrel::TLAObj DayFromToday(int offset) {
+  mindrel::TLAObj day;
+  mindrel::TodayJDate(day.DateRec, kToday);
+  day.DateRec.JDay += offset;
+  mindrel::TDayMonthYear dmy;
+  mindrel::JDateToDMY(day.DateRec, dmy);
+  day.Year = dmy.Year;
+  return day;
 }
+
+// Fills the list the way a scan would: a few events on three days.
+void AddSampleAlerts(TMainForm& form) {
+  auto& alerts = form.Alerts();
+  alerts.AddAlert(0, 1984, DayFromToday(0), 11, "/trees/smith", "P", false, TRecord("John", "SMITH"), "&");
+  alerts.AddAlert(1, 1976, DayFromToday(0), 12, "/trees/smith", "F", false, TRecord("Peter", "JONES"), "&");
+  alerts.AddAlert(3, 1911, DayFromToday(1), 13, "/trees/smith", "P", false, TRecord("Ada", "LOVELACE"), "&");
+  alerts.AddAlert(6, 1850, DayFromToday(5), 14, "/trees/smith", "P", false, TRecord("Ann", "ORCHARD"), "&");
+  form.RebuildIconsAndMetrics();
+  form.ShowAlerts();
+}
+
+}  // namespace
 
 class MainFormTest : public QObject {
   Q_OBJECT
@@ -20,7 +62,7 @@ class MainFormTest : public QObject {
   void fontsAreInstalled() { QVERIFY(!QFontDatabase::families().isEmpty()); }
 
   void opensCaptionedWindowWithPanelHidden() {
-    TMainForm form(kProgramFolder);
+    TMainForm form(kProgramFolder, kToday);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.windowTitle(), QStringLiteral("Mindrel"));
@@ -44,7 +86,7 @@ class MainFormTest : public QObject {
   }
 
   void daysLabelFollowsSpin() {
-    TMainForm form(kProgramFolder);
+    TMainForm form(kProgramFolder, kToday);
     form.show();
     QSpinBox* spin = form.ui().LookAheadSpin;
     spin->setValue(1);
@@ -56,7 +98,7 @@ class MainFormTest : public QObject {
   }
 
   void optionsPanelSlidesOpenAndClosed() {
-    TMainForm form(kProgramFolder);
+    TMainForm form(kProgramFolder, kToday);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const int listHeight = form.alertListHeight();
@@ -79,7 +121,7 @@ class MainFormTest : public QObject {
   }
 
   void togglingTwiceQuicklyReversesFromWhereItStands() {
-    TMainForm form(kProgramFolder);
+    TMainForm form(kProgramFolder, kToday);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const int closedHeight = form.height();
@@ -91,8 +133,72 @@ class MainFormTest : public QObject {
     QVERIFY(!form.ui().Panel1->isVisible());
   }
 
+  void listShowsSentencesIconsAndBands() {
+    TMainForm form(kProgramFolder, kToday);
+    form.ui().FieldsList->addItem(QStringLiteral("Baptism"));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    AddSampleAlerts(form);
+    QCOMPARE(form.ui().OutputList->count(), 4);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Mindrel for next 30 days"));
+    QVERIFY(form.ui().OutputList->itemHeight() >= 54);
+    QVERIFY(form.DateColWidthPixels() > 20);
+    // Entries of one day share a band; the next day takes the other one.
+    QCOMPARE(form.Alerts().Entry(0).Shaded, form.Alerts().Entry(1).Shaded);
+    QVERIFY(form.Alerts().Entry(1).Shaded != form.Alerts().Entry(2).Shaded);
+    form.ui().OutputList->item(2)->setSelected(true);
+    QVERIFY(SaveScreenshot(form, QStringLiteral("main-window-alerts")));
+
+    // The first item's band shows at its left edge, the icon's transparent
+    // pixels take the band colour too.
+    const QImage shot = form.ui().OutputList->viewport()->grab().toImage();
+    const QColor band = form.ui().Color1Panel->palette().color(QPalette::Window);
+    QCOMPARE(shot.pixelColor(2, 2), band);
+    QCOMPARE(shot.pixelColor(15, form.ui().OutputList->itemHeight() / 2 - 14), band);
+  }
+
+  void bigAlertFontMakesTallerItems() {
+    TMainForm form(kProgramFolder, kToday);
+    QFont big(QStringLiteral("DejaVu Sans"));
+    big.setPixelSize(30);
+    form.ui().FontPanel->setFont(big);
+    form.RebuildIconsAndMetrics();
+    QCOMPARE(form.ui().OutputList->itemHeight(), 3 * QFontMetrics(big).height());
+    QVERIFY(form.ui().OutputList->itemHeight() > 54);
+  }
+
+  void settingsRoundTripThroughTheControls() {
+    TMainForm form(kProgramFolder, kToday);
+    mindrel::TSettings settings;
+    settings.Days = 7;
+    settings.Alive = false;
+    settings.Partial = true;
+    settings.Folders = {"/trees/a", "/trees/b"};
+    settings.Color1 = 0x123456;
+    settings.Font.Name = "DejaVu Serif";
+    settings.Font.Size = 12;
+    settings.Font.Bold = true;
+    settings.Font.Colour = 0x0000FF;
+    settings.EventItems[2].Ticked = true;
+    settings.EventItems.push_back({"Baptism", true});
+    form.ApplySettings(settings);
+    mindrel::TSettings back = form.CollectSettings();
+    back.CustColors = settings.CustColors;
+    QVERIFY(back == settings);
+  }
+
+  void closingWithPanelOpenStoresHeightWithoutPanel() {
+    TMainForm form(kProgramFolder, kToday);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const int closedHeight = form.height();
+    form.ui().OptionsBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.animating(), 5000);
+    QCOMPARE(form.CollectSettings().Height, closedHeight);
+  }
+
   void resizingDuringAnimationKeepsListHeight() {
-    TMainForm form(kProgramFolder);
+    TMainForm form(kProgramFolder, kToday);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const int listHeight = form.alertListHeight();
