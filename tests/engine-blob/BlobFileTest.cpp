@@ -280,5 +280,51 @@ TEST_F(BlobFileTest, CacheBudgetFollowsEngineSettings) {
   EXPECT_EQ(makeFile(64, fewer)->cacheCapacity(), 10u);
 }
 
+// Random damage anywhere in a small file: every operation either works or
+// raises an engine error; none crashes, hangs or reads outside the file.
+TEST_F(BlobFileTest, RandomDamageOnlyEverRaisesEngineErrors) {
+  constexpr std::int32_t S = 64;
+  std::vector<BlobReference> references(3);
+  {
+    auto file = create(S);
+    file->writeChain(references[0], Letters(100), 1);
+    file->writeChain(references[1], Letters(10), 2);
+    file->writeChain(references[2], Letters(300), 3);
+    file->writeBack();
+  }
+  const std::vector<std::uint8_t> sound = disk();
+  std::uint32_t state = 99;
+  auto random = [&state](std::uint32_t bound) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % bound;
+  };
+  int raised = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::uint8_t> damaged = sound;
+    const std::uint32_t flips = 1 + random(4);
+    for (std::uint32_t i = 0; i < flips; ++i) {
+      // Mostly the header fields and block headers, where damage matters.
+      const std::uint32_t block = random(static_cast<std::uint32_t>((sound.size() - 512) / S) + 1);
+      const std::size_t at = block == 0 ? random(40) : 512 + (block - 1) * S + random(18);
+      damaged[at] = static_cast<std::uint8_t>(random(256));
+    }
+    lay(damaged);
+    try {
+      auto file = reopen(S);
+      for (BlobReference reference : references) {
+        if (auto value = file->readChain(reference)) {
+          EXPECT_LE(value->size(), damaged.size());
+        }
+      }
+      BlobReference reference = references[static_cast<std::size_t>(random(3))];
+      file->writeChain(reference, Letters(random(400)), 9);
+      file->writeBack();
+    } catch (const EKeelEngineError&) {
+      ++raised;
+    }
+  }
+  EXPECT_GT(raised, 0) << "the damage was noticed at least sometimes";
+}
+
 }  // namespace
 }  // namespace keel
