@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/core/BlobRow.h"
 #include "engine/core/ByteOrder.h"
+#include "engine/core/Compression.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 
@@ -412,7 +414,49 @@ void TDataCursor::checkUnique(std::span<const uint8_t> row, std::span<const uint
   }
 }
 
-void TDataCursor::append(std::span<uint8_t> row) {
+// Stores each given value in the chain the row's reference names (a new chain
+// for a new row), compressed at the field's level, under a new stamp.
+void TDataCursor::writeBlobs(std::span<uint8_t> image, const BlobValues& blobs) {
+  if (blobs.empty()) return;
+  TBlobFile* file = table_->blob();
+  for (const auto& [number, value] : blobs) {
+    const FieldDescriptor& f = field(number);
+    if (!f.isBlob() || !file) raise(ErrorCode::KEEL_NOTABLOB, {.table = table_->name(), .field = f.name});
+    BlobReference reference = ReadBlobReference(image, f, table_->name());
+    const std::vector<uint8_t> stored = f.compression > 0 && !value.empty() ? CompressBlobValue(value, f.compression)
+                                                                            : value;
+    if (stored.empty() && reference.firstBlock <= 0) {
+      reference = {};
+    } else if (stored.empty()) {
+      file->emptyChain(reference, table_->data().nextBlobStamp());
+    } else {
+      if (reference.firstBlock < 0) reference = {};
+      file->writeChain(reference, stored, table_->data().nextBlobStamp());
+    }
+    WriteBlobReference(image, f, reference, table_->name());
+    SetBlobPresent(image, f, !value.empty());
+  }
+}
+
+void TDataCursor::markBlobPresence(std::span<uint8_t> image, const BlobValues& blobs) {
+  for (const auto& [number, value] : blobs) {
+    const FieldDescriptor& f = field(number);
+    if (f.isBlob()) SetBlobPresent(image, f, !value.empty());
+  }
+}
+
+std::vector<uint8_t> TDataCursor::blobValue(std::span<const uint8_t> row, const FieldDescriptor& f) {
+  TBlobFile* file = table_->blob();
+  if (!f.isBlob() || !file) raise(ErrorCode::KEEL_NOTABLOB, {.table = table_->name(), .field = f.name});
+  if (GetField(row, f).isNull) return {};
+  BlobReference reference = ReadBlobReference(row, f, table_->name());
+  if (reference.firstBlock <= 0) return {};
+  std::optional<std::vector<uint8_t>> stored = file->readChain(reference);
+  if (!stored) fail(ErrorCode::KEEL_KEYORRECDELETED);
+  return f.compression > 0 && !stored->empty() ? DecompressBlobValue(*stored) : *stored;
+}
+
+void TDataCursor::append(std::span<uint8_t> row, const BlobValues& blobs) {
   checkWritable();
   TWriteScope write(*table_);
   TDataFile& data = table_->data();
@@ -421,6 +465,7 @@ void TDataCursor::append(std::span<uint8_t> row) {
   int32_t highestAutoInc = 0;
   try {
     image = prepared(row, NextCounter(before.lastRecordId));
+    markBlobPresence(image, blobs);
     highestAutoInc = fillAutoIncrements(image);
     CheckConstraints(image, fields(), table_->name(), table_->locale());
     checkUnique(image, {});
@@ -430,6 +475,10 @@ void TDataCursor::append(std::span<uint8_t> row) {
   }
   data.nextRecordId();
   data.noteAutoInc(highestAutoInc);
+  for (const FieldDescriptor& f : fields()) {
+    if (f.isBlob()) WriteBlobReference(image, f, {}, table_->name());  // a new row owns no chain yet
+  }
+  writeBlobs(image, blobs);
   Md5Digest hash = data.recordHash(image);
   std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
   int64_t k = 0;
@@ -450,7 +499,7 @@ void TDataCursor::append(std::span<uint8_t> row) {
   land(k, std::move(image));
 }
 
-void TDataCursor::modify(std::span<const uint8_t> row) {
+void TDataCursor::modify(std::span<const uint8_t> row, const BlobValues& blobs) {
   if (where_ != Where::OnRow) fail(ErrorCode::KEEL_NOCURRREC);
   checkWritable();
   TWriteScope write(*table_);
@@ -461,8 +510,17 @@ void TDataCursor::modify(std::span<const uint8_t> row) {
     fail(ErrorCode::KEEL_KEYORRECDELETED);
   std::vector<uint8_t> image = prepared(row, LoadI32(stored.data() + kRowRecordIdAt));
   StoreI32(image.data() + kRowLinkAt, static_cast<int32_t>(row_));
+  for (const FieldDescriptor& f : fields()) {
+    // The chains stay with the row slot whatever the caller's buffer says.
+    if (f.isBlob()) {
+      WriteBlobReference(image, f, ReadBlobReference(stored, f, table_->name()), table_->name());
+      image[f.offset] = stored[f.offset];
+    }
+  }
+  markBlobPresence(image, blobs);
   CheckConstraints(image, fields(), table_->name(), table_->locale());
   checkUnique(image, stored);
+  writeBlobs(image, blobs);
   Md5Digest hash = data.recordHash(image);
   std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
   {
@@ -500,6 +558,9 @@ void TDataCursor::remove(std::span<const uint8_t> asRead) {
   }
   {
     TPinnedUnit unit = data.row(row_);
+    if (TBlobFile* file = table_->blob()) {
+      EmptyBlobsOfDeletedRow(*file, fields(), {unit->data(), unit->size()}, [&] { return data.nextBlobStamp(); });
+    }
     data.deleteRow(*unit);
   }
   write.commit();

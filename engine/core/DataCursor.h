@@ -9,6 +9,7 @@
 // Navigation results are return values (Nav); failures are engine errors.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -88,11 +89,17 @@ class TDataCursor {
 
   void setFilter(RowFilter filter);
 
+  // New values of BLOB fields by field number, uncompressed; an empty value is
+  // NULL. Fields not named keep the reference the row holds.
+  using BlobValues = std::map<uint16_t, std::vector<uint8_t>>;
+
   // Adds the row; it becomes the current row, and `row` gets its physical row
   // number in the row link and its RecordID and RecordHash.
-  void append(std::span<uint8_t> row);
+  void append(std::span<uint8_t> row, const BlobValues& blobs = {});
   // Writes the current row from `row` (RecordID kept); the cursor stays on it.
-  void modify(std::span<const uint8_t> row);
+  void modify(std::span<const uint8_t> row, const BlobValues& blobs = {});
+  // The uncompressed value of a BLOB field of `row`; empty when NULL.
+  std::vector<uint8_t> blobValue(std::span<const uint8_t> row, const FieldDescriptor& field);
   // Deletes the current row (as read into `asRead`) and moves to the next one.
   void remove(std::span<const uint8_t> asRead);
 
@@ -123,6 +130,8 @@ class TDataCursor {
   std::vector<uint8_t> prepared(std::span<const uint8_t> row, int32_t recordId);
   void checkUnique(std::span<const uint8_t> row, std::span<const uint8_t> old);
   int32_t fillAutoIncrements(std::span<uint8_t> row);
+  void writeBlobs(std::span<uint8_t> image, const BlobValues& blobs);
+  void markBlobPresence(std::span<uint8_t> image, const BlobValues& blobs);
 
   TDataDirectory& directory_;
   std::shared_ptr<TDataTable> table_;

@@ -402,6 +402,40 @@ TEST_F(DataCursorTest, CreationIsValidatedBeforeAnythingIsMade) {
   EXPECT_EQ(attempt([](auto& r) { r.replaceExisting = true; }), ErrorCode::KEEL_OSEACCES);
 }
 
+TEST_F(DataCursorTest, BlobValuesAreWrittenCompressedAndEmptiedWithTheirRow) {
+  TableCreateRequest request;
+  request.name = "Notes";
+  FieldDescriptor text = Field("Text", FieldType::Blob);
+  text.subtype = FieldSubtype::Memo;
+  text.compression = 9;
+  text.required = true;
+  request.fields = {Field("Code", FieldType::Integer), text};
+  directory_->createTable(request);
+  TDataCursor cursor(*directory_, "Notes");
+  std::string long_text;
+  for (int i = 0; i < 200; ++i) long_text += "note " + std::to_string(i) + "; ";
+  const std::vector<uint8_t> value(long_text.begin(), long_text.end());
+  std::vector<uint8_t> row = cursor.newRow();
+  EXPECT_EQ(codeOfError([&] { cursor.append(row); }), ErrorCode::KEEL_REQDERR);
+  cursor.append(row, {{2, value}});
+  EXPECT_EQ(cursor.blobValue(row, cursor.field("Text")), value);
+  EXPECT_LT(cursor.table().blob()->blockCount(), 4);  // compressed: far fewer than 2.6 KB of blocks
+
+  std::vector<uint8_t> current(cursor.rowSize());
+  cursor.currentRow(current);
+  const std::vector<uint8_t> shorter = {'x'};
+  cursor.modify(current, {{2, shorter}});
+  cursor.currentRow(current);
+  EXPECT_EQ(cursor.blobValue(current, cursor.field("Text")), shorter);
+  const int32_t blocks = cursor.table().blob()->blockCount();
+  cursor.remove(current);
+  EXPECT_EQ(cursor.table().blob()->blockCount(), blocks);  // the chain stays with the row slot
+  cursor.append(row, {{2, value}});
+  EXPECT_EQ(cursor.currentRowNumber(), 1);
+  cursor.currentRow(current);
+  EXPECT_EQ(cursor.blobValue(current, cursor.field("Text")), value);
+}
+
 TEST_F(DataCursorTest, MissingTableNamesItsFile) {
   try {
     TDataCursor cursor(*directory_, "Nowhere");
