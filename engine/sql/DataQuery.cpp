@@ -22,10 +22,14 @@ bool ContainsAggregate(const TExpToken* node) {
 
 std::string SetOperationName(TSetOperation operation) {
   switch (operation) {
-    case TSetOperation::Union: return "UNION";
-    case TSetOperation::Intersect: return "INTERSECT";
-    case TSetOperation::Except: return "EXCEPT";
-    case TSetOperation::None: break;
+    case TSetOperation::Union:
+      return "UNION";
+    case TSetOperation::Intersect:
+      return "INTERSECT";
+    case TSetOperation::Except:
+      return "EXCEPT";
+    case TSetOperation::None:
+      break;
   }
   return {};
 }

@@ -22,7 +22,9 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 // The parser lets only column references and integer constants into ORDER BY.
-bool IsColumnNumber(const TExpToken& node) { return node.Kind == TNodeKind::Constant; }
+bool IsColumnNumber(const TExpToken& node) {
+  return node.Kind == TNodeKind::Constant;
+}
 
 }  // namespace
 

@@ -15,9 +15,9 @@ struct TOneWordKind {
 };
 
 constexpr TOneWordKind kOneWordKinds[] = {
-    {"SELECT", TStatementKind::Select},     {"INSERT", TStatementKind::Insert}, {"UPDATE", TStatementKind::Update},
-    {"DELETE", TStatementKind::Delete},     {"ROLLBACK", TStatementKind::Rollback},
-    {"COMMIT", TStatementKind::Commit},
+    {"SELECT", TStatementKind::Select},     {"INSERT", TStatementKind::Insert},
+    {"UPDATE", TStatementKind::Update},     {"DELETE", TStatementKind::Delete},
+    {"ROLLBACK", TStatementKind::Rollback}, {"COMMIT", TStatementKind::Commit},
 };
 
 // Kinds named by two keywords; `Expected` lists what may follow the first.

@@ -16,9 +16,10 @@ namespace {
 // without them a joined table without alias would take "ON" as its alias,
 // and "FULL" could never reach its own message.
 constexpr std::string_view kTableReferenceEnds[] = {
-    "EXCLUSIVE", "LEFT",   "RIGHT",     "INNER",          "JOIN",  "WHERE",     "ORDER",  "GROUP",
-    "HAVING",    "TOP",    "RANGE",     "ENCRYPTED",      "LOCALE", "NOJOINOPTIMIZE", "UNION", "INTERSECT",
-    "EXCEPT",    "ON",     "FULL",      "JOINOPTIMIZECOSTS",
+    "EXCLUSIVE", "LEFT",      "RIGHT",  "INNER",          "JOIN",
+    "WHERE",     "ORDER",     "GROUP",  "HAVING",         "TOP",
+    "RANGE",     "ENCRYPTED", "LOCALE", "NOJOINOPTIMIZE", "UNION",
+    "INTERSECT", "EXCEPT",    "ON",     "FULL",           "JOINOPTIMIZECOSTS",
 };
 
 std::string TrimBlanks(std::string_view text) {
@@ -33,7 +34,9 @@ bool IsIntegerConstant(const TExpToken& node) {
          (node.Type == FieldType::Integer || node.Type == FieldType::LargeInt);
 }
 
-bool IsColumnReference(const TExpToken& node) { return node.Kind == TNodeKind::Column && !node.IsStar(); }
+bool IsColumnReference(const TExpToken& node) {
+  return node.Kind == TNodeKind::Column && !node.IsStar();
+}
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return !suffix.empty() && text.size() > suffix.size() &&
@@ -57,7 +60,9 @@ TSelectParser::TSelectParser(TExpressionParser& parser, std::string_view text, i
   parser_.SetSubQueryParser(this);
 }
 
-TSelectParser::~TSelectParser() { parser_.SetSubQueryParser(nullptr); }
+TSelectParser::~TSelectParser() {
+  parser_.SetSubQueryParser(nullptr);
+}
 
 // The tokenizer counts lines exactly as the constructor does, so the current
 // token's line and column lead back to its offset.
@@ -285,8 +290,8 @@ void TSelectParser::ParseGroupByAndHaving(TDataQuery& query) {
   }
   if (parser_.IsKeyword("HAVING")) {
     if (query.GroupBy.empty()) {
-      parser_.Errors().Plain("A GROUP BY clause must exist in order to use the HAVING clause", parser_.TokenLine(),
-                             parser_.TokenColumn());
+      parser_.Errors().Plain("A GROUP BY clause must exist in order to use the HAVING clause",
+                             parser_.TokenLine(), parser_.TokenColumn());
     }
     Skip();
     query.Having = parser_.ParseExpression(HavingContext);
@@ -338,7 +343,8 @@ void TSelectParser::ParseTrailingOptions(TDataQuery& query) {
   if (parser_.IsKeyword("LOCALE")) {
     Skip();
     if (parser_.IsKeyword("CODE")) Skip();
-    if (parser_.Kind() != tkString && parser_.Kind() != tkInteger) parser_.RaiseExpected("locale name or code");
+    if (parser_.Kind() != tkString && parser_.Kind() != tkInteger)
+      parser_.RaiseExpected("locale name or code");
     query.Locale = parser_.Value();
     Skip();
   }

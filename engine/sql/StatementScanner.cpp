@@ -9,7 +9,9 @@ namespace {
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 
-bool IsLineBreak(unsigned char c) { return c == kCR || c == kLF; }
+bool IsLineBreak(unsigned char c) {
+  return c == kCR || c == kLF;
+}
 
 // Letters, digits, "_", "!", "$", "@" and the bytes 128..254.
 bool IsParameterNameChar(unsigned char c) {
@@ -65,7 +67,8 @@ void TStatementScanner::TakeLineBreakAware(std::string& out, char replacement) {
 }
 
 bool TStatementScanner::AtComment() const {
-  return (At(position_) == '-' && At(position_ + 1) == '-') || (At(position_) == '/' && At(position_ + 1) == '*');
+  return (At(position_) == '-' && At(position_ + 1) == '-') ||
+         (At(position_) == '/' && At(position_ + 1) == '*');
 }
 
 void TStatementScanner::CopyLineComment(std::string& out) {
@@ -158,7 +161,9 @@ void TStatementScanner::SkipBlanksAndComments() {
   while (position_ < end) Take(nullptr);
 }
 
-bool TStatementScanner::AtEnd() const { return EndOfBlanksAndComments(position_) >= text_.size(); }
+bool TStatementScanner::AtEnd() const {
+  return EndOfBlanksAndComments(position_) >= text_.size();
+}
 
 TScannedStatement TStatementScanner::Next() {
   TScannedStatement statement;

@@ -30,7 +30,7 @@ struct TScannedStatement {
   std::string Text;  // without its ";"
   int FirstLine = 1;
   int FirstColumn = 1;
-  size_t Start = 0;  // offset of the first character in the whole text
+  size_t Start = 0;                         // offset of the first character in the whole text
   std::vector<std::string> ParameterNames;  // named ":" parameters, in text order
 };
 

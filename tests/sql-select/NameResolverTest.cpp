@@ -82,7 +82,8 @@ TEST(NameResolverTest, ColumnReferencesFindTheirTableAndField) {
 TEST(NameResolverTest, ExpressionItemsAreNamedByAliasOrText) {
   TFakeTables tables;
   TQueryStatement statement(tables);
-  statement.PrepareStatement("SELECT P.Code + 1, UPPER(P.Surname) AS Big FROM People P ORDER BY Big, 1 DESC", 1, 1);
+  statement.PrepareStatement("SELECT P.Code + 1, UPPER(P.Surname) AS Big FROM People P ORDER BY Big, 1 DESC",
+                             1, 1);
   const TDataQuery& query = *statement.Query();
   EXPECT_EQ(ResultNames(query), (std::vector<std::string>{"P.Code + 1", "Big"}));
   EXPECT_TRUE(query.ResultFields[0].IsExpression);
@@ -91,7 +92,8 @@ TEST(NameResolverTest, ExpressionItemsAreNamedByAliasOrText) {
   EXPECT_EQ(query.OrderBy[0].ResultColumn, 2);
   EXPECT_EQ(query.OrderBy[1].ResultColumn, 1);
 
-  TFailure failure = FailureOf([&] { statement.PrepareStatement("SELECT UPPER(P.Nope) FROM People P", 1, 1); });
+  TFailure failure =
+      FailureOf([&] { statement.PrepareStatement("SELECT UPPER(P.Nope) FROM People P", 1, 1); });
   EXPECT_EQ(failure.Message, "Expected column name but instead found P.Nope in SELECT SQL statement");
   EXPECT_EQ(failure.Column, 14);
 }
@@ -103,7 +105,8 @@ TEST(NameResolverTest, OrderByNamesMatchSourceColumnsAndAliases) {
   TFakeTables tables;
   TQueryStatement statement(tables);
   statement.PrepareStatement(
-      "SELECT F.Code AS FamilyCode, P.Code FROM People P, Families F ORDER BY P.Code, Code, familycode", 1, 1);
+      "SELECT F.Code AS FamilyCode, P.Code FROM People P, Families F ORDER BY P.Code, Code, familycode", 1,
+      1);
   const auto& orderBy = statement.Query()->OrderBy;
   EXPECT_EQ(orderBy[0].ResultColumn, 2);
   EXPECT_EQ(orderBy[1].ResultColumn, 1);
@@ -126,7 +129,8 @@ TEST(NameResolverTest, SubQueriesAndSetMembersResolveAgainstTheirOwnTables) {
   EXPECT_EQ(query.NextMember->ResultFields[0].FieldNumber, tables.FieldOf("Families", "Fathers name"));
 
   TFailure failure = FailureOf([&] {
-    statement.PrepareStatement("SELECT P.Code FROM People P WHERE P.Code IN (SELECT P.Code FROM Families F)", 1, 1);
+    statement.PrepareStatement("SELECT P.Code FROM People P WHERE P.Code IN (SELECT P.Code FROM Families F)",
+                               1, 1);
   });
   EXPECT_EQ(failure.Message, "Expected column name but instead found P.Code in SELECT SQL statement");
   EXPECT_EQ(failure.Column, 53);

@@ -24,7 +24,9 @@ std::vector<TScannedStatement> ScanAll(const std::string& text) {
   return statements;
 }
 
-std::string Blanks(size_t count) { return std::string(count, ' '); }
+std::string Blanks(size_t count) {
+  return std::string(count, ' ');
+}
 
 struct TSplitCase {
   const char* Name;
@@ -40,14 +42,18 @@ TEST(StatementScannerTest, CutsStatementsAtUnquotedSemicolons) {
        "SELECT 1;\r\n\r\n  SELECT 2",
        {{"SELECT 1", 1, 1}, {"SELECT 2", 3, 3}}},
       {"second statement on the same line", "SELECT 1; SELECT 2", {{"SELECT 1", 1, 1}, {"SELECT 2", 1, 11}}},
-      {"CR, LF and CR LF each count one line", "SELECT 1;\r\n\n\r  SELECT 2", {{"SELECT 1", 1, 1}, {"SELECT 2", 4, 3}}},
+      {"CR, LF and CR LF each count one line",
+       "SELECT 1;\r\n\n\r  SELECT 2",
+       {{"SELECT 1", 1, 1}, {"SELECT 2", 4, 3}}},
       {"comments after the semicolon are skipped",
        "SELECT 1; -- one\n/* two\n*/ SELECT 2",
        {{"SELECT 1", 1, 1}, {"SELECT 2", 3, 4}}},
       {"semicolons inside quotes, brackets and comments are text",
        "SELECT ';', \"a;b\", [c;d] -- e;f\nFROM T /* g;h */",
        {{"SELECT ';', \"a;b\", [c;d] -- e;f\nFROM T /* g;h */", 1, 1}}},
-      {"doubled quotes stay inside the run", "SELECT 'it''s;' ; SELECT 2", {{"SELECT 'it''s;' ", 1, 1}, {"SELECT 2", 1, 19}}},
+      {"doubled quotes stay inside the run",
+       "SELECT 'it''s;' ; SELECT 2",
+       {{"SELECT 'it''s;' ", 1, 1}, {"SELECT 2", 1, 19}}},
       {"leading blanks belong to the first statement", "\n  SELECT 1", {{"\n  SELECT 1", 1, 1}}},
   };
   for (const TSplitCase& c : cases) {
@@ -73,7 +79,9 @@ TEST(StatementScannerTest, ReplacesParametersInTheirThreeForms) {
        {{"x=?" + Blanks(12) + "+1", 1, 1, {"my \"p\" 1"}}}},
       {"bracketed name", "x=:[my p] y", {{"x=?" + Blanks(6) + " y", 1, 1, {"my p"}}}},
       {"colon without a name", "x=:=1", {{"x=?=1", 1, 1}}},
-      {"two parameters in text order", "a=:p2 OR b=:p1", {{"a=?" + Blanks(2) + " OR b=?" + Blanks(2), 1, 1, {"p2", "p1"}}}},
+      {"two parameters in text order",
+       "a=:p2 OR b=:p1",
+       {{"a=?" + Blanks(2) + " OR b=?" + Blanks(2), 1, 1, {"p2", "p1"}}}},
       {"colons inside quotes, brackets and comments stay",
        "x=':p' OR [a:b] -- :c\n/* :d */",
        {{"x=':p' OR [a:b] -- :c\n/* :d */", 1, 1}}},
@@ -104,7 +112,8 @@ TEST(StatementScannerTest, UnterminatedRunsAreCopiedToTheEnd) {
 }
 
 TEST(StatementScannerTest, EmptyStatementsAreRefused) {
-  for (const std::string text : {"", "  \r\n\t", "-- only a comment", "/* only */ -- comments", ";SELECT 1"}) {
+  for (const std::string text :
+       {"", "  \r\n\t", "-- only a comment", "/* only */ -- comments", ";SELECT 1"}) {
     SCOPED_TRACE(text);
     TStatementScanner scanner(text);
     try {
