@@ -3,8 +3,6 @@
 #include <atomic>
 #include <limits>
 
-#include "engine/core/BlobRow.h"
-#include "engine/core/Compression.h"
 
 namespace keel {
 namespace {
@@ -67,25 +65,6 @@ std::size_t TBlobBufferList::openValues() const {
   return count;
 }
 
-std::vector<std::uint8_t> TBlobBufferList::readValue(const FieldDescriptor& field, std::span<std::uint8_t> row,
-                                                     BlobReference& reference, const RowReloader& reload) const {
-  std::optional<std::vector<std::uint8_t>> stored = file_->readChain(reference);
-  if (!stored) {
-    // Rewritten by someone else since the row was read: take the row's
-    // current reference and try once more.
-    if (!reload) fail(ErrorCode::KEEL_KEYORRECDELETED);
-    const std::optional<std::vector<std::uint8_t>> current = reload();
-    if (!current) fail(ErrorCode::KEEL_KEYORRECDELETED);
-    reference = ReadBlobReference(*current, field, file_->tableName());
-    WriteBlobReference(row, field, reference, file_->tableName());
-    row[field.offset] = (*current)[field.offset];
-    stored = file_->readChain(reference);
-    if (!stored) fail(ErrorCode::KEEL_MEMOCORRUPT);
-  }
-  if (field.compression == 0 || stored->empty()) return std::move(*stored);
-  return DecompressBlobValue(*stored);
-}
-
 std::uint64_t TBlobBufferList::open(const FieldDescriptor& field, std::span<std::uint8_t> row, BlobMode mode,
                                     const RowReloader& reload) {
   if (TBlobBuffer* already = bufferInRow(row, field)) {
@@ -96,8 +75,8 @@ std::uint64_t TBlobBufferList::open(const FieldDescriptor& field, std::span<std:
   while (slot < kMaxOpen && buffers_[slot]) ++slot;
   if (slot == kMaxOpen) fail(ErrorCode::KEEL_OPENBLOBLIMIT);
 
-  BlobReference reference = ReadBlobReference(row, field, file_->tableName());
-  std::vector<std::uint8_t> value = readValue(field, row, reference, reload);
+  std::vector<std::uint8_t> value = ReadBlobValue(*file_, field, row, reload);
+  const BlobReference reference = ReadBlobReference(row, field, file_->tableName());
   buffers_[slot] = std::make_unique<TBlobBuffer>(field, reference, std::move(value), mode);
   WriteBlobReference(row, field, {handleOf(slot), reference.stamp}, file_->tableName());
   return buffers_[slot]->value().size();
@@ -141,15 +120,12 @@ void TBlobBufferList::post(std::span<const FieldDescriptor> fields, std::span<st
     if (!field.isBlob()) continue;
     TBlobBuffer* posted = bufferInRow(row, field);
     if (!posted) continue;
-    BlobReference reference = posted->original();
     if (posted->modified()) {
-      const std::vector<std::uint8_t>& value = posted->value();
-      const std::vector<std::uint8_t> stored =
-          field.compression == 0 ? value : CompressBlobValue(value, field.compression);
-      file_->writeChain(reference, stored, nextStamp_());
-      SetBlobPresent(row, field, !value.empty());
+      WriteBlobValue(*file_, field, row, posted->original(), posted->value(), nextStamp_());
+      drop(*posted, row, ReadBlobReference(row, field, file_->tableName()));
+    } else {
+      drop(*posted, row, posted->original());
     }
-    drop(*posted, row, reference);
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/core/BlobBuffer.h"
 #include "engine/core/BlobFile.h"
+#include "engine/core/BlobRow.h"
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/FieldDescriptor.h"
 
@@ -25,9 +26,7 @@ namespace keel {
 class TBlobBufferList {
 public:
   static constexpr std::size_t kMaxOpen = 128;
-  // The row as it is now in the table, or nullopt when it was deleted or its
-  // RecordID changed. Used when a value was rewritten since the row was read.
-  using RowReloader = std::function<std::optional<std::vector<std::uint8_t>>()>;
+  using RowReloader = BlobRowReloader;
   // Advances the table's LastBlobStamp and returns the new stamp.
   using StampSource = std::function<std::int32_t()>;
 
@@ -71,8 +70,6 @@ private:
   TBlobBuffer& buffer(std::int32_t handle) const;
   TBlobBuffer& writableBuffer(std::int32_t handle) const;
   TBlobBuffer* bufferInRow(std::span<const std::uint8_t> row, const FieldDescriptor& field) const;
-  std::vector<std::uint8_t> readValue(const FieldDescriptor& field, std::span<std::uint8_t> row,
-                                      BlobReference& reference, const RowReloader& reload) const;
   void drop(TBlobBuffer& buffer, std::span<std::uint8_t> row, BlobReference reference);
   [[noreturn]] void fail(ErrorCode code) const;
 

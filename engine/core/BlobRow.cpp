@@ -1,5 +1,6 @@
 #include "engine/core/BlobRow.h"
 
+#include "engine/core/Compression.h"
 #include "engine/core/ErrorCodes.h"
 
 namespace keel {
@@ -29,6 +30,37 @@ void WriteBlobReference(std::span<std::uint8_t> row, const FieldDescriptor& fiel
 
 void SetBlobPresent(std::span<std::uint8_t> row, const FieldDescriptor& field, bool present) {
   row[field.offset] = present ? 1 : 0;
+}
+
+std::vector<std::uint8_t> ReadBlobValue(TBlobFile& file, const FieldDescriptor& field, std::span<std::uint8_t> row,
+                                        const BlobRowReloader& reload) {
+  const ErrorContext context{.table = file.tableName()};
+  std::optional<std::vector<std::uint8_t>> stored = file.readChain(ReadBlobReference(row, field, file.tableName()));
+  if (!stored) {
+    // Rewritten by someone else since the row was read: take the row's
+    // current reference and try once more.
+    const std::optional<std::vector<std::uint8_t>> current =
+        reload ? reload() : std::optional<std::vector<std::uint8_t>>();
+    if (!current) raise(ErrorCode::KEEL_KEYORRECDELETED, context);
+    const BlobReference reference = ReadBlobReference(*current, field, file.tableName());
+    WriteBlobReference(row, field, reference, file.tableName());
+    row[field.offset] = (*current)[field.offset];
+    stored = file.readChain(reference);
+    if (!stored) raise(ErrorCode::KEEL_MEMOCORRUPT, context);
+  }
+  if (field.compression == 0 || stored->empty()) return std::move(*stored);
+  return DecompressBlobValue(*stored);
+}
+
+void WriteBlobValue(TBlobFile& file, const FieldDescriptor& field, std::span<std::uint8_t> row,
+                    BlobReference reference, std::span<const std::uint8_t> value, std::int32_t stamp) {
+  if (field.compression == 0 || value.empty()) {
+    file.writeChain(reference, value, stamp);
+  } else {
+    file.writeChain(reference, CompressBlobValue(value, field.compression), stamp);
+  }
+  WriteBlobReference(row, field, reference, file.tableName());
+  SetBlobPresent(row, field, !value.empty());
 }
 
 void EmptyBlobsOfDeletedRow(TBlobFile& file, std::span<const FieldDescriptor> fields, std::span<std::uint8_t> row,
