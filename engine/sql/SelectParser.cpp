@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "engine/core/TextCase.h"
-#include "engine/sql/BuiltinFunctions.h"
 
 namespace keel {
 
@@ -13,8 +12,8 @@ namespace {
 
 // Words that end a table reference, so they are never taken as a bare
 // correlation name. "ON", "FULL" and "JOINOPTIMIZECOSTS" belong here too:
-// without them a joined table without alias would take "ON" as its alias,
-// and "FULL" could never reach its own message.
+// without them a table without alias would take them for its alias, and a
+// join without aliases or a FULL join would fail with a misleading message.
 constexpr std::string_view kTableReferenceEnds[] = {
     "EXCLUSIVE", "LEFT",      "RIGHT",  "INNER",          "JOIN",
     "WHERE",     "ORDER",     "GROUP",  "HAVING",         "TOP",
