@@ -39,6 +39,8 @@ void TDataTableLocks::readUnlock() {
 
 void TDataTableLocks::writeLock() {
   if (holdsWrite()) return;
+  // Our own read byte lies inside the write range and would refuse it.
+  if (holdsRead()) readUnlock();
   if (!takesTableLocks()) {
     held_ |= kWrite;
     return;

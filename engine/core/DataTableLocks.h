@@ -51,8 +51,9 @@ class TDataTableLocks {
   bool readLock();
   // 10226 when the read lock is not held or its release fails.
   void readUnlock();
-  // Takes the transaction byte (not inside a transaction) and the write lock.
-  // On failure of either, nothing stays held and 10227 is raised.
+  // Takes the transaction byte (not inside a transaction) and the write lock,
+  // giving up this entry's read lock first. On failure of either, nothing
+  // stays held and 10227 is raised.
   void writeLock();
   // Releases the write lock and the transaction byte; both are released even
   // when one fails, then 10228 is raised.

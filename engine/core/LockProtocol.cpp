@@ -52,8 +52,6 @@ void TLockProtocol::endRead() {
 
 bool TLockProtocol::beginWrite() {
   if (exclusive_) return false;
-  // Our own read byte lies inside the write range and would refuse it.
-  if (locks_.holdsRead()) locks_.readUnlock();
   locks_.writeLock();
   try {
     return table_.refresh();
