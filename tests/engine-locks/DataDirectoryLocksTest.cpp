@@ -241,6 +241,40 @@ TEST(DataDirectoryLocks, ALockFileThatCannotBeMadeSwitchesLockingOff) {
   EXPECT_NO_THROW(peer.locks.lockAllTransactions());
 }
 
+// The creator of a lock file holds it exclusively until the list is written;
+// others retry their shared open meanwhile, and give up locking when it never
+// becomes free.
+TEST(DataDirectoryLocks, OpeningWaitsForTheLockFileCreatorThenGivesUp) {
+  TempFolder folder;
+  TFileRegistry creatorFiles;
+  FileHandle creator = creatorFiles.create(folder.file("keel.lck"), {.exclusive = true}, false);
+  const std::vector<uint8_t> list = TLockFile().encode();
+  creator.file->writeAt(0, list.data(), list.size());
+
+  EngineLockSettings settings = QuickEngineSettings();
+  settings.lockFileOpen = {11, std::chrono::milliseconds(100)};
+  int waits = 0;
+  settings.sleep = [&](std::chrono::milliseconds wait) {
+    EXPECT_EQ(wait, std::chrono::milliseconds(100));
+    if (++waits == 3) creatorFiles.close(creator);
+  };
+  {
+    Peer patient(folder.path(), settings);
+    EXPECT_EQ(waits, 3);
+    EXPECT_TRUE(patient.locks.lockingEnabled());
+  }
+
+  FileHandle holder = creatorFiles.open(folder.file("keel.lck"), {.exclusive = true});
+  waits = 0;
+  settings.sleep = [&](std::chrono::milliseconds) { ++waits; };
+  TFileRegistry files;
+  TDataDirectoryLocks late(files, folder.path(), settings);
+  late.open();
+  EXPECT_EQ(waits, 11);
+  EXPECT_FALSE(late.lockingEnabled());
+  creatorFiles.close(holder);
+}
+
 TEST(DataDirectoryLocks, ADamagedLockFileIsReportedAndLeavesNoLock) {
   TempFolder folder;
   folder.write("keel.lck", testing::Bytes("01 00 00 00 40 00 00 00 03 41"));
