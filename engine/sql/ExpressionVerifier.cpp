@@ -96,10 +96,13 @@ FT OperandType(const TExpToken& node) { return IsTextValue(node) ? FT::String : 
 TExpressionVerifier::TExpressionVerifier(const TExpressionErrors& errors, TColumnResolver& resolver)
     : errors_(errors), resolver_(resolver) {}
 
-void TExpressionVerifier::Verify(TExpToken& node, TExpContext /*context*/) { VerifyNode(node, false); }
+void TExpressionVerifier::Verify(TExpToken& node, TExpContext context) {
+  aggregatesAllowed_ = context.Allows(AllowAggregates);
+  VerifyNode(node, false);
+}
 
 void TExpressionVerifier::VerifyFilter(TExpToken& root) {
-  VerifyNode(root, false);
+  Verify(root, FilterContext);
   if (root.Type != FT::Boolean) {
     errors_.Raw("filter expression must be a boolean expression", root.Line, root.Column);
   }
@@ -150,6 +153,9 @@ void TExpressionVerifier::VerifyNode(TExpToken& node, bool insideAggregate) {
                     node.Function == TExpFunction::Avg || node.Function == TExpFunction::StdDev ||
                     node.Function == TExpFunction::Min || node.Function == TExpFunction::Max ||
                     node.Function == TExpFunction::Count || node.Function == TExpFunction::List);
+  // Trees may also be built by the statement layer, not only by the parser,
+  // so the context is checked here once more.
+  if (aggregate && !aggregatesAllowed_) errors_.Invalid(node.FunctionName, node.Line, node.Column);
   if (aggregate && insideAggregate) errors_.Plain("Invalid nesting of aggregate functions", node.Line, node.Column);
   bool inside = insideAggregate || aggregate;
   if (node.Left) VerifyNode(*node.Left, inside);

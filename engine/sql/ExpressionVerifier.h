@@ -20,7 +20,8 @@ class TExpressionVerifier {
   TExpressionVerifier(const TExpressionErrors& errors, TColumnResolver& resolver);
 
   // Assigns types bottom-up. String constants compared with dates, times,
-  // timestamps or booleans are converted to that type here.
+  // timestamps or booleans are converted to that type here. Aggregates are
+  // accepted only where the context allows them, and never nested.
   void Verify(TExpToken& node, TExpContext context);
 
   // Verify, then require a boolean result.
@@ -53,6 +54,7 @@ class TExpressionVerifier {
 
   const TExpressionErrors& errors_;
   TColumnResolver& resolver_;
+  bool aggregatesAllowed_ = false;
 };
 
 }  // namespace keel

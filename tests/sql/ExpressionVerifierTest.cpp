@@ -143,6 +143,15 @@ TEST(ExpressionVerifier, AggregatesMayNotNest) {
   RaisedError error = ErrorOf([&] { Verified("MAX(1 + SUM(Age))", table, SelectItemContext); });
   EXPECT_EQ(error.Extra, "Invalid nesting of aggregate functions in SQL statement");
   EXPECT_EQ(error.Column, 9);
+
+  // A tree made for the select list and checked as a condition.
+  TExpressionParser parser;
+  parser.Load("1 + COUNT(*)");
+  auto tree = parser.ParseWholeText(SelectItemContext);
+  TExpressionVerifier verifier(parser.Errors(), table);
+  error = ErrorOf([&] { verifier.Verify(*tree, WhereContext); });
+  EXPECT_EQ(error.Extra, "Invalid expression COUNT found in SQL statement");
+  EXPECT_EQ(error.Column, 5);
 }
 
 TEST(ExpressionVerifier, FilterMustBeBoolean) {
