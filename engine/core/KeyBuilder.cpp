@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "engine/core/ByteOrder.h"
+#include "engine/core/ErrorCodes.h"
 
 namespace keel {
 namespace {
@@ -49,6 +50,8 @@ int64_t BcdToCurrency(const uint8_t* bcd) {
 }  // namespace
 
 KeyBuffer TKeyBuilder::build(std::span<const uint8_t> row) const {
+  // A row shorter than its fields can only come from a damaged table.
+  if (row.size() < layout_.rowSpan()) raise(ErrorCode::KEEL_FILECORRUPT);
   KeyBuffer key(layout_.keySize(), 0);
   for (const KeySegment& s : layout_.segments()) {
     uint8_t* out = key.data() + s.keyOffset;

@@ -22,7 +22,8 @@ class TKeyBuilder {
 
   // The key of `row` (a whole row buffer, header included). Strings of a
   // case-insensitive index are upper-cased with the table locale's mapping;
-  // a non-unique index appends the row's RecordID.
+  // a non-unique index appends the row's RecordID. A row too short for the
+  // key fields raises 8962.
   KeyBuffer build(std::span<const uint8_t> row) const;
 
   // Fills key bytes from `from` to the end as the lowest (start) or highest

@@ -38,6 +38,7 @@ TKeyLayout::TKeyLayout(const IndexDescriptor& index, std::span<const FieldDescri
     s.collated = field.type == FieldType::String && !collation_->isBytewise();
     segments_.push_back(s);
     offset = s.end();
+    rowSpan_ = std::max<size_t>(rowSpan_, size_t{field.offset} + (s.system ? 0u : 1u) + field.dataLength);
   }
   keySize_ = offset + suffixSize_;
   if (segments_.empty() || keySize_ != index.keySize) corrupt();

@@ -50,6 +50,8 @@ class TKeyLayout {
   bool caseInsensitive() const { return caseInsensitive_; }
   const std::vector<KeySegment>& segments() const { return segments_; }
   const TCollation& collation() const { return *collation_; }
+  // Row bytes the key fields and the RecordID reach into.
+  size_t rowSpan() const { return rowSpan_; }
 
   // Bytes a partial search compares: the first `fieldCount` fields whole,
   // then, when `partialLength` > 0, the null byte and that many characters
@@ -60,6 +62,7 @@ class TKeyLayout {
   std::vector<KeySegment> segments_;
   size_t keySize_ = 0;
   size_t suffixSize_ = 0;
+  size_t rowSpan_ = 9;  // row header up to the RecordID
   bool caseInsensitive_ = false;
   std::shared_ptr<const TCollation> collation_;
 };

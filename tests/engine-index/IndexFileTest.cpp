@@ -269,6 +269,45 @@ TEST(OwnWrites, EncryptedFilesReadOnlyWithTheirCipher) {
   EXPECT_THROW(withoutCipher->openIndex(), EKeelEngineError);
 }
 
+TEST(OwnWrites, FileAtItsSizeLimitRefusesAnotherPage) {
+  MemoryFiles files;
+  TIndexFile::Options options;
+  options.tableName = "Full";
+  options.pageSize = kPage;
+  options.sizeLimit = 25088 + 2 * kPage;
+  TIndexFile file(files.registry(), "/full.idx", EngineFileFlags{.inMemory = true}, options);
+  file.createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor::FullText({}));
+  TIndexAccess access(file, 0, MakeFields({{FieldType::Integer}}), TCollation::ForLocale(0, "Full"));
+  // 112 keys fill page 1; the split takes page 2 and then needs a third for the root.
+  EXPECT_ENGINE_ERROR(
+      for (int32_t i = 1; i <= 113; ++i) access.tree().insert(Bytes{1, 0x80, 0, 0, static_cast<uint8_t>(i)}, i),
+      ErrorCode::KEEL_TABLEFULL);
+}
+
+// Two opens of one file, as two tables of two programs would have them: the
+// reader notices the writer's header change and drops its stale pages.
+TEST(OwnWrites, ReaderSeesAnotherWritersChangesAfterRefresh) {
+  MemoryFiles files;
+  auto writer = files.indexFile("/shared.idx", kPage);
+  writer->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor::FullText({}));
+  const auto fields = MakeFields({{FieldType::Integer}});
+  TIndexAccess writing(*writer, 0, fields, TCollation::ForLocale(0, "T"));
+  writing.tree().insert(Bytes{1, 0x80, 0, 0, 1}, 1);
+  writer->writeBack();
+
+  auto reader = files.indexFile("/shared.idx", kPage);
+  reader->openIndex();
+  TIndexAccess reading(*reader, 0, fields, TCollation::ForLocale(0, "T"));
+  ASSERT_EQ(reading.tree().count(), 1);
+  EXPECT_FALSE(reader->refreshHeader());
+
+  for (uint8_t i = 2; i <= 150; ++i) writing.tree().insert(Bytes{1, 0x80, 0, 0, i}, i);
+  writer->writeBack();
+  EXPECT_TRUE(reader->refreshHeader());
+  EXPECT_EQ(reading.tree().count(), 150);
+  EXPECT_EQ(reading.tree().rowAt(reading.tree().last()), 150);
+}
+
 // ---- damaged files ----
 
 // A sound two-leaf tree of integer keys 1..20 in slot 0: leaves 1 and 2, root 3.
