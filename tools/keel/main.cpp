@@ -1,11 +1,15 @@
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/keel/KeelTool.h"
 
 int main(int argc, char* argv[]) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::cout << "keel " << MINDREL_VERSION << " (table format 4.00)\n";
     return 0;
   }
-  std::cerr << "usage: keel --version\n";
-  return 64;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return mindrel::RunKeelTool(args, std::cin, std::cout, std::cerr);
 }

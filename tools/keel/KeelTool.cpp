@@ -1,0 +1,388 @@
+#include "tools/keel/KeelTool.h"
+
+#include <charconv>
+#include <cstring>
+#include <functional>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+#include "engine/core/ByteOrder.h"
+#include "engine/core/DataCursor.h"
+#include "engine/core/DataSession.h"
+#include "engine/core/IndexSlotStore.h"
+#include "engine/core/IndexTreeChecker.h"
+#include "engine/core/TextCase.h"
+#include "tools/keel/Json.h"
+#include "tools/keel/RowJson.h"
+#include "tools/keel/SchemaJson.h"
+
+namespace mindrel {
+
+namespace {
+
+constexpr int kExitProblems = 1;
+constexpr int kExitEngine = 2;
+constexpr int kExitUsage = 64;
+
+constexpr const char* kUsage =
+    "usage: keel [--password TEXT] COMMAND DIR TABLE ...\n"
+    "  info DIR TABLE\n"
+    "  create DIR TABLE SCHEMA.json\n"
+    "  insert DIR TABLE            (JSON objects on stdin, one per line)\n"
+    "  update DIR TABLE RECORDID JSON\n"
+    "  delete DIR TABLE RECORDID...\n"
+    "  dump DIR TABLE [--index NAME | --physical] [--range-start JSON --range-end JSON] [--find JSON]\n"
+    "  verify DIR TABLE\n";
+
+struct Arguments {
+  std::string command;
+  std::vector<std::string> positional;
+  std::string password;
+  bool hasPassword = false;
+  std::string index;
+  bool physical = false;
+  std::string rangeStart, rangeEnd, find;
+};
+
+Arguments Parse(const std::vector<std::string>& args) {
+  Arguments a;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw EUsageError(arg + " needs a value");
+      return args[++i];
+    };
+    if (arg == "--password") {
+      a.password = value();
+      a.hasPassword = true;
+    } else if (arg == "--index") {
+      a.index = value();
+    } else if (arg == "--physical") {
+      a.physical = true;
+    } else if (arg == "--range-start") {
+      a.rangeStart = value();
+    } else if (arg == "--range-end") {
+      a.rangeEnd = value();
+    } else if (arg == "--find") {
+      a.find = value();
+    } else if (arg.rfind("--", 0) == 0) {
+      throw EUsageError("unknown option " + arg);
+    } else if (a.command.empty()) {
+      a.command = arg;
+    } else {
+      a.positional.push_back(arg);
+    }
+  }
+  return a;
+}
+
+void Expect(const Arguments& a, size_t minimum, size_t maximum) {
+  if (a.positional.size() < minimum || a.positional.size() > maximum)
+    throw EUsageError("wrong number of arguments for " + a.command);
+}
+
+int32_t RecordIdArgument(const std::string& text) {
+  int32_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value <= 0)
+    throw EUsageError("not a RecordID: " + text);
+  return value;
+}
+
+TJsonValue JsonArgument(const std::string& text, const char* what) {
+  try {
+    return TJsonValue::Parse(text);
+  } catch (const EJsonError& error) {
+    throw EUsageError(std::string(what) + ": " + error.what());
+  }
+}
+
+class Tool {
+ public:
+  Tool(const Arguments& args, std::istream& in, std::ostream& out, std::ostream& err)
+      : args_(args), in_(in), out_(out), err_(err), session_(engine_) {
+    if (args.hasPassword) session_.passwords().add(keel::Utf8ToAnsi(args.password));
+  }
+
+  int run() {
+    const std::string& c = args_.command;
+    if (c == "info") return info();
+    if (c == "create") return create();
+    if (c == "insert") return insert();
+    if (c == "update") return update();
+    if (c == "delete") return remove();
+    if (c == "dump") return dump();
+    if (c == "verify") return verify();
+    throw EUsageError(c.empty() ? "no command given" : "unknown command " + c);
+  }
+
+ private:
+  keel::TDataDirectory& folder() {
+    if (!folder_) folder_ = std::make_unique<keel::TDataDirectory>(session_, args_.positional.at(0));
+    return *folder_;
+  }
+  std::unique_ptr<keel::TDataCursor> open(bool readOnly) {
+    return std::make_unique<keel::TDataCursor>(folder(), args_.positional.at(1),
+                                               keel::CursorOpenFlags{.readOnly = readOnly});
+  }
+
+  int info() {
+    Expect(args_, 2, 2);
+    auto cursor = open(true);
+    out_ << TableInfo(*cursor).write() << '\n';
+    return 0;
+  }
+
+  int create() {
+    Expect(args_, 3, 3);
+    std::ifstream file(args_.positional[2], std::ios::binary);
+    if (!file) throw EUsageError("cannot read " + args_.positional[2]);
+    std::stringstream text;
+    text << file.rdbuf();
+    keel::TableCreateRequest request =
+        SchemaToRequest(JsonArgument(text.str(), "schema"), keel::Utf8ToAnsi(args_.positional[1]));
+    folder().createTable(request);
+    return 0;
+  }
+
+  int insert() {
+    Expect(args_, 2, 2);
+    auto cursor = open(false);
+    // Every line is converted before the first row is written.
+    std::vector<std::pair<std::vector<uint8_t>, keel::TDataCursor::BlobValues>> rows;
+    std::string line;
+    for (size_t number = 1; std::getline(in_, line); ++number) {
+      if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+      TJsonValue object = JsonArgument(line, ("line " + std::to_string(number)).c_str());
+      std::vector<uint8_t> row = cursor->newRow();
+      keel::TDataCursor::BlobValues blobs;
+      try {
+        JsonToRow(*cursor, row, object, blobs);
+      } catch (const EUsageError& error) {
+        throw EUsageError("line " + std::to_string(number) + ": " + error.what());
+      }
+      rows.emplace_back(std::move(row), std::move(blobs));
+    }
+    for (auto& [row, blobs] : rows) {
+      cursor->append(row, blobs);
+      out_ << keel::LoadI32(row.data() + keel::kRowRecordIdAt) << '\n';
+    }
+    return 0;
+  }
+
+  // Moves the cursor onto the row with this RecordID; 8710 when there is none.
+  void seekRecord(keel::TDataCursor& cursor, int32_t recordId) {
+    cursor.setIndex(keel::TDataCursor::kPhysicalOrder);
+    std::vector<uint8_t> row(cursor.rowSize());
+    for (keel::Nav r = cursor.first(); r == keel::Nav::Ok; r = cursor.next()) {
+      cursor.currentRow(row);
+      if (keel::LoadI32(row.data() + keel::kRowRecordIdAt) == recordId) return;
+    }
+    keel::raise(keel::ErrorCode::KEEL_RECNOTFOUND, {.table = cursor.table().name()});
+  }
+
+  int update() {
+    Expect(args_, 4, 4);
+    const int32_t recordId = RecordIdArgument(args_.positional[2]);
+    TJsonValue changes = JsonArgument(args_.positional[3], "values");
+    auto cursor = open(false);
+    seekRecord(*cursor, recordId);
+    std::vector<uint8_t> row(cursor->rowSize());
+    cursor->currentRow(row);
+    keel::TDataCursor::BlobValues blobs;
+    JsonToRow(*cursor, row, changes, blobs);
+    cursor->modify(row, blobs);
+    return 0;
+  }
+
+  int remove() {
+    Expect(args_, 3, SIZE_MAX);
+    std::vector<int32_t> ids;
+    for (size_t i = 2; i < args_.positional.size(); ++i) ids.push_back(RecordIdArgument(args_.positional[i]));
+    auto cursor = open(false);
+    std::vector<uint8_t> row(cursor->rowSize());
+    for (int32_t id : ids) {
+      seekRecord(*cursor, id);
+      cursor->currentRow(row);
+      cursor->remove(row);
+    }
+    return 0;
+  }
+
+  // A row buffer holding the values of `object` for the leading key fields of
+  // the active index; answers how many leading key fields were given.
+  size_t keyValues(keel::TDataCursor& cursor, const TJsonValue& object, std::vector<uint8_t>& row) {
+    if (cursor.activeSlot() == keel::TDataCursor::kPhysicalOrder)
+      throw EUsageError("--find and ranges need an index, not --physical");
+    if (object.kind() != TJsonValue::Kind::Object) throw EUsageError("key values must be a JSON object");
+    const keel::IndexDescriptor& index = cursor.table().index().descriptor(cursor.activeSlot());
+    row.assign(cursor.rowSize(), 0);
+    keel::TDataCursor::BlobValues unused;
+    size_t given = 0;
+    for (const keel::IndexKeyField& key : index.fields) {
+      const keel::FieldDescriptor& f = cursor.field(key.fieldNumber);
+      const TJsonValue* value = object.find(keel::AnsiToUtf8(f.name));
+      if (!value) break;
+      if (f.isSystem()) {
+        std::optional<int64_t> id = value->asInteger();
+        if (!id || f.number != keel::FieldDescriptor::kRecordIdNumber) throw EUsageError("bad value for " + f.name);
+        keel::StoreI32(row.data() + keel::kRowRecordIdAt, static_cast<int32_t>(*id));
+      } else {
+        JsonToField(cursor, row, f, *value, unused);
+      }
+      ++given;
+    }
+    if (given != object.members().size())
+      throw EUsageError("key values must name leading fields of the index, in any order");
+    return given;
+  }
+
+  int dump() {
+    Expect(args_, 2, 2);
+    if (args_.physical && !args_.index.empty()) throw EUsageError("--index and --physical exclude each other");
+    if (args_.rangeStart.empty() != args_.rangeEnd.empty())
+      throw EUsageError("--range-start and --range-end go together");
+    const TJsonValue start = args_.rangeStart.empty() ? TJsonValue() : JsonArgument(args_.rangeStart, "range start");
+    const TJsonValue end = args_.rangeEnd.empty() ? TJsonValue() : JsonArgument(args_.rangeEnd, "range end");
+    const TJsonValue find = args_.find.empty() ? TJsonValue() : JsonArgument(args_.find, "find");
+    auto cursor = open(true);
+    if (args_.physical) cursor->setIndex(keel::TDataCursor::kPhysicalOrder);
+    if (!args_.index.empty()) cursor->setIndex(keel::Utf8ToAnsi(args_.index));
+    std::vector<uint8_t> row(cursor->rowSize());
+    if (!args_.rangeStart.empty()) {
+      std::vector<uint8_t> low, high;
+      const size_t lowCount = keyValues(*cursor, start, low);
+      const size_t highCount = keyValues(*cursor, end, high);
+      if (lowCount == 0 || highCount == 0) throw EUsageError("a range needs at least the first key field");
+      cursor->setRange(low, lowCount, high, highCount);
+    }
+    if (!args_.find.empty()) {
+      std::vector<uint8_t> values;
+      const size_t count = keyValues(*cursor, find, values);
+      if (count == 0) throw EUsageError("--find needs at least the first key field");
+      if (!cursor->findKey(values, count)) {
+        err_ << "not found\n";
+        return kExitProblems;
+      }
+      cursor->currentRow(row);
+      out_ << RowToJson(*cursor, row).write() << '\n';
+      return 0;
+    }
+    for (keel::Nav r = cursor->first(); r == keel::Nav::Ok; r = cursor->next()) {
+      cursor->currentRow(row);
+      out_ << RowToJson(*cursor, row).write() << '\n';
+    }
+    return 0;
+  }
+
+  int verify() {
+    Expect(args_, 2, 2);
+    auto cursor = open(true);
+    std::vector<std::string> problems = cursor->table().data().verifyStructure();
+    auto guarded = [&](const std::string& what, const std::function<void()>& check) {
+      try {
+        check();
+      } catch (const keel::EKeelEngineError& error) {
+        problems.push_back(what + ": " + error.what());
+      }
+    };
+    guarded("rows", [&] { checkRows(*cursor, problems); });
+    guarded("indexes", [&] { checkIndexes(*cursor, problems); });
+    if (problems.empty()) {
+      out_ << "ok\n";
+      return 0;
+    }
+    for (const std::string& problem : problems) out_ << keel::AnsiToUtf8(problem) << '\n';
+    return kExitProblems;
+  }
+
+  static void checkRows(keel::TDataCursor& cursor, std::vector<std::string>& problems) {
+    keel::TDataFile& data = cursor.table().data();
+    const int64_t count = data.physicalRowCount();
+    std::set<int64_t> onChain;
+    for (int64_t k = data.header().freeRowHead; k != 0;) {
+      if (k < 1 || k > count) {
+        problems.push_back("free-row chain leaves the file at row " + std::to_string(k));
+        break;
+      }
+      if (!onChain.insert(k).second) {
+        problems.push_back("free-row chain loops at row " + std::to_string(k));
+        break;
+      }
+      keel::TPinnedUnit row = data.row(k);
+      if (row->data()[keel::kRowStatusAt] != keel::kRowDeleted)
+        problems.push_back("free-row chain holds active row " + std::to_string(k));
+      k = keel::LoadI32(row->data() + keel::kRowLinkAt);
+    }
+    int64_t active = 0, deleted = 0;
+    for (int64_t k = 1; k <= count; ++k) {
+      keel::TPinnedUnit row = data.row(k, static_cast<size_t>(count - k + 1));
+      const bool isDeleted = row->data()[keel::kRowStatusAt] == keel::kRowDeleted;
+      (isDeleted ? deleted : active) += 1;
+      if (isDeleted && onChain.count(k) == 0) problems.push_back("deleted row " + std::to_string(k) + " is not on the free-row chain");
+      if (!isDeleted && keel::LoadI32(row->data() + keel::kRowLinkAt) != k)
+        problems.push_back("row " + std::to_string(k) + " links to " + std::to_string(keel::LoadI32(row->data() + keel::kRowLinkAt)));
+      if (!isDeleted) {
+        keel::Md5Digest hash = data.recordHash({row->data(), row->size()});
+        if (std::memcmp(hash.data(), row->data() + keel::kRowHashAt, 16) != 0)
+          problems.push_back("row " + std::to_string(k) + " has a wrong RecordHash");
+      }
+    }
+    if (active != data.header().activeRowCount)
+      problems.push_back("active row count " + std::to_string(data.header().activeRowCount) + ", rows " +
+                         std::to_string(active));
+  }
+
+  static void checkIndexes(keel::TDataCursor& cursor, std::vector<std::string>& problems) {
+    keel::TDataTable& table = cursor.table();
+    keel::TDataFile& data = table.data();
+    std::set<int32_t> pagesInUse;
+    for (int slot = 0; slot < table.indexCount(); ++slot) {
+      keel::TIndexAccess& access = table.access(slot);
+      const std::string label = "index " + (slot == 0 ? std::string("(primary)") : access.descriptor().name) + ": ";
+      keel::TIndexSlotStore store(table.index(), slot);
+      keel::TIndexTreeChecker checker(store, access.comparer());
+      for (const std::string& problem : checker.check()) problems.push_back(label + problem);
+      pagesInUse.insert(checker.pagesInUse().begin(), checker.pagesInUse().end());
+      if (checker.keyCount() != data.header().activeRowCount)
+        problems.push_back(label + std::to_string(checker.keyCount()) + " keys for " +
+                           std::to_string(data.header().activeRowCount) + " rows");
+      for (int64_t k = 1; k <= data.physicalRowCount(); ++k) {
+        keel::TPinnedUnit row = data.row(k, static_cast<size_t>(data.physicalRowCount() - k + 1));
+        if (row->data()[keel::kRowStatusAt] == keel::kRowDeleted) continue;
+        keel::IndexEntryRef at = access.tree().find(access.keys().build({row->data(), row->size()}));
+        if (!at.valid() || access.tree().rowAt(at) != k) problems.push_back(label + "row " + std::to_string(k) + " has no key");
+      }
+    }
+    keel::TIndexSlotStore store(table.index(), 0);
+    for (const std::string& problem : keel::TIndexTreeChecker::checkFreeChain(store, table.index().freeHead(), &pagesInUse))
+      problems.push_back("index file: " + problem);
+  }
+
+  const Arguments& args_;
+  std::istream& in_;
+  std::ostream& out_;
+  std::ostream& err_;
+  keel::TDataEngine engine_;
+  keel::TDataSession session_;
+  std::unique_ptr<keel::TDataDirectory> folder_;
+};
+
+}  // namespace
+
+int RunKeelTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  try {
+    Arguments parsed = Parse(args);
+    return Tool(parsed, in, out, err).run();
+  } catch (const EUsageError& error) {
+    err << "keel: " << error.what() << '\n' << kUsage;
+    return kExitUsage;
+  } catch (const keel::EKeelEngineError& error) {
+    err << error.what() << '\n';
+    return kExitEngine;
+  }
+}
+
+}  // namespace mindrel
