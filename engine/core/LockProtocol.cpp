@@ -56,10 +56,7 @@ bool TLockProtocol::beginWrite() {
   try {
     return table_.refresh();
   } catch (...) {
-    try {
-      locks_.writeUnlock();
-    } catch (const EKeelEngineError&) {
-    }
+    abortWrite();
     throw;
   }
 }
@@ -68,15 +65,18 @@ void TLockProtocol::endWrite() {
   try {
     table_.writeBack();
   } catch (...) {
-    if (locks_.holdsWrite()) {
-      try {
-        locks_.writeUnlock();
-      } catch (const EKeelEngineError&) {
-      }
-    }
+    abortWrite();
     throw;
   }
   if (locks_.holdsWrite()) locks_.writeUnlock();
+}
+
+void TLockProtocol::abortWrite() noexcept {
+  if (!locks_.holdsWrite()) return;
+  try {
+    locks_.writeUnlock();
+  } catch (const EKeelEngineError&) {
+  }
 }
 
 bool TLockProtocol::tryDataLock(const LockRange& range, TLockRetry& retry) {

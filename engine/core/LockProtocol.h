@@ -10,7 +10,7 @@
 //   readForPageMiss() before it reads a unit from disk and restarts the
 //   operation when that answers true;
 // - every append, modify, delete and header-changing operation runs between
-//   beginWrite() and endWrite() (also on its error path, so no lock stays);
+//   beginWrite() and endWrite(), or abortWrite() on its error path;
 // - Edit with pessimistic locking, Delete, and Modify with optimistic locking
 //   call lockRow() inside their operation; the operation's end releases the
 //   read lock lockRow() may have taken;
@@ -54,6 +54,10 @@ class TLockProtocol {
   // Writes back, then releases the write lock and transaction byte, also when
   // the write back fails (whose error then wins); 10228 when a release fails.
   void endWrite();
+  // Leaves a failed operation: releases the write lock and transaction byte
+  // without writing back (the changes stay cached for the next write back).
+  // Never raises, so it may run while another error is on its way.
+  void abortWrite() noexcept;
 
   // Locks physical row `row` with the session's retries, waiting without the
   // read lock between attempts. 10258 when this table object already holds

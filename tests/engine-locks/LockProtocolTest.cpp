@@ -140,6 +140,14 @@ TEST_F(LockProtocolTest, FailuresInsideAWriteLeaveNoLockBehind) {
   writer.table.refreshFails = true;
   EXPECT_EQ(CodeOf([&] { writer.protocol->readForPageMiss(); }), 9217);
   EXPECT_TRUE(tableIsFree());
+
+  writer.table.refreshFails = false;
+  writer.table.writeBackFails = false;
+  writer.table.writeBacks = 0;
+  writer.protocol->beginWrite();
+  writer.protocol->abortWrite();  // an operation that failed half-way
+  EXPECT_EQ(writer.table.writeBacks, 0) << "its changes wait for the next write back";
+  EXPECT_TRUE(tableIsFree());
 }
 
 TEST_F(LockProtocolTest, AWriteInsideAReadGivesUpItsOwnReadLockFirst) {
