@@ -76,7 +76,10 @@ std::vector<std::uint8_t> DecompressBlobValue(std::span<const std::uint8_t> stor
     // Anything but "the output is full" means a damaged or truncated stream.
     const bool outputFull = stream.avail_out == 0 && (result == Z_OK || result == Z_BUF_ERROR);
     if (!outputFull) raise(ErrorCode::KEEL_UNCOMPRESS);
+    // No BLOB value is longer than its int32 length allows; a stream that
+    // inflates past that is damaged and must not exhaust memory first.
     const std::size_t used = out.size();
+    if (used >= kMaxZlibChunk) raise(ErrorCode::KEEL_UNCOMPRESS);
     out.resize(used + kDecompressGrowth);
     pointOutputAt(stream, out, used);
   }
