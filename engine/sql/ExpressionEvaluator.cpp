@@ -188,12 +188,17 @@ bool TExpressionEvaluator::Ordered(TExpOperator op, const TExpToken& left, const
   }
 }
 
-int TExpressionEvaluator::CompareText(std::string left, std::string right, bool caseInsensitive) const {
+int TExpressionEvaluator::CompareText(std::string_view left, std::string_view right, bool caseInsensitive) const {
+  int order = 0;
   if (caseInsensitive) {
-    collation_->toUpper(left);
-    collation_->toUpper(right);
+    std::string upperLeft(left);
+    std::string upperRight(right);
+    collation_->toUpper(upperLeft);
+    collation_->toUpper(upperRight);
+    order = collation_->compare(upperLeft, upperRight);
+  } else {
+    order = collation_->compare(left, right);
   }
-  int order = collation_->compare(left, right);
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
@@ -314,7 +319,7 @@ void TExpressionEvaluator::EvaluateStringCompare(TExpToken& node) const {
   Evaluate(subject);
   bool equal = false;
   if (node.PartialLength >= 0) {
-    std::string prefix = subject.Str.substr(0, static_cast<size_t>(node.PartialLength));
+    std::string_view prefix = std::string_view(subject.Str).substr(0, static_cast<size_t>(node.PartialLength));
     equal = CompareText(prefix, constant.Str, node.CaseInsensitive) == 0;
   } else if (!subject.Null) {
     equal = CompareText(subject.Str, constant.Str, node.CaseInsensitive) == 0;

@@ -8,6 +8,7 @@
 // null; arithmetic on a null is null except string concatenation.
 
 #include <memory>
+#include <string_view>
 
 #include "engine/core/Collation.h"
 #include "engine/sql/ExpToken.h"
@@ -48,7 +49,7 @@ class TExpressionEvaluator {
   bool Ordered(TExpOperator op, const TExpToken& left, const TExpToken& right) const;
   // <0, 0, >0; both values non-null, or both text.
   int Compare(const TExpToken& left, const TExpToken& right, bool caseInsensitive = false) const;
-  int CompareText(std::string left, std::string right, bool caseInsensitive) const;
+  int CompareText(std::string_view left, std::string_view right, bool caseInsensitive) const;
   // The branch's value as the node's type.
   void TakeBranch(TExpToken& node, const TExpToken& branch) const;
 
