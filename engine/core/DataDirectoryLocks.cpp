@@ -26,12 +26,14 @@ std::vector<std::string> TablesInFolder(const std::string& folder, const std::st
 
 }  // namespace
 
-TDataDirectoryLocks::TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings)
+TDataDirectoryLocks::TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings,
+                                         bool inMemory)
     : files_(files),
       folder_(std::move(folder)),
       settings_(std::move(settings)),
       layout_(settings_.largeFileSupport),
       lockFilePath_(JoinPath(folder_, settings_.lockFileName)),
+      inMemory_(inMemory),
       random_(std::random_device{}()) {}
 
 TDataDirectoryLocks::~TDataDirectoryLocks() { close(); }
@@ -44,7 +46,7 @@ void TDataDirectoryLocks::raiseForFolder(ErrorCode code, const std::string& tabl
 
 void TDataDirectoryLocks::open() {
   if (handle_) return;
-  if (!files_.exists(lockFilePath_, false) && !createLockFile()) return;
+  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile()) return;
   handle_ = openLockFileShared();
   if (!handle_) return;
   if (handle_.file->readOnly()) {
@@ -63,8 +65,8 @@ void TDataDirectoryLocks::open() {
 
 bool TDataDirectoryLocks::createLockFile() {
   TLockFile list;
-  for (const std::string& table : TablesInFolder(folder_, settings_.dataExtension)) {
-    list.append(table, folder_);
+  if (!inMemory_) {
+    for (const std::string& table : TablesInFolder(folder_, settings_.dataExtension)) list.append(table, folder_);
   }
   list.setCounter(1);
   const std::vector<uint8_t> bytes = list.encode();
@@ -72,7 +74,7 @@ bool TDataDirectoryLocks::createLockFile() {
   try {
     // Held exclusively until written, so that nobody reads a half-made list:
     // others keep retrying their shared open meanwhile.
-    created = files_.create(lockFilePath_, {.exclusive = true}, false);
+    created = files_.create(lockFilePath_, {.exclusive = true, .inMemory = inMemory_}, false);
     created.file->writeAt(0, bytes.data(), bytes.size());
     created.file->flush();
     files_.close(created);
@@ -80,7 +82,10 @@ bool TDataDirectoryLocks::createLockFile() {
   } catch (const EKeelEngineError&) {
     if (created) {
       files_.close(created);
-      mindrel::RemoveFile(lockFilePath_);
+      try {
+        files_.remove(lockFilePath_, inMemory_);
+      } catch (const EKeelEngineError&) {
+      }
     }
     return false;
   }
@@ -90,7 +95,7 @@ FileHandle TDataDirectoryLocks::openLockFileShared() {
   TLockRetry retry(settings_.lockFileOpen, settings_.sleep);
   for (;;) {
     try {
-      return files_.open(lockFilePath_, {});
+      return files_.open(lockFilePath_, {.inMemory = inMemory_});
     } catch (const EKeelEngineError&) {
       if (!retry.waitForNext()) return {};
     }

@@ -34,8 +34,10 @@ namespace keel {
 class TDataDirectoryLocks {
  public:
   // `files` and `folder` as the folder object has them; `files` must outlive
-  // this object.
-  TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings);
+  // this object. The lock file of an in-memory folder lives in the memory
+  // registry, where only sessions of this process can meet; its list starts
+  // empty, as such a folder has no files to list.
+  TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings, bool inMemory = false);
   ~TDataDirectoryLocks();
   TDataDirectoryLocks(const TDataDirectoryLocks&) = delete;
   TDataDirectoryLocks& operator=(const TDataDirectoryLocks&) = delete;
@@ -108,6 +110,7 @@ class TDataDirectoryLocks {
   EngineLockSettings settings_;
   TLockLayout layout_;
   std::string lockFilePath_;
+  bool inMemory_;
   FileHandle handle_;
   TLockFile list_;
   std::mt19937 random_;

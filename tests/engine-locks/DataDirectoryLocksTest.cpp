@@ -275,6 +275,24 @@ TEST(DataDirectoryLocks, OpeningWaitsForTheLockFileCreatorThenGivesUp) {
   creatorFiles.close(holder);
 }
 
+TEST(DataDirectoryLocks, SessionsOfAnInMemoryFolderLockThroughTheMemoryRegistry) {
+  TFileRegistry files;  // one process, two sessions
+  TDataDirectoryLocks first(files, "Memory/", QuickEngineSettings(), true);
+  TDataDirectoryLocks second(files, "Memory/", QuickEngineSettings(), true);
+  first.open();
+  second.open();
+  ASSERT_TRUE(first.lockingEnabled());
+  EXPECT_TRUE(files.exists("Memory/keel.lck", true));
+  EXPECT_FALSE(files.exists("Memory/keel.lck", false));
+  TDataTableLocks& reader = first.tableLocks("Events", true);
+  TDataTableLocks& writer = second.tableLocks("Events", true);
+  EXPECT_EQ(writer.slot(), 1u);
+  reader.readLock();
+  EXPECT_EQ(CodeOf([&] { writer.writeLock(); }), 10227);
+  reader.readUnlock();
+  EXPECT_NO_THROW(writer.writeLock());
+}
+
 TEST(DataDirectoryLocks, ADamagedLockFileIsReportedAndLeavesNoLock) {
   TempFolder folder;
   folder.write("keel.lck", testing::Bytes("01 00 00 00 40 00 00 00 03 41"));
