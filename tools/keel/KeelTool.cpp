@@ -123,9 +123,10 @@ class Tool {
     if (!folder_) folder_ = std::make_unique<keel::TDataDirectory>(session_, args_.positional.at(0));
     return *folder_;
   }
-  std::unique_ptr<keel::TDataCursor> open(bool readOnly) {
-    return std::make_unique<keel::TDataCursor>(folder(), args_.positional.at(1),
-                                               keel::CursorOpenFlags{.readOnly = readOnly});
+  // `physical` opens without touching any index, so damaged trees can be examined.
+  std::unique_ptr<keel::TDataCursor> open(bool readOnly, bool physical = false) {
+    return std::make_unique<keel::TDataCursor>(
+        folder(), args_.positional.at(1), keel::CursorOpenFlags{.readOnly = readOnly, .physicalOrderOnly = physical});
   }
 
   int info() {
@@ -279,7 +280,7 @@ class Tool {
 
   int verify() {
     Expect(args_, 2, 2);
-    auto cursor = open(true);
+    auto cursor = open(true, true);
     std::vector<std::string> problems = cursor->table().data().verifyStructure();
     auto guarded = [&](const std::string& what, const std::function<void()>& check) {
       try {

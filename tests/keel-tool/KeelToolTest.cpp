@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::string Quoted(const std::string& arg) {
+  std::string out = "'";
+  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+class KeelToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/keel-tool-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  ToolRun keel(const std::vector<std::string>& args, const std::string& input = "") {
+    std::ofstream(dir_ + "/stdin") << input;
+    std::string command = std::string(MINDREL_BIN_DIR) + "/keel";
+    for (const std::string& arg : args) command += " " + Quoted(arg);
+    command += " < " + dir_ + "/stdin > " + dir_ + "/stdout 2> " + dir_ + "/stderr";
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir_ + "/stdout"), Slurp(dir_ + "/stderr")};
+  }
+  void createPeople() {
+    std::ofstream(dir_ + "/schema.json") << R"({"fields":[
+      {"name":"Code","type":"ftInteger","required":true},
+      {"name":"Name","type":"ftString","size":20},
+      {"name":"Born","type":"ftDate"},
+      {"name":"Note","type":"ftMemo","compression":9}],
+      "indexes":[{"name":"ByCode","fields":"Code","options":["ixUnique"]},
+                 {"name":"ByName","fields":"Name;Code","descfields":"Code"}],
+      "user_major":3,"description":"Folk"})";
+    ASSERT_EQ(keel({"create", dir_, "People", dir_ + "/schema.json"}).code, 0);
+  }
+  std::string tableBytes() { return Slurp(dir_ + "/People.dat") + Slurp(dir_ + "/People.idx"); }
+
+  std::string dir_;
+};
+
+TEST_F(KeelToolTest, RowsGoInAndComeOutInIndexOrder) {
+  createPeople();
+  ToolRun inserted = keel({"insert", dir_, "People"},
+                      "{\"Code\":30,\"Name\":\"Bo\",\"Born\":\"1950-03-04\",\"Note\":\"K\xC3\xB6ln\"}\n"
+                      "\n"
+                      "{\"Code\":10,\"Name\":\"Al\"}\n"
+                      "{\"Code\":20,\"Name\":\"Bo\"}\n");
+  ASSERT_EQ(inserted.code, 0) << inserted.err;
+  EXPECT_EQ(inserted.out, "1\n2\n3\n");
+
+  ToolRun byName = keel({"dump", dir_, "People", "--index", "ByName"});
+  EXPECT_EQ(byName.out,
+            "{\"RecordID\":2,\"Code\":10,\"Name\":\"Al\",\"Born\":null,\"Note\":null}\n"
+            "{\"RecordID\":1,\"Code\":30,\"Name\":\"Bo\",\"Born\":\"1950-03-04\",\"Note\":\"K\xC3\xB6ln\"}\n"
+            "{\"RecordID\":3,\"Code\":20,\"Name\":\"Bo\",\"Born\":null,\"Note\":null}\n");
+  ToolRun found = keel({"dump", dir_, "People", "--index", "ByCode", "--find", "{\"Code\":20}"});
+  EXPECT_EQ(found.out, "{\"RecordID\":3,\"Code\":20,\"Name\":\"Bo\",\"Born\":null,\"Note\":null}\n");
+  ToolRun range = keel({"dump", dir_, "People", "--index", "ByCode", "--range-start", "{\"Code\":15}", "--range-end",
+                    "{\"Code\":40}"});
+  EXPECT_EQ(std::count(range.out.begin(), range.out.end(), '\n'), 2);
+
+  ASSERT_EQ(keel({"update", dir_, "People", "1", "{\"Name\":\"Ann\",\"Note\":null}"}).code, 0);
+  ASSERT_EQ(keel({"delete", dir_, "People", "2"}).code, 0);
+  ToolRun physical = keel({"dump", dir_, "People", "--physical"});
+  EXPECT_EQ(physical.out,
+            "{\"RecordID\":1,\"Code\":30,\"Name\":\"Ann\",\"Born\":\"1950-03-04\",\"Note\":null}\n"
+            "{\"RecordID\":3,\"Code\":20,\"Name\":\"Bo\",\"Born\":null,\"Note\":null}\n");
+  EXPECT_EQ(keel({"verify", dir_, "People"}).out, "ok\n");
+
+  ToolRun info = keel({"info", dir_, "People"});
+  EXPECT_NE(info.out.find("\"user_major\":3"), std::string::npos);
+  EXPECT_NE(info.out.find("\"active_rows\":2"), std::string::npos);
+  EXPECT_NE(info.out.find("{\"slot\":2,\"name\":\"ByName\",\"fields\":\"Name;Code\",\"descfields\":\"Code\""),
+            std::string::npos);
+}
+
+TEST_F(KeelToolTest, BadArgumentsChangeNothing) {
+  createPeople();
+  ASSERT_EQ(keel({"insert", dir_, "People"}, "{\"Code\":1}\n").code, 0);
+  const std::string before = tableBytes();
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"insert", dir_, "People"}, "{\"Code\":2}\n{\"Code\":\"three\"}\n"},  // second line bad: first not written
+      {{"insert", dir_, "People"}, "{\"Code\":2,}\n"},
+      {{"insert", dir_, "People"}, "{\"Nope\":2}\n"},
+      {{"insert", dir_, "People"}, "{\"RecordID\":7}\n"},
+      {{"update", dir_, "People", "x", "{}"}, ""},
+      {{"update", dir_, "People", "1", "[1]"}, ""},
+      {{"delete", dir_, "People", "1", "-4"}, ""},
+      {{"dump", dir_, "People", "--physical", "--find", "{\"Code\":1}"}, ""},
+      {{"dump", dir_, "People", "--bogus"}, ""},
+      {{"frobnicate", dir_, "People"}, ""},
+  };
+  for (const auto& [args, input] : cases) {
+    ToolRun run = keel(args, input);
+    EXPECT_EQ(run.code, 64) << args[0] << " " << input << run.err;
+    EXPECT_FALSE(run.err.empty());
+  }
+  EXPECT_EQ(tableBytes(), before);
+}
+
+TEST_F(KeelToolTest, EngineErrorsGiveTheirMessageAndCode2) {
+  createPeople();
+  ASSERT_EQ(keel({"insert", dir_, "People"}, "{\"Code\":1}\n").code, 0);
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    std::string message;
+  } cases[] = {
+      {{"insert", dir_, "People"}, "{\"Code\":1}\n",
+       "Keel Engine Error # 9729 Duplicate key found in the index 'ByCode' of the table 'People'\n"},
+      {{"insert", dir_, "People"}, "{\"Name\":\"x\"}\n",
+       "Keel Engine Error # 9732 A value must be provided for the field 'Code' in the table 'People'\n"},
+      {{"delete", dir_, "People", "9"}, "", "Keel Engine Error # 8710 Record not found in the table 'People'\n"},
+      {{"info", dir_, "Ghost"}, "", "Keel Engine Error # 11010 Table or backup file '" + dir_ + "/Ghost.dat' does not exist\n"},
+      {{"create", dir_, "People", dir_ + "/schema.json"}, "", "Keel Engine Error # 13060 The table 'People' already exists\n"},
+  };
+  for (const auto& c : cases) {
+    ToolRun run = keel(c.args, c.input);
+    EXPECT_EQ(run.code, 2);
+    EXPECT_EQ(run.err, c.message);
+  }
+}
+
+TEST_F(KeelToolTest, VerifyReportsDamageWithoutCrashing) {
+  createPeople();
+  std::string rows;
+  for (int i = 1; i <= 300; ++i) rows += "{\"Code\":" + std::to_string(i) + ",\"Name\":\"n" + std::to_string(i % 17) + "\"}\n";
+  ASSERT_EQ(keel({"insert", dir_, "People"}, rows).code, 0);
+  ASSERT_EQ(keel({"verify", dir_, "People"}).out, "ok\n");
+
+  {  // change one stored value behind the engine's back: the row's hash no longer fits
+    std::fstream data(dir_ + "/People.dat", std::ios::in | std::ios::out | std::ios::binary);
+    data.seekp(512 + 4 * 768 + 25 + 1);
+    data.put('\x7F');
+  }
+  ToolRun damaged = keel({"verify", dir_, "People"});
+  EXPECT_EQ(damaged.code, 1);
+  EXPECT_NE(damaged.out.find("row 1 has a wrong RecordHash"), std::string::npos) << damaged.out;
+  EXPECT_NE(damaged.out.find("row 1 has no key"), std::string::npos) << damaged.out;  // its Code moved
+
+  {  // scribble over the first index page
+    std::fstream index(dir_ + "/People.idx", std::ios::in | std::ios::out | std::ios::binary);
+    index.seekp(25088 + 20);
+    index.write(std::string(200, '\x5A').data(), 200);
+  }
+  ToolRun scribbled = keel({"verify", dir_, "People"});
+  EXPECT_EQ(scribbled.code, 1) << scribbled.err;
+  EXPECT_FALSE(scribbled.out.empty());
+}
+
+}  // namespace
