@@ -46,7 +46,11 @@ void TDataDirectoryLocks::raiseForFolder(ErrorCode code, const std::string& tabl
 
 void TDataDirectoryLocks::open() {
   if (handle_) return;
-  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile()) return;
+  // A program that opens the folder at the same moment may have made the file
+  // while we failed to: then its file is the one to lock through.
+  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile() && !files_.exists(lockFilePath_, inMemory_)) {
+    return;
+  }
   handle_ = openLockFileShared();
   if (!handle_) return;
   if (handle_.file->readOnly()) {
@@ -70,6 +74,9 @@ bool TDataDirectoryLocks::createLockFile() {
   }
   list.setCounter(1);
   const std::vector<uint8_t> bytes = list.encode();
+  // Making the file replaces one that exists: look again just before, as
+  // listing the folder took time in which someone else may have made it.
+  if (files_.exists(lockFilePath_, inMemory_)) return true;
   FileHandle created;
   try {
     // Held exclusively until written, so that nobody reads a half-made list:

@@ -14,6 +14,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -161,6 +163,24 @@ TEST_F(SeparateProcesses, ALockFileMadeByOneProcessIsReadByAnother) {
   EXPECT_EQ(Helper({"slot", folder.path(), "people"}).line(), "2");
   EXPECT_EQ(TLockFile::Decode(folder.read("keel.lck"), "keel.lck").names(),
             (std::vector<std::string>{"Families", "People", "Events"}));
+}
+
+// Programs that open a new folder at the same moment may all find the lock
+// file missing; whoever loses the race to create it must still lock through
+// the winner's file, and every table gets a slot of its own.
+TEST(SeparateProcessesTogether, OpeningAFreshFolderAtOnceGivesEveryTableItsOwnSlot) {
+  for (int round = 0; round < 5; ++round) {
+    TempFolder folder;
+    std::vector<std::unique_ptr<Helper>> helpers;
+    for (int i = 0; i < 6; ++i) {
+      helpers.push_back(std::make_unique<Helper>(std::vector<std::string>{"slot", folder.path(), "T" + std::to_string(i)}));
+    }
+    std::set<std::string> slots;
+    for (auto& helper : helpers) slots.insert(helper->line());
+    helpers.clear();
+    EXPECT_EQ(slots, (std::set<std::string>{"1", "2", "3", "4", "5", "6"})) << "round " << round;
+    EXPECT_EQ(TLockFile::Decode(folder.read("keel.lck"), "keel.lck").names().size(), 6u) << "round " << round;
+  }
 }
 
 // Permissions bind root only once it has dropped its rights; the helper does
