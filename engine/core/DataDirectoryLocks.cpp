@@ -26,8 +26,8 @@ std::vector<std::string> TablesInFolder(const std::string& folder, const std::st
 
 }  // namespace
 
-TDataDirectoryLocks::TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings,
-                                         bool inMemory)
+TDataDirectoryLocks::TDataDirectoryLocks(TFileRegistry& files, std::string folder,
+                                         EngineLockSettings settings, bool inMemory)
     : files_(files),
       folder_(std::move(folder)),
       settings_(std::move(settings)),
@@ -36,9 +36,13 @@ TDataDirectoryLocks::TDataDirectoryLocks(TFileRegistry& files, std::string folde
       inMemory_(inMemory),
       random_(std::random_device{}()) {}
 
-TDataDirectoryLocks::~TDataDirectoryLocks() { close(); }
+TDataDirectoryLocks::~TDataDirectoryLocks() {
+  close();
+}
 
-void TDataDirectoryLocks::raiseForFolder(ErrorCode code) const { raise(code, {.database = folder_}); }
+void TDataDirectoryLocks::raiseForFolder(ErrorCode code) const {
+  raise(code, {.database = folder_});
+}
 
 void TDataDirectoryLocks::raiseForFolder(ErrorCode code, const std::string& table) const {
   raise(code, {.table = table, .database = folder_});
@@ -48,7 +52,8 @@ void TDataDirectoryLocks::open() {
   if (handle_) return;
   // A program that opens the folder at the same moment may have made the file
   // while we failed to: then its file is the one to lock through.
-  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile() && !files_.exists(lockFilePath_, inMemory_)) {
+  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile() &&
+      !files_.exists(lockFilePath_, inMemory_)) {
     return;
   }
   handle_ = openLockFileShared();
@@ -70,7 +75,8 @@ void TDataDirectoryLocks::open() {
 bool TDataDirectoryLocks::createLockFile() {
   TLockFile list;
   if (!inMemory_) {
-    for (const std::string& table : TablesInFolder(folder_, settings_.dataExtension)) list.append(table, folder_);
+    for (const std::string& table : TablesInFolder(folder_, settings_.dataExtension))
+      list.append(table, folder_);
   }
   list.setCounter(1);
   const std::vector<uint8_t> bytes = list.encode();
@@ -133,13 +139,15 @@ std::optional<LockRange> TDataDirectoryLocks::acquire(const LockRetryPolicy& pol
   if (!lockingEnabled()) return nextRange();
   TLockRetry retry(policy, settings_.sleep);
   TBaseFile& file = *handle_.file;
-  return retry.lock([&](const LockRange& range) { return file.lockRange(range.offset, range.length); }, nextRange);
+  return retry.lock([&](const LockRange& range) { return file.lockRange(range.offset, range.length); },
+                    nextRange);
 }
 
 bool TDataDirectoryLocks::release(const LockRange& range) {
   if (!lockingEnabled()) return true;
   TBaseFile& file = *handle_.file;
-  return ReleaseRange([&](const LockRange& held) { return file.unlockRange(held.offset, held.length); }, range);
+  return ReleaseRange([&](const LockRange& held) { return file.unlockRange(held.offset, held.length); },
+                      range);
 }
 
 void TDataDirectoryLocks::lockListShared() {
@@ -155,7 +163,8 @@ void TDataDirectoryLocks::unlockListShared() {
 
 void TDataDirectoryLocks::lockListExclusive() {
   if (listExclusive_) return;
-  if (!acquire(settings_.list, [&] { return layout_.listExclusive(); })) raiseForFolder(ErrorCode::KEEL_LOCKWRITELOCK);
+  if (!acquire(settings_.list, [&] { return layout_.listExclusive(); }))
+    raiseForFolder(ErrorCode::KEEL_LOCKWRITELOCK);
   listExclusive_ = true;
 }
 

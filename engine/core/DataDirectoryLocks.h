@@ -37,7 +37,8 @@ class TDataDirectoryLocks {
   // this object. The lock file of an in-memory folder lives in the memory
   // registry, where only sessions of this process can meet; its list starts
   // empty, as such a folder has no files to list.
-  TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings, bool inMemory = false);
+  TDataDirectoryLocks(TFileRegistry& files, std::string folder, EngineLockSettings settings,
+                      bool inMemory = false);
   ~TDataDirectoryLocks();
   TDataDirectoryLocks(const TDataDirectoryLocks&) = delete;
   TDataDirectoryLocks& operator=(const TDataDirectoryLocks&) = delete;
@@ -92,7 +93,8 @@ class TDataDirectoryLocks {
   // retries, a new range from `nextRange` for every attempt. Answers the
   // range held; nothing when refused to the end. With locking off it answers
   // the first range at once without locking anything.
-  std::optional<LockRange> acquire(const LockRetryPolicy& policy, const std::function<LockRange()>& nextRange);
+  std::optional<LockRange> acquire(const LockRetryPolicy& policy,
+                                   const std::function<LockRange()>& nextRange);
   bool release(const LockRange& range);
   // r for the random-byte locks: 1..65534.
   uint32_t randomByte();

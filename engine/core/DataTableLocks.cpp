@@ -9,9 +9,13 @@ namespace keel {
 TDataTableLocks::TDataTableLocks(TDataDirectoryLocks& directory, std::string name, uint32_t slot)
     : directory_(directory), name_(std::move(name)), slot_(slot) {}
 
-bool TDataTableLocks::folderLocking() const { return directory_.lockingEnabled(); }
+bool TDataTableLocks::folderLocking() const {
+  return directory_.lockingEnabled();
+}
 
-bool TDataTableLocks::takesTableLocks() const { return slot_ != 0 && directory_.lockingEnabled(); }
+bool TDataTableLocks::takesTableLocks() const {
+  return slot_ != 0 && directory_.lockingEnabled();
+}
 
 void TDataTableLocks::raiseFor(ErrorCode code) const {
   raise(code, {.table = name_, .database = directory_.folder()});

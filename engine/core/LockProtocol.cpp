@@ -10,9 +10,13 @@ TLockProtocol::TLockProtocol(TLockTarget& table, TDataTableLocks& locks, const S
                              bool exclusive)
     : table_(table), locks_(locks), session_(session), exclusive_(exclusive) {}
 
-TLockProtocol::~TLockProtocol() { releaseAll(); }
+TLockProtocol::~TLockProtocol() {
+  releaseAll();
+}
 
-const TLockLayout& TLockProtocol::layout() const { return locks_.directory().layout(); }
+const TLockLayout& TLockProtocol::layout() const {
+  return locks_.directory().layout();
+}
 
 void TLockProtocol::raiseFor(ErrorCode code) const {
   raise(code, {.table = table_.lockName(), .database = locks_.directory().folder()});
@@ -137,7 +141,8 @@ void TLockProtocol::unlockTable() {
 }
 
 bool TLockProtocol::lockSemaphore(uint32_t semaphore) {
-  if (semaphore < 1 || semaphore > TLockLayout::kMaxSemaphore || semaphores_.count(semaphore) != 0) return false;
+  if (semaphore < 1 || semaphore > TLockLayout::kMaxSemaphore || semaphores_.count(semaphore) != 0)
+    return false;
   if (!lockData(layout().semaphore(semaphore))) return false;
   semaphores_.insert(semaphore);
   return true;

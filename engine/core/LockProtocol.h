@@ -34,7 +34,8 @@ namespace keel {
 class TLockProtocol {
  public:
   // All three must outlive this object.
-  TLockProtocol(TLockTarget& table, TDataTableLocks& locks, const SessionLockSettings& session, bool exclusive);
+  TLockProtocol(TLockTarget& table, TDataTableLocks& locks, const SessionLockSettings& session,
+                bool exclusive);
   ~TLockProtocol();
   TLockProtocol(const TLockProtocol&) = delete;
   TLockProtocol& operator=(const TLockProtocol&) = delete;

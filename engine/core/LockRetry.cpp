@@ -26,7 +26,8 @@ bool TLockRetry::tryLock(const RangeLocker& lock, const LockRange& range) {
   }
 }
 
-std::optional<LockRange> TLockRetry::lock(const RangeLocker& lock, const std::function<LockRange()>& nextRange) {
+std::optional<LockRange> TLockRetry::lock(const RangeLocker& lock,
+                                          const std::function<LockRange()>& nextRange) {
   for (;;) {
     LockRange range = nextRange();
     if (tryLock(lock, range)) return range;

@@ -21,8 +21,8 @@ TEST(LockFile, EncodesCounterLengthAndShortstringsInSlotOrder) {
   EXPECT_EQ(list.append("Links", "db"), 2u);
   list.setCounter(0x01020304);
   // counter, L = 4 + (1+6) + (1+5) = 17, "\x06People", "\x05Links"
-  const std::vector<uint8_t> expected = Bytes(
-      "04 03 02 01  11 00 00 00  06 50 65 6F 70 6C 65  05 4C 69 6E 6B 73");
+  const std::vector<uint8_t> expected =
+      Bytes("04 03 02 01  11 00 00 00  06 50 65 6F 70 6C 65  05 4C 69 6E 6B 73");
   EXPECT_EQ(list.encode(), expected);
 
   const TLockFile back = TLockFile::Decode(expected, "keel.lck");
@@ -47,7 +47,8 @@ TEST(LockFile, SlotsAreOneBasedAndFoundWithoutRegardToCase) {
 
 TEST(LockFile, CounterWrapsFromTheLargestValueToOne) {
   EXPECT_EQ(TLockFile::NextCounter(1), 2);
-  EXPECT_EQ(TLockFile::NextCounter(std::numeric_limits<int32_t>::max() - 1), std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(TLockFile::NextCounter(std::numeric_limits<int32_t>::max() - 1),
+            std::numeric_limits<int32_t>::max());
   EXPECT_EQ(TLockFile::NextCounter(std::numeric_limits<int32_t>::max()), 1);
 }
 

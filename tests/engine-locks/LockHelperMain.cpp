@@ -36,12 +36,15 @@ using namespace keel;
 
 class HelperTable final : public TLockTarget {
  public:
-  HelperTable(TFileRegistry& files, const std::string& path, std::string name) : files_(files), name_(std::move(name)) {
+  HelperTable(TFileRegistry& files, const std::string& path, std::string name)
+      : files_(files), name_(std::move(name)) {
     handle_ = files_.open(path, {});
   }
   ~HelperTable() override { files_.close(handle_); }
   const std::string& lockName() const override { return name_; }
-  bool lockDataRange(const LockRange& range) override { return handle_.file->lockRange(range.offset, range.length); }
+  bool lockDataRange(const LockRange& range) override {
+    return handle_.file->lockRange(range.offset, range.length);
+  }
   bool unlockDataRange(const LockRange& range) override {
     return handle_.file->unlockRange(range.offset, range.length);
   }
@@ -115,7 +118,8 @@ int Run(std::vector<std::string> args) {
   SessionLockSettings session;
   session.record = {3, std::chrono::milliseconds(10)};
   if (command == "try-row" && args.size() >= 6) {
-    session.record = {static_cast<uint32_t>(std::stoul(args[4])), std::chrono::milliseconds(std::stoul(args[5]))};
+    session.record = {static_cast<uint32_t>(std::stoul(args[4])),
+                      std::chrono::milliseconds(std::stoul(args[5]))};
   }
   std::string line = Outcome([&] { directory.open(); });
   std::unique_ptr<HelperTable> table;

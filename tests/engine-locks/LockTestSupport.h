@@ -112,7 +112,9 @@ class FakeTable final : public TLockTarget {
   ~FakeTable() override { files_.close(handle_); }
 
   const std::string& lockName() const override { return name_; }
-  bool lockDataRange(const LockRange& range) override { return handle_.file->lockRange(range.offset, range.length); }
+  bool lockDataRange(const LockRange& range) override {
+    return handle_.file->lockRange(range.offset, range.length);
+  }
   bool unlockDataRange(const LockRange& range) override {
     return handle_.file->unlockRange(range.offset, range.length);
   }

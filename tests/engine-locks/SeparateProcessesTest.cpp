@@ -173,7 +173,8 @@ TEST(SeparateProcessesTogether, OpeningAFreshFolderAtOnceGivesEveryTableItsOwnSl
     TempFolder folder;
     std::vector<std::unique_ptr<Helper>> helpers;
     for (int i = 0; i < 6; ++i) {
-      helpers.push_back(std::make_unique<Helper>(std::vector<std::string>{"slot", folder.path(), "T" + std::to_string(i)}));
+      helpers.push_back(
+          std::make_unique<Helper>(std::vector<std::string>{"slot", folder.path(), "T" + std::to_string(i)}));
     }
     std::set<std::string> slots;
     for (auto& helper : helpers) slots.insert(helper->line());
