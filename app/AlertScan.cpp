@@ -1,0 +1,120 @@
+#include "app/AlertScan.h"
+
+#include <cstdio>
+
+namespace mindrel {
+
+namespace {
+
+enum FixedEvent : std::uint8_t { kBirth = 0, kMarriage = 1, kDivorce = 2, kDeath = 3, kAddedFixed = 4, kAddedAnnual = 5 };
+
+constexpr const char* kLivingClause = "P.[Dead] <> True AND ";
+
+}  // namespace
+
+std::string TAlertScan::DayKey(int month, int day) {
+  char key[32];
+  std::snprintf(key, sizeof key, "%02d%02d", month, day);
+  return key;
+}
+
+std::vector<std::string> TAlertScan::QueryLines(bool families, const std::string& dateColumn,
+                                                const std::string& livingClause) {
+  const std::string alias = families ? "F" : "P";
+  return {"SELECT *", families ? "FROM Families F" : "FROM People P",
+          "WHERE " + livingClause + alias + ".[" + dateColumn + "~J] IS NOT NULL",
+          "ORDER BY " + alias + ".[" + dateColumn + "~J]"};
+}
+
+bool TAlertScan::Ticked(std::size_t item) const {
+  return item < options_->EventItems.size() && options_->EventItems[item].Ticked;
+}
+
+void TAlertScan::RefreshOutputList(const TScanOptions& options, TAlertList& alerts) {
+  options_ = &options;
+  alerts_ = &alerts;
+  alerts.FreeOPList();
+  const std::string ignoreIndex = ignore_.SelectPrimaryIndex();
+  BuildLookAhead(options.LookAhead);
+  for (const std::string& folder : options.Folders) ScanFolder(folder);
+  if (Ticked(kAddedFixed) || Ticked(kAddedAnnual)) AddAddedEvents();
+  tables_.Close();
+  query_.Close();
+  ignore_.RestoreIndex(ignoreIndex);
+  lookAhead_.clear();
+}
+
+void TAlertScan::BuildLookAhead(int days) {
+  lookAhead_.clear();
+  TJDate today;
+  TodayJDate(today, clock_);
+  TJDate day;
+  ClearJDate(day);
+  day.DayUnknown = day.MonthUnknown = day.YearUnknown = 0;
+  for (int offset = 0; offset <= days; ++offset) {
+    day.JDay = today.JDay + offset;
+    TDayMonthYear dmy;
+    JDateToDMY(day, dmy);
+    // A day a year on has the key of today: the earlier day keeps it.
+    lookAhead_.try_emplace(DayKey(dmy.Month, dmy.Day), TLAObj{day, dmy.Year});
+  }
+}
+
+void TAlertScan::ScanFolder(const std::string& folder) {
+  tables_.Open(folder);
+  const std::string living = options_->Alive ? kLivingClause : "";
+  if (Ticked(kBirth)) RunQuery(folder, {false, kBirth, "Search date"}, living);
+  if (Ticked(kDeath) && !options_->Alive) RunQuery(folder, {false, kDeath, "Death date"}, "");
+  if (Ticked(kMarriage)) RunQuery(folder, {true, kMarriage, "Marriage date"}, "");
+  if (Ticked(kDivorce)) RunQuery(folder, {true, kDivorce, "Divorce date"}, "");
+  for (std::size_t item = TSettings::kFixedEventItems; item < options_->EventItems.size(); ++item) {
+    if (!Ticked(item)) continue;
+    const std::string& column = options_->EventItems[item].Text;
+    const auto index = static_cast<std::uint8_t>(item);
+    if (tables_.PeopleHasColumn(column)) RunQuery(folder, {false, index, column}, living);
+    if (tables_.FamiliesHasColumn(column)) RunQuery(folder, {true, index, column}, "");
+  }
+  tables_.Close();
+}
+
+void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
+  query_.Open(folder, QueryLines(kind.family, kind.dateColumn, livingClause));
+  for (; !query_.Eof(); query_.Next()) TakeRow(folder, kind, query_.Current());
+  query_.Close();
+}
+
+void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row) {
+  TJDate date;
+  if (!row.DateRecord(kind.dateColumn + "~B", date)) return;
+  TDayMonthYear dmy;
+  if (!JDateToDMY(date, dmy)) return;
+  // Only a damaged record decodes outside the written years; it has no
+  // anniversary to announce.
+  if (dmy.Year < 1 || dmy.Year > 9999) return;
+  if (!options_->Partial && (date.DayUnknown || date.MonthUnknown)) return;
+  const auto day = lookAhead_.find(DayKey(dmy.Month, dmy.Day));
+  if (day == lookAhead_.end()) return;
+  const std::int32_t code = row.IntegerField("Code");
+  if (kind.family && options_->Alive && !tables_.HasLivingPartner(code)) return;
+  if (options_->Exclude &&
+      ignore_.IsIgnored(kind.family, code, folder, options_->EventItems[kind.eventIndex].Text)) {
+    return;
+  }
+  alerts_->AddAlert(kind.eventIndex, dmy.Year, day->second, code, folder, kind.family ? "F" : "P", !dmy.Ad, row,
+                    options_->MarriageIndicator);
+}
+
+void TAlertScan::AddAddedEvents() {
+  for (addedEvents_.First(); !addedEvents_.Eof(); addedEvents_.Next()) {
+    const TScanRecord& record = addedEvents_.Current();
+    const std::int32_t type = record.IntegerField("EventType");
+    if (type < 0 || !Ticked(static_cast<std::size_t>(type))) continue;
+    const auto day =
+        lookAhead_.find(DayKey(record.IntegerField("Event date MM"), record.IntegerField("Event date DD")));
+    if (day == lookAhead_.end()) continue;
+    alerts_->AddAlert(static_cast<std::uint8_t>(type), record.IntegerField("Event date YY"), day->second, 0, "",
+                      type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator);
+  }
+}
+
+}  // namespace mindrel

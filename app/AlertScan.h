@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/AlertList.h"
+#include "app/LAObj.h"
+#include "app/ScanSource.h"
+#include "app/Settings.h"
+#include "platform/Clock.h"
+
+namespace mindrel {
+
+// The options a scan runs with, as the options panel shows them.
+struct TScanOptions {
+  int LookAhead = 30;  // days after today, 0..365
+  bool Alive = true;
+  bool Exclude = true;
+  bool Partial = false;
+  std::vector<TEventItem> EventItems;
+  std::vector<std::string> Folders;
+  std::string MarriageIndicator = "&";
+};
+
+// Fills the alert list with the anniversaries of the next days: one query per
+// ticked event type and folder, each stored date decoded and matched by day
+// and month against the look-ahead window, then the user's added events.
+// Errors of the table layer are not caught: the entries found until then stay
+// in the list and the ignore list's index is not put back.
+class TAlertScan {
+ public:
+  TAlertScan(const Clock& clock, TFamilyTreeTables& tables, TScanQuery& query, TIgnoreChecker& ignore,
+             TAddedEvents& addedEvents)
+      : clock_(clock), tables_(tables), query_(query), ignore_(ignore), addedEvents_(addedEvents) {}
+
+  void RefreshOutputList(const TScanOptions& options, TAlertList& alerts);
+
+  // The four lines of one query: "SELECT *", "FROM People P", the WHERE line
+  // (with the living clause where given) and the ORDER BY line.
+  static std::vector<std::string> QueryLines(bool families, const std::string& dateColumn,
+                                             const std::string& livingClause);
+  // Month and day as four digits ("0105" for 5 January).
+  static std::string DayKey(int month, int day);
+
+ private:
+  struct RowKind {
+    bool family;
+    std::uint8_t eventIndex;
+    std::string dateColumn;
+  };
+
+  void BuildLookAhead(int days);
+  void ScanFolder(const std::string& folder);
+  void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
+  void TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row);
+  void AddAddedEvents();
+  bool Ticked(std::size_t item) const;
+
+  const Clock& clock_;
+  TFamilyTreeTables& tables_;
+  TScanQuery& query_;
+  TIgnoreChecker& ignore_;
+  TAddedEvents& addedEvents_;
+  const TScanOptions* options_ = nullptr;
+  TAlertList* alerts_ = nullptr;
+  std::map<std::string, TLAObj> lookAhead_;
+};
+
+}  // namespace mindrel

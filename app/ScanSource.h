@@ -1,0 +1,72 @@
+#pragma once
+
+// What the alert scan reads, as the dataset layer offers it. The scan depends
+// only on these, so its rules can be checked against small hand-made records.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/EntrySource.h"
+#include "dates/UDate.h"
+
+namespace mindrel {
+
+// The current record of a query or table.
+class TScanRecord : public TEntrySource {
+ public:
+  // The raw 72 bytes of a date record column; false for a null value.
+  virtual bool DateRecord(const std::string& column, TJDate& date) const = 0;
+  // An integer column; 0 for a null value.
+  virtual std::int32_t IntegerField(const std::string& name) const = 0;
+};
+
+// The query dataset: one SELECT over a folder's tables, read from first to last.
+class TScanQuery {
+ public:
+  virtual ~TScanQuery() = default;
+  virtual void Open(const std::string& folder, const std::vector<std::string>& sqlLines) = 0;
+  virtual bool Eof() const = 0;
+  virtual void Next() = 0;
+  // REQUIRES: !Eof()
+  virtual const TScanRecord& Current() const = 0;
+  virtual void Close() = 0;
+};
+
+// The people and links tables of the folder being scanned.
+class TFamilyTreeTables {
+ public:
+  virtual ~TFamilyTreeTables() = default;
+  virtual void Open(const std::string& folder) = 0;
+  virtual bool PeopleHasColumn(const std::string& name) = 0;
+  virtual bool FamiliesHasColumn(const std::string& name) = 0;
+  // A partner link of the family leads to a person who is not dead.
+  virtual bool HasLivingPartner(std::int32_t familyCode) = 0;
+  // Closes whatever is open; harmless when nothing is.
+  virtual void Close() = 0;
+};
+
+// The ignore list.
+class TIgnoreChecker {
+ public:
+  virtual ~TIgnoreChecker() = default;
+  // Selects the primary index; returns the index name chosen before.
+  virtual std::string SelectPrimaryIndex() = 0;
+  virtual void RestoreIndex(const std::string& indexName) = 0;
+  // The person (or, for a family, either partner) is ignored for the event.
+  virtual bool IsIgnored(bool family, std::int32_t code, const std::string& folder,
+                         const std::string& eventName) = 0;
+};
+
+// The added-events table, walked in its current order.
+class TAddedEvents {
+ public:
+  virtual ~TAddedEvents() = default;
+  virtual void First() = 0;
+  virtual bool Eof() const = 0;
+  virtual void Next() = 0;
+  // REQUIRES: !Eof()
+  virtual const TScanRecord& Current() const = 0;
+};
+
+}  // namespace mindrel
