@@ -37,8 +37,6 @@ void TExpToken::ClearValue() {
   Str.clear();
 }
 
-void TExpToken::SetNull() { ClearValue(); }
-
 void TExpToken::SetBoolean(bool value) {
   ClearValue();
   Type = FieldType::Boolean;

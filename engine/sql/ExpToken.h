@@ -91,7 +91,6 @@ class TExpToken {
 
   // Forgets the value: null, numbers zero, text empty.
   void ClearValue();
-  void SetNull();
   void SetBoolean(bool value);
   void SetInteger(FieldType type, int64_t value);
   void SetReal(FieldType type, double value);

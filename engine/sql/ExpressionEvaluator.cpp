@@ -100,7 +100,7 @@ void TExpressionEvaluator::Evaluate(TExpToken& node) const {
     case TNodeKind::StringCompare: EvaluateStringCompare(node); return;
     case TNodeKind::Predicate: EvaluatePredicate(node); return;
     case TNodeKind::Function: EvaluateFunction(node); return;
-    default: node.SetNull(); return;
+    default: node.ClearValue(); return;
   }
 }
 
@@ -250,7 +250,7 @@ void TExpressionEvaluator::EvaluateArithmetic(TExpToken& node) const {
     return;
   }
   if (left.Null || right.Null) {
-    node.SetNull();
+    node.ClearValue();
     return;
   }
   Op op = node.Operator;
@@ -401,7 +401,7 @@ void TExpressionEvaluator::EvaluateCase(TExpToken& node) const {
     Evaluate(*node.Right);
     TakeBranch(node, *node.Right);
   } else {
-    node.SetNull();
+    node.ClearValue();
   }
 }
 
@@ -434,13 +434,13 @@ void TExpressionEvaluator::EvaluateFunction(TExpToken& node) const {
           return;
         }
       }
-      node.SetNull();
+      node.ClearValue();
       return;
     case F::NullIf:
       Evaluate(*args[0]);
       Evaluate(*args[1]);
       if (!args[0]->Null && Equal(*args[0], *args[1])) {
-        node.SetNull();
+        node.ClearValue();
       } else {
         TakeBranch(node, *args[0]);
       }
@@ -495,7 +495,7 @@ void TExpressionEvaluator::EvaluateTextFunction(TExpToken& node) const {
   }
   bool concat = node.Function == F::Concat;
   if (anyNull && !concat) {
-    node.SetNull();
+    node.ClearValue();
     return;
   }
   const std::string& text = args[0]->Str;
@@ -567,13 +567,13 @@ void TExpressionEvaluator::EvaluateNumberFunction(TExpToken& node) const {
   if (args.size() > 1) {
     Evaluate(*args[1]);
     if (args[1]->Null) {
-      node.SetNull();
+      node.ClearValue();
       return;
     }
     digits = std::clamp<int64_t>(args[1]->Int, -18, 18);
   }
   if (value.Null) {
-    node.SetNull();
+    node.ClearValue();
     return;
   }
   FT type = node.Type;
