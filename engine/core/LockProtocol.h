@@ -4,17 +4,21 @@
 // the table read and write locks around every operation, row locks, the
 // whole-table lock and semaphores.
 //
-// Integration (TDataTable owns one, made at open after its lock entry):
-// - every read, navigation and search operation runs between beginRead() and
-//   endRead(); with strict change detection off, the page cache calls
-//   readForPageMiss() before it reads a unit from disk and restarts the
-//   operation when that answers true;
-// - every append, modify, delete and header-changing operation runs between
-//   beginWrite() and endWrite(), or abortWrite() on its error path;
-// - Edit with pessimistic locking, Delete, and Modify with optimistic locking
-//   call lockRow() inside their operation; the operation's end releases the
-//   read lock lockRow() may have taken;
-// - closing the table calls releaseAll().
+// Integration (TDataTable implements TLockTarget and owns one, made at open
+// once its folder has given it its TDataTableLocks entry):
+// - the table's headers are read at open under entry.readLock()/readUnlock();
+// - every read, navigation and search operation of a cursor runs between
+//   beginRead() and endRead() (endRead() also when the operation fails); with
+//   strict change detection off, the page cache calls readForPageMiss()
+//   before it reads a unit from disk and restarts the operation when that
+//   answers true;
+// - the outermost TDataTable::beginWrite() calls beginWrite() in place of its
+//   own refresh, the outermost endWrite() calls endWrite() (which calls the
+//   table's writeBack()), the outermost abortWrite() calls abortWrite();
+// - Edit with pessimistic locking calls lockRow() inside its read operation,
+//   Cancel and Post unlockRow(); Delete, and Modify with optimistic locking,
+//   call lockRow() inside their write operation and unlockRow() after it;
+// - closing the table (its last cursor) calls releaseAll().
 // Read operations of one table object do not nest. The answers "changed"
 // mean the refresh found the table changed by someone else; the cursor then
 // drops its own buffers and finds its key anew.
