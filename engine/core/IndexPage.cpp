@@ -26,37 +26,49 @@ int32_t TIndexPage::pointer(int i) const { return LoadI32(entry(i) + geometry_.k
 int32_t TIndexPage::subtreeCount(int i) const { return LoadI32(entry(i) + geometry_.keySize + 4); }
 
 void TIndexPage::setKey(int i, std::span<const uint8_t> key) {
+  const bool track = packingKnown_ && packsEntries();
+  if (track) packedBytes_ -= packedPairSize(i);
   std::memcpy(entry(i), key.data(), geometry_.keySize);
+  if (track) packedBytes_ += packPair(i);
 }
 void TIndexPage::setPointer(int i, int32_t value) { StoreI32(entry(i) + geometry_.keySize, value); }
 void TIndexPage::setSubtreeCount(int i, int32_t value) { StoreI32(entry(i) + geometry_.keySize + 4, value); }
 
 void TIndexPage::insert(int i, std::span<const uint8_t> key, int32_t pointer, int32_t subtreeCount) {
+  const bool track = packingKnown_ && packsEntries();
+  if (track && i < count()) packedBytes_ -= packedEntrySize(i);  // its d changes with a new neighbour
   entries_.insert(entries_.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(i) * stride()), stride(), 0);
-  setKey(i, key);
+  std::memcpy(entry(i), key.data(), geometry_.keySize);
   setPointer(i, pointer);
   setSubtreeCount(i, subtreeCount);
+  if (track) packedBytes_ += packPair(i);
 }
 
 void TIndexPage::erase(int i) {
+  const bool track = packingKnown_ && packsEntries();
+  if (track) packedBytes_ -= packedPairSize(i);
   const auto at = entries_.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(i) * stride());
   entries_.erase(at, at + static_cast<ptrdiff_t>(stride()));
+  if (track && i < count()) packedBytes_ += packEntry(i);
 }
 
 void TIndexPage::moveTailTo(int from, TIndexPage& dest) {
   const auto at = entries_.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(from) * stride());
   dest.entries_.insert(dest.entries_.begin(), at, entries_.end());
   entries_.erase(at, entries_.end());
+  packingKnown_ = dest.packingKnown_ = false;
 }
 
 void TIndexPage::moveHeadTo(int n, TIndexPage& dest) {
   const auto end = entries_.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(n) * stride());
   dest.entries_.insert(dest.entries_.end(), entries_.begin(), end);
   entries_.erase(entries_.begin(), end);
+  packingKnown_ = dest.packingKnown_ = false;
 }
 
 void TIndexPage::makeFree(int32_t nextFree) {
   entries_.clear();
+  packingKnown_ = false;
   next_ = nextFree;
 }
 
@@ -76,28 +88,38 @@ bool TIndexPage::fits() {
 // d: leading bytes equal to the previous key on the page; t: zero bytes
 // dropped before the RecordID suffix (or at the end of a unique key), never
 // reaching into the first d bytes.
-void TIndexPage::computePacking() {
+size_t TIndexPage::packEntry(int i) {
   const size_t k = geometry_.keySize;
   const size_t s = geometry_.suffixSize;
-  const bool useD = geometry_.compression == IndexCompression::icDuplicateByte ||
-                    geometry_.compression == IndexCompression::icFull;
-  const bool useT = geometry_.compression == IndexCompression::icTrailingByte ||
-                    geometry_.compression == IndexCompression::icFull;
-  for (int i = 0; i < count(); ++i) {
-    uint8_t* e = entry(i);
-    size_t d = 0;
-    if (useD && i > 0) {
-      const uint8_t* prev = entry(i - 1);
-      while (d < k && d < kMaxPackRun && e[d] == prev[d]) ++d;
-    }
-    size_t t = 0;
-    if (useT && k >= s + d) {
-      const size_t limit = std::min(kMaxPackRun, k - s - d);
-      while (t < limit && e[k - s - 1 - t] == 0) ++t;
-    }
-    e[k + 8] = static_cast<uint8_t>(d);
-    e[k + 9] = static_cast<uint8_t>(t);
+  const auto mode = geometry_.compression;
+  const bool useD = mode == IndexCompression::icDuplicateByte || mode == IndexCompression::icFull;
+  const bool useT = mode == IndexCompression::icTrailingByte || mode == IndexCompression::icFull;
+  uint8_t* e = entry(i);
+  size_t d = 0;
+  if (useD && i > 0) {
+    const uint8_t* prev = entry(i - 1);
+    while (d < k && d < kMaxPackRun && e[d] == prev[d]) ++d;
   }
+  size_t t = 0;
+  if (useT && k >= s + d) {
+    const size_t limit = std::min(kMaxPackRun, k - s - d);
+    while (t < limit && e[k - s - 1 - t] == 0) ++t;
+  }
+  e[k + 8] = static_cast<uint8_t>(d);
+  e[k + 9] = static_cast<uint8_t>(t);
+  return packedEntrySize(i);
+}
+
+size_t TIndexPage::packedPairSize(int i) const {
+  size_t size = 0;
+  for (int j = i; j < std::min(i + 2, count()); ++j) size += packedEntrySize(j);
+  return size;
+}
+
+size_t TIndexPage::packPair(int i) {
+  size_t size = 0;
+  for (int j = i; j < std::min(i + 2, count()); ++j) size += packEntry(j);
+  return size;
 }
 
 size_t TIndexPage::packedEntrySize(int i) const {
@@ -114,10 +136,12 @@ size_t TIndexPage::packedEntrySize(int i) const {
 }
 
 size_t TIndexPage::packedSize() {
-  computePacking();
-  size_t total = 0;
-  for (int i = 0; i < count(); ++i) total += packedEntrySize(i);
-  return total;
+  if (!packingKnown_) {
+    packedBytes_ = 0;
+    for (int i = 0; i < count(); ++i) packedBytes_ += packEntry(i);
+    packingKnown_ = true;
+  }
+  return packedBytes_;
 }
 
 bool TIndexPage::decode(std::span<const uint8_t> disk) {
@@ -130,6 +154,7 @@ bool TIndexPage::decode(std::span<const uint8_t> disk) {
   next_ = LoadI32(disk.data() + ph::kNext);
   const size_t packedBytes = LoadU16(disk.data() + ph::kPackedBytes);
   entries_.clear();
+  packingKnown_ = false;  // another writer may have packed less tightly
   if (n == 0) return true;
   if (type_ == IndexPageType::FullText) return false;  // word pages are never part of a tree
   if (packsEntries()) return decodePacked(disk, n, packedBytes);
@@ -177,6 +202,7 @@ bool TIndexPage::decodePacked(std::span<const uint8_t> disk, int n, size_t packe
 void TIndexPage::encode(std::span<uint8_t> disk) {
   // A page over capacity was never split: writing it would lose entries.
   if (disk.size() != geometry_.pageSize || !fits()) raise(ErrorCode::KEEL_INDEXCORRUPT);
+  // fits() has worked out d and t of every entry of a packed leaf.
   std::fill(disk.begin(), disk.end(), uint8_t{0});
   disk[ph::kType] = static_cast<uint8_t>(type_);
   StoreU16(disk.data() + ph::kCount, static_cast<uint16_t>(count()));

@@ -46,7 +46,10 @@ class TIndexPage {
   int32_t number() const { return number_; }
 
   IndexPageType type() const { return type_; }
-  void setType(IndexPageType type) { type_ = type; }
+  void setType(IndexPageType type) {
+    type_ = type;
+    packingKnown_ = false;
+  }
   bool isLeaf() const { return type_ == IndexPageType::Leaf || type_ == IndexPageType::LeafRoot; }
   bool isRoot() const { return type_ == IndexPageType::InteriorRoot || type_ == IndexPageType::LeafRoot; }
   int32_t prev() const { return prev_; }
@@ -78,6 +81,7 @@ class TIndexPage {
   // leaf pages, by packed size for compressed leaves.
   bool fits();
   // Bytes the entries take packed (compressed leaves), after the header.
+  // Kept up to date entry by entry, so asking after each change is cheap.
   size_t packedSize();
 
   // False when the bytes cannot be a page of this geometry (too many entries,
@@ -92,8 +96,12 @@ class TIndexPage {
   uint8_t* entry(int i) { return entries_.data() + static_cast<size_t>(i) * stride(); }
   const uint8_t* entry(int i) const { return entries_.data() + static_cast<size_t>(i) * stride(); }
   bool packsEntries() const { return isLeaf() && geometry_.compressesLeaves(); }
-  void computePacking();
+  // Works out d and t of entry i from entry i - 1; returns its packed size.
+  size_t packEntry(int i);
   size_t packedEntrySize(int i) const;
+  // Packed size of entries i and i + 1 (those that exist), as last worked out.
+  size_t packedPairSize(int i) const;
+  size_t packPair(int i);
   bool decodePacked(std::span<const uint8_t> disk, int count, size_t packedBytes);
 
   IndexPageGeometry geometry_;
@@ -102,6 +110,10 @@ class TIndexPage {
   int32_t prev_ = 0;
   int32_t next_ = 0;
   std::vector<uint8_t> entries_;
+  // Sum of the packed entry sizes, valid while packingKnown_; every change
+  // of entries updates it or clears the flag.
+  size_t packedBytes_ = 0;
+  bool packingKnown_ = false;
 };
 
 }  // namespace keel
