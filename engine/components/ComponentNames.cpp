@@ -1,0 +1,36 @@
+#include "engine/components/ComponentNames.h"
+
+#include <algorithm>
+
+#include "engine/core/TextCase.h"
+
+namespace keel {
+
+bool SameName(std::string_view a, std::string_view b) {
+  return UpperCase(Utf8ToAnsi(a), 0) == UpperCase(Utf8ToAnsi(b), 0);
+}
+
+std::string TrimBlanks(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+std::string BackslashPath(std::string_view text) {
+  std::string result(text);
+  std::replace(result.begin(), result.end(), '/', '\\');
+  return result;
+}
+
+bool LooksLikePath(std::string_view name) {
+  // A relative folder written with a leading dot and backslash is caught by the backslash.
+  return name.find(':') != std::string_view::npos || name.find('\\') != std::string_view::npos;
+}
+
+std::string NativePath(std::string_view path) {
+  std::string result(path);
+  std::replace(result.begin(), result.end(), '\\', '/');
+  return result;
+}
+
+}  // namespace keel

@@ -1,0 +1,172 @@
+#pragma once
+
+// The record-at-a-time dataset shared by tables and queries: open and close,
+// navigation with beginning- and end-of-data flags, field objects, editing
+// with its states and events, BLOB streams, and the database the dataset
+// reaches through its session (DatabaseName, SessionName).
+//
+// A grid or item model sits on it through current-record navigation,
+// RecordCount, RecNo and SetRecNo, and the scroll and post events.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/components/KeelBlobStream.h"
+#include "engine/components/KeelField.h"
+#include "engine/core/BlobBuffer.h"
+#include "engine/core/DataCursor.h"
+
+namespace keel {
+
+class TKeelDatabase;
+class TKeelSession;
+
+enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey };
+
+class TKeelDataSet {
+ public:
+  using Event = std::function<void(TKeelDataSet&)>;
+
+  TKeelDataSet() = default;
+  // Derived classes close the dataset in their own destructor.
+  virtual ~TKeelDataSet();
+  TKeelDataSet(const TKeelDataSet&) = delete;
+  TKeelDataSet& operator=(const TKeelDataSet&) = delete;
+
+  // Stored with "\" as the separator. Changing either needs the dataset
+  // closed and detached from its database.
+  const std::string& DatabaseName() const { return databaseName_; }
+  void SetDatabaseName(const std::string& name);
+  const std::string& SessionName() const { return sessionName_; }
+  void SetSessionName(const std::string& name);
+  // The session named by SessionName (empty: the default one).
+  TKeelSession& Session() const;
+  const char* EngineVersion() const;
+
+  bool Active() const { return state_ != TDataSetState::dsInactive; }
+  void SetActive(bool active);
+  // A failed open leaves the dataset inactive.
+  void Open();
+  // Cancels a pending edit, insert or key entry first.
+  void Close();
+  TDataSetState State() const { return state_; }
+
+  void First();
+  void Last();
+  // After the last record: stays on it with Eof() set.
+  void Next();
+  // Before the first record: stays on it with Bof() set.
+  void Prior();
+  bool Bof() const { return bof_; }
+  bool Eof() const { return eof_; }
+  bool IsEmpty() const { return !hasRecord_; }
+  int64_t RecordCount();
+  // 1-based position of the current record in the dataset's order; 0 off one.
+  int64_t RecNo();
+  // Moves to the record at a 1-based position; false when there is none.
+  bool SetRecNo(int64_t recNo);
+
+  int FieldCount() const { return static_cast<int>(fields_.size()); }
+  TKeelField& Fields(int index) const { return *fields_.at(static_cast<size_t>(index)); }
+  // Case-insensitive; "Field '%s' not found".
+  TKeelField& FieldByName(const std::string& name) const;
+  TKeelField* FindField(const std::string& name) const;
+
+  // Whether records may be changed: open and its cursor not read-only.
+  bool CanModify() const;
+  // On an empty dataset Edit inserts.
+  void Edit();
+  // A new record; the active index decides where it stands once posted.
+  void Insert();
+  void Append() { Insert(); }
+  // A failed post leaves the state and the record being edited as they were.
+  void Post();
+  void Cancel();
+  void Delete();
+
+  // Write modes need the field writable and the dataset in edit, insert or
+  // key-entry state.
+  std::unique_ptr<TKeelBlobStream> CreateBlobStream(const TKeelField& field, TBlobStreamMode mode);
+
+  bool AutoDisplayLabels = false;
+
+  Event BeforeOpen, AfterOpen, BeforeClose, AfterClose;
+  Event BeforeInsert, AfterInsert, BeforeEdit, AfterEdit;
+  Event BeforePost, AfterPost, BeforeCancel, AfterCancel;
+  Event BeforeDelete, AfterDelete, BeforeScroll, AfterScroll;
+  Event OnNewRecord;
+
+ protected:
+  // The cursor the dataset reads, on `database`'s folder. A table owns it; a
+  // query's belongs to its statement.
+  virtual TDataCursor& OpenCursor(TKeelDatabase& database) = 0;
+  virtual void CloseCursor() = 0;
+  // Raises when the dataset lacks what opening needs; runs before the database
+  // is attached.
+  virtual void CheckOpenable() const {}
+  // Runs after the field objects exist, before the first record is read.
+  virtual void CursorOpened() {}
+  // Key entry: may `field` be assigned? Raises when not.
+  virtual void CheckKeyField(const TKeelField& field) const;
+  // Called before the name of the database or session changes.
+  virtual void DatabaseNameChanging() {}
+
+  TDataCursor& cursor() const { return *cursor_; }
+  // While attached the database stays connected; attachments count.
+  TKeelDatabase& AttachDatabase();
+  void DetachDatabase();
+  bool Attached() const { return database_ != nullptr; }
+  void CheckInactive() const;
+  void CheckActive() const;
+  // Leaves edit and insert by posting, key entry by cancelling.
+  void CheckBrowseMode();
+  void SetState(TDataSetState state) { state_ = state; }
+  // Re-reads the cursor's current record (after the cursor moved itself);
+  // the beginning and end flags are set only when there is none.
+  void ReadCurrent();
+  void RunEvent(const Event& event) { Run(event, *this); }
+
+  // The key being entered in dsSetKey (a row buffer, all NULL when cleared),
+  // and the one saved when key entry began.
+  std::vector<uint8_t> keyBuffer_;
+  std::vector<uint8_t> savedKey_;
+
+ private:
+  friend class TKeelField;
+  friend class TKeelDatabase;
+
+  // The record the fields read now and the one they write to.
+  std::span<const uint8_t> readBuffer() const;
+  std::span<uint8_t> writeBuffer(const TKeelField& field);
+  uint32_t locale() const;
+  // The value of a BLOB field changed in the current edit, or null.
+  std::shared_ptr<TBlobBuffer> changedBlob(const TKeelField& field) const;
+  // The database closes under the dataset.
+  void DatabaseClosed();
+  void createFields();
+  void settleAfterRemoval();
+  void scrollTo(const std::function<Nav()>& move, bool forward);
+  void dropEdit();
+  static void Run(const Event& event, TKeelDataSet& dataSet);
+
+  std::string databaseName_;
+  std::string sessionName_;
+  TKeelDatabase* database_ = nullptr;
+  int attachments_ = 0;
+  TDataCursor* cursor_ = nullptr;
+  TDataSetState state_ = TDataSetState::dsInactive;
+  std::vector<std::unique_ptr<TKeelField>> fields_;
+  std::vector<uint8_t> record_;  // the current record as read
+  std::vector<uint8_t> edit_;    // the record being edited or inserted
+  bool hasRecord_ = false;
+  bool bof_ = true;
+  bool eof_ = true;
+  std::map<uint16_t, std::shared_ptr<TBlobBuffer>> changedBlobs_;
+};
+
+}  // namespace keel

@@ -1,0 +1,79 @@
+#include "engine/components/KeelQuery.h"
+
+#include "engine/components/DatabaseError.h"
+#include "engine/components/KeelDatabase.h"
+#include "engine/components/KeelEngine.h"
+#include "engine/core/TextCase.h"
+#include "engine/sql/StatementScanner.h"
+
+namespace keel {
+
+TKeelQuery::~TKeelQuery() { Close(); }
+
+std::string TKeelQuery::Text() const {
+  std::string text;
+  for (size_t i = 0; i < sql_.size(); ++i) {
+    if (i > 0) text += '\n';
+    text += sql_[i];
+  }
+  return text;
+}
+
+void TKeelQuery::SetSQL(std::vector<std::string> lines) {
+  Close();
+  CloseCursor();
+  sql_ = std::move(lines);
+  if (ParamCheck) collectParams();
+}
+
+void TKeelQuery::collectParams() {
+  std::vector<std::string> names;
+  TStatementScanner scanner(Utf8ToAnsi(Text()));
+  try {
+    while (!scanner.AtEnd()) {
+      for (const std::string& name : scanner.Next().ParameterNames) names.push_back(AnsiToUtf8(name));
+    }
+  } catch (const ENoSqlStatement&) {
+    // An empty statement ends the text that can hold parameters.
+  }
+  params_.Rebuild(names);
+}
+
+void TKeelQuery::CheckOpenable() const {
+  if (TStatementScanner(Utf8ToAnsi(Text())).AtEnd()) DatabaseError(db_messages::kNoSqlStatement);
+}
+
+TDataCursor& TKeelQuery::OpenCursor(TKeelDatabase& database) {
+  sources_ = std::make_unique<TFolderColumns>(database.Folder());
+  const std::string dataExtension = TKeelEngine::Instance().TableDataExtension();
+  TStatementScanner scanner(Utf8ToAnsi(Text()));
+  TDataCursor* result = nullptr;
+  while (!scanner.AtEnd()) {
+    TScannedStatement scanned;
+    try {
+      scanned = scanner.Next();
+    } catch (const ENoSqlStatement&) {
+      DatabaseError(db_messages::kNoSqlStatement);
+    }
+    // Each statement starts without a result; the one before is released
+    // before the next is prepared.
+    result = nullptr;
+    statement_.reset();
+    statement_ = std::make_unique<TQueryStatement>(*sources_, dataExtension);
+    statement_->PrepareStatement(scanned.Text, scanned.FirstLine, scanned.FirstColumn);
+    result = ExecuteStatement(*statement_);
+  }
+  if (!result) DatabaseError(db_messages::kNoTableHandle);
+  return *result;
+}
+
+void TKeelQuery::CloseCursor() {
+  statement_.reset();
+  sources_.reset();
+}
+
+TDataCursor* TKeelQuery::ExecuteStatement(TQueryStatement& statement) {
+  raise(ErrorCode::KEEL_SQLEXEC, {.extra = statement.Label() + " cannot be executed by this engine yet"});
+}
+
+}  // namespace keel

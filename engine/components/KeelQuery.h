@@ -1,0 +1,57 @@
+#pragma once
+
+// A dataset over the result of SQL text: the text as lines, its named
+// parameters, and the run of its statements when the query opens. The result
+// cursor belongs to the last statement run, which the query keeps prepared
+// while it is open.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/components/FolderColumns.h"
+#include "engine/components/KeelDataSet.h"
+#include "engine/components/KeelParams.h"
+#include "engine/sql/QueryStatement.h"
+
+namespace keel {
+
+class TKeelQuery : public TKeelDataSet {
+ public:
+  TKeelQuery() = default;
+  ~TKeelQuery() override;
+
+  const std::vector<std::string>& SQL() const { return sql_; }
+  // Closes the query; with ParamCheck the parameters are collected anew.
+  void SetSQL(std::vector<std::string> lines);
+  // The lines joined with line breaks.
+  std::string Text() const;
+
+  TKeelParams& Params() { return params_; }
+  bool ParamCheck = true;
+  bool RequestLive = false;
+  int MaxRowCount = -1;  // no limit
+
+  bool Prepared() const { return statement_ != nullptr; }
+
+ protected:
+  void CheckOpenable() const override;
+  TDataCursor& OpenCursor(TKeelDatabase& database) override;
+  void CloseCursor() override;
+  void DatabaseNameChanging() override { CloseCursor(); }
+
+  // Runs a prepared statement: its result cursor, owned by the statement, or
+  // null for a statement that yields none.
+  virtual TDataCursor* ExecuteStatement(TQueryStatement& statement);
+
+ private:
+  void collectParams();
+
+  std::vector<std::string> sql_;
+  TKeelParams params_;
+  // The statement reads its tables' columns through `sources_`.
+  std::unique_ptr<TFolderColumns> sources_;
+  std::unique_ptr<TQueryStatement> statement_;
+};
+
+}  // namespace keel

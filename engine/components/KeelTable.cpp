@@ -1,0 +1,277 @@
+#include "engine/components/KeelTable.h"
+
+#include <algorithm>
+
+#include "engine/components/ComponentNames.h"
+#include "engine/components/DatabaseError.h"
+#include "engine/components/KeelDatabase.h"
+#include "engine/core/IndexDefinitions.h"
+#include "engine/core/TextCase.h"
+
+namespace keel {
+
+namespace {
+
+// Detaches from the database when the scope ends, however it ends.
+class AttachedScope {
+ public:
+  explicit AttachedScope(std::function<void()> detach) : detach_(std::move(detach)) {}
+  ~AttachedScope() { detach_(); }
+  AttachedScope(const AttachedScope&) = delete;
+  AttachedScope& operator=(const AttachedScope&) = delete;
+
+ private:
+  std::function<void()> detach_;
+};
+
+std::string FieldList(const IndexDescriptor& index, const std::vector<FieldDescriptor>& fields) {
+  std::string list;
+  for (const IndexKeyField& key : index.fields) {
+    if (!list.empty()) list += ';';
+    if (key.fieldNumber >= 1 && key.fieldNumber <= fields.size()) list += AnsiToUtf8(fields[key.fieldNumber - 1].name);
+    else if (key.fieldNumber == FieldDescriptor::kRecordIdNumber) list += "RecordID";
+    else if (key.fieldNumber == FieldDescriptor::kRecordHashNumber) list += "RecordHash";
+  }
+  return list;
+}
+
+bool AnyDescending(const IndexDescriptor& index) {
+  return std::any_of(index.fields.begin(), index.fields.end(), [](const IndexKeyField& k) { return k.descending; });
+}
+
+}  // namespace
+
+TKeelTable::~TKeelTable() { Close(); }
+
+std::string TKeelTable::engineName() const { return Utf8ToAnsi(tableName_); }
+
+void TKeelTable::SetTableName(const std::string& name) {
+  if (name == tableName_) return;
+  CheckInactive();
+  tableName_ = name;
+}
+
+void TKeelTable::SetReadOnly(bool on) {
+  if (on == readOnly_) return;
+  CheckInactive();
+  readOnly_ = on;
+}
+
+void TKeelTable::SetExclusive(bool on) {
+  if (on == exclusive_) return;
+  CheckInactive();
+  exclusive_ = on;
+}
+
+// ---- opening ----
+
+void TKeelTable::CheckOpenable() const {
+  if (TrimBlanks(tableName_).empty()) DatabaseError(db_messages::kMissingTableName);
+}
+
+TDataCursor& TKeelTable::OpenCursor(TKeelDatabase& database) {
+  tableCursor_ = std::make_unique<TDataCursor>(database.Folder(), engineName(),
+                                               CursorOpenFlags{.exclusive = exclusive_, .readOnly = readOnly_});
+  readOnly_ = tableCursor_->readOnly();
+  return *tableCursor_;
+}
+
+void TKeelTable::CloseCursor() { tableCursor_.reset(); }
+
+void TKeelTable::CursorOpened() {
+  refreshDefs(cursor());
+  applyIndex();
+  keyFieldCount_ = 0;
+}
+
+void TKeelTable::refreshDefs(TDataCursor& cursor) {
+  fieldDefs_.Clear();
+  for (const FieldDescriptor& descriptor : cursor.fields()) {
+    TKeelFieldDef def = TKeelFieldDef::FromDescriptor(descriptor);
+    fieldDefs_.Add(def.Name, def.DataType) = def;
+  }
+  indexDefs_.Clear();
+  TDataTable& table = cursor.table();
+  for (int slot = 0; slot < table.indexCount(); ++slot) {
+    TKeelIndexDef def = TKeelIndexDef::FromDescriptor(table.index().descriptor(slot), slot, cursor.fields());
+    indexDefs_.Add(def.Name, def.Fields) = def;
+  }
+}
+
+void TKeelTable::withCursor(const std::function<void(TDataCursor&)>& read) {
+  if (Active()) {
+    read(cursor());
+    return;
+  }
+  CheckOpenable();
+  TKeelDatabase& database = AttachDatabase();
+  AttachedScope detach([this] { DetachDatabase(); });
+  TDataCursor temporary(database.Folder(), engineName(), CursorOpenFlags{.readOnly = true});
+  read(temporary);
+}
+
+void TKeelTable::RefreshDefs() {
+  withCursor([this](TDataCursor& cursor) { refreshDefs(cursor); });
+}
+
+int16_t TKeelTable::UserMajorVersion() {
+  int16_t version = 0;
+  withCursor([&](TDataCursor& cursor) { version = cursor.table().data().header().userMajor; });
+  return version;
+}
+
+bool TKeelTable::Exists() {
+  if (Active()) return true;
+  if (TrimBlanks(tableName_).empty()) return false;
+  TKeelDatabase& database = AttachDatabase();
+  AttachedScope detach([this] { DetachDatabase(); });
+  return database.Folder().tableExists(engineName());
+}
+
+// ---- indexes ----
+
+int TKeelTable::slotForFields(TDataCursor& cursor, const std::string& fieldNames) const {
+  TDataTable& table = cursor.table();
+  int prefixMatch = -1;
+  for (int slot = 0; slot < table.indexCount(); ++slot) {
+    const IndexDescriptor& index = table.index().descriptor(slot);
+    if (AnyDescending(index)) continue;
+    const std::string list = FieldList(index, cursor.fields());
+    if (SameName(list, fieldNames)) return slot;
+    const std::string prefix = fieldNames + ";";
+    if (prefixMatch < 0 && list.size() > prefix.size() && SameName(list.substr(0, prefix.size()), prefix))
+      prefixMatch = slot;
+  }
+  if (prefixMatch < 0) DatabaseError(db_messages::kNoIndexForFields, {fieldNames});
+  return prefixMatch;
+}
+
+void TKeelTable::applyIndex() {
+  if (!indexFieldNames_.empty()) cursor().setIndex(slotForFields(cursor(), indexFieldNames_));
+  else cursor().setIndex(Utf8ToAnsi(indexName_));
+}
+
+void TKeelTable::clearKeys() {
+  std::fill(keyBuffer_.begin(), keyBuffer_.end(), uint8_t{0});
+  savedKey_ = keyBuffer_;
+  keyFieldCount_ = 0;
+}
+
+void TKeelTable::SetIndexName(const std::string& name) {
+  if (!Active()) {
+    indexName_ = name;
+    indexFieldNames_.clear();
+    return;
+  }
+  CheckBrowseMode();
+  if (name == indexName_ && indexFieldNames_.empty()) return;
+  cursor().setIndex(Utf8ToAnsi(name));
+  indexName_ = name;
+  indexFieldNames_.clear();
+  clearKeys();
+  ReadCurrent();
+}
+
+void TKeelTable::SetIndexFieldNames(const std::string& fieldNames) {
+  if (!Active()) {
+    indexFieldNames_ = fieldNames;
+    indexName_.clear();
+    return;
+  }
+  CheckBrowseMode();
+  if (fieldNames == indexFieldNames_ && !fieldNames.empty()) return;
+  if (fieldNames.empty()) cursor().setIndex(Utf8ToAnsi(indexName_));
+  else cursor().setIndex(slotForFields(cursor(), fieldNames));
+  indexFieldNames_ = fieldNames;
+  if (!fieldNames.empty()) indexName_.clear();
+  clearKeys();
+  ReadCurrent();
+}
+
+// ---- key search ----
+
+void TKeelTable::EnterKeyMode() {
+  CheckBrowseMode();
+  savedKey_ = keyBuffer_;
+  std::fill(keyBuffer_.begin(), keyBuffer_.end(), uint8_t{0});
+  keyFieldCount_ = 0;
+  SetState(TDataSetState::dsSetKey);
+}
+
+void TKeelTable::SetKeyFieldCount(int count) { keyFieldCount_ = std::max(0, count); }
+
+void TKeelTable::CheckKeyField(const TKeelField& field) const {
+  if (cursor().activeSlot() != TDataCursor::kPhysicalOrder) {
+    const IndexDescriptor& index = cursor().table().index().descriptor(cursor().activeSlot());
+    const uint16_t number = field.Descriptor().number;
+    if (std::any_of(index.fields.begin(), index.fields.end(),
+                    [&](const IndexKeyField& k) { return k.fieldNumber == number; }))
+      return;
+  }
+  DatabaseError(db_messages::kFieldNotInIndex, {field.FieldName()});
+}
+
+bool TKeelTable::SearchKey() {
+  CheckActive();
+  if (State() == TDataSetState::dsSetKey) SetState(TDataSetState::dsBrowse);
+  else CheckBrowseMode();
+  RunEvent(BeforeScroll);
+  // A partial search moves the cursor even when it finds nothing; the
+  // position brings it back.
+  const int64_t position = IsEmpty() ? 0 : cursor().position();
+  bool found = false;
+  try {
+    found = cursor().findKey(keyBuffer_, static_cast<size_t>(keyFieldCount_));
+  } catch (const EKeelEngineError& error) {
+    if (error.code() != ErrorCode::KEEL_NOCURRREC) throw;
+  }
+  if (!found && position > 0) cursor().goToPosition(position);
+  ReadCurrent();
+  RunEvent(AfterScroll);
+  return found;
+}
+
+// ---- creation ----
+
+void TKeelTable::CreateTableFromDefs(const TTableCreateOptions& options) {
+  CheckInactive();
+  CheckOpenable();
+  TableCreateRequest request;
+  request.name = engineName();
+  for (const TKeelFieldDef& def : fieldDefs_) request.fields.push_back(def.ToDescriptor());
+  const std::vector<TKeelIndexDef> indexes = indexDefs_.CheckedForCreation();
+
+  std::vector<FieldDescriptor> numbered = request.fields;
+  for (size_t i = 0; i < numbered.size(); ++i) numbered[i].number = static_cast<uint16_t>(i + 1);
+  const TIndexDefinitions definitions(numbered, static_cast<size_t>(std::max(options.IndexPageSize, 0)), request.name);
+  for (const TKeelIndexDef& def : indexes) {
+    IndexDescriptor index;
+    index.name = Utf8ToAnsi(def.Name);
+    index.unique = def.Has(ixUnique) || def.Has(ixPrimary);
+    index.caseInsensitive = def.Has(ixCaseInsensitive);
+    index.descending = def.Has(ixDescending);
+    index.compression = def.Compression;
+    index.noKeyStatistics = def.NoKeyStatistics;
+    // A descending index without a list of descending fields is descending
+    // in every field.
+    const std::string descending = def.Has(ixDescending) && def.DescFields.empty() ? def.Fields : def.DescFields;
+    index.fields = definitions.resolveFields(Utf8ToAnsi(def.Fields), Utf8ToAnsi(descending), index.name);
+    if (def.Has(ixPrimary)) request.primary = index;
+    else request.secondaries.push_back(index);
+  }
+  request.locale = options.Locale;
+  request.userMajor = options.UserMajorVersion;
+  request.userMinor = options.UserMinorVersion;
+  request.encrypted = options.Encrypted;
+  request.password = Utf8ToAnsi(options.Password);
+  request.description = Utf8ToAnsi(options.Description);
+  request.indexPageSize = options.IndexPageSize;
+  request.blobBlockSize = options.BlobBlockSize;
+  request.lastAutoInc = options.LastAutoIncValue;
+
+  TKeelDatabase& database = AttachDatabase();
+  AttachedScope detach([this] { DetachDatabase(); });
+  database.Folder().createTable(request);
+}
+
+}  // namespace keel

@@ -1,0 +1,105 @@
+#pragma once
+
+// A dataset over one table of a database folder, in the order of one of its
+// indexes: index choice by name or by field names, key search, the table's
+// user version, and creation from field and index definitions.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/components/FieldDefs.h"
+#include "engine/components/IndexDefs.h"
+#include "engine/components/KeelDataSet.h"
+
+namespace keel {
+
+// Arguments of CreateTableFromDefs; the defaults are what the application uses.
+struct TTableCreateOptions {
+  uint32_t Locale = 0;
+  int16_t UserMajorVersion = 1;
+  int16_t UserMinorVersion = 0;
+  bool Encrypted = false;
+  std::string Password;
+  std::string Description;
+  int32_t IndexPageSize = 4096;
+  int32_t BlobBlockSize = 512;
+  int32_t LastAutoIncValue = -1;  // none
+};
+
+class TKeelTable : public TKeelDataSet {
+ public:
+  TKeelTable() = default;
+  ~TKeelTable() override;
+
+  // "People" and "People.dat" name the same table.
+  const std::string& TableName() const { return tableName_; }
+  void SetTableName(const std::string& name);
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool on);
+  bool Exclusive() const { return exclusive_; }
+  void SetExclusive(bool on);
+
+  // Empty while IndexFieldNames is in use; empty selects the primary index.
+  const std::string& IndexName() const { return indexName_; }
+  // On an open table: switches the index (names compared without regard to
+  // case) and keeps the current record.
+  void SetIndexName(const std::string& name);
+  const std::string& IndexFieldNames() const { return indexFieldNames_; }
+  // "Field;Other": the index over exactly these fields, else the first whose
+  // fields begin with them; "No index for fields '%s'" when none.
+  void SetIndexFieldNames(const std::string& fieldNames);
+
+  TKeelFieldDefs& FieldDefs() { return fieldDefs_; }
+  TKeelIndexDefs& IndexDefs() { return indexDefs_; }
+  // Reads both definitions from the table (a closed table is opened for it).
+  void RefreshDefs();
+
+  // True when open; false without a TableName; else whether the folder holds it.
+  bool Exists();
+  // Creates the closed table from FieldDefs and IndexDefs. The definitions
+  // are checked before anything is written.
+  void CreateTableFromDefs(const TTableCreateOptions& options = {});
+  // Read from the header; a closed table is opened for it and stays closed.
+  int16_t UserMajorVersion();
+
+  // Key entry: field assignments go to the search key, all NULL at first.
+  void EnterKeyMode();
+  // 0: every field of the active index; n: its n leading fields.
+  int KeyFieldCount() const { return keyFieldCount_; }
+  void SetKeyFieldCount(int count);
+  // Leaves key entry (pending edits are posted) and looks the key up in the
+  // active index: true and positioned on the record found, else false with
+  // the current record unchanged.
+  bool SearchKey();
+
+ protected:
+  void CheckOpenable() const override;
+  TDataCursor& OpenCursor(TKeelDatabase& database) override;
+  void CloseCursor() override;
+  void CursorOpened() override;
+  void CheckKeyField(const TKeelField& field) const override;
+
+ private:
+  // Runs `read` on this table's cursor, or on one opened for the purpose
+  // while the table is closed.
+  void withCursor(const std::function<void(TDataCursor&)>& read);
+  void refreshDefs(TDataCursor& cursor);
+  void applyIndex();
+  void clearKeys();
+  int slotForFields(TDataCursor& cursor, const std::string& fieldNames) const;
+  std::string engineName() const;
+
+  std::string tableName_;
+  std::string indexName_;
+  std::string indexFieldNames_;
+  bool readOnly_ = false;
+  bool exclusive_ = false;
+  int keyFieldCount_ = 0;
+  TKeelFieldDefs fieldDefs_;
+  TKeelIndexDefs indexDefs_;
+  std::unique_ptr<TDataCursor> tableCursor_;
+};
+
+}  // namespace keel
