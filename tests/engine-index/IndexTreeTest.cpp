@@ -100,6 +100,7 @@ std::vector<RandomCase> RandomCases() {
     }
   };
   auto longText = [](Row& r, std::mt19937& g) { r.text(1, std::string(200, 'K') + std::to_string(g() % 600)); };
+  auto midText = [](Row& r, std::mt19937& g) { r.text(1, std::string(100, 'M') + std::to_string(g() % 5000)); };
   using enum IndexCompression;
   return {
       {"unique integer, fixed leaves", {{FieldType::Integer}}, Index({{1, false}}, 5, true, icNone), 1024, 3000, randomInt},
@@ -120,6 +121,12 @@ std::vector<RandomCase> RandomCases() {
       {"long keys, two entries a page", {{FieldType::String, 335}}, Index({{1, false}}, 337, true, icNone), 1024, 1200,
        longText},
       {"long keys packed", {{FieldType::String, 335}}, Index({{1, false}}, 341, false, icFull), 1024, 1500, longText},
+      // Six entries a page: deep trees whose interior pages merge and share.
+      {"mid-size keys, six a page", {{FieldType::String, 148}}, Index({{1, false}}, 150, true, icNone), 1024, 3000,
+       midText},
+      {"small pages, three levels, duplicate bytes",
+       {{FieldType::String, 30}, {FieldType::Integer}},
+       Index({{1, false}, {2, false}}, 41, false, icDuplicateByte), 1024, 5000, nameAndNumber},
   };
 }
 
@@ -204,9 +211,17 @@ TEST_P(RandomTree, StaysSoundAndMatchesAnOrderedModel) {
   }
   TIndexTree& reopened = table.tree();
   EXPECT_EQ(reopened.count(), static_cast<int64_t>(model.size()));
-  while (!model.empty()) {
-    ASSERT_TRUE(reopened.remove(model.begin()->first, model.begin()->second));
-    model.erase(model.begin());
+  // Emptying from both ends in turn drives merges and redistribution of
+  // interior pages on both sides.
+  for (int n = 1; !model.empty(); ++n) {
+    auto victim = n % 2 == 0 ? model.begin() : std::prev(model.end());
+    ASSERT_TRUE(reopened.remove(victim->first, victim->second));
+    model.erase(victim);
+    if (n % 97 == 0) {
+      table.file().writeBack();
+      verify("emptying, " + std::to_string(model.size()) + " left");
+      if (HasFatalFailure()) return;
+    }
   }
   table.file().writeBack();
   EXPECT_EQ(table.file().root(1), 0);
