@@ -481,6 +481,8 @@ void TExpressionEvaluator::EvaluateFunction(TExpToken& node) const {
     case F::Abs:
     case F::Round:
     case F::Truncate: EvaluateNumberFunction(node); return;
+    case F::Extract: EvaluateExtract(node); return;
+    case F::CurrentGuid: node.SetText(FT::String, NewGuidText()); return;
     default: TValueConverter::RaiseExecution("The function " + node.FunctionName + " is not supported");
   }
 }
@@ -557,6 +559,47 @@ void TExpressionEvaluator::EvaluateTextFunction(TExpToken& node) const {
   }
   node.SetText(FT::String, std::move(result));
   node.Null = node.Str.empty();
+}
+
+void TExpressionEvaluator::EvaluateExtract(TExpToken& node) const {
+  TExpToken& value = *node.Arguments[0];
+  Evaluate(value);
+  if (value.Null) {
+    node.ClearValue();
+    return;
+  }
+  auto part = static_cast<TExtractPart>(node.Modifier);
+  bool datePart = part <= TExtractPart::DayOfYear;
+  if (datePart && value.Type == FT::Time) {
+    TValueConverter::RaiseExecution("A date part cannot be extracted from a Time value");
+  }
+  double msecs = TValueConverter::AsMsecs(value);
+  auto whole = static_cast<int64_t>(std::floor(msecs));
+  int64_t day = value.Type == FT::Time ? 0 : whole / kMsecsPerDay;
+  int64_t time = whole - day * kMsecsPerDay;
+  mindrel::CivilDate date = datePart ? CivilDateOf(static_cast<int32_t>(day)) : mindrel::CivilDate{};
+  auto dayOfYear = [&](int64_t dayNumber, int year) { return dayNumber - DayNumberOf({year, 1, 1}) + 1; };
+  int64_t result = 0;
+  switch (part) {
+    case TExtractPart::Year: result = date.year; break;
+    case TExtractPart::Month: result = date.month; break;
+    case TExtractPart::Day: result = date.day; break;
+    case TExtractPart::DayOfYear: result = dayOfYear(day, date.year); break;
+    case TExtractPart::DayOfWeek: result = day % 7 + 1; break;  // day 1 (0001-01-01) is a Monday; Sunday is 1
+    case TExtractPart::Week: {
+      // ISO 8601: the week belongs to the year of its Thursday.
+      int64_t isoWeekday = (day - 1) % 7 + 1;
+      int64_t thursday = day + 4 - isoWeekday;
+      int thursdayYear = CivilDateOf(static_cast<int32_t>(thursday)).year;
+      result = (dayOfYear(thursday, thursdayYear) - 1) / 7 + 1;
+      break;
+    }
+    case TExtractPart::Hour: result = time / 3600000; break;
+    case TExtractPart::Minute: result = time / 60000 % 60; break;
+    case TExtractPart::Second: result = time / 1000 % 60; break;
+    default: result = time % 1000; break;
+  }
+  node.SetInteger(FT::Integer, result);
 }
 
 void TExpressionEvaluator::EvaluateNumberFunction(TExpToken& node) const {

@@ -44,6 +44,7 @@ class TExpressionEvaluator {
   void EvaluateCase(TExpToken& node) const;
   void EvaluateTextFunction(TExpToken& node) const;
   void EvaluateNumberFunction(TExpToken& node) const;
+  void EvaluateExtract(TExpToken& node) const;
 
   bool Equal(const TExpToken& left, const TExpToken& right) const;  // "=" with its null rules
   bool Ordered(TExpOperator op, const TExpToken& left, const TExpToken& right) const;

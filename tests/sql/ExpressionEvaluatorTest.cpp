@@ -183,6 +183,17 @@ TEST_F(ExpressionEvaluation, ArithmeticAndFunctions) {
       {"ROUND(Weight) = 3", {{"Weight", 2.5}}, true},
       {"ROUND(Weight, 1) = 2.3", {{"Weight", 2.25}}, true},
       {"ROUND(Age TO -1) = 130", {{"Age", int64_t{125}}}, true},
+      {"EXTRACT(YEAR FROM Born) = 2000 AND EXTRACT(MONTH FROM Born) = 1 AND EXTRACT(DAY FROM Born) = 1",
+       {{"Born", kJan1st2000}}, true},
+      {"EXTRACT(DAYOFWEEK FROM Born) = 7 AND EXTRACT(WEEK FROM Born) = 52 AND EXTRACT(DAYOFYEAR FROM Born) = 1",
+       {{"Born", kJan1st2000}}, true},  // a Saturday in the last ISO week of 1999
+      {"EXTRACT(WEEK FROM CURRENT_DATE) = 50 AND EXTRACT(DAYOFYEAR FROM CURRENT_DATE) = 344", {}, true},
+      {"EXTRACT(HOUR FROM Stamp) * 10000 + EXTRACT(MINUTE FROM At) * 100 + EXTRACT(SECOND FROM Stamp) = 123456",
+       {{"Stamp", kJan1st2000 * kMsecsPerDay + 45296789}, {"At", int64_t{45296789}}}, true},
+      {"EXTRACT(MSECOND FROM At) = 789 AND EXTRACT(HOUR FROM Born) = 0",
+       {{"At", int64_t{45296789}}, {"Born", kJan1st2000}}, true},
+      {"EXTRACT(YEAR FROM Born) IS NULL", {}, true},
+      {"LENGTH(CURRENT_GUID) = 38", {}, true},
       {"CURRENT_DATE = '2026-12-10'", {}, true},
       {"CURRENT_TIME = '14:30:05.25'", {}, true},
       {"CURRENT_TIMESTAMP = '2026-12-10 14:30:05.250'", {}, true},
@@ -202,6 +213,7 @@ TEST_F(ExpressionEvaluation, ExecutionErrors) {
       {"CAST(Name AS DATE) = Born", "'x1' is not a valid date"},
       {"CAST(Big AS SMALLINT) = 1", "'5000000000' is out of range for SmallInt"},
       {"Age = Name", "'x1' is not a valid integer value"},
+      {"EXTRACT(YEAR FROM CURRENT_TIME) = 1", "A date part cannot be extracted from a Time value"},
   };
   for (const auto& [where, message] : cases) {
     SCOPED_TRACE(where);
