@@ -1,0 +1,21 @@
+#pragma once
+
+// Chooses the source rows a SELECT reads. Whatever the strategy (evaluating
+// the condition record by record, or pre-selecting candidates through the
+// table's indexes), the rows delivered are exactly those for which the WHERE
+// condition holds under the evaluator's rules, NULL rules included.
+
+namespace keel {
+
+class TDataCursor;
+
+class TSelectRowFilter {
+ public:
+  virtual ~TSelectRowFilter() = default;
+  // Installs the condition on `source`: from then on every move of the
+  // cursor skips the rows that fail it. The filter must outlive the cursor's
+  // use of it.
+  virtual void InstallOn(TDataCursor& source) = 0;
+};
+
+}  // namespace keel
