@@ -95,7 +95,10 @@ void TIndexFile::createIndex(const IndexDescriptor& primary, const std::vector<I
   descriptors_[index_layout::kPrimarySlot] = primary;
   descriptors_[index_layout::kPrimarySlot].name.clear();
   std::copy(secondaries.begin(), secondaries.end(), descriptors_.begin() + 1);
-  descriptors_[index_layout::kFullTextSlot] = fullText;
+  // Slot 31 always describes the full-text index, whatever the caller filled in.
+  std::vector<uint16_t> wordFields;
+  for (const IndexKeyField& field : fullText.fields) wordFields.push_back(field.fieldNumber);
+  descriptors_[index_layout::kFullTextSlot] = IndexDescriptor::FullText(std::move(wordFields));
   dropCache();
   resetCapacity();
   writeHeaderBytes();

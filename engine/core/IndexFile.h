@@ -51,7 +51,8 @@ class TIndexFile : public TBufferedFile {
   // descriptor slot that is malformed; 9217 when the file is too short.
   void openIndex();
   // Creates (or replaces) the file with no pages: the primary descriptor in
-  // slot 0, the secondaries in slots 1..n, the full-text one in slot 31.
+  // slot 0 (stored unnamed), the secondaries in slots 1..n, and in slot 31
+  // "Sys Text" over the key fields of `fullText` (none: an empty one).
   void createIndex(const IndexDescriptor& primary, const std::vector<IndexDescriptor>& secondaries,
                    const IndexDescriptor& fullText);
   // Cuts the file back to its page area; every tree empty, no free pages.

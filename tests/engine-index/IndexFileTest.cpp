@@ -203,7 +203,7 @@ TEST(OwnWrites, MatchTheBuilderByteForByte) {
 TEST(OwnWrites, TableWithoutSecondariesStillHasEveryDescriptorSlot) {
   MemoryFiles files;
   auto file = files.indexFile("/plain.idx", kPage);
-  file->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor::FullText({}));
+  file->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor{});
   file->close();
   const Bytes written = files.get("/plain.idx");
   IndexFileBuilder builder(kPage);
