@@ -270,11 +270,56 @@ TEST(ExpressionParser, FilterMessagesCarryCode10051AndTheTable) {
             "expression at line 1, column 8");
 }
 
+// Every built-in name with its own argument syntax (keyword separators).
+TEST(ExpressionParser, BuiltinFunctionSyntax) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"SUM(a)", "SUM"}, {"RUNSUM(a)", "RUNSUM"}, {"AVG(a)", "AVG"}, {"STDDEV(a)", "STDDEV"}, {"MIN(a)", "MIN"},
+      {"MAX(a)", "MAX"}, {"COUNT(a)", "COUNT"}, {"LIST(a, ';')", "LIST"}, {"lcase(a)", "LCASE"},
+      {"LEFT(a FOR 2)", "LEFT"}, {"RIGHT(a, 2)", "RIGHT"}, {"REPEAT(a FOR 3)", "REPEAT"},
+      {"CONCAT(a WITH b)", "CONCAT"}, {"REPLACE(a WITH b IN c)", "REPLACE"}, {"REPLACE(a, b, c)", "REPLACE"},
+      {"OCCURS(a IN b)", "OCCURS"}, {"ALLTRIM(a)", "ALLTRIM"}, {"TRIM(BOTH FROM a)", "TRIM"},
+      {"TRIM(a)", "TRIM"}, {"EXTRACT(DAYOFYEAR FROM a)", "EXTRACT"}, {"YEARSFROMMSECS(a)", "YEARSFROMMSECS"},
+      {"MSECSFROMMSECS(a)", "MSECSFROMMSECS"}, {"ROUND(a TO 2)", "ROUND"}, {"TRUNC(a, 1)", "TRUNC"},
+      {"MOD(a, 2)", "MOD"}, {"ATAN2(a, b)", "ATAN2"}, {"CEIL(a)", "CEIL"}, {"LOG10(a)", "LOG10"}, {"PI()", "PI"},
+      {"POWER(a TO 2)", "POWER"}, {"RAND()", "RAND"}, {"RAND(RANGE 10)", "RAND"}, {"SIGN(a)", "SIGN"},
+      {"IF(a THEN b ELSE c)", "IF"}, {"IFNULL(a, b)", "IFNULL"}, {"IFNULL(a THEN b ELSE c)", "IFNULL"},
+      {"NULLIF(a, b)", "NULLIF"}, {"COALESCE(a)", "COALESCE"}, {"TEXTSEARCH('x' IN a)", "TEXTSEARCH"},
+      {"TEXTOCCURS('x', a)", "TEXTOCCURS"}, {"LASTAUTOINC('T')", "LASTAUTOINC"},
+      {"IDENT_CURRENT('T')", "IDENT_CURRENT"}, {"CURRENT_GUID", "CURRENT_GUID"},
+      {"CAST(a AS NUMERIC(10, 2))", "CAST"}, {"CASE WHEN a THEN 1 END", "CASE"},
+  };
+  for (const auto& [text, name] : cases) {
+    SCOPED_TRACE(text);
+    auto call = Parse(text, SelectItemContext);
+    EXPECT_EQ(call->Kind, TNodeKind::Function);
+    EXPECT_EQ(call->FunctionName, name);
+  }
+  TExpressionParser parser;
+  parser.SetRegisteredFunctions([](std::string_view name) { return SameKeyword(name, "Age_In_Years"); });
+  parser.Load("AGE_IN_YEARS(a, 2000)");
+  auto registered = parser.ParseWholeText(WhereContext);
+  EXPECT_EQ(registered->Function, TExpFunction::Registered);
+  EXPECT_EQ(registered->Arguments.size(), 2u);
+}
+
 TEST(ExpressionParser, ParseTypeReadsLengthsAndIdentity) {
   const std::pair<std::string, std::pair<FieldType, uint16_t>> cases[] = {
       {"VARCHAR(30)", {FieldType::String, 30}},
       {"BYTES(72)", {FieldType::Bytes, 72}},
       {"GUID", {FieldType::String, 38}},
+      {"CHARACTER(5)", {FieldType::String, 5}},
+      {"WIDECHAR(256)", {FieldType::String, 256}},
+      {"VARBINARY(9)", {FieldType::VarBytes, 9}},
+      {"SMALLINT", {FieldType::SmallInt, 0}},
+      {"WORD", {FieldType::Word, 0}},
+      {"LARGEINT", {FieldType::LargeInt, 0}},
+      {"MONEY", {FieldType::Float, 0}},
+      {"DECIMAL(20, 4)", {FieldType::Bcd, 0}},
+      {"DATE", {FieldType::Date, 0}},
+      {"TIME", {FieldType::Time, 0}},
+      {"BIT", {FieldType::Boolean, 0}},
+      {"LONGVARCHAR", {FieldType::Blob, 0}},
+      {"GRAPHIC", {FieldType::Blob, 0}},
       {"INTEGER", {FieldType::Integer, 0}},
       {"TIMESTAMP", {FieldType::Timestamp, 0}},
   };
