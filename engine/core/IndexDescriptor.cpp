@@ -45,15 +45,12 @@ IndexDescriptor IndexDescriptor::decode(std::span<const uint8_t, kSize> in) {
   for (size_t j = 0; j < count; ++j) {
     x.fields.push_back({LoadU16(p + d::kFieldNumbers + 2 * j), p[d::kFieldDescending + j] != 0});
   }
-  bool flagsValid = p[d::kFieldCount] <= index_layout::kMaxKeyFields;
-  for (size_t at : {d::kDescending, d::kCaseInsensitive, d::kUnique, d::kNoKeyStatistics}) flagsValid &= p[at] <= 1;
-  for (size_t j = 0; j < count; ++j) flagsValid &= p[d::kFieldDescending + j] <= 1;
-  x.flagsValid_ = flagsValid;
+  x.fieldCountTooHigh_ = p[d::kFieldCount] > index_layout::kMaxKeyFields;
   return x;
 }
 
 bool IndexDescriptor::isWellFormed(size_t pageSize) const {
-  if (nameTooLong_ || !flagsValid_) return false;
+  if (nameTooLong_ || fieldCountTooHigh_) return false;
   if (fields.empty() || fields.size() > index_layout::kMaxKeyFields) return false;
   if (static_cast<uint8_t>(compression) > static_cast<uint8_t>(IndexCompression::icFull)) return false;
   // Every key field takes at least its null byte and one value byte.

@@ -48,8 +48,9 @@ struct IndexDescriptor {
   static IndexDescriptor decode(std::span<const uint8_t, kSize> in);
 
   // Checks that a used slot can be navigated with pages of `pageSize` bytes:
-  // field count 1..128, a known compression, and a key size whose interior
-  // pages hold at least two entries. Says nothing about the table's fields.
+  // a name of at most 60 characters, field count 1..128, a known compression,
+  // and a key size whose interior pages hold at least two entries. Flag bytes
+  // count as set when nonzero. Says nothing about the table's fields.
   bool isWellFormed(size_t pageSize) const;
 
   // Unique, one key field RecordID, key size 5, no compression, statistics kept.
@@ -58,8 +59,8 @@ struct IndexDescriptor {
   static IndexDescriptor FullText(std::vector<uint16_t> fieldNumbers);
 
  private:
-  bool nameTooLong_ = false;  // length byte over 60 in the file
-  bool flagsValid_ = true;    // every flag byte 0 or 1 in the file
+  bool nameTooLong_ = false;      // length byte over 60 in the file
+  bool fieldCountTooHigh_ = false;  // more than 128 key fields in the file
 };
 
 }  // namespace keel

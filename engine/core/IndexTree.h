@@ -19,6 +19,9 @@
 //   type, broken leaf links, depth over 64) raises 8965; an insertion of a key
 //   already present raises 9729. After an error the tree may be partly
 //   changed; nothing else is promised.
+// - Over an index file, a page that has to come from disk after another
+//   writer changed the table raises EIndexTableChanged (IndexSlotStore.h):
+//   refresh, then find the current key again.
 //
 // The tree borrows its store and comparer; both must outlive it.
 
