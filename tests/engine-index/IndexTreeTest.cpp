@@ -22,11 +22,11 @@ using index_testing::Row;
 // One table with one index in slot 1, in an in-memory index file.
 class IndexedTable {
  public:
-  IndexedTable(std::vector<FieldSpec> specs, IndexDescriptor index, size_t pageSize)
-      : fields_(MakeFields(specs)), index_(std::move(index)), pageSize_(pageSize) {
+  IndexedTable(std::vector<FieldSpec> specs, IndexDescriptor index, size_t pageSize, uint32_t locale = 0)
+      : fields_(MakeFields(specs)), index_(std::move(index)), pageSize_(pageSize), locale_(locale) {
     file_ = files_.indexFile("/t.idx", pageSize_);
     file_->createIndex(IndexDescriptor::DefaultPrimary(), {index_}, IndexDescriptor::FullText({}));
-    access_ = std::make_unique<TIndexAccess>(*file_, 1, fields_, TCollation::ForLocale(0, "T"));
+    access_ = std::make_unique<TIndexAccess>(*file_, 1, fields_, TCollation::ForLocale(locale_, "T"));
   }
 
   const std::vector<FieldDescriptor>& fields() const { return fields_; }
@@ -53,7 +53,7 @@ class IndexedTable {
     file_->close();
     file_ = files_.indexFile("/t.idx", pageSize_);
     file_->openIndex();
-    access_ = std::make_unique<TIndexAccess>(*file_, 1, fields_, TCollation::ForLocale(0, "T"));
+    access_ = std::make_unique<TIndexAccess>(*file_, 1, fields_, TCollation::ForLocale(locale_, "T"));
   }
 
  private:
@@ -61,6 +61,7 @@ class IndexedTable {
   std::vector<FieldDescriptor> fields_;
   IndexDescriptor index_;
   size_t pageSize_;
+  uint32_t locale_;
   std::unique_ptr<TIndexFile> file_;
   std::unique_ptr<TIndexAccess> access_;
 };
@@ -85,6 +86,7 @@ struct RandomCase {
   int operations;
   // Fills the user fields of a new row from the generator.
   std::function<void(Row&, std::mt19937&)> values;
+  uint32_t locale = 0;  // 0: bytewise order
 };
 
 const char* kNames[] = {"SMITH", "smith", "Smyth", "SMYTHE", "Jones", "JONES", "Brown", "", "Zeta"};
@@ -127,6 +129,14 @@ std::vector<RandomCase> RandomCases() {
       {"small pages, three levels, duplicate bytes",
        {{FieldType::String, 30}, {FieldType::Integer}},
        Index({{1, false}, {2, false}}, 41, false, icDuplicateByte), 1024, 5000, nameAndNumber},
+      {"German collation, accents ignored, case kept",
+       {{FieldType::String, 30}, {FieldType::Integer}},
+       Index({{1, false}, {2, false}}, 37, true, icFull), 1024, 3000,
+       [](Row& r, std::mt19937& g) {
+         const char* words[] = {"M\xFCller", "Muller", "MULLER", "m\xFCller", "Stra\xDF" "e", "Strasse", "\xC9mile", "Emile"};
+         r.text(1, words[g() % 8]).integer(2, static_cast<int32_t>(g() % 40));
+       },
+       0x0407},
   };
 }
 
@@ -136,7 +146,7 @@ class RandomTree : public ::testing::TestWithParam<RandomCase> {};
 // and positions right, and searches landing where the model says.
 TEST_P(RandomTree, StaysSoundAndMatchesAnOrderedModel) {
   const RandomCase& c = GetParam();
-  IndexedTable table(c.fields, c.index, c.pageSize);
+  IndexedTable table(c.fields, c.index, c.pageSize, c.locale);
   const TKeyComparer& comparer = table.access().comparer();
   auto less = [&](const KeyBuffer& a, const KeyBuffer& b) { return comparer.compare(a, b) < 0; };
   std::map<KeyBuffer, int32_t, decltype(less)> model(less);
