@@ -16,6 +16,47 @@ namespace {
 
 constexpr size_t kWholeKey = TKeyComparer::kWholeKey;
 
+// The row lock of a Modify or Delete: taken here when asked and not held yet
+// (an Edit may hold it already); released when the operation ends either way.
+class TRowLock {
+ public:
+  TRowLock(TDataTable& table, int64_t row, bool take) : table_(table), row_(row) {
+    if (take && !table_.rowLocked(row_)) table_.lockRow(row_);
+  }
+  ~TRowLock() {
+    try {
+      if (table_.rowLocked(row_)) table_.unlockRow(row_);
+    } catch (...) {
+    }
+  }
+  TRowLock(const TRowLock&) = delete;
+  TRowLock& operator=(const TRowLock&) = delete;
+
+ private:
+  TDataTable& table_;
+  int64_t row_;
+};
+
+// One reading operation of a cursor: the table read lock and the refresh.
+class TReadScope {
+ public:
+  explicit TReadScope(TDataTable& table) : table_(table), changed_(table.beginRead()) {}
+  ~TReadScope() {
+    try {
+      table_.endRead();
+    } catch (...) {
+      // A failed release leaves nothing held that a later operation could trip on.
+    }
+  }
+  TReadScope(const TReadScope&) = delete;
+  TReadScope& operator=(const TReadScope&) = delete;
+  bool changed() const { return changed_; }
+
+ private:
+  TDataTable& table_;
+  bool changed_;
+};
+
 bool SameHash(std::span<const uint8_t> a, std::span<const uint8_t> b) {
   return std::memcmp(a.data() + kRowHashAt, b.data() + kRowHashAt, 16) == 0;
 }
@@ -91,10 +132,10 @@ void TDataCursor::land(int64_t k, std::vector<uint8_t> row) {
   key_ = physical() ? KeyBuffer{} : access().keys().build(current_);
 }
 
-// Another writer may have changed the table: cached pages are dropped and the
-// cursor continues from its current key, which every move looks up anew.
-void TDataCursor::syncWithTable() {
-  if (!table_->synchronize() || where_ != Where::OnRow) return;
+// Another writer changed the table: cached pages were dropped and the cursor
+// continues from its current key, which every move looks up anew.
+void TDataCursor::afterRefresh(bool changed) {
+  if (!changed || where_ != Where::OnRow) return;
   if (physical() && row_ > table_->data().physicalRowCount()) where_ = Where::Eof;
 }
 
@@ -141,14 +182,16 @@ Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
 }
 
 Nav TDataCursor::first() {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   Nav result = physical() ? stepPhysical(1, true) : stepIndex(rangeFirst(), true);
   if (result != Nav::Ok) where_ = Where::Nowhere;
   return result;
 }
 
 Nav TDataCursor::last() {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   Nav result = physical() ? stepPhysical(table_->data().physicalRowCount(), false) : stepIndex(rangeLast(), false);
   if (result != Nav::Ok) where_ = Where::Nowhere;
   return result;
@@ -174,7 +217,8 @@ Nav TDataCursor::moveFrom(bool forward) {
 }
 
 Nav TDataCursor::next(std::span<uint8_t> out) {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   Nav result;
   switch (where_) {
     case Where::Nowhere:
@@ -187,7 +231,8 @@ Nav TDataCursor::next(std::span<uint8_t> out) {
 }
 
 Nav TDataCursor::prior(std::span<uint8_t> out) {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   Nav result;
   switch (where_) {
     case Where::Nowhere:
@@ -200,13 +245,19 @@ Nav TDataCursor::prior(std::span<uint8_t> out) {
 }
 
 Nav TDataCursor::currentRow(std::span<uint8_t> out, bool lock) {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   if (where_ != Where::OnRow) {
     if (where_ == Where::Nowhere || out.empty()) std::fill(out.begin(), out.end(), uint8_t{0});
     return where_ == Where::Bof ? Nav::Bof : where_ == Where::Eof ? Nav::Eof : Nav::NoRecord;
   }
+  const bool pessimistic = directory_.session().Protocol == LockProtocol::lpPessimistic;
+  if (lock && pessimistic && !table_->rowLocked(row_)) table_->lockRow(row_);
   std::vector<uint8_t> stored = readRow(row_);
-  if (lock && !flags_.exclusive && (deleted(stored) || !SameHash(stored, out))) fail(ErrorCode::KEEL_KEYORRECDELETED);
+  if (lock && !flags_.exclusive && (deleted(stored) || !SameHash(stored, out))) {
+    if (table_->rowLocked(row_)) table_->unlockRow(row_);
+    fail(ErrorCode::KEEL_KEYORRECDELETED);
+  }
   if (!deleted(stored)) current_ = std::move(stored);
   std::copy(current_.begin(), current_.end(), out.begin());
   return Nav::Ok;
@@ -264,7 +315,8 @@ void TDataCursor::setFilter(RowFilter filter) {
 }
 
 int64_t TDataCursor::recordCount() {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   if (!filter_ && !rangeActive_) return table_->data().header().activeRowCount;
   if (!filter_) return access().tree().countRange(rangeStart_, kWholeKey, rangeEnd_, kWholeKey);
   const Where where = where_;
@@ -299,7 +351,8 @@ int64_t TDataCursor::position() {
 }
 
 bool TDataCursor::goToPosition(int64_t position) {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   if (position < 1) return false;
   if (!physical() && !filter_) {
     TIndexTree& tree = access().tree();
@@ -323,7 +376,8 @@ KeyBuffer TDataCursor::searchKey(std::span<const uint8_t> values, size_t length,
 }
 
 bool TDataCursor::findKey(std::span<const uint8_t> values, size_t fieldCount, size_t partialLength, bool nearest) {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   if (physical()) fail(ErrorCode::KEEL_RECNOTFOUND);
   TIndexAccess& index = access();
   const size_t keyFields = index.descriptor().fields.size();
@@ -355,7 +409,8 @@ bool TDataCursor::findKey(std::span<const uint8_t> values, size_t fieldCount, si
 
 void TDataCursor::setRange(std::span<const uint8_t> startValues, size_t startFieldCount,
                            std::span<const uint8_t> endValues, size_t endFieldCount) {
-  syncWithTable();
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
   if (physical()) return;
   const TKeyLayout& layout = access().layout();
   const size_t keyFields = access().descriptor().fields.size();
@@ -456,6 +511,10 @@ std::vector<uint8_t> TDataCursor::blobValue(std::span<const uint8_t> row, const 
   return f.compression > 0 && !stored->empty() ? DecompressBlobValue(*stored) : *stored;
 }
 
+void TDataCursor::cancelEdit() {
+  if (where_ == Where::OnRow && table_->rowLocked(row_)) table_->unlockRow(row_);
+}
+
 void TDataCursor::append(std::span<uint8_t> row, const BlobValues& blobs) {
   checkWritable();
   TWriteScope write(*table_);
@@ -504,8 +563,9 @@ void TDataCursor::modify(std::span<const uint8_t> row, const BlobValues& blobs) 
   checkWritable();
   TWriteScope write(*table_);
   TDataFile& data = table_->data();
-  std::vector<uint8_t> stored = readRow(row_);
   const bool optimistic = directory_.session().Protocol == LockProtocol::lpOptimistic;
+  TRowLock rowLock(*table_, row_, optimistic);
+  std::vector<uint8_t> stored = readRow(row_);
   if (deleted(stored) || (optimistic && !flags_.exclusive && !SameHash(stored, current_)))
     fail(ErrorCode::KEEL_KEYORRECDELETED);
   std::vector<uint8_t> image = prepared(row, LoadI32(stored.data() + kRowRecordIdAt));
@@ -549,6 +609,7 @@ void TDataCursor::remove(std::span<const uint8_t> asRead) {
   checkWritable();
   TWriteScope write(*table_);
   TDataFile& data = table_->data();
+  TRowLock rowLock(*table_, row_, true);
   std::vector<uint8_t> stored = readRow(row_);
   const std::span<const uint8_t> seen = asRead.size() >= rowSize() ? asRead : std::span<const uint8_t>(current_);
   if (deleted(stored) || (!flags_.exclusive && !SameHash(stored, seen))) fail(ErrorCode::KEEL_KEYORRECDELETED);

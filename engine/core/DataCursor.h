@@ -66,8 +66,10 @@ class TDataCursor {
   Nav last();
   Nav next(std::span<uint8_t> out = {});
   Nav prior(std::span<uint8_t> out = {});
-  // Copies the current row. With `lock`, takes the row for modification: its
-  // RecordHash must still equal the one in `out` as the caller read it (8708).
+  // Copies the current row. With `lock` (Edit), takes the row for
+  // modification: with pessimistic locking it locks the row (10258; released
+  // by Modify or cancelEdit), and its RecordHash must still equal the one in
+  // `out` as the caller read it (8708).
   Nav currentRow(std::span<uint8_t> out, bool lock = false);
   bool isBof() const { return where_ == Where::Bof || where_ == Where::Nowhere; }
   bool isEof() const { return where_ == Where::Eof || where_ == Where::Nowhere; }
@@ -102,6 +104,8 @@ class TDataCursor {
   std::vector<uint8_t> blobValue(std::span<const uint8_t> row, const FieldDescriptor& field);
   // Deletes the current row (as read into `asRead`) and moves to the next one.
   void remove(std::span<const uint8_t> asRead);
+  // Releases the row lock an Edit (currentRow with `lock`) took.
+  void cancelEdit();
 
  private:
   enum class Where { OnRow, Bof, Eof, Nowhere };
@@ -115,7 +119,7 @@ class TDataCursor {
   bool passesFilter(std::span<const uint8_t> row) const { return !filter_ || filter_(row); }
   bool withinRange(std::span<const uint8_t> key);
   void land(int64_t k, std::vector<uint8_t> row);
-  void syncWithTable();
+  void afterRefresh(bool changed);
 
   Nav stepIndex(IndexEntryRef from, bool forward);
   Nav stepPhysical(int64_t from, bool forward);

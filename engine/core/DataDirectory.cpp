@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <set>
 
+#include "engine/core/DataDirectoryLocks.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/FieldCodec.h"
@@ -70,6 +71,25 @@ std::vector<FieldDescriptor> LaidOut(std::vector<FieldDescriptor> fields) {
 TDataDirectory::TDataDirectory(TDataSession& session, std::string path, bool inMemory)
     : session_(session), path_(std::move(path)), inMemory_(inMemory) {
   if (!path_.empty() && path_.back() != '/') path_ += '/';
+}
+
+TDataDirectory::~TDataDirectory() {
+  tables_.clear();
+  if (locks_) locks_->close();
+}
+
+TDataDirectoryLocks& TDataDirectory::locks() {
+  if (!locks_) {
+    const TEngineSettings& settings = session_.engine().settings();
+    EngineLockSettings lockSettings;
+    lockSettings.largeFileSupport = settings.LargeFileSupport;
+    lockSettings.lockFileName = settings.LockFileName;
+    lockSettings.dataExtension = settings.TableDataExtension;
+    auto folderLocks = std::make_unique<TDataDirectoryLocks>(session_.engine().files(), path_, lockSettings, inMemory_);
+    folderLocks->open();
+    locks_ = std::move(folderLocks);
+  }
+  return *locks_;
 }
 
 std::string TDataDirectory::fileName(const std::string& tableName, const std::string& extension) const {
@@ -179,7 +199,7 @@ std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableNa
   }
   TableOpenFlags effective = flags;
   effective.inMemory = inMemory_;
-  auto table = std::make_shared<TDataTable>(session_, Trimmed(fileName(tableName, "")),
+  auto table = std::make_shared<TDataTable>(session_, locks(), Trimmed(fileName(tableName, "")),
                                             paths(tableName, flags.temporary), effective);
   table->useCount = 1;
   tables_[key] = table;

@@ -17,6 +17,7 @@
 namespace keel {
 
 class TDataSession;
+class TDataDirectoryLocks;
 
 struct TableCreateRequest {
   std::string name;
@@ -42,6 +43,7 @@ class TDataDirectory {
   // `path` gets a trailing separator. An in-memory folder keeps its files in
   // the engine's memory registry.
   TDataDirectory(TDataSession& session, std::string path, bool inMemory = false);
+  ~TDataDirectory();
   TDataDirectory(const TDataDirectory&) = delete;
   TDataDirectory& operator=(const TDataDirectory&) = delete;
 
@@ -67,11 +69,14 @@ class TDataDirectory {
  private:
   static std::string Key(const std::string& tableName);
   void validateFields(const TableCreateRequest& request) const;
+  // The folder's lock file, opened with the first table.
+  TDataDirectoryLocks& locks();
 
   TDataSession& session_;
   std::string path_;
   bool inMemory_;
-  std::map<std::string, std::shared_ptr<TDataTable>> tables_;
+  std::unique_ptr<TDataDirectoryLocks> locks_;
+  std::map<std::string, std::shared_ptr<TDataTable>> tables_;  // closed before the lock file
 };
 
 }  // namespace keel

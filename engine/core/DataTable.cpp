@@ -1,6 +1,9 @@
 #include "engine/core/DataTable.h"
 
+#include <algorithm>
+
 #include "engine/core/ByteOrder.h"
+#include "engine/core/DataDirectoryLocks.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/ErrorCodes.h"
 
@@ -15,8 +18,10 @@ EngineFileFlags FileFlags(const TableOpenFlags& flags) {
 
 }  // namespace
 
-TDataTable::TDataTable(TDataSession& session, std::string name, TablePaths paths, TableOpenFlags flags)
+TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, std::string name, TablePaths paths,
+                       TableOpenFlags flags)
     : name_(std::move(name)), paths_(std::move(paths)), flags_(flags) {
+  sessionLocks_.record = {static_cast<uint32_t>(std::max(session.LockRetryCount, 0)), session.LockWaitTime};
   TDataEngine& engine = session.engine();
   try {
     data_ = std::make_unique<TDataFile>(engine.files(), paths_.data, FileFlags(flags_), name_, engine.settings(),
@@ -30,8 +35,16 @@ TDataTable::TDataTable(TDataSession& session, std::string name, TablePaths paths
       blob_->setCipher(data_->cipher());
       blob_->openFile();
     }
+    // Exclusive tables and tables with read-only files take no slot in the
+    // folder's lock file and no table locks.
+    TDataTableLocks& entry = folderLocks.tableLocks(name_, !flags_.exclusive && !filesReadOnly());
+    protocol_ = std::make_unique<TLockProtocol>(*this, entry, sessionLocks_, flags_.exclusive);
+    const bool locked = entry.readLock();
+    refresh();
+    if (locked) entry.readUnlock();
     if (indexRebuilt_) rebuildPrimaryIndex();
   } catch (...) {
+    protocol_.reset();
     closeFiles();
     throw;
   }
@@ -39,15 +52,12 @@ TDataTable::TDataTable(TDataSession& session, std::string name, TablePaths paths
 
 TDataTable::~TDataTable() {
   try {
-    if (flags_.exclusive && !flags_.temporary && !filesReadOnly()) {
-      data_->writeBack();
-      index_->writeBack();
-      if (blob_) blob_->writeBack();
-    }
+    if (flags_.exclusive && !flags_.temporary && !filesReadOnly()) writeBackFiles();
   } catch (...) {
     // Closing cannot report; the last operation already wrote its changes
     // unless the table was exclusive.
   }
+  protocol_.reset();  // releases every lock still held
   closeFiles();
 }
 
@@ -106,8 +116,11 @@ TIndexAccess& TDataTable::access(int slot) {
   return *entry;
 }
 
-bool TDataTable::synchronize() {
-  if (flags_.exclusive || writeDepth_ > 0) return false;
+bool TDataTable::lockDataRange(const LockRange& range) { return data_->lockRange(range.offset, range.length); }
+
+bool TDataTable::unlockDataRange(const LockRange& range) { return data_->unlockRange(range.offset, range.length); }
+
+bool TDataTable::refresh() {
   if (!data_->headerChanged()) return false;
   for (auto& access : access_) access.reset();
   data_->dropCache();
@@ -120,13 +133,41 @@ bool TDataTable::synchronize() {
   return true;
 }
 
+// Our caches have no disk-read hook, so every operation refreshes at its start
+// under the read lock, as strict change detection does.
+bool TDataTable::beginRead() {
+  if (readDepth_++ > 0 || writeDepth_ > 0) return false;
+  return protocol_->readForPageMiss();
+}
+
+void TDataTable::endRead() {
+  if (--readDepth_ > 0 || writeDepth_ > 0) return;
+  protocol_->endRead();
+}
+
 void TDataTable::beginWrite() {
-  if (writeDepth_ == 0) synchronize();
+  if (writeDepth_ == 0) {
+    if (readDepth_ > 0) protocol_->endRead();  // the write lock excludes our own read lock too
+    protocol_->beginWrite();
+  }
   ++writeDepth_;
 }
 
 void TDataTable::endWrite() {
-  if (--writeDepth_ > 0 || flags_.exclusive) return;
+  if (--writeDepth_ > 0) return;
+  protocol_->endWrite();
+}
+
+void TDataTable::abortWrite() {
+  if (--writeDepth_ > 0) return;
+  protocol_->abortWrite();
+}
+
+void TDataTable::writeBack() {
+  if (!flags_.exclusive) writeBackFiles();
+}
+
+void TDataTable::writeBackFiles() {
   const bool dataWritten = data_->writeBack();
   bool othersWritten = index_->writeBack();
   if (blob_) othersWritten = blob_->writeBack() || othersWritten;

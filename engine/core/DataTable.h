@@ -4,9 +4,10 @@
 // same name: the data file, the index file and (with BLOB fields) the BLOB
 // file, and the per-index tree access that cursors use.
 //
-// Every modifying operation runs between beginWrite() and endWrite(); that pair
-// is the one place where the table write lock of the folder's locking protocol
-// belongs, and where all changed rows, pages, blocks and headers go to disk.
+// Every modifying operation runs between beginWrite() and endWrite(), which
+// take and release the table write lock of the folder's locking protocol and
+// write all changed rows, pages, blocks and headers; every reading operation
+// runs between beginRead() and endRead() under the table read lock.
 
 #include <array>
 #include <memory>
@@ -18,10 +19,13 @@
 #include "engine/core/DataFile.h"
 #include "engine/core/IndexAccess.h"
 #include "engine/core/IndexFile.h"
+#include "engine/core/LockProtocol.h"
+#include "engine/core/LockTarget.h"
 
 namespace keel {
 
 class TDataSession;
+class TDataDirectoryLocks;
 
 struct TableOpenFlags {
   bool exclusive = false;
@@ -53,14 +57,16 @@ class TWriteScope {
   bool open_ = true;
 };
 
-class TDataTable {
+class TDataTable final : public TLockTarget {
  public:
   // Opens the files: the data file (checks, password), the index file (a
   // missing or unreadable one is replaced by a new file holding the default
   // primary index, filled from the rows), the BLOB file when there are BLOB
   // fields. Errors leave nothing open.
-  TDataTable(TDataSession& session, std::string name, TablePaths paths, TableOpenFlags flags);
-  ~TDataTable();
+  // `folderLocks` gives the table its entry in the folder's lock file.
+  TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, std::string name, TablePaths paths,
+             TableOpenFlags flags);
+  ~TDataTable() override;
   TDataTable(const TDataTable&) = delete;
   TDataTable& operator=(const TDataTable&) = delete;
 
@@ -79,21 +85,39 @@ class TDataTable {
   int indexCount() const { return 1 + index_->secondaryCount(); }
   TIndexAccess& access(int slot);
 
-  // Re-reads the headers when another writer changed the table and drops every
-  // cached unit; true when it did. Exclusive tables skip the check.
-  bool synchronize();
+  // Outermost calls take and release the read lock; true when the table was
+  // changed by someone else (cached units were dropped). Exclusive tables
+  // take no locks.
+  bool beginRead();
+  void endRead();
+  // Outermost calls take the write lock (refreshing) and release it after the
+  // write back; abortWrite leaves a failed operation, its changes cached.
   void beginWrite();
-  // Writes data, index and BLOB units and headers; the data header follows
-  // any other header written, so its change count moves with every change.
   void endWrite();
-  // Leaves a failed operation: its changes stay cached for the next write back.
-  void abortWrite() { --writeDepth_; }
+  void abortWrite();
+  // Row locks of Edit, Modify and Delete (10258 / 10242).
+  void lockRow(int64_t row) { protocol_->lockRow(static_cast<uint64_t>(row)); }
+  void unlockRow(int64_t row) { protocol_->unlockRow(static_cast<uint64_t>(row)); }
+  bool rowLocked(int64_t row) const { return protocol_->rowLocked(static_cast<uint64_t>(row)); }
+
+  // TLockTarget
+  const std::string& lockName() const override { return name_; }
+  bool lockDataRange(const LockRange& range) override;
+  bool unlockDataRange(const LockRange& range) override;
+  // Re-reads the headers when another writer changed the table and drops every
+  // cached unit; true when it did.
+  bool refresh() override;
+  // Data, index and BLOB units and headers; the data header follows any other
+  // header written, so its change count moves with every change. Exclusive
+  // tables write back only when they close.
+  void writeBack() override;
 
   int useCount = 0;
 
  private:
   void openIndex(TDataSession& session);
   void rebuildPrimaryIndex();
+  void writeBackFiles();
   void closeFiles() noexcept;
 
   std::string name_;
@@ -106,6 +130,9 @@ class TDataTable {
   std::array<std::unique_ptr<TIndexAccess>, index_layout::kSlotCount> access_;
   bool indexRebuilt_ = false;
   int writeDepth_ = 0;
+  int readDepth_ = 0;
+  SessionLockSettings sessionLocks_;
+  std::unique_ptr<TLockProtocol> protocol_;
 };
 
 }  // namespace keel

@@ -291,6 +291,45 @@ TEST_F(DataCursorTest, ARowDeletedByAnotherCursorCannotBeEdited) {
   EXPECT_EQ(codeOfError([&] { a.remove(rowA); }), ErrorCode::KEEL_KEYORRECDELETED);
 }
 
+TEST_F(DataCursorTest, RowLocksKeepTwoSessionsApart) {
+  directory_->createTable(People());
+  TDataCursor mine(*directory_, "People");
+  add(mine, 1, "A", "x");
+  TDataEngine otherEngine(clock_);
+  TDataSession otherSession(otherEngine);
+  otherSession.LockRetryCount = 2;
+  otherSession.LockWaitTime = std::chrono::milliseconds(1);
+  TDataDirectory otherFolder(otherSession, folder_);
+  TDataCursor theirs(otherFolder, "People");
+  EXPECT_TRUE(fs::exists(folder_ + "/keel.lck"));
+
+  std::vector<uint8_t> row(mine.rowSize()), their(theirs.rowSize());
+  mine.currentRow(row);
+  mine.currentRow(row, true);  // Edit: the row is locked
+  theirs.currentRow(their);
+  EXPECT_EQ(codeOfError([&] { theirs.currentRow(their, true); }), ErrorCode::KEEL_RECLOCKFAILED);
+  EXPECT_EQ(codeOfError([&] { theirs.remove(their); }), ErrorCode::KEEL_RECLOCKFAILED);
+  mine.modify(person(mine, 1, "B", "x"));  // posting releases the lock
+  theirs.currentRow(their);
+  theirs.currentRow(their, true);
+  theirs.cancelEdit();
+  EXPECT_EQ(codeOf(theirs), 1);
+}
+
+TEST_F(DataCursorTest, OptimisticEditsNoticeChangesWhenPosted) {
+  session_.Protocol = LockProtocol::lpOptimistic;
+  directory_->createTable(People());
+  TDataCursor a(*directory_, "People");
+  add(a, 1, "A", "x");
+  TDataCursor b(*directory_, "People");
+  std::vector<uint8_t> row(a.rowSize());
+  a.currentRow(row);
+  a.currentRow(row, true);  // no lock taken, only the comparison
+  b.first();
+  b.modify(person(b, 1, "Changed", "x"));
+  EXPECT_EQ(codeOfError([&] { a.modify(person(a, 1, "Mine", "x")); }), ErrorCode::KEEL_KEYORRECDELETED);
+}
+
 TEST_F(DataCursorTest, ReadOnlyCursorsRefuseEveryWrite) {
   directory_->createTable(People());
   {
