@@ -4,7 +4,6 @@
 #include "engine/components/KeelDatabase.h"
 #include "engine/components/KeelEngine.h"
 #include "engine/core/TextCase.h"
-#include "engine/sql/StatementScanner.h"
 
 namespace keel {
 
@@ -44,8 +43,6 @@ void TKeelQuery::CheckOpenable() const {
 }
 
 TDataCursor& TKeelQuery::OpenCursor(TKeelDatabase& database) {
-  sources_ = std::make_unique<TFolderColumns>(database.Folder());
-  const std::string dataExtension = TKeelEngine::Instance().TableDataExtension();
   TStatementScanner scanner(Utf8ToAnsi(Text()));
   TDataCursor* result = nullptr;
   while (!scanner.AtEnd()) {
@@ -55,13 +52,8 @@ TDataCursor& TKeelQuery::OpenCursor(TKeelDatabase& database) {
     } catch (const ENoSqlStatement&) {
       DatabaseError(db_messages::kNoSqlStatement);
     }
-    // Each statement starts without a result; the one before is released
-    // before the next is prepared.
-    result = nullptr;
-    statement_.reset();
-    statement_ = std::make_unique<TQueryStatement>(*sources_, dataExtension);
-    statement_->PrepareStatement(scanned.Text, scanned.FirstLine, scanned.FirstColumn);
-    result = ExecuteStatement(*statement_);
+    // Each statement starts without a result.
+    result = RunStatement(scanned, database.Folder());
   }
   if (!result) DatabaseError(db_messages::kNoTableHandle);
   return *result;
@@ -72,8 +64,12 @@ void TKeelQuery::CloseCursor() {
   sources_.reset();
 }
 
-TDataCursor* TKeelQuery::ExecuteStatement(TQueryStatement& statement) {
-  raise(ErrorCode::KEEL_SQLEXEC, {.extra = statement.Label() + " cannot be executed by this engine yet"});
+TDataCursor* TKeelQuery::RunStatement(const TScannedStatement& scanned, TDataDirectory& folder) {
+  CloseCursor();
+  sources_ = std::make_unique<TFolderColumns>(folder);
+  statement_ = std::make_unique<TQueryStatement>(*sources_, TKeelEngine::Instance().TableDataExtension());
+  statement_->PrepareStatement(scanned.Text, scanned.FirstLine, scanned.FirstColumn);
+  raise(ErrorCode::KEEL_SQLEXEC, {.extra = statement_->Label() + " cannot be executed by this engine yet"});
 }
 
 }  // namespace keel

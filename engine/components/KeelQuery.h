@@ -13,6 +13,7 @@
 #include "engine/components/KeelDataSet.h"
 #include "engine/components/KeelParams.h"
 #include "engine/sql/QueryStatement.h"
+#include "engine/sql/StatementScanner.h"
 
 namespace keel {
 
@@ -40,9 +41,11 @@ class TKeelQuery : public TKeelDataSet {
   void CloseCursor() override;
   void DatabaseNameChanging() override { CloseCursor(); }
 
-  // Runs a prepared statement: its result cursor, owned by the statement, or
-  // null for a statement that yields none.
-  virtual TDataCursor* ExecuteStatement(TQueryStatement& statement);
+  // Prepares and executes one statement of the run in `folder`, releasing
+  // the statement before; answers its result cursor (owned by the prepared
+  // statement, which stays until the next one or the close) or null for a
+  // statement that yields none.
+  virtual TDataCursor* RunStatement(const TScannedStatement& statement, TDataDirectory& folder);
 
  private:
   void collectParams();
