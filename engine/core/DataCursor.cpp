@@ -156,7 +156,8 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
     if (!withinRange(key)) break;
     const int64_t k = tree.rowAt(at);
     if (k < 1 || k > table_->data().physicalRowCount()) fail(ErrorCode::KEEL_INDEXCORRUPT);
-    std::vector<uint8_t> row = readRow(k);
+    const ReadDirection direction = forward ? ReadDirection::Forward : ReadDirection::Backward;
+    std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward), direction);
     if (!deleted(row) && passesFilter(row)) {
       land(k, std::move(row));
       return Nav::Ok;
@@ -165,6 +166,24 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
   }
   where_ = forward ? Where::Eof : Where::Bof;
   return forward ? Nav::Eof : Nav::Bof;
+}
+
+// Rows the cursor will need next when row k has to come from disk: the run of
+// physically adjacent rows that the following index entries point to, so a
+// table read in an order close to its physical one comes in few requests.
+size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward) {
+  TDataFile& data = table_->data();
+  if (data.isCached(k)) return 1;
+  TIndexTree& tree = access().tree();
+  const size_t limit = data.readAheadLimit();
+  size_t wanted = 1;
+  for (IndexEntryRef next = forward ? tree.next(at) : tree.prior(at); next.valid() && wanted < limit;
+       next = forward ? tree.next(next) : tree.prior(next)) {
+    const int64_t expected = forward ? k + static_cast<int64_t>(wanted) : k - static_cast<int64_t>(wanted);
+    if (tree.rowAt(next) != expected) break;
+    ++wanted;
+  }
+  return wanted;
 }
 
 Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
@@ -509,6 +528,18 @@ std::vector<uint8_t> TDataCursor::blobValue(std::span<const uint8_t> row, const 
   std::optional<std::vector<uint8_t>> stored = file->readChain(reference);
   if (!stored) fail(ErrorCode::KEEL_KEYORRECDELETED);
   return f.compression > 0 && !stored->empty() ? DecompressBlobValue(*stored) : *stored;
+}
+
+void TDataCursor::emptyTable() {
+  checkWritable();
+  TWriteScope write(*table_);
+  table_->data().empty();
+  table_->index().emptyIndex();
+  if (TBlobFile* file = table_->blob()) file->empty();
+  table_->forgetIndexAccess();
+  write.commit();
+  where_ = Where::Nowhere;
+  row_ = 0;
 }
 
 void TDataCursor::cancelEdit() {

@@ -106,6 +106,8 @@ class TDataCursor {
   void remove(std::span<const uint8_t> asRead);
   // Releases the row lock an Edit (currentRow with `lock`) took.
   void cancelEdit();
+  // Removes every row, key and BLOB value; the counters start again.
+  void emptyTable();
 
  private:
   enum class Where { OnRow, Bof, Eof, Nowhere };
@@ -123,6 +125,7 @@ class TDataCursor {
 
   Nav stepIndex(IndexEntryRef from, bool forward);
   Nav stepPhysical(int64_t from, bool forward);
+  size_t rowsAhead(IndexEntryRef at, int64_t k, bool forward);
   Nav moveFrom(bool forward);
   Nav settle();
   Nav place(IndexEntryRef at);

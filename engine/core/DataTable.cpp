@@ -120,9 +120,13 @@ bool TDataTable::lockDataRange(const LockRange& range) { return data_->lockRange
 
 bool TDataTable::unlockDataRange(const LockRange& range) { return data_->unlockRange(range.offset, range.length); }
 
+void TDataTable::forgetIndexAccess() {
+  for (auto& access : access_) access.reset();
+}
+
 bool TDataTable::refresh() {
   if (!data_->headerChanged()) return false;
-  for (auto& access : access_) access.reset();
+  forgetIndexAccess();
   data_->dropCache();
   index_->refreshHeader();
   index_->dropCache();

@@ -84,6 +84,8 @@ class TDataTable final : public TLockTarget {
   // Slots in use: 0 and 1..secondaryCount.
   int indexCount() const { return 1 + index_->secondaryCount(); }
   TIndexAccess& access(int slot);
+  // After the trees were replaced wholesale (emptied, refreshed).
+  void forgetIndexAccess();
 
   // Outermost calls take and release the read lock; true when the table was
   // changed by someone else (cached units were dropped). Exclusive tables

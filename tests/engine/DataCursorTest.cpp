@@ -8,6 +8,7 @@
 
 #include "engine/core/ByteOrder.h"
 #include "engine/core/DataSession.h"
+#include "engine/core/FaultyFile.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexSlotStore.h"
 #include "engine/core/IndexTreeChecker.h"
@@ -233,6 +234,48 @@ TEST_F(DataCursorTest, DuplicateKeysAreRefusedAndLeaveNothingBehind) {
   EXPECT_EQ(cursor.table().data().header().lastRecordId, lastId);
   add(cursor, 2, "B", "y");
   EXPECT_EQ(cursor.table().data().header().lastRecordId, lastId + 1);
+  expectIndexesSound(cursor);
+}
+
+TEST_F(DataCursorTest, ReadingInIndexOrderReadsAdjacentRowsTogether) {
+  TDataDirectory memory(session_, "mem", true);
+  memory.createTable(People());
+  {
+    TDataCursor cursor(memory, "People");
+    for (int32_t code = 1; code <= 50; ++code) add(cursor, code, "N", "T");
+  }
+  // The same bytes again, now in a file that counts its reads.
+  TFileRegistry& files = engine_.files();
+  FileHandle old = files.open("mem/People.dat", {.inMemory = true});
+  std::vector<uint8_t> bytes(static_cast<size_t>(old.file->size()));
+  old.file->readAt(0, bytes.data(), bytes.size());
+  files.close(old);
+  auto counted = std::make_shared<TFaultyFile>("mem/People.dat");
+  counted->writeAt(0, bytes.data(), bytes.size());
+  files.adopt(counted);
+
+  counted->clearCalls();
+  TDataCursor cursor(memory, "People");  // lands on the first row in RecordID order
+  cursor.setIndex("ByCode");
+  EXPECT_EQ(codesInOrder(cursor).size(), 50u);
+  size_t rowReads = 0;
+  for (const auto& call : counted->calls()) rowReads += call.op == TFaultyFile::Op::Read && call.offset >= 512 + 3 * 768;
+  EXPECT_EQ(rowReads, 1u);
+}
+
+TEST_F(DataCursorTest, EmptyingStartsTheTableAfresh) {
+  directory_->createTable(People());
+  TDataCursor cursor(*directory_, "People");
+  for (int32_t code : {1, 2, 3}) add(cursor, code, "N", "T");
+  cursor.emptyTable();
+  EXPECT_EQ(cursor.first(), Nav::Eof);
+  EXPECT_EQ(cursor.recordCount(), 0);
+  EXPECT_EQ(fs::file_size(folder_ + "/People.dat"), 512u + 3 * 768);
+  add(cursor, 7, "N", "T");
+  EXPECT_EQ(cursor.currentRowNumber(), 1);
+  std::vector<uint8_t> row(cursor.rowSize());
+  cursor.currentRow(row);
+  EXPECT_EQ(LoadI32(row.data() + kRowRecordIdAt), 1);
   expectIndexesSound(cursor);
 }
 
