@@ -114,17 +114,18 @@ void TKeelSession::RemoveAllPasswords() {
 }
 
 TKeelDatabase* TKeelSession::FindDatabase(const std::string& databaseName) const {
+  const std::string name = BackslashPath(databaseName);
   auto found = std::find_if(databases_.begin(), databases_.end(),
-                            [&](const TKeelDatabase* d) { return d->Matches(databaseName); });
+                            [&](const TKeelDatabase* d) { return d->Matches(name); });
   return found == databases_.end() ? nullptr : *found;
 }
 
 TKeelDatabase& TKeelSession::OpenDatabase(const std::string& databaseName) {
   Start();
-  const std::string name = BackslashPath(databaseName);
-  TKeelDatabase* database = FindDatabase(name);
+  TKeelDatabase* database = FindDatabase(databaseName);
   if (!database) {
-    auto temporary = std::unique_ptr<TKeelDatabase>(new TKeelDatabase(*this, name, TKeelDatabase::TemporaryTag{}));
+    auto temporary =
+        std::unique_ptr<TKeelDatabase>(new TKeelDatabase(*this, databaseName, TKeelDatabase::TemporaryTag{}));
     database = temporary.get();
     temporaries_.push_back(std::move(temporary));
   }

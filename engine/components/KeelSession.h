@@ -85,7 +85,8 @@ class TKeelSession {
   // session, finds a database component by name or path, else makes a
   // temporary one; connects it. The caller attaches to it.
   TKeelDatabase& OpenDatabase(const std::string& databaseName);
-  // The database component of that name or path, temporary ones included.
+  // The database component of that name or path ("/" and "\" alike),
+  // temporary ones included.
   TKeelDatabase* FindDatabase(const std::string& databaseName) const;
   size_t DatabaseCount() const { return databases_.size(); }
 
