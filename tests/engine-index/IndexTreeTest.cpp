@@ -147,14 +147,14 @@ class RandomTree : public ::testing::TestWithParam<RandomCase> {};
 TEST_P(RandomTree, StaysSoundAndMatchesAnOrderedModel) {
   const RandomCase& c = GetParam();
   IndexedTable table(c.fields, c.index, c.pageSize, c.locale);
-  const TKeyComparer& comparer = table.access().comparer();
-  auto less = [&](const KeyBuffer& a, const KeyBuffer& b) { return comparer.compare(a, b) < 0; };
+  // Through the table each time: reopening replaces the comparer and tree.
+  auto less = [&](const KeyBuffer& a, const KeyBuffer& b) { return table.access().comparer().compare(a, b) < 0; };
   std::map<KeyBuffer, int32_t, decltype(less)> model(less);
   std::mt19937 random(20261210);
   int32_t nextRow = 1;
-  TIndexTree& tree = table.tree();
 
   auto verify = [&](const std::string& when) {
+    TIndexTree& tree = table.tree();
     const auto problems = table.problems();
     ASSERT_TRUE(problems.empty()) << when << ": " << problems.front();
     ASSERT_EQ(tree.count(), static_cast<int64_t>(model.size())) << when;
@@ -189,6 +189,7 @@ TEST_P(RandomTree, StaysSoundAndMatchesAnOrderedModel) {
   };
 
   for (int done = 0; done < c.operations;) {
+    TIndexTree& tree = table.tree();
     for (int n = 0; n < 150; ++n, ++done) {
       if (model.empty() || random() % 100 < 65) {
         Row row(table.fields(), nextRow);
