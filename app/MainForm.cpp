@@ -9,7 +9,17 @@
 #include <QPainter>
 #include <QWhatsThis>
 
+#include "app/AlertScan.h"
+#include "app/DatasetScanSources.h"
+#include "app/FolderSettingsHost.h"
+#include "app/OwnTables.h"
+#include "engine/components/KeelEngine.h"
+#include "engine/components/KeelSession.h"
+#include "app/MessageDialog.h"
+#include "app/SettingsFile.h"
 #include "formats/DateTime.h"
+#include "platform/AlertSound.h"
+#include "platform/Folders.h"
 #include "ui_MainForm.h"
 
 namespace mindrel {
@@ -81,7 +91,12 @@ std::vector<std::string> CollectCustomColours() {
 }  // namespace
 
 TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::TMainForm>()), ExeFolder(std::move(exeFolder)), clock_(clock) {
+    : QWidget(parent),
+      ui_(std::make_unique<Ui::TMainForm>()),
+      ExeFolder(std::move(exeFolder)),
+      clock_(clock),
+      startup_(TAutostart(), ExeFolder, [this](const std::string& message) { ShowRegistryError(message); },
+               [](const std::string& path) { TAlertSound::PlayFile(path); }) {
   ui_->setupUi(this);
   QFont formFont(QStringLiteral("MS Sans Serif"));
   formFont.setPixelSize(11);
@@ -96,7 +111,9 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   connect(ui_->OptionsBtn, &QToolButton::toggled, this, &TMainForm::Options1Click);
   connect(ui_->CtxHelpBtn, &QToolButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });
   connect(ui_->CloseBtn, &QToolButton::clicked, this, &QWidget::close);
+  connect(ui_->RefreshBtn, &QToolButton::clicked, this, &TMainForm::Button1Click);
   connect(ui_->LookAheadSpin, &QSpinBox::valueChanged, this, &TMainForm::LookAheadSpinChange);
+  connect(ui_->StartCB, &QCheckBox::clicked, this, &TMainForm::StartCBClick);
   for (QWidget* panel : {static_cast<QWidget*>(ui_->Color1Panel), static_cast<QWidget*>(ui_->Color2Panel),
                          static_cast<QWidget*>(ui_->FontPanel)}) {
     panel->installEventFilter(this);
@@ -113,6 +130,90 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
 }
 
 TMainForm::~TMainForm() = default;
+
+void TMainForm::InitializeForm(const QStringList& arguments) {
+  DataFolder = GetDataFolder();
+  if (!ForceDirectories(DataFolder)) throw std::runtime_error("Unable to create directory");
+  iniPath_ = DataFolder + "Mindrel.INI";
+  silentStart_ = arguments.size() > 1 && arguments.at(1) == QStringLiteral("-s");
+
+  auto& engine = keel::TKeelEngine::Instance();
+  engine.DefaultSession().SetPrivateDir(DataFolder);
+  engine.SetTableDataTempExtension(".tmpd");
+  engine.SetTableIndexTempExtension(".tmpi");
+  engine.SetTableBlobTempExtension(".tmpb");
+  PeopleTable.SetTableName("People.dat");
+  FamiliesTable.SetTableName("Families.dat");
+  LinksTable.SetTableName("Links.dat");
+  for (keel::TKeelTable* table : {&PeopleTable, &FamiliesTable, &LinksTable}) table->SetReadOnly(true);
+  TOwnTables::OpenIgnoreTable(IgnoreTable_, DataFolder);
+  TOwnTables::OpenEventsTable(EventsTable_, DataFolder);
+
+  TSettings settings = CollectSettings();
+  const QRect area = screen()->geometry();
+  TFolderSettingsHost host(area.width(), area.height());
+  TSettingsFile(iniPath_).ReadINIFile(settings, formats_, host, startup_);
+  ApplySettings(settings);
+}
+
+bool TMainForm::HasFolders() const { return ui_->TallowynList->count() > 0; }
+
+void TMainForm::Button1Click() {
+  if (!HasFolders()) {
+    QApplication::beep();
+    TMessageDialog::show(this, TMessageDialog::Kind::Error, {QStringLiteral("Mindrel"), QStringLiteral("No valid databases selected.")},
+                         QMessageBox::Ok, 502);
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  RefreshOutputList();
+  QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::RefreshOutputList() {
+  RebuildIconsAndMetrics();
+  TScanOptions options;
+  const TSettings settings = CollectSettings();
+  options.LookAhead = settings.Days;
+  options.Alive = settings.Alive;
+  options.Exclude = settings.Exclude;
+  options.Partial = settings.Partial;
+  options.EventItems = settings.EventItems;
+  options.Folders = settings.Folders;
+  options.MarriageIndicator = formats_.MarriageIndicator();
+
+  TFamilyTreeDatasets tables(PeopleTable, FamiliesTable, LinksTable);
+  TDatasetQuery query(Query1);
+  TIgnoreTable ignore(IgnoreTable_, LinksTable);
+  TEventsTable events(EventsTable_);
+  TAlertScan scan(clock_, tables, query, ignore, events);
+  try {
+    scan.RefreshOutputList(options, OPList);
+  } catch (...) {
+    // What was found stays in the list; bands and caption wait for a scan
+    // that ends.
+    ShowEntries();
+    throw;
+  }
+  ShowAlerts();
+}
+
+void TMainForm::OpenOptions() { ui_->OptionsBtn->setChecked(true); }
+
+void TMainForm::CheckPlayAlert() const { startup_.CheckPlayAlert(ui_->AudioCB->isChecked()); }
+
+void TMainForm::StartCBClick(bool ticked) {
+  const bool shown = startup_.StartCBClick(ticked);
+  if (shown != ticked) {
+    const QSignalBlocker blocker(ui_->StartCB);
+    ui_->StartCB->setChecked(shown);
+  }
+}
+
+void TMainForm::ShowRegistryError(const std::string& message) {
+  QApplication::beep();
+  TMessageDialog::show(this, TMessageDialog::Kind::Error, {QString::fromStdString(message)}, QMessageBox::Ok, 0);
+}
 
 QString TMainForm::CaptionFor(int lookAhead) {
   if (lookAhead == 0) return QStringLiteral("Mindrel for today");
@@ -255,9 +356,13 @@ void TMainForm::RebuildIconsAndMetrics() {
 
 void TMainForm::ShowAlerts() {
   OPList.ApplyBands(FromQColor(BackgroundOf(ui_->Color1Panel)), FromQColor(BackgroundOf(ui_->Color2Panel)));
+  ShowEntries();
+  setWindowTitle(CaptionFor(ui_->LookAheadSpin->value()));
+}
+
+void TMainForm::ShowEntries() {
   ui_->OutputList->clear();
   for (int i = 0; i < OPList.Count(); ++i) ui_->OutputList->addItem(QString::fromStdString(OPList.Key(i)));
-  setWindowTitle(CaptionFor(ui_->LookAheadSpin->value()));
 }
 
 void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& rect, bool selected) {
@@ -370,6 +475,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!iniPath_.empty()) TSettingsFile(iniPath_).WriteINIFile(CollectSettings(), formats_);
   Closing = true;
   QWidget::closeEvent(event);
 }

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "app/AlertList.h"
+#include "app/StartupIntegration.h"
+#include "engine/components/KeelQuery.h"
+#include "engine/components/KeelTable.h"
 #include "app/DateFormatter.h"
 #include "app/LocaleNamesQt.h"
 #include "app/Settings.h"
@@ -45,6 +48,19 @@ class TMainForm : public QWidget {
   // "Mindrel for today", "... today and tomorrow", "... next n days".
   static QString CaptionFor(int lookAhead);
 
+  // Finds the program and data folders, applies the settings file and the
+  // start-up option. Raises std::runtime_error("Unable to create directory")
+  // when the data folder cannot be made.
+  void InitializeForm(const QStringList& arguments);
+  bool SilentStart() const { return silentStart_; }
+  bool HasFolders() const;
+  // The refresh command of the tool bar.
+  void Button1Click();
+  // Presses the options button, which opens the options panel.
+  void OpenOptions();
+  void CheckPlayAlert() const;
+  const std::string& IniPath() const { return iniPath_; }
+
   // Puts the options into the controls and the window geometry.
   void ApplySettings(const TSettings& settings);
   // The options as the controls show them.
@@ -52,6 +68,11 @@ class TMainForm : public QWidget {
 
   TEventFormats& Formats() { return formats_; }
   TAlertList& Alerts() { return OPList; }
+  keel::TKeelTable& IgnoreTable() { return IgnoreTable_; }
+  keel::TKeelTable& EventsTable() { return EventsTable_; }
+  // Rebuilds the alert list from every folder of the list (the scan). Errors
+  // of the table layer reach the caller; the entries found until then stay.
+  void RefreshOutputList();
   // Loads the icons of the event list and sets the item height and the date
   // column width from the alert font (done once per scan).
   void RebuildIconsAndMetrics();
@@ -67,6 +88,9 @@ class TMainForm : public QWidget {
 
  private:
   void LoadButtonPictures();
+  void ShowEntries();
+  void StartCBClick(bool ticked);
+  void ShowRegistryError(const std::string& message);
   void LoadNoIcon();
   std::optional<QImage> LoadIcon(const QString& path) const;
   void Options1Click(bool down);
@@ -92,7 +116,17 @@ class TMainForm : public QWidget {
   bool panelFollowsBottom_ = false;
   bool Closing = false;
   bool hints_ = true;
+  bool silentStart_ = false;
+  std::string DataFolder;
+  std::string iniPath_;
+  TStartupIntegration startup_;
 
+  keel::TKeelTable PeopleTable;
+  keel::TKeelTable FamiliesTable;
+  keel::TKeelTable LinksTable;
+  keel::TKeelQuery Query1;
+  keel::TKeelTable IgnoreTable_;
+  keel::TKeelTable EventsTable_;
   TEventFormats formats_;
   TAlertList OPList;
   TEntryFormatter formatter_{formats_, clock_};

@@ -47,14 +47,15 @@ function(mindrel_gtest name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# Windows (classes named *Form, with their .ui files, and the *Widget and *Dialog
-# classes they are made of) form a Qt Widgets library of
+# Windows (classes named *Form, with their .ui files, the *Widget and *Dialog
+# classes they are made of, and the *Application object) form a Qt Widgets library of
 # their own, so the logic beside them builds and tests without a display.
 function(mindrel_split_library logic_name widgets_name)
   file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   file(GLOB form_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Form.cpp
                                            ${CMAKE_CURRENT_SOURCE_DIR}/*Widget.cpp
                                            ${CMAKE_CURRENT_SOURCE_DIR}/*Dialog.cpp
+                                           ${CMAKE_CURRENT_SOURCE_DIR}/*Application.cpp
                                            ${CMAKE_CURRENT_SOURCE_DIR}/*Qt.cpp)
   file(GLOB form_uis CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
   set(logic_sources ${all_sources})

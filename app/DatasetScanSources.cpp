@@ -1,0 +1,115 @@
+#include "app/DatasetScanSources.h"
+
+#include <array>
+
+#include "engine/components/KeelField.h"
+#include "formats/Utf8Text.h"
+
+namespace mindrel {
+
+namespace {
+
+constexpr const char* kPartnerLink = "P";
+
+}  // namespace
+
+std::string TDatasetRecord::StringField(const std::string& name) const {
+  const keel::TKeelField* field = dataSet_.FindField(name);
+  return field == nullptr || field->IsNull() ? std::string() : field->AsString();
+}
+
+bool TDatasetRecord::DateRecord(const std::string& column, TJDate& date) const {
+  std::array<std::uint8_t, TJDate::kSize> bytes{};
+  const keel::TKeelField& field = dataSet_.FieldByName(column);
+  // A column narrower than a date record cannot hold one.
+  if (field.DataSize() < bytes.size() || !field.GetData(bytes)) return false;
+  date = TJDate::FromBytes(bytes.data());
+  return true;
+}
+
+std::int32_t TDatasetRecord::IntegerField(const std::string& name) const {
+  const keel::TKeelField& field = dataSet_.FieldByName(name);
+  return field.IsNull() ? 0 : static_cast<std::int32_t>(field.AsInteger());
+}
+
+void TDatasetQuery::Open(const std::string& folder, const std::vector<std::string>& sqlLines) {
+  query_.Close();
+  query_.SetDatabaseName(folder);
+  query_.SetSQL(sqlLines);
+  query_.Open();
+}
+
+void TFamilyTreeDatasets::Open(const std::string& folder) {
+  for (keel::TKeelTable* table : {&people_, &families_, &links_}) {
+    table->Close();
+    table->SetDatabaseName(folder);
+  }
+  people_.Open();
+  links_.SetIndexName("CFMIdx");
+  links_.Open();
+}
+
+bool TFamilyTreeDatasets::PeopleHasColumn(const std::string& name) { return people_.FindField(name) != nullptr; }
+
+bool TFamilyTreeDatasets::FamiliesHasColumn(const std::string& name) {
+  families_.RefreshDefs();
+  return families_.FieldDefs().Find(name) != nullptr;
+}
+
+bool TFamilyTreeDatasets::FirstPartnerLink(keel::TKeelTable& links, std::int32_t familyCode) {
+  links.EnterKeyMode();
+  links.FieldByName("RecType").SetAsString(kPartnerLink);
+  links.FieldByName("ChildMarr").SetAsInteger(familyCode);
+  return links.SearchKey();
+}
+
+bool TFamilyTreeDatasets::OnPartnerLink(const keel::TKeelTable& links, std::int32_t familyCode) {
+  return !links.Eof() && links.FieldByName("RecType").AsString() == kPartnerLink &&
+         links.FieldByName("ChildMarr").AsInteger() == familyCode;
+}
+
+bool TFamilyTreeDatasets::HasLivingPartner(std::int32_t familyCode) {
+  if (!FirstPartnerLink(links_, familyCode)) return false;
+  for (; OnPartnerLink(links_, familyCode); links_.Next()) {
+    people_.EnterKeyMode();
+    people_.FieldByName("Code").SetAsInteger(links_.FieldByName("PersFam").AsInteger());
+    // A null "Dead" reads as not dead.
+    if (people_.SearchKey() && !people_.FieldByName("Dead").AsBoolean()) return true;
+  }
+  return false;
+}
+
+void TFamilyTreeDatasets::Close() {
+  people_.Close();
+  families_.Close();
+  links_.Close();
+}
+
+std::string TIgnoreTable::SelectPrimaryIndex() {
+  std::string previous = ignore_.IndexName();
+  ignore_.SetIndexName("");
+  return previous;
+}
+
+bool TIgnoreTable::PersonIgnored(std::int32_t code, const std::string& folder, const std::string& eventName) {
+  ignore_.EnterKeyMode();
+  ignore_.FieldByName("DBFolder").SetAsString(folder);
+  ignore_.FieldByName("Code").SetAsInteger(code);
+  if (!ignore_.SearchKey()) return false;
+  if (ignore_.FieldByName("AllEvents").AsBoolean()) return true;
+  return ignore_.FieldByName("Events").AsString().find(LowerCase(eventName)) != std::string::npos;
+}
+
+bool TIgnoreTable::IsIgnored(bool family, std::int32_t code, const std::string& folder,
+                             const std::string& eventName) {
+  if (!family) return PersonIgnored(code, folder, eventName);
+  if (!TFamilyTreeDatasets::FirstPartnerLink(links_, code)) return false;
+  for (; TFamilyTreeDatasets::OnPartnerLink(links_, code); links_.Next()) {
+    if (PersonIgnored(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()), folder, eventName)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace mindrel

@@ -1,0 +1,25 @@
+#include "app/FolderSettingsHost.h"
+
+#include "app/FamilyTreeFolder.h"
+#include "platform/WineRegistry.h"
+
+namespace mindrel {
+
+std::string TFolderSettingsHost::GetDatabasePath() {
+  const TWineRegistry registry;
+  const std::string stored = registry.ReadUserString("Software\\Quorvin\\Tallowyn V3", "DB_Path");
+  return stored.empty() ? std::string() : registry.MapWindowsPath(stored);
+}
+
+bool TFolderSettingsHost::ValidDatabase(const std::string& folder) { return TFamilyTreeFolder(folder).Valid(); }
+
+std::vector<std::string> TFolderSettingsHost::CustomDateColumns(const std::vector<std::string>& folders) {
+  std::vector<std::string> columns;
+  for (const std::string& folder : folders) {
+    const std::vector<std::string> found = TFamilyTreeFolder(folder).CustomDateColumns();
+    columns.insert(columns.end(), found.begin(), found.end());
+  }
+  return columns;
+}
+
+}  // namespace mindrel

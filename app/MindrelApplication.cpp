@@ -1,0 +1,28 @@
+#include "app/MindrelApplication.h"
+
+#include <exception>
+
+#include "app/MessageDialog.h"
+
+namespace mindrel {
+
+TMindrelApplication::TMindrelApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName(QStringLiteral("Mindrel"));
+  setApplicationDisplayName(QStringLiteral("Mindrel"));
+}
+
+bool TMindrelApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& error) {
+    ShowError(QString::fromStdString(error.what()));
+  }
+  return false;
+}
+
+void TMindrelApplication::ShowError(const QString& message) {
+  QApplication::beep();
+  TMessageDialog::show(nullptr, TMessageDialog::Kind::Error, {message}, QMessageBox::Ok);
+}
+
+}  // namespace mindrel
