@@ -1,0 +1,88 @@
+#pragma once
+
+// Makes up a family tree that is the same for the same seed, size and day:
+// founding couples, their children, the partners those children marry, and
+// their children in turn, with dates in every form the family-tree program
+// can store. A fixed set of awkward cases comes first so that even a small
+// tree holds them: a couple of antiquity (dates before Christ, a 29 February,
+// both partners dead), a couple with no names, and birth dates as a phrase,
+// without a year, with month and year or the year only, and under each
+// qualifier.
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "tools/mktree/FamilyTree.h"
+#include "tools/mktree/SeededRandom.h"
+
+namespace mindrel {
+
+struct TGeneratorOptions {
+  int People = 200;
+  std::uint64_t Seed = 1;
+  CivilDate Today;  // dates lie before it; a fair share of anniversaries follows it
+};
+
+class TTreeGenerator {
+ public:
+  // Share of freely chosen days that are put within the 30 days after today.
+  static constexpr int kNearTodayPercent = 30;
+  static constexpr int kNearTodayDays = 30;
+
+  explicit TTreeGenerator(const TGeneratorOptions& options);
+  TFamilyTree Generate();
+
+ private:
+  enum class Shape { Free, Full, Feb29, Phrase, NoYear, MonthYear, YearOnly, Abt, Aft, Bef, Est };
+
+  struct TLife {
+    int BirthYear = 0;                // astronomical
+    std::optional<int> DeathYear;     // nothing while alive
+  };
+
+  bool Room() const { return static_cast<int>(tree_.People.size()) < options_.People; }
+  int LastYear() const { return options_.Today.year - 1; }
+
+  void AddCoupleOfAntiquity();
+  void AddNamelessCouple();
+  void AddGeneration();
+
+  std::int32_t NewPerson(char sex, int birthYear, const std::string& surname, bool mayDieYoung);
+  void AddCustomPersonDates(TTreePerson& person, const TLife& life);
+  struct TMarriage {
+    std::int32_t Code = 0;
+    int Year = 0;  // of the marriage, dated or not
+  };
+  // The family of the two partners (0: unknown) with its dates and links.
+  TMarriage Marry(std::int32_t father, std::int32_t mother);
+  void AddChildren(TTreeFamily& family, int marriageYear);
+  void LinkPartners(const TTreeFamily& family);
+
+  TTreePerson& Person(std::int32_t code) { return tree_.People[static_cast<size_t>(code - 1)]; }
+  TLife& Life(std::int32_t code) { return lives_[static_cast<size_t>(code - 1)]; }
+  static std::string RegisterName(const TTreePerson& person);
+
+  TTreeDate BirthDate(int& year);
+  TTreeDate RandomDate(int year, bool allowVague);
+  TTreeDate DateOfShape(Shape shape, int year);
+  void DayAndMonth(int year, int& day, int& month);
+  // A day of the last few years, "YYYY-MM-DD": when a record was last edited.
+  std::string RecentDay();
+  std::string FirstNames(char sex);
+  const std::string& Pick(std::span<const std::string> items) { return random_.Pick(items); }
+
+  TGeneratorOptions options_;
+  TSeededRandom random_;
+  std::int32_t todayJDay_;
+  TFamilyTree tree_;
+  std::vector<TLife> lives_;
+  std::deque<std::int32_t> singles_;  // grown children still to be married
+  std::deque<Shape> forcedBirthShapes_;
+};
+
+}  // namespace mindrel
