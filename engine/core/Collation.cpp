@@ -19,7 +19,9 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char16_t ToUnicode(uint8_t c) { return c >= 0x80 && c <= 0x9F ? kCp1252High[c - 0x80] : char16_t{c}; }
+char16_t ToUnicode(uint8_t c) {
+  return c >= 0x80 && c <= 0x9F ? kCp1252High[c - 0x80] : char16_t{c};
+}
 
 // -1 when the code point has no Windows-1252 byte.
 int FromUnicode(char16_t u) {
@@ -38,16 +40,21 @@ std::u16string Widen(std::string_view text) {
 
 // Letter pairs of the plain single-byte mapping of locale 0.
 bool IsPlainLower(uint8_t c) {
-  return (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || c == 0x9A || c == 0x9C || c == 0x9E ||
-         c == 0xFF;
+  return (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || c == 0x9A || c == 0x9C ||
+         c == 0x9E || c == 0xFF;
 }
 uint8_t PlainUpperOf(uint8_t lowerChar) {
   switch (lowerChar) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return static_cast<uint8_t>(lowerChar - 0x20);
+    case 0x9A:
+      return 0x8A;
+    case 0x9C:
+      return 0x8C;
+    case 0x9E:
+      return 0x8E;
+    case 0xFF:
+      return 0x9F;
+    default:
+      return static_cast<uint8_t>(lowerChar - 0x20);
   }
 }
 
@@ -114,7 +121,8 @@ std::shared_ptr<const TCollation> TCollation::ForLocale(uint32_t lcid, const std
     const int32_t length = uloc_getLocaleForLCID(lcid, locale, sizeof locale, &status);
     if (U_FAILURE(status) || length <= 0) raise(ErrorCode::KEEL_CANNOTLOADLDDRV, {.table = tableName});
     UCollator* collator = ucol_open(locale, &status);
-    if (U_FAILURE(status) || collator == nullptr) raise(ErrorCode::KEEL_CANNOTLOADLDDRV, {.table = tableName});
+    if (U_FAILURE(status) || collator == nullptr)
+      raise(ErrorCode::KEEL_CANNOTLOADLDDRV, {.table = tableName});
     ucol_setStrength(collator, UCOL_PRIMARY);
     ucol_setAttribute(collator, UCOL_CASE_LEVEL, UCOL_ON, &status);
     made.reset(new TCollation(lcid, collator, locale));
@@ -129,9 +137,12 @@ int TCollation::compare(std::string_view a, std::string_view b) const {
   const std::u16string wb = Widen(b);
   switch (ucol_strcoll(collator_, wa.data(), static_cast<int32_t>(wa.size()), wb.data(),
                        static_cast<int32_t>(wb.size()))) {
-    case UCOL_LESS: return -1;
-    case UCOL_GREATER: return 1;
-    default: return 0;
+    case UCOL_LESS:
+      return -1;
+    case UCOL_GREATER:
+      return 1;
+    default:
+      return 0;
   }
 }
 

@@ -35,11 +35,12 @@ std::vector<std::string> SplitList(std::string_view list) {
 
 }  // namespace
 
-TIndexDefinitions::TIndexDefinitions(std::span<const FieldDescriptor> fields, size_t pageSize, std::string tableName)
+TIndexDefinitions::TIndexDefinitions(std::span<const FieldDescriptor> fields, size_t pageSize,
+                                     std::string tableName)
     : fields_(fields), pageSize_(pageSize), tableName_(std::move(tableName)) {}
 
-TIndexDefinitions::Validated TIndexDefinitions::validate(const IndexDescriptor& primaryDefinition,
-                                                         const std::vector<IndexDescriptor>& secondaries) const {
+TIndexDefinitions::Validated TIndexDefinitions::validate(
+    const IndexDescriptor& primaryDefinition, const std::vector<IndexDescriptor>& secondaries) const {
   if (secondaries.size() > index_layout::kMaxSecondaryIndexes) {
     raise(ErrorCode::KEEL_INDEXLIMIT, {.table = tableName_});
   }
@@ -68,7 +69,8 @@ IndexDescriptor TIndexDefinitions::secondary(IndexDescriptor definition,
       raise(ErrorCode::KEEL_INDEXEXISTS, {.table = tableName_, .index = definition.name});
     }
   }
-  if (existing.size() > index_layout::kMaxSecondaryIndexes) raise(ErrorCode::KEEL_INDEXLIMIT, {.table = tableName_});
+  if (existing.size() > index_layout::kMaxSecondaryIndexes)
+    raise(ErrorCode::KEEL_INDEXLIMIT, {.table = tableName_});
   completeKey(definition);
   return definition;
 }
@@ -92,7 +94,8 @@ std::string TIndexDefinitions::checkedName(const std::string& name) const {
 
 // Checks every key field and sets the key size from them.
 void TIndexDefinitions::completeKey(IndexDescriptor& index) const {
-  if (index.fields.size() > index_layout::kMaxKeyFields) raise(ErrorCode::KEEL_INDEXLIMIT, {.table = tableName_});
+  if (index.fields.size() > index_layout::kMaxKeyFields)
+    raise(ErrorCode::KEEL_INDEXLIMIT, {.table = tableName_});
   size_t size = 0;
   for (const IndexKeyField& keyField : index.fields) {
     std::optional<FieldDescriptor> field;
@@ -107,7 +110,8 @@ void TIndexDefinitions::completeKey(IndexDescriptor& index) const {
       raise(ErrorCode::KEEL_INVALIDIDXDESC,
             {.table = tableName_, .field = std::to_string(keyField.fieldNumber), .index = index.name});
     }
-    if (field->isBlob()) raise(ErrorCode::KEEL_SEARCHCOLREQD, {.table = tableName_, .field = field->name, .index = index.name});
+    if (field->isBlob())
+      raise(ErrorCode::KEEL_SEARCHCOLREQD, {.table = tableName_, .field = field->name, .index = index.name});
     size += 1u + TKeyLayout::KeyLength(field->type, field->dataLength);
   }
   const size_t pageLimit = (pageSize_ - index_layout::page::kHeaderSize) / 3;
@@ -129,7 +133,8 @@ std::vector<IndexKeyField> TIndexDefinitions::resolveFields(std::string_view fie
     for (const FieldDescriptor& field : fields_) {
       if (!number && SameIgnoringCase(field.name, name)) number = field.number;
     }
-    if (!number) raise(ErrorCode::KEEL_INVALIDIDXDESC, {.table = tableName_, .field = name, .index = indexName});
+    if (!number)
+      raise(ErrorCode::KEEL_INVALIDIDXDESC, {.table = tableName_, .field = name, .index = indexName});
     bool isDescending = false;
     for (const std::string& d : descending) isDescending |= SameIgnoringCase(d, name);
     keyFields.push_back({*number, isDescending});

@@ -27,9 +27,9 @@ struct IndexDescriptor {
   static constexpr const char* kFullTextName = "Sys Text";
   static constexpr uint16_t kFullTextKeySize = 68;
 
-  std::string name;        // empty for the primary index
-  uint16_t keySize = 0;    // K, including the RecordID suffix of non-unique indexes
-  bool descending = false; // reported only; order comes from the per-field flags
+  std::string name;         // empty for the primary index
+  uint16_t keySize = 0;     // K, including the RecordID suffix of non-unique indexes
+  bool descending = false;  // reported only; order comes from the per-field flags
   bool caseInsensitive = false;
   bool unique = false;
   IndexCompression compression = IndexCompression::icNone;
@@ -59,7 +59,7 @@ struct IndexDescriptor {
   static IndexDescriptor FullText(std::vector<uint16_t> fieldNumbers);
 
  private:
-  bool nameTooLong_ = false;      // length byte over 60 in the file
+  bool nameTooLong_ = false;        // length byte over 60 in the file
   bool fieldCountTooHigh_ = false;  // more than 128 key fields in the file
 };
 

@@ -12,7 +12,8 @@ namespace keel {
 namespace {
 
 bool ValidPageSize(size_t pageSize) {
-  return pageSize >= index_layout::kMinPageSize && pageSize <= index_layout::kMaxPageSize && pageSize % 8 == 0;
+  return pageSize >= index_layout::kMinPageSize && pageSize <= index_layout::kMaxPageSize &&
+         pageSize % 8 == 0;
 }
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
@@ -30,9 +31,13 @@ size_t TIndexFile::cacheCapacity() const {
   return std::max<size_t>(1, std::min(byBytes, options_.maxBufferCount));
 }
 
-std::unique_ptr<TBuffer> TIndexFile::makeBuffer() { return std::make_unique<TPage>(options_.pageSize); }
+std::unique_ptr<TBuffer> TIndexFile::makeBuffer() {
+  return std::make_unique<TPage>(options_.pageSize);
+}
 
-void TIndexFile::headerCorrupt() const { raise(ErrorCode::KEEL_HEADERCORRUPT, {.table = options_.tableName}); }
+void TIndexFile::headerCorrupt() const {
+  raise(ErrorCode::KEEL_HEADERCORRUPT, {.table = options_.tableName});
+}
 
 IndexFileHeader TIndexFile::readHeaderBytes() {
   std::array<uint8_t, IndexFileHeader::kSize> bytes{};
@@ -43,18 +48,21 @@ IndexFileHeader TIndexFile::readHeaderBytes() {
 
 void TIndexFile::checkHeader(const IndexFileHeader& h) {
   if (h.version != index_layout::kVersion) {
-    raise(h.version < 7 ? ErrorCode::KEEL_OLDVERSION : ErrorCode::KEEL_BADSIGNATURE, {.table = options_.tableName});
+    raise(h.version < 7 ? ErrorCode::KEEL_OLDVERSION : ErrorCode::KEEL_BADSIGNATURE,
+          {.table = options_.tableName});
   }
   if (h.signature != options_.engineSignature && h.signature != kStandardSignatureDigest) {
     raise(ErrorCode::KEEL_BADSIGNATURE, {.table = options_.tableName});
   }
-  if (h.secondaryCount > index_layout::kMaxSecondaryIndexes || !ValidPageSize(options_.pageSize)) headerCorrupt();
+  if (h.secondaryCount > index_layout::kMaxSecondaryIndexes || !ValidPageSize(options_.pageSize))
+    headerCorrupt();
   // Every page the header names must be one the file can hold.
   if (h.nextPage < 1 || h.freeHead < 0 || h.freeHead >= h.nextPage) headerCorrupt();
   for (int32_t root : h.roots) {
     if (root < 0 || root >= h.nextPage) headerCorrupt();
   }
-  const uint64_t needed = index_layout::kPagesStart + static_cast<uint64_t>(h.nextPage - 1) * options_.pageSize;
+  const uint64_t needed =
+      index_layout::kPagesStart + static_cast<uint64_t>(h.nextPage - 1) * options_.pageSize;
   if (size() < needed) headerCorrupt();
 }
 
@@ -145,12 +153,15 @@ void TIndexFile::addSecondary(const IndexDescriptor& index) {
 }
 
 void TIndexFile::removeSecondary(int slot) {
-  if (slot < 1 || slot > header_.secondaryCount) raise(ErrorCode::KEEL_INVALIDINDEXNAME, {.table = options_.tableName});
+  if (slot < 1 || slot > header_.secondaryCount)
+    raise(ErrorCode::KEEL_INVALIDINDEXNAME, {.table = options_.tableName});
   const auto at = static_cast<size_t>(slot);
   const size_t lastSecondary = index_layout::kMaxSecondaryIndexes;
-  std::move(descriptors_.begin() + at + 1, descriptors_.begin() + lastSecondary + 1, descriptors_.begin() + at);
+  std::move(descriptors_.begin() + at + 1, descriptors_.begin() + lastSecondary + 1,
+            descriptors_.begin() + at);
   descriptors_[lastSecondary] = IndexDescriptor{};
-  std::move(header_.roots.begin() + at + 1, header_.roots.begin() + lastSecondary + 1, header_.roots.begin() + at);
+  std::move(header_.roots.begin() + at + 1, header_.roots.begin() + lastSecondary + 1,
+            header_.roots.begin() + at);
   header_.roots[lastSecondary] = 0;
   --header_.secondaryCount;
   descriptorsModified_ = true;
@@ -168,7 +179,8 @@ void TIndexFile::setFreeHead(int32_t page) {
 }
 
 void TIndexFile::checkGrowth() {
-  const uint64_t grown = index_layout::kPagesStart + static_cast<uint64_t>(header_.nextPage) * options_.pageSize;
+  const uint64_t grown =
+      index_layout::kPagesStart + static_cast<uint64_t>(header_.nextPage) * options_.pageSize;
   if (grown > options_.sizeLimit) raise(ErrorCode::KEEL_TABLEFULL, {.table = options_.tableName});
 }
 
@@ -196,8 +208,8 @@ void TIndexFile::writeHeaderBytes() {
 void TIndexFile::writeDescriptors() {
   std::vector<uint8_t> area(index_layout::kDescriptorAreaSize);
   for (size_t slot = 0; slot < descriptors_.size(); ++slot) {
-    descriptors_[slot].encode(
-        std::span<uint8_t, IndexDescriptor::kSize>(area.data() + slot * IndexDescriptor::kSize, IndexDescriptor::kSize));
+    descriptors_[slot].encode(std::span<uint8_t, IndexDescriptor::kSize>(
+        area.data() + slot * IndexDescriptor::kSize, IndexDescriptor::kSize));
   }
   if (cipher()) cipher()->encrypt(area);
   write(index_layout::kHeaderSize, area.data(), area.size());

@@ -34,8 +34,8 @@ class TIndexFile : public TBufferedFile {
   static constexpr uint64_t kDefaultSizeLimit = 4'000'000'000ULL;
 
   struct Options {
-    std::string tableName;  // named by the index errors
-    size_t pageSize = 4096; // from the data file header
+    std::string tableName;   // named by the index errors
+    size_t pageSize = 4096;  // from the data file header
     Md5Digest engineSignature = kStandardSignatureDigest;
     uint64_t sizeLimit = kDefaultSizeLimit;  // the engine's file size limit
     size_t maxBufferBytes = 65536;           // MaxTableIndexBufferSize

@@ -24,7 +24,7 @@ struct IndexFileHeader {
   uint8_t secondaryCount = 0;
   std::array<int32_t, index_layout::kSlotCount> roots{};      // 0 = empty tree
   std::array<int32_t, index_layout::kSlotCount> dataRoots{};  // full-text slot only
-  uint8_t modified = 0;  // writer's flag, ignored on read
+  uint8_t modified = 0;                                       // writer's flag, ignored on read
 
   void encode(std::span<uint8_t, kSize> out) const;
   static IndexFileHeader decode(std::span<const uint8_t, kSize> in);

@@ -12,7 +12,7 @@ inline constexpr std::size_t kHeaderSize = 512;
 inline constexpr std::size_t kDescriptorSize = 768;
 inline constexpr int kSlotCount = 32;
 inline constexpr std::size_t kDescriptorAreaSize = kSlotCount * kDescriptorSize;  // 24576
-inline constexpr std::size_t kPagesStart = kHeaderSize + kDescriptorAreaSize;      // 25088
+inline constexpr std::size_t kPagesStart = kHeaderSize + kDescriptorAreaSize;     // 25088
 
 inline constexpr std::uint8_t kVersion = 6;
 inline constexpr int kPrimarySlot = 0;
@@ -46,8 +46,8 @@ inline constexpr std::size_t kFreeHead = 25;
 inline constexpr std::size_t kNextPage = 29;
 inline constexpr std::size_t kSecondaryCount = 33;
 inline constexpr std::size_t kRoots = 34;
-inline constexpr std::size_t kDataRoots = kRoots + 4 * kSlotCount;        // 162
-inline constexpr std::size_t kModifiedFlag = kDataRoots + 4 * kSlotCount; // 290
+inline constexpr std::size_t kDataRoots = kRoots + 4 * kSlotCount;         // 162
+inline constexpr std::size_t kModifiedFlag = kDataRoots + 4 * kSlotCount;  // 290
 }  // namespace header
 
 namespace descriptor {

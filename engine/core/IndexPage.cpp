@@ -18,12 +18,19 @@ IndexPageGeometry IndexPageGeometry::Of(const IndexDescriptor& index, size_t pag
   return {pageSize, index.keySize, index.suffixSize(), index.compression, index.keepsStatistics()};
 }
 
-size_t IndexPageGeometry::room() const { return pageSize - ph::kHeaderSize; }
+size_t IndexPageGeometry::room() const {
+  return pageSize - ph::kHeaderSize;
+}
 
-TIndexPage::TIndexPage(const IndexPageGeometry& geometry, int32_t number) : geometry_(geometry), number_(number) {}
+TIndexPage::TIndexPage(const IndexPageGeometry& geometry, int32_t number)
+    : geometry_(geometry), number_(number) {}
 
-int32_t TIndexPage::pointer(int i) const { return LoadI32(entry(i) + geometry_.keySize); }
-int32_t TIndexPage::subtreeCount(int i) const { return LoadI32(entry(i) + geometry_.keySize + 4); }
+int32_t TIndexPage::pointer(int i) const {
+  return LoadI32(entry(i) + geometry_.keySize);
+}
+int32_t TIndexPage::subtreeCount(int i) const {
+  return LoadI32(entry(i) + geometry_.keySize + 4);
+}
 
 void TIndexPage::setKey(int i, std::span<const uint8_t> key) {
   const bool track = packingKnown_ && packsEntries();
@@ -31,8 +38,12 @@ void TIndexPage::setKey(int i, std::span<const uint8_t> key) {
   std::memcpy(entry(i), key.data(), geometry_.keySize);
   if (track) packedBytes_ += packPair(i);
 }
-void TIndexPage::setPointer(int i, int32_t value) { StoreI32(entry(i) + geometry_.keySize, value); }
-void TIndexPage::setSubtreeCount(int i, int32_t value) { StoreI32(entry(i) + geometry_.keySize + 4, value); }
+void TIndexPage::setPointer(int i, int32_t value) {
+  StoreI32(entry(i) + geometry_.keySize, value);
+}
+void TIndexPage::setSubtreeCount(int i, int32_t value) {
+  StoreI32(entry(i) + geometry_.keySize + 4, value);
+}
 
 void TIndexPage::insert(int i, std::span<const uint8_t> key, int32_t pointer, int32_t subtreeCount) {
   const bool track = packingKnown_ && packsEntries();
@@ -128,10 +139,14 @@ size_t TIndexPage::packedEntrySize(int i) const {
   const size_t d = e[k + 8];
   const size_t t = e[k + 9];
   switch (geometry_.compression) {
-    case IndexCompression::icDuplicateByte: return k - d + 5;
-    case IndexCompression::icTrailingByte: return k - t + 5;
-    case IndexCompression::icFull: return k - d - t + 6;
-    default: return k + 4;
+    case IndexCompression::icDuplicateByte:
+      return k - d + 5;
+    case IndexCompression::icTrailingByte:
+      return k - t + 5;
+    case IndexCompression::icFull:
+      return k - d - t + 6;
+    default:
+      return k + 4;
   }
 }
 
@@ -222,8 +237,10 @@ void TIndexPage::encode(std::span<uint8_t> disk) {
     const uint8_t* e = entry(i);
     const size_t d = e[k + 8];
     const size_t t = e[k + 9];
-    if (mode == IndexCompression::icDuplicateByte || mode == IndexCompression::icFull) *p++ = static_cast<uint8_t>(d);
-    if (mode == IndexCompression::icTrailingByte || mode == IndexCompression::icFull) *p++ = static_cast<uint8_t>(t);
+    if (mode == IndexCompression::icDuplicateByte || mode == IndexCompression::icFull)
+      *p++ = static_cast<uint8_t>(d);
+    if (mode == IndexCompression::icTrailingByte || mode == IndexCompression::icFull)
+      *p++ = static_cast<uint8_t>(t);
     const size_t stored = k - d - t;
     const size_t head = t > 0 ? stored - s : stored;
     std::memcpy(p, e + d, head);

@@ -24,7 +24,9 @@ TIndexTree::TIndexTree(TIndexPageStore& store, const IndexDescriptor& index, con
       comparer_(comparer),
       tableName_(std::move(tableName)) {}
 
-void TIndexTree::corrupt() const { raise(ErrorCode::KEEL_INDEXCORRUPT, {.table = tableName_}); }
+void TIndexTree::corrupt() const {
+  raise(ErrorCode::KEEL_INDEXCORRUPT, {.table = tableName_});
+}
 
 // A page reached by descending: a root exactly where the root is expected,
 // never empty.
@@ -222,7 +224,9 @@ int64_t TIndexTree::countRange(std::span<const uint8_t> low, size_t lowLength, s
   return n > 0 ? n : 0;
 }
 
-int64_t TIndexTree::positionOf(IndexEntryRef at) { return countLess(keyAt(at)) + 1; }
+int64_t TIndexTree::positionOf(IndexEntryRef at) {
+  return countLess(keyAt(at)) + 1;
+}
 
 IndexEntryRef TIndexTree::entryAt(int64_t position) {
   OperationGuard guard(store_);
@@ -243,7 +247,8 @@ IndexEntryRef TIndexTree::entryAt(int64_t position) {
     if (depth >= index_layout::kMaxDepth) corrupt();
     TIndexPage& page = treePage(number, depth == 0);
     if (page.isLeaf()) {
-      return position <= page.count() ? IndexEntryRef{number, static_cast<int>(position - 1)} : IndexEntryRef{};
+      return position <= page.count() ? IndexEntryRef{number, static_cast<int>(position - 1)}
+                                      : IndexEntryRef{};
     }
     int i = 0;
     while (i < page.count() && position > page.subtreeCount(i)) position -= page.subtreeCount(i++);

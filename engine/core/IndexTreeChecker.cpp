@@ -5,7 +5,9 @@
 namespace keel {
 namespace {
 
-std::string PageName(int32_t number) { return "page " + std::to_string(number); }
+std::string PageName(int32_t number) {
+  return "page " + std::to_string(number);
+}
 
 }  // namespace
 
@@ -56,7 +58,8 @@ TIndexTreeChecker::Summary TIndexTreeChecker::visit(int32_t number, size_t depth
   }
   if (!page.fits()) problem(name + " holds more than a page can");
   for (int i = 1; i < page.count(); ++i) {
-    if (comparer_.compare(page.key(i - 1), page.key(i)) >= 0) problem(name + " keys out of order at " + std::to_string(i));
+    if (comparer_.compare(page.key(i - 1), page.key(i)) >= 0)
+      problem(name + " keys out of order at " + std::to_string(i));
   }
   summary.firstKey.assign(page.key(0).begin(), page.key(0).end());
   summary.lastKey.assign(page.key(page.count() - 1).begin(), page.key(page.count() - 1).end());
@@ -97,8 +100,9 @@ void TIndexTreeChecker::checkLevelLinks() {
       const int32_t expectedPrev = i == 0 ? 0 : level[i - 1];
       const int32_t expectedNext = i + 1 == level.size() ? 0 : level[i + 1];
       if (page.prev() != expectedPrev || page.next() != expectedNext) {
-        problem(PageName(level[i]) + " links " + std::to_string(page.prev()) + "/" + std::to_string(page.next()) +
-                ", expected " + std::to_string(expectedPrev) + "/" + std::to_string(expectedNext));
+        problem(PageName(level[i]) + " links " + std::to_string(page.prev()) + "/" +
+                std::to_string(page.next()) + ", expected " + std::to_string(expectedPrev) + "/" +
+                std::to_string(expectedNext));
       }
       if (i > 0) {
         TIndexPage& before = store_.page(level[i - 1]);

@@ -26,7 +26,8 @@ namespace keel {
 class TIndexTreeChecker {
  public:
   // `store` and `comparer` must outlive the checker.
-  TIndexTreeChecker(TIndexPageStore& store, const TKeyComparer& comparer) : store_(store), comparer_(comparer) {}
+  TIndexTreeChecker(TIndexPageStore& store, const TKeyComparer& comparer)
+      : store_(store), comparer_(comparer) {}
 
   // Problems of the tree; empty when it is sound.
   std::vector<std::string> check();

@@ -79,26 +79,45 @@ void TKeyBuilder::encodeValue(const KeySegment& s, const uint8_t* value, uint8_t
         const auto* end = std::find(value, value + s.length, uint8_t{0});
         std::copy(value, end, out);
         if (layout_.caseInsensitive()) {
-          std::transform(out, out + (end - value), out, [&](uint8_t c) { return layout_.collation().upper(c); });
+          std::transform(out, out + (end - value), out,
+                         [&](uint8_t c) { return layout_.collation().upper(c); });
         }
       }
       return;
     case FieldType::Integer:
     case FieldType::Date:
-    case FieldType::Time: StoreSigned(out, LoadU32(value), 4); return;
-    case FieldType::SmallInt: StoreSigned(out, LoadU16(value), 2); return;
+    case FieldType::Time:
+      StoreSigned(out, LoadU32(value), 4);
+      return;
+    case FieldType::SmallInt:
+      StoreSigned(out, LoadU16(value), 2);
+      return;
     case FieldType::Boolean:
-    case FieldType::Word: StoreBigEndian(out, LoadU16(value), 2); return;
-    case FieldType::LargeInt: StoreSigned(out, LoadU64(value), 8); return;
-    case FieldType::Bcd: StoreSigned(out, static_cast<uint64_t>(BcdToCurrency(value)), 8); return;
+    case FieldType::Word:
+      StoreBigEndian(out, LoadU16(value), 2);
+      return;
+    case FieldType::LargeInt:
+      StoreSigned(out, LoadU64(value), 8);
+      return;
+    case FieldType::Bcd:
+      StoreSigned(out, static_cast<uint64_t>(BcdToCurrency(value)), 8);
+      return;
     case FieldType::Float:
-    case FieldType::Timestamp: StoreDouble(out, LoadF64(value)); return;
-    default: std::memcpy(out, value, s.length); return;  // bytes, variable bytes, RecordHash
+    case FieldType::Timestamp:
+      StoreDouble(out, LoadF64(value));
+      return;
+    default:
+      std::memcpy(out, value, s.length);
+      return;  // bytes, variable bytes, RecordHash
   }
 }
 
-void TKeyBuilder::fillRangeStart(KeyBuffer& key, size_t from) const { fill(key, from, false); }
-void TKeyBuilder::fillRangeEnd(KeyBuffer& key, size_t from) const { fill(key, from, true); }
+void TKeyBuilder::fillRangeStart(KeyBuffer& key, size_t from) const {
+  fill(key, from, false);
+}
+void TKeyBuilder::fillRangeEnd(KeyBuffer& key, size_t from) const {
+  fill(key, from, true);
+}
 
 void TKeyBuilder::fill(KeyBuffer& key, size_t from, bool high) const {
   for (const KeySegment& s : layout_.segments()) {

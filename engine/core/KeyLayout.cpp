@@ -12,7 +12,9 @@ uint16_t TKeyLayout::KeyLength(FieldType type, uint16_t storedLength) {
 
 TKeyLayout::TKeyLayout(const IndexDescriptor& index, std::span<const FieldDescriptor> fields,
                        std::shared_ptr<const TCollation> collation, const std::string& tableName)
-    : suffixSize_(index.suffixSize()), caseInsensitive_(index.caseInsensitive), collation_(std::move(collation)) {
+    : suffixSize_(index.suffixSize()),
+      caseInsensitive_(index.caseInsensitive),
+      collation_(std::move(collation)) {
   auto corrupt = [&] { raise(ErrorCode::KEEL_HEADERCORRUPT, {.table = tableName, .index = index.name}); };
   size_t offset = 0;
   for (const IndexKeyField& keyField : index.fields) {

@@ -29,7 +29,7 @@ struct KeySegment {
   uint16_t rowOffset = 0;  // of the null byte in the row; of the value for system fields
   bool system = false;     // RecordID or RecordHash: never NULL, no null byte in the row
   bool descending = false;
-  bool collated = false;   // a string compared by the locale's collation
+  bool collated = false;  // a string compared by the locale's collation
 
   size_t end() const { return size_t{keyOffset} + 1u + length; }
 };

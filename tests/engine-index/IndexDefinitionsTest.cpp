@@ -28,8 +28,9 @@ class IndexDefinitionsTest : public ::testing::Test {
 };
 
 TEST_F(IndexDefinitionsTest, StoredFormsGetNamesUniquenessAndKeySizes) {
-  const auto v = definitions_.validate(Named("Main", {{2, false}}, false),
-                                       {Named("  ByText ", {{1, true}}, false), Named("ById", {{0xFFFF, false}})});
+  const auto v =
+      definitions_.validate(Named("Main", {{2, false}}, false),
+                            {Named("  ByText ", {{1, true}}, false), Named("ById", {{0xFFFF, false}})});
   EXPECT_EQ(v.primary.name, "");
   EXPECT_TRUE(v.primary.unique);
   EXPECT_EQ(v.primary.keySize, 5);
@@ -49,14 +50,19 @@ TEST_F(IndexDefinitionsTest, EachBadDefinitionGetsItsError) {
   } cases[] = {
       {"empty name", {Named("  ", {{2, false}})}, ErrorCode::KEEL_INDEXNAMEREQUIRED},
       {"name of 61 characters", {Named(longName, {{2, false}})}, ErrorCode::KEEL_INVALIDINDEXNAME},
-      {"name starting with a control character", {Named("\x01X", {{2, false}})}, ErrorCode::KEEL_INVALIDINDEXNAME},
-      {"same name in other case", {Named("ByNo", {{2, false}}), Named("BYNO", {{1, false}})}, ErrorCode::KEEL_INDEXEXISTS},
+      {"name starting with a control character",
+       {Named("\x01X", {{2, false}})},
+       ErrorCode::KEEL_INVALIDINDEXNAME},
+      {"same name in other case",
+       {Named("ByNo", {{2, false}}), Named("BYNO", {{1, false}})},
+       ErrorCode::KEEL_INDEXEXISTS},
       {"field that does not exist", {Named("X", {{9, false}})}, ErrorCode::KEEL_INVALIDIDXDESC},
       {"BLOB field", {Named("X", {{3, false}})}, ErrorCode::KEEL_SEARCHCOLREQD},
       {"key of 338 bytes on 1024-byte pages", {Named("X", {{4, false}})}, ErrorCode::KEEL_INVALIDKEY},
       {"no key fields", {Named("X", {})}, ErrorCode::KEEL_INVALIDKEY},
       {"129 key fields", {Named("X", tooMany)}, ErrorCode::KEEL_INDEXLIMIT},
-      {"31 secondary indexes", std::vector<IndexDescriptor>(31, Named("X", {{2, false}})), ErrorCode::KEEL_INDEXLIMIT},
+      {"31 secondary indexes", std::vector<IndexDescriptor>(31, Named("X", {{2, false}})),
+       ErrorCode::KEEL_INDEXLIMIT},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -69,13 +75,16 @@ TEST_F(IndexDefinitionsTest, ErrorsNameTheFieldIndexAndTable) {
     definitions_.validate(IndexDescriptor{}, {Named("ByBlob", {{3, false}})});
     FAIL() << "no error";
   } catch (const EKeelEngineError& error) {
-    EXPECT_STREQ(error.what(), "Keel Engine Error # 12292 Invalid field 'F3' specified for the index 'ByBlob' in the table 'Events'");
+    EXPECT_STREQ(error.what(),
+                 "Keel Engine Error # 12292 Invalid field 'F3' specified for the index 'ByBlob' in the table "
+                 "'Events'");
   }
 }
 
 TEST_F(IndexDefinitionsTest, APrimaryIndexIsAddedOnlyOverTheDefaultOne) {
   EXPECT_NO_THROW(definitions_.checkPrimaryAddable(IndexDescriptor::DefaultPrimary()));
-  EXPECT_ENGINE_ERROR(definitions_.checkPrimaryAddable(Named("", {{2, false}})), ErrorCode::KEEL_PRIMARYKEYREDEFINE);
+  EXPECT_ENGINE_ERROR(definitions_.checkPrimaryAddable(Named("", {{2, false}})),
+                      ErrorCode::KEEL_PRIMARYKEYREDEFINE);
 }
 
 TEST_F(IndexDefinitionsTest, FieldListsResolveByNameWithoutRegardToCase) {

@@ -80,8 +80,8 @@ class IndexFileBuilder {
 
   // Leaves of `leafSizes` entries from `firstPage` on, then interior levels of
   // at most `fanout` entries each, the root last. Returns the root page.
-  int32_t tree(int slot, const std::vector<std::pair<Bytes, int32_t>>& sorted, const std::vector<size_t>& leafSizes,
-               size_t fanout, int32_t firstPage) {
+  int32_t tree(int slot, const std::vector<std::pair<Bytes, int32_t>>& sorted,
+               const std::vector<size_t>& leafSizes, size_t fanout, int32_t firstPage) {
     struct Node {
       int32_t page;
       Bytes firstKey;
@@ -93,7 +93,8 @@ class IndexFileBuilder {
     int32_t number = firstPage;
     for (size_t size : leafSizes) {
       BuiltPage leaf;
-      for (size_t i = 0; i < size; ++i, ++at) leaf.entries.push_back({sorted[at].first, sorted[at].second, 0});
+      for (size_t i = 0; i < size; ++i, ++at)
+        leaf.entries.push_back({sorted[at].first, sorted[at].second, 0});
       level.push_back({number++, leaf.entries.front().key, static_cast<int32_t>(size)});
       pages.push_back(leaf);
     }
@@ -190,7 +191,8 @@ class IndexFileBuilder {
     PutLE(b, 25, static_cast<uint32_t>(freeHead_), 4);
     PutLE(b, 29, static_cast<uint32_t>(pageCount + 1), 4);
     b[33] = secondaryCount_;
-    for (auto& [slot, page] : roots_) PutLE(b, 34 + 4 * static_cast<size_t>(slot), static_cast<uint32_t>(page), 4);
+    for (auto& [slot, page] : roots_)
+      PutLE(b, 34 + 4 * static_cast<size_t>(slot), static_cast<uint32_t>(page), 4);
     for (auto& [slot, index] : indexes_) {
       const size_t at = 512 + 768 * static_cast<size_t>(slot);
       b[at] = static_cast<uint8_t>(index.name.size());
@@ -200,7 +202,8 @@ class IndexFileBuilder {
       b[at + 127] = index.caseInsensitive;
       b[at + 128] = index.unique;
       b[at + 129] = index.compression;
-      b[at + 130] = index.fieldCountOverride != 0 ? index.fieldCountOverride : static_cast<uint8_t>(index.fields.size());
+      b[at + 130] = index.fieldCountOverride != 0 ? index.fieldCountOverride
+                                                  : static_cast<uint8_t>(index.fields.size());
       for (size_t j = 1; j <= index.fields.size(); ++j) {
         b[at + 130 + j] = index.fields[j - 1].second;
         PutLE(b, at + 257 + 2 * j, index.fields[j - 1].first, 2);
@@ -208,14 +211,16 @@ class IndexFileBuilder {
       b[at + 515] = index.noStatistics;
     }
     for (auto& [number, bytes] : pages_) {
-      std::copy(bytes.begin(), bytes.end(), b.begin() + static_cast<ptrdiff_t>(25088 + (number - 1) * pageSize_));
+      std::copy(bytes.begin(), bytes.end(),
+                b.begin() + static_cast<ptrdiff_t>(25088 + (number - 1) * pageSize_));
     }
     return b;
   }
 
  private:
   template <typename Node>
-  static void linkLevel(const std::vector<Node>& nodes, std::vector<BuiltPage>& pages, std::map<int32_t, BuiltPage>& all) {
+  static void linkLevel(const std::vector<Node>& nodes, std::vector<BuiltPage>& pages,
+                        std::map<int32_t, BuiltPage>& all) {
     for (size_t i = 0; i < nodes.size(); ++i) {
       pages[i].prev = i == 0 ? 0 : nodes[i - 1].page;
       pages[i].next = i + 1 == nodes.size() ? 0 : nodes[i + 1].page;

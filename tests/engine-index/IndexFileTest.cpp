@@ -16,10 +16,10 @@
 namespace keel {
 namespace {
 
-using index_testing::Bytes;
 using index_testing::BuiltEntry;
 using index_testing::BuiltIndex;
 using index_testing::BuiltPage;
+using index_testing::Bytes;
 using index_testing::Hex;
 using index_testing::IndexFileBuilder;
 using index_testing::MakeFields;
@@ -43,8 +43,12 @@ Bytes TextKey(const std::string& text, bool foldCase, int32_t recordId, bool uni
   return key;
 }
 
-BuiltIndex Primary() { return {"", 5, true, false, false, 0, {{0xFFFF, false}}, false, 0}; }
-BuiltIndex FullText() { return {"Sys Text", 68, false, false, false, 3, {}, true, 0}; }
+BuiltIndex Primary() {
+  return {"", 5, true, false, false, 0, {{0xFFFF, false}}, false, 0};
+}
+BuiltIndex FullText() {
+  return {"Sys Text", 68, false, false, false, 3, {}, true, 0};
+}
 
 struct ShapeCase {
   const char* what;
@@ -80,8 +84,15 @@ TEST_P(BuiltFile, ReadsNavigatesAndAcceptsChanges) {
     if (ta != tb) return c.descending ? tb < ta : ta < tb;
     return a.first < b.first;
   });
-  BuiltIndex index{"ByName", static_cast<uint16_t>(c.unique ? 12 : 16), c.unique, c.caseInsensitive, c.descending,
-                   c.mode, {{1, c.descending}}, c.noStatistics, 0};
+  BuiltIndex index{"ByName",
+                   static_cast<uint16_t>(c.unique ? 12 : 16),
+                   c.unique,
+                   c.caseInsensitive,
+                   c.descending,
+                   c.mode,
+                   {{1, c.descending}},
+                   c.noStatistics,
+                   0};
   IndexFileBuilder builder(kPage);
   builder.index(0, Primary()).index(1, index).index(31, FullText()).secondaryCount(1);
   std::vector<size_t> leaves(entries.size() / c.leafSize, c.leafSize);
@@ -110,14 +121,16 @@ TEST_P(BuiltFile, ReadsNavigatesAndAcceptsChanges) {
   KeyBuffer smith = TextKey("SMITH", false, 0, c.unique);
   const size_t length = access.layout().compareLength(1, 0);
   access.keys().fillRangeStart(smith, length);
-  const auto firstSmith = std::find_if(entries.begin(), entries.end(),
-                                       [&](const auto& e) { return std::equal(smith.begin(), smith.begin() + 12, e.first.begin()); });
+  const auto firstSmith = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+    return std::equal(smith.begin(), smith.begin() + 12, e.first.begin());
+  });
   if (firstSmith != entries.end()) {
     EXPECT_EQ(tree.rowAt(tree.seek(smith, length)), firstSmith->second);
     KeyBuffer end = smith;
     access.keys().fillRangeEnd(end, length);
-    const auto runEnd = std::find_if(firstSmith, entries.end(),
-                                     [&](const auto& e) { return !std::equal(smith.begin(), smith.begin() + 12, e.first.begin()); });
+    const auto runEnd = std::find_if(firstSmith, entries.end(), [&](const auto& e) {
+      return !std::equal(smith.begin(), smith.begin() + 12, e.first.begin());
+    });
     EXPECT_EQ(tree.countRange(smith, length, end, length), runEnd - firstSmith);
   }
 
@@ -141,12 +154,12 @@ INSTANTIATE_TEST_SUITE_P(
     Shapes, BuiltFile,
     ::testing::Values(ShapeCase{"fixed leaves, three levels", 0, true, false, false, false, 9, 3, 200},
                       ShapeCase{"duplicate bytes, descending", 1, true, true, false, false, 12, 4, 300},
-                      ShapeCase{"trailing bytes, case-insensitive, non-unique, no statistics", 2, false, false, true, true,
-                                20, 5, 400},
-                      ShapeCase{"full packing, non-unique, many duplicates, four levels", 3, false, false, false, false, 6,
-                                3, 500},
-                      ShapeCase{"full packing, descending, case-insensitive, single leaf", 3, false, true, true, false, 40,
-                                4, 30}));
+                      ShapeCase{"trailing bytes, case-insensitive, non-unique, no statistics", 2, false,
+                                false, true, true, 20, 5, 400},
+                      ShapeCase{"full packing, non-unique, many duplicates, four levels", 3, false, false,
+                                false, false, 6, 3, 500},
+                      ShapeCase{"full packing, descending, case-insensitive, single leaf", 3, false, true,
+                                true, false, 40, 4, 30}));
 
 // Inserting ascending keys until the leaf splits gives the layout of the
 // builder: the old page keeps the first half (rounded up), the new page the
@@ -155,7 +168,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OwnWrites, MatchTheBuilderByteForByte) {
   for (uint8_t mode = 0; mode <= 3; ++mode) {
     for (bool unique : {true, false}) {
-      BuiltIndex index{"ByName", static_cast<uint16_t>(unique ? 12 : 16), unique, false, false, mode, {{1, false}}, false, 0};
+      BuiltIndex index{
+          "ByName", static_cast<uint16_t>(unique ? 12 : 16), unique, false, false, mode, {{1, false}}, false,
+          0};
       // Keys in order until one leaf can no longer hold them.
       std::vector<std::pair<Bytes, int32_t>> keys;
       std::vector<BuiltEntry> onPage;
@@ -212,7 +227,8 @@ TEST(OwnWrites, TableWithoutSecondariesStillHasEveryDescriptorSlot) {
   ASSERT_EQ(written.size(), 25088u);
   EXPECT_TRUE(std::equal(written.begin() + 4, written.end(), expected.begin() + 4));
   // Slot 31: length-prefixed "Sys Text", key size 68, full packing, no statistics.
-  EXPECT_EQ(Bytes(written.begin() + 512 + 31 * 768, written.begin() + 512 + 31 * 768 + 9), Hex("08 53797320 54657874"));
+  EXPECT_EQ(Bytes(written.begin() + 512 + 31 * 768, written.begin() + 512 + 31 * 768 + 9),
+            Hex("08 53797320 54657874"));
   EXPECT_EQ(written[512 + 31 * 768 + 61], 68);
   EXPECT_EQ(written[512 + 31 * 768 + 129], 3);
   EXPECT_EQ(written[512 + 31 * 768 + 515], 1);
@@ -279,9 +295,9 @@ TEST(OwnWrites, FileAtItsSizeLimitRefusesAnotherPage) {
   file.createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor::FullText({}));
   TIndexAccess access(file, 0, MakeFields({{FieldType::Integer}}), TCollation::ForLocale(0, "Full"));
   // 112 keys fill page 1; the split takes page 2 and then needs a third for the root.
-  EXPECT_ENGINE_ERROR(
-      for (int32_t i = 1; i <= 113; ++i) access.tree().insert(Bytes{1, 0x80, 0, 0, static_cast<uint8_t>(i)}, i),
-      ErrorCode::KEEL_TABLEFULL);
+  EXPECT_ENGINE_ERROR(for (int32_t i = 1; i <= 113; ++i) access.tree().insert(
+                          Bytes{1, 0x80, 0, 0, static_cast<uint8_t>(i)}, i),
+                      ErrorCode::KEEL_TABLEFULL);
 }
 
 // Two opens of one file, as two tables of two programs would have them: the
@@ -325,14 +341,16 @@ BuiltPage Leaf(uint8_t type, int32_t prev, int32_t next, int first, int count) {
   page.type = type;
   page.prev = prev;
   page.next = next;
-  for (int i = first; i < first + count; ++i) page.entries.push_back({Bytes{1, 0x80, 0, 0, static_cast<uint8_t>(i)}, i, 0});
+  for (int i = first; i < first + count; ++i)
+    page.entries.push_back({Bytes{1, 0x80, 0, 0, static_cast<uint8_t>(i)}, i, 0});
   return page;
 }
 
 BuiltPage Interior(uint8_t type, std::vector<std::pair<int, int32_t>> children) {
   BuiltPage page;
   page.type = type;
-  for (auto [firstKey, child] : children) page.entries.push_back({Bytes{1, 0x80, 0, 0, static_cast<uint8_t>(firstKey)}, child, 10});
+  for (auto [firstKey, child] : children)
+    page.entries.push_back({Bytes{1, 0x80, 0, 0, static_cast<uint8_t>(firstKey)}, child, 10});
   return page;
 }
 
@@ -352,31 +370,46 @@ std::vector<DamageCase> DamageCases() {
       {"version 5", [](IndexFileBuilder& b) { b.version(5); }, noBytes, KEEL_OLDVERSION, KEEL_NONE},
       {"version 9", [](IndexFileBuilder& b) { b.version(9); }, noBytes, KEEL_BADSIGNATURE, KEEL_NONE},
       {"foreign signature", none, [](Bytes& f) { f[9] ^= 0xFF; }, KEEL_BADSIGNATURE, KEEL_NONE},
-      {"31 secondary indexes", [](IndexFileBuilder& b) { b.secondaryCount(31); }, noBytes, KEEL_HEADERCORRUPT, KEEL_NONE},
-      {"root beyond the file", [](IndexFileBuilder& b) { b.root(0, 9); }, noBytes, KEEL_HEADERCORRUPT, KEEL_NONE},
-      {"free head beyond the file", [](IndexFileBuilder& b) { b.freeHead(4); }, noBytes, KEEL_HEADERCORRUPT, KEEL_NONE},
-      {"file shorter than its pages", none, [](Bytes& f) { f.resize(f.size() - 100); }, KEEL_HEADERCORRUPT, KEEL_NONE},
-      {"descriptor with 200 key fields", none, [](Bytes& f) { f[512 + 130] = 200; }, KEEL_HEADERCORRUPT, KEEL_NONE},
-      {"descriptor with compression 7", none, [](Bytes& f) { f[512 + 129] = 7; }, KEEL_HEADERCORRUPT, KEEL_NONE},
+      {"31 secondary indexes", [](IndexFileBuilder& b) { b.secondaryCount(31); }, noBytes, KEEL_HEADERCORRUPT,
+       KEEL_NONE},
+      {"root beyond the file", [](IndexFileBuilder& b) { b.root(0, 9); }, noBytes, KEEL_HEADERCORRUPT,
+       KEEL_NONE},
+      {"free head beyond the file", [](IndexFileBuilder& b) { b.freeHead(4); }, noBytes, KEEL_HEADERCORRUPT,
+       KEEL_NONE},
+      {"file shorter than its pages", none, [](Bytes& f) { f.resize(f.size() - 100); }, KEEL_HEADERCORRUPT,
+       KEEL_NONE},
+      {"descriptor with 200 key fields", none, [](Bytes& f) { f[512 + 130] = 200; }, KEEL_HEADERCORRUPT,
+       KEEL_NONE},
+      {"descriptor with compression 7", none, [](Bytes& f) { f[512 + 129] = 7; }, KEEL_HEADERCORRUPT,
+       KEEL_NONE},
       {"descriptor with key size 0", none, [](Bytes& f) { f[512 + 61] = 0; }, KEEL_HEADERCORRUPT, KEEL_NONE},
-      {"descriptor name of 200 characters", none, [](Bytes& f) { f[512] = 200; }, KEEL_HEADERCORRUPT, KEEL_NONE},
+      {"descriptor name of 200 characters", none, [](Bytes& f) { f[512] = 200; }, KEEL_HEADERCORRUPT,
+       KEEL_NONE},
       {"child page outside the file",
-       [](IndexFileBuilder& b) { b.page(3, 0, Interior(0, {{1, 1}, {11, 99}})); }, noBytes, KEEL_NONE,
-       KEEL_INDEXCORRUPT},
+       [](IndexFileBuilder& b) {
+         b.page(3, 0, Interior(0, {{1, 1}, {11, 99}}));
+       },
+       noBytes, KEEL_NONE, KEEL_INDEXCORRUPT},
       {"leaves linked in a cycle",
        [](IndexFileBuilder& b) {
          b.page(1, 0, Leaf(2, 2, 2, 1, 10));
          b.page(2, 0, Leaf(2, 1, 1, 11, 10));
        },
        noBytes, KEEL_NONE, KEEL_INDEXCORRUPT},
-      {"leaf linked to the root", [](IndexFileBuilder& b) { b.page(2, 0, Leaf(2, 1, 3, 11, 10)); }, noBytes, KEEL_NONE,
-       KEEL_INDEXCORRUPT},
-      {"root typed as an ordinary leaf", [](IndexFileBuilder& b) { b.page(3, 0, Interior(1, {{1, 1}, {11, 2}})); },
+      {"leaf linked to the root", [](IndexFileBuilder& b) { b.page(2, 0, Leaf(2, 1, 3, 11, 10)); }, noBytes,
+       KEEL_NONE, KEEL_INDEXCORRUPT},
+      {"root typed as an ordinary leaf",
+       [](IndexFileBuilder& b) {
+         b.page(3, 0, Interior(1, {{1, 1}, {11, 2}}));
+       },
        noBytes, KEEL_NONE, KEEL_INDEXCORRUPT},
       {"root pointing at itself",
-       [](IndexFileBuilder& b) { b.page(3, 0, Interior(0, {{1, 3}, {11, 2}})); }, noBytes, KEEL_NONE,
+       [](IndexFileBuilder& b) {
+         b.page(3, 0, Interior(0, {{1, 3}, {11, 2}}));
+       },
+       noBytes, KEEL_NONE, KEEL_INDEXCORRUPT},
+      {"more entries than a page holds", none, [](Bytes& f) { f[25088 + 1] = 0xFF; }, KEEL_NONE,
        KEEL_INDEXCORRUPT},
-      {"more entries than a page holds", none, [](Bytes& f) { f[25088 + 1] = 0xFF; }, KEEL_NONE, KEEL_INDEXCORRUPT},
       {"empty leaf in the tree", none, [](Bytes& f) { f[25088 + 1] = 0; }, KEEL_NONE, KEEL_INDEXCORRUPT},
       {"full-text page as a leaf", none, [](Bytes& f) { f[25088 + 1024] = 4; }, KEEL_NONE, KEEL_INDEXCORRUPT},
       {"interior pages 70 deep",
@@ -444,9 +477,9 @@ TEST(DamagedFile, FreeChainInACycleIsReportedAndNeverReusedTwice) {
   ASSERT_FALSE(problems.empty());
   EXPECT_NE(problems.front().find("cycle"), std::string::npos);
   // Splits take pages 5, 6, then 5 again, which by then holds entries.
-  EXPECT_ENGINE_ERROR(
-      for (int32_t i = 21; i < 400; ++i) access.tree().insert(Bytes{1, 0x80, 0, static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)}, i),
-      ErrorCode::KEEL_INDEXCORRUPT);
+  EXPECT_ENGINE_ERROR(for (int32_t i = 21; i < 400; ++i) access.tree().insert(
+                          Bytes{1, 0x80, 0, static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)}, i),
+                      ErrorCode::KEEL_INDEXCORRUPT);
 }
 
 }  // namespace

@@ -20,14 +20,14 @@
 
 namespace keel::index_testing {
 
-#define EXPECT_ENGINE_ERROR(statement, expectedCode)                                               \
-  do {                                                                                             \
-    try {                                                                                          \
-      statement;                                                                                   \
-      ADD_FAILURE() << "expected engine error " << static_cast<int>(expectedCode);                 \
-    } catch (const ::keel::EKeelEngineError& error) {                                              \
-      EXPECT_EQ(static_cast<int>(error.code()), static_cast<int>(expectedCode)) << error.what();   \
-    }                                                                                              \
+#define EXPECT_ENGINE_ERROR(statement, expectedCode)                                             \
+  do {                                                                                           \
+    try {                                                                                        \
+      statement;                                                                                 \
+      ADD_FAILURE() << "expected engine error " << static_cast<int>(expectedCode);               \
+    } catch (const ::keel::EKeelEngineError& error) {                                            \
+      EXPECT_EQ(static_cast<int>(error.code()), static_cast<int>(expectedCode)) << error.what(); \
+    }                                                                                            \
   } while (false)
 
 struct FieldSpec {

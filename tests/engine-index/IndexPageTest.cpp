@@ -68,31 +68,48 @@ TEST_P(Packing, PacksAndUnpacksExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     LeafModes, Packing,
-    ::testing::Values(
-        PackingCase{"none", 0, true, {kSmith, kSmyth},
-                    "02 0200 00000000 00000000 0000"
-                    " 01534D495448000000000000 07000000 01534D595448000000000000 09000000"},
-        PackingCase{"duplicate byte: SMYTH shares 3 bytes", 1, true, {kSmith, kSmyth},
-                    "02 0200 00000000 00000000 1F00"
-                    " 00 01534D495448000000000000 07000000 03 595448000000000000 09000000"},
-        PackingCase{"trailing byte", 2, true, {kSmith, kSmyth},
-                    "02 0200 00000000 00000000 1600"
-                    " 06 01534D495448 07000000 06 01534D595448 09000000"},
-        PackingCase{"full", 3, true, {kSmith, kSmyth},
-                    "02 0200 00000000 00000000 1500"
-                    " 00 06 01534D495448 07000000 03 06 595448 09000000"},
-        PackingCase{"full, non-unique: zeros before the RecordID go, the RecordID stays", 3, false,
-                    {std::string(kSmith) + "80000005", std::string(kSmyth) + "80000006"},
-                    "02 0200 00000000 00000000 1D00"
-                    " 00 06 01534D495448 80000005 07000000 03 06 595448 80000006 09000000"},
-        PackingCase{"full, non-unique, d reaching into the RecordID: no t", 3, false,
-                    {std::string(kSmith) + "80000005", std::string(kSmith) + "80000006"},
-                    "02 0200 00000000 00000000 1700"
-                    " 00 06 01534D495448 80000005 07000000 0F 00 06 09000000"},
-        PackingCase{"trailing byte, RecordID of zeros is never cut", 2, false,
-                    {std::string(kSmith) + "00000000", std::string(kSmyth) + "00000000"},
-                    "02 0200 00000000 00000000 1E00"
-                    " 06 01534D495448 00000000 07000000 06 01534D595448 00000000 09000000"}));
+    ::testing::Values(PackingCase{"none",
+                                  0,
+                                  true,
+                                  {kSmith, kSmyth},
+                                  "02 0200 00000000 00000000 0000"
+                                  " 01534D495448000000000000 07000000 01534D595448000000000000 09000000"},
+                      PackingCase{"duplicate byte: SMYTH shares 3 bytes",
+                                  1,
+                                  true,
+                                  {kSmith, kSmyth},
+                                  "02 0200 00000000 00000000 1F00"
+                                  " 00 01534D495448000000000000 07000000 03 595448000000000000 09000000"},
+                      PackingCase{"trailing byte",
+                                  2,
+                                  true,
+                                  {kSmith, kSmyth},
+                                  "02 0200 00000000 00000000 1600"
+                                  " 06 01534D495448 07000000 06 01534D595448 09000000"},
+                      PackingCase{"full",
+                                  3,
+                                  true,
+                                  {kSmith, kSmyth},
+                                  "02 0200 00000000 00000000 1500"
+                                  " 00 06 01534D495448 07000000 03 06 595448 09000000"},
+                      PackingCase{"full, non-unique: zeros before the RecordID go, the RecordID stays",
+                                  3,
+                                  false,
+                                  {std::string(kSmith) + "80000005", std::string(kSmyth) + "80000006"},
+                                  "02 0200 00000000 00000000 1D00"
+                                  " 00 06 01534D495448 80000005 07000000 03 06 595448 80000006 09000000"},
+                      PackingCase{"full, non-unique, d reaching into the RecordID: no t",
+                                  3,
+                                  false,
+                                  {std::string(kSmith) + "80000005", std::string(kSmith) + "80000006"},
+                                  "02 0200 00000000 00000000 1700"
+                                  " 00 06 01534D495448 80000005 07000000 0F 00 06 09000000"},
+                      PackingCase{"trailing byte, RecordID of zeros is never cut",
+                                  2,
+                                  false,
+                                  {std::string(kSmith) + "00000000", std::string(kSmyth) + "00000000"},
+                                  "02 0200 00000000 00000000 1E00"
+                                  " 06 01534D495448 00000000 07000000 06 01534D595448 00000000 09000000"}));
 
 TEST(IndexPage, InteriorEntriesCarrySubtreeCountsUnlessStatisticsAreOff) {
   for (bool statistics : {true, false}) {
@@ -102,8 +119,10 @@ TEST(IndexPage, InteriorEntriesCarrySubtreeCountsUnlessStatisticsAreOff) {
     page.insert(1, Hex("01 80000029"), 3, 17);
     std::vector<uint8_t> written(kPage);
     page.encode(written);
-    const char* expected = statistics ? "00 0200 00000000 00000000 0000 0180000001 02000000 28000000 0180000029 03000000 11000000"
-                                      : "00 0200 00000000 00000000 0000 0180000001 02000000 0180000029 03000000";
+    const char* expected =
+        statistics
+            ? "00 0200 00000000 00000000 0000 0180000001 02000000 28000000 0180000029 03000000 11000000"
+            : "00 0200 00000000 00000000 0000 0180000001 02000000 0180000029 03000000";
     EXPECT_EQ(written, PageImage(expected)) << statistics;
     TIndexPage read(Geometry(5, true, 3, statistics), 4);
     ASSERT_TRUE(read.decode(written));
@@ -113,8 +132,8 @@ TEST(IndexPage, InteriorEntriesCarrySubtreeCountsUnlessStatisticsAreOff) {
 }
 
 TEST(IndexPage, CapacitiesFollowPageAndKeySize) {
-  EXPECT_EQ(Geometry(5, true, 0).leafCapacity(), 112u);       // 1011 / 9
-  EXPECT_EQ(Geometry(5, true, 0).interiorCapacity(), 77u);    // 1011 / 13
+  EXPECT_EQ(Geometry(5, true, 0).leafCapacity(), 112u);     // 1011 / 9
+  EXPECT_EQ(Geometry(5, true, 0).interiorCapacity(), 77u);  // 1011 / 13
   EXPECT_EQ(Geometry(5, true, 0, false).interiorCapacity(), 112u);
   EXPECT_EQ(Geometry(341, false, 0).interiorCapacity(), 2u);  // largest key a 1024-byte page takes
 }
@@ -170,8 +189,10 @@ TEST(IndexPage, BytesThatCannotBeAPageAreRefused) {
     uint8_t mode;
   } cases[] = {
       {"packed count past the page", "02 0200 00000000 00000000 FFFF", 3},
-      {"more entries than the packed bytes hold", "02 0300 00000000 00000000 1500 00 06 01534D495448 07000000 03 06 595448 09000000", 3},
-      {"packed bytes left over", "02 0200 00000000 00000000 1600 00 06 01534D495448 07000000 03 06 595448 09000000 00", 3},
+      {"more entries than the packed bytes hold",
+       "02 0300 00000000 00000000 1500 00 06 01534D495448 07000000 03 06 595448 09000000", 3},
+      {"packed bytes left over",
+       "02 0200 00000000 00000000 1600 00 06 01534D495448 07000000 03 06 595448 09000000 00", 3},
       {"first entry sharing bytes", "02 0100 00000000 00000000 0C00 01 06 534D495448 00 07000000", 3},
       {"d and t longer than the key", "02 0100 00000000 00000000 0900 00 0D 07000000 000000", 3},
       {"more fixed entries than fit", "02 FF00 00000000 00000000 0000", 0},

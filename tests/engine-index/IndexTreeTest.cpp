@@ -66,8 +66,8 @@ class IndexedTable {
   std::unique_ptr<TIndexAccess> access_;
 };
 
-IndexDescriptor Index(std::vector<IndexKeyField> keyFields, uint16_t keySize, bool unique, IndexCompression mode,
-                      bool noStatistics = false) {
+IndexDescriptor Index(std::vector<IndexKeyField> keyFields, uint16_t keySize, bool unique,
+                      IndexCompression mode, bool noStatistics = false) {
   IndexDescriptor d;
   d.name = "Idx";
   d.fields = std::move(keyFields);
@@ -101,11 +101,20 @@ std::vector<RandomCase> RandomCases() {
       r.integer(2, static_cast<int32_t>(g() % 30));
     }
   };
-  auto longText = [](Row& r, std::mt19937& g) { r.text(1, std::string(200, 'K') + std::to_string(g() % 600)); };
-  auto midText = [](Row& r, std::mt19937& g) { r.text(1, std::string(100, 'M') + std::to_string(g() % 5000)); };
+  auto longText = [](Row& r, std::mt19937& g) {
+    r.text(1, std::string(200, 'K') + std::to_string(g() % 600));
+  };
+  auto midText = [](Row& r, std::mt19937& g) {
+    r.text(1, std::string(100, 'M') + std::to_string(g() % 5000));
+  };
   using enum IndexCompression;
   return {
-      {"unique integer, fixed leaves", {{FieldType::Integer}}, Index({{1, false}}, 5, true, icNone), 1024, 3000, randomInt},
+      {"unique integer, fixed leaves",
+       {{FieldType::Integer}},
+       Index({{1, false}}, 5, true, icNone),
+       1024,
+       3000,
+       randomInt},
       {"non-unique case-insensitive text and number, full packing",
        {{FieldType::String, 30}, {FieldType::Integer}},
        [] {
@@ -113,27 +122,61 @@ std::vector<RandomCase> RandomCases() {
          d.caseInsensitive = true;
          return d;
        }(),
-       1024, 3000, nameAndNumber},
+       1024,
+       3000,
+       nameAndNumber},
       {"unique descending pair, duplicate bytes",
        {{FieldType::String, 30}, {FieldType::Integer}},
-       Index({{1, true}, {2, false}}, 37, true, icDuplicateByte), 1024, 2500, nameAndNumber},
+       Index({{1, true}, {2, false}}, 37, true, icDuplicateByte),
+       1024,
+       2500,
+       nameAndNumber},
       {"non-unique, trailing bytes, no statistics",
        {{FieldType::String, 30}, {FieldType::Integer}},
-       Index({{2, false}, {1, false}}, 41, false, icTrailingByte, true), 2048, 2500, nameAndNumber},
-      {"long keys, two entries a page", {{FieldType::String, 335}}, Index({{1, false}}, 337, true, icNone), 1024, 1200,
+       Index({{2, false}, {1, false}}, 41, false, icTrailingByte, true),
+       2048,
+       2500,
+       nameAndNumber},
+      {"long keys, two entries a page",
+       {{FieldType::String, 335}},
+       Index({{1, false}}, 337, true, icNone),
+       1024,
+       1200,
        longText},
-      {"long keys packed", {{FieldType::String, 335}}, Index({{1, false}}, 341, false, icFull), 1024, 1500, longText},
+      {"long keys packed",
+       {{FieldType::String, 335}},
+       Index({{1, false}}, 341, false, icFull),
+       1024,
+       1500,
+       longText},
       // Six entries a page: deep trees whose interior pages merge and share.
-      {"mid-size keys, six a page", {{FieldType::String, 148}}, Index({{1, false}}, 150, true, icNone), 1024, 3000,
+      {"mid-size keys, six a page",
+       {{FieldType::String, 148}},
+       Index({{1, false}}, 150, true, icNone),
+       1024,
+       3000,
        midText},
       {"small pages, three levels, duplicate bytes",
        {{FieldType::String, 30}, {FieldType::Integer}},
-       Index({{1, false}, {2, false}}, 41, false, icDuplicateByte), 1024, 5000, nameAndNumber},
+       Index({{1, false}, {2, false}}, 41, false, icDuplicateByte),
+       1024,
+       5000,
+       nameAndNumber},
       {"German collation, accents ignored, case kept",
        {{FieldType::String, 30}, {FieldType::Integer}},
-       Index({{1, false}, {2, false}}, 37, true, icFull), 1024, 3000,
+       Index({{1, false}, {2, false}}, 37, true, icFull),
+       1024,
+       3000,
        [](Row& r, std::mt19937& g) {
-         const char* words[] = {"M\xFCller", "Muller", "MULLER", "m\xFCller", "Stra\xDF" "e", "Strasse", "\xC9mile", "Emile"};
+         const char* words[] = {"M\xFCller",
+                                "Muller",
+                                "MULLER",
+                                "m\xFCller",
+                                "Stra\xDF"
+                                "e",
+                                "Strasse",
+                                "\xC9mile",
+                                "Emile"};
          r.text(1, words[g() % 8]).integer(2, static_cast<int32_t>(g() % 40));
        },
        0x0407},
@@ -148,7 +191,9 @@ TEST_P(RandomTree, StaysSoundAndMatchesAnOrderedModel) {
   const RandomCase& c = GetParam();
   IndexedTable table(c.fields, c.index, c.pageSize, c.locale);
   // Through the table each time: reopening replaces the comparer and tree.
-  auto less = [&](const KeyBuffer& a, const KeyBuffer& b) { return table.access().comparer().compare(a, b) < 0; };
+  auto less = [&](const KeyBuffer& a, const KeyBuffer& b) {
+    return table.access().comparer().compare(a, b) < 0;
+  };
   std::map<KeyBuffer, int32_t, decltype(less)> model(less);
   std::mt19937 random(20261210);
   int32_t nextRow = 1;
@@ -276,15 +321,19 @@ TEST(IndexTree, DuplicateKeyNamesTheIndexAndTable) {
     ADD_FAILURE() << "no error";
   } catch (const EKeelEngineError& error) {
     EXPECT_EQ(error.code(), ErrorCode::KEEL_KEYVIOL);
-    EXPECT_STREQ(error.what(), "Keel Engine Error # 9729 Duplicate key found in the index 'Idx' of the table 'T'");
+    EXPECT_STREQ(error.what(),
+                 "Keel Engine Error # 9729 Duplicate key found in the index 'Idx' of the table 'T'");
   }
 }
 
 // A unique index on (number, name) over five rows.
 class Searches : public ::testing::Test {
  protected:
-  Searches() : table_({{FieldType::Integer}, {FieldType::String, 10}}, Index({{1, false}, {2, false}}, 17, true, IndexCompression::icFull), 1024) {
-    const std::pair<int, const char*> rows[] = {{1, "ADAMS"}, {2, "BAKER"}, {2, "BROWN"}, {2, "CLARK"}, {4, "DAVIS"}};
+  Searches()
+      : table_({{FieldType::Integer}, {FieldType::String, 10}},
+               Index({{1, false}, {2, false}}, 17, true, IndexCompression::icFull), 1024) {
+    const std::pair<int, const char*> rows[] = {
+        {1, "ADAMS"}, {2, "BAKER"}, {2, "BROWN"}, {2, "CLARK"}, {4, "DAVIS"}};
     int32_t n = 1;
     for (auto [number, name] : rows) table_.tree().insert(searchKey(number, name, 2, 0).first, n++);
   }
@@ -341,18 +390,20 @@ TEST_F(Searches, RangeCountsIncludeBothBounds) {
     size_t fields, partial;
     int64_t expected;
   } cases[] = {
-      {2, 2, "", "", 1, 0, 3}, {1, 2, "", "", 1, 0, 4}, {3, 3, "", "", 1, 0, 0},
+      {2, 2, "", "", 1, 0, 3}, {1, 2, "", "", 1, 0, 4},   {3, 3, "", "", 1, 0, 0},
       {5, 1, "", "", 1, 0, 0}, {2, 2, "B", "B", 1, 1, 2}, {0, 9, "", "", 0, 0, 5},
   };
   for (const auto& c : cases) {
     auto [low, lowLength] = searchKey(c.low, c.lowName, c.fields, c.partial);
     auto [high, highLength] = searchKey(c.high, c.highName, c.fields, c.partial);
     table_.access().keys().fillRangeEnd(high, highLength);
-    EXPECT_EQ(table_.tree().countRange(low, lowLength, high, highLength), c.expected) << c.low << ".." << c.high;
+    EXPECT_EQ(table_.tree().countRange(low, lowLength, high, highLength), c.expected)
+        << c.low << ".." << c.high;
     const IndexEntryRef last = table_.tree().seekLast(high, highLength);
     if (c.expected > 0) {
-      EXPECT_EQ(table_.tree().positionOf(last) - table_.tree().positionOf(table_.tree().seek(low, lowLength)) + 1,
-                c.expected);
+      EXPECT_EQ(
+          table_.tree().positionOf(last) - table_.tree().positionOf(table_.tree().seek(low, lowLength)) + 1,
+          c.expected);
     }
   }
 }

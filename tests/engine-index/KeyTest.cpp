@@ -30,7 +30,9 @@ IndexDescriptor IndexOn(std::vector<IndexKeyField> keyFields, uint16_t keySize, 
   return d;
 }
 
-std::shared_ptr<const TCollation> Plain() { return TCollation::ForLocale(0, "T"); }
+std::shared_ptr<const TCollation> Plain() {
+  return TCollation::ForLocale(0, "T");
+}
 
 struct KeyBytesCase {
   const char* what;
@@ -72,18 +74,24 @@ INSTANTIATE_TEST_SUITE_P(
         KeyBytesCase{"small integer -2", FieldType::SmallInt, 0, {0xFE, 0xFF}, "01 7FFE"},
         KeyBytesCase{"word 0x1234", FieldType::Word, 0, {0x34, 0x12}, "01 1234"},
         KeyBytesCase{"boolean true", FieldType::Boolean, 0, {1, 0}, "01 0001"},
-        KeyBytesCase{"large integer -2", FieldType::LargeInt, 0, {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+        KeyBytesCase{"large integer -2",
+                     FieldType::LargeInt,
+                     0,
+                     {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
                      "01 7FFFFFFFFFFFFFFE"},
         KeyBytesCase{"float 1.5", FieldType::Float, 0, DoubleBytes(1.5), "01 BFF8000000000000"},
         KeyBytesCase{"float -1.5", FieldType::Float, 0, DoubleBytes(-1.5), "01 4007FFFFFFFFFFFF"},
         KeyBytesCase{"float -0.0 keys as 0.0", FieldType::Float, 0, DoubleBytes(-0.0), "01 8000000000000000"},
         // 32 digits in the first 16 of the 32 digit bytes; 12.50 is 125000
         // ten-thousandths (0x1E848), -0.5 is -5000. is 125000 ten-thousandths (0x1E848).
-        KeyBytesCase{"BCD 12.50", FieldType::Bcd, 0, Hex("20 02 " + std::string(28, '0') + "1250" + std::string(32, '0')),
+        KeyBytesCase{"BCD 12.50", FieldType::Bcd, 0,
+                     Hex("20 02 " + std::string(28, '0') + "1250" + std::string(32, '0')),
                      "01 800000000001E848"},
-        KeyBytesCase{"BCD -0.5", FieldType::Bcd, 0, Hex("20 81 " + std::string(30, '0') + "05" + std::string(32, '0')),
+        KeyBytesCase{"BCD -0.5", FieldType::Bcd, 0,
+                     Hex("20 81 " + std::string(30, '0') + "05" + std::string(32, '0')),
                      "01 7FFFFFFFFFFFEC78"},
-        KeyBytesCase{"string stops at its terminator", FieldType::String, 5, Hex("41 42 00 58 59 00"), "01 414200000000"},
+        KeyBytesCase{"string stops at its terminator", FieldType::String, 5, Hex("41 42 00 58 59 00"),
+                     "01 414200000000"},
         KeyBytesCase{"bytes as stored", FieldType::Bytes, 3, Hex("00 FF 10"), "01 00FF10"}));
 
 TEST(KeyLayout, KeySizeCountsNullBytesAndTheRecordIdSuffix) {
@@ -97,7 +105,8 @@ TEST(KeyLayout, DescriptorsThatDoNotFitTheTableAreRefused) {
   const auto fields = MakeFields({{FieldType::Integer}, {FieldType::Blob}});
   const struct {
     IndexDescriptor index;
-  } cases[] = {{IndexOn({{3, false}}, 5)}, {IndexOn({{2, false}}, 9)}, {IndexOn({{1, false}}, 6)}, {IndexOn({}, 0)}};
+  } cases[] = {
+      {IndexOn({{3, false}}, 5)}, {IndexOn({{2, false}}, 9)}, {IndexOn({{1, false}}, 6)}, {IndexOn({}, 0)}};
   for (const auto& c : cases) {
     EXPECT_ENGINE_ERROR(TKeyLayout(c.index, fields, Plain(), "T"), ErrorCode::KEEL_HEADERCORRUPT);
   }
@@ -187,7 +196,8 @@ TEST(KeyCollation, LocaleWithoutSupportRaises15878) {
 
 TEST(KeyCollation, StringFieldsOfALocaleTableCompareByCollationOthersByBytes) {
   const auto fields = MakeFields({{FieldType::String, 10}, {FieldType::Integer}});
-  const TKeyLayout layout(IndexOn({{1, false}, {2, false}}, 17), fields, TCollation::ForLocale(1033, "T"), "T");
+  const TKeyLayout layout(IndexOn({{1, false}, {2, false}}, 17), fields, TCollation::ForLocale(1033, "T"),
+                          "T");
   const TKeyBuilder builder(layout);
   const TKeyComparer comparer(layout);
   const auto key = [&](const std::string& text, int32_t n) {
