@@ -97,7 +97,7 @@ void TKeelDataSet::Open() {
   } catch (...) {
     state_ = TDataSetState::dsInactive;
     fields_.clear();
-    if (cursor_) CloseCursor();
+    CloseCursor();  // also what a failed OpenCursor left prepared
     cursor_ = nullptr;
     DetachDatabase();
     throw;

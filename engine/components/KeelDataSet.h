@@ -105,6 +105,7 @@ class TKeelDataSet {
   // The cursor the dataset reads, on `database`'s folder. A table owns it; a
   // query's belongs to its statement.
   virtual TDataCursor& OpenCursor(TKeelDatabase& database) = 0;
+  // Releases whatever OpenCursor made, also after it failed half-way.
   virtual void CloseCursor() = 0;
   // Raises when the dataset lacks what opening needs; runs before the database
   // is attached.

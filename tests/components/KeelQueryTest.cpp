@@ -1,0 +1,119 @@
+#include "engine/components/KeelQuery.h"
+
+#include <gtest/gtest.h>
+
+#include "ComponentFixture.h"
+
+namespace keel::testing {
+namespace {
+
+// Answers a statement beginning with SELECT by a cursor on its last word's
+// table, any other statement with no result; notes each statement run.
+class RecordingQuery : public TKeelQuery {
+ public:
+  ~RecordingQuery() override { Close(); }
+  std::vector<std::string> runs;
+
+ protected:
+  TDataCursor* RunStatement(const TScannedStatement& statement, TDataDirectory& folder) override {
+    runs.push_back(statement.Text + "@" + std::to_string(statement.FirstLine) + ":" +
+                   std::to_string(statement.FirstColumn));
+    result_.reset();
+    if (statement.Text.rfind("SELECT", 0) != 0) return nullptr;
+    const std::string table = statement.Text.substr(statement.Text.rfind(' ') + 1);
+    result_ = std::make_unique<TDataCursor>(folder, table, CursorOpenFlags{.readOnly = true});
+    return result_.get();
+  }
+  void CloseCursor() override {
+    result_.reset();
+    TKeelQuery::CloseCursor();
+  }
+
+ private:
+  std::unique_ptr<TDataCursor> result_;
+};
+
+class KeelQueryTest : public ComponentTest {};
+
+TEST_F(KeelQueryTest, EmptyTextIsRefusedBeforeTheDatabaseIsTouched) {
+  TKeelQuery query;
+  query.SetDatabaseName(folder());
+  for (const std::vector<std::string>& sql :
+       {std::vector<std::string>{}, {"  ", ""}, {"-- nothing here", "/* nor here */"}}) {
+    query.SetSQL(sql);
+    EXPECT_EQ(DatabaseErrorOf([&] { query.Open(); }), "No SQL statement available");
+    EXPECT_FALSE(query.Active());
+  }
+  EXPECT_EQ(engine().DefaultSession().DatabaseCount(), 0u);
+}
+
+TEST_F(KeelQueryTest, NamedParametersAreCollectedWhenTheTextChanges) {
+  TKeelQuery query;
+  query.SetSQL({"SELECT * FROM People P", "WHERE P.Code = :Code OR P.Parent = :code", "AND P.[Name] = :\"Full name\""});
+  ASSERT_EQ(query.Params().Count(), 2u);
+  EXPECT_EQ(query.Params()[0].Name, "Code");
+  EXPECT_EQ(query.Params()[1].Name, "Full name");
+  query.Params().ParamByName("CODE").Value = "7";
+
+  query.SetSQL({"SELECT * FROM People P WHERE P.Code = :Code AND P.Town = :Town"});
+  ASSERT_EQ(query.Params().Count(), 2u);
+  EXPECT_EQ(query.Params().ParamByName("Code").Value, "7");
+  EXPECT_FALSE(query.Params().ParamByName("Town").Value.has_value());
+  EXPECT_EQ(DatabaseErrorOf([&] { query.Params().ParamByName("Full name"); }), "Parameter 'Full name' not found");
+
+  query.ParamCheck = false;
+  query.SetSQL({"SELECT * FROM People WHERE Code = :Other"});
+  EXPECT_EQ(query.Params().Count(), 2u);
+}
+
+TEST_F(KeelQueryTest, ParseErrorsPointIntoTheTextAndLeaveTheQueryClosed) {
+  createEventsTable();
+  TKeelQuery query;
+  query.SetDatabaseName(folder());
+  query.SetSQL({"SELECT *", "FROM Events E", "WHERE E.[Nope] IS NULL"});
+  try {
+    query.Open();
+    FAIL() << "no parse error";
+  } catch (const EKeelEngineError& error) {
+    EXPECT_EQ(error.code(), ErrorCode::KEEL_SQLPARSE);
+    EXPECT_EQ(error.line(), 3);
+    EXPECT_EQ(error.column(), 7);
+  }
+  EXPECT_FALSE(query.Active());
+  EXPECT_FALSE(query.Prepared());
+  query.SetDatabaseName(folder() + "/other");  // no longer attached
+}
+
+TEST_F(KeelQueryTest, TheLastStatementOfARunGivesTheResult) {
+  createEventsTable();
+  {
+    TKeelTable events;
+    point(events, "Events");
+    events.Open();
+    for (const char* name : {"One", "Two"}) {
+      events.Append();
+      events.FieldByName("Description").SetAsString(name);
+      events.Post();
+    }
+  }
+  RecordingQuery query;
+  query.SetDatabaseName(folder());
+  query.SetSQL({"DELETE FROM Events;", "  SELECT FROM Events"});
+  query.Open();
+  EXPECT_EQ(query.runs, (std::vector<std::string>{"DELETE FROM Events@1:1", "SELECT FROM Events@2:3"}));
+  EXPECT_EQ(query.RecordCount(), 2);
+  EXPECT_EQ(query.FieldByName("Description").AsString(), "One");
+  query.Next();
+  query.Next();
+  EXPECT_TRUE(query.Eof());
+  EXPECT_EQ(query.FieldByName("Description").AsString(), "Two");
+  EXPECT_FALSE(query.CanModify());
+
+  query.SetSQL({"SELECT FROM Events;", "DELETE FROM Events"});  // closes the open query
+  EXPECT_FALSE(query.Active());
+  EXPECT_EQ(DatabaseErrorOf([&] { query.Open(); }), "Error creating table handle");
+  EXPECT_FALSE(query.Active());
+}
+
+}  // namespace
+}  // namespace keel::testing
