@@ -285,6 +285,27 @@ TEST(OwnWrites, EncryptedFilesReadOnlyWithTheirCipher) {
   EXPECT_THROW(withoutCipher->openIndex(), EKeelEngineError);
 }
 
+TEST(OwnWrites, EmptyingCutsBackToThePageAreaAndEmptiesEveryTree) {
+  MemoryFiles files;
+  auto file = files.indexFile("/empty.idx", kPage);
+  file->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor{});
+  {
+    TIndexAccess access(*file, 0, MakeFields({{FieldType::Integer}}), TCollation::ForLocale(0, "T"));
+    for (uint8_t i = 1; i <= 200; ++i) access.tree().insert(Bytes{1, 0x80, 0, 0, i}, i);
+  }
+  file->writeBack();
+  ASSERT_GT(file->size(), 25088u + kPage);
+  file->emptyIndex();
+  file->writeBack();
+  EXPECT_EQ(file->size(), 25088u);
+  EXPECT_EQ(file->root(0), 0);
+  EXPECT_EQ(file->nextPageToUse(), 1);
+  TIndexAccess access(*file, 0, MakeFields({{FieldType::Integer}}), TCollation::ForLocale(0, "T"));
+  EXPECT_EQ(access.tree().count(), 0);
+  access.tree().insert(Bytes{1, 0x80, 0, 0, 9}, 9);
+  EXPECT_EQ(file->root(0), 1);
+}
+
 TEST(OwnWrites, FileAtItsSizeLimitRefusesAnotherPage) {
   MemoryFiles files;
   TIndexFile::Options options;
