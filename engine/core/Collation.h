@@ -7,7 +7,7 @@
 // with the plain single-byte letter pairs of Windows-1252. Any other locale is
 // a Windows LCID: its texts are ordered by the collation of the locale the
 // LCID maps to, at primary strength with a case level, so non-spacing marks
-// are ignored and case is respected; case maps with that locale's rules.
+// are ignored and case counts; case maps with that locale's rules.
 //
 // Thread safety: a TCollation is immutable once made and may be shared.
 

@@ -30,22 +30,22 @@ namespace keel::index_testing {
     }                                                                                            \
   } while (false)
 
-struct FieldSpec {
+struct FieldShape {
   FieldType type;
   uint16_t size = 0;  // strings and bytes
 };
 
 // User fields laid out from row offset 25 as a table would have them.
-inline std::vector<FieldDescriptor> MakeFields(const std::vector<FieldSpec>& specs) {
+inline std::vector<FieldDescriptor> MakeFields(const std::vector<FieldShape>& shapes) {
   std::vector<FieldDescriptor> fields;
   uint16_t offset = 25;
-  for (const FieldSpec& spec : specs) {
+  for (const FieldShape& shape : shapes) {
     FieldDescriptor f;
     f.number = static_cast<uint16_t>(fields.size() + 1);
     f.name = "F" + std::to_string(f.number);
-    f.type = spec.type;
-    f.size = spec.size;
-    f.dataLength = StoredLength(spec.type, FieldSubtype::None, spec.size);
+    f.type = shape.type;
+    f.size = shape.size;
+    f.dataLength = StoredLength(shape.type, FieldSubtype::None, shape.size);
     f.offset = offset;
     offset = static_cast<uint16_t>(offset + 1 + f.dataLength);
     fields.push_back(f);

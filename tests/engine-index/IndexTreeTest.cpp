@@ -14,7 +14,7 @@
 namespace keel {
 namespace {
 
-using index_testing::FieldSpec;
+using index_testing::FieldShape;
 using index_testing::MakeFields;
 using index_testing::MemoryFiles;
 using index_testing::Row;
@@ -22,8 +22,8 @@ using index_testing::Row;
 // One table with one index in slot 1, in an in-memory index file.
 class IndexedTable {
  public:
-  IndexedTable(std::vector<FieldSpec> specs, IndexDescriptor index, size_t pageSize, uint32_t locale = 0)
-      : fields_(MakeFields(specs)), index_(std::move(index)), pageSize_(pageSize), locale_(locale) {
+  IndexedTable(std::vector<FieldShape> shapes, IndexDescriptor index, size_t pageSize, uint32_t locale = 0)
+      : fields_(MakeFields(shapes)), index_(std::move(index)), pageSize_(pageSize), locale_(locale) {
     file_ = files_.indexFile("/t.idx", pageSize_);
     file_->createIndex(IndexDescriptor::DefaultPrimary(), {index_}, IndexDescriptor::FullText({}));
     access_ = std::make_unique<TIndexAccess>(*file_, 1, fields_, TCollation::ForLocale(locale_, "T"));
@@ -80,7 +80,7 @@ IndexDescriptor Index(std::vector<IndexKeyField> keyFields, uint16_t keySize, bo
 
 struct RandomCase {
   const char* what;
-  std::vector<FieldSpec> fields;
+  std::vector<FieldShape> fields;
   IndexDescriptor index;
   size_t pageSize;
   int operations;
