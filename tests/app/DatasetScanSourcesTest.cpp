@@ -1,0 +1,174 @@
+#include "app/DatasetScanSources.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "app/OwnTables.h"
+#include "engine/components/KeelEngine.h"
+#include "engine/components/KeelField.h"
+
+namespace mindrel {
+namespace {
+
+using keel::TFieldType;
+
+// The people, links and ignore tables of a small family in a fresh folder.
+class DatasetScanSourcesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    keel::TKeelEngine::Acquire();
+    char pattern[] = "/tmp/mindrel-scan-sources-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    CreatePeople();
+    CreateLinks();
+    TOwnTables::OpenIgnoreTable(ignore_, folder_);
+    for (keel::TKeelTable* table : {&people_, &families_, &links_}) table->SetReadOnly(true);
+    people_.SetTableName("People.dat");
+    families_.SetTableName("Families.dat");
+    links_.SetTableName("Links.dat");
+  }
+  void TearDown() override {
+    for (keel::TKeelTable* table : {&people_, &families_, &links_, &ignore_}) table->Close();
+    keel::TKeelEngine::Release();
+    std::filesystem::remove_all(folder_);
+  }
+
+  void CreatePeople() {
+    keel::TKeelTable table;
+    table.SetDatabaseName(folder_);
+    table.SetTableName("People.dat");
+    table.FieldDefs().Add("Code", TFieldType::ftInteger);
+    table.FieldDefs().Add("FirstNames", TFieldType::ftString, 40);
+    table.FieldDefs().Add("Dead", TFieldType::ftBoolean);
+    table.FieldDefs().Add("Search date~B", TFieldType::ftBytes, 72);
+    table.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
+    table.CreateTableFromDefs();
+    table.Open();
+    struct Row {
+      int code;
+      const char* name;
+      int dead;  // -1 null
+    } const rows[] = {{1, "John", 1}, {2, "Mary", 0}, {3, "Ann", 1}, {4, "Bob", -1}, {5, "Eve", 1}};
+    for (const Row& row : rows) {
+      table.Append();
+      table.FieldByName("Code").SetAsInteger(row.code);
+      table.FieldByName("FirstNames").SetAsString(row.name);
+      if (row.dead >= 0) table.FieldByName("Dead").SetAsBoolean(row.dead == 1);
+      if (row.code == 1) {
+        TJDate date;
+        date.JDay = DMYToJDay(10, 12, 1984, true);
+        date.Qualifier = qAbt;
+        const auto bytes = date.ToBytes();
+        table.FieldByName("Search date~B").SetData(bytes);
+      }
+      table.Post();
+    }
+  }
+
+  void CreateLinks() {
+    keel::TKeelTable table;
+    table.SetDatabaseName(folder_);
+    table.SetTableName("Links.dat");
+    table.FieldDefs().Add("LinkID", TFieldType::ftAutoInc);
+    table.FieldDefs().Add("RecType", TFieldType::ftString, 1);
+    table.FieldDefs().Add("ChildMarr", TFieldType::ftInteger);
+    table.FieldDefs().Add("PersFam", TFieldType::ftInteger);
+    table.IndexDefs().Add("", "LinkID", keel::ixPrimary | keel::ixUnique);
+    table.IndexDefs().Add("CFMIdx", "RecType;ChildMarr");
+    table.CreateTableFromDefs();
+    table.Open();
+    // Family 10: John (dead) and Mary (living); family 11: John and Ann, both
+    // dead; family 12: Bob, whose "Dead" is empty, and a child link to Eve.
+    const std::tuple<const char*, int, int> links[] = {{"P", 10, 1}, {"P", 10, 2}, {"P", 11, 1}, {"C", 12, 5},
+                                                       {"P", 11, 3}, {"P", 12, 4}, {"C", 10, 5}};
+    for (const auto& [type, family, person] : links) {
+      table.Append();
+      table.FieldByName("RecType").SetAsString(type);
+      table.FieldByName("ChildMarr").SetAsInteger(family);
+      table.FieldByName("PersFam").SetAsInteger(person);
+      table.Post();
+    }
+  }
+
+  void Ignore(int code, bool all, const std::string& events) {
+    ignore_.Append();
+    ignore_.FieldByName("DBFolder").SetAsString(folder_);
+    ignore_.FieldByName("Code").SetAsInteger(code);
+    ignore_.FieldByName("AllEvents").SetAsBoolean(all);
+    ignore_.FieldByName("Events").SetAsString(events);
+    ignore_.Post();
+  }
+
+  std::string folder_;
+  keel::TKeelTable people_, families_, links_, ignore_;
+};
+
+TEST_F(DatasetScanSourcesTest, LivingPartnerWalksThePartnerLinksOfTheFamily) {
+  TFamilyTreeDatasets tables(people_, families_, links_);
+  tables.Open(folder_);
+  EXPECT_TRUE(tables.HasLivingPartner(10));
+  EXPECT_FALSE(tables.HasLivingPartner(11));
+  EXPECT_TRUE(tables.HasLivingPartner(12)) << "an empty Dead reads as living";
+  EXPECT_FALSE(tables.HasLivingPartner(13));
+  EXPECT_TRUE(tables.PeopleHasColumn("search date~b"));
+  EXPECT_FALSE(tables.PeopleHasColumn("Baptism"));
+  tables.Close();
+}
+
+TEST_F(DatasetScanSourcesTest, IgnoreListForPeopleAndEitherPartner) {
+  Ignore(2, false, "birth;marriage");
+  Ignore(3, true, "");
+  TFamilyTreeDatasets tables(people_, families_, links_);
+  tables.Open(folder_);
+  TIgnoreTable checker(ignore_, links_);
+  ignore_.SetIndexName("SurnameIdx");
+  EXPECT_EQ(checker.SelectPrimaryIndex(), "SurnameIdx");
+  EXPECT_TRUE(checker.IsIgnored(false, 2, folder_, "Birth"));
+  EXPECT_FALSE(checker.IsIgnored(false, 2, folder_, "Death"));
+  EXPECT_TRUE(checker.IsIgnored(false, 3, folder_, "Death"));
+  EXPECT_FALSE(checker.IsIgnored(false, 1, folder_, "Birth"));
+  EXPECT_FALSE(checker.IsIgnored(false, 2, folder_ + "/other", "Birth"));
+  EXPECT_TRUE(checker.IsIgnored(true, 10, folder_, "Marriage"));
+  EXPECT_FALSE(checker.IsIgnored(true, 10, folder_, "Divorce"));
+  EXPECT_TRUE(checker.IsIgnored(true, 11, folder_, "Divorce"));
+  EXPECT_FALSE(checker.IsIgnored(true, 12, folder_, "Marriage"));
+  checker.RestoreIndex("SurnameIdx");
+  EXPECT_EQ(ignore_.IndexName(), "SurnameIdx");
+  tables.Close();
+}
+
+TEST_F(DatasetScanSourcesTest, RecordsReadRawDatesIntegersAndTexts) {
+  people_.SetDatabaseName(folder_);
+  people_.Open();
+  const TDatasetRecord record(people_);
+  TJDate date;
+  ASSERT_TRUE(record.DateRecord("Search date~B", date));
+  EXPECT_EQ(date.Qualifier, qAbt);
+  EXPECT_EQ(date.JDay, DMYToJDay(10, 12, 1984, true));
+  EXPECT_EQ(record.IntegerField("Code"), 1);
+  EXPECT_EQ(record.StringField("FirstNames"), "John");
+  EXPECT_EQ(record.StringField("Surname"), "") << "a column the table lacks reads as empty";
+  people_.Next();
+  EXPECT_FALSE(record.DateRecord("Search date~B", date));
+}
+
+TEST_F(DatasetScanSourcesTest, OwnTablesAreCreatedOnceAndOpenedAfterwards) {
+  ASSERT_TRUE(std::filesystem::exists(folder_ + "/Ignore.dat"));
+  Ignore(7, true, "");
+  ignore_.Close();
+  TOwnTables::OpenIgnoreTable(ignore_, folder_);
+  EXPECT_EQ(ignore_.RecordCount(), 1) << "an existing list is opened, never made anew";
+  EXPECT_EQ(ignore_.FieldCount(), 10);
+
+  keel::TKeelTable events;
+  TOwnTables::OpenEventsTable(events, folder_);
+  EXPECT_EQ(events.FieldByName("Code").DataType(), TFieldType::ftAutoInc);
+  EXPECT_EQ(events.IndexName(), "DateIdx");
+  events.Close();
+}
+
+}  // namespace
+}  // namespace mindrel
