@@ -130,7 +130,10 @@ std::int32_t TTreeGenerator::NewPerson(char sex, int birthYear, const std::strin
     person.Dead = true;
     person.Death = RandomDate(*life.DeathYear, true);
     person.DeathPlace = Pick(names::Places());
-    if (person.Death->IsFullDate() && random_.Chance(50)) person.Burial = DaysAfter(*person.Death, random_.Between(2, 7));
+    if (person.Death->IsFullDate() && random_.Chance(50)) {
+      TTreeDate burial = DaysAfter(*person.Death, random_.Between(2, 7));
+      if (burial.Record.JDay < todayJDay_) person.Burial = std::move(burial);
+    }
   } else if (!random_.Chance(7)) {
     person.Dead = false;
   }
@@ -167,17 +170,19 @@ TTreeGenerator::TMarriage TTreeGenerator::Marry(std::int32_t father, std::int32_
 
   int youngest = INT32_MIN;
   int firstDeath = LastYear();
+  bool widowed = false;
   for (std::int32_t code : {father, mother}) {
     if (code == 0) continue;
     youngest = std::max(youngest, Life(code).BirthYear);
     firstDeath = std::min(firstDeath, Life(code).DeathYear.value_or(LastYear()));
+    widowed = widowed || Life(code).DeathYear.has_value();
   }
   const int marriageYear = std::min(youngest + random_.Between(18, 32), LastYear());
   if (!random_.Chance(5)) {
     family.Marriage = RandomDate(marriageYear, true);
     family.MarriagePlace = Pick(names::Places());
   }
-  family.Status = firstDeath < LastYear() ? "Widowed" : "Married";
+  family.Status = widowed ? "Widowed" : "Married";
   if (father != 0 && mother != 0 && random_.Chance(12)) {
     const int divorceYear = marriageYear + random_.Between(1, 15);
     if (divorceYear <= firstDeath) {
