@@ -86,7 +86,13 @@ TDataCursor::TDataCursor(TDataDirectory& directory, const std::string& tableName
   }
 }
 
-TDataCursor::~TDataCursor() { directory_.releaseTable(table_); }
+TDataCursor::~TDataCursor() {
+  try {
+    cancelEdit();  // other cursors may keep the table open
+  } catch (...) {
+  }
+  directory_.releaseTable(table_);
+}
 
 size_t TDataCursor::rowSize() const { return table_->data().rowSize(); }
 
@@ -267,7 +273,7 @@ Nav TDataCursor::currentRow(std::span<uint8_t> out, bool lock) {
   TReadScope read(*table_);
   afterRefresh(read.changed());
   if (where_ != Where::OnRow) {
-    if (where_ == Where::Nowhere || out.empty()) std::fill(out.begin(), out.end(), uint8_t{0});
+    if (where_ == Where::Nowhere) std::fill(out.begin(), out.end(), uint8_t{0});
     return where_ == Where::Bof ? Nav::Bof : where_ == Where::Eof ? Nav::Eof : Nav::NoRecord;
   }
   const bool pessimistic = directory_.session().Protocol == LockProtocol::lpPessimistic;
@@ -317,20 +323,15 @@ void TDataCursor::setIndex(int slot) {
 }
 
 void TDataCursor::setIndex(const std::string& name) {
-  if (!physical() && access().descriptor().name.size() == name.size() &&
-      table_->index().slotOf(name) == std::optional<int>(slot_))
-    return;
   std::optional<int> slot = table_->index().slotOf(name);
+  if (!physical() && slot == std::optional<int>(slot_)) return;
   if (!slot) raise(ErrorCode::KEEL_INVALIDINDEXNAME, {.table = table_->name(), .index = name});
   setIndex(*slot);
 }
 
 void TDataCursor::setFilter(RowFilter filter) {
   filter_ = std::move(filter);
-  if (where_ == Where::OnRow && !passesFilter(current_)) {
-    Nav result = moveFrom(true);
-    if (result != Nav::Ok) result = physical() ? stepPhysical(row_ - 1, false) : last();
-  }
+  if (where_ == Where::OnRow && !passesFilter(current_) && moveFrom(true) != Nav::Ok) last();
 }
 
 int64_t TDataCursor::recordCount() {
