@@ -146,6 +146,16 @@ TEST_F(KeelToolTest, EngineErrorsGiveTheirMessageAndCode2) {
   }
 }
 
+TEST_F(KeelToolTest, EncryptedTablesNeedTheirPassword) {
+  std::ofstream(dir_ + "/secret.json") << R"({"fields":[{"name":"Note","type":"ftString","size":30}],"password":"open sesame"})";
+  ASSERT_EQ(keel({"create", dir_, "Vault", dir_ + "/secret.json"}).code, 0);
+  EXPECT_EQ(keel({"insert", dir_, "Vault"}, "{\"Note\":\"hidden\"}\n").err,
+            "Keel Engine Error # 10498 Insufficient rights to the table 'Vault', a password is required\n");
+  EXPECT_EQ(keel({"--password", "open sesame", "insert", dir_, "Vault"}, "{\"Note\":\"hidden\"}\n").code, 0);
+  EXPECT_EQ(Slurp(dir_ + "/Vault.dat").find("hidden"), std::string::npos);
+  EXPECT_EQ(keel({"dump", dir_, "Vault", "--password", "open sesame"}).out, "{\"RecordID\":1,\"Note\":\"hidden\"}\n");
+}
+
 TEST_F(KeelToolTest, VerifyReportsDamageWithoutCrashing) {
   createPeople();
   std::string rows;
