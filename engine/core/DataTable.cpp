@@ -42,6 +42,10 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
     const bool locked = entry.readLock();
     refresh();
     if (locked) entry.readUnlock();
+    const bool force = engine.settings().ForceBufferFlush;
+    data_->setForceFlush(force);
+    index_->setForceFlush(force);
+    if (blob_) blob_->setForceFlush(force);
     if (indexRebuilt_) rebuildPrimaryIndex();
   } catch (...) {
     protocol_.reset();
