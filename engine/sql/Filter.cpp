@@ -1,0 +1,283 @@
+#include "engine/sql/Filter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <utility>
+
+#include "engine/core/FieldCodec.h"
+#include "engine/sql/ColumnResolver.h"
+#include "engine/sql/ExpressionParser.h"
+#include "engine/sql/ExpressionVerifier.h"
+#include "engine/sql/FilterReadScope.h"
+
+namespace keel {
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+// Columns of a filter are the fields of the cursor's table, named without
+// regard to case.
+class TCursorColumns : public TColumnResolver {
+ public:
+  explicit TCursorColumns(const std::vector<FieldDescriptor>& fields) : fields_(fields) {}
+
+  bool ResolveColumn(TExpToken& column) override {
+    for (const FieldDescriptor& field : fields_) {
+      if (!SameName(field.name, column.ColumnName)) continue;
+      column.Type = field.type;
+      column.Subtype = field.subtype;
+      column.Size = StoredLength(field.type, field.subtype, field.size);
+      column.Decimals = field.decimals;
+      column.FieldNumber = field.number;
+      column.SourceNumber = 0;
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  const std::vector<FieldDescriptor>& fields_;
+};
+
+// A computation in another order than the written one raised an error: the
+// written order decides whether the error is real.
+struct EOrderChanged {};
+
+bool IsDeleted(std::span<const uint8_t> row) { return row[kRowStatusAt] == kRowDeleted; }
+
+}  // namespace
+
+TFilter::TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions options, TFilterSettings settings)
+    : cursor_(cursor),
+      settings_(settings),
+      text_(text),
+      options_(options),
+      collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
+      evaluator_(collation_, cursor.table().data().clock()),
+      rows_(cursor.fields()) {
+  TExpressionParser parser(TExpressionErrors::ForFilter(cursor.table().name()));
+  parser.Load(text);
+  std::unique_ptr<TExpToken> tree = parser.ParseWholeText(FilterContext);
+  TCursorColumns columns(cursor.fields());
+  TExpressionVerifier verifier(parser.Errors(), columns);
+  verifier.VerifyFilter(*tree);
+  setUp(TFilterPreparer::Prepare(*tree, options));
+}
+
+TFilter::TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings settings)
+    : cursor_(cursor),
+      settings_(settings),
+      text_(verified.Text),
+      options_{.CaseInsensitive = false, .WholeValue = true},
+      collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
+      evaluator_(collation_, cursor.table().data().clock()),
+      rows_(cursor.fields()) {
+  setUp(verified.Clone());
+}
+
+TFilter::TFilter(TDataCursor& cursor, Callback callback, TFilterSettings settings)
+    : cursor_(cursor),
+      settings_(settings),
+      callback_(std::move(callback)),
+      collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
+      evaluator_(collation_, cursor.table().data().clock()),
+      rows_(cursor.fields()) {
+  compute();
+}
+
+TFilter::~TFilter() = default;
+
+void TFilter::setUp(std::unique_ptr<TExpToken> prepared) {
+  rows_ = TRowBufferAccessor(cursor_.fields(), [this](const FieldDescriptor& field, std::span<const uint8_t> row) {
+    std::vector<uint8_t> value = cursor_.blobValue(row, field);
+    return std::string(value.begin(), value.end());
+  });
+  evaluator_.SetRowAccessor(&rows_);
+  original_ = std::move(prepared);
+  plan_ = original_->Clone();
+  optimizer_ = std::make_unique<TFilterOptimizer>(cursor_.table(), collation_, cursor_.table().data().clock());
+  rewritten_ = optimizer_->Optimize(plan_);
+  compute();
+}
+
+int TFilter::level() const { return optimizer_ ? optimizer_->PlanOf(*plan_).level : flUnoptimized; }
+
+double TFilter::cost() const {
+  if (optimizer_) return optimizer_->PlanOf(*plan_).cost;
+  return static_cast<double>(records_) * static_cast<double>(cursor_.rowSize());
+}
+
+std::vector<TFilterStep> TFilter::steps() const {
+  std::vector<const TExpToken*> operands;
+  if (plan_) {
+    const TExpToken* node = plan_.get();
+    while (node->Kind == TNodeKind::BinaryOperator && node->Operator == TExpOperator::And) {
+      operands.push_back(node->Right.get());
+      node = node->Left.get();
+    }
+    operands.push_back(node);
+    std::reverse(operands.begin(), operands.end());
+  }
+  std::vector<TFilterStep> steps;
+  for (const TExpToken* operand : operands) {
+    const TNodePlan& plan = optimizer_->PlanOf(*operand);
+    TFilterStep step;
+    step.Text = operand->Text;
+    step.Level = plan.level;
+    step.Slot = plan.slot;
+    if (plan.slot >= 0) step.Index = cursor_.table().access(plan.slot).descriptor().name;
+    step.Keys = plan.keys;
+    step.Cost = plan.cost;
+    steps.push_back(std::move(step));
+  }
+  if (callback_) {
+    TFilterStep step;
+    step.Text = "callback";
+    step.Keys = records_;
+    step.Cost = cost();
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+void TFilter::compute() {
+  {
+    TFilterReadScope read(cursor_.table());
+    records_ = cursor_.table().data().physicalRowCount();
+  }
+  universe_.reset();
+  if (callback_) {
+    bitmap_ = readRecords(nullptr, [this] { return callback_(row_); });
+    return;
+  }
+  try {
+    bitmap_ = computeNode(*plan_, nullptr);
+  } catch (const EOrderChanged&) {
+    bitmap_ = evaluateRecords(nullptr, *original_, true);
+  }
+}
+
+TRecordsBitmap TFilter::computeNode(TExpToken& node, const TRecordsBitmap* within) {
+  const TNodePlan& plan = optimizer_->PlanOf(node);
+  if (TFilterCondition::IsConstant(node)) {
+    bool holds = false;
+    try {
+      holds = evaluator_.Passes(node);
+    } catch (const EKeelEngineError&) {
+      throw EOrderChanged{};
+    }
+    if (!holds) return TRecordsBitmap(records_);
+    return within ? *within : universe();
+  }
+  if (plan.level == flOptimized && plan.condition) {
+    TRecordsBitmap found = scanCondition(plan);
+    if (within) found.intersect(*within);
+    return found;
+  }
+  if (plan.level > flUnoptimized && node.Kind == TNodeKind::BinaryOperator) {
+    TRecordsBitmap left = computeNode(*node.Left, within);
+    if (node.Operator == TExpOperator::And) return computeNode(*node.Right, &left);
+    left.unite(computeNode(*node.Right, within));
+    return left;
+  }
+  if (plan.level > flUnoptimized && node.Kind == TNodeKind::UnaryOperator && node.Operator == TExpOperator::Not) {
+    TRecordsBitmap passing = computeNode(*node.Left, within);
+    TRecordsBitmap rest = within ? *within : universe();
+    rest.subtract(passing);  // the universe holds no deleted records
+    return rest;
+  }
+  return evaluateRecords(within, node, false);
+}
+
+TRecordsBitmap TFilter::scanCondition(const TNodePlan& plan) {
+  TFilterReadScope read(cursor_.table());
+  TIndexAccess& index = cursor_.table().access(plan.slot);
+  TIndexTree& tree = index.tree();
+  const TKeyComparer& comparer = index.comparer();
+  auto scan = [&](const TKeyRange& range, TRecordsBitmap& into) {
+    IndexEntryRef at;
+    if (range.from.inclusive) {
+      at = tree.seek(range.from.key, range.from.length);
+    } else {
+      at = tree.seekLast(range.from.key, range.from.length);
+      at = at.valid() ? tree.next(at) : tree.first();
+    }
+    for (; at.valid(); at = tree.next(at)) {
+      const int order = comparer.compare(tree.keyAt(at), range.to.key, range.to.length);
+      if (order > 0 || (order == 0 && !range.to.inclusive)) break;
+      into.set(tree.rowAt(at));
+    }
+  };
+  const TFilterCondition& condition = *plan.condition;
+  TRecordsBitmap found(records_);
+  for (const TKeyRange& range : condition.ranges(index)) scan(range, found);
+  if (condition.complement()) {
+    TRecordsBitmap all(records_);
+    scan(TFilterCondition::NonNullKeys(index), all);
+    all.subtract(found);
+    found = std::move(all);
+  }
+  if (condition.nullRowsPass()) scan(TFilterCondition::NullKeys(index), found);
+  return found;
+}
+
+// Every active record: the entries of the primary index, which holds one per row.
+TRecordsBitmap TFilter::universe() {
+  if (!universe_) {
+    TFilterReadScope read(cursor_.table());
+    TIndexTree& tree = cursor_.table().access(0).tree();
+    universe_.emplace(records_);
+    for (IndexEntryRef at = tree.first(); at.valid(); at = tree.next(at)) universe_->set(tree.rowAt(at));
+  }
+  return *universe_;
+}
+
+TRecordsBitmap TFilter::readRecords(const TRecordsBitmap* within, const std::function<bool()>& accept) {
+  TDataFile& data = cursor_.table().data();
+  TRecordsBitmap result(records_);
+  TFilterReadScope read(cursor_.table());
+  const int64_t batch = std::max<int64_t>(1, records_ / std::max(1, settings_.MaxReadLockCount));
+  int64_t inBatch = 0;
+  auto following = [&](int64_t k) { return within ? within->nextSet(k + 1) : (k < records_ ? k + 1 : 0); };
+  for (int64_t k = within ? within->nextSet(1) : (records_ > 0 ? 1 : 0); k != 0; k = following(k)) {
+    if (++inBatch > batch) {
+      read.pause();
+      inBatch = 1;
+    }
+    if (k > data.physicalRowCount()) break;  // emptied meanwhile
+    std::vector<uint8_t> row;
+    {
+      TPinnedUnit unit = data.row(k, within ? 1 : static_cast<size_t>(records_ - k + 1));
+      row.assign(unit->data(), unit->data() + unit->size());
+    }
+    if (IsDeleted(row)) continue;
+    row_ = row;
+    try {
+      if (accept()) result.set(k);
+    } catch (const EKeelEngineError& error) {
+      // A record changed or deleted by another session meanwhile does not match.
+      if (error.code() != ErrorCode::KEEL_KEYORRECDELETED) throw;
+    }
+  }
+  row_ = {};
+  return result;
+}
+
+TRecordsBitmap TFilter::evaluateRecords(const TRecordsBitmap* within, TExpToken& node, bool whole) {
+  try {
+    return readRecords(within, [&] {
+      rows_.SetRow(row_);
+      return evaluator_.Passes(node);
+    });
+  } catch (const EKeelEngineError& error) {
+    if (whole || error.code() == ErrorCode::KEEL_KEYORRECDELETED) throw;
+    throw EOrderChanged{};
+  }
+}
+
+}  // namespace keel

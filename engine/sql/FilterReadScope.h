@@ -1,0 +1,34 @@
+#pragma once
+
+// The table read lock around one part of a filter's work. A long scan
+// pauses it now and then, so that writers of other sessions get their turn.
+
+#include "engine/core/DataTable.h"
+
+namespace keel {
+
+class TFilterReadScope {
+ public:
+  explicit TFilterReadScope(TDataTable& table) : table_(table) { table_.beginRead(); }
+  ~TFilterReadScope() {
+    try {
+      table_.endRead();
+    } catch (...) {
+      // A failed release leaves nothing held that a later operation could trip on.
+    }
+  }
+  TFilterReadScope(const TFilterReadScope&) = delete;
+  TFilterReadScope& operator=(const TFilterReadScope&) = delete;
+
+  // Releases the lock and takes it again (a no-op when an outer operation
+  // holds it); cached pages may have been dropped afterwards.
+  void pause() {
+    table_.endRead();
+    table_.beginRead();
+  }
+
+ private:
+  TDataTable& table_;
+};
+
+}  // namespace keel
