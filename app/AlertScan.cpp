@@ -12,6 +12,18 @@ constexpr const char* kLivingClause = "P.[Dead] <> True AND ";
 
 }  // namespace
 
+TScanOptions TScanOptions::From(const TSettings& settings, const TEventFormats& formats) {
+  TScanOptions options;
+  options.LookAhead = settings.Days;
+  options.Alive = settings.Alive;
+  options.Exclude = settings.Exclude;
+  options.Partial = settings.Partial;
+  options.EventItems = settings.EventItems;
+  options.Folders = settings.Folders;
+  options.MarriageIndicator = formats.MarriageIndicator();
+  return options;
+}
+
 std::string TAlertScan::DayKey(int month, int day) {
   char key[32];
   std::snprintf(key, sizeof key, "%02d%02d", month, day);

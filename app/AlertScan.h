@@ -9,6 +9,7 @@
 #include "app/LAObj.h"
 #include "app/ScanSource.h"
 #include "app/Settings.h"
+#include "formats/EventFormats.h"
 #include "platform/Clock.h"
 
 namespace mindrel {
@@ -21,7 +22,9 @@ struct TScanOptions {
   bool Partial = false;
   std::vector<TEventItem> EventItems;
   std::vector<std::string> Folders;
-  std::string MarriageIndicator = "&";
+  std::string MarriageIndicator = "=";
+
+  static TScanOptions From(const TSettings& settings, const TEventFormats& formats);
 };
 
 // Fills the alert list with the anniversaries of the next days: one query per

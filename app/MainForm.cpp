@@ -9,12 +9,7 @@
 #include <QPainter>
 #include <QWhatsThis>
 
-#include "app/AlertScan.h"
-#include "app/DatasetScanSources.h"
 #include "app/FolderSettingsHost.h"
-#include "app/OwnTables.h"
-#include "engine/components/KeelEngine.h"
-#include "engine/components/KeelSession.h"
 #include "app/MessageDialog.h"
 #include "app/SettingsFile.h"
 #include "formats/DateTime.h"
@@ -137,17 +132,7 @@ void TMainForm::InitializeForm(const QStringList& arguments) {
   iniPath_ = DataFolder + "Mindrel.INI";
   silentStart_ = arguments.size() > 1 && arguments.at(1) == QStringLiteral("-s");
 
-  auto& engine = keel::TKeelEngine::Instance();
-  engine.DefaultSession().SetPrivateDir(DataFolder);
-  engine.SetTableDataTempExtension(".tmpd");
-  engine.SetTableIndexTempExtension(".tmpi");
-  engine.SetTableBlobTempExtension(".tmpb");
-  PeopleTable.SetTableName("People.dat");
-  FamiliesTable.SetTableName("Families.dat");
-  LinksTable.SetTableName("Links.dat");
-  for (keel::TKeelTable* table : {&PeopleTable, &FamiliesTable, &LinksTable}) table->SetReadOnly(true);
-  TOwnTables::OpenIgnoreTable(IgnoreTable_, DataFolder);
-  TOwnTables::OpenEventsTable(EventsTable_, DataFolder);
+  tables_.Initialize(DataFolder);
 
   TSettings settings = CollectSettings();
   const QRect area = screen()->geometry();
@@ -172,23 +157,8 @@ void TMainForm::Button1Click() {
 
 void TMainForm::RefreshOutputList() {
   RebuildIconsAndMetrics();
-  TScanOptions options;
-  const TSettings settings = CollectSettings();
-  options.LookAhead = settings.Days;
-  options.Alive = settings.Alive;
-  options.Exclude = settings.Exclude;
-  options.Partial = settings.Partial;
-  options.EventItems = settings.EventItems;
-  options.Folders = settings.Folders;
-  options.MarriageIndicator = formats_.MarriageIndicator();
-
-  TFamilyTreeDatasets tables(PeopleTable, FamiliesTable, LinksTable);
-  TDatasetQuery query(Query1);
-  TIgnoreTable ignore(IgnoreTable_, LinksTable);
-  TEventsTable events(EventsTable_);
-  TAlertScan scan(clock_, tables, query, ignore, events);
   try {
-    scan.RefreshOutputList(options, OPList);
+    tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
   } catch (...) {
     // What was found stays in the list; bands and caption wait for a scan
     // that ends.

@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "app/AlertList.h"
+#include "app/AlertSession.h"
 #include "app/StartupIntegration.h"
-#include "engine/components/KeelQuery.h"
-#include "engine/components/KeelTable.h"
 #include "app/DateFormatter.h"
 #include "app/LocaleNamesQt.h"
 #include "app/Settings.h"
@@ -68,8 +67,6 @@ class TMainForm : public QWidget {
 
   TEventFormats& Formats() { return formats_; }
   TAlertList& Alerts() { return OPList; }
-  keel::TKeelTable& IgnoreTable() { return IgnoreTable_; }
-  keel::TKeelTable& EventsTable() { return EventsTable_; }
   // Rebuilds the alert list from every folder of the list (the scan). Errors
   // of the table layer reach the caller; the entries found until then stay.
   void RefreshOutputList();
@@ -121,12 +118,7 @@ class TMainForm : public QWidget {
   std::string iniPath_;
   TStartupIntegration startup_;
 
-  keel::TKeelTable PeopleTable;
-  keel::TKeelTable FamiliesTable;
-  keel::TKeelTable LinksTable;
-  keel::TKeelQuery Query1;
-  keel::TKeelTable IgnoreTable_;
-  keel::TKeelTable EventsTable_;
+  TAlertSession tables_;
   TEventFormats formats_;
   TAlertList OPList;
   TEntryFormatter formatter_{formats_, clock_};

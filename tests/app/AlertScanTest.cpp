@@ -251,7 +251,7 @@ TEST_F(AlertScanTest, LivingOptionLeavesOutDeathsAndCouplesWithoutLivingPartner)
   Scan();
   EXPECT_EQ(query.asked, (std::vector<std::string>{FakeQuery::Key("/trees/a", kBirthLines), FakeQuery::Key("/trees/a", marriage),
                                                    FakeQuery::Key("/trees/a", TAlertScan::QueryLines(true, "Divorce date", ""))}));
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH & Mary BROWN|25|2026-12-13"}));
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH = Mary BROWN|25|2026-12-13"}));
 
   options.Alive = false;
   query.asked.clear();
