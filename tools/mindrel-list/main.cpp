@@ -1,0 +1,105 @@
+// mindrel-list: Mindrel's terminal face. Starts like the program does (data
+// folder, own tables, settings, folder validation), scans with the same
+// options, and prints one line per alert: the date in the "DateFormat" of the
+// settings, a tab, the sentence.
+
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/AlertSession.h"
+#include "app/DateFormatter.h"
+#include "app/EnglishNames.h"
+#include "app/FolderSettingsHost.h"
+#include "app/SettingsFile.h"
+#include "app/StartupIntegration.h"
+#include "engine/core/ErrorCodes.h"
+#include "formats/EntryFormatter.h"
+#include "platform/Folders.h"
+
+namespace {
+
+using namespace mindrel;
+
+constexpr int kExitUsage = 64;
+constexpr int kExitNoFolder = 1;
+constexpr int kExitEngineError = 2;
+
+struct Arguments {
+  std::string dataFolder;
+  std::unique_ptr<Clock> clock = std::make_unique<SystemClock>();
+};
+
+bool ParseArguments(int argc, char* argv[], Arguments& arguments) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (i + 1 >= argc) return false;
+    const std::string value = argv[++i];
+    if (option == "--today") {
+      CivilDate today;
+      if (!ParseIsoDate(value, today)) return false;
+      arguments.clock = std::make_unique<FixedClock>(today);
+    } else if (option == "--data-dir") {
+      arguments.dataFolder = WithTrailingSeparator(value);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+void PrintAlerts(const TAlertList& alerts, const TSettings& settings, const TEventFormats& formats,
+                 const Clock& clock) {
+  std::vector<std::string> eventItems;
+  for (const TEventItem& item : settings.EventItems) eventItems.push_back(item.Text);
+  const TEntryFormatter formatter(formats, clock);
+  const TEnglishNames names;
+  const TDateFormatter dates(names);
+  for (int i = 0; i < alerts.Count(); ++i) {
+    const TOPObj& entry = alerts.Entry(i);
+    std::cout << dates.FormatDateTime(settings.DateFormat, entry.Date) << '\t'
+              << formatter.FormatEntry(entry, false, eventItems) << '\n';
+  }
+  std::cout.flush();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  Arguments arguments;
+  if (!ParseArguments(argc, argv, arguments)) {
+    std::cerr << "usage: mindrel-list [--today YYYY-MM-DD] [--data-dir DIR]\n";
+    return kExitUsage;
+  }
+  std::string dataFolder = arguments.dataFolder.empty() ? GetDataFolder() : arguments.dataFolder;
+  if (!ForceDirectories(dataFolder)) {
+    std::cerr << "Unable to create directory\n";
+    return kExitNoFolder;
+  }
+
+  TAlertSession session;
+  TSettings settings;
+  TEventFormats formats;
+  TAlertList alerts;
+  try {
+    session.Initialize(dataFolder);
+    TFolderSettingsHost host(1 << 20, 1 << 20);
+    // Listing alerts leaves the log-on start alone: an integration without an
+    // autostart folder registers nothing.
+    TStartupIntegration startup(TAutostart(std::string()), ExeFolder(), nullptr, nullptr);
+    TSettingsFile(dataFolder + "Mindrel.INI").ReadINIFile(settings, formats, host, startup);
+    if (settings.Folders.empty()) {
+      std::cerr << "No valid databases selected.\n";
+      return kExitNoFolder;
+    }
+    session.RefreshOutputList(TScanOptions::From(settings, formats), *arguments.clock, alerts);
+  } catch (const std::exception& error) {
+    PrintAlerts(alerts, settings, formats, *arguments.clock);
+    std::cerr << error.what() << '\n';
+    return kExitEngineError;
+  }
+  PrintAlerts(alerts, settings, formats, *arguments.clock);
+  return 0;
+}
