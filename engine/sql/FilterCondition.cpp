@@ -123,8 +123,9 @@ std::optional<TFilterCondition> TFilterCondition::Recognise(TExpToken& node, con
   if (condition.wrap_ == Wrap::Lower && !condition.stringCompare_) return std::nullopt;
   if (condition.nullConstant_ && condition.op_ != Op::Equal && condition.op_ != Op::NotEqual) return std::nullopt;
 
-  condition.complement_ = condition.op_ == Op::NotEqual || condition.op_ == Op::NotIn ||
-                          condition.op_ == Op::NotBetween;
+  // IS NOT NULL is its own range: every non-NULL key.
+  condition.complement_ = !condition.nullConstant_ && (condition.op_ == Op::NotEqual || condition.op_ == Op::NotIn ||
+                                                       condition.op_ == Op::NotBetween);
   TNullRow nullRow;
   evaluator.SetRowAccessor(&nullRow);
   condition.nullRowsPass_ = evaluator.Passes(node);
