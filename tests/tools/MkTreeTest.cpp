@@ -486,6 +486,21 @@ TEST_F(MkTreeTest, TinyTreesStillComeOutWhole) {
   }
 }
 
+TEST_F(MkTreeTest, WithoutTodayGivenTheSystemClockDecides) {
+  auto iso = [](const CivilDate& day) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", day.year, day.month, day.day);
+    return std::string(text);
+  };
+  const std::string before = iso(SystemClock::instance().today());
+  const std::string folder = scratch();
+  const ToolRun run = RunTool("mktree", {folder + "/tree", "--people", "10"}, folder);
+  const std::string after = iso(SystemClock::instance().today());
+  ASSERT_EQ(run.code, 0) << run.err;
+  const std::string said = run.out.substr(run.out.rfind(' ') + 1);
+  EXPECT_TRUE(said == before + "\n" || said == after + "\n") << run.out;
+}
+
 TEST_F(MkTreeTest, RefusesAFolderWithTablesUnlessForced) {
   const std::string folder = scratch();
   ASSERT_EQ(RunTool("mktree", {folder, "--people", "20", "--today", kToday}, folder).code, 0);
