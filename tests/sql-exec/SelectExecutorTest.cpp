@@ -120,6 +120,16 @@ TEST_F(SelectExecutorTest, RowLimitsAndTop) {
   EXPECT_EQ(CodesOf("SELECT Code FROM People TOP 3"), (std::vector<int>{5, 40, 50}));
 }
 
+TEST_F(SelectExecutorTest, ParameterValuesAreTakenAtEachExecution) {
+  TSelectExecutor executor(*database_, Settings(), clock_);
+  executor.Prepare("SELECT Code FROM People WHERE Code >= ? ORDER BY Code");
+  ASSERT_EQ(executor.Statement().Parameters().size(), 1u);
+  executor.Statement().Parameters()[0]->SetInteger(FieldType::Integer, 50);
+  EXPECT_EQ(Codes(executor.Execute()), (std::vector<int>{50, 60, 70}));
+  executor.Statement().Parameters()[0]->SetInteger(FieldType::Integer, 65);
+  EXPECT_EQ(Codes(executor.Execute()), (std::vector<int>{70}));
+}
+
 TEST_F(SelectExecutorTest, EmptyResultIsOpenAtBothEnds) {
   TSelectExecutor executor(*database_, Settings(), clock_);
   executor.Prepare("SELECT * FROM People WHERE Given = 'nobody'");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tools/keel/KeelTool.h"
+#include "tools/keel/SqlCommand.h"
 
 int main(int argc, char* argv[]) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -11,5 +12,6 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "sql") return mindrel::RunSqlCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
   return mindrel::RunKeelTool(args, std::cin, std::cout, std::cerr);
 }

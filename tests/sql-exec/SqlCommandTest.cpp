@@ -1,0 +1,87 @@
+// The `keel sql` command of the built tool: result rows as JSON lines,
+// engine errors on the error stream with exit code 2.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/sql-exec/ExecFixture.h"
+
+namespace keel::testing {
+namespace {
+
+struct ToolRun {
+  int Code;
+  std::string Out;
+  std::string Err;
+};
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class SqlCommandTest : public ExecTest {
+ protected:
+  void SetUp() override {
+    ExecTest::SetUp();
+    AddPeople({{30, "dora", false, 80}, {10, "K\xF6ln", true, 90}, {20, std::nullopt, std::nullopt, 80}});
+  }
+
+  ToolRun Sql(const std::vector<std::string>& args) {
+    std::string command = std::string(MINDREL_BIN_DIR) + "/keel sql";
+    for (const std::string& arg : args) command += " " + Quoted(arg);
+    command += " > " + (root_ / "stdout").string() + " 2> " + (root_ / "stderr").string();
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(root_ / "stdout"), Slurp(root_ / "stderr")};
+  }
+  std::string Db() const { return (root_ / "db").string(); }
+};
+
+TEST_F(SqlCommandTest, PrintsResultRowsAsJsonLinesInResultOrder) {
+  ToolRun run = Sql({Db(), "SELECT Code, Given AS [First name], Dead\nFROM People P\nORDER BY P.Code DESC"});
+  ASSERT_EQ(run.Code, 0) << run.Err;
+  EXPECT_EQ(run.Out,
+            "{\"Code\":30,\"First name\":\"dora\",\"Dead\":false}\n"
+            "{\"Code\":20,\"First name\":null,\"Dead\":null}\n"
+            "{\"Code\":10,\"First name\":\"K\xC3\xB6ln\",\"Dead\":true}\n");
+
+  run = Sql({Db(), "SELECT RecordID, Code FROM People WHERE [Search date~J] = 80", "--max-rows", "1"});
+  ASSERT_EQ(run.Code, 0) << run.Err;
+  EXPECT_EQ(run.Out, "{\"RecordID_1\":1,\"Code\":30}\n");
+}
+
+TEST_F(SqlCommandTest, EngineErrorsGoToTheErrorStreamWithExitCodeTwo) {
+  const struct {
+    std::vector<std::string> Args;
+    int Code;
+    const char* Err;
+  } cases[] = {
+      {{"SELECT * FROM People WHERE", ""}, 2, "SQL parsing error"},
+      {{"SELECT * FROM People P, People Q", ""}, 2, "SQL execution error - JOIN is not supported"},
+      {{"SELECT * FROM Missing", ""}, 2, "11010"},
+      {{"SELECT * FROM People", "--max-rows"}, 64, "--max-rows needs a value"},
+      {{"SELECT * FROM People", "--max-rows=-1"}, 64, "unknown option"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{Db(), c.Args[0]};
+    if (!c.Args[1].empty()) args.push_back(c.Args[1]);
+    ToolRun run = Sql(args);
+    EXPECT_EQ(run.Code, c.Code) << c.Args[0] << ": " << run.Err;
+    EXPECT_EQ(run.Out, "") << c.Args[0];
+    EXPECT_NE(run.Err.find(c.Err), std::string::npos) << c.Args[0] << ": " << run.Err;
+  }
+}
+
+}  // namespace
+}  // namespace keel::testing
