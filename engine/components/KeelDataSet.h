@@ -78,7 +78,7 @@ class TKeelDataSet {
   TKeelField* FindField(const std::string& name) const;
 
   // Whether records may be changed: open and its cursor not read-only.
-  bool CanModify() const;
+  virtual bool CanModify() const;
   // On an empty dataset Edit inserts.
   void Edit();
   // A new record; the active index decides where it stands once posted.

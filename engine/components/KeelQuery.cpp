@@ -44,7 +44,7 @@ void TKeelQuery::CheckOpenable() const {
 
 TDataCursor& TKeelQuery::OpenCursor(TKeelDatabase& database) {
   TStatementScanner scanner(Utf8ToAnsi(Text()));
-  TDataCursor* result = nullptr;
+  TStatementResult result;
   while (!scanner.AtEnd()) {
     TScannedStatement scanned;
     try {
@@ -55,16 +55,20 @@ TDataCursor& TKeelQuery::OpenCursor(TKeelDatabase& database) {
     // Each statement starts without a result.
     result = RunStatement(scanned, database.Folder());
   }
-  if (!result) DatabaseError(db_messages::kNoTableHandle);
-  return *result;
+  if (!result.cursor) DatabaseError(db_messages::kNoTableHandle);
+  live_ = result.live;
+  return *result.cursor;
 }
 
+bool TKeelQuery::CanModify() const { return live_ && TKeelDataSet::CanModify(); }
+
 void TKeelQuery::CloseCursor() {
+  live_ = false;
   statement_.reset();
   sources_.reset();
 }
 
-TDataCursor* TKeelQuery::RunStatement(const TScannedStatement& scanned, TDataDirectory& folder) {
+TKeelQuery::TStatementResult TKeelQuery::RunStatement(const TScannedStatement& scanned, TDataDirectory& folder) {
   CloseCursor();
   sources_ = std::make_unique<TFolderColumns>(folder);
   statement_ = std::make_unique<TQueryStatement>(*sources_, TKeelEngine::Instance().TableDataExtension());

@@ -34,6 +34,8 @@ class TKeelQuery : public TKeelDataSet {
   int MaxRowCount = -1;  // no limit
 
   bool Prepared() const { return statement_ != nullptr; }
+  // Only a live result, which is the source table's own cursor, can be edited.
+  bool CanModify() const override;
 
  protected:
   void CheckOpenable() const override;
@@ -41,11 +43,14 @@ class TKeelQuery : public TKeelDataSet {
   void CloseCursor() override;
   void DatabaseNameChanging() override { CloseCursor(); }
 
+  struct TStatementResult {
+    TDataCursor* cursor = nullptr;  // null: the statement yields no result
+    bool live = false;              // the cursor is the source table's own
+  };
   // Prepares and executes one statement of the run in `folder`, releasing
-  // the statement before; answers its result cursor (owned by the prepared
-  // statement, which stays until the next one or the close) or null for a
-  // statement that yields none.
-  virtual TDataCursor* RunStatement(const TScannedStatement& statement, TDataDirectory& folder);
+  // the statement before. The result cursor is owned by the prepared
+  // statement, which stays until the next one or the close.
+  virtual TStatementResult RunStatement(const TScannedStatement& statement, TDataDirectory& folder);
 
  private:
   void collectParams();
@@ -55,6 +60,7 @@ class TKeelQuery : public TKeelDataSet {
   // The statement reads its tables' columns through `sources_`.
   std::unique_ptr<TFolderColumns> sources_;
   std::unique_ptr<TQueryStatement> statement_;
+  bool live_ = false;
 };
 
 }  // namespace keel

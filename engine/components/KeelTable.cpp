@@ -43,7 +43,9 @@ bool AnyDescending(const IndexDescriptor& index) {
 
 TKeelTable::~TKeelTable() { Close(); }
 
-std::string TKeelTable::engineName() const { return Utf8ToAnsi(tableName_); }
+// Table names become file names, which on this platform are UTF-8 like the
+// folder paths beside them; only names stored inside the files are converted.
+std::string TKeelTable::engineName() const { return tableName_; }
 
 void TKeelTable::SetTableName(const std::string& name) {
   if (name == tableName_) return;

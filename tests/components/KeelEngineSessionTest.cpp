@@ -139,13 +139,13 @@ TEST_F(KeelEngineSessionTest, TemporaryDatabasesStayConnectedUnlessTheSessionSay
 TEST_F(KeelEngineSessionTest, NamedDatabasesAndTheirLifeCycle) {
   createEventsTable();
   TKeelSession& session = engine().DefaultSession();
+  std::vector<std::string> events;  // outlives the database, whose end disconnects it
   TKeelDatabase database(session);
   EXPECT_EQ(DatabaseErrorOf([&] { database.SetDatabaseName(folder()); }),
             "Database name '" + folder() + "' is not valid");
   database.SetDatabaseName("Family");
   database.SetDirectory(folder() + "/");
   EXPECT_EQ(database.Directory().back(), folder().back());  // trailing separator removed
-  std::vector<std::string> events;
   database.AfterConnect = [&](TKeelDatabase&) { events.push_back("connect"); };
   database.BeforeDisconnect = [&](TKeelDatabase&) { events.push_back("disconnect"); };
 

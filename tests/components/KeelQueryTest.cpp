@@ -15,14 +15,14 @@ class RecordingQuery : public TKeelQuery {
   std::vector<std::string> runs;
 
  protected:
-  TDataCursor* RunStatement(const TScannedStatement& statement, TDataDirectory& folder) override {
+  TStatementResult RunStatement(const TScannedStatement& statement, TDataDirectory& folder) override {
     runs.push_back(statement.Text + "@" + std::to_string(statement.FirstLine) + ":" +
                    std::to_string(statement.FirstColumn));
     result_.reset();
-    if (statement.Text.rfind("SELECT", 0) != 0) return nullptr;
+    if (statement.Text.rfind("SELECT", 0) != 0) return {};
     const std::string table = statement.Text.substr(statement.Text.rfind(' ') + 1);
-    result_ = std::make_unique<TDataCursor>(folder, table, CursorOpenFlags{.readOnly = true});
-    return result_.get();
+    result_ = std::make_unique<TDataCursor>(folder, table);
+    return {result_.get(), RequestLive};
   }
   void CloseCursor() override {
     result_.reset();
@@ -107,7 +107,15 @@ TEST_F(KeelQueryTest, TheLastStatementOfARunGivesTheResult) {
   query.Next();
   EXPECT_TRUE(query.Eof());
   EXPECT_EQ(query.FieldByName("Description").AsString(), "Two");
-  EXPECT_FALSE(query.CanModify());
+  EXPECT_FALSE(query.CanModify());  // a canned result
+  EXPECT_EQ(DatabaseErrorOf([&] { query.Edit(); }), "Cannot modify a read-only dataset");
+  query.Close();
+  query.RequestLive = true;
+  query.Open();
+  query.Edit();
+  query.FieldByName("Description").SetAsString("Uno");
+  query.Post();
+  EXPECT_EQ(query.FieldByName("Description").AsString(), "Uno");
 
   query.SetSQL({"SELECT FROM Events;", "DELETE FROM Events"});  // closes the open query
   EXPECT_FALSE(query.Active());

@@ -463,9 +463,9 @@ TEST_F(KeelTableTest, MemoValuesGoThroughStreams) {
 
 TEST_F(KeelTableTest, EventsRunInOrderAndAFailingBeforePostKeepsTheEdit) {
   createEventsTable();
+  std::vector<std::string> seen;  // outlives the table, whose end runs its close events
   TKeelTable t;
   point(t, "Events");
-  std::vector<std::string> seen;
   auto note = [&](const char* name) { return [&seen, name](TKeelDataSet&) { seen.push_back(name); }; };
   t.BeforeOpen = note("BeforeOpen");
   t.AfterOpen = note("AfterOpen");
@@ -497,6 +497,19 @@ TEST_F(KeelTableTest, EventsRunInOrderAndAFailingBeforePostKeepsTheEdit) {
                                             "AfterInsert", "BeforeClose", "BeforeCancel", "AfterClose"}));
   t.Open();
   EXPECT_EQ(t.RecordCount(), 1);
+}
+
+TEST_F(KeelTableTest, EditingARecordAnotherCursorDeletedIsRefused) {
+  TKeelTable a;
+  openIgnoreWithPeople(a);
+  TKeelTable b;
+  point(b, "Ignore");
+  b.Open();
+  a.First();
+  a.Delete();
+  EXPECT_EQ(b.FieldByName("Surname").AsString(), "Jones");  // still the record b read
+  EXPECT_EQ(EngineErrorOf([&] { b.Edit(); }), ErrorCode::KEEL_KEYORRECDELETED);
+  EXPECT_EQ(b.State(), TDataSetState::dsBrowse);
 }
 
 TEST_F(KeelTableTest, ReadOnlyTableRefusesChanges) {
