@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "engine/core/ByteOrder.h"
-#include "engine/sql/FilterReadScope.h"
 
 namespace keel {
 
@@ -32,7 +31,7 @@ TFilter& TFilterList::add(TFilter::Callback callback) {
 
 TFilter& TFilterList::adopt(std::unique_ptr<TFilter> filter) {
   filters_.push_back(std::move(filter));
-  remember();
+  watch_.remember(cursor_.table());
   combine();
   install();
   return *filters_.back();
@@ -65,14 +64,18 @@ void TFilterList::setActive(const TFilter& filter, bool active) {
 }
 
 void TFilterList::refresh() {
-  remember();
-  for (auto& filter : filters_) filter->compute();
-  combine();
+  recompute();
   install();
 }
 
+void TFilterList::recompute() {
+  watch_.remember(cursor_.table());
+  for (auto& filter : filters_) filter->compute();
+  combine();
+}
+
 int64_t TFilterList::recordCount() {
-  if (tableChanged()) refresh();
+  if (watch_.changed(cursor_.table())) recompute();
   if (!anyActive_) return cursor_.recordCount();
   return combined_.count();
 }
@@ -99,25 +102,8 @@ void TFilterList::install() {
   cursor_.setFilter([this](std::span<const uint8_t> row) { return accepts(row); });
 }
 
-// The counters are read before the bitmaps are computed, so that a change
-// made during the computation shows at the next check.
-void TFilterList::remember() {
-  TFilterReadScope read(cursor_.table());
-  seenChangeCount_ = cursor_.table().data().header().changeCount;
-  seenRecords_ = cursor_.table().data().physicalRowCount();
-}
-
-bool TFilterList::tableChanged() const {
-  const TDataFile& data = cursor_.table().data();
-  return data.header().changeCount != seenChangeCount_ || data.physicalRowCount() != seenRecords_;
-}
-
 bool TFilterList::accepts(std::span<const uint8_t> row) {
-  if (tableChanged()) {
-    remember();
-    for (auto& filter : filters_) filter->compute();
-    combine();
-  }
+  if (watch_.changed(cursor_.table())) recompute();
   // An active row's link is its own physical number.
   return combined_.test(LoadI32(row.data() + kRowLinkAt));
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/sql/Filter.h"
+#include "engine/sql/FilterChangeWatch.h"
 
 namespace keel {
 
@@ -51,10 +52,9 @@ class TFilterList {
   TFilter& adopt(std::unique_ptr<TFilter> filter);
   void checkRoom() const;
   TFilter& find(const TFilter& filter) const;
+  void recompute();
   void combine();
   void install();
-  bool tableChanged() const;
-  void remember();
   bool accepts(std::span<const uint8_t> row);
 
   TDataCursor& cursor_;
@@ -62,8 +62,7 @@ class TFilterList {
   std::vector<std::unique_ptr<TFilter>> filters_;
   TRecordsBitmap combined_;
   bool anyActive_ = false;
-  int32_t seenChangeCount_ = 0;
-  int64_t seenRecords_ = 0;
+  TFilterChangeWatch watch_;
 };
 
 }  // namespace keel

@@ -46,15 +46,15 @@ inline IndexDescriptor Index(const std::string& name, std::vector<IndexKeyField>
 
 // One stored value per column; nullopt is NULL.
 struct Values {
-  std::optional<int32_t> I;
-  std::optional<int16_t> SI;
-  std::optional<uint16_t> W;
-  std::optional<int64_t> L;
-  std::optional<int16_t> B;  // the stored boolean word; any nonzero value is true
-  std::optional<double> F;
-  std::optional<int32_t> D;
-  std::optional<std::string> S;
-  std::optional<double> TS;
+  std::optional<int32_t> I = std::nullopt;
+  std::optional<int16_t> SI = std::nullopt;
+  std::optional<uint16_t> W = std::nullopt;
+  std::optional<int64_t> L = std::nullopt;
+  std::optional<int16_t> B = std::nullopt;  // the stored boolean word; any nonzero value is true
+  std::optional<double> F = std::nullopt;
+  std::optional<int32_t> D = std::nullopt;
+  std::optional<std::string> S = std::nullopt;
+  std::optional<double> TS = std::nullopt;
 };
 
 // The evaluator's view of the table's fields by name, for the reference.
@@ -108,7 +108,8 @@ class FilterTest : public ::testing::Test {
                       Field("B", FieldType::Boolean),   Field("F", FieldType::Float),
                       Field("D", FieldType::Date),      Field("S", FieldType::String, 8),
                       Field("TS", FieldType::Timestamp)};
-    request.secondaries = {Index("ByI", {{1, false}}),
+    request.secondaries = {Index("ByIS", {{1, false}, {8, false}}),
+                           Index("ByI", {{1, false}}),
                            Index("BySI", {{2, true}}),
                            Index("ByWI", {{3, false}, {1, true}}),
                            Index("ByL", {{4, false}}),
@@ -155,17 +156,17 @@ class FilterTest : public ::testing::Test {
     }
   }
 
-  // Physical row numbers for which the evaluator finds `text` true.
-  std::set<int64_t> Reference(const std::string& text, TFilterOptions options = {}) {
-    TDataCursor cursor(*directory_, "T", {.physicalOrderOnly = true});
-    TExpressionParser parser(TExpressionErrors::ForFilter("T"));
+  // Physical row numbers of `table` for which the evaluator finds `text` true.
+  std::set<int64_t> Reference(const std::string& text, TFilterOptions options = {}, const std::string& table = "T") {
+    TDataCursor cursor(*directory_, table, {.physicalOrderOnly = true});
+    TExpressionParser parser(TExpressionErrors::ForFilter(table));
     parser.Load(text);
     std::unique_ptr<TExpToken> tree = parser.ParseWholeText(FilterContext);
     TTableColumns columns(cursor.fields());
     TExpressionVerifier verifier(parser.Errors(), columns);
     verifier.VerifyFilter(*tree);
     std::unique_ptr<TExpToken> prepared = TFilterPreparer::Prepare(*tree, options);
-    TExpressionEvaluator evaluator(TCollation::ForLocale(cursor.table().locale(), "T"), clock_);
+    TExpressionEvaluator evaluator(TCollation::ForLocale(cursor.table().locale(), table), clock_);
     TRowBufferAccessor rows(cursor.fields());
     evaluator.SetRowAccessor(&rows);
     std::set<int64_t> passing;
@@ -187,8 +188,8 @@ class FilterTest : public ::testing::Test {
   static std::set<int64_t> AsSet(const std::vector<int64_t>& rows) { return {rows.begin(), rows.end()}; }
 
   // Rows of `text` through a filter on a cursor in physical order.
-  std::set<int64_t> Filtered(const std::string& text, TFilterOptions options = {}) {
-    TDataCursor cursor(*directory_, "T", {.physicalOrderOnly = true});
+  std::set<int64_t> Filtered(const std::string& text, TFilterOptions options = {}, const std::string& table = "T") {
+    TDataCursor cursor(*directory_, table, {.physicalOrderOnly = true});
     TFilterList filters(cursor);
     filters.add(text, options);
     return AsSet(Visit(cursor));
