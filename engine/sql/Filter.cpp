@@ -48,7 +48,9 @@ class TCursorColumns : public TColumnResolver {
 // written order decides whether the error is real.
 struct EOrderChanged {};
 
-bool IsDeleted(std::span<const uint8_t> row) { return row[kRowStatusAt] == kRowDeleted; }
+bool IsDeleted(std::span<const uint8_t> row) {
+  return row[kRowStatusAt] == kRowDeleted;
+}
 
 }  // namespace
 
@@ -93,19 +95,23 @@ TFilter::TFilter(TDataCursor& cursor, Callback callback, TFilterSettings setting
 TFilter::~TFilter() = default;
 
 void TFilter::setUp(std::unique_ptr<TExpToken> prepared) {
-  rows_ = TRowBufferAccessor(cursor_.fields(), [this](const FieldDescriptor& field, std::span<const uint8_t> row) {
-    std::vector<uint8_t> value = cursor_.blobValue(row, field);
-    return std::string(value.begin(), value.end());
-  });
+  rows_ = TRowBufferAccessor(cursor_.fields(),
+                             [this](const FieldDescriptor& field, std::span<const uint8_t> row) {
+                               std::vector<uint8_t> value = cursor_.blobValue(row, field);
+                               return std::string(value.begin(), value.end());
+                             });
   evaluator_.SetRowAccessor(&rows_);
   original_ = std::move(prepared);
   plan_ = original_->Clone();
-  optimizer_ = std::make_unique<TFilterOptimizer>(cursor_.table(), collation_, cursor_.table().data().clock());
+  optimizer_ =
+      std::make_unique<TFilterOptimizer>(cursor_.table(), collation_, cursor_.table().data().clock());
   rewritten_ = optimizer_->Optimize(plan_);
   compute();
 }
 
-int TFilter::level() const { return optimizer_ ? optimizer_->PlanOf(*plan_).level : flUnoptimized; }
+int TFilter::level() const {
+  return optimizer_ ? optimizer_->PlanOf(*plan_).level : flUnoptimized;
+}
 
 double TFilter::cost() const {
   if (optimizer_) return optimizer_->PlanOf(*plan_).cost;
@@ -185,7 +191,8 @@ TRecordsBitmap TFilter::computeNode(TExpToken& node, const TRecordsBitmap* withi
     left.unite(computeNode(*node.Right, within));
     return left;
   }
-  if (plan.level > flUnoptimized && node.Kind == TNodeKind::UnaryOperator && node.Operator == TExpOperator::Not) {
+  if (plan.level > flUnoptimized && node.Kind == TNodeKind::UnaryOperator &&
+      node.Operator == TExpOperator::Not) {
     TRecordsBitmap passing = computeNode(*node.Left, within);
     TRecordsBitmap rest = within ? *within : universe();
     rest.subtract(passing);  // the universe holds no deleted records

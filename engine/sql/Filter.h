@@ -48,7 +48,8 @@ class TFilter {
   using Callback = std::function<bool(std::span<const uint8_t> row)>;
 
   // A filter expression (parse and type errors: 10051).
-  TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions options = {}, TFilterSettings settings = {});
+  TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions options = {},
+          TFilterSettings settings = {});
   // A condition parsed and verified against the cursor's table elsewhere (a
   // SELECT's WHERE); the filter works on a copy.
   TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings settings = {});

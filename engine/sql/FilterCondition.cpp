@@ -23,17 +23,22 @@ class TNullRow : public TRowAccessor {
 };
 
 bool IsComparison(Op op) {
-  return op == Op::Equal || op == Op::NotEqual || op == Op::Less || op == Op::Greater || op == Op::LessEqual ||
-         op == Op::GreaterEqual;
+  return op == Op::Equal || op == Op::NotEqual || op == Op::Less || op == Op::Greater ||
+         op == Op::LessEqual || op == Op::GreaterEqual;
 }
 
 Op Mirrored(Op op) {
   switch (op) {
-    case Op::Less: return Op::Greater;
-    case Op::Greater: return Op::Less;
-    case Op::LessEqual: return Op::GreaterEqual;
-    case Op::GreaterEqual: return Op::LessEqual;
-    default: return op;
+    case Op::Less:
+      return Op::Greater;
+    case Op::Greater:
+      return Op::Less;
+    case Op::LessEqual:
+      return Op::GreaterEqual;
+    case Op::GreaterEqual:
+      return Op::LessEqual;
+    default:
+      return op;
   }
 }
 
@@ -82,11 +87,14 @@ std::optional<int64_t> WholeValue(const TExpToken& constant) {
 
 }  // namespace
 
-bool TFilterCondition::IsConstant(const TExpToken& node) { return IsConstantTree(node); }
+bool TFilterCondition::IsConstant(const TExpToken& node) {
+  return IsConstantTree(node);
+}
 
-std::optional<TFilterCondition> TFilterCondition::Recognise(TExpToken& node, const std::vector<FieldDescriptor>& fields,
-                                                             std::shared_ptr<const TCollation> collation,
-                                                             const mindrel::Clock& clock) {
+std::optional<TFilterCondition> TFilterCondition::Recognise(TExpToken& node,
+                                                            const std::vector<FieldDescriptor>& fields,
+                                                            std::shared_ptr<const TCollation> collation,
+                                                            const mindrel::Clock& clock) {
   TFilterCondition condition;
   condition.collation_ = collation;
   std::vector<TExpToken*> constants;
@@ -121,11 +129,13 @@ std::optional<TFilterCondition> TFilterCondition::Recognise(TExpToken& node, con
   // mapping of the keys; and LOWER keeps only = and <> exact.
   if (condition.caseInsensitive_ && !collation->isBytewise()) return std::nullopt;
   if (condition.wrap_ == Wrap::Lower && !condition.stringCompare_) return std::nullopt;
-  if (condition.nullConstant_ && condition.op_ != Op::Equal && condition.op_ != Op::NotEqual) return std::nullopt;
+  if (condition.nullConstant_ && condition.op_ != Op::Equal && condition.op_ != Op::NotEqual)
+    return std::nullopt;
 
   // IS NOT NULL is its own range: every non-NULL key.
-  condition.complement_ = !condition.nullConstant_ && (condition.op_ == Op::NotEqual || condition.op_ == Op::NotIn ||
-                                                       condition.op_ == Op::NotBetween);
+  condition.complement_ =
+      !condition.nullConstant_ &&
+      (condition.op_ == Op::NotEqual || condition.op_ == Op::NotIn || condition.op_ == Op::NotBetween);
   TNullRow nullRow;
   evaluator.SetRowAccessor(&nullRow);
   condition.nullRowsPass_ = evaluator.Passes(node);
@@ -144,14 +154,16 @@ bool TFilterCondition::readSubject(TExpToken& subject, const std::vector<FieldDe
   for (const FieldDescriptor& field : fields) {
     if (field.number != column->FieldNumber) continue;
     if (field.isBlob() || field.isSystem()) return false;
-    if (wrap_ != Wrap::None && (field.type != FT::String || field.subtype == FieldSubtype::WideString)) return false;
+    if (wrap_ != Wrap::None && (field.type != FT::String || field.subtype == FieldSubtype::WideString))
+      return false;
     field_ = &field;
     return true;
   }
   return false;
 }
 
-bool TFilterCondition::readConstants(std::vector<TExpToken*> constants, const TExpressionEvaluator& evaluator) {
+bool TFilterCondition::readConstants(std::vector<TExpToken*> constants,
+                                     const TExpressionEvaluator& evaluator) {
   const bool between = op_ == Op::Between || op_ == Op::NotBetween;
   if (between && constants.size() != 2) return false;
   for (TExpToken* constant : constants) {
@@ -182,7 +194,8 @@ bool TFilterCondition::answerableBy(const TIndexAccess& index) const {
   return true;
 }
 
-std::optional<TFilterCondition::Place> TFilterCondition::textPlace(std::string text, const TIndexAccess& index) const {
+std::optional<TFilterCondition::Place> TFilterCondition::textPlace(std::string text,
+                                                                   const TIndexAccess& index) const {
   const KeySegment& segment = index.layout().segments()[0];
   if (segment.subtype == FieldSubtype::WideString) return std::nullopt;
   if (text.find('\0') != std::string::npos || text.size() >= segment.length) return std::nullopt;
@@ -206,7 +219,7 @@ std::optional<TFilterCondition::Place> TFilterCondition::textPlace(std::string t
 }
 
 std::optional<TFilterCondition::Place> TFilterCondition::placeOf(const TExpToken& constant,
-                                                                  const TIndexAccess& index) const {
+                                                                 const TIndexAccess& index) const {
   const KeySegment& segment = index.layout().segments()[0];
   if (segment.system) return std::nullopt;
   if (segment.type == FT::String) {
@@ -258,7 +271,8 @@ std::optional<TFilterCondition::Place> TFilterCondition::placeOf(const TExpToken
       if (constant.Type != FT::Timestamp && constant.Type != FT::Date) return std::nullopt;
       StoreDouble(out, TValueConverter::AsMsecs(constant));
       break;
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
   place.high = place.low;
   return place;
@@ -307,13 +321,19 @@ std::vector<TKeyRange> TFilterCondition::valueRanges(const TIndexAccess& index) 
         if (!place.none) result.push_back({bound(place.low, true), bound(place.high, true)});
       }
       return result;
-    case Op::Less: return {{any, bound(places[0].low, false)}};
-    case Op::LessEqual: return {{any, bound(places[0].high, true)}};
-    case Op::Greater: return {{bound(places[0].high, false), any}};
-    case Op::GreaterEqual: return {{bound(places[0].low, true), any}};
+    case Op::Less:
+      return {{any, bound(places[0].low, false)}};
+    case Op::LessEqual:
+      return {{any, bound(places[0].high, true)}};
+    case Op::Greater:
+      return {{bound(places[0].high, false), any}};
+    case Op::GreaterEqual:
+      return {{bound(places[0].low, true), any}};
     case Op::Between:
-    case Op::NotBetween: return {{bound(places[0].low, true), bound(places[1].high, true)}};
-    default: return {};
+    case Op::NotBetween:
+      return {{bound(places[0].low, true), bound(places[1].high, true)}};
+    default:
+      return {};
   }
 }
 

@@ -43,7 +43,8 @@ class TFilterCondition {
   // Recognises `node` (swapping a constant on the left to the right, with
   // the operator mirrored); nullopt when it is no indexable condition.
   // `node` must outlive the condition.
-  static std::optional<TFilterCondition> Recognise(TExpToken& node, const std::vector<FieldDescriptor>& fields,
+  static std::optional<TFilterCondition> Recognise(TExpToken& node,
+                                                   const std::vector<FieldDescriptor>& fields,
                                                    std::shared_ptr<const TCollation> collation,
                                                    const mindrel::Clock& clock);
 

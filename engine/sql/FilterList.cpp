@@ -6,9 +6,12 @@
 
 namespace keel {
 
-TFilterList::TFilterList(TDataCursor& cursor, TFilterSettings settings) : cursor_(cursor), settings_(settings) {}
+TFilterList::TFilterList(TDataCursor& cursor, TFilterSettings settings)
+    : cursor_(cursor), settings_(settings) {}
 
-TFilterList::~TFilterList() { cursor_.setFilter({}); }
+TFilterList::~TFilterList() {
+  cursor_.setFilter({});
+}
 
 void TFilterList::checkRoom() const {
   if (filters_.size() >= kMaxFilters) raise(ErrorCode::KEEL_INTERNALLIMIT, {.table = cursor_.table().name()});

@@ -12,7 +12,9 @@ namespace {
 
 using Op = TExpOperator;
 
-bool IsAnd(const TExpToken& node) { return node.Kind == TNodeKind::BinaryOperator && node.Operator == Op::And; }
+bool IsAnd(const TExpToken& node) {
+  return node.Kind == TNodeKind::BinaryOperator && node.Operator == Op::And;
+}
 
 // The operands of the AND chain under `node`, left to right, and the AND
 // nodes that join them.
@@ -31,9 +33,12 @@ void CollectChain(std::unique_ptr<TExpToken>& node, std::vector<std::unique_ptr<
 
 std::string FilterLevelName(int level) {
   switch (level) {
-    case flOptimized: return "OPTIMIZED";
-    case flPartiallyOptimized: return "PARTIALLY-OPTIMIZED";
-    default: return "UN-OPTIMIZED";
+    case flOptimized:
+      return "OPTIMIZED";
+    case flPartiallyOptimized:
+      return "PARTIALLY-OPTIMIZED";
+    default:
+      return "UN-OPTIMIZED";
   }
 }
 

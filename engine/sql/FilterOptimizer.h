@@ -35,7 +35,8 @@ struct TNodePlan {
 class TFilterOptimizer {
  public:
   // The table, collation and clock must outlive the optimizer.
-  TFilterOptimizer(TDataTable& table, std::shared_ptr<const TCollation> collation, const mindrel::Clock& clock);
+  TFilterOptimizer(TDataTable& table, std::shared_ptr<const TCollation> collation,
+                   const mindrel::Clock& clock);
 
   // Plans every node of `root`, reordering AND chains; true when one was.
   // Reads index statistics under the table's read lock.

@@ -97,7 +97,9 @@ int64_t TRecordsBitmap::previousSet(int64_t from) const {
     if (index-- == 0) return 0;
     word = words_[index];
   }
-  return static_cast<int64_t>(index * kWordBits + kWordBits - 1 - static_cast<size_t>(std::countl_zero(word))) + 1;
+  return static_cast<int64_t>(index * kWordBits + kWordBits - 1 -
+                              static_cast<size_t>(std::countl_zero(word))) +
+         1;
 }
 
 // Bits past the last record stay clear, so that whole-word operations and

@@ -25,7 +25,8 @@ class RandomFilters {
       if (Present()) v.B = Pick<int16_t>({0, 1, 0, 1, 7, -1});
       if (Present()) v.F = Pick<double>({-1.5, -0.0, 0.0, 2.25, 3.0});
       if (Present()) v.D = Day("2024-01-01") + Pick<int32_t>({0, 1, 2, 3});
-      if (Present()) v.S = Pick<std::string>({"a", "A", "ab", "AB", "Ab", "ab ", "abc", "b", "b ", " a", "", "zz"});
+      if (Present())
+        v.S = Pick<std::string>({"a", "A", "ab", "AB", "Ab", "ab ", "abc", "b", "b ", " a", "", "zz"});
       if (Present()) v.TS = (Day("2024-01-01") + Pick<double>({0, 1})) * 86400000.0;
       rows.push_back(std::move(v));
     }
@@ -35,9 +36,12 @@ class RandomFilters {
   std::string Expression(int depth) {
     if (depth == 0 || Chance(35)) return Condition();
     switch (Below(4)) {
-      case 0: return "NOT (" + Expression(depth - 1) + ")";
-      case 1: return "(" + Expression(depth - 1) + ") OR (" + Expression(depth - 1) + ")";
-      default: return Expression(depth - 1) + " AND " + Expression(depth - 1);
+      case 0:
+        return "NOT (" + Expression(depth - 1) + ")";
+      case 1:
+        return "(" + Expression(depth - 1) + ") OR (" + Expression(depth - 1) + ")";
+      default:
+        return Expression(depth - 1) + " AND " + Expression(depth - 1);
     }
   }
 
@@ -59,24 +63,36 @@ class RandomFilters {
         {"B", {"TRUE", "FALSE", "0", "1"}},
         {"F", {"-1.5", "0", "2.25", "3", "1"}},
         {"D", {"'2024-01-01'", "'2024-01-02'", "'2024-01-04'", "'2023-12-31'"}},
-        {"S", {"'a'", "'ab'", "'AB'", "'ab '", "'ab*'", "'A*'", "'*'", "'b'", "'zz'", "'abcdefghijk'", "'a**'"}},
+        {"S",
+         {"'a'", "'ab'", "'AB'", "'ab '", "'ab*'", "'A*'", "'*'", "'b'", "'zz'", "'abcdefghijk'", "'a**'"}},
         {"TS", {"'2024-01-01'", "'2024-01-02 00:00'"}},
     };
     static const std::vector<std::string> operators = {"=", "<>", "<", ">", "<=", ">="};
     const Column& column = columns[static_cast<size_t>(Below(static_cast<int>(columns.size())))];
     const std::string name = column.name;
-    auto constant = [&] { return column.constants[static_cast<size_t>(Below(static_cast<int>(column.constants.size())))]; };
+    auto constant = [&] {
+      return column.constants[static_cast<size_t>(Below(static_cast<int>(column.constants.size())))];
+    };
     const std::string op = operators[static_cast<size_t>(Below(6))];
     switch (Below(14)) {
-      case 0: return constant() + " " + op + " " + name;
-      case 1: return name + " IS NULL";
-      case 2: return name + " IS NOT NULL";
-      case 3: return name + (Chance(50) ? " NOT" : "") + " IN (" + constant() + ", " + constant() + (Chance(30) ? ", NULL)" : ")");
-      case 4: return name + (Chance(50) ? " NOT" : "") + " BETWEEN " + constant() + " AND " + constant();
-      case 5: return std::string(Chance(50) ? "UPPER" : "LOWER") + "(S) " + (Chance(50) ? "=" : op) + " " +
-                     Pick<std::string>({"'AB'", "'ab'", "'A*'", "'B'", "'Ab'"});
-      case 6: return Pick<std::string>({"I + 1 > 2", "I = SI", "S LIKE 'a%'", "TRUE", "FALSE", "B", "SI * 2 <= W"});
-      default: return name + " " + op + " " + constant();
+      case 0:
+        return constant() + " " + op + " " + name;
+      case 1:
+        return name + " IS NULL";
+      case 2:
+        return name + " IS NOT NULL";
+      case 3:
+        return name + (Chance(50) ? " NOT" : "") + " IN (" + constant() + ", " + constant() +
+               (Chance(30) ? ", NULL)" : ")");
+      case 4:
+        return name + (Chance(50) ? " NOT" : "") + " BETWEEN " + constant() + " AND " + constant();
+      case 5:
+        return std::string(Chance(50) ? "UPPER" : "LOWER") + "(S) " + (Chance(50) ? "=" : op) + " " +
+               Pick<std::string>({"'AB'", "'ab'", "'A*'", "'B'", "'Ab'"});
+      case 6:
+        return Pick<std::string>({"I + 1 > 2", "I = SI", "S LIKE 'a%'", "TRUE", "FALSE", "B", "SI * 2 <= W"});
+      default:
+        return name + " " + op + " " + constant();
     }
   }
 
@@ -107,8 +123,8 @@ TEST_F(FilterTest, RandomFiltersSelectExactlyTheRowsTheEvaluatorAccepts) {
     for (int i = 0; i < 25; ++i, ++expressions) {
       const std::string text = random.Expression(3);
       const TFilterOptions options = random.Options();
-      SCOPED_TRACE("seed " + std::to_string(seed) + ": " + text + (options.CaseInsensitive ? " [nocase]" : "") +
-                   (options.WholeValue ? " [whole]" : ""));
+      SCOPED_TRACE("seed " + std::to_string(seed) + ": " + text +
+                   (options.CaseInsensitive ? " [nocase]" : "") + (options.WholeValue ? " [whole]" : ""));
       const std::set<int64_t> expected = Reference(text, options);
       TFilterList filters(cursor);
       const TFilter& filter = filters.add(text, options);

@@ -36,7 +36,8 @@ inline FieldDescriptor Field(const std::string& name, FieldType type, uint16_t s
   return d;
 }
 
-inline IndexDescriptor Index(const std::string& name, std::vector<IndexKeyField> fields, bool caseInsensitive = false) {
+inline IndexDescriptor Index(const std::string& name, std::vector<IndexKeyField> fields,
+                             bool caseInsensitive = false) {
   IndexDescriptor d;
   d.name = name;
   d.fields = std::move(fields);
@@ -103,11 +104,10 @@ class FilterTest : public ::testing::Test {
     TableCreateRequest request;
     request.name = "T";
     request.locale = locale;
-    request.fields = {Field("I", FieldType::Integer),   Field("SI", FieldType::SmallInt),
-                      Field("W", FieldType::Word),      Field("L", FieldType::LargeInt),
-                      Field("B", FieldType::Boolean),   Field("F", FieldType::Float),
-                      Field("D", FieldType::Date),      Field("S", FieldType::String, 8),
-                      Field("TS", FieldType::Timestamp)};
+    request.fields = {
+        Field("I", FieldType::Integer),  Field("SI", FieldType::SmallInt), Field("W", FieldType::Word),
+        Field("L", FieldType::LargeInt), Field("B", FieldType::Boolean),   Field("F", FieldType::Float),
+        Field("D", FieldType::Date),     Field("S", FieldType::String, 8), Field("TS", FieldType::Timestamp)};
     request.secondaries = {Index("ByIS", {{1, false}, {8, false}}),
                            Index("ByI", {{1, false}}),
                            Index("BySI", {{2, true}}),
@@ -127,14 +127,38 @@ class FilterTest : public ::testing::Test {
       std::vector<uint8_t> row = cursor.newRow();
       uint8_t bytes[8];
       auto put = [&](const char* name) { SetFieldValue(row, cursor.field(name), bytes, 0); };
-      if (v.I) { StoreI32(bytes, *v.I); put("I"); }
-      if (v.SI) { StoreI16(bytes, *v.SI); put("SI"); }
-      if (v.W) { StoreU16(bytes, *v.W); put("W"); }
-      if (v.L) { StoreI64(bytes, *v.L); put("L"); }
-      if (v.B) { StoreI16(bytes, *v.B); put("B"); }
-      if (v.F) { StoreF64(bytes, *v.F); put("F"); }
-      if (v.D) { StoreI32(bytes, *v.D); put("D"); }
-      if (v.TS) { StoreF64(bytes, *v.TS); put("TS"); }
+      if (v.I) {
+        StoreI32(bytes, *v.I);
+        put("I");
+      }
+      if (v.SI) {
+        StoreI16(bytes, *v.SI);
+        put("SI");
+      }
+      if (v.W) {
+        StoreU16(bytes, *v.W);
+        put("W");
+      }
+      if (v.L) {
+        StoreI64(bytes, *v.L);
+        put("L");
+      }
+      if (v.B) {
+        StoreI16(bytes, *v.B);
+        put("B");
+      }
+      if (v.F) {
+        StoreF64(bytes, *v.F);
+        put("F");
+      }
+      if (v.D) {
+        StoreI32(bytes, *v.D);
+        put("D");
+      }
+      if (v.TS) {
+        StoreF64(bytes, *v.TS);
+        put("TS");
+      }
       if (v.S) SetFieldText(row, cursor.field("S"), *v.S, 0);
       cursor.append(row);
     }
@@ -157,7 +181,8 @@ class FilterTest : public ::testing::Test {
   }
 
   // Physical row numbers of `table` for which the evaluator finds `text` true.
-  std::set<int64_t> Reference(const std::string& text, TFilterOptions options = {}, const std::string& table = "T") {
+  std::set<int64_t> Reference(const std::string& text, TFilterOptions options = {},
+                              const std::string& table = "T") {
     TDataCursor cursor(*directory_, table, {.physicalOrderOnly = true});
     TExpressionParser parser(TExpressionErrors::ForFilter(table));
     parser.Load(text);
@@ -182,13 +207,15 @@ class FilterTest : public ::testing::Test {
   // The rows a filtered cursor visits, in the order it visits them.
   static std::vector<int64_t> Visit(TDataCursor& cursor) {
     std::vector<int64_t> rows;
-    for (Nav at = cursor.first(); at == Nav::Ok; at = cursor.next()) rows.push_back(cursor.currentRowNumber());
+    for (Nav at = cursor.first(); at == Nav::Ok; at = cursor.next())
+      rows.push_back(cursor.currentRowNumber());
     return rows;
   }
   static std::set<int64_t> AsSet(const std::vector<int64_t>& rows) { return {rows.begin(), rows.end()}; }
 
   // Rows of `text` through a filter on a cursor in physical order.
-  std::set<int64_t> Filtered(const std::string& text, TFilterOptions options = {}, const std::string& table = "T") {
+  std::set<int64_t> Filtered(const std::string& text, TFilterOptions options = {},
+                             const std::string& table = "T") {
     TDataCursor cursor(*directory_, table, {.physicalOrderOnly = true});
     TFilterList filters(cursor);
     filters.add(text, options);

@@ -18,9 +18,9 @@ std::pair<ErrorCode, std::string> ErrorOf(const std::function<void()>& action) {
 }
 
 std::vector<Values> SmallTable() {
-  return {{.I = 1, .W = 3, .B = 1, .S = "ab"},        {.I = 2, .W = 0, .B = 0, .S = "AB"},
-          {.I = 3, .W = 3, .S = "ab "},               {.I = std::nullopt, .W = 1, .B = 7, .S = "b"},
-          {.I = 1, .W = std::nullopt, .B = 0},        {.I = -1, .W = 3, .B = 1, .S = "Ab"}};
+  return {{.I = 1, .W = 3, .B = 1, .S = "ab"}, {.I = 2, .W = 0, .B = 0, .S = "AB"},
+          {.I = 3, .W = 3, .S = "ab "},        {.I = std::nullopt, .W = 1, .B = 7, .S = "b"},
+          {.I = 1, .W = std::nullopt, .B = 0}, {.I = -1, .W = 3, .B = 1, .S = "Ab"}};
 }
 
 struct PlanCase {
@@ -46,11 +46,11 @@ TEST_F(FilterTest, ConditionsAreAnsweredByTheSmallestQualifyingIndexOrEvaluated)
       {"I IN (1, 3, NULL)", {}, flOptimized, "ByI"},
       {"SI NOT BETWEEN -1 AND 1", {}, flOptimized, "BySI"},
       {"NOT (I = 1)", {}, flPartiallyOptimized, "-"},
-      {"I > 2.5", {}, flUnoptimized, "-"},              // a fraction against whole numbers
-      {"W = -1", {}, flUnoptimized, "-"},               // outside the column's range
-      {"S = 'abcdefghijk'", {}, flUnoptimized, "-"},    // longer than the column
+      {"I > 2.5", {}, flUnoptimized, "-"},            // a fraction against whole numbers
+      {"W = -1", {}, flUnoptimized, "-"},             // outside the column's range
+      {"S = 'abcdefghijk'", {}, flUnoptimized, "-"},  // longer than the column
       {"UPPER(S) < 'B'", {.CaseInsensitive = true}, flOptimized, "BySNoCase"},
-      {"TS IS NULL", {}, flUnoptimized, "-"},           // no index
+      {"TS IS NULL", {}, flUnoptimized, "-"},  // no index
       {"I = SI", {}, flUnoptimized, "-"},
       {"S LIKE 'a%'", {}, flUnoptimized, "-"},
       {"I + 1 > 2", {}, flUnoptimized, "-"},
@@ -71,7 +71,7 @@ TEST_F(FilterTest, ConditionsAreAnsweredByTheSmallestQualifyingIndexOrEvaluated)
 struct AlertCase {
   std::vector<std::string> indexes;  // over "Dead" and "Search date~J"
   int level;
-  bool rewritten;  // the IS NOT NULL test went first: more optimised, or fewer keys
+  bool rewritten;          // the IS NOT NULL test went first: more optimised, or fewer keys
   std::vector<int> steps;  // level of each AND operand in computed order
 };
 
@@ -89,8 +89,13 @@ class AlertConditionTest : public FilterTest, public ::testing::WithParamInterfa
     directory_->createTable(request);
     TDataCursor cursor(*directory_, "People");
     const std::vector<std::tuple<int32_t, std::optional<int16_t>, std::optional<int32_t>>> people = {
-        {1, 0, 2460000}, {2, 1, 2460001}, {3, std::nullopt, 2460002}, {4, 0, std::nullopt},
-        {5, std::nullopt, std::nullopt}, {6, 1, std::nullopt}, {7, 0, 2459000}};
+        {1, 0, 2460000},
+        {2, 1, 2460001},
+        {3, std::nullopt, 2460002},
+        {4, 0, std::nullopt},
+        {5, std::nullopt, std::nullopt},
+        {6, 1, std::nullopt},
+        {7, 0, 2459000}};
     for (const auto& [code, dead, search] : people) {
       std::vector<uint8_t> row = cursor.newRow();
       uint8_t bytes[4];
@@ -190,13 +195,16 @@ TEST_F(FilterTest, BadFilterTextsRaiseFilterErrors) {
   TFilterList filters(cursor);
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"I + 1",
-       "Keel Engine Error # 10051 Filter error for the table 'T' - filter expression must be a boolean expression at "
+       "Keel Engine Error # 10051 Filter error for the table 'T' - filter expression must be a boolean "
+       "expression at "
        "line 1, column 3"},
       {"I =",
-       "Keel Engine Error # 10051 Filter error for the table 'T' - Missing expression in filter expression at line 1, "
+       "Keel Engine Error # 10051 Filter error for the table 'T' - Missing expression in filter expression "
+       "at line 1, "
        "column 4"},
       {"Nowhere = 1",
-       "Keel Engine Error # 10051 Filter error for the table 'T' - Expected column name but instead found Nowhere in "
+       "Keel Engine Error # 10051 Filter error for the table 'T' - Expected column name but instead found "
+       "Nowhere in "
        "filter expression at line 1, column 1"},
   };
   for (const auto& [text, expected] : cases) {
