@@ -9,6 +9,7 @@
 #include "engine/core/Compression.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
+#include "engine/core/IndexSlotStore.h"
 
 namespace keel {
 
@@ -36,6 +37,10 @@ class TRowLock {
   TDataTable& table_;
   int64_t row_;
 };
+
+// Thrown when a row had to come from disk and the refresh before it found the
+// table changed by someone else: the operation starts again.
+class TTableChanged {};
 
 // One reading operation of a cursor: the table read lock and the refresh.
 class TReadScope {
@@ -120,8 +125,27 @@ std::vector<uint8_t> TDataCursor::newRow() const {
   return row;
 }
 
+// Runs one reading operation under its read scope, starting it again when a
+// page miss finds the table changed meanwhile (the read lock is held by then,
+// so it runs at most twice).
+template <typename Body>
+auto TDataCursor::reading(Body&& body) -> decltype(body()) {
+  TReadScope read(*table_);
+  afterRefresh(read.changed());
+  for (;;) {
+    try {
+      return body();
+    } catch (const TTableChanged&) {
+    } catch (const EIndexTableChanged&) {
+    }
+    table_->recoverFromChange();
+    afterRefresh(true);
+  }
+}
+
 std::vector<uint8_t> TDataCursor::readRow(int64_t k, size_t wanted, ReadDirection direction) {
   TPinnedUnit unit = table_->data().row(k, wanted, direction);
+  if (!unit) throw TTableChanged();
   return std::vector<uint8_t>(unit->data(), unit->data() + unit->size());
 }
 
@@ -207,19 +231,19 @@ Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
 }
 
 Nav TDataCursor::first() {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  Nav result = physical() ? stepPhysical(1, true) : stepIndex(rangeFirst(), true);
-  if (result != Nav::Ok) where_ = Where::Nowhere;
-  return result;
+  return reading([&]() -> Nav {
+    Nav result = physical() ? stepPhysical(1, true) : stepIndex(rangeFirst(), true);
+    if (result != Nav::Ok) where_ = Where::Nowhere;
+    return result;
+  });
 }
 
 Nav TDataCursor::last() {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  Nav result = physical() ? stepPhysical(table_->data().physicalRowCount(), false) : stepIndex(rangeLast(), false);
-  if (result != Nav::Ok) where_ = Where::Nowhere;
-  return result;
+  return reading([&]() -> Nav {
+    Nav result = physical() ? stepPhysical(table_->data().physicalRowCount(), false) : stepIndex(rangeLast(), false);
+    if (result != Nav::Ok) where_ = Where::Nowhere;
+    return result;
+  });
 }
 
 // The leaf entry of the current row; `exact` false when the row's key is gone
@@ -242,50 +266,50 @@ Nav TDataCursor::moveFrom(bool forward) {
 }
 
 Nav TDataCursor::next(std::span<uint8_t> out) {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  Nav result;
-  switch (where_) {
-    case Where::Nowhere:
-    case Where::Eof: return Nav::Eof;
-    case Where::Bof: result = first(); break;
-    default: result = moveFrom(true);
-  }
-  if (result == Nav::Ok && !out.empty()) std::copy(current_.begin(), current_.end(), out.begin());
-  return result;
+  return reading([&]() -> Nav {
+    Nav result;
+    switch (where_) {
+      case Where::Nowhere:
+      case Where::Eof: return Nav::Eof;
+      case Where::Bof: result = first(); break;
+      default: result = moveFrom(true);
+    }
+    if (result == Nav::Ok && !out.empty()) std::copy(current_.begin(), current_.end(), out.begin());
+    return result;
+  });
 }
 
 Nav TDataCursor::prior(std::span<uint8_t> out) {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  Nav result;
-  switch (where_) {
-    case Where::Nowhere:
-    case Where::Bof: return Nav::Bof;
-    case Where::Eof: result = last(); break;
-    default: result = moveFrom(false);
-  }
-  if (result == Nav::Ok && !out.empty()) std::copy(current_.begin(), current_.end(), out.begin());
-  return result;
+  return reading([&]() -> Nav {
+    Nav result;
+    switch (where_) {
+      case Where::Nowhere:
+      case Where::Bof: return Nav::Bof;
+      case Where::Eof: result = last(); break;
+      default: result = moveFrom(false);
+    }
+    if (result == Nav::Ok && !out.empty()) std::copy(current_.begin(), current_.end(), out.begin());
+    return result;
+  });
 }
 
 Nav TDataCursor::currentRow(std::span<uint8_t> out, bool lock) {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  if (where_ != Where::OnRow) {
-    if (where_ == Where::Nowhere) std::fill(out.begin(), out.end(), uint8_t{0});
-    return where_ == Where::Bof ? Nav::Bof : where_ == Where::Eof ? Nav::Eof : Nav::NoRecord;
-  }
-  const bool pessimistic = directory_.session().Protocol == LockProtocol::lpPessimistic;
-  if (lock && pessimistic && !table_->rowLocked(row_)) table_->lockRow(row_);
-  std::vector<uint8_t> stored = readRow(row_);
-  if (lock && !flags_.exclusive && (deleted(stored) || !SameHash(stored, out))) {
-    if (table_->rowLocked(row_)) table_->unlockRow(row_);
-    fail(ErrorCode::KEEL_KEYORRECDELETED);
-  }
-  if (!deleted(stored)) current_ = std::move(stored);
-  std::copy(current_.begin(), current_.end(), out.begin());
-  return Nav::Ok;
+  return reading([&]() -> Nav {
+    if (where_ != Where::OnRow) {
+      if (where_ == Where::Nowhere) std::fill(out.begin(), out.end(), uint8_t{0});
+      return where_ == Where::Bof ? Nav::Bof : where_ == Where::Eof ? Nav::Eof : Nav::NoRecord;
+    }
+    const bool pessimistic = directory_.session().Protocol == LockProtocol::lpPessimistic;
+    if (lock && pessimistic && !table_->rowLocked(row_)) table_->lockRow(row_);
+    std::vector<uint8_t> stored = readRow(row_);
+    if (lock && !flags_.exclusive && (deleted(stored) || !SameHash(stored, out))) {
+      if (table_->rowLocked(row_)) table_->unlockRow(row_);
+      fail(ErrorCode::KEEL_KEYORRECDELETED);
+    }
+    if (!deleted(stored)) current_ = std::move(stored);
+    std::copy(current_.begin(), current_.end(), out.begin());
+    return Nav::Ok;
+  });
 }
 
 // After a jump (find, range, delete): stay on the entry when a row there
@@ -317,8 +341,10 @@ void TDataCursor::setIndex(int slot) {
   rangeStart_.clear();
   rangeEnd_.clear();
   if (where_ == Where::OnRow) {
-    key_ = physical() ? KeyBuffer{} : access().keys().build(current_);
-    settle();
+    reading([&] {
+      key_ = physical() ? KeyBuffer{} : access().keys().build(current_);
+      settle();
+    });
   }
 }
 
@@ -331,28 +357,35 @@ void TDataCursor::setIndex(const std::string& name) {
 
 void TDataCursor::setFilter(RowFilter filter) {
   filter_ = std::move(filter);
-  if (where_ == Where::OnRow && !passesFilter(current_) && moveFrom(true) != Nav::Ok) last();
+  if (where_ != Where::OnRow || passesFilter(current_)) return;
+  reading([&] {
+    if (moveFrom(true) != Nav::Ok) last();
+  });
 }
 
 int64_t TDataCursor::recordCount() {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  if (!filter_ && !rangeActive_) return table_->data().header().activeRowCount;
-  if (!filter_) return access().tree().countRange(rangeStart_, kWholeKey, rangeEnd_, kWholeKey);
-  const Where where = where_;
-  const int64_t row = row_;
-  const KeyBuffer key = key_;
-  const std::vector<uint8_t> current = current_;
-  int64_t count = 0;
-  for (Nav result = first(); result == Nav::Ok; result = moveFrom(true)) ++count;
-  where_ = where;
-  row_ = row;
-  key_ = key;
-  current_ = current;
-  return count;
+  return reading([&]() -> int64_t {
+    if (!filter_ && !rangeActive_) return table_->data().header().activeRowCount;
+    if (!filter_) return access().tree().countRange(rangeStart_, kWholeKey, rangeEnd_, kWholeKey);
+    const Where where = where_;
+    const int64_t row = row_;
+    const KeyBuffer key = key_;
+    const std::vector<uint8_t> current = current_;
+    int64_t count = 0;
+    for (Nav result = first(); result == Nav::Ok; result = moveFrom(true)) ++count;
+    where_ = where;
+    row_ = row;
+    key_ = key;
+    current_ = current;
+    return count;
+  });
 }
 
 int64_t TDataCursor::position() {
+  return reading([&]() -> int64_t { return positionInOrder(); });
+}
+
+int64_t TDataCursor::positionInOrder() {
   if (where_ != Where::OnRow) return 0;
   if (!physical() && !filter_) {
     bool exact = false;
@@ -371,19 +404,19 @@ int64_t TDataCursor::position() {
 }
 
 bool TDataCursor::goToPosition(int64_t position) {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  if (position < 1) return false;
-  if (!physical() && !filter_) {
-    TIndexTree& tree = access().tree();
-    const int64_t base = rangeActive_ ? tree.countLess(rangeStart_) : 0;
-    IndexEntryRef at = tree.entryAt(base + position);
-    if (!at.valid() || !withinRange(tree.keyAt(at))) return false;
-    return stepIndex(at, true) == Nav::Ok;
-  }
-  Nav result = first();
-  for (int64_t n = 1; n < position && result == Nav::Ok; ++n) result = moveFrom(true);
-  return result == Nav::Ok;
+  return reading([&]() -> bool {
+    if (position < 1) return false;
+    if (!physical() && !filter_) {
+      TIndexTree& tree = access().tree();
+      const int64_t base = rangeActive_ ? tree.countLess(rangeStart_) : 0;
+      IndexEntryRef at = tree.entryAt(base + position);
+      if (!at.valid() || !withinRange(tree.keyAt(at))) return false;
+      return stepIndex(at, true) == Nav::Ok;
+    }
+    Nav result = first();
+    for (int64_t n = 1; n < position && result == Nav::Ok; ++n) result = moveFrom(true);
+    return result == Nav::Ok;
+  });
 }
 
 KeyBuffer TDataCursor::searchKey(std::span<const uint8_t> values, size_t length, bool high) {
@@ -396,53 +429,53 @@ KeyBuffer TDataCursor::searchKey(std::span<const uint8_t> values, size_t length,
 }
 
 bool TDataCursor::findKey(std::span<const uint8_t> values, size_t fieldCount, size_t partialLength, bool nearest) {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  if (physical()) fail(ErrorCode::KEEL_RECNOTFOUND);
-  TIndexAccess& index = access();
-  const size_t keyFields = index.descriptor().fields.size();
-  const bool unique = index.descriptor().unique;
-  if (fieldCount > keyFields) fieldCount = keyFields;
-  const bool partial = (fieldCount > 0 && fieldCount < keyFields) || !unique || (fieldCount == 0 && partialLength > 0);
-  const size_t fields = fieldCount == 0 && partialLength == 0 ? keyFields : fieldCount;
-  const size_t length = partial ? index.layout().compareLength(fields, partialLength) : index.layout().keySize();
-  KeyBuffer key = searchKey(values, length, false);
-  TIndexTree& tree = index.tree();
-  bool found = false;
-  IndexEntryRef at;
-  if (partial) {
-    at = tree.seek(key, length);
-    found = at.valid() && index.comparer().compare(tree.keyAt(at), key, length) == 0;
-  } else {
-    at = tree.find(key);
-    found = at.valid();
-    if (!found && !nearest) return false;
-    if (!found) at = tree.seek(key);
-  }
-  if (stepIndex(at, true) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
-    where_ = Where::Nowhere;
-    return nearest && found;
-  }
-  if (!nearest && found) found = index.comparer().compare(key_, key, length) == 0;
-  return found;
+  return reading([&]() -> bool {
+    if (physical()) fail(ErrorCode::KEEL_RECNOTFOUND);
+    TIndexAccess& index = access();
+    const size_t keyFields = index.descriptor().fields.size();
+    const bool unique = index.descriptor().unique;
+    if (fieldCount > keyFields) fieldCount = keyFields;
+    const bool partial = (fieldCount > 0 && fieldCount < keyFields) || !unique || (fieldCount == 0 && partialLength > 0);
+    const size_t fields = fieldCount == 0 && partialLength == 0 ? keyFields : fieldCount;
+    const size_t length = partial ? index.layout().compareLength(fields, partialLength) : index.layout().keySize();
+    KeyBuffer key = searchKey(values, length, false);
+    TIndexTree& tree = index.tree();
+    bool found = false;
+    IndexEntryRef at;
+    if (partial) {
+      at = tree.seek(key, length);
+      found = at.valid() && index.comparer().compare(tree.keyAt(at), key, length) == 0;
+    } else {
+      at = tree.find(key);
+      found = at.valid();
+      if (!found && !nearest) return false;
+      if (!found) at = tree.seek(key);
+    }
+    if (stepIndex(at, true) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
+      where_ = Where::Nowhere;
+      return nearest && found;
+    }
+    if (!nearest && found) found = index.comparer().compare(key_, key, length) == 0;
+    return found;
+  });
 }
 
 void TDataCursor::setRange(std::span<const uint8_t> startValues, size_t startFieldCount,
                            std::span<const uint8_t> endValues, size_t endFieldCount) {
-  TReadScope read(*table_);
-  afterRefresh(read.changed());
-  if (physical()) return;
-  const TKeyLayout& layout = access().layout();
-  const size_t keyFields = access().descriptor().fields.size();
-  auto lengthFor = [&](size_t count) { return layout.compareLength(count == 0 ? keyFields : count, 0); };
-  rangeStart_ = searchKey(startValues, lengthFor(startFieldCount), false);
-  rangeEnd_ = searchKey(endValues, lengthFor(endFieldCount), true);
-  rangeActive_ = true;
-  if (access().comparer().compare(rangeStart_, rangeEnd_) > 0) {
-    where_ = Where::Nowhere;
-    return;
-  }
-  if (settle() != Nav::Ok) where_ = Where::Nowhere;
+  return reading([&]() -> void {
+    if (physical()) return;
+    const TKeyLayout& layout = access().layout();
+    const size_t keyFields = access().descriptor().fields.size();
+    auto lengthFor = [&](size_t count) { return layout.compareLength(count == 0 ? keyFields : count, 0); };
+    rangeStart_ = searchKey(startValues, lengthFor(startFieldCount), false);
+    rangeEnd_ = searchKey(endValues, lengthFor(endFieldCount), true);
+    rangeActive_ = true;
+    if (access().comparer().compare(rangeStart_, rangeEnd_) > 0) {
+      where_ = Where::Nowhere;
+      return;
+    }
+    if (settle() != Nav::Ok) where_ = Where::Nowhere;
+  });
 }
 
 void TDataCursor::cancelRange() {

@@ -113,6 +113,8 @@ class TDataCursor {
   enum class Where { OnRow, Bof, Eof, Nowhere };
 
   TIndexAccess& access() { return table_->access(slot_); }
+  template <typename Body>
+  auto reading(Body&& body) -> decltype(body());
   bool physical() const { return slot_ == kPhysicalOrder; }
   void checkWritable() const;
   [[noreturn]] void fail(ErrorCode code) const;
@@ -128,6 +130,7 @@ class TDataCursor {
   size_t rowsAhead(IndexEntryRef at, int64_t k, bool forward);
   Nav moveFrom(bool forward);
   Nav settle();
+  int64_t positionInOrder();
   Nav place(IndexEntryRef at);
   IndexEntryRef currentEntry(bool& exact);
   IndexEntryRef rangeFirst();

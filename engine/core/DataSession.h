@@ -23,6 +23,10 @@ class TDataSession {
   int LockRetryCount = 15;
   std::chrono::milliseconds LockWaitTime{100};
   LockProtocol Protocol = LockProtocol::lpPessimistic;
+  // On: every reading operation refreshes under the table read lock, so it
+  // sees other writers' changes at once. Off: the refresh happens only when a
+  // row, page or block has to come from disk.
+  bool StrictChangeDetection = false;
 
  private:
   TDataEngine& engine_;

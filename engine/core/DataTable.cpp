@@ -22,6 +22,7 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
                        TableOpenFlags flags)
     : name_(std::move(name)), paths_(std::move(paths)), flags_(flags) {
   sessionLocks_.record = {static_cast<uint32_t>(std::max(session.LockRetryCount, 0)), session.LockWaitTime};
+  sessionLocks_.strictChangeDetection = session.StrictChangeDetection;
   TDataEngine& engine = session.engine();
   try {
     data_ = std::make_unique<TDataFile>(engine.files(), paths_.data, FileFlags(flags_), name_, engine.settings(),
@@ -42,6 +43,12 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
     const bool locked = entry.readLock();
     refresh();
     if (locked) entry.readUnlock();
+    // A unit that must come from disk first takes the read lock and refreshes;
+    // a change found then abandons the read so the operation starts again.
+    auto pageMiss = [this] { return !protocol_->readForPageMiss(); };
+    data_->setDiskReadHook(pageMiss);
+    index_->setDiskReadHook(pageMiss);
+    if (blob_) blob_->setDiskReadHook(pageMiss);
     const bool force = engine.settings().ForceBufferFlush;
     data_->setForceFlush(force);
     index_->setForceFlush(force);
@@ -126,11 +133,19 @@ bool TDataTable::unlockDataRange(const LockRange& range) { return data_->unlockR
 
 void TDataTable::forgetIndexAccess() {
   for (auto& access : access_) access.reset();
+  accessStale_ = false;
+}
+
+void TDataTable::recoverFromChange() {
+  forgetIndexAccess();
+  data_->dropCache();
+  index_->dropCache();
+  if (blob_) blob_->dropCache();
 }
 
 bool TDataTable::refresh() {
   if (!data_->headerChanged()) return false;
-  forgetIndexAccess();
+  accessStale_ = true;
   data_->dropCache();
   index_->refreshHeader();
   index_->dropCache();
@@ -141,11 +156,11 @@ bool TDataTable::refresh() {
   return true;
 }
 
-// Our caches have no disk-read hook, so every operation refreshes at its start
-// under the read lock, as strict change detection does.
 bool TDataTable::beginRead() {
   if (readDepth_++ > 0 || writeDepth_ > 0) return false;
-  return protocol_->readForPageMiss();
+  const bool changed = protocol_->beginRead();
+  if (accessStale_) forgetIndexAccess();
+  return changed;
 }
 
 void TDataTable::endRead() {
@@ -157,6 +172,7 @@ void TDataTable::beginWrite() {
   if (writeDepth_ == 0) {
     if (readDepth_ > 0) protocol_->endRead();  // the write lock excludes our own read lock too
     protocol_->beginWrite();
+    if (accessStale_) forgetIndexAccess();
   }
   ++writeDepth_;
 }

@@ -86,10 +86,15 @@ class TDataTable final : public TLockTarget {
   TIndexAccess& access(int slot);
   // After the trees were replaced wholesale (emptied, refreshed).
   void forgetIndexAccess();
+  // After an operation was abandoned because a page miss found the table
+  // changed: the units it held pinned are dropped too, and the trees' access
+  // made anew.
+  void recoverFromChange();
 
-  // Outermost calls take and release the read lock; true when the table was
-  // changed by someone else (cached units were dropped). Exclusive tables
-  // take no locks.
+  // Outermost calls, with strict change detection, take and release the read
+  // lock and refresh; otherwise the read lock is taken at the first page miss
+  // and released here. True when the table was changed by someone else
+  // (cached units were dropped). Exclusive tables take no locks.
   bool beginRead();
   void endRead();
   // Outermost calls take the write lock (refreshing) and release it after the
@@ -131,6 +136,9 @@ class TDataTable final : public TLockTarget {
   std::shared_ptr<const TCollation> collation_;
   std::array<std::unique_ptr<TIndexAccess>, index_layout::kSlotCount> access_;
   bool indexRebuilt_ = false;
+  // A refresh may run inside a tree operation (a page miss): the access
+  // objects in use then are replaced only once the operation has ended.
+  bool accessStale_ = false;
   int writeDepth_ = 0;
   int readDepth_ = 0;
   SessionLockSettings sessionLocks_;

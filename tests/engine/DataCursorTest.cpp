@@ -340,6 +340,7 @@ TEST_F(DataCursorTest, RowLocksKeepTwoSessionsApart) {
   add(mine, 1, "A", "x");
   TDataEngine otherEngine(clock_);
   TDataSession otherSession(otherEngine);
+  otherSession.StrictChangeDetection = true;  // sees our posted change at its next read
   otherSession.LockRetryCount = 2;
   otherSession.LockWaitTime = std::chrono::milliseconds(1);
   TDataDirectory otherFolder(otherSession, folder_);
@@ -412,6 +413,7 @@ TEST_F(DataCursorTest, LostIndexFileIsRebuiltWithThePrimaryIndex) {
 }
 
 TEST_F(DataCursorTest, RowsAddedThroughAnotherHandleAreSeenByTheNextMove) {
+  session_.StrictChangeDetection = true;
   directory_->createTable(People());
   TDataCursor reader(*directory_, "People");
   TDataEngine otherEngine(clock_);  // its own file registry: another open file description
@@ -427,6 +429,33 @@ TEST_F(DataCursorTest, RowsAddedThroughAnotherHandleAreSeenByTheNextMove) {
   EXPECT_EQ(reader.next(), Nav::Ok);
   EXPECT_EQ(codeOf(reader), 3);
   EXPECT_EQ(reader.recordCount(), 3);
+}
+
+TEST_F(DataCursorTest, WithoutStrictDetectionChangesShowAtThePageMiss) {
+  engine_.settings().MaxTableDataBufferSize = 4 * (72 + 36);  // four rows of 72 bytes in the cache
+  directory_->createTable(People());
+  TDataEngine otherEngine(clock_);
+  TDataSession otherSession(otherEngine);
+  TDataDirectory otherFolder(otherSession, folder_);
+  TDataCursor writer(otherFolder, "People", {.physicalOrderOnly = true});
+  for (int32_t code = 1; code <= 20; ++code) add(writer, code, "Old", "x");
+  TDataCursor reader(*directory_, "People", {.physicalOrderOnly = true});
+  ASSERT_EQ(reader.first(), Nav::Ok);  // rows 1.. cached
+  std::vector<uint8_t> row(writer.rowSize());
+  writer.first();
+  writer.currentRow(row);
+  writer.modify(person(writer, 1, "New", "x"));
+  reader.currentRow(row);
+  EXPECT_EQ(FormatFieldText(reader.field("Name"), GetField(row, reader.field("Name")).bytes), "Old");  // from the cache
+  for (int32_t code = 21; code <= 25; ++code) add(writer, code, "Later", "x");
+  // The first row that has to come from disk refreshes the table: the rows
+  // added meanwhile become visible.
+  int visited = 1;
+  while (reader.next() == Nav::Ok) ++visited;
+  EXPECT_EQ(visited, 25);
+  reader.first();
+  reader.currentRow(row);
+  EXPECT_EQ(FormatFieldText(reader.field("Name"), GetField(row, reader.field("Name")).bytes), "New");
 }
 
 TEST_F(DataCursorTest, AppendFillsCountersDefaultsAndConstraints) {
