@@ -44,6 +44,7 @@ inline constexpr std::string_view kInvalidFieldSize = "Invalid field size";
 inline constexpr std::string_view kInvalidValue = "'%s' is not a valid value for field '%s'";
 inline constexpr std::string_view kOutOfRange = "%s is not a valid value for field '%s'. The allowed range is %s to %s";
 inline constexpr std::string_view kWrongFieldType = "Cannot access field '%s' as type %s";
+inline constexpr std::string_view kInvalidParamValue = "'%s' is not a valid value for parameter '%s'";
 inline constexpr std::string_view kParamNotFound = "Parameter '%s' not found";
 }  // namespace db_messages
 

@@ -1,8 +1,11 @@
 #include "engine/components/KeelQuery.h"
 
+#include <charconv>
+
+#include "engine/components/ComponentNames.h"
 #include "engine/components/DatabaseError.h"
 #include "engine/components/KeelDatabase.h"
-#include "engine/components/KeelEngine.h"
+#include "engine/components/KeelSession.h"
 #include "engine/core/TextCase.h"
 
 namespace keel {
@@ -64,16 +67,58 @@ bool TKeelQuery::CanModify() const { return live_ && TKeelDataSet::CanModify(); 
 
 void TKeelQuery::CloseCursor() {
   live_ = false;
-  statement_.reset();
-  sources_.reset();
+  executor_.reset();
 }
 
 TKeelQuery::TStatementResult TKeelQuery::RunStatement(const TScannedStatement& scanned, TDataDirectory& folder) {
-  CloseCursor();
-  sources_ = std::make_unique<TFolderColumns>(folder);
-  statement_ = std::make_unique<TQueryStatement>(*sources_, TKeelEngine::Instance().TableDataExtension());
-  statement_->PrepareStatement(scanned.Text, scanned.FirstLine, scanned.FirstColumn);
-  raise(ErrorCode::KEEL_SQLEXEC, {.extra = statement_->Label() + " cannot be executed by this engine yet"});
+  if (!executor_) {
+    const TKeelSession& session = Session();
+    executor_ = std::make_unique<TSelectExecutor>(
+        folder, TSelectSettings{.PrivateDir = session.PrivateFolder(),
+                                .RequestLive = RequestLive,
+                                .MaxRowCount = MaxRowCount,
+                                .ProgressSteps = session.ProgressSteps(),
+                                .OnQueryProgress = {}});
+  }
+  executor_->Prepare(scanned.Text, scanned.FirstLine, scanned.FirstColumn);
+  bindParameters(scanned);
+  TDataCursor& cursor = executor_->Execute();
+  return {&cursor, executor_->Live()};
+}
+
+// The i-th marker of a statement stands for its i-th named parameter.
+void TKeelQuery::bindParameters(const TScannedStatement& scanned) {
+  const std::vector<TExpToken*>& markers = executor_->Statement().Parameters();
+  for (size_t i = 0; i < markers.size(); ++i) {
+    const TKeelParam* param = i < scanned.ParameterNames.size()
+                                  ? params_.FindParam(AnsiToUtf8(scanned.ParameterNames[i]))
+                                  : nullptr;
+    TExpToken& marker = *markers[i];
+    if (!param || !param->Value) {
+      marker.ClearValue();
+      continue;
+    }
+    const std::string& text = *param->Value;
+    switch (param->DataType) {
+      case TFieldType::ftSmallint:
+      case TFieldType::ftInteger:
+      case TFieldType::ftWord:
+      case TFieldType::ftAutoInc:
+      case TFieldType::ftLargeint: {
+        int64_t value = 0;
+        const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (parsed.ec != std::errc{} || parsed.ptr != text.data() + text.size())
+          DatabaseError(db_messages::kInvalidParamValue, {text, param->Name});
+        marker.SetInteger(FieldType::LargeInt, value);
+        break;
+      }
+      case TFieldType::ftBoolean:
+        if (!SameName(text, "True") && !SameName(text, "False")) DatabaseError(db_messages::kInvalidParamValue, {text, param->Name});
+        marker.SetBoolean(SameName(text, "True"));
+        break;
+      default: marker.SetText(FieldType::String, Utf8ToAnsi(text));
+    }
+  }
 }
 
 }  // namespace keel

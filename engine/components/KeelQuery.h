@@ -3,16 +3,15 @@
 // A dataset over the result of SQL text: the text as lines, its named
 // parameters, and the run of its statements when the query opens. The result
 // cursor belongs to the last statement run, which the query keeps prepared
-// while it is open.
+// while it is open; closing releases it with its result table.
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/components/FolderColumns.h"
 #include "engine/components/KeelDataSet.h"
 #include "engine/components/KeelParams.h"
-#include "engine/sql/QueryStatement.h"
+#include "engine/sql/SelectExecutor.h"
 #include "engine/sql/StatementScanner.h"
 
 namespace keel {
@@ -33,7 +32,7 @@ class TKeelQuery : public TKeelDataSet {
   bool RequestLive = false;
   int MaxRowCount = -1;  // no limit
 
-  bool Prepared() const { return statement_ != nullptr; }
+  bool Prepared() const { return executor_ && executor_->Prepared(); }
   // Only a live result, which is the source table's own cursor, can be edited.
   bool CanModify() const override;
 
@@ -48,18 +47,18 @@ class TKeelQuery : public TKeelDataSet {
     bool live = false;              // the cursor is the source table's own
   };
   // Prepares and executes one statement of the run in `folder`, releasing
-  // the statement before. The result cursor is owned by the prepared
-  // statement, which stays until the next one or the close.
+  // the statement before, with the parameters' values bound to its markers.
+  // The result cursor is owned by the prepared statement, which stays until
+  // the next one or the close.
   virtual TStatementResult RunStatement(const TScannedStatement& statement, TDataDirectory& folder);
 
  private:
   void collectParams();
+  void bindParameters(const TScannedStatement& scanned);
 
   std::vector<std::string> sql_;
   TKeelParams params_;
-  // The statement reads its tables' columns through `sources_`.
-  std::unique_ptr<TFolderColumns> sources_;
-  std::unique_ptr<TQueryStatement> statement_;
+  std::unique_ptr<TSelectExecutor> executor_;
   bool live_ = false;
 };
 

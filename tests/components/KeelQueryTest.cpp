@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "ComponentFixture.h"
 
 namespace keel::testing {
@@ -120,6 +122,96 @@ TEST_F(KeelQueryTest, TheLastStatementOfARunGivesTheResult) {
   query.SetSQL({"SELECT FROM Events;", "DELETE FROM Events"});  // closes the open query
   EXPECT_FALSE(query.Active());
   EXPECT_EQ(DatabaseErrorOf([&] { query.Open(); }), "Error creating table handle");
+  EXPECT_FALSE(query.Active());
+}
+
+// People of a family tree: a date record column, its day number and the
+// death flag, written in an order the query must change.
+class KeelQuerySqlTest : public KeelQueryTest {
+ protected:
+  void SetUp() override {
+    KeelQueryTest::SetUp();
+    TKeelTable people;
+    point(people, "People");
+    people.FieldDefs().Add("Code", TFieldType::ftInteger);
+    people.FieldDefs().Add("Surname", TFieldType::ftString, 40);
+    people.FieldDefs().Add("Dead", TFieldType::ftBoolean);
+    people.FieldDefs().Add("Search date~B", TFieldType::ftBytes, 72);
+    people.FieldDefs().Add("Search date~J", TFieldType::ftInteger);
+    people.IndexDefs().Add("Primary", "Code", ixPrimary | ixUnique);
+    people.CreateTableFromDefs();
+    people.Open();
+    struct Person {
+      int code;
+      const char* surname;
+      int dead;  // -1: NULL
+      int day;   // 0: NULL
+    };
+    for (const Person& p : {Person{1, "Ames", 0, 2450000}, Person{2, "Bolt", 1, 2440000}, Person{3, "Cole", -1, 2430000},
+                            Person{4, "Dunn", 0, 0}, Person{5, "Eden", 0, 2430000}}) {
+      people.Append();
+      people.FieldByName("Code").SetAsInteger(p.code);
+      people.FieldByName("Surname").SetAsString(p.surname);
+      if (p.dead >= 0) people.FieldByName("Dead").SetAsBoolean(p.dead == 1);
+      if (p.day != 0) {
+        people.FieldByName("Search date~J").SetAsInteger(p.day);
+        std::vector<uint8_t> record(72, static_cast<uint8_t>(p.code));
+        people.FieldByName("Search date~B").SetData(record);
+      }
+      people.Post();
+    }
+  }
+};
+
+TEST_F(KeelQuerySqlTest, TheScanStatementGivesLivingPeopleInDateOrder) {
+  engine().DefaultSession().SetPrivateDir(folder());
+  TKeelQuery query;
+  query.SetDatabaseName(folder());
+  query.SetSQL({"SELECT *", "FROM People P", "WHERE P.[Dead] <> True AND P.[Search date~J] IS NOT NULL",
+                "ORDER BY P.[Search date~J]"});
+  query.Open();
+  std::vector<std::string> names;
+  std::vector<uint8_t> record(72);
+  for (query.First(); !query.Eof(); query.Next()) {
+    names.push_back(query.FieldByName("Surname").AsString());
+    ASSERT_TRUE(query.FieldByName("search date~b").GetData(record));
+    EXPECT_EQ(record[71], query.FieldByName("Code").AsInteger());
+  }
+  // NULL "Dead" passes "<> True"; equal dates keep the physical order.
+  EXPECT_EQ(names, (std::vector<std::string>{"Cole", "Eden", "Ames"}));
+  EXPECT_EQ(query.RecordCount(), 3);
+  EXPECT_FALSE(query.CanModify());
+  // The result table lives in the private folder and goes with the query.
+  auto files = [&] {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder())) names.insert(entry.path().filename());
+    names.erase("keel.lck");
+    return names;
+  };
+  EXPECT_GT(files().size(), 2u);
+  query.Close();
+  EXPECT_EQ(files(), (std::set<std::string>{"People.dat", "People.idx"}));
+}
+
+TEST_F(KeelQuerySqlTest, ParametersAndEmptyResults) {
+  TKeelQuery query;
+  query.SetDatabaseName(folder());
+  query.SetSQL({"SELECT Surname FROM People WHERE Code > :Lowest ORDER BY Surname DESC"});
+  query.Params().ParamByName("lowest").DataType = TFieldType::ftInteger;
+  query.Params().ParamByName("lowest").Value = "3";
+  query.Open();
+  EXPECT_EQ(query.FieldCount(), 1);
+  EXPECT_EQ(query.FieldByName("Surname").AsString(), "Eden");
+  query.Close();
+
+  query.Params().ParamByName("lowest").Value = "9";
+  query.Open();
+  EXPECT_TRUE(query.Bof());
+  EXPECT_TRUE(query.Eof());
+  query.Close();
+
+  query.Params().ParamByName("lowest").Value = "three";
+  EXPECT_EQ(DatabaseErrorOf([&] { query.Open(); }), "'three' is not a valid value for parameter 'Lowest'");
   EXPECT_FALSE(query.Active());
 }
 
