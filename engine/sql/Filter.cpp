@@ -9,6 +9,7 @@
 #include "engine/sql/ExpressionParser.h"
 #include "engine/sql/ExpressionVerifier.h"
 #include "engine/sql/FilterReadScope.h"
+#include "engine/sql/FilterText.h"
 
 namespace keel {
 
@@ -133,7 +134,7 @@ std::vector<TFilterStep> TFilter::steps() const {
   for (const TExpToken* operand : operands) {
     const TNodePlan& plan = optimizer_->PlanOf(*operand);
     TFilterStep step;
-    step.Text = operand->Text;
+    step.Text = FilterConditionText(*operand);
     step.Level = plan.level;
     step.Slot = plan.slot;
     if (plan.slot >= 0) step.Index = cursor_.table().access(plan.slot).descriptor().name;
