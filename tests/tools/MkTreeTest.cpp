@@ -381,6 +381,7 @@ TEST_F(MkTreeTest, TreeHoldsEveryKindOfAwkwardRecord) {
     if (isDead == true) ++seen["dead"];
     const std::string name = t.people.text(row, "FirstNames") + t.people.text(row, "Surname");
     if (name.empty()) ++seen["person without a name"];
+    if (t.people.isNull(row, "Search date~B")) ++seen["person without a birth date"];
     for (unsigned char c : name)
       if (c >= 0xC0) ++seen["accented name (Windows-1252)"];
     if (name.find('?') != std::string::npos) ++seen["name with an unconvertible character"];
@@ -402,7 +403,7 @@ TEST_F(MkTreeTest, TreeHoldsEveryKindOfAwkwardRecord) {
 
   for (const char* kind : {"phrase", "day and month without year", "month and year", "year only", "qualifier ABT",
                            "qualifier AFT", "qualifier BEF", "qualifier EST", "before Christ", "29 February", "living",
-                           "dead", "dead flag never set", "person without a name", "accented name (Windows-1252)",
+                           "dead", "dead flag never set", "person without a name", "person without a birth date", "accented name (Windows-1252)",
                            "divorce", "family without names", "couple both dead", "couple with a living partner"})
     EXPECT_GT(seen[kind], 0) << kind;
   EXPECT_EQ(seen["name with an unconvertible character"], 0);

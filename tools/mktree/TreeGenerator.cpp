@@ -120,8 +120,11 @@ std::int32_t TTreeGenerator::NewPerson(char sex, int birthYear, const std::strin
   person.Sex = sex;
   person.FirstNames = FirstNames(sex);
   person.Surname = surname;
-  person.Birth = BirthDate(birthYear);
-  person.BirthPlace = Pick(names::Places());
+  const bool birthUnknown = forcedBirthShapes_.empty() && random_.Chance(4);
+  if (!birthUnknown) {
+    person.Birth = BirthDate(birthYear);
+    person.BirthPlace = Pick(names::Places());
+  }
 
   TLife life{birthYear, std::nullopt};
   const int lifespan = mayDieYoung && random_.Chance(6) ? random_.Between(1, 15) : random_.Between(40, 98);
@@ -147,9 +150,8 @@ std::int32_t TTreeGenerator::NewPerson(char sex, int birthYear, const std::strin
 }
 
 void TTreeGenerator::AddCustomPersonDates(TTreePerson& person, const TLife& life) {
-  const TTreeDate& birth = *person.Birth;
-  if (birth.IsFullDate() && random_.Chance(55)) {
-    TTreeDate baptism = DaysAfter(birth, random_.Between(2, 40));
+  if (person.Birth && person.Birth->IsFullDate() && random_.Chance(55)) {
+    TTreeDate baptism = DaysAfter(*person.Birth, random_.Between(2, 40));
     if (baptism.Record.JDay < todayJDay_) {
       person.Baptism = std::move(baptism);
       person.BaptismPlace = person.BirthPlace;
