@@ -170,7 +170,15 @@ void TMainForm::RefreshOutputList() {
 
 void TMainForm::OpenOptions() { ui_->OptionsBtn->setChecked(true); }
 
-void TMainForm::CheckPlayAlert() const { startup_.CheckPlayAlert(ui_->AudioCB->isChecked()); }
+bool TMainForm::FinishStart() {
+  if (!silentStart_ || !HasFolders()) {
+    OpenOptions();
+    return true;
+  }
+  if (OPList.Count() == 0) return false;
+  startup_.CheckPlayAlert(ui_->AudioCB->isChecked());
+  return true;
+}
 
 void TMainForm::StartCBClick(bool ticked) {
   const bool shown = startup_.StartCBClick(ticked);

@@ -55,9 +55,13 @@ class TMainForm : public QWidget {
   bool HasFolders() const;
   // The refresh command of the tool bar.
   void Button1Click();
+  // The end of the start after the first scan: false when a log-on start
+  // ("-s") with folders found nothing, and the program ends unseen; otherwise
+  // the sound of a log-on start with alerts, or the options panel of any
+  // other start, and true: the window is to be shown.
+  bool FinishStart();
   // Presses the options button, which opens the options panel.
   void OpenOptions();
-  void CheckPlayAlert() const;
   const std::string& IniPath() const { return iniPath_; }
 
   // Puts the options into the controls and the window geometry.

@@ -15,7 +15,7 @@ class TOutputListWidget::Delegate : public QStyledItemDelegate {
   }
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-    return {option.rect.width(), list_.itemHeight_};
+    return {0, list_.itemHeight_};
   }
 
  private:
@@ -26,6 +26,7 @@ TOutputListWidget::TOutputListWidget(QWidget* parent) : QListWidget(parent) {
   setItemDelegate(new Delegate(*this));
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setUniformItemSizes(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setSortingEnabled(true);
   setFont(QFont(QStringLiteral("Arial"), -1));
   QFont listFont = font();

@@ -28,12 +28,7 @@ int main(int argc, char* argv[]) {
     mindrel::TMainForm mainForm(mindrel::ExeFolder(), *clock);
     mainForm.InitializeForm(application.arguments());
     mainForm.Button1Click();
-    if (mainForm.SilentStart() && mainForm.HasFolders()) {
-      if (mainForm.Alerts().Count() == 0) return 0;
-      mainForm.CheckPlayAlert();
-    } else {
-      mainForm.OpenOptions();
-    }
+    if (!mainForm.FinishStart()) return 0;
     mainForm.show();
     return application.exec();
   } catch (const std::exception& error) {

@@ -1,0 +1,124 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+
+#include "ScreenshotSaver.h"
+#include "app/MainForm.h"
+#include "app/MessageDialog.h"
+#include "engine/components/KeelEngine.h"
+#include "ui_MainForm.h"
+
+using mindrel::TMainForm;
+using mindrel::TMessageDialog;
+
+namespace {
+
+const std::string kProgramFolder = MINDREL_BIN_DIR "/";
+const mindrel::FixedClock kToday(mindrel::CivilDate{2026, 12, 10});
+
+}  // namespace
+
+// The start of the program after the first scan, on a demo family tree made
+// by mktree with anniversaries in the days after 10 December 2026.
+class StartupTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(home_.isValid());
+    // Keep the log-on entry, the data folder and the registry lookup of
+    // the tests away from the user's own.
+    qputenv("XDG_CONFIG_HOME", (home_.path() + "/config").toUtf8());
+    qputenv("WINEPREFIX", (home_.path() + "/no-wine").toUtf8());
+    tree_ = home_.path() + "/tree";
+    QProcess mktree;
+    mktree.start(QStringLiteral(MINDREL_BIN_DIR "/mktree"),
+                 {tree_, "--people", "200", "--seed", "3", "--today", "2026-12-10"});
+    QVERIFY(mktree.waitForFinished(60000));
+    QCOMPARE(mktree.exitCode(), 0);
+    keel::TKeelEngine::Acquire();
+  }
+  void cleanupTestCase() { keel::TKeelEngine::Release(); }
+
+  void init() {
+    QVERIFY(data_.emplace().isValid());
+    qputenv("MINDREL_DATA_DIR", data_->path().toUtf8());
+  }
+
+  void silentStartWithAlertsShowsTheWindowWithThePanelClosed() {
+    WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + tree_ + "\"\nAudio=no\n");
+    TMainForm form(kProgramFolder, kToday);
+    form.InitializeForm({"Mindrel", "-s"});
+    form.Button1Click();
+    QVERIFY(form.Alerts().Count() > 0);
+    QVERIFY(form.FinishStart());
+    QVERIFY(!form.ui().OptionsBtn->isChecked());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Mindrel for next 30 days"));
+    QVERIFY(SaveScreenshot(form, QStringLiteral("start-silent-with-alerts")));
+  }
+
+  void silentStartWithNothingDueEndsUnseen() {
+    WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + tree_ + "\"\n[Fields]\nCount=0\n");
+    TMainForm form(kProgramFolder, kToday);
+    form.InitializeForm({"Mindrel", "-s"});
+    form.Button1Click();
+    QCOMPARE(form.Alerts().Count(), 0);
+    QVERIFY(!form.FinishStart());
+    QVERIFY(!form.isVisible());
+  }
+
+  void normalStartOpensTheOptionsPanel() {
+    WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + tree_ + "\"\n");
+    TMainForm form(kProgramFolder, kToday);
+    form.InitializeForm({"Mindrel", "/s"});
+    QVERIFY(!form.SilentStart());
+    form.Button1Click();
+    QVERIFY(form.FinishStart());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.animating(), 5000);
+    QVERIFY(form.ui().Panel1->isVisible());
+    QVERIFY2(form.ui().FieldsList->count() > 6, "the tree's custom date columns are offered");
+    QVERIFY(SaveScreenshot(form, QStringLiteral("start-normal-options-open")));
+  }
+
+  void silentStartWithoutFoldersComplainsAndOpensThePanel() {
+    WriteSettings("[Prefs]\nNDBs=0\n");
+    TMainForm form(kProgramFolder, kToday);
+    form.InitializeForm({"Mindrel", "-s"});
+    TMessageDialog::setNextAnswer(QMessageBox::Ok);
+    form.Button1Click();
+    QCOMPARE(TMessageDialog::lastText(), QStringLiteral("Mindrel\nNo valid databases selected."));
+    QVERIFY(form.FinishStart());
+    QVERIFY(form.ui().OptionsBtn->isChecked());
+  }
+
+  void closingWritesTheSettingsFile() {
+    WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + tree_ + "\"\nDays=12\n");
+    {
+      TMainForm form(kProgramFolder, kToday);
+      form.InitializeForm({"Mindrel"});
+      form.ui().LookAheadSpin->setValue(9);
+      form.close();
+    }
+    std::ifstream file(data_->path().toStdString() + "/Mindrel.INI");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    QVERIFY(text.find("Days=9") != std::string::npos);
+    QVERIFY(text.find("DB0=\"" + tree_.toStdString() + "\"") != std::string::npos);
+  }
+
+ private:
+  void WriteSettings(const QString& text) {
+    std::ofstream(data_->path().toStdString() + "/Mindrel.INI") << text.toStdString();
+  }
+
+  QTemporaryDir home_;
+  std::optional<QTemporaryDir> data_;
+  QString tree_;
+};
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"
