@@ -67,6 +67,7 @@ void TSelectExecutor::ReleaseResult() {
   result_.reset();
   live_ = false;
   rowsAffected_ = 0;
+  plan_.clear();
 }
 
 void TSelectExecutor::Prepare(std::string_view text, int firstLine, int firstColumn) {
@@ -123,7 +124,9 @@ TDataCursor& TSelectExecutor::Execute() {
       auto collation = TCollation::ForLocale(source.table().locale(), source.table().name());
       filter_ = std::make_unique<TSelectEvaluatingFilter>(*query->Where, std::move(collation), clock_);
     }
-    return AllowsLive(*query) ? ExecuteLive(*query, source) : ExecuteCanned(*query, source);
+    TDataCursor& result = AllowsLive(*query) ? ExecuteLive(*query, source) : ExecuteCanned(*query, source);
+    if (settings_.PlanWanted) DescribePlan(*query, source);
+    return result;
   } catch (...) {
     ReleaseResult();
     throw;
@@ -235,6 +238,29 @@ void TSelectExecutor::GenerateRows(TDataCursor& source, TDataCursor& result, int
     if (stopped) break;
   }
   if (settings_.OnQueryProgress && !stopped && reported < 100) settings_.OnQueryProgress(100, stopped);
+}
+
+void TSelectExecutor::DescribePlan(const TDataQuery& query, TDataCursor& source) {
+  const TSourceTable& table = query.SourceTables.front();
+  plan_ = {"SQL statement (Executed with 4.29 Build 4)", "", query.StatementText, "", "Tables Involved", "",
+           table.TableName + " (" + table.CorrelationName + ") table opened " +
+               (table.Exclusive ? "exclusively" : "shared") + ", has " +
+               std::to_string(source.table().data().header().activeRowCount) + " rows",
+           "", "Result Set Generation", "", live_ ? "Result set will be live" : "Result set will be canned"};
+  if (!query.OrderBy.empty()) {
+    plan_.push_back("");
+    plan_.push_back(live_ ? std::string("Result set will be ordered by the following column(s) using the table's index:")
+                          : std::string("Result set will be ordered by the following column(s) using a ") +
+                                (query.OrderByNoCase ? "case-insensitive" : "case-sensitive") + " temporary index:");
+    for (const TOrderByField& item : query.OrderBy) {
+      const TResultField& field = query.ResultFields.at(static_cast<size_t>(item.ResultColumn) - 1);
+      plan_.push_back(field.Name + " " + (item.Descending ? "DESC" : "ASC"));
+    }
+  }
+  if (query.Where) {
+    plan_.insert(plan_.end(), {"", "WHERE Clause Execution", "",
+                               "The condition is UN-OPTIMIZED: it is evaluated for every row of " + table.TableName});
+  }
 }
 
 void TSelectExecutor::KeepTop(TDataCursor& result, int count) const {

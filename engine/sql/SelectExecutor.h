@@ -36,6 +36,7 @@ struct TSelectSettings {
   bool RequestLive = false;  // a live result when the statement allows one
   int MaxRowCount = -1;      // 0 or more: at most that many result rows
   int ProgressSteps = 20;    // of the session; 0 reports every whole 100 percent
+  bool PlanWanted = false;   // Execute describes how it answered the statement
   // Called with the percentage of source rows visited; setting `stop` ends
   // the generation, the rows so far forming the result.
   std::function<void(int percent, bool& stop)> OnQueryProgress;
@@ -67,6 +68,9 @@ class TSelectExecutor {
   TDataCursor& Execute();
 
   bool Live() const { return live_; }
+  // The plan of the last Execute when one was wanted: descriptive lines for
+  // people, not for parsing.
+  const std::vector<std::string>& Plan() const { return plan_; }
   int64_t RowsAffected() const { return rowsAffected_; }
   // The canned result's table; null for a live result or before Execute.
   const TResultTable* ResultTable() const { return result_.get(); }
@@ -85,6 +89,7 @@ class TSelectExecutor {
   void GenerateRows(TDataCursor& source, TDataCursor& result, int64_t limit);
   void KeepTop(TDataCursor& result, int count) const;
   void ReleaseResult();
+  void DescribePlan(const TDataQuery& query, TDataCursor& source);
 
   TDataDirectory& database_;
   TSelectSettings settings_;
@@ -96,6 +101,7 @@ class TSelectExecutor {
   std::unique_ptr<TResultTable> result_;
   bool live_ = false;
   int64_t rowsAffected_ = 0;
+  std::vector<std::string> plan_;
 };
 
 }  // namespace keel

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/sql-exec/ExecFixture.h"
 
 namespace keel::testing {
@@ -128,6 +130,27 @@ TEST_F(SelectExecutorTest, ParameterValuesAreTakenAtEachExecution) {
   EXPECT_EQ(Codes(executor.Execute()), (std::vector<int>{50, 60, 70}));
   executor.Statement().Parameters()[0]->SetInteger(FieldType::Integer, 65);
   EXPECT_EQ(Codes(executor.Execute()), (std::vector<int>{70}));
+}
+
+TEST_F(SelectExecutorTest, PlanNamesTheResultKindItsOrderAndTheCondition) {
+  TSelectSettings settings = Settings();
+  settings.PlanWanted = true;
+  TSelectExecutor executor(*database_, settings, clock_);
+  executor.Prepare("SELECT * FROM People P WHERE P.Dead <> True ORDER BY P.[Search date~J] DESC NOCASE");
+  executor.Execute();
+  const std::vector<std::string>& plan = executor.Plan();
+  for (const char* line : {"SQL statement (Executed with 4.29 Build 4)", "Tables Involved", "Result Set Generation",
+                           "Result set will be canned",
+                           "Result set will be ordered by the following column(s) using a case-insensitive temporary "
+                           "index:",
+                           "Search date~J DESC", "WHERE Clause Execution"}) {
+    EXPECT_NE(std::find(plan.begin(), plan.end(), line), plan.end()) << line;
+  }
+  settings.PlanWanted = false;
+  TSelectExecutor quiet(*database_, settings, clock_);
+  quiet.Prepare("SELECT * FROM People");
+  quiet.Execute();
+  EXPECT_TRUE(quiet.Plan().empty());
 }
 
 TEST_F(SelectExecutorTest, EmptyResultIsOpenAtBothEnds) {
