@@ -54,7 +54,8 @@ ToolRun RunTool(const std::string& tool, const std::vector<std::string>& args, c
   for (const std::string& arg : args) command += " " + Quoted(arg);
   command += " > " + scratch + "/stdout 2> " + scratch + "/stderr";
   const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(scratch + "/stdout"), Slurp(scratch + "/stderr")};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(scratch + "/stdout"),
+          Slurp(scratch + "/stderr")};
 }
 
 // One table read whole through a read-only cursor.
@@ -74,7 +75,9 @@ struct TableCopy {
     if (at < 0) throw std::runtime_error("no column " + name);
     return keel::GetField(row, fields[static_cast<size_t>(at)]);
   }
-  bool isNull(const std::vector<uint8_t>& row, const std::string& name) const { return get(row, name).isNull; }
+  bool isNull(const std::vector<uint8_t>& row, const std::string& name) const {
+    return get(row, name).isNull;
+  }
   int32_t integer(const std::vector<uint8_t>& row, const std::string& name) const {
     return keel::LoadI32(get(row, name).bytes.data());
   }
@@ -107,7 +110,8 @@ TableCopy ReadTable(const std::string& folder, const std::string& name) {
   TableCopy copy;
   copy.userMajor = cursor.table().data().header().userMajor;
   copy.fields = cursor.fields();
-  for (int slot = 0; slot < cursor.table().indexCount(); ++slot) copy.indexes.push_back(cursor.table().index().descriptor(slot));
+  for (int slot = 0; slot < cursor.table().indexCount(); ++slot)
+    copy.indexes.push_back(cursor.table().index().descriptor(slot));
   std::vector<uint8_t> row(cursor.rowSize());
   for (keel::Nav at = cursor.first(); at == keel::Nav::Ok; at = cursor.next()) {
     cursor.currentRow(row);
@@ -124,7 +128,9 @@ Tree ReadTree(const std::string& folder) {
   return {ReadTable(folder, "People"), ReadTable(folder, "Families"), ReadTable(folder, "Links")};
 }
 
-int DayKey(const TDayMonthYear& dmy) { return dmy.Month * 100 + dmy.Day; }
+int DayKey(const TDayMonthYear& dmy) {
+  return dmy.Month * 100 + dmy.Day;
+}
 
 // One tree shared by the tests that only read it: February 2024, so that the
 // 30 days ahead hold a 29 February.
@@ -134,7 +140,8 @@ class MkTreeTest : public ::testing::Test {
 
   static void SetUpTestSuite() {
     folder_ = new std::string(MakeTempFolder());
-    run_ = new ToolRun(RunTool("mktree", {*folder_ + "/tree", "--people", "400", "--seed", "11", "--today", kToday}, *folder_));
+    run_ = new ToolRun(RunTool(
+        "mktree", {*folder_ + "/tree", "--people", "400", "--seed", "11", "--today", kToday}, *folder_));
     if (run_->code == 0) tree_ = new Tree(ReadTree(*folder_ + "/tree"));
   }
   static void TearDownTestSuite() {
@@ -177,18 +184,30 @@ TEST_F(MkTreeTest, TablesHaveTheFamilyTreeProgramsLayout) {
   };
   using keel::FieldType;
   const Expected expected[] = {
-      {&t.people, "Code", FieldType::Integer, 0, 37},          {&t.people, "Surname", FieldType::String, 0, 37},
-      {&t.people, "FirstNames", FieldType::String, 0, 37},     {&t.people, "Sex", FieldType::String, 0, 37},
-      {&t.people, "Dead", FieldType::Boolean, 0, 37},          {&t.people, "Search date~B", FieldType::Bytes, 72, 37},
-      {&t.people, "Search date~J", FieldType::Integer, 0, 37}, {&t.people, "Search date~D", FieldType::String, 0, 37},
-      {&t.people, "Search place", FieldType::String, 0, 37},   {&t.people, "Death date~B", FieldType::Bytes, 72, 37},
-      {&t.people, "Death date~J", FieldType::Integer, 0, 37},  {&t.people, "Death date~D", FieldType::String, 0, 37},
-      {&t.families, "Code", FieldType::Integer, 0, 23},        {&t.families, "Fathers name", FieldType::String, 0, 23},
-      {&t.families, "Mothers name", FieldType::String, 0, 23}, {&t.families, "Marriage place", FieldType::String, 0, 23},
-      {&t.families, "Marriage date~B", FieldType::Bytes, 72, 23}, {&t.families, "Marriage date~J", FieldType::Integer, 0, 23},
-      {&t.families, "Marriage date~D", FieldType::String, 0, 23}, {&t.families, "Divorce date~B", FieldType::Bytes, 72, 23},
-      {&t.families, "Divorce date~J", FieldType::Integer, 0, 23}, {&t.families, "Divorce date~D", FieldType::String, 0, 23},
-      {&t.links, "RecType", FieldType::String, 1, 99},         {&t.links, "ChildMarr", FieldType::Integer, 0, 99},
+      {&t.people, "Code", FieldType::Integer, 0, 37},
+      {&t.people, "Surname", FieldType::String, 0, 37},
+      {&t.people, "FirstNames", FieldType::String, 0, 37},
+      {&t.people, "Sex", FieldType::String, 0, 37},
+      {&t.people, "Dead", FieldType::Boolean, 0, 37},
+      {&t.people, "Search date~B", FieldType::Bytes, 72, 37},
+      {&t.people, "Search date~J", FieldType::Integer, 0, 37},
+      {&t.people, "Search date~D", FieldType::String, 0, 37},
+      {&t.people, "Search place", FieldType::String, 0, 37},
+      {&t.people, "Death date~B", FieldType::Bytes, 72, 37},
+      {&t.people, "Death date~J", FieldType::Integer, 0, 37},
+      {&t.people, "Death date~D", FieldType::String, 0, 37},
+      {&t.families, "Code", FieldType::Integer, 0, 23},
+      {&t.families, "Fathers name", FieldType::String, 0, 23},
+      {&t.families, "Mothers name", FieldType::String, 0, 23},
+      {&t.families, "Marriage place", FieldType::String, 0, 23},
+      {&t.families, "Marriage date~B", FieldType::Bytes, 72, 23},
+      {&t.families, "Marriage date~J", FieldType::Integer, 0, 23},
+      {&t.families, "Marriage date~D", FieldType::String, 0, 23},
+      {&t.families, "Divorce date~B", FieldType::Bytes, 72, 23},
+      {&t.families, "Divorce date~J", FieldType::Integer, 0, 23},
+      {&t.families, "Divorce date~D", FieldType::String, 0, 23},
+      {&t.links, "RecType", FieldType::String, 1, 99},
+      {&t.links, "ChildMarr", FieldType::Integer, 0, 99},
       {&t.links, "PersFam", FieldType::Integer, 0, 99},
   };
   for (const Expected& e : expected) {
@@ -210,7 +229,8 @@ TEST_F(MkTreeTest, TablesHaveTheFamilyTreeProgramsLayout) {
     for (size_t i = first; i < table.fields.size(); ++i) {
       if (table.fields[i].type != FieldType::Date) continue;
       names.push_back(table.fields[i].name);
-      for (const char* suffix : {"~B", "~J", "~D"}) EXPECT_GE(table.column(table.fields[i].name + suffix), static_cast<int>(first));
+      for (const char* suffix : {"~B", "~J", "~D"})
+        EXPECT_GE(table.column(table.fields[i].name + suffix), static_cast<int>(first));
     }
     return names;
   };
@@ -241,7 +261,8 @@ TEST_F(MkTreeTest, CfmIdxWalksEachFamilysPartnerLinks) {
   for (const auto& row : tree().people.rows) {
     const std::string surname = tree().people.text(row, "Surname");
     const std::string first = tree().people.text(row, "FirstNames");
-    registerName[tree().people.integer(row, "Code")] = surname.empty() && first.empty() ? "" : surname + ", " + first;
+    registerName[tree().people.integer(row, "Code")] =
+        surname.empty() && first.empty() ? "" : surname + ", " + first;
   }
 
   // The scan's partner walk: key search on ("P", family) with two key fields,
@@ -330,17 +351,21 @@ TEST_F(MkTreeTest, EveryDateTripleIsASoundRecord) {
         } else {
           TJDate reread;
           std::string message;
-          ASSERT_TRUE(StrToJDate(reread, display, message, TDateOptions{1, ' '}, true)) << display << ": " << message;
+          ASSERT_TRUE(StrToJDate(reread, display, message, TDateOptions{1, ' '}, true))
+              << display << ": " << message;
           EXPECT_EQ(reread.ToBytes(), record->ToBytes()) << display;
         }
         if (hasCalendarColumn) {
-          const bool full = record->DayUnknown == 0 && record->MonthUnknown == 0 && record->YearUnknown == 0 && dmy.Ad;
+          const bool full =
+              record->DayUnknown == 0 && record->MonthUnknown == 0 && record->YearUnknown == 0 && dmy.Ad;
           ASSERT_EQ(table->isNull(row, date), !full) << display;
           if (full) {
             const keel::FieldRead calendar = table->get(row, date);
             char iso[16];
             std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", dmy.Year, dmy.Month, dmy.Day);
-            EXPECT_EQ(keel::FormatFieldText(table->fields[static_cast<size_t>(table->column(date))], calendar.bytes), iso);
+            EXPECT_EQ(keel::FormatFieldText(table->fields[static_cast<size_t>(table->column(date))],
+                                            calendar.bytes),
+                      iso);
           }
         }
       }
@@ -370,9 +395,11 @@ TEST_F(MkTreeTest, TreeHoldsEveryKindOfAwkwardRecord) {
   };
   std::map<int32_t, std::optional<bool>> dead;
   for (const auto& row : t.people.rows) {
-    for (const char* date : {"Search date", "Death date", "Baptism", "Emigration"}) countDate(t.people, row, date);
-    const std::optional<bool> isDead =
-        t.people.isNull(row, "Dead") ? std::nullopt : std::optional<bool>(t.people.get(row, "Dead").bytes[0] != 0);
+    for (const char* date : {"Search date", "Death date", "Baptism", "Emigration"})
+      countDate(t.people, row, date);
+    const std::optional<bool> isDead = t.people.isNull(row, "Dead")
+                                           ? std::nullopt
+                                           : std::optional<bool>(t.people.get(row, "Dead").bytes[0] != 0);
     dead[t.people.integer(row, "Code")] = isDead;
     // Dead people, and only they, have death dates.
     EXPECT_EQ(isDead.value_or(false), !t.people.isNull(row, "Death date~B")) << t.people.integer(row, "Code");
@@ -387,13 +414,16 @@ TEST_F(MkTreeTest, TreeHoldsEveryKindOfAwkwardRecord) {
     if (name.find('?') != std::string::npos) ++seen["name with an unconvertible character"];
   }
   for (const auto& row : t.families.rows) {
-    for (const char* date : {"Marriage date", "Divorce date", "Engagement", "Emigration"}) countDate(t.families, row, date);
+    for (const char* date : {"Marriage date", "Divorce date", "Engagement", "Emigration"})
+      countDate(t.families, row, date);
     if (!t.families.isNull(row, "Divorce date~B")) ++seen["divorce"];
-    if (t.families.isNull(row, "Fathers name") && t.families.isNull(row, "Mothers name")) ++seen["family without names"];
+    if (t.families.isNull(row, "Fathers name") && t.families.isNull(row, "Mothers name"))
+      ++seen["family without names"];
   }
   std::map<int32_t, std::vector<int32_t>> partners;
   for (const auto& row : t.links.rows)
-    if (t.links.text(row, "RecType") == "P") partners[t.links.integer(row, "ChildMarr")].push_back(t.links.integer(row, "PersFam"));
+    if (t.links.text(row, "RecType") == "P")
+      partners[t.links.integer(row, "ChildMarr")].push_back(t.links.integer(row, "PersFam"));
   for (const auto& [family, codes] : partners) {
     bool allDead = true;
     for (int32_t code : codes) allDead = allDead && dead[code] == true;
@@ -401,10 +431,26 @@ TEST_F(MkTreeTest, TreeHoldsEveryKindOfAwkwardRecord) {
     if (!allDead && codes.size() == 2) ++seen["couple with a living partner"];
   }
 
-  for (const char* kind : {"phrase", "day and month without year", "month and year", "year only", "qualifier ABT",
-                           "qualifier AFT", "qualifier BEF", "qualifier EST", "before Christ", "29 February", "living",
-                           "dead", "dead flag never set", "person without a name", "person without a birth date", "accented name (Windows-1252)",
-                           "divorce", "family without names", "couple both dead", "couple with a living partner"})
+  for (const char* kind : {"phrase",
+                           "day and month without year",
+                           "month and year",
+                           "year only",
+                           "qualifier ABT",
+                           "qualifier AFT",
+                           "qualifier BEF",
+                           "qualifier EST",
+                           "before Christ",
+                           "29 February",
+                           "living",
+                           "dead",
+                           "dead flag never set",
+                           "person without a name",
+                           "person without a birth date",
+                           "accented name (Windows-1252)",
+                           "divorce",
+                           "family without names",
+                           "couple both dead",
+                           "couple with a living partner"})
     EXPECT_GT(seen[kind], 0) << kind;
   EXPECT_EQ(seen["name with an unconvertible character"], 0);
 }
@@ -443,14 +489,16 @@ TEST_F(MkTreeTest, AFairShareOfAnniversariesFallsInTheNextThirtyDays) {
     }
     // Days spread evenly over the year would put about 8% there.
     EXPECT_GE(share.dated, 20) << share.dates[0];
-    EXPECT_GE(share.near * 100, share.dated * 15) << share.dates[0] << ": " << share.near << " of " << share.dated;
+    EXPECT_GE(share.near * 100, share.dated * 15)
+        << share.dates[0] << ": " << share.near << " of " << share.dated;
   }
 
   // The summary counts what was written.
   std::smatch match;
-  ASSERT_TRUE(std::regex_match(run_->out, match,
-                               std::regex("mktree: .*/tree: 400 people, (\\d+) families, (\\d+) links; (\\d+) of "
-                                          "(\\d+) day-and-month dates fall within 30 days of 2024-02-15\n")))
+  ASSERT_TRUE(
+      std::regex_match(run_->out, match,
+                       std::regex("mktree: .*/tree: 400 people, (\\d+) families, (\\d+) links; (\\d+) of "
+                                  "(\\d+) day-and-month dates fall within 30 days of 2024-02-15\n")))
       << run_->out;
   EXPECT_EQ(tree().people.rows.size(), 400u);
   EXPECT_EQ(std::stoul(match[1]), tree().families.rows.size());
@@ -459,8 +507,10 @@ TEST_F(MkTreeTest, AFairShareOfAnniversariesFallsInTheNextThirtyDays) {
 
 TEST_F(MkTreeTest, SameSeedGivesTheSameRowsAndAnotherSeedOthers) {
   const std::string again = scratch();
-  ASSERT_EQ(RunTool("mktree", {again + "/a", "--people", "400", "--seed", "11", "--today", kToday}, again).code, 0);
-  ASSERT_EQ(RunTool("mktree", {again + "/b", "--people", "400", "--seed", "12", "--today", kToday}, again).code, 0);
+  ASSERT_EQ(
+      RunTool("mktree", {again + "/a", "--people", "400", "--seed", "11", "--today", kToday}, again).code, 0);
+  ASSERT_EQ(
+      RunTool("mktree", {again + "/b", "--people", "400", "--seed", "12", "--today", kToday}, again).code, 0);
   const Tree same = ReadTree(again + "/a");
   EXPECT_EQ(same.people.contents(), tree().people.contents());
   EXPECT_EQ(same.families.contents(), tree().families.contents());
@@ -508,7 +558,8 @@ TEST_F(MkTreeTest, RefusesAFolderWithTablesUnlessForced) {
 
   const ToolRun refused = RunTool("mktree", {folder, "--people", "30", "--today", kToday}, folder);
   EXPECT_EQ(refused.code, 64);
-  EXPECT_NE(refused.err.find("already holds People.dat, Families.dat, Links.dat"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("already holds People.dat, Families.dat, Links.dat"), std::string::npos)
+      << refused.err;
   EXPECT_EQ(ReadTable(folder, "People").rows.size(), 20u);
 
   const ToolRun forced = RunTool("mktree", {folder, "--people", "30", "--today", kToday, "--force"}, folder);

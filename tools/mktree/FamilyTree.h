@@ -50,7 +50,7 @@ struct TTreeFamily {
 };
 
 struct TTreeLink {
-  char RecType = 'P';  // 'P' partner, 'C' child
+  char RecType = 'P';          // 'P' partner, 'C' child
   std::int32_t ChildMarr = 0;  // family code
   std::int32_t PersFam = 0;    // person code
   std::int16_t Sequence = 0;   // order of the children of a family; 0 for partners

@@ -36,7 +36,8 @@ T Number(const std::string& option, const std::string& text, T low, T high) {
   T value{};
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
-    throw EUsageError(option + ": not a number from " + std::to_string(low) + " to " + std::to_string(high) + ": " + text);
+    throw EUsageError(option + ": not a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                      ": " + text);
   return value;
 }
 
@@ -56,7 +57,8 @@ TArguments Parse(const std::vector<std::string>& args) {
     } else if (arg == "--today") {
       CivilDate day;
       const std::string& text = value();
-      if (!ParseIsoDate(text, day) || day.year < 2) throw EUsageError("--today: not a day YYYY-MM-DD: " + text);
+      if (!ParseIsoDate(text, day) || day.year < 2)
+        throw EUsageError("--today: not a day YYYY-MM-DD: " + text);
       parsed.Today = day;
     } else if (arg == "--force") {
       parsed.Force = true;
@@ -111,16 +113,19 @@ TAnniversaryCount CountAnniversaries(const TFamilyTree& tree, const CivilDate& t
     if (window.contains({dmy.Month, dmy.Day})) ++count.Near;
   };
   for (const TTreePerson& person : tree.People)
-    for (const auto* date : {&person.Birth, &person.Death, &person.Burial, &person.Baptism, &person.Emigration})
+    for (const auto* date :
+         {&person.Birth, &person.Death, &person.Burial, &person.Baptism, &person.Emigration})
       add(*date);
   for (const TTreeFamily& family : tree.Families)
-    for (const auto* date : {&family.Marriage, &family.Divorce, &family.Engagement, &family.Emigration}) add(*date);
+    for (const auto* date : {&family.Marriage, &family.Divorce, &family.Engagement, &family.Emigration})
+      add(*date);
   return count;
 }
 
 }  // namespace
 
-int RunMkTree(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Clock& clock) {
+int RunMkTree(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const Clock& clock) {
   TArguments parsed;
   try {
     parsed = Parse(args);
@@ -147,9 +152,9 @@ int RunMkTree(const std::vector<std::string>& args, std::ostream& out, std::ostr
     writer.Write(tree, parsed.Force);
     const TAnniversaryCount anniversaries = CountAnniversaries(tree, today);
     out << "mktree: " << parsed.Folder << ": " << tree.People.size() << " people, " << tree.Families.size()
-        << " families, " << tree.Links.size() << " links; " << anniversaries.Near << " of " << anniversaries.Dated
-        << " day-and-month dates fall within " << TTreeGenerator::kNearTodayDays << " days of " << IsoText(today)
-        << '\n';
+        << " families, " << tree.Links.size() << " links; " << anniversaries.Near << " of "
+        << anniversaries.Dated << " day-and-month dates fall within " << TTreeGenerator::kNearTodayDays
+        << " days of " << IsoText(today) << '\n';
     return 0;
   } catch (const keel::EKeelEngineError& error) {
     err << "mktree: " << error.what() << '\n';

@@ -11,9 +11,9 @@
 
 namespace mindrel {
 
-inline constexpr int kMkTreeExitUsage = 64;        // bad arguments, or tables present without --force
-inline constexpr int kMkTreeExitEngine = 2;        // the table engine failed
-inline constexpr int kMkTreeExitInternal = 70;     // a fault of the tree maker itself
+inline constexpr int kMkTreeExitUsage = 64;         // bad arguments, or tables present without --force
+inline constexpr int kMkTreeExitEngine = 2;         // the table engine failed
+inline constexpr int kMkTreeExitInternal = 70;      // a fault of the tree maker itself
 inline constexpr int kMkTreeExitCannotCreate = 73;  // the folder cannot be made
 
 // `clock` gives today when --today is absent.

@@ -31,13 +31,16 @@ bool TTreeDate::HasDayAndMonth() const {
 }
 
 std::string WrittenYear(int astronomicalYear) {
-  return astronomicalYear > 0 ? std::to_string(astronomicalYear) : std::to_string(1 - astronomicalYear) + " BC";
+  return astronomicalYear > 0 ? std::to_string(astronomicalYear)
+                              : std::to_string(1 - astronomicalYear) + " BC";
 }
 
 std::string WrittenDate(int day, int month, int astronomicalYear) {
   return std::to_string(day) + " " + MonthAbbreviation(month) + " " + WrittenYear(astronomicalYear);
 }
 
-std::string MonthAbbreviation(int month) { return std::string(MonthTable[static_cast<size_t>(month - 1)].Name, 3); }
+std::string MonthAbbreviation(int month) {
+  return std::string(MonthTable[static_cast<size_t>(month - 1)].Name, 3);
+}
 
 }  // namespace mindrel

@@ -12,7 +12,9 @@ namespace mindrel {
 
 namespace {
 
-bool IsLeapYear(int astronomicalYear) { return IsLeapInternalYear(static_cast<std::int64_t>(astronomicalYear) + 12000); }
+bool IsLeapYear(int astronomicalYear) {
+  return IsLeapInternalYear(static_cast<std::int64_t>(astronomicalYear) + 12000);
+}
 
 // Forces a written date that is known to be valid; the fixed texts and the
 // generated ones are all of this kind, so a failure is a fault here.
@@ -50,7 +52,8 @@ TFamilyTree TTreeGenerator::Generate() {
 }
 
 void TTreeGenerator::AddCoupleOfAntiquity() {
-  auto add = [&](const char* first, const char* surname, char sex, const char* born, const char* died, int birthYear) {
+  auto add = [&](const char* first, const char* surname, char sex, const char* born, const char* died,
+                 int birthYear) {
     TTreePerson person;
     person.Code = static_cast<std::int32_t>(tree_.People.size() + 1);
     person.FirstNames = first;
@@ -96,7 +99,8 @@ void TTreeGenerator::AddGeneration() {
     first = singles_.front();
     singles_.pop_front();
   } else {
-    first = NewPerson('M', random_.Between(LastYear() - 190, LastYear() - 40), Pick(names::Surnames()), false);
+    first =
+        NewPerson('M', random_.Between(LastYear() - 190, LastYear() - 40), Pick(names::Surnames()), false);
   }
   const bool lonely = Person(first).Sex == 'F' && random_.Chance(5);
   if (lonely || !Room()) {
@@ -114,7 +118,8 @@ void TTreeGenerator::AddGeneration() {
   AddChildren(tree_.Families[static_cast<size_t>(marriage.Code - 1)], marriage.Year);
 }
 
-std::int32_t TTreeGenerator::NewPerson(char sex, int birthYear, const std::string& surname, bool mayDieYoung) {
+std::int32_t TTreeGenerator::NewPerson(char sex, int birthYear, const std::string& surname,
+                                       bool mayDieYoung) {
   TTreePerson person;
   person.Code = static_cast<std::int32_t>(tree_.People.size() + 1);
   person.Sex = sex;
@@ -204,11 +209,14 @@ TTreeGenerator::TMarriage TTreeGenerator::Marry(std::int32_t father, std::int32_
 }
 
 void TTreeGenerator::AddChildren(TTreeFamily& family, int marriageYear) {
-  const std::string surname =
-      family.Father != 0 ? Person(family.Father).Surname : family.Mother != 0 ? Person(family.Mother).Surname : "";
+  const std::string surname = family.Father != 0   ? Person(family.Father).Surname
+                              : family.Mother != 0 ? Person(family.Mother).Surname
+                                                   : "";
   int lastBirth = LastYear();
-  if (family.Mother != 0 && Life(family.Mother).DeathYear) lastBirth = std::min(lastBirth, *Life(family.Mother).DeathYear);
-  if (family.Father != 0 && Life(family.Father).DeathYear) lastBirth = std::min(lastBirth, *Life(family.Father).DeathYear + 1);
+  if (family.Mother != 0 && Life(family.Mother).DeathYear)
+    lastBirth = std::min(lastBirth, *Life(family.Mother).DeathYear);
+  if (family.Father != 0 && Life(family.Father).DeathYear)
+    lastBirth = std::min(lastBirth, *Life(family.Father).DeathYear + 1);
 
   const int count = random_.Between(0, 4);
   for (int i = 0; i < count && Room(); ++i) {
@@ -219,7 +227,8 @@ void TTreeGenerator::AddChildren(TTreeFamily& family, int marriageYear) {
     family.Children.push_back(child);
     tree_.Links.push_back({'C', family.Code, child, static_cast<std::int16_t>(family.Children.size())});
     const TLife& life = Life(child);
-    const bool grownUp = life.BirthYear <= LastYear() - 22 && (!life.DeathYear || *life.DeathYear - life.BirthYear >= 40);
+    const bool grownUp =
+        life.BirthYear <= LastYear() - 22 && (!life.DeathYear || *life.DeathYear - life.BirthYear >= 40);
     if (grownUp) singles_.push_back(child);
   }
 }

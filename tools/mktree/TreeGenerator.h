@@ -41,8 +41,8 @@ class TTreeGenerator {
   enum class Shape { Free, Full, Feb29, Phrase, NoYear, MonthYear, YearOnly, Abt, Aft, Bef, Est };
 
   struct TLife {
-    int BirthYear = 0;                // astronomical
-    std::optional<int> DeathYear;     // nothing while alive
+    int BirthYear = 0;             // astronomical
+    std::optional<int> DeathYear;  // nothing while alive
   };
 
   bool Room() const { return static_cast<int>(tree_.People.size()) < options_.People; }

@@ -3,7 +3,6 @@
 #include <stdexcept>
 #include <string_view>
 
-
 namespace mindrel::tree_schema {
 
 namespace {
@@ -36,7 +35,9 @@ class TSchemaBuilder {
   }
   // A date column the user added: the triple plus the calendar-date column
   // under the plain name that makes it an event type.
-  TSchemaBuilder& CustomDate(const std::string& name) { return DateTriple(name).Column(name, FieldType::Date); }
+  TSchemaBuilder& CustomDate(const std::string& name) {
+    return DateTriple(name).Column(name, FieldType::Date);
+  }
 
   // Fails loudly when the program's own columns do not end where custom ones
   // must begin; a shifted layout would hide or invent event types.
@@ -57,7 +58,8 @@ class TSchemaBuilder {
   keel::TableCreateRequest Done() { return std::move(request_); }
 
  private:
-  keel::IndexDescriptor Index(const std::string& name, std::string_view fields, bool unique, bool caseInsensitive) {
+  keel::IndexDescriptor Index(const std::string& name, std::string_view fields, bool unique,
+                              bool caseInsensitive) {
     keel::IndexDescriptor index;
     index.name = name;
     index.unique = unique;
@@ -80,8 +82,12 @@ class TSchemaBuilder {
 
 }  // namespace
 
-std::vector<std::string> PeopleCustomDates() { return {"Baptism", "Emigration"}; }
-std::vector<std::string> FamiliesCustomDates() { return {"Engagement", "Emigration"}; }
+std::vector<std::string> PeopleCustomDates() {
+  return {"Baptism", "Emigration"};
+}
+std::vector<std::string> FamiliesCustomDates() {
+  return {"Engagement", "Emigration"};
+}
 
 keel::TableCreateRequest People() {
   TSchemaBuilder people(kPeople, kUserMajorVersion);
