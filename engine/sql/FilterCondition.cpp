@@ -128,6 +128,9 @@ std::optional<TFilterCondition> TFilterCondition::Recognise(TExpToken& node,
   // Case mapping of a string against a locale collation is not the per-byte
   // mapping of the keys; and LOWER keeps only = and <> exact.
   if (condition.caseInsensitive_ && !collation->isBytewise()) return std::nullopt;
+  // Under a collation the values sharing a first part do not lie together in
+  // key order ("ab" sorts between "A" and "Ab"), so no key range holds them.
+  if (condition.partialLength_ >= 0 && !collation->isBytewise()) return std::nullopt;
   if (condition.wrap_ == Wrap::Lower && !condition.stringCompare_) return std::nullopt;
   if (condition.nullConstant_ && condition.op_ != Op::Equal && condition.op_ != Op::NotEqual)
     return std::nullopt;

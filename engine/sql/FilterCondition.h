@@ -11,7 +11,8 @@
 // ranges built from constants that the column's key form represents exactly.
 // A condition whose constants cannot be represented exactly (a fraction
 // against an integer column, a text longer than the column, case mapping
-// under a locale collation) is not indexable and is evaluated record by record.
+// under a locale collation, a leading-part match under a collation) is not
+// indexable and is evaluated record by record.
 
 #include <memory>
 #include <optional>
