@@ -581,6 +581,7 @@ TEST_F(MkTreeTest, BadCommandLinesAreRefused) {
       {{folder + "/t", "--people", "12x"}, 64, "--people"},
       {{folder + "/t", "--seed", "-1"}, 64, "--seed"},
       {{folder + "/t", "--today", "2025-02-29"}, 64, "--today"},
+      {{folder + "/t", "--today", "0999-12-31"}, 64, "--today"},
       {{folder + "/t", "--today"}, 64, "--today needs a value"},
       {{folder + "/t", "--colour", "red"}, 64, "unknown option --colour"},
       {{folder + "/t", folder + "/u"}, 64, "more than one folder"},

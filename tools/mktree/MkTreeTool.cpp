@@ -17,6 +17,9 @@ namespace {
 
 constexpr const char* kUsage = "usage: mktree DIR [--people N] [--seed S] [--today YYYY-MM-DD] [--force]\n";
 constexpr int kMaxPeople = 1'000'000;
+// Record edit days (calendar-date columns) lie up to a few years before today
+// and must stay after Christ.
+constexpr int kEarliestYear = 1000;
 
 class EUsageError : public std::runtime_error {
  public:
@@ -57,8 +60,8 @@ TArguments Parse(const std::vector<std::string>& args) {
     } else if (arg == "--today") {
       CivilDate day;
       const std::string& text = value();
-      if (!ParseIsoDate(text, day) || day.year < 2)
-        throw EUsageError("--today: not a day YYYY-MM-DD: " + text);
+      if (!ParseIsoDate(text, day) || day.year < kEarliestYear)
+        throw EUsageError("--today: not a day YYYY-MM-DD from the year 1000 on: " + text);
       parsed.Today = day;
     } else if (arg == "--force") {
       parsed.Force = true;

@@ -302,7 +302,6 @@ TTreeDate TTreeGenerator::DateOfShape(Shape shape, int year) {
       const std::string body = random_.Chance(50) ? WrittenYear(year) : WrittenDate(day, month, year);
       return Written(std::string(QualifierPrefixes[static_cast<size_t>(qualifier)]) + " " + body);
     }
-    case Shape::Free:
     case Shape::Full:
       break;
   }

@@ -38,7 +38,8 @@ class TTreeGenerator {
   TFamilyTree Generate();
 
  private:
-  enum class Shape { Free, Full, Feb29, Phrase, NoYear, MonthYear, YearOnly, Abt, Aft, Bef, Est };
+  // Abt, Aft, Bef and Est follow each other in the order of the Qualifier values.
+  enum class Shape { Full, Feb29, Phrase, NoYear, MonthYear, YearOnly, Abt, Aft, Bef, Est };
 
   struct TLife {
     int BirthYear = 0;             // astronomical
