@@ -141,7 +141,11 @@ std::optional<TFilterCondition> TFilterCondition::Recognise(TExpToken& node,
       (condition.op_ == Op::NotEqual || condition.op_ == Op::NotIn || condition.op_ == Op::NotBetween);
   TNullRow nullRow;
   evaluator.SetRowAccessor(&nullRow);
-  condition.nullRowsPass_ = evaluator.Passes(node);
+  try {
+    condition.nullRowsPass_ = evaluator.Passes(node);
+  } catch (const EKeelEngineError&) {
+    return std::nullopt;
+  }
   return condition;
 }
 
@@ -171,7 +175,12 @@ bool TFilterCondition::readConstants(std::vector<TExpToken*> constants,
   if (between && constants.size() != 2) return false;
   for (TExpToken* constant : constants) {
     if (!IsConstantTree(*constant)) return false;
-    evaluator.Evaluate(*constant);
+    try {
+      evaluator.Evaluate(*constant);
+    } catch (const EKeelEngineError&) {
+      // 1 / 0 and the like fail only if a record reaches them: evaluate then.
+      return false;
+    }
     auto value = std::make_unique<TExpToken>();
     value->CopyValueFrom(*constant);
     if (value->Null && (between || op_ == Op::In || op_ == Op::NotIn)) {

@@ -215,6 +215,21 @@ TEST_F(FilterTest, BadFilterTextsRaiseFilterErrors) {
   EXPECT_EQ(filters.size(), 0u);
 }
 
+TEST_F(FilterTest, EvaluationErrorsAriseOnlyWhereTheEvaluatorMeetsThem) {
+  CreateTable();
+  TDataCursor cursor(*directory_, "T");
+  {
+    TFilterList filters(cursor);
+    EXPECT_EQ(filters.add("I = 1 / 0").bitmap().count(), 0);  // no record reaches the division
+  }
+  Add(SmallTable());
+  TFilterList filters(cursor);
+  EXPECT_EQ(filters.add("I > 5 AND I = 1 / 0").bitmap().count(), 0);
+  const auto [code, message] = ErrorOf([&] { filters.add("I > 2 AND I = 1 / 0"); });
+  EXPECT_EQ(code, ErrorCode::KEEL_SQLEXEC) << message;
+  EXPECT_EQ(filters.size(), 1u);
+}
+
 TEST_F(FilterTest, ChangesThroughAnotherCursorShowAtTheNextMoveAndCount) {
   CreateTable();
   Add(SmallTable());
