@@ -1,0 +1,238 @@
+#include "app/AlertSession.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "app/EnglishNames.h"
+#include "app/DateFormatter.h"
+#include "engine/components/KeelEngine.h"
+#include "engine/components/KeelField.h"
+#include "formats/EntryFormatter.h"
+
+namespace mindrel {
+namespace {
+
+using keel::TFieldType;
+
+const FixedClock kToday(CivilDate{2026, 12, 10});
+
+
+void SetDate(keel::TKeelTable& table, const std::string& column, const std::string& written) {
+  if (written.empty()) return;
+  TJDate date;
+  std::string message;
+  ASSERT_TRUE(StrToJDate(date, written, message, {1, ' '}, true)) << message;
+  const auto bytes = date.ToBytes();
+  table.FieldByName(column + "~B").SetData(bytes);
+  table.FieldByName(column + "~J").SetAsInteger(date.JDay);
+  table.FieldByName(column + "~D").SetAsString(written);
+}
+
+void AddDateColumns(keel::TKeelTable& table, const std::string& column) {
+  table.FieldDefs().Add(column + "~B", TFieldType::ftBytes, 72);
+  table.FieldDefs().Add(column + "~J", TFieldType::ftInteger);
+  table.FieldDefs().Add(column + "~D", TFieldType::ftString, 40);
+}
+
+// Whole scans through the datasets and SQL on small family trees written in
+// the test: the rows each query selects, in the order the list keeps them.
+class AlertSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    keel::TKeelEngine::Acquire();
+    char pattern[] = "/tmp/mindrel-session-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    std::filesystem::create_directories(root_ + "/data");
+    session_.Initialize(root_ + "/data/");
+    options_.EventItems = TSettings().EventItems;
+    options_.LookAhead = 30;
+  }
+  void TearDown() override {
+    keel::TKeelEngine::Release();
+    std::filesystem::remove_all(root_);
+  }
+
+  struct PersonRow {
+    int code;
+    const char* first;
+    const char* surname;
+    int dead;  // -1: null
+    const char* born;
+    const char* died;
+    const char* baptised;
+  };
+  struct FamilyRow {
+    int code;
+    const char* father;
+    const char* mother;
+    const char* married;
+    const char* divorced;
+  };
+
+  std::string MakeTree(const std::string& name, const std::vector<PersonRow>& people,
+                       const std::vector<FamilyRow>& families, const std::vector<std::tuple<int, int>>& partners) {
+    const std::string folder = root_ + "/" + name;
+    std::filesystem::create_directories(folder);
+    keel::TKeelTable table;
+    table.SetDatabaseName(folder);
+    table.SetTableName("People.dat");
+    table.FieldDefs().Add("Code", TFieldType::ftInteger);
+    table.FieldDefs().Add("Surname", TFieldType::ftString, 40);
+    table.FieldDefs().Add("FirstNames", TFieldType::ftString, 40);
+    table.FieldDefs().Add("Dead", TFieldType::ftBoolean);
+    AddDateColumns(table, "Search date");
+    AddDateColumns(table, "Death date");
+    // A date column of the user's own: the plain date the event list
+    // offers, beside the three columns the scan reads.
+    table.FieldDefs().Add("Date of baptism", TFieldType::ftDate);
+    AddDateColumns(table, "Date of baptism");
+    table.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
+    table.CreateTableFromDefs({.UserMajorVersion = 3});
+    table.Open();
+    for (const PersonRow& p : people) {
+      table.Append();
+      table.FieldByName("Code").SetAsInteger(p.code);
+      table.FieldByName("FirstNames").SetAsString(p.first);
+      table.FieldByName("Surname").SetAsString(p.surname);
+      if (p.dead >= 0) table.FieldByName("Dead").SetAsBoolean(p.dead == 1);
+      SetDate(table, "Search date", p.born);
+      SetDate(table, "Death date", p.died);
+      SetDate(table, "Date of baptism", p.baptised);
+      table.Post();
+    }
+    table.Close();
+
+    keel::TKeelTable fam;
+    fam.SetDatabaseName(folder);
+    fam.SetTableName("Families.dat");
+    fam.FieldDefs().Add("Code", TFieldType::ftInteger);
+    fam.FieldDefs().Add("Fathers name", TFieldType::ftString, 60);
+    fam.FieldDefs().Add("Mothers name", TFieldType::ftString, 60);
+    AddDateColumns(fam, "Marriage date");
+    AddDateColumns(fam, "Divorce date");
+    fam.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
+    fam.CreateTableFromDefs({.UserMajorVersion = 3});
+    fam.Open();
+    for (const FamilyRow& f : families) {
+      fam.Append();
+      fam.FieldByName("Code").SetAsInteger(f.code);
+      fam.FieldByName("Fathers name").SetAsString(f.father);
+      fam.FieldByName("Mothers name").SetAsString(f.mother);
+      SetDate(fam, "Marriage date", f.married);
+      SetDate(fam, "Divorce date", f.divorced);
+      fam.Post();
+    }
+    fam.Close();
+
+    keel::TKeelTable links;
+    links.SetDatabaseName(folder);
+    links.SetTableName("Links.dat");
+    links.FieldDefs().Add("LinkID", TFieldType::ftAutoInc);
+    links.FieldDefs().Add("RecType", TFieldType::ftString, 1);
+    links.FieldDefs().Add("ChildMarr", TFieldType::ftInteger);
+    links.FieldDefs().Add("PersFam", TFieldType::ftInteger);
+    links.IndexDefs().Add("", "LinkID", keel::ixPrimary | keel::ixUnique);
+    links.IndexDefs().Add("CFMIdx", "RecType;ChildMarr");
+    links.CreateTableFromDefs();
+    links.Open();
+    for (const auto& [family, person] : partners) {
+      links.Append();
+      links.FieldByName("RecType").SetAsString("P");
+      links.FieldByName("ChildMarr").SetAsInteger(family);
+      links.FieldByName("PersFam").SetAsInteger(person);
+      links.Post();
+    }
+    links.Close();
+    return folder;
+  }
+
+  void Tick(std::initializer_list<const char*> texts) {
+    for (auto& item : options_.EventItems) item.Ticked = false;
+    for (const char* text : texts) {
+      bool found = false;
+      for (auto& item : options_.EventItems) {
+        if (item.Text == text) item.Ticked = found = true;
+      }
+      if (!found) options_.EventItems.push_back({text, true});
+    }
+  }
+
+  // "date<TAB>sentence" per entry, as the terminal listing prints them.
+  std::vector<std::string> Scan() {
+    TAlertList alerts;
+    session_.RefreshOutputList(options_, kToday, alerts);
+    TEventFormats formats;
+    if (formats.FindRow("Date of baptism") < 0) {
+      formats.SetTemplate(formats.AddRow("Date of baptism"), "<name> was baptised <yy> years ago <when>");
+    }
+    const TEntryFormatter formatter(formats, kToday);
+    const TEnglishNames names;
+    const TDateFormatter dates(names);
+    std::vector<std::string> items;
+    for (const auto& item : options_.EventItems) items.push_back(item.Text);
+    std::vector<std::string> lines;
+    for (int i = 0; i < alerts.Count(); ++i) {
+      lines.push_back(dates.FormatDateTime("ddd d mmm", alerts.Entry(i).Date) + "\t" +
+                      formatter.FormatEntry(alerts.Entry(i), false, items));
+    }
+    return lines;
+  }
+
+  std::string root_;
+  TAlertSession session_;
+  TScanOptions options_;
+};
+
+TEST_F(AlertSessionTest, BirthdaysOfTheLivingInDateOrder) {
+  options_.Folders = {MakeTree("tree", {{1, "John", "SMITH", 0, "12 Dec 1984", "", ""},
+                                        {2, "Mary", "SMITH", -1, "10 Dec 1990", "", ""},
+                                        {3, "Old", "JONES", 1, "11 Dec 1900", "3 Jan 1980", ""},
+                                        {4, "Eve", "BROWN", 0, "'in the spring", "", ""},
+                                        {5, "Ann", "BLACK", 0, "Dec 1950", "", ""},
+                                        {6, "Tom", "WHITE", 0, "", "", ""}},
+                                       {}, {})};
+  Tick({"Birth", "Death"});
+  EXPECT_EQ(Scan(), (std::vector<std::string>{"Thu 10 Dec\tMary SMITH is 36 years old today",
+                                              "Sat 12 Dec\tJohn SMITH is 42 years old in 2 days"}));
+
+  options_.Alive = false;
+  options_.Partial = true;
+  // Ann's "Dec 1950" counts as 1 December, which the window starting today
+  // has already passed.
+  EXPECT_EQ(Scan(), (std::vector<std::string>{
+                        "Thu 10 Dec\tMary SMITH is 36 years old today",
+                        "Fri 11 Dec\tOld JONES is 126 years old tomorrow",
+                        "Sat 12 Dec\tJohn SMITH is 42 years old in 2 days",
+                        "Sun 3 Jan\tIn 24 days it will be 47 years since the death of Old JONES"}));
+}
+
+TEST_F(AlertSessionTest, CouplesCustomColumnsAndTwoFolders) {
+  const std::vector<PersonRow> people = {{1, "John", "SMITH", 1, "", "", "20 Dec 1950"},
+                                         {2, "Mary", "BROWN", 0, "", "", ""},
+                                         {3, "Carl", "GREY", 1, "", "", ""},
+                                         {4, "Ruth", "GREY", 1, "", "", ""}};
+  const std::vector<FamilyRow> families = {{10, "SMITH, John", "BROWN, Mary", "15 Dec 1976", ""},
+                                           {11, "GREY, Carl", "GREY, Ruth", "16 Dec 1950", "17 Dec 1960"}};
+  const std::vector<std::tuple<int, int>> partners = {{10, 1}, {10, 2}, {11, 3}, {11, 4}};
+  options_.Folders = {MakeTree("a", people, families, partners), MakeTree("b", people, families, partners)};
+  Tick({"Marriage", "Divorce", "Date of baptism"});
+  options_.Alive = false;
+  const std::vector<std::string> all = Scan();
+  ASSERT_EQ(all.size(), 8u);
+  EXPECT_EQ(all[0], "Tue 15 Dec\tIt's the 50th (gold) wedding anniversary of John SMITH = Mary BROWN in 5 days");
+  EXPECT_EQ(all[1], all[0]) << "the same couple in the second folder";
+  EXPECT_EQ(all[6], "Sun 20 Dec\tJohn SMITH was baptised 76 years ago in 10 days");
+
+  // With the living option a couple needs one partner who is alive: the
+  // Greys give nothing, and the baptism of dead John is left out too.
+  options_.Alive = true;
+  options_.Folders.resize(1);
+  EXPECT_EQ(Scan(), (std::vector<std::string>{
+                        "Tue 15 Dec\tIt's the 50th (gold) wedding anniversary of John SMITH = Mary BROWN in 5 days"}));
+}
+
+}  // namespace
+}  // namespace mindrel
