@@ -1,6 +1,6 @@
 #pragma once
 
-// The one source of chance of the tree maker. The engine's output must be the
+// The one source of chance of the tree maker. The tree must come out the
 // same for a seed on every build, so values are cut from the raw 64-bit
 // Mersenne Twister stream (whose sequence the language fixes) rather than
 // through the standard distributions, whose algorithms differ between
