@@ -65,6 +65,27 @@ void TKeelDataSet::DatabaseClosed() {
   Close();
 }
 
+// ---- views ----
+
+int TKeelDataSet::AddDataLink(DataLink link) {
+  dataLinks_[nextDataLink_] = std::move(link);
+  return nextDataLink_++;
+}
+
+void TKeelDataSet::RemoveDataLink(int id) { dataLinks_.erase(id); }
+
+void TKeelDataSet::EnableControls() {
+  if (controlsDisabled_ == 0) return;
+  if (--controlsDisabled_ == 0) Notify(TDataEvent::deDataSetChange);
+}
+
+void TKeelDataSet::Notify(TDataEvent event) {
+  if (ControlsDisabled()) return;
+  // A view may detach itself while it is told.
+  const std::map<int, DataLink> links = dataLinks_;
+  for (const auto& [id, link] : links) link(*this, event);
+}
+
 // ---- open and close ----
 
 void TKeelDataSet::CheckInactive() const {
@@ -102,6 +123,7 @@ void TKeelDataSet::Open() {
     DetachDatabase();
     throw;
   }
+  Notify(TDataEvent::deLayoutChange);
   Run(AfterOpen, *this);
 }
 
@@ -119,6 +141,7 @@ void TKeelDataSet::Close() {
   CloseCursor();
   cursor_ = nullptr;
   DetachDatabase();
+  Notify(TDataEvent::deLayoutChange);
   Run(AfterClose, *this);
 }
 
@@ -164,6 +187,7 @@ void TKeelDataSet::First() {
   Run(BeforeScroll, *this);
   scrollTo([this] { return cursor_->first(); }, true);
   bof_ = true;
+  Notify(TDataEvent::deDataSetScroll);
   Run(AfterScroll, *this);
 }
 
@@ -172,6 +196,7 @@ void TKeelDataSet::Last() {
   Run(BeforeScroll, *this);
   scrollTo([this] { return cursor_->last(); }, false);
   eof_ = true;
+  Notify(TDataEvent::deDataSetScroll);
   Run(AfterScroll, *this);
 }
 
@@ -180,6 +205,7 @@ void TKeelDataSet::Next() {
   if (eof_) return;
   Run(BeforeScroll, *this);
   scrollTo([this] { return cursor_->next(); }, true);
+  Notify(TDataEvent::deDataSetScroll);
   Run(AfterScroll, *this);
 }
 
@@ -188,6 +214,7 @@ void TKeelDataSet::Prior() {
   if (bof_) return;
   Run(BeforeScroll, *this);
   scrollTo([this] { return cursor_->prior(); }, false);
+  Notify(TDataEvent::deDataSetScroll);
   Run(AfterScroll, *this);
 }
 
@@ -207,6 +234,7 @@ bool TKeelDataSet::SetRecNo(int64_t recNo) {
   const bool landed = cursor_->goToPosition(recNo);
   if (!landed) cursor_->first();
   ReadCurrent();
+  Notify(TDataEvent::deDataSetScroll);
   Run(AfterScroll, *this);
   return landed;
 }
@@ -285,6 +313,7 @@ void TKeelDataSet::Edit() {
   record_ = row;
   edit_ = std::move(row);
   state_ = TDataSetState::dsEdit;
+  Notify(TDataEvent::deDataSetChange);
   Run(AfterEdit, *this);
 }
 
@@ -295,6 +324,7 @@ void TKeelDataSet::Insert() {
   edit_ = cursor_->newRow();
   state_ = TDataSetState::dsInsert;
   Run(OnNewRecord, *this);
+  Notify(TDataEvent::deDataSetChange);
   Run(AfterInsert, *this);
 }
 
@@ -316,6 +346,7 @@ void TKeelDataSet::Post() {
   else cursor_->append(row, blobs);
   dropEdit();
   ReadCurrent();
+  Notify(TDataEvent::deDataSetChange);
   Run(AfterPost, *this);
 }
 
@@ -336,6 +367,7 @@ void TKeelDataSet::Cancel() {
   Run(BeforeCancel, *this);
   dropEdit();
   ReadCurrent();
+  Notify(TDataEvent::deDataSetChange);
   Run(AfterCancel, *this);
 }
 
@@ -352,6 +384,7 @@ void TKeelDataSet::Delete() {
   if (state_ == TDataSetState::dsEdit) dropEdit();
   cursor_->remove(record_);
   settleAfterRemoval();
+  Notify(TDataEvent::deDataSetChange);
   Run(AfterDelete, *this);
   Run(AfterScroll, *this);
 }

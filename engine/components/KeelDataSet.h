@@ -28,6 +28,14 @@ class TKeelSession;
 
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey };
 
+// What an attached view (a grid, an item model) is told.
+enum class TDataEvent {
+  deLayoutChange,   // opened or closed: fields and records anew
+  deDataSetChange,  // records added, changed or removed; state changed
+  deDataSetScroll,  // another record is current
+  deRecordChange,   // a field of the record being edited changed
+};
+
 class TKeelDataSet {
  public:
   using Event = std::function<void(TKeelDataSet&)>;
@@ -93,6 +101,16 @@ class TKeelDataSet {
   // key-entry state.
   std::unique_ptr<TKeelBlobStream> CreateBlobStream(const TKeelField& field, TBlobStreamMode mode);
 
+  // Views attached to the dataset; the id removes the link again.
+  using DataLink = std::function<void(TKeelDataSet&, TDataEvent)>;
+  int AddDataLink(DataLink link);
+  void RemoveDataLink(int id);
+  // Suspends the views' notifications; the last EnableControls sends one
+  // deDataSetChange. Calls nest.
+  void DisableControls() { ++controlsDisabled_; }
+  void EnableControls();
+  bool ControlsDisabled() const { return controlsDisabled_ > 0; }
+
   bool AutoDisplayLabels = false;
 
   Event BeforeOpen, AfterOpen, BeforeClose, AfterClose;
@@ -131,6 +149,7 @@ class TKeelDataSet {
   // the beginning and end flags are set only when there is none.
   void ReadCurrent();
   void RunEvent(const Event& event) { Run(event, *this); }
+  void Notify(TDataEvent event);
 
   // The key being entered in dsSetKey (a row buffer, all NULL when cleared),
   // and the one saved when key entry began.
@@ -168,6 +187,9 @@ class TKeelDataSet {
   bool bof_ = true;
   bool eof_ = true;
   std::map<uint16_t, std::shared_ptr<TBlobBuffer>> changedBlobs_;
+  std::map<int, DataLink> dataLinks_;
+  int nextDataLink_ = 1;
+  int controlsDisabled_ = 0;
 };
 
 }  // namespace keel

@@ -110,6 +110,7 @@ std::span<const uint8_t> TKeelField::storedBytes() const {
 
 void TKeelField::store(std::span<const uint8_t> bytes) {
   SetFieldValue(dataSet_.writeBuffer(*this), descriptor_, bytes, dataSet_.locale());
+  dataSet_.Notify(TDataEvent::deRecordChange);
 }
 
 void TKeelField::wrongType(const char* typeName) const {
@@ -146,6 +147,7 @@ void TKeelField::Clear() {
     return;
   }
   SetFieldNull(dataSet_.writeBuffer(*this), descriptor_);
+  dataSet_.Notify(TDataEvent::deRecordChange);
 }
 
 void TKeelField::Assign(const TKeelField& other) {
@@ -172,6 +174,7 @@ std::string TKeelField::blobText() const {
 void TKeelField::setBlobText(const std::string& bytes) {
   std::unique_ptr<TKeelBlobStream> stream = dataSet_.CreateBlobStream(*this, TBlobStreamMode::bmWrite);
   stream->Write({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  dataSet_.Notify(TDataEvent::deRecordChange);
 }
 
 // ---- typed access ----
@@ -194,6 +197,7 @@ void TKeelField::SetAsString(const std::string& text) {
   }
   if (IsTextType(descriptor_.type)) {
     SetFieldText(dataSet_.writeBuffer(*this), descriptor_, Utf8ToAnsi(text), dataSet_.locale());
+    dataSet_.Notify(TDataEvent::deRecordChange);
     return;
   }
   if (TrimBlanks(text).empty()) {

@@ -172,6 +172,7 @@ void TKeelTable::SetIndexName(const std::string& name) {
   indexFieldNames_.clear();
   clearKeys();
   ReadCurrent();
+  Notify(TDataEvent::deDataSetScroll);
 }
 
 void TKeelTable::SetIndexFieldNames(const std::string& fieldNames) {
@@ -188,6 +189,7 @@ void TKeelTable::SetIndexFieldNames(const std::string& fieldNames) {
   if (!fieldNames.empty()) indexName_.clear();
   clearKeys();
   ReadCurrent();
+  Notify(TDataEvent::deDataSetScroll);
 }
 
 // ---- key search ----
@@ -229,6 +231,7 @@ bool TKeelTable::SearchKey() {
   }
   if (!found && position > 0) cursor().goToPosition(position);
   ReadCurrent();
+  Notify(TDataEvent::deDataSetScroll);
   RunEvent(AfterScroll);
   return found;
 }

@@ -512,6 +512,34 @@ TEST_F(KeelTableTest, EditingARecordAnotherCursorDeletedIsRefused) {
   EXPECT_EQ(b.State(), TDataSetState::dsBrowse);
 }
 
+TEST_F(KeelTableTest, AttachedViewsAreToldOfChangesUnlessSuspended) {
+  createEventsTable();
+  TKeelTable t;
+  point(t, "Events");
+  std::vector<TDataEvent> told;
+  const int link = t.AddDataLink([&](TKeelDataSet&, TDataEvent e) { told.push_back(e); });
+  t.Open();
+  t.Append();
+  t.FieldByName("Description").SetAsString("Day");
+  t.Post();
+  t.First();
+  using enum TDataEvent;
+  EXPECT_EQ(told, (std::vector<TDataEvent>{deLayoutChange, deDataSetChange, deRecordChange, deDataSetChange,
+                                           deDataSetScroll}));
+  told.clear();
+  t.DisableControls();
+  t.DisableControls();
+  t.Edit();
+  t.Delete();
+  t.EnableControls();
+  EXPECT_TRUE(told.empty());
+  t.EnableControls();
+  EXPECT_EQ(told, (std::vector<TDataEvent>{deDataSetChange}));
+  t.RemoveDataLink(link);
+  t.Close();
+  EXPECT_EQ(told.size(), 1u);
+}
+
 TEST_F(KeelTableTest, ReadOnlyTableRefusesChanges) {
   createEventsTable();
   TKeelTable t;
