@@ -111,7 +111,7 @@ void TSelectExecutor::VerifyQuery(TDataQuery& query) {
   }
 }
 
-TDataCursor& TSelectExecutor::Execute() {
+TDataCursor& TSelectExecutor::Execute(bool planWanted) {
   if (!Prepared()) TValueConverter::RaiseExecution("No statement has been prepared");
   TDataQuery* query = statement_->Query();
   if (query == nullptr) TValueConverter::RaiseExecution(statement_->Label() + " is not supported");
@@ -125,7 +125,7 @@ TDataCursor& TSelectExecutor::Execute() {
       filter_ = std::make_unique<TSelectEvaluatingFilter>(*query->Where, std::move(collation), clock_);
     }
     TDataCursor& result = AllowsLive(*query) ? ExecuteLive(*query, source) : ExecuteCanned(*query, source);
-    if (settings_.PlanWanted) DescribePlan(*query, source);
+    if (planWanted) DescribePlan(*query, source);
     return result;
   } catch (...) {
     ReleaseResult();

@@ -36,7 +36,6 @@ struct TSelectSettings {
   bool RequestLive = false;  // a live result when the statement allows one
   int MaxRowCount = -1;      // 0 or more: at most that many result rows
   int ProgressSteps = 20;    // of the session; 0 reports every whole 100 percent
-  bool PlanWanted = false;   // Execute describes how it answered the statement
   // Called with the percentage of source rows visited; setting `stop` ends
   // the generation, the rows so far forming the result.
   std::function<void(int percent, bool& stop)> OnQueryProgress;
@@ -65,7 +64,8 @@ class TSelectExecutor {
   // Executes the prepared SELECT and answers its result cursor, positioned
   // on the first row. The cursor belongs to the executor until the next
   // Execute, Prepare or Release. A failure releases the result built so far.
-  TDataCursor& Execute();
+  // `planWanted`: Plan() describes afterwards how the statement was answered.
+  TDataCursor& Execute(bool planWanted = false);
 
   bool Live() const { return live_; }
   // The plan of the last Execute when one was wanted: descriptive lines for

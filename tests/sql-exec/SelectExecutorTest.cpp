@@ -133,11 +133,9 @@ TEST_F(SelectExecutorTest, ParameterValuesAreTakenAtEachExecution) {
 }
 
 TEST_F(SelectExecutorTest, PlanNamesTheResultKindItsOrderAndTheCondition) {
-  TSelectSettings settings = Settings();
-  settings.PlanWanted = true;
-  TSelectExecutor executor(*database_, settings, clock_);
+  TSelectExecutor executor(*database_, Settings(), clock_);
   executor.Prepare("SELECT * FROM People P WHERE P.Dead <> True ORDER BY P.[Search date~J] DESC NOCASE");
-  executor.Execute();
+  executor.Execute(true);
   const std::vector<std::string>& plan = executor.Plan();
   for (const char* line : {"SQL statement (Executed with 4.29 Build 4)", "Tables Involved", "Result Set Generation",
                            "Result set will be canned",
@@ -146,11 +144,8 @@ TEST_F(SelectExecutorTest, PlanNamesTheResultKindItsOrderAndTheCondition) {
                            "Search date~J DESC", "WHERE Clause Execution"}) {
     EXPECT_NE(std::find(plan.begin(), plan.end(), line), plan.end()) << line;
   }
-  settings.PlanWanted = false;
-  TSelectExecutor quiet(*database_, settings, clock_);
-  quiet.Prepare("SELECT * FROM People");
-  quiet.Execute();
-  EXPECT_TRUE(quiet.Plan().empty());
+  executor.Execute();
+  EXPECT_TRUE(executor.Plan().empty());
 }
 
 TEST_F(SelectExecutorTest, EmptyResultIsOpenAtBothEnds) {
