@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+// Runs a command of the shell, returning its exit code and both outputs.
+Outcome Shell(const std::string& command, const fs::path& scratch) {
+  const fs::path out = scratch / "stdout", err = scratch / "stderr";
+  const int status = std::system((command + " >'" + out.string() + "' 2>'" + err.string() + "'").c_str());
+  Outcome run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ostringstream o, e;
+  o << std::ifstream(out).rdbuf();
+  e << std::ifstream(err).rdbuf();
+  run.out = o.str();
+  run.err = e.str();
+  return run;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
+
+// mindrel-list as a user runs it, on a tree made by mktree.
+class MindrelListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/mindrel-list-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    data_ = root_ / "data";
+    fs::create_directories(data_);
+    fs::create_directories(root_ / "scratch");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  Outcome List(const std::string& today = "2026-12-10") {
+    return Shell("WINEPREFIX='" + (root_ / "none").string() + "' " MINDREL_BIN_DIR "/mindrel-list --today " + today +
+                     " --data-dir '" + data_.string() + "'",
+                 root_ / "scratch");
+  }
+  void MakeTree() {
+    const Outcome made = Shell(MINDREL_BIN_DIR "/mktree '" + (root_ / "tree").string() +
+                               "' --people 150 --seed 5 --today 2026-12-10",
+                           root_ / "scratch");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+  }
+  void WriteSettings(const std::string& extra) {
+    std::ofstream(data_ / "Mindrel.INI") << "[Prefs]\nNDBs=1\nDB0=\"" << (root_ / "tree").string() << "\"\n" << extra;
+  }
+
+  fs::path root_, data_;
+};
+
+TEST_F(MindrelListTest, WithoutAFolderItSaysSoAndFails) {
+  const Outcome run = List();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "No valid databases selected.\n");
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(MindrelListTest, ListsDatedSentencesAndLeavesTheSettingsAlone) {
+  MakeTree();
+  WriteSettings("DateFormat=\"dd/mm\"\n");
+  const std::string before = ReadFile(data_ / "Mindrel.INI");
+  const Outcome run = List();
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  std::istringstream lines(run.out);
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    ASSERT_GE(line.size(), 7u) << line;
+    EXPECT_EQ(line[2], '/') << line;
+    EXPECT_EQ(line[5], '\t') << line;
+  }
+  EXPECT_GT(count, 5);
+  EXPECT_EQ(ReadFile(data_ / "Mindrel.INI"), before);
+
+  // Only the own tables and the lock file stay beside the settings.
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(data_)) left.insert(entry.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"Mindrel.INI", "Ignore.dat", "Ignore.idx", "Events.dat", "Events.idx",
+                                         "keel.lck"}));
+}
+
+TEST_F(MindrelListTest, NothingTickedPrintsNothing) {
+  MakeTree();
+  WriteSettings("[Fields]\nCount=0\n");
+  const Outcome run = List();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(MindrelListTest, AFolderThatIsNoTreeIsDropped) {
+  fs::create_directories(root_ / "tree");
+  std::ofstream(root_ / "tree" / "People.dat") << "not a table";
+  WriteSettings("");
+  const Outcome run = List();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "No valid databases selected.\n");
+}
+
+}  // namespace
