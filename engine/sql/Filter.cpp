@@ -61,7 +61,7 @@ TFilter::TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions opti
       text_(text),
       options_(options),
       collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
-      evaluator_(collation_, cursor.table().data().clock()),
+      evaluator_(collation_, settings.Clock ? *settings.Clock : cursor.table().data().clock()),
       rows_(cursor.fields()) {
   TExpressionParser parser(TExpressionErrors::ForFilter(cursor.table().name()));
   parser.Load(text);
@@ -78,7 +78,7 @@ TFilter::TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings
       text_(verified.Text),
       options_{.CaseInsensitive = false, .WholeValue = true},
       collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
-      evaluator_(collation_, cursor.table().data().clock()),
+      evaluator_(collation_, settings.Clock ? *settings.Clock : cursor.table().data().clock()),
       rows_(cursor.fields()) {
   setUp(verified.Clone());
 }
@@ -88,7 +88,7 @@ TFilter::TFilter(TDataCursor& cursor, Callback callback, TFilterSettings setting
       settings_(settings),
       callback_(std::move(callback)),
       collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
-      evaluator_(collation_, cursor.table().data().clock()),
+      evaluator_(collation_, settings.Clock ? *settings.Clock : cursor.table().data().clock()),
       rows_(cursor.fields()) {
   compute();
 }

@@ -31,6 +31,8 @@ namespace keel {
 
 struct TFilterSettings {
   int MaxReadLockCount = 100;  // the engine's TableMaxReadLockCount
+  // CURRENT_DATE and the like; null: the clock of the table's engine.
+  const mindrel::Clock* Clock = nullptr;
 };
 
 // One condition of a filter's plan, for explain output and query plans.
