@@ -79,9 +79,4 @@ TKeelFieldDef& TKeelFieldDefs::Add(const std::string& name, TFieldType type, uin
   return def;
 }
 
-const TKeelFieldDef* TKeelFieldDefs::Find(const std::string& name) const {
-  auto found = std::find_if(defs_.begin(), defs_.end(), [&](const TKeelFieldDef& d) { return SameName(d.Name, name); });
-  return found == defs_.end() ? nullptr : &*found;
-}
-
 }  // namespace keel

@@ -42,8 +42,6 @@ class TKeelFieldDefs {
   size_t Count() const { return defs_.size(); }
   const TKeelFieldDef& operator[](size_t i) const { return defs_.at(i); }
   TKeelFieldDef& operator[](size_t i) { return defs_.at(i); }
-  // By name without regard to case; null when none.
-  const TKeelFieldDef* Find(const std::string& name) const;
   auto begin() const { return defs_.begin(); }
   auto end() const { return defs_.end(); }
 

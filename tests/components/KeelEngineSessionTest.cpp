@@ -88,6 +88,32 @@ TEST_F(KeelEngineSessionTest, SessionSettingsReachTheCoreSession) {
   EXPECT_EQ(session.PrivateFolder(), folder() + "/");
 }
 
+TEST_F(KeelEngineSessionTest, ThePasswordEventSuppliesAMissingPassword) {
+  TKeelTable t;
+  point(t, "Secret");
+  t.FieldDefs().Add("Text", TFieldType::ftString, 10);
+  TTableCreateOptions options;
+  options.Encrypted = true;
+  options.Password = "Sesam";
+  t.CreateTableFromDefs(options);
+  TKeelSession& session = engine().DefaultSession();
+  session.RemoveAllPasswords();
+  EXPECT_EQ(EngineErrorOf([&] { t.Open(); }), ErrorCode::KEEL_NOTSUFFTABLERIGHTS);
+
+  int asked = 0;
+  session.OnPassword = [&](TKeelSession& s, bool& retry) {
+    ++asked;
+    s.AddPassword("Sesam");
+    retry = true;
+  };
+  t.Open();
+  EXPECT_EQ(asked, 1);
+  t.Edit();
+  t.FieldByName("Text").SetAsString("hidden");
+  t.Post();
+  EXPECT_EQ(t.FieldByName("Text").AsString(), "hidden");
+}
+
 TEST_F(KeelEngineSessionTest, SlashesAndBackslashesReachTheSameFolderObject) {
   createEventsTable();
   createIgnoreTable();
