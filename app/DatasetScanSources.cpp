@@ -1,5 +1,6 @@
 #include "app/DatasetScanSources.h"
 
+#include <algorithm>
 #include <array>
 
 #include "engine/components/KeelField.h"
@@ -53,7 +54,8 @@ bool TFamilyTreeDatasets::PeopleHasColumn(const std::string& name) { return peop
 
 bool TFamilyTreeDatasets::FamiliesHasColumn(const std::string& name) {
   families_.RefreshDefs();
-  return families_.FieldDefs().Find(name) != nullptr;
+  const auto& defs = families_.FieldDefs();
+  return std::any_of(defs.begin(), defs.end(), [&](const keel::TKeelFieldDef& def) { return SameText(def.Name, name); });
 }
 
 bool TFamilyTreeDatasets::FirstPartnerLink(keel::TKeelTable& links, std::int32_t familyCode) {

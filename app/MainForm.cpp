@@ -4,11 +4,14 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFontDialog>
+#include <QMenu>
 #include <QIcon>
 #include <QPainter>
 #include <QWhatsThis>
 
+#include "app/FamilyTreeFolder.h"
 #include "app/FolderSettingsHost.h"
 #include "app/MessageDialog.h"
 #include "app/SettingsFile.h"
@@ -109,6 +112,11 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   connect(ui_->RefreshBtn, &QToolButton::clicked, this, &TMainForm::Button1Click);
   connect(ui_->LookAheadSpin, &QSpinBox::valueChanged, this, &TMainForm::LookAheadSpinChange);
   connect(ui_->StartCB, &QCheckBox::clicked, this, &TMainForm::StartCBClick);
+  connect(ui_->TallowynBtn, &QPushButton::clicked, this, &TMainForm::TallowynBtnClick);
+  connect(ui_->TallowynDelBtn, &QPushButton::clicked, this, &TMainForm::TallowynDelBtnClick);
+  connect(ui_->TallowynList, &QListWidget::itemSelectionChanged, this, &TMainForm::TallowynListClick);
+  connect(ui_->TallowynList, &QWidget::customContextMenuRequested, this, &TMainForm::TallowynPopupPopup);
+  connect(ui_->FieldsList, &QListWidget::itemChanged, this, &TMainForm::FieldsListClickCheck);
   for (QWidget* panel : {static_cast<QWidget*>(ui_->Color1Panel), static_cast<QWidget*>(ui_->Color2Panel),
                          static_cast<QWidget*>(ui_->FontPanel)}) {
     panel->installEventFilter(this);
@@ -169,6 +177,95 @@ void TMainForm::RefreshOutputList() {
 }
 
 void TMainForm::OpenOptions() { ui_->OptionsBtn->setChecked(true); }
+
+bool TMainForm::ValidDatabase(const std::string& folder, bool showMessage) {
+  const bool valid = TFamilyTreeFolder(folder).Valid();
+  if (!valid && showMessage) {
+    TMessageDialog::show(this, TMessageDialog::Kind::Warning,
+                         {QStringLiteral("Mindrel"), QStringLiteral("The folder \"%1\"").arg(QString::fromStdString(folder)),
+                          QStringLiteral("does not contain a valid Tallowyn V3 database"), QStringLiteral("and will be reset")},
+                         QMessageBox::Ok, 503);
+  }
+  return valid;
+}
+
+std::string TMainForm::AddStartFolder() const {
+  const QListWidget* list = ui_->TallowynList;
+  if (list->currentItem() != nullptr && list->currentItem()->isSelected()) return list->currentItem()->text().toStdString();
+  if (list->count() > 0) return list->item(0)->text().toStdString();
+  return TFolderSettingsHost(0, 0).GetDatabasePath();
+}
+
+void TMainForm::TallowynBtnClick() {
+  // A plain folder dialog picks the folder until the program's own folder
+  // picker window exists.
+  const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Select a Tallowyn database"),
+                                                           QString::fromStdString(AddStartFolder()));
+  if (!chosen.isEmpty()) AddFolder(chosen.toStdString());
+}
+
+bool TMainForm::AddFolder(const std::string& folder) {
+  if (!ValidDatabase(folder, true)) return false;
+  const QString text = QString::fromStdString(folder);
+  for (int i = 0; i < ui_->TallowynList->count(); ++i) {
+    if (ui_->TallowynList->item(i)->text().compare(text, Qt::CaseInsensitive) == 0) {
+      TMessageDialog::show(this, TMessageDialog::Kind::Warning,
+                           {QStringLiteral("The database folder"), QStringLiteral("\"%1\"").arg(text),
+                            QStringLiteral("is already in the database list.")},
+                           QMessageBox::Ok);
+      return false;
+    }
+  }
+  ui_->TallowynList->addItem(text);
+  RefreshFieldsList();
+  return true;
+}
+
+void TMainForm::TallowynDelBtnClick() {
+  QListWidgetItem* item = ui_->TallowynList->currentItem();
+  if (item != nullptr && item->isSelected()) {
+    delete item;
+    RefreshFieldsList();
+  }
+  TallowynListClick();
+}
+
+void TMainForm::TallowynListClick() {
+  ui_->TallowynDelBtn->setEnabled(!ui_->TallowynList->selectedItems().isEmpty());
+}
+
+void TMainForm::TallowynPopupPopup(const QPoint& at) {
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("A&dd..."), this, &TMainForm::TallowynBtnClick);
+  QAction* remove = menu.addAction(QStringLiteral("R&emove"), this, &TMainForm::TallowynDelBtnClick);
+  remove->setEnabled(!ui_->TallowynList->selectedItems().isEmpty());
+  menu.exec(ui_->TallowynList->viewport()->mapToGlobal(at));
+}
+
+void TMainForm::RefreshFieldsList() {
+  TSettings settings = CollectSettings();
+  settings.SetCustomColumns(TFolderSettingsHost(0, 0).CustomDateColumns(settings.Folders));
+  const QSignalBlocker blocker(ui_->FieldsList);
+  for (int i = ui_->FieldsList->count() - 1; i >= TSettings::kFixedEventItems; --i) delete ui_->FieldsList->item(i);
+  for (std::size_t i = TSettings::kFixedEventItems; i < settings.EventItems.size(); ++i) {
+    auto* item = new QListWidgetItem(QString::fromStdString(settings.EventItems[i].Text), ui_->FieldsList);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(settings.EventItems[i].Ticked ? Qt::Checked : Qt::Unchecked);
+  }
+}
+
+void TMainForm::FieldsListClickCheck(QListWidgetItem* item) {
+  const int index = ui_->FieldsList->row(item);
+  if (index < TSettings::kFixedEventItems || item->checkState() != Qt::Checked) return;
+  const std::string name = item->text().toStdString();
+  if (formats_.FindRow(name, TEventFormats::kFixedRows) >= 0) return;
+  const auto answer = TMessageDialog::show(
+      this, TMessageDialog::Kind::Warning,
+      {QStringLiteral("The field \"%1\" does not have an Event Format.").arg(item->text()),
+       QStringLiteral("Do you want to add it to the events list?")},
+      QMessageBox::Yes | QMessageBox::No, 504);
+  if (answer == QMessageBox::Yes) formats_.SetTemplate(formats_.AddRow(name), "<name>");
+}
 
 bool TMainForm::FinishStart() {
   if (!silentStart_ || !HasFolders()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QListWidgetItem>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -60,6 +61,11 @@ class TMainForm : public QWidget {
   // the sound of a log-on start with alerts, or the options panel of any
   // other start, and true: the window is to be shown.
   bool FinishStart();
+  // The folder the Add command starts its picker in.
+  std::string AddStartFolder() const;
+  // Adds a picked folder to the list after validating it (warnings as the
+  // folder list shows them); false when it was refused.
+  bool AddFolder(const std::string& folder);
   // Presses the options button, which opens the options panel.
   void OpenOptions();
   const std::string& IniPath() const { return iniPath_; }
@@ -90,6 +96,13 @@ class TMainForm : public QWidget {
  private:
   void LoadButtonPictures();
   void ShowEntries();
+  void TallowynBtnClick();
+  void TallowynDelBtnClick();
+  void TallowynListClick();
+  void TallowynPopupPopup(const QPoint& at);
+  bool ValidDatabase(const std::string& folder, bool showMessage);
+  void RefreshFieldsList();
+  void FieldsListClickCheck(QListWidgetItem* item);
   void StartCBClick(bool ticked);
   void ShowRegistryError(const std::string& message);
   void LoadNoIcon();

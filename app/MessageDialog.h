@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <optional>
+#include <utility>
 
 namespace mindrel {
 
@@ -17,6 +18,8 @@ class TMessageDialog {
                                           QMessageBox::StandardButtons buttons, int helpContext = 0);
 
   static void setNextAnswer(QMessageBox::StandardButton answer) { nextAnswer_ = answer; }
+  // Takes back an answer that no message box used; false when one used it.
+  static bool takeBackNextAnswer() { return std::exchange(nextAnswer_, std::nullopt).has_value(); }
   static QString lastText() { return lastText_; }
 
  private:

@@ -96,6 +96,51 @@ class StartupTest : public QObject {
     QVERIFY(form.ui().OptionsBtn->isChecked());
   }
 
+  void addingAndRemovingFoldersRefreshesTheCustomColumns() {
+    WriteSettings("[Prefs]\nNDBs=0\n");
+    TMainForm form(kProgramFolder, kToday);
+    form.InitializeForm({"Mindrel"});
+    QCOMPARE(form.ui().FieldsList->count(), 6);
+
+    TMessageDialog::setNextAnswer(QMessageBox::Ok);
+    QVERIFY(!form.AddFolder((home_.path() + "/nothing-here").toStdString()));
+    QVERIFY(TMessageDialog::lastText().contains(QStringLiteral("does not contain a valid Tallowyn V3 database")));
+
+    QVERIFY(form.AddFolder(tree_.toStdString()));
+    QCOMPARE(form.ui().TallowynList->count(), 1);
+    const int withCustom = form.ui().FieldsList->count();
+    QVERIFY(withCustom > 6);
+    QCOMPARE(form.AddStartFolder(), tree_.toStdString());
+
+    TMessageDialog::setNextAnswer(QMessageBox::Ok);
+    QVERIFY(!form.AddFolder(tree_.toStdString()));
+    QCOMPARE(TMessageDialog::lastText(),
+             QStringLiteral("The database folder\n\"%1\"\nis already in the database list.").arg(tree_));
+
+    // Ticking a custom column without a format asks once; Yes adds a format.
+    QListWidgetItem* custom = form.ui().FieldsList->item(6);
+    TMessageDialog::setNextAnswer(QMessageBox::Yes);
+    custom->setCheckState(Qt::Checked);
+    QVERIFY(TMessageDialog::lastText().startsWith(QStringLiteral("The field \"") + custom->text()));
+    const int row = form.Formats().FindRow(custom->text().toStdString(), 6);
+    QVERIFY(row >= 6);
+    QCOMPARE(form.Formats().Row(row).Template, std::string("<name>"));
+    custom->setCheckState(Qt::Unchecked);
+    TMessageDialog::setNextAnswer(QMessageBox::No);
+    form.ui().FieldsList->item(3)->setCheckState(Qt::Checked);
+    custom->setCheckState(Qt::Checked);
+    QVERIFY2(TMessageDialog::takeBackNextAnswer(), "neither a fixed event nor a column with a format asks");
+    QCOMPARE(form.Formats().RowCount(), row + 1);
+
+    form.ui().TallowynList->item(0)->setSelected(true);
+    form.ui().TallowynList->setCurrentRow(0);
+    QVERIFY(form.ui().TallowynDelBtn->isEnabled());
+    form.ui().TallowynDelBtn->click();
+    QCOMPARE(form.ui().TallowynList->count(), 0);
+    QCOMPARE(form.ui().FieldsList->count(), 6);
+    QVERIFY(!form.ui().TallowynDelBtn->isEnabled());
+  }
+
   void closingWritesTheSettingsFile() {
     WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + tree_ + "\"\nDays=12\n");
     {
