@@ -546,6 +546,25 @@ void TDataCursor::writeBlobs(std::span<uint8_t> image, const BlobValues& blobs) 
   }
 }
 
+// The chains belong to the row slot: a new row taking a deleted row's slot
+// (the head of the free-row chain) writes its values into that row's chains,
+// so the BLOB file grows only when a slot's values do. A row at the end of
+// the file owns no chain yet.
+void TDataCursor::adoptSlotChains(std::span<uint8_t> image) {
+  std::vector<uint8_t> slotRow;
+  TDataFile& data = table_->data();
+  const int64_t slot = data.header().freeRowHead;
+  if (table_->blob() && slot >= 1 && slot <= data.physicalRowCount()) {
+    TPinnedUnit unit = data.row(slot);
+    if (unit && unit->data()[kRowStatusAt] == kRowDeleted) slotRow.assign(unit->data(), unit->data() + unit->size());
+  }
+  for (const FieldDescriptor& f : fields()) {
+    if (!f.isBlob()) continue;
+    const BlobReference chain = slotRow.empty() ? BlobReference{} : ReadBlobReference(slotRow, f, table_->name());
+    WriteBlobReference(image, f, chain, table_->name());
+  }
+}
+
 void TDataCursor::markBlobPresence(std::span<uint8_t> image, const BlobValues& blobs) {
   for (const auto& [number, value] : blobs) {
     const FieldDescriptor& f = field(number);
@@ -557,11 +576,20 @@ std::vector<uint8_t> TDataCursor::blobValue(std::span<const uint8_t> row, const 
   TBlobFile* file = table_->blob();
   if (!f.isBlob() || !file) raise(ErrorCode::KEEL_NOTABLOB, {.table = table_->name(), .field = f.name});
   if (GetField(row, f).isNull) return {};
-  BlobReference reference = ReadBlobReference(row, f, table_->name());
-  if (reference.firstBlock <= 0) return {};
-  std::optional<std::vector<uint8_t>> stored = file->readChain(reference);
-  if (!stored) fail(ErrorCode::KEEL_KEYORRECDELETED);
-  return f.compression > 0 && !stored->empty() ? DecompressBlobValue(*stored) : *stored;
+  if (ReadBlobReference(row, f, table_->name()).firstBlock <= 0) return {};
+  std::vector<uint8_t> asRead(row.begin(), row.end());
+  return reading([&] { return ReadBlobValue(*file, f, asRead, [&] { return rowAsStoredNow(asRead); }); });
+}
+
+// The row `asRead` was read from, as the table holds it now; nullopt when it
+// was deleted or its slot holds another record since.
+std::optional<std::vector<uint8_t>> TDataCursor::rowAsStoredNow(std::span<const uint8_t> asRead) {
+  const int64_t k = LoadI32(asRead.data() + kRowLinkAt);
+  if (k < 1 || k > table_->data().physicalRowCount()) return std::nullopt;
+  std::vector<uint8_t> now = readRow(k);
+  if (deleted(now) || LoadI32(now.data() + kRowRecordIdAt) != LoadI32(asRead.data() + kRowRecordIdAt))
+    return std::nullopt;
+  return now;
 }
 
 void TDataCursor::emptyTable() {
@@ -599,9 +627,7 @@ void TDataCursor::append(std::span<uint8_t> row, const BlobValues& blobs) {
   }
   data.nextRecordId();
   data.noteAutoInc(highestAutoInc);
-  for (const FieldDescriptor& f : fields()) {
-    if (f.isBlob()) WriteBlobReference(image, f, {}, table_->name());  // a new row owns no chain yet
-  }
+  adoptSlotChains(image);
   writeBlobs(image, blobs);
   Md5Digest hash = data.recordHash(image);
   std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -100,7 +101,10 @@ class TDataCursor {
   void append(std::span<uint8_t> row, const BlobValues& blobs = {});
   // Writes the current row from `row` (RecordID kept); the cursor stays on it.
   void modify(std::span<const uint8_t> row, const BlobValues& blobs = {});
-  // The uncompressed value of a BLOB field of `row`; empty when NULL.
+  // The uncompressed value of a BLOB field of `row`; empty when NULL. When
+  // the value was rewritten since `row` was read, the row is read once more
+  // and its current value returned: 8708 when the row is gone, 8963 when the
+  // stamp still differs.
   std::vector<uint8_t> blobValue(std::span<const uint8_t> row, const FieldDescriptor& field);
   // Deletes the current row (as read into `asRead`) and moves to the next one.
   void remove(std::span<const uint8_t> asRead);
@@ -142,6 +146,8 @@ class TDataCursor {
   int32_t fillAutoIncrements(std::span<uint8_t> row);
   void writeBlobs(std::span<uint8_t> image, const BlobValues& blobs);
   void markBlobPresence(std::span<uint8_t> image, const BlobValues& blobs);
+  void adoptSlotChains(std::span<uint8_t> image);
+  std::optional<std::vector<uint8_t>> rowAsStoredNow(std::span<const uint8_t> asRead);
 
   TDataDirectory& directory_;
   std::shared_ptr<TDataTable> table_;

@@ -547,6 +547,78 @@ TEST_F(DataCursorTest, BlobValuesAreWrittenCompressedAndEmptiedWithTheirRow) {
   EXPECT_EQ(cursor.blobValue(current, cursor.field("Text")), value);
 }
 
+// Code, Photo (plain binary BLOB) with 512-byte blocks.
+TableCreateRequest Photos() {
+  TableCreateRequest request;
+  request.name = "Photos";
+  request.fields = {Field("Code", FieldType::Integer), Field("Photo", FieldType::Blob)};
+  return request;
+}
+
+std::vector<uint8_t> Pattern(size_t length, uint8_t seed) {
+  std::vector<uint8_t> bytes(length);
+  for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + seed);
+  return bytes;
+}
+
+TEST_F(DataCursorTest, NewRowInADeletedRowsSlotWritesIntoThatSlotsBlobChain) {
+  directory_->createTable(Photos());
+  TDataCursor cursor(*directory_, "Photos");
+  const FieldDescriptor& photo = cursor.field("Photo");
+  std::vector<uint8_t> first = cursor.newRow(), second = cursor.newRow();
+  cursor.append(first, {{2, Pattern(1200, 1)}});  // three blocks
+  cursor.append(second, {{2, Pattern(1200, 2)}});
+  const int32_t blocks = cursor.table().blob()->blockCount();
+
+  std::vector<uint8_t> current(cursor.rowSize());
+  ASSERT_EQ(cursor.first(), Nav::Ok);
+  cursor.currentRow(current);
+  cursor.remove(current);
+  std::vector<uint8_t> third = cursor.newRow();
+  cursor.append(third, {{2, Pattern(1100, 3)}});
+
+  EXPECT_EQ(cursor.currentRowNumber(), 1);
+  EXPECT_EQ(cursor.table().blob()->blockCount(), blocks);
+  EXPECT_EQ(cursor.blobValue(third, photo), Pattern(1100, 3));
+  EXPECT_EQ(cursor.blobValue(second, photo), Pattern(1200, 2));
+  // A NULL value in a reused slot keeps the chain for the next value.
+  cursor.currentRow(current);
+  cursor.remove(current);
+  std::vector<uint8_t> empty = cursor.newRow();
+  cursor.append(empty);
+  EXPECT_TRUE(cursor.blobValue(empty, photo).empty());
+  cursor.currentRow(current);
+  cursor.modify(current, {{2, Pattern(1000, 4)}});
+  cursor.currentRow(current);
+  EXPECT_EQ(cursor.blobValue(current, photo), Pattern(1000, 4));
+  EXPECT_EQ(cursor.table().blob()->blockCount(), blocks);
+}
+
+// A row read before another cursor rewrote, deleted or replaced it: its BLOB
+// value is taken from the row as it is now, never from another record.
+TEST_F(DataCursorTest, BlobOfARowChangedSinceItWasReadIsReadFromTheRowAsItIsNow) {
+  directory_->createTable(Photos());
+  TDataCursor reader(*directory_, "Photos");
+  TDataCursor writer(*directory_, "Photos");
+  const FieldDescriptor& photo = reader.field("Photo");
+  std::vector<uint8_t> row = reader.newRow();
+  writer.append(row, {{2, Pattern(700, 1)}});
+  std::vector<uint8_t> seen(reader.rowSize());
+  ASSERT_EQ(reader.first(), Nav::Ok);
+  reader.currentRow(seen);
+
+  std::vector<uint8_t> current(writer.rowSize());
+  writer.currentRow(current);
+  writer.modify(current, {{2, Pattern(900, 2)}});
+  EXPECT_EQ(reader.blobValue(seen, photo), Pattern(900, 2));
+
+  writer.currentRow(current);
+  writer.remove(current);
+  EXPECT_EQ(codeOfError([&] { reader.blobValue(seen, photo); }), ErrorCode::KEEL_KEYORRECDELETED);
+  writer.append(row, {{2, Pattern(800, 3)}});  // another record in the same slot and chain
+  EXPECT_EQ(codeOfError([&] { reader.blobValue(seen, photo); }), ErrorCode::KEEL_KEYORRECDELETED);
+}
+
 TEST_F(DataCursorTest, MissingTableNamesItsFile) {
   try {
     TDataCursor cursor(*directory_, "Nowhere");
