@@ -84,8 +84,8 @@ std::vector<Person> MakePeople() {
     p.Code = i + 1;
     p.Given = given[random() % 8];
     p.Surname = surnames[random() % 8];
-    p.Sex = chance(50) ? "M" : "F";
-    p.Place = "Parish " + std::to_string(random() % 500);
+    p.Sex.assign(1, chance(50) ? 'M' : 'F');
+    p.Place = std::string("Parish ").append(std::to_string(random() % 500));
     p.Occupation = chance(40) ? "Farmer" : "";
     const bool dead = chance(35);
     p.Dead = chance(10) ? -1 : (dead ? 1 : 0);
@@ -135,7 +135,7 @@ class KeelFolder {
       request.fields.push_back(Field(std::string(date) + "~J", FieldType::Integer));
       request.fields.push_back(Field(std::string(date) + "~D", FieldType::String, 40));
     }
-    for (int f = 0; f < kFillerColumns; ++f) request.fields.push_back(Field("Extra " + std::to_string(f), FieldType::Integer));
+    for (int f = 0; f < kFillerColumns; ++f) request.fields.push_back(Field(std::string("Extra ").append(std::to_string(f)), FieldType::Integer));
     request.primary.fields = {{1, false}};
     folder_->createTable(request);
     keel::TDataCursor cursor(*folder_, "People");
@@ -157,7 +157,7 @@ class KeelFolder {
         if (p.Day[d] == 0) continue;
         keel::SetFieldValue(row, fields[7 + 3 * d], DateRecord(p.Day[d]), 0);
         SetInt(row, fields[8 + 3 * d], p.Day[d]);
-        keel::SetFieldText(row, fields[9 + 3 * d], "day " + std::to_string(p.Day[d]), 0);
+        keel::SetFieldText(row, fields[9 + 3 * d], std::string("day ").append(std::to_string(p.Day[d])), 0);
       }
       for (int f = 0; f < kFillerColumns; ++f) SetInt(row, fields[16 + static_cast<size_t>(f)], p.Filler[static_cast<size_t>(f)]);
       cursor.append(row);
@@ -207,7 +207,7 @@ class SqliteDatabase {
     for (const char* name : names) {
       columns += std::string(", ") + name + "B BLOB, " + name + "J INTEGER, " + name + "D TEXT";
     }
-    for (int f = 0; f < kFillerColumns; ++f) columns += ", Extra" + std::to_string(f) + " INTEGER";
+    for (int f = 0; f < kFillerColumns; ++f) columns += std::string(", Extra").append(std::to_string(f)) + " INTEGER";
     Exec("CREATE TABLE People (" + columns + ")");
     Exec("BEGIN");
     std::string insert = "INSERT INTO People VALUES (?";
@@ -230,7 +230,7 @@ class SqliteDatabase {
         std::vector<uint8_t> record = DateRecord(p.Day[d]);
         sqlite3_bind_blob(statement, c++, record.data(), static_cast<int>(record.size()), SQLITE_TRANSIENT);
         sqlite3_bind_int(statement, c++, p.Day[d]);
-        BindText(statement, c++, "day " + std::to_string(p.Day[d]));
+        BindText(statement, c++, std::string("day ").append(std::to_string(p.Day[d])));
       }
       for (int32_t value : p.Filler) sqlite3_bind_int(statement, c++, value);
       sqlite3_step(statement);
@@ -281,7 +281,7 @@ struct Fixture {
 Fixture& Data() {
   static Fixture fixture = [] {
     Fixture f;
-    f.root = fs::temp_directory_path() / ("bench-select-" + std::to_string(std::random_device{}()));
+    f.root = fs::temp_directory_path() / (std::string("bench-select-").append(std::to_string(std::random_device{}())));
     fs::create_directories(f.root);
     std::vector<Person> people = MakePeople();
     f.keel = std::make_unique<KeelFolder>(f.root);

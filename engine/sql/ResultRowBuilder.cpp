@@ -113,10 +113,10 @@ void TResultRowBuilder::NameColumns() {
   std::set<std::string> taken = {Folded("RecordID"), Folded("RecordHash")};
   for (size_t i = 0; i < columns_.size(); ++i) {
     std::string base = columns_[i].name.substr(0, FieldDescriptor::kMaxNameLength);
-    if (base.empty() || static_cast<unsigned char>(base[0]) <= ' ') base = "Column" + std::to_string(i + 1);
+    if (base.empty() || static_cast<unsigned char>(base[0]) <= ' ') base = std::string("Column").append(std::to_string(i + 1));
     std::string name = base;
     for (int n = 1; taken.count(Folded(name)) != 0; ++n) {
-      const std::string suffix = "_" + std::to_string(n);
+      const std::string suffix = std::string(1, '_').append(std::to_string(n));
       name = base.substr(0, FieldDescriptor::kMaxNameLength - suffix.size()) + suffix;
     }
     taken.insert(Folded(name));
