@@ -81,7 +81,7 @@ class TKeelSession {
   // The core session. REQUIRES: Active().
   TDataSession& core() { return *core_; }
 
-  // The database a dataset names (Part of opening a dataset): starts the
+  // The database a dataset names: starts the
   // session, finds a database component by name or path, else makes a
   // temporary one; connects it. The caller attaches to it.
   TKeelDatabase& OpenDatabase(const std::string& databaseName);
