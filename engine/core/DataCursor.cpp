@@ -190,6 +190,9 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
     std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward), direction);
     if (!deleted(row) && passesFilter(row)) {
       land(k, std::move(row));
+      // The position is the entry, even where a damaged index holds a key
+      // its row would not give: the next move goes on from here.
+      key_ = std::move(key);
       return Nav::Ok;
     }
     at = forward ? tree.next(at) : tree.prior(at);

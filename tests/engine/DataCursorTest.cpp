@@ -547,6 +547,28 @@ TEST_F(DataCursorTest, BlobValuesAreWrittenCompressedAndEmptiedWithTheirRow) {
   EXPECT_EQ(cursor.blobValue(current, cursor.field("Text")), value);
 }
 
+// An index out of step with its rows (a row whose key the index does not
+// hold) is still walked entry by entry: each row once, and the walk ends.
+TEST_F(DataCursorTest, WalkOverAnIndexOutOfStepWithItsRowsVisitsEachEntryOnce) {
+  directory_->createTable(People());
+  TDataCursor cursor(*directory_, "People");
+  add(cursor, 1, "Ada", "X");
+  add(cursor, 2, "Bea", "X");
+  add(cursor, 3, "Cyd", "X");
+  {
+    TPinnedUnit row = cursor.table().data().row(3);  // the cached row only: the index keeps "Cyd"
+    SetFieldText({row->data(), row->size()}, cursor.field("Name"), "Aaa", 0);
+  }
+  cursor.setIndex("ByName");
+  for (bool forward : {true, false}) {
+    std::vector<int32_t> codes;
+    for (Nav r = forward ? cursor.first() : cursor.last(); r == Nav::Ok && codes.size() < 10;
+         r = forward ? cursor.next() : cursor.prior())
+      codes.push_back(codeOf(cursor));
+    EXPECT_EQ(codes, forward ? std::vector<int32_t>({1, 2, 3}) : std::vector<int32_t>({3, 2, 1}));
+  }
+}
+
 // Code, Photo (plain binary BLOB) with 512-byte blocks.
 TableCreateRequest Photos() {
   TableCreateRequest request;
