@@ -276,7 +276,10 @@ TPinnedUnit TDataFile::takeRowForNewRecord() {
   TPinnedUnit row = getUnit(k);
   if (!row) return row;
   uint8_t* bytes = row->data();
-  header_.freeRowHead = bytes[kRowStatusAt] == kRowDeleted ? LoadI32(bytes + kRowLinkAt) : 0;
+  // A free-row chain leading to an active row is damage: taking the row would
+  // overwrite a record its indexes still point to.
+  if (header_.freeRowHead != 0 && bytes[kRowStatusAt] != kRowDeleted) fail(ErrorCode::KEEL_FILECORRUPT);
+  header_.freeRowHead = header_.freeRowHead != 0 ? LoadI32(bytes + kRowLinkAt) : 0;
   StoreI32(bytes + kRowLinkAt, static_cast<int32_t>(k));
   row.markModified();
   headerModified_ = true;

@@ -166,6 +166,24 @@ TEST_F(DataFileTest, FreeRowChainReusesNewestDeletedFirst) {
   EXPECT_EQ(data->physicalRowCount(), 11);
 }
 
+TEST_F(DataFileTest, FreeRowChainLeadingToAnActiveRowIsRefusedNotOverwritten) {
+  TableBytes t = People();
+  for (int i = 1; i <= 3; ++i) t.row(i, {TableBytes::Text("p"), TableBytes::I32(i)});
+  t.put32(25, 2);  // the chain's head names active row 2
+  place(t.build());
+  auto data = dataFile();
+  data->open(nullptr);
+  const std::vector<uint8_t> before(data->row(2)->data(), data->row(2)->data() + data->rowSize());
+  try {
+    data->takeRowForNewRecord();
+    FAIL() << "an active row was taken";
+  } catch (const EKeelEngineError& error) {
+    EXPECT_EQ(error.code(), ErrorCode::KEEL_FILECORRUPT);
+  }
+  EXPECT_EQ(std::vector<uint8_t>(data->row(2)->data(), data->row(2)->data() + data->rowSize()), before);
+  EXPECT_EQ(data->header().freeRowHead, 2);
+}
+
 TEST_F(DataFileTest, CountersWrapTo1) {
   TableBytes t = People();
   t.put32(33, 2147483647).put32(37, 2147483646);
