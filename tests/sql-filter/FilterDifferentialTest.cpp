@@ -32,6 +32,7 @@ class RandomFilters {
       if (Present())
         v.S = Pick<std::string>({"a", "A", "ab", "AB", "Ab", "ab ", "abc", "b", "b ", " a", "", "zz"});
       if (Present()) v.TS = (Day("2024-01-01") + Pick<double>({0, 1})) * 86400000.0;
+      if (Present()) v.T2 = (Day("2024-01-01") + Pick<double>({0, 0.5, 1, 2})) * 86400000.0;
       rows.push_back(std::move(v));
     }
     return rows;
@@ -70,6 +71,7 @@ class RandomFilters {
         {"S",
          {"'a'", "'ab'", "'AB'", "'ab '", "'ab*'", "'A*'", "'*'", "'b'", "'zz'", "'abcdefghijk'", "'a**'"}},
         {"TS", {"'2024-01-01'", "'2024-01-02 00:00'"}},
+        {"T2", {"'2024-01-01'", "'2024-01-02 00:00'", "'2024-01-01 12:00'", "'2024-01-03 06:00'"}},
     };
     static const std::vector<std::string> operators = {"=", "<>", "<", ">", "<=", ">="};
     const Column& column = columns[static_cast<size_t>(Below(static_cast<int>(columns.size())))];

@@ -56,6 +56,7 @@ struct Values {
   std::optional<int32_t> D = std::nullopt;
   std::optional<std::string> S = std::nullopt;
   std::optional<double> TS = std::nullopt;
+  std::optional<double> T2 = std::nullopt;
 };
 
 // The evaluator's view of the table's fields by name, for the reference.
@@ -98,16 +99,17 @@ class FilterTest : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  // "T": I, SI, W, L, B, F, D, S (8 characters), TS; every column but TS is
+  // "T": I, SI, W, L, B, F, D, S (8 characters), TS, T2; every column but TS is
   // the first key field of some index.
   void CreateTable(uint32_t locale = 0) {
     TableCreateRequest request;
     request.name = "T";
     request.locale = locale;
-    request.fields = {
-        Field("I", FieldType::Integer),  Field("SI", FieldType::SmallInt), Field("W", FieldType::Word),
-        Field("L", FieldType::LargeInt), Field("B", FieldType::Boolean),   Field("F", FieldType::Float),
-        Field("D", FieldType::Date),     Field("S", FieldType::String, 8), Field("TS", FieldType::Timestamp)};
+    request.fields = {Field("I", FieldType::Integer),    Field("SI", FieldType::SmallInt),
+                      Field("W", FieldType::Word),       Field("L", FieldType::LargeInt),
+                      Field("B", FieldType::Boolean),    Field("F", FieldType::Float),
+                      Field("D", FieldType::Date),       Field("S", FieldType::String, 8),
+                      Field("TS", FieldType::Timestamp), Field("T2", FieldType::Timestamp)};
     request.secondaries = {Index("ByIS", {{1, false}, {8, false}}),
                            Index("ByI", {{1, false}}),
                            Index("BySI", {{2, true}}),
@@ -117,7 +119,8 @@ class FilterTest : public ::testing::Test {
                            Index("ByF", {{6, true}}),
                            Index("ByD", {{7, true}}),
                            Index("ByS", {{8, false}}),
-                           Index("BySNoCase", {{8, true}}, true)};
+                           Index("BySNoCase", {{8, true}}, true),
+                           Index("ByT2", {{10, false}})};
     directory_->createTable(request);
   }
 
@@ -158,6 +161,10 @@ class FilterTest : public ::testing::Test {
       if (v.TS) {
         StoreF64(bytes, *v.TS);
         put("TS");
+      }
+      if (v.T2) {
+        StoreF64(bytes, *v.T2);
+        put("T2");
       }
       if (v.S) SetFieldText(row, cursor.field("S"), *v.S, 0);
       cursor.append(row);
