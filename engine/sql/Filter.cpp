@@ -49,6 +49,10 @@ class TCursorColumns : public TColumnResolver {
 // written order decides whether the error is real.
 struct EOrderChanged {};
 
+const mindrel::Clock& ClockOf(TDataCursor& cursor, const TFilterSettings& settings) {
+  return settings.Clock ? *settings.Clock : cursor.table().data().clock();
+}
+
 bool IsDeleted(std::span<const uint8_t> row) {
   return row[kRowStatusAt] == kRowDeleted;
 }
@@ -61,7 +65,7 @@ TFilter::TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions opti
       text_(text),
       options_(options),
       collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
-      evaluator_(collation_, settings.Clock ? *settings.Clock : cursor.table().data().clock()),
+      evaluator_(collation_, ClockOf(cursor, settings)),
       rows_(cursor.fields()) {
   TExpressionParser parser(TExpressionErrors::ForFilter(cursor.table().name()));
   parser.Load(text);
@@ -78,7 +82,7 @@ TFilter::TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings
       text_(verified.Text),
       options_{.CaseInsensitive = false, .WholeValue = true},
       collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
-      evaluator_(collation_, settings.Clock ? *settings.Clock : cursor.table().data().clock()),
+      evaluator_(collation_, ClockOf(cursor, settings)),
       rows_(cursor.fields()) {
   setUp(verified.Clone());
 }
@@ -88,7 +92,7 @@ TFilter::TFilter(TDataCursor& cursor, Callback callback, TFilterSettings setting
       settings_(settings),
       callback_(std::move(callback)),
       collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
-      evaluator_(collation_, settings.Clock ? *settings.Clock : cursor.table().data().clock()),
+      evaluator_(collation_, ClockOf(cursor, settings)),
       rows_(cursor.fields()) {
   compute();
 }
@@ -104,8 +108,7 @@ void TFilter::setUp(std::unique_ptr<TExpToken> prepared) {
   evaluator_.SetRowAccessor(&rows_);
   original_ = std::move(prepared);
   plan_ = original_->Clone();
-  optimizer_ =
-      std::make_unique<TFilterOptimizer>(cursor_.table(), collation_, cursor_.table().data().clock());
+  optimizer_ = std::make_unique<TFilterOptimizer>(cursor_.table(), collation_, ClockOf(cursor_, settings_));
   rewritten_ = optimizer_->Optimize(plan_);
   compute();
 }

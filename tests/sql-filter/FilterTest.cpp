@@ -230,6 +230,16 @@ TEST_F(FilterTest, EvaluationErrorsAriseOnlyWhereTheEvaluatorMeetsThem) {
   EXPECT_EQ(filters.size(), 1u);
 }
 
+TEST_F(FilterTest, CurrentDateComesFromTheFiltersClock) {
+  CreateTable();
+  Add({{.I = 1, .D = Day("2024-01-02")}, {.I = 2, .D = Day("2024-05-01")}});
+  const mindrel::FixedClock january(mindrel::LocalDateTime{{2024, 1, 2}, 12, 0, 0, 0});
+  TDataCursor cursor(*directory_, "T");
+  TFilterList filters(cursor, {.Clock = &january});
+  EXPECT_EQ(filters.add("D = CURRENT_DATE").level(), flOptimized);
+  EXPECT_EQ(AsSet(Visit(cursor)), (std::set<int64_t>{1}));
+}
+
 TEST_F(FilterTest, ChangesThroughAnotherCursorShowAtTheNextMoveAndCount) {
   CreateTable();
   Add(SmallTable());
