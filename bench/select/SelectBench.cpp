@@ -50,9 +50,11 @@ struct Query {
 const std::vector<Query>& Queries() {
   static const std::vector<Query> queries = {
       {"birth_living",
-       "SELECT *\nFROM People P\nWHERE P.[Dead] <> True AND P.[Search date~J] IS NOT NULL\nORDER BY P.[Search date~J]",
+       "SELECT *\nFROM People P\nWHERE P.[Dead] <> True AND P.[Search date~J] IS NOT NULL\nORDER BY "
+       "P.[Search date~J]",
        "SELECT * FROM People WHERE Dead IS NOT 1 AND SearchJ IS NOT NULL ORDER BY SearchJ, rowid"},
-      {"birth_all", "SELECT *\nFROM People P\nWHERE P.[Search date~J] IS NOT NULL\nORDER BY P.[Search date~J]",
+      {"birth_all",
+       "SELECT *\nFROM People P\nWHERE P.[Search date~J] IS NOT NULL\nORDER BY P.[Search date~J]",
        "SELECT * FROM People WHERE SearchJ IS NOT NULL ORDER BY SearchJ, rowid"},
       {"death", "SELECT *\nFROM People P\nWHERE P.[Death date~J] IS NOT NULL\nORDER BY P.[Death date~J]",
        "SELECT * FROM People WHERE DeathJ IS NOT NULL ORDER BY DeathJ, rowid"},
@@ -68,7 +70,7 @@ const std::vector<Query>& Queries() {
 struct Person {
   int32_t Code = 0;
   std::string Given, Surname, Sex, Place, Occupation;
-  int Dead = -1;      // -1 null, 0, 1
+  int Dead = -1;        // -1 null, 0, 1
   int32_t Day[3] = {};  // 0: no date
   std::vector<int32_t> Filler;
 };
@@ -126,16 +128,17 @@ class KeelFolder {
     keel::TableCreateRequest request;
     request.name = "People";
     request.userMajor = 3;
-    request.fields = {Field("Code", FieldType::Integer), Field("Given", FieldType::String, 40),
-                      Field("Surname", FieldType::String, 40), Field("Sex", FieldType::String, 1),
-                      Field("Dead", FieldType::Boolean), Field("Search place", FieldType::String, 60),
+    request.fields = {Field("Code", FieldType::Integer),         Field("Given", FieldType::String, 40),
+                      Field("Surname", FieldType::String, 40),   Field("Sex", FieldType::String, 1),
+                      Field("Dead", FieldType::Boolean),         Field("Search place", FieldType::String, 60),
                       Field("Occupation", FieldType::String, 40)};
     for (const char* date : kDates) {
       request.fields.push_back(Field(std::string(date) + "~B", FieldType::Bytes, 72));
       request.fields.push_back(Field(std::string(date) + "~J", FieldType::Integer));
       request.fields.push_back(Field(std::string(date) + "~D", FieldType::String, 40));
     }
-    for (int f = 0; f < kFillerColumns; ++f) request.fields.push_back(Field(std::string("Extra ").append(std::to_string(f)), FieldType::Integer));
+    for (int f = 0; f < kFillerColumns; ++f)
+      request.fields.push_back(Field(std::string("Extra ").append(std::to_string(f)), FieldType::Integer));
     request.primary.fields = {{1, false}};
     folder_->createTable(request);
     keel::TDataCursor cursor(*folder_, "People");
@@ -159,7 +162,8 @@ class KeelFolder {
         SetInt(row, fields[8 + 3 * d], p.Day[d]);
         keel::SetFieldText(row, fields[9 + 3 * d], std::string("day ").append(std::to_string(p.Day[d])), 0);
       }
-      for (int f = 0; f < kFillerColumns; ++f) SetInt(row, fields[16 + static_cast<size_t>(f)], p.Filler[static_cast<size_t>(f)]);
+      for (int f = 0; f < kFillerColumns; ++f)
+        SetInt(row, fields[16 + static_cast<size_t>(f)], p.Filler[static_cast<size_t>(f)]);
       cursor.append(row);
     }
   }
@@ -202,12 +206,15 @@ class SqliteDatabase {
   ~SqliteDatabase() { sqlite3_close(db_); }
 
   void Build(const std::vector<Person>& people) {
-    std::string columns = "Code INTEGER PRIMARY KEY, Given TEXT, Surname TEXT, Sex TEXT, Dead INTEGER, Place TEXT, Occupation TEXT";
+    std::string columns =
+        "Code INTEGER PRIMARY KEY, Given TEXT, Surname TEXT, Sex TEXT, Dead INTEGER, Place TEXT, Occupation "
+        "TEXT";
     const char* names[] = {"Search", "Death", "Christening"};
     for (const char* name : names) {
       columns += std::string(", ") + name + "B BLOB, " + name + "J INTEGER, " + name + "D TEXT";
     }
-    for (int f = 0; f < kFillerColumns; ++f) columns += std::string(", Extra").append(std::to_string(f)) + " INTEGER";
+    for (int f = 0; f < kFillerColumns; ++f)
+      columns += std::string(", Extra").append(std::to_string(f)) + " INTEGER";
     Exec("CREATE TABLE People (" + columns + ")");
     Exec("BEGIN");
     std::string insert = "INSERT INTO People VALUES (?";
@@ -219,7 +226,10 @@ class SqliteDatabase {
       int c = 1;
       sqlite3_bind_int(statement, c++, p.Code);
       for (const std::string* text : {&p.Given, &p.Surname, &p.Sex}) BindText(statement, c++, *text);
-      if (p.Dead >= 0) sqlite3_bind_int(statement, c++, p.Dead); else sqlite3_bind_null(statement, c++);
+      if (p.Dead >= 0)
+        sqlite3_bind_int(statement, c++, p.Dead);
+      else
+        sqlite3_bind_null(statement, c++);
       BindText(statement, c++, p.Place);
       BindText(statement, c++, p.Occupation);
       for (int d = 0; d < 3; ++d) {
@@ -249,10 +259,17 @@ class SqliteDatabase {
     while (sqlite3_step(statement) == SQLITE_ROW) {
       for (int c = 0; c < columns; ++c) {
         switch (sqlite3_column_type(statement, c)) {
-          case SQLITE_INTEGER: checksum += static_cast<uint64_t>(sqlite3_column_int64(statement, c)); break;
-          case SQLITE_TEXT: checksum += static_cast<uint64_t>(sqlite3_column_bytes(statement, c)); break;
-          case SQLITE_BLOB: checksum += static_cast<const uint8_t*>(sqlite3_column_blob(statement, c))[0]; break;
-          default: break;
+          case SQLITE_INTEGER:
+            checksum += static_cast<uint64_t>(sqlite3_column_int64(statement, c));
+            break;
+          case SQLITE_TEXT:
+            checksum += static_cast<uint64_t>(sqlite3_column_bytes(statement, c));
+            break;
+          case SQLITE_BLOB:
+            checksum += static_cast<const uint8_t*>(sqlite3_column_blob(statement, c))[0];
+            break;
+          default:
+            break;
         }
       }
       ++rows;
@@ -265,8 +282,10 @@ class SqliteDatabase {
  private:
   void Exec(const std::string& sql) { sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
   static void BindText(sqlite3_stmt* statement, int column, const std::string& text) {
-    if (text.empty()) sqlite3_bind_null(statement, column);
-    else sqlite3_bind_text(statement, column, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    if (text.empty())
+      sqlite3_bind_null(statement, column);
+    else
+      sqlite3_bind_text(statement, column, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
 
   sqlite3* db_ = nullptr;
@@ -281,7 +300,8 @@ struct Fixture {
 Fixture& Data() {
   static Fixture fixture = [] {
     Fixture f;
-    f.root = fs::temp_directory_path() / (std::string("bench-select-").append(std::to_string(std::random_device{}())));
+    f.root = fs::temp_directory_path() /
+             (std::string("bench-select-").append(std::to_string(std::random_device{}())));
     fs::create_directories(f.root);
     std::vector<Person> people = MakePeople();
     f.keel = std::make_unique<KeelFolder>(f.root);
@@ -320,7 +340,8 @@ double MedianMs(const std::function<int64_t()>& run, int64_t& rows) {
   for (int i = 0; i < 5; ++i) {
     auto start = std::chrono::steady_clock::now();
     rows = run();
-    times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());
   return times[2];
@@ -332,8 +353,8 @@ void Summary() {
     int64_t keelRows = 0, sqliteRows = 0;
     double keelMs = MedianMs([&] { return Data().keel->Run(query.Keel); }, keelRows);
     double sqliteMs = MedianMs([&] { return Data().sqlite->Run(query.Sqlite); }, sqliteRows);
-    std::printf("%-14s %8lld %10.1f %10.1f %7.2f%s\n", query.Name, static_cast<long long>(keelRows), keelMs, sqliteMs,
-                keelMs / sqliteMs, keelRows == sqliteRows ? "" : "  ROW COUNTS DIFFER");
+    std::printf("%-14s %8lld %10.1f %10.1f %7.2f%s\n", query.Name, static_cast<long long>(keelRows), keelMs,
+                sqliteMs, keelMs / sqliteMs, keelRows == sqliteRows ? "" : "  ROW COUNTS DIFFER");
   }
   std::printf("peak resident memory: %ld KiB\n", PeakKiB());
 }

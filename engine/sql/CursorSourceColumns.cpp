@@ -7,9 +7,13 @@ namespace keel {
 TCursorSourceColumns::TCursorSourceColumns(TDataDirectory& database, bool writable)
     : database_(database), writable_(writable) {}
 
-TCursorSourceColumns::~TCursorSourceColumns() { Close(); }
+TCursorSourceColumns::~TCursorSourceColumns() {
+  Close();
+}
 
-void TCursorSourceColumns::Close() { cursors_.clear(); }
+void TCursorSourceColumns::Close() {
+  cursors_.clear();
+}
 
 TDataDirectory& TCursorSourceColumns::FolderOf(const TSourceTable& table) {
   if (table.Folder.empty()) return database_;

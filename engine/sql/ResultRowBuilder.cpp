@@ -14,7 +14,9 @@ namespace keel {
 
 namespace {
 
-std::string Folded(std::string_view name) { return UpperCase(name, 0); }
+std::string Folded(std::string_view name) {
+  return UpperCase(name, 0);
+}
 
 std::string TextOfCurrency(double value, uint8_t decimals) {
   char text[64];
@@ -29,21 +31,33 @@ std::vector<uint8_t> StoredBytes(const TExpToken& value, const FieldDescriptor& 
   uint8_t* p = bytes.data();
   switch (target.type) {
     case FieldType::Boolean:
-    case FieldType::SmallInt: StoreI16(p, static_cast<int16_t>(value.Int)); break;
-    case FieldType::Word: StoreU16(p, static_cast<uint16_t>(value.Int)); break;
+    case FieldType::SmallInt:
+      StoreI16(p, static_cast<int16_t>(value.Int));
+      break;
+    case FieldType::Word:
+      StoreU16(p, static_cast<uint16_t>(value.Int));
+      break;
     case FieldType::Date:
     case FieldType::Time:
-    case FieldType::Integer: StoreI32(p, static_cast<int32_t>(value.Int)); break;
-    case FieldType::LargeInt: StoreI64(p, value.Int); break;
+    case FieldType::Integer:
+      StoreI32(p, static_cast<int32_t>(value.Int));
+      break;
+    case FieldType::LargeInt:
+      StoreI64(p, value.Int);
+      break;
     case FieldType::Float:
-    case FieldType::Timestamp: StoreF64(p, value.Real); break;
+    case FieldType::Timestamp:
+      StoreF64(p, value.Real);
+      break;
     case FieldType::Bcd: {
       auto record = BcdFromText(TextOfCurrency(value.Real, target.decimals), target.decimals);
       if (!record) TValueConverter::RaiseExecution("The value cannot be stored as a BCD value");
       bytes.assign(record->begin(), record->end());
       break;
     }
-    default: bytes.assign(value.Str.begin(), value.Str.end()); break;
+    default:
+      bytes.assign(value.Str.begin(), value.Str.end());
+      break;
   }
   return bytes;
 }
@@ -85,7 +99,8 @@ FieldDescriptor TResultRowBuilder::PlainColumn(const TResultField& field) const 
   return column;
 }
 
-FieldDescriptor TResultRowBuilder::ExpressionColumn(const TResultField& field, const TExpressionErrors& errors) const {
+FieldDescriptor TResultRowBuilder::ExpressionColumn(const TResultField& field,
+                                                    const TExpressionErrors& errors) const {
   const TExpToken& expression = *field.Expression;
   FieldDescriptor column;
   column.name = field.Name;
@@ -96,11 +111,13 @@ FieldDescriptor TResultRowBuilder::ExpressionColumn(const TResultField& field, c
     column.type = FieldType::String;
     column.size = 1;
   }
-  if (column.type == FieldType::String || column.type == FieldType::Bytes || column.type == FieldType::VarBytes) {
-    const uint32_t size = column.type == FieldType::String ? std::max<uint32_t>(expression.Size, 2) - 1 : expression.Size;
+  if (column.type == FieldType::String || column.type == FieldType::Bytes ||
+      column.type == FieldType::VarBytes) {
+    const uint32_t size =
+        column.type == FieldType::String ? std::max<uint32_t>(expression.Size, 2) - 1 : expression.Size;
     if (size > kMaxFieldSize) {
-      errors.Plain("Maximum field size (" + std::to_string(kMaxFieldSize) + ") exceeded for column expression " +
-                       field.Text,
+      errors.Plain("Maximum field size (" + std::to_string(kMaxFieldSize) +
+                       ") exceeded for column expression " + field.Text,
                    expression.Line, expression.Column);
     }
     column.size = static_cast<uint16_t>(std::max<uint32_t>(size, 1));
@@ -113,7 +130,8 @@ void TResultRowBuilder::NameColumns() {
   std::set<std::string> taken = {Folded("RecordID"), Folded("RecordHash")};
   for (size_t i = 0; i < columns_.size(); ++i) {
     std::string base = columns_[i].name.substr(0, FieldDescriptor::kMaxNameLength);
-    if (base.empty() || static_cast<unsigned char>(base[0]) <= ' ') base = std::string("Column").append(std::to_string(i + 1));
+    if (base.empty() || static_cast<unsigned char>(base[0]) <= ' ')
+      base = std::string("Column").append(std::to_string(i + 1));
     std::string name = base;
     for (int n = 1; taken.count(Folded(name)) != 0; ++n) {
       const std::string suffix = std::string(1, '_').append(std::to_string(n));
@@ -124,8 +142,9 @@ void TResultRowBuilder::NameColumns() {
   }
 }
 
-void TResultRowBuilder::Fill(std::span<const uint8_t> sourceRow, const std::vector<FieldDescriptor>& resultFields,
-                             std::span<uint8_t> row, TDataCursor::BlobValues& blobs) {
+void TResultRowBuilder::Fill(std::span<const uint8_t> sourceRow,
+                             const std::vector<FieldDescriptor>& resultFields, std::span<uint8_t> row,
+                             TDataCursor::BlobValues& blobs) {
   rows_->SetRow(sourceRow);
   for (size_t i = 0; i < query_.ResultFields.size(); ++i) {
     TResultField& field = query_.ResultFields[i];
@@ -156,7 +175,8 @@ void TResultRowBuilder::Fill(std::span<const uint8_t> sourceRow, const std::vect
   }
 }
 
-void TResultRowBuilder::StoreValue(TExpToken& value, const FieldDescriptor& target, std::span<uint8_t> row) const {
+void TResultRowBuilder::StoreValue(TExpToken& value, const FieldDescriptor& target,
+                                   std::span<uint8_t> row) const {
   if (value.Null) {
     SetFieldNull(row, target);
     return;

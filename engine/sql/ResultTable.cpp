@@ -95,12 +95,13 @@ void TResultTable::Create(const TResultTableDefinition& definition) {
   TFileRegistry& files = folder_->session().engine().files();
   const TablePaths standard = folder_->paths(name_, false);
   const TablePaths temporary = Paths();
-  for (auto [from, to] : {std::pair{standard.data, temporary.data}, std::pair{standard.index, temporary.index},
-                          std::pair{standard.blob, temporary.blob}}) {
+  for (auto [from, to] :
+       {std::pair{standard.data, temporary.data}, std::pair{standard.index, temporary.index},
+        std::pair{standard.blob, temporary.blob}}) {
     if (from != to && files.exists(from, false)) files.rename(from, to, false);
   }
-  cursor_ = std::make_unique<TDataCursor>(*folder_, name_,
-                                          CursorOpenFlags{.exclusive = true, .temporary = true});
+  cursor_ =
+      std::make_unique<TDataCursor>(*folder_, name_, CursorOpenFlags{.exclusive = true, .temporary = true});
 }
 
 void TResultTable::RemoveFiles(bool alsoStandardNames) noexcept {

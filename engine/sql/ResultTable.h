@@ -26,7 +26,8 @@ class TResultTable {
  public:
   // `privateDir` empty: the process's current folder. Failures to create the
   // table propagate as the core's engine errors and leave no files behind.
-  TResultTable(TDataSession& session, const std::string& privateDir, const TResultTableDefinition& definition);
+  TResultTable(TDataSession& session, const std::string& privateDir,
+               const TResultTableDefinition& definition);
   ~TResultTable();
   TResultTable(const TResultTable&) = delete;
   TResultTable& operator=(const TResultTable&) = delete;

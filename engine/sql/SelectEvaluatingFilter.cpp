@@ -7,7 +7,8 @@
 
 namespace keel {
 
-TSelectEvaluatingFilter::TSelectEvaluatingFilter(TExpToken& condition, std::shared_ptr<const TCollation> collation,
+TSelectEvaluatingFilter::TSelectEvaluatingFilter(TExpToken& condition,
+                                                 std::shared_ptr<const TCollation> collation,
                                                  const mindrel::Clock& clock)
     : condition_(condition), evaluator_(std::move(collation), clock) {}
 

@@ -18,7 +18,8 @@ namespace {
 // Gives the verifier the type of every column that name resolution found.
 class TSourceTypes : public TColumnResolver {
  public:
-  TSourceTypes(const TDataQuery& query, const TCursorSourceColumns& sources) : query_(query), sources_(sources) {}
+  TSourceTypes(const TDataQuery& query, const TCursorSourceColumns& sources)
+      : query_(query), sources_(sources) {}
 
   bool ResolveColumn(TExpToken& column) override {
     for (const TSourceTable& table : query_.SourceTables) {
@@ -45,14 +46,19 @@ bool IsBlobColumn(const TResultField& field, const TDataCursor& source) {
   return source.field(static_cast<uint16_t>(field.FieldNumber)).isBlob();
 }
 
-int GrowthBetweenReports(int progressSteps) { return progressSteps <= 0 ? 100 : std::max(1, 100 / progressSteps); }
+int GrowthBetweenReports(int progressSteps) {
+  return progressSteps <= 0 ? 100 : std::max(1, 100 / progressSteps);
+}
 
 }  // namespace
 
-TSelectExecutor::TSelectExecutor(TDataDirectory& database, TSelectSettings settings, const mindrel::Clock& clock)
+TSelectExecutor::TSelectExecutor(TDataDirectory& database, TSelectSettings settings,
+                                 const mindrel::Clock& clock)
     : database_(database), settings_(std::move(settings)), clock_(clock) {}
 
-TSelectExecutor::~TSelectExecutor() { Release(); }
+TSelectExecutor::~TSelectExecutor() {
+  Release();
+}
 
 void TSelectExecutor::Release() {
   ReleaseResult();
@@ -74,7 +80,8 @@ void TSelectExecutor::Prepare(std::string_view text, int firstLine, int firstCol
   Release();
   try {
     sources_ = std::make_unique<TCursorSourceColumns>(database_, settings_.RequestLive);
-    statement_ = std::make_unique<TQueryStatement>(*sources_, database_.session().engine().settings().TableDataExtension);
+    statement_ = std::make_unique<TQueryStatement>(
+        *sources_, database_.session().engine().settings().TableDataExtension);
     statement_->PrepareStatement(text, firstLine, firstColumn);
     TDataQuery* query = statement_->Query();
     if (query == nullptr) return;
@@ -94,7 +101,8 @@ void TSelectExecutor::Prepare(std::string_view text, int firstLine, int firstCol
 
 void TSelectExecutor::CheckSubset(const TDataQuery& query) const {
   std::string outside = query.OutsideSubset();
-  if (!outside.empty()) TValueConverter::RaiseExecution(outside + " is not supported in SELECT statements");
+  if (!outside.empty())
+    TValueConverter::RaiseExecution("SELECT statements with " + outside + " are not supported");
 }
 
 void TSelectExecutor::VerifyQuery(TDataQuery& query) {
@@ -106,8 +114,9 @@ void TSelectExecutor::VerifyQuery(TDataQuery& query) {
   for (const TOrderByField& item : query.OrderBy) {
     if (!IsBlobColumn(query.ResultFields.at(static_cast<size_t>(item.ResultColumn) - 1), source)) continue;
     const bool byNumber = item.Primary->Kind == TNodeKind::Constant;
-    statement_->Errors().Plain(byNumber ? "Invalid ORDER BY BLOB column number" : "Invalid ORDER BY BLOB column name",
-                               item.Primary->Line, item.Primary->Column);
+    statement_->Errors().Plain(
+        byNumber ? "Invalid ORDER BY BLOB column number" : "Invalid ORDER BY BLOB column name",
+        item.Primary->Line, item.Primary->Column);
   }
 }
 
@@ -202,7 +211,8 @@ TResultTableDefinition TSelectExecutor::CannedDefinition(const TDataQuery& query
 TDataCursor& TSelectExecutor::ExecuteCanned(TDataQuery& query, TDataCursor& source) {
   source.setIndex(TDataCursor::kPhysicalOrder);
   if (filter_) filter_->InstallOn(source);
-  result_ = std::make_unique<TResultTable>(database_.session(), settings_.PrivateDir, CannedDefinition(query, source));
+  result_ = std::make_unique<TResultTable>(database_.session(), settings_.PrivateDir,
+                                           CannedDefinition(query, source));
   TDataCursor& result = result_->Cursor();
   int64_t limit = settings_.MaxRowCount >= 0 ? settings_.MaxRowCount : std::numeric_limits<int64_t>::max();
   // With ORDER BY the top rows are known only once every row is in order.
@@ -231,7 +241,8 @@ void TSelectExecutor::GenerateRows(TDataCursor& source, TDataCursor& result, int
     result.append(row, blobs);
     ++added;
     if (!settings_.OnQueryProgress) continue;
-    const int percent = static_cast<int>(std::min<int64_t>(100, source.currentRowNumber() * 100 / physicalRows));
+    const int percent =
+        static_cast<int>(std::min<int64_t>(100, source.currentRowNumber() * 100 / physicalRows));
     if (percent - reported < growth) continue;
     reported = percent;
     settings_.OnQueryProgress(percent, stopped);
@@ -242,24 +253,34 @@ void TSelectExecutor::GenerateRows(TDataCursor& source, TDataCursor& result, int
 
 void TSelectExecutor::DescribePlan(const TDataQuery& query, TDataCursor& source) {
   const TSourceTable& table = query.SourceTables.front();
-  plan_ = {"SQL statement (Executed with 4.29 Build 4)", "", query.StatementText, "", "Tables Involved", "",
+  plan_ = {"SQL statement (Executed with 4.29 Build 4)",
+           "",
+           query.StatementText,
+           "",
+           "Tables Involved",
+           "",
            table.TableName + " (" + table.CorrelationName + ") table opened " +
                (table.Exclusive ? "exclusively" : "shared") + ", has " +
                std::to_string(source.table().data().header().activeRowCount) + " rows",
-           "", "Result Set Generation", "", live_ ? "Result set will be live" : "Result set will be canned"};
+           "",
+           "Result Set Generation",
+           "",
+           live_ ? "Result set will be live" : "Result set will be canned"};
   if (!query.OrderBy.empty()) {
     plan_.push_back("");
-    plan_.push_back(live_ ? std::string("Result set will be ordered by the following column(s) using the table's index:")
-                          : std::string("Result set will be ordered by the following column(s) using a ") +
-                                (query.OrderByNoCase ? "case-insensitive" : "case-sensitive") + " temporary index:");
+    plan_.push_back(
+        live_ ? std::string("Result set will be ordered by the following column(s) using the table's index:")
+              : std::string("Result set will be ordered by the following column(s) using a ") +
+                    (query.OrderByNoCase ? "case-insensitive" : "case-sensitive") + " temporary index:");
     for (const TOrderByField& item : query.OrderBy) {
       const TResultField& field = query.ResultFields.at(static_cast<size_t>(item.ResultColumn) - 1);
       plan_.push_back(field.Name + " " + (item.Descending ? "DESC" : "ASC"));
     }
   }
   if (query.Where) {
-    plan_.insert(plan_.end(), {"", "WHERE Clause Execution", "",
-                               "The condition is UN-OPTIMIZED: it is evaluated for every row of " + table.TableName});
+    plan_.insert(plan_.end(),
+                 {"", "WHERE Clause Execution", "",
+                  "The condition is UN-OPTIMIZED: it is evaluated for every row of " + table.TableName});
   }
 }
 

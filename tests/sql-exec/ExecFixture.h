@@ -77,7 +77,8 @@ class ExecTest : public ::testing::Test {
   std::vector<std::string> PrivateFiles() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(root_ / "private")) {
-      if (entry.path().filename() != engine_.settings().LockFileName) names.push_back(entry.path().filename());
+      if (entry.path().filename() != engine_.settings().LockFileName)
+        names.push_back(entry.path().filename());
     }
     return names;
   }
@@ -154,7 +155,8 @@ class ExecTest : public ::testing::Test {
       }
       if (person.ChristeningJ) SetInt(row, cursor.field("Christening day~J"), *person.ChristeningJ);
       TDataCursor::BlobValues blobs;
-      if (!person.Notes.empty()) blobs[cursor.field("Notes").number] = {person.Notes.begin(), person.Notes.end()};
+      if (!person.Notes.empty())
+        blobs[cursor.field("Notes").number] = {person.Notes.begin(), person.Notes.end()};
       cursor.append(row, blobs);
     }
   }

@@ -13,7 +13,8 @@ class ResultTableTest : public ExecTest {
  protected:
   void SetUp() override {
     ExecTest::SetUp();
-    AddPeople({{1, "anna", false, 10, std::nullopt, "notes"}, {2, "bert", false, 20}, {3, "carl", false, 30}});
+    AddPeople(
+        {{1, "anna", false, 10, std::nullopt, "notes"}, {2, "bert", false, 20}, {3, "carl", false, 30}});
   }
 
   std::vector<std::string> SortedPrivateFiles() const {
@@ -38,8 +39,9 @@ TEST_F(ResultTableTest, ResultFilesCarryTheThreadPrefixAFreeCounterAndTheTempora
   EXPECT_EQ(first.ResultTable()->DisplayName(), "query (" + prefix + "0)");
   EXPECT_EQ(second.ResultTable()->Name(), prefix + "1");
   // Only the first result has a BLOB column, so only it has a BLOB file.
-  EXPECT_EQ(SortedPrivateFiles(), (std::vector<std::string>{prefix + "0.tmpb", prefix + "0.tmpd", prefix + "0.tmpi",
-                                                            prefix + "1.tmpd", prefix + "1.tmpi"}));
+  EXPECT_EQ(SortedPrivateFiles(),
+            (std::vector<std::string>{prefix + "0.tmpb", prefix + "0.tmpd", prefix + "0.tmpi",
+                                      prefix + "1.tmpd", prefix + "1.tmpi"}));
   second.Release();
   EXPECT_EQ(SortedPrivateFiles().size(), 3u);
   // Executing again replaces the result; the freed name is taken again.

@@ -46,7 +46,8 @@ TEST_F(SelectExecutorTest, ApplicationQueriesGiveTheirRowsInDateThenPhysicalOrde
       {"SELECT *\nFROM People P\nWHERE P.[Dead] <> True AND P.[Christening day~J] IS NOT NULL\n"
        "ORDER BY P.[Christening day~J]",
        {50, 40, 30}},
-      {"SELECT *\nFROM Families F\nWHERE F.[Marriage date~J] IS NOT NULL\nORDER BY F.[Marriage date~J]", {3, 1, 4}},
+      {"SELECT *\nFROM Families F\nWHERE F.[Marriage date~J] IS NOT NULL\nORDER BY F.[Marriage date~J]",
+       {3, 1, 4}},
       {"SELECT * FROM \"People.dat\" P WHERE P.Dead = True", {60}},
       {"SELECT * FROM People WHERE Code > 1000", {}},
   };
@@ -57,11 +58,14 @@ TEST_F(SelectExecutorTest, OrderOfResultsFollowsOrderByFlagsOrElseTheSourcePrima
   const QueryCase cases[] = {
       {"SELECT Code FROM People", {5, 20, 30, 40, 50, 60, 70}},
       {"SELECT Code, Given FROM People WHERE Given IS NOT NULL ORDER BY Given", {5, 50, 40, 30, 60, 70}},
-      {"SELECT Code, Given FROM People WHERE Given IS NOT NULL ORDER BY Given NOCASE", {50, 5, 40, 30, 60, 70}},
-      {"SELECT Code, Given FROM People WHERE Given IS NOT NULL ORDER BY 2 DESC NOCASE", {70, 60, 30, 40, 5, 50}},
+      {"SELECT Code, Given FROM People WHERE Given IS NOT NULL ORDER BY Given NOCASE",
+       {50, 5, 40, 30, 60, 70}},
+      {"SELECT Code, Given FROM People WHERE Given IS NOT NULL ORDER BY 2 DESC NOCASE",
+       {70, 60, 30, 40, 5, 50}},
       // Null sorts first ascending and last descending.
       {"SELECT Code, [Search date~J] AS D FROM People ORDER BY D DESC, Code", {5, 40, 50, 60, 70, 30, 20}},
-      {"SELECT P.Code, P.[Search date~J] FROM People P ORDER BY P.[Search date~J], P.Code DESC", {20, 30, 70, 60, 50, 40, 5}},
+      {"SELECT P.Code, P.[Search date~J] FROM People P ORDER BY P.[Search date~J], P.Code DESC",
+       {20, 30, 70, 60, 50, 40, 5}},
   };
   for (const QueryCase& c : cases) EXPECT_EQ(CodesOf(c.Sql), c.Codes) << c.Sql;
 }
@@ -97,7 +101,8 @@ TEST_F(SelectExecutorTest, ExpressionsAndAliasesBecomeTypedNamedColumns) {
   TDataCursor& result = executor.Execute();
   std::vector<std::string> names;
   for (const FieldDescriptor& field : result.fields()) names.push_back(field.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"Code", "First name", "Twice", "UPPER(Given)", "RecordID_1", "Code_1"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Code", "First name", "Twice", "UPPER(Given)", "RecordID_1",
+                                             "Code_1"}));
   EXPECT_EQ(result.field("Twice").type, FieldType::Integer);
   EXPECT_EQ(result.field("UPPER(Given)").type, FieldType::String);
   EXPECT_EQ(Column(result, "First name"), (std::vector<std::string>{"dora", "Bert", "NULL"}));
@@ -108,7 +113,8 @@ TEST_F(SelectExecutorTest, ExpressionsAndAliasesBecomeTypedNamedColumns) {
 }
 
 TEST_F(SelectExecutorTest, RowLimitsAndTop) {
-  const std::string byDate = "SELECT * FROM People P WHERE P.[Search date~J] IS NOT NULL ORDER BY P.[Search date~J]";
+  const std::string byDate =
+      "SELECT * FROM People P WHERE P.[Search date~J] IS NOT NULL ORDER BY P.[Search date~J]";
   TSelectSettings none = Settings();
   none.MaxRowCount = 0;
   EXPECT_EQ(CodesOf(byDate, none), std::vector<int>{});
@@ -137,11 +143,12 @@ TEST_F(SelectExecutorTest, PlanNamesTheResultKindItsOrderAndTheCondition) {
   executor.Prepare("SELECT * FROM People P WHERE P.Dead <> True ORDER BY P.[Search date~J] DESC NOCASE");
   executor.Execute(true);
   const std::vector<std::string>& plan = executor.Plan();
-  for (const char* line : {"SQL statement (Executed with 4.29 Build 4)", "Tables Involved", "Result Set Generation",
-                           "Result set will be canned",
-                           "Result set will be ordered by the following column(s) using a case-insensitive temporary "
-                           "index:",
-                           "Search date~J DESC", "WHERE Clause Execution"}) {
+  for (const char* line :
+       {"SQL statement (Executed with 4.29 Build 4)", "Tables Involved", "Result Set Generation",
+        "Result set will be canned",
+        "Result set will be ordered by the following column(s) using a case-insensitive temporary "
+        "index:",
+        "Search date~J DESC", "WHERE Clause Execution"}) {
     EXPECT_NE(std::find(plan.begin(), plan.end(), line), plan.end()) << line;
   }
   executor.Execute();
@@ -205,20 +212,26 @@ struct ErrorCase {
 TEST_F(SelectExecutorTest, StatementsOutsideTheSubsetOrWithBadClausesFailWithTheirMessages) {
   CreateFamilies({});
   const ErrorCase cases[] = {
-      {"SELECT * FROM People P, Families F", ErrorCode::KEEL_SQLEXEC, "JOIN is not supported"},
+      {"SELECT * FROM People P, Families F", ErrorCode::KEEL_SQLEXEC,
+       "SELECT statements with JOIN are not supported"},
       {"SELECT * FROM People P INNER JOIN Families F ON P.Code = F.Code", ErrorCode::KEEL_SQLEXEC,
-       "JOIN is not supported"},
-      {"SELECT DISTINCT Given FROM People", ErrorCode::KEEL_SQLEXEC, "DISTINCT is not supported"},
-      {"SELECT COUNT(*) FROM People", ErrorCode::KEEL_SQLEXEC, "aggregate functions is not supported"},
-      {"SELECT Dead FROM People GROUP BY Dead", ErrorCode::KEEL_SQLEXEC, "GROUP BY is not supported"},
-      {"SELECT Code FROM People UNION SELECT Code FROM Families", ErrorCode::KEEL_SQLEXEC, "UNION is not supported"},
+       "SELECT statements with JOIN are not supported"},
+      {"SELECT DISTINCT Given FROM People", ErrorCode::KEEL_SQLEXEC,
+       "SELECT statements with DISTINCT are not supported"},
+      {"SELECT COUNT(*) FROM People", ErrorCode::KEEL_SQLEXEC,
+       "SELECT statements with aggregate functions are not supported"},
+      {"SELECT Dead FROM People GROUP BY Dead", ErrorCode::KEEL_SQLEXEC,
+       "SELECT statements with GROUP BY are not supported"},
+      {"SELECT Code FROM People UNION SELECT Code FROM Families", ErrorCode::KEEL_SQLEXEC,
+       "SELECT statements with UNION are not supported"},
       {"SELECT Code FROM People WHERE Code IN (SELECT Code FROM Families)", ErrorCode::KEEL_SQLEXEC,
-       "sub-queries is not supported"},
+       "SELECT statements with sub-queries are not supported"},
       {"SELECT Code FROM People HAVING Code > 1", ErrorCode::KEEL_SQLPARSE,
        "A GROUP BY clause must exist in order to use the HAVING clause"},
       {"SELECT Code, Notes FROM People ORDER BY Notes", ErrorCode::KEEL_SQLPARSE,
        "Invalid ORDER BY BLOB column name"},
-      {"SELECT Code, Notes FROM People ORDER BY 2", ErrorCode::KEEL_SQLPARSE, "Invalid ORDER BY BLOB column number"},
+      {"SELECT Code, Notes FROM People ORDER BY 2", ErrorCode::KEEL_SQLPARSE,
+       "Invalid ORDER BY BLOB column number"},
       {"SELECT Code FROM People ORDER BY 2", ErrorCode::KEEL_SQLPARSE, "column number"},
       {"SELECT Place || Place FROM People", ErrorCode::KEEL_SQLPARSE,
        "Maximum field size (512) exceeded for column expression Place || Place"},
@@ -245,7 +258,8 @@ TEST_F(SelectExecutorTest, OtherStatementKindsAreRecognisedButNotExecuted) {
   EXPECT_EQ(executor.Statement().Kind(), TStatementKind::Delete);
   EKeelEngineError error = ErrorOf([&] { executor.Execute(); });
   EXPECT_EQ(error.code(), ErrorCode::KEEL_SQLEXEC);
-  EXPECT_NE(std::string(error.what()).find("DELETE SQL statement is not supported"), std::string::npos) << error.what();
+  EXPECT_NE(std::string(error.what()).find("DELETE SQL statement is not supported"), std::string::npos)
+      << error.what();
 }
 
 }  // namespace

@@ -68,7 +68,9 @@ TEST_F(SqlCommandTest, EngineErrorsGoToTheErrorStreamWithExitCodeTwo) {
     const char* Err;
   } cases[] = {
       {{"SELECT * FROM People WHERE", ""}, 2, "SQL parsing error"},
-      {{"SELECT * FROM People P, People Q", ""}, 2, "SQL execution error - JOIN is not supported"},
+      {{"SELECT * FROM People P, People Q", ""},
+       2,
+       "SQL execution error - SELECT statements with JOIN are not supported"},
       {{"SELECT * FROM Missing", ""}, 2, "11010"},
       {{"SELECT * FROM People", "--max-rows"}, 64, "--max-rows needs a value"},
       {{"SELECT * FROM People", "--max-rows=-1"}, 64, "unknown option"},
