@@ -172,8 +172,7 @@ std::vector<RandomCase> RandomCases() {
                                 "Muller",
                                 "MULLER",
                                 "m\xFCller",
-                                "Stra\xDF"
-                                "e",
+                                "Stra\xDF\x65",
                                 "Strasse",
                                 "\xC9mile",
                                 "Emile"};
