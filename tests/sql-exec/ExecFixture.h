@@ -2,7 +2,7 @@
 
 // Small family-tree folders for SELECT execution tests: a People and a
 // Families table built through the core engine in a temporary folder, a
-// private folder for result tables, and helpers that read result rows.
+// private folder for result tables, and functions that read result rows.
 
 #include <gtest/gtest.h>
 
