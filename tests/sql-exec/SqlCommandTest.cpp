@@ -61,6 +61,35 @@ TEST_F(SqlCommandTest, PrintsResultRowsAsJsonLinesInResultOrder) {
   EXPECT_EQ(run.Out, "{\"RecordID_1\":1,\"Code\":30}\n");
 }
 
+TEST_F(SqlCommandTest, EncryptedTablesNeedTheirPassword) {
+  {
+    TDataEngine engine;
+    TDataSession session(engine);
+    TDataDirectory folder(session, Db());
+    TableCreateRequest request;
+    request.name = "Secret";
+    request.encrypted = true;
+    request.password = "tree";
+    request.fields = {Field("Code", FieldType::Integer)};
+    folder.createTable(request);
+    TDataCursor cursor(folder, "Secret");
+    std::vector<uint8_t> row = cursor.newRow();
+    SetInt(row, cursor.field("Code"), 7);
+    cursor.append(row);
+  }
+  ToolRun run = Sql({Db(), "SELECT * FROM Secret", "--password", "tree"});
+  ASSERT_EQ(run.Code, 0) << run.Err;
+  EXPECT_EQ(run.Out, "{\"Code\":7}\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{Db(), "SELECT * FROM Secret"},
+        std::vector<std::string>{Db(), "SELECT * FROM Secret", "--password", "wood"}}) {
+    run = Sql(args);
+    EXPECT_EQ(run.Code, 2) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    EXPECT_NE(run.Err.find("Keel Engine Error # 10498"), std::string::npos) << run.Err;
+  }
+}
+
 TEST_F(SqlCommandTest, EngineErrorsGoToTheErrorStreamWithExitCodeTwo) {
   const struct {
     std::vector<std::string> Args;
