@@ -114,5 +114,14 @@ TEST_F(SqlCommandTest, EngineErrorsGoToTheErrorStreamWithExitCodeTwo) {
   }
 }
 
+TEST_F(SqlCommandTest, DamagedTableGivesItsEngineError) {
+  fs::resize_file(root_ / "db" / "People.dat", 100);  // cut inside the header
+  ToolRun run = Sql({Db(), "SELECT * FROM People"});
+  EXPECT_EQ(run.Code, 2) << run.Err;
+  EXPECT_EQ(run.Out, "");
+  EXPECT_NE(run.Err.find("Keel Engine Error # "), std::string::npos) << run.Err;
+  EXPECT_TRUE(PrivateFiles().empty());
+}
+
 }  // namespace
 }  // namespace keel::testing
