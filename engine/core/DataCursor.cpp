@@ -263,9 +263,15 @@ Nav TDataCursor::moveFrom(bool forward) {
   bool exact = false;
   IndexEntryRef at = currentEntry(exact);
   TIndexTree& tree = access().tree();
-  if (forward) return stepIndex(exact ? tree.next(at) : at, true);
-  if (!at.valid()) return stepIndex(rangeLast(), false);
-  return stepIndex(tree.prior(at), false);
+  const KeyBuffer from = key_;
+  Nav result;
+  if (forward) result = stepIndex(exact ? tree.next(at) : at, true);
+  else result = stepIndex(at.valid() ? tree.prior(at) : rangeLast(), false);
+  // Keys of a sound tree are strictly ordered; a move that does not advance
+  // (duplicate or unsorted keys) would come back here for ever.
+  const int order = access().comparer().compare(key_, from);
+  if (result == Nav::Ok && (forward ? order <= 0 : order >= 0)) fail(ErrorCode::KEEL_INDEXCORRUPT);
+  return result;
 }
 
 Nav TDataCursor::next(std::span<uint8_t> out) {
