@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "tests/sql-exec/ExecFixture.h"
 
@@ -68,6 +69,53 @@ TEST_F(SelectExecutorTest, OrderOfResultsFollowsOrderByFlagsOrElseTheSourcePrima
        {20, 30, 70, 60, 50, 40, 5}},
   };
   for (const QueryCase& c : cases) EXPECT_EQ(CodesOf(c.Sql), c.Codes) << c.Sql;
+}
+
+// Many equal dates, nulls, and slots freed and reused at random: the result
+// must be the stable sort of the non-null rows taken in physical order.
+TEST_F(ExecTest, OrderedResultIsTheStableSortOfThePhysicalRows) {
+  std::mt19937 random(7);
+  std::vector<Person> people;
+  for (int code = 1; code <= 300; ++code) {
+    std::optional<int32_t> day;
+    if (random() % 10 >= 3) day = static_cast<int32_t>(random() % 20);
+    people.push_back({code, "p", false, day});
+  }
+  AddPeople(people);
+  for (int code = 1; code <= 300; code += 1 + static_cast<int>(random() % 4)) DeletePerson(code);
+  std::vector<Person> later;
+  for (int code = 301; code <= 380; ++code)
+    later.push_back({code, "q", false, static_cast<int32_t>(random() % 20)});
+  AddPeople(later);
+
+  std::vector<std::pair<int32_t, int>> physical;  // (day, code) of the non-null rows
+  {
+    TDataCursor source(*database_, "People");
+    source.setIndex(TDataCursor::kPhysicalOrder);
+    std::vector<uint8_t> row(source.rowSize());
+    for (Nav at = source.first(); at == Nav::Ok; at = source.next()) {
+      source.currentRow(row);
+      FieldRead day = GetField(row, source.field("Search date~J"));
+      if (!day.isNull)
+        physical.emplace_back(LoadI32(day.bytes.data()),
+                              LoadI32(GetField(row, source.field("Code")).bytes.data()));
+    }
+  }
+  // The later rows went into freed slots, before older rows.
+  ASSERT_FALSE(std::is_sorted(physical.begin(), physical.end(),
+                              [](const auto& a, const auto& b) { return a.second < b.second; }));
+  for (bool descending : {false, true}) {
+    std::vector<std::pair<int32_t, int>> expected = physical;
+    std::stable_sort(expected.begin(), expected.end(), [descending](const auto& a, const auto& b) {
+      return descending ? a.first > b.first : a.first < b.first;
+    });
+    std::vector<int> codes;
+    for (const auto& entry : expected) codes.push_back(entry.second);
+    const std::string sql =
+        std::string("SELECT * FROM People P WHERE P.[Search date~J] IS NOT NULL ORDER BY P.[Search date~J]") +
+        (descending ? " DESC" : "");
+    EXPECT_EQ(CodesOf(sql), codes) << sql;
+  }
 }
 
 TEST_F(SelectExecutorTest, StarCopiesEveryColumnWithItsNameTypeNullStateAndRawBytes) {
