@@ -1,5 +1,7 @@
 // The keel tool's explain command and the filter options of dump.
 
+#include <array>
+#include <cstdio>
 #include <sstream>
 
 #include "tests/sql-filter/FilterFixture.h"
@@ -81,6 +83,32 @@ TEST_F(ExplainCommandTest, DumpFilterOptionsAreTakenOutOfTheArguments) {
   EXPECT_THROW(mindrel::TakeFilterArguments(lonely), mindrel::EUsageError);
   std::vector<std::string> none = {"dump", root_.string(), "People"};
   EXPECT_EQ(mindrel::InstallFilter(cursor, mindrel::TakeFilterArguments(none)), nullptr);
+}
+
+// The built tool, through the shell: its standard output and exit code.
+std::pair<std::string, int> RunTool(const std::string& arguments) {
+  std::string output;
+  FILE* pipe = popen((std::string(MINDREL_BIN_DIR) + "/keel " + arguments + " 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return {"", -1};
+  std::array<char, 256> buffer{};
+  while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
+  const int status = pclose(pipe);
+  return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST_F(ExplainCommandTest, TheToolDumpsOnlyTheRowsThatPassItsFilter) {
+  CreatePeople();
+  directory_.reset();  // the tool opens the folder itself
+  const std::string folder = "'" + root_.string() + "' People ";
+  const auto [rows, code] =
+      RunTool("dump " + folder + "--index Search --filter '[Dead] <> True AND Code < 5'");
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(rows,
+            "{\"RecordID\":1,\"Code\":1,\"Dead\":false,\"Search date~J\":null}\n"
+            "{\"RecordID\":2,\"Code\":2,\"Dead\":false,\"Search date~J\":2460002}\n"
+            "{\"RecordID\":4,\"Code\":4,\"Dead\":false,\"Search date~J\":2460004}\n");
+  EXPECT_EQ(RunTool("explain " + folder + "'Code = 1'").first.substr(0, 17), "level: UN-OPTIMIZ");
+  EXPECT_EQ(RunTool("verify " + folder + "--filter 'Code = 1'").second, 64);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "engine/core/IndexSlotStore.h"
 #include "engine/core/IndexTreeChecker.h"
 #include "engine/core/TextCase.h"
+#include "tools/keel/FilterCommands.h"
 #include "tools/keel/Json.h"
 #include "tools/keel/RowJson.h"
 #include "tools/keel/SchemaJson.h"
@@ -34,6 +35,8 @@ constexpr const char* kUsage =
     "  update DIR TABLE RECORDID JSON\n"
     "  delete DIR TABLE RECORDID...\n"
     "  dump DIR TABLE [--index NAME | --physical] [--range-start JSON --range-end JSON] [--find JSON]\n"
+    "       [--filter EXPR [--filter-nocase] [--filter-partial]]\n"
+    "  explain DIR TABLE EXPR [--filter-nocase] [--filter-partial]\n"
     "  verify DIR TABLE\n";
 
 struct Arguments {
@@ -44,10 +47,12 @@ struct Arguments {
   std::string index;
   bool physical = false;
   std::string rangeStart, rangeEnd, find;
+  FilterArguments filter;
 };
 
-Arguments Parse(const std::vector<std::string>& args) {
+Arguments Parse(std::vector<std::string> args) {
   Arguments a;
+  a.filter = TakeFilterArguments(args);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&]() -> std::string {
@@ -75,6 +80,7 @@ Arguments Parse(const std::vector<std::string>& args) {
       a.positional.push_back(arg);
     }
   }
+  if (a.filter.given && a.command != "dump") throw EUsageError("--filter belongs to dump");
   return a;
 }
 
@@ -259,6 +265,7 @@ class Tool {
       if (lowCount == 0 || highCount == 0) throw EUsageError("a range needs at least the first key field");
       cursor->setRange(low, lowCount, high, highCount);
     }
+    const std::unique_ptr<keel::TFilterList> filter = InstallFilter(*cursor, args_.filter);
     if (!args_.find.empty()) {
       std::vector<uint8_t> values;
       const size_t count = keyValues(*cursor, find, values);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/keel/FilterCommands.h"
 #include "tools/keel/KeelTool.h"
 #include "tools/keel/SqlCommand.h"
 
@@ -13,5 +14,7 @@ int main(int argc, char* argv[]) {
   }
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && args[0] == "sql") return mindrel::RunSqlCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+  if (!args.empty() && args[0] == "explain")
+    return mindrel::RunExplainCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
   return mindrel::RunKeelTool(args, std::cin, std::cout, std::cerr);
 }
