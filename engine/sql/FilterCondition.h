@@ -13,6 +13,9 @@
 // against an integer column, a text longer than the column, case mapping
 // under a locale collation, a leading-part match under a collation) is not
 // indexable and is evaluated record by record.
+// Not covered: a NaN stored in a float column. The evaluator finds it equal
+// to every number, while its key sorts among the small positive values (or
+// below every negative one), so index ranges do not find it.
 
 #include <memory>
 #include <optional>
