@@ -1,11 +1,7 @@
 #include "app/FamilyTreeFolder.h"
 
-#include "engine/core/DataFile.h"
+#include "engine/components/KeelTable.h"
 #include "engine/core/ErrorCodes.h"
-#include "engine/core/FieldTypes.h"
-#include "engine/core/FileRegistry.h"
-#include "engine/core/TextCase.h"
-#include "platform/Folders.h"
 
 namespace mindrel {
 
@@ -13,36 +9,38 @@ namespace {
 
 constexpr int kPeopleUserMajorVersion = 3;
 
-// One table's data file, open read-only for as long as the object lives.
-class TReadOnlyTable {
+// A table of the folder, read-only, closed again when the object goes.
+class TFolderTable {
  public:
-  explicit TReadOnlyTable(const std::string& path)
-      : file_(registry_, path, keel::EngineFileFlags{.readOnly = true}, path, settings_, SystemClock::instance()) {
-    file_.open(nullptr);
+  TFolderTable(const std::string& folder, const char* name) {
+    table_.SetDatabaseName(folder);
+    table_.SetTableName(name);
+    table_.SetReadOnly(true);
   }
-  const keel::TDataFile& file() const { return file_; }
+  ~TFolderTable() { table_.Close(); }
+  keel::TKeelTable& operator*() { return table_; }
+  keel::TKeelTable* operator->() { return &table_; }
 
  private:
-  keel::TFileRegistry registry_;
-  keel::TEngineSettings settings_;
-  keel::TDataFile file_;
+  keel::TKeelTable table_;
 };
 
 }  // namespace
 
-std::string TFamilyTreeFolder::TablePath(const char* name) const {
-  return WithTrailingSeparator(folder_) + name;
-}
-
 bool TFamilyTreeFolder::Valid() const {
   if (folder_.empty()) return false;
   try {
-    const TReadOnlyTable people(TablePath("People.dat"));
-    if (people.file().header().userMajor != kPeopleUserMajorVersion) return false;
-    const TReadOnlyTable families(TablePath("Families.dat"));
-    const TReadOnlyTable links(TablePath("Links.dat"));
+    TFolderTable people(folder_, "People.dat");
+    people->Open();
+    if (people->UserMajorVersion() != kPeopleUserMajorVersion) return false;
+    TFolderTable families(folder_, "Families.dat");
+    families->Open();
+    TFolderTable links(folder_, "Links.dat");
+    links->Open();
     return true;
-  } catch (const keel::EKeelEngineError&) {
+  } catch (const std::exception&) {
+    // A missing, locked or damaged table, or a folder that has gone: not a
+    // family tree Mindrel can read.
     return false;
   }
 }
@@ -50,12 +48,13 @@ bool TFamilyTreeFolder::Valid() const {
 std::vector<std::string> TFamilyTreeFolder::DateColumns(const char* table, int firstColumn) const {
   std::vector<std::string> names;
   try {
-    const TReadOnlyTable data(TablePath(table));
-    const auto& fields = data.file().fields();
-    for (std::size_t i = static_cast<std::size_t>(firstColumn); i < fields.size(); ++i) {
-      if (fields[i].type == keel::FieldType::Date) names.push_back(keel::AnsiToUtf8(fields[i].name));
+    TFolderTable data(folder_, table);
+    data->RefreshDefs();
+    const auto& defs = data->FieldDefs();
+    for (std::size_t i = static_cast<std::size_t>(firstColumn); i < defs.Count(); ++i) {
+      if (defs[i].DataType == keel::TFieldType::ftDate) names.push_back(defs[i].Name);
     }
-  } catch (const keel::EKeelEngineError&) {
+  } catch (const std::exception&) {
   }
   return names;
 }

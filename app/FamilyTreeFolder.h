@@ -26,7 +26,6 @@ class TFamilyTreeFolder {
   std::vector<std::string> CustomDateColumns() const;
 
  private:
-  std::string TablePath(const char* name) const;
   std::vector<std::string> DateColumns(const char* table, int firstColumn) const;
 
   std::string folder_;
