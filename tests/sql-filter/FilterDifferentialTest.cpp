@@ -151,7 +151,7 @@ TEST_F(FilterTest, RandomFiltersSelectExactlyTheRowsTheEvaluatorAccepts) {
 }
 
 // A SELECT hands its WHERE over verified but unprepared (whole values, case
-// respected): the filter path must deliver what record-by-record evaluation
+// counting): the filter path must deliver what record-by-record evaluation
 // of the same tree delivers.
 TEST_F(FilterTest, RandomWhereConditionsThroughTheFilterMatchTheEvaluatingStrategy) {
   for (uint32_t seed = 1; seed <= 8; ++seed) {
