@@ -208,7 +208,7 @@ TEST_F(FilterTest, BadFilterTextsRaiseFilterErrors) {
        "filter expression at line 1, column 1"},
   };
   for (const auto& [text, expected] : cases) {
-    const auto [code, message] = ErrorOf([&] { filters.add(text); });
+    const auto [code, message] = ErrorOf([&filters, filterText = text] { filters.add(filterText); });
     EXPECT_EQ(code, ErrorCode::KEEL_INVALIDFILTER) << text;
     EXPECT_EQ(message, expected);
   }
