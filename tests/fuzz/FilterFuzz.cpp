@@ -4,6 +4,7 @@
 // failure is the engine's own error; a different row set, another
 // exception, a crash or a sanitizer report is a finding.
 
+#include <strings.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

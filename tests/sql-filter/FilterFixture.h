@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <strings.h>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
