@@ -1,5 +1,7 @@
 #include "engine/sql/SelectExecutor.h"
 
+#include "engine/sql/FilterWhere.h"
+
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -8,7 +10,6 @@
 #include "engine/core/FieldCodec.h"
 #include "engine/sql/ColumnResolver.h"
 #include "engine/sql/ExpressionVerifier.h"
-#include "engine/sql/SelectEvaluatingFilter.h"
 #include "engine/sql/ValueConverter.h"
 
 namespace keel {
@@ -129,10 +130,9 @@ TDataCursor& TSelectExecutor::Execute(bool planWanted) {
     TDataCursor& source = *sources_->CursorOf(query->SourceTables.front());
     source.setFilter({});
     filter_.reset();
-    if (query->Where) {
-      auto collation = TCollation::ForLocale(source.table().locale(), source.table().name());
-      filter_ = std::make_unique<TSelectEvaluatingFilter>(*query->Where, std::move(collation), clock_);
-    }
+    // The WHERE condition is answered from the source's indexes where it can
+    // be, and record by record where it cannot; both select the same rows.
+    if (query->Where) filter_ = std::make_unique<TFilterWhere>(*query->Where, TFilterSettings{.Clock = &clock_});
     TDataCursor& result = AllowsLive(*query) ? ExecuteLive(*query, source) : ExecuteCanned(*query, source);
     if (planWanted) DescribePlan(*query, source);
     return result;
