@@ -14,7 +14,7 @@ class TOutputListWidget::Delegate : public QStyledItemDelegate {
     if (list_.drawItem_) list_.drawItem_(*painter, index.row(), option.rect, selected);
   }
 
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
+  QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
     return {0, list_.itemHeight_};
   }
 
