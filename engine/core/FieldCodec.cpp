@@ -520,9 +520,15 @@ std::string BcdToText(std::span<const uint8_t> record, uint8_t decimals) {
   whole = all.substr(0, all.size() - decimals);
   fraction = all.substr(all.size() - decimals);
   whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
-  if (whole.empty()) whole = "0";
+  if (whole.empty()) whole.push_back('0');
   const bool isZero = all.find_first_not_of('0') == std::string::npos;
-  return std::string(negative && !isZero ? "-" : "") + whole + (decimals > 0 ? "." + fraction : "");
+  std::string text = negative && !isZero ? "-" : "";
+  text += whole;
+  if (decimals > 0) {
+    text += '.';
+    text += fraction;
+  }
+  return text;
 }
 
 double BcdToCurrency(std::span<const uint8_t> record) { return ParseDouble(BcdToText(record, 4)).value_or(0.0); }
