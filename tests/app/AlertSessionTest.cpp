@@ -30,6 +30,13 @@ void SetDate(keel::TKeelTable& table, const std::string& column, const std::stri
   table.FieldByName(column + "~D").SetAsString(written);
 }
 
+// The user version the family-tree program gives its tables.
+keel::TTableCreateOptions FamilyTreeVersion() {
+  keel::TTableCreateOptions options;
+  options.UserMajorVersion = 3;
+  return options;
+}
+
 void AddDateColumns(keel::TKeelTable& table, const std::string& column) {
   table.FieldDefs().Add(column + "~B", TFieldType::ftBytes, 72);
   table.FieldDefs().Add(column + "~J", TFieldType::ftInteger);
@@ -90,7 +97,7 @@ class AlertSessionTest : public ::testing::Test {
     table.FieldDefs().Add("Date of baptism", TFieldType::ftDate);
     AddDateColumns(table, "Date of baptism");
     table.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
-    table.CreateTableFromDefs({.UserMajorVersion = 3});
+    table.CreateTableFromDefs(FamilyTreeVersion());
     table.Open();
     for (const PersonRow& p : people) {
       table.Append();
@@ -114,7 +121,7 @@ class AlertSessionTest : public ::testing::Test {
     AddDateColumns(fam, "Marriage date");
     AddDateColumns(fam, "Divorce date");
     fam.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
-    fam.CreateTableFromDefs({.UserMajorVersion = 3});
+    fam.CreateTableFromDefs(FamilyTreeVersion());
     fam.Open();
     for (const FamilyRow& f : families) {
       fam.Append();

@@ -35,7 +35,9 @@ class FamilyTreeFolderTest : public ::testing::Test {
     table.SetTableName(name);
     for (int i = 0; i < plain; ++i) table.FieldDefs().Add("Column" + std::to_string(i), TFieldType::ftInteger);
     for (const auto& date : dates) table.FieldDefs().Add(date, TFieldType::ftDate);
-    table.CreateTableFromDefs({.UserMajorVersion = static_cast<int16_t>(userMajor)});
+    keel::TTableCreateOptions options;
+    options.UserMajorVersion = static_cast<int16_t>(userMajor);
+    table.CreateTableFromDefs(options);
   }
 
   std::string folder_;
