@@ -37,7 +37,8 @@ constexpr const char* kUsage =
     "  dump DIR TABLE [--index NAME | --physical] [--range-start JSON --range-end JSON] [--find JSON]\n"
     "       [--filter EXPR [--filter-nocase] [--filter-partial]]\n"
     "  explain DIR TABLE EXPR [--filter-nocase] [--filter-partial]\n"
-    "  verify DIR TABLE\n";
+    "  verify DIR TABLE\n"
+    "  sql DIR \"SQL TEXT\" [--max-rows N]\n";
 
 struct Arguments {
   std::string command;
