@@ -365,6 +365,8 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   fontPalette.setColor(QPalette::WindowText, ToQColor(settings.Font.Colour));
   ui_->FontPanel->setPalette(fontPalette);
 
+  // Ticks put back from the settings are no user's clicks: they ask nothing.
+  const QSignalBlocker blocker(ui_->FieldsList);
   ui_->FieldsList->clear();
   for (const TEventItem& item : settings.EventItems) {
     auto* listItem = new QListWidgetItem(QString::fromStdString(item.Text), ui_->FieldsList);
