@@ -27,7 +27,7 @@ void storeHeader(TBuffer& unit, const BlobBlockHeader& header) {
 TBlobFile::TBlobFile(TFileRegistry& registry, std::string path, EngineFileFlags flags, Options options)
     : TBufferedFile(registry, std::move(path), flags), options_(std::move(options)) {
   if (!validBlockSize(options_.blockSize)) fail(ErrorCode::KEEL_BLOBLIMIT);
-  engineSignature_ = options_.settings.EngineSignature.empty() ? kStandardSignatureDigest
+  engineSignature_ = options_.settings.EngineSignature.empty() ? DataFileHeader::kStandardSignature
                                                                : Md5(options_.settings.EngineSignature);
   resetCapacity();
 }
@@ -75,7 +75,7 @@ void TBlobFile::checkHeader(const BlobFileHeader& header) {
   if (header.version != kBlobFileVersion) {
     fail(header.version < 7 ? ErrorCode::KEEL_OLDVERSION : ErrorCode::KEEL_BADSIGNATURE);
   }
-  if (header.signature != engineSignature_ && header.signature != kStandardSignatureDigest) {
+  if (header.signature != engineSignature_ && header.signature != DataFileHeader::kStandardSignature) {
     fail(ErrorCode::KEEL_BADSIGNATURE);
   }
   const std::int64_t count = static_cast<std::int64_t>(header.nextBlock) - 1;
@@ -86,7 +86,7 @@ void TBlobFile::checkHeader(const BlobFileHeader& header) {
 
 void TBlobFile::writeHeader(bool force) {
   if (!force && !headerModified_) return;
-  header_.changeCount = NextCounterValue(header_.changeCount);
+  header_.changeCount = NextCounter(header_.changeCount);
   header_.modified = headerModified_ ? 1 : 0;
   writeHeaderBytes();
   headerModified_ = false;

@@ -18,10 +18,6 @@ inline constexpr std::uint8_t kBlobFileVersion = 6;
 inline constexpr std::int32_t kMinBlobBlockSize = 64;
 inline constexpr std::int32_t kMaxBlobBlockSize = 65536;
 
-// The digest of the engine's built-in signature, accepted in every table file
-// whatever signature the engine is configured with (the data file's value).
-inline constexpr Md5Digest kStandardSignatureDigest = DataFileHeader::kStandardSignature;
-
 struct BlobFileHeader {
   static constexpr std::size_t kSize = 512;
   static constexpr std::size_t kChangeCountAt = 0;  // 4 reserved bytes follow
@@ -71,8 +67,5 @@ struct BlobReference {
   static BlobReference decode(std::span<const std::uint8_t, kSize> in);
   bool operator==(const BlobReference&) const = default;
 };
-
-// Header counters and stamps follow the data file's counter rule.
-inline std::int32_t NextCounterValue(std::int32_t current) { return NextCounter(current); }
 
 }  // namespace keel

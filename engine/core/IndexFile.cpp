@@ -51,7 +51,7 @@ void TIndexFile::checkHeader(const IndexFileHeader& h) {
     raise(h.version < 7 ? ErrorCode::KEEL_OLDVERSION : ErrorCode::KEEL_BADSIGNATURE,
           {.table = options_.tableName});
   }
-  if (h.signature != options_.engineSignature && h.signature != kStandardSignatureDigest) {
+  if (h.signature != options_.engineSignature && h.signature != DataFileHeader::kStandardSignature) {
     raise(ErrorCode::KEEL_BADSIGNATURE, {.table = options_.tableName});
   }
   if (h.secondaryCount > index_layout::kMaxSecondaryIndexes || !ValidPageSize(options_.pageSize))
@@ -192,7 +192,7 @@ void TIndexFile::countAppendedUnit() {
 void TIndexFile::writeHeader(bool force) {
   if (descriptorsModified_) writeDescriptors();
   if (!headerModified_ && !force) return;
-  header_.changeCount = NextCounterValue(header_.changeCount);
+  header_.changeCount = NextCounter(header_.changeCount);
   header_.modified = headerModified_ ? 1 : 0;
   writeHeaderBytes();
   headerModified_ = false;

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/core/BlobFormat.h"
+#include "engine/core/DataFileHeader.h"
 #include "engine/core/BufferedFile.h"
 #include "engine/core/IndexDescriptor.h"
 #include "engine/core/IndexFileHeader.h"
@@ -36,7 +36,7 @@ class TIndexFile : public TBufferedFile {
   struct Options {
     std::string tableName;   // named by the index errors
     size_t pageSize = 4096;  // from the data file header
-    Md5Digest engineSignature = kStandardSignatureDigest;
+    Md5Digest engineSignature = DataFileHeader::kStandardSignature;
     uint64_t sizeLimit = kDefaultSizeLimit;  // the engine's file size limit
     size_t maxBufferBytes = 65536;           // MaxTableIndexBufferSize
     size_t maxBufferCount = 8192;            // MaxTableIndexBufferCount

@@ -45,7 +45,7 @@ protected:
   const FieldDescriptor& memo() const { return fields_[1]; }
   const FieldDescriptor& binary() const { return fields_[2]; }
   std::unique_ptr<TBlobBufferList> makeList() {
-    return std::make_unique<TBlobBufferList>(*file_, [this] { return lastStamp_ = NextCounterValue(lastStamp_); });
+    return std::make_unique<TBlobBufferList>(*file_, [this] { return lastStamp_ = NextCounter(lastStamp_); });
   }
   static std::vector<std::uint8_t> NewRow() { return std::vector<std::uint8_t>(48, 0); }
   std::int32_t handleIn(const std::vector<std::uint8_t>& row, const FieldDescriptor& field) {
@@ -218,7 +218,7 @@ TEST_F(BlobBufferListTest, DeletedRowKeepsChainsForNextRowInItsSlot) {
   store(row, memo(), Bytes("memo"));    // block 4
   ASSERT_EQ(file_->blockCount(), 4);
 
-  EmptyBlobsOfDeletedRow(*file_, fields_, row, [this] { return lastStamp_ = NextCounterValue(lastStamp_); });
+  EmptyBlobsOfDeletedRow(*file_, fields_, row, [this] { return lastStamp_ = NextCounter(lastStamp_); });
   file_->writeBack();
   EXPECT_EQ(row[39], 0);
   EXPECT_EQ(row[30], 0);
