@@ -3,6 +3,7 @@
 // Engine-wide settings that the storage layer reads. Defaults as shipped; the
 // dataset layer exposes them as properties of its engine component.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,6 +29,23 @@ struct TEngineSettings {
   std::string LockFileName = "keel.lck";
   bool LargeFileSupport = false;
   bool ForceBufferFlush = false;
+
+  // Attempts and the wait between them for the table read, write and
+  // transaction lock bytes.
+  int TableReadLockRetryCount = 32768;
+  std::chrono::milliseconds TableReadLockWaitTime{3};
+  int TableWriteLockRetryCount = 32768;
+  std::chrono::milliseconds TableWriteLockWaitTime{3};
+  int TableTransLockRetryCount = 32768;
+  std::chrono::milliseconds TableTransLockWaitTime{3};
+  // Concurrent read locks per table; long scans also let the read lock go
+  // every max(1, rows / TableMaxReadLockCount) rows.
+  int TableMaxReadLockCount = 100;
+  // Percentage of a table's rows at or below which a filtered cursor in index
+  // order keeps the matching keys in a list.
+  int TableFilterIndexThreshhold = 1;
+  // Filtered record counts count the rows that pass (else the table's total).
+  bool FilterRecordCounts = true;
 
   // Row and byte limits of one data file.
   int64_t maxRows() const { return LargeFileSupport ? 1'000'000'000 : 200'000'000; }
