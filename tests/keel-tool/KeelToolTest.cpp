@@ -1,34 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/ToolRun.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string Quoted(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using mindrel::testing::FileText;
+using mindrel::testing::RunTool;
+using mindrel::testing::ToolRun;
 
 class KeelToolTest : public ::testing::Test {
  protected:
@@ -40,12 +23,7 @@ class KeelToolTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   ToolRun keel(const std::vector<std::string>& args, const std::string& input = "") {
-    std::ofstream(dir_ + "/stdin") << input;
-    std::string command = std::string(MINDREL_BIN_DIR) + "/keel";
-    for (const std::string& arg : args) command += " " + Quoted(arg);
-    command += " < " + dir_ + "/stdin > " + dir_ + "/stdout 2> " + dir_ + "/stderr";
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir_ + "/stdout"), Slurp(dir_ + "/stderr")};
+    return RunTool("keel", args, dir_, input);
   }
   void createPeople() {
     std::ofstream(dir_ + "/schema.json") << R"({"fields":[
@@ -58,7 +36,7 @@ class KeelToolTest : public ::testing::Test {
       "user_major":3,"description":"Folk"})";
     ASSERT_EQ(keel({"create", dir_, "People", dir_ + "/schema.json"}).code, 0);
   }
-  std::string tableBytes() { return Slurp(dir_ + "/People.dat") + Slurp(dir_ + "/People.idx"); }
+  std::string tableBytes() { return FileText(dir_ + "/People.dat") + FileText(dir_ + "/People.idx"); }
 
   std::string dir_;
 };
@@ -152,7 +130,7 @@ TEST_F(KeelToolTest, EncryptedTablesNeedTheirPassword) {
   EXPECT_EQ(keel({"insert", dir_, "Vault"}, "{\"Note\":\"hidden\"}\n").err,
             "Keel Engine Error # 10498 Insufficient rights to the table 'Vault', a password is required\n");
   EXPECT_EQ(keel({"--password", "open sesame", "insert", dir_, "Vault"}, "{\"Note\":\"hidden\"}\n").code, 0);
-  EXPECT_EQ(Slurp(dir_ + "/Vault.dat").find("hidden"), std::string::npos);
+  EXPECT_EQ(FileText(dir_ + "/Vault.dat").find("hidden"), std::string::npos);
   EXPECT_EQ(keel({"dump", dir_, "Vault", "--password", "open sesame"}).out, "{\"RecordID\":1,\"Note\":\"hidden\"}\n");
 }
 

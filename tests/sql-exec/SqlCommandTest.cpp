@@ -2,34 +2,14 @@
 // engine errors on the error stream with exit code 2.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <fstream>
-#include <sstream>
 
 #include "tests/sql-exec/ExecFixture.h"
+#include "tests/support/ToolRun.h"
 
 namespace keel::testing {
 namespace {
 
-struct ToolRun {
-  int Code;
-  std::string Out;
-  std::string Err;
-};
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using mindrel::testing::ToolRun;
 
 class SqlCommandTest : public ExecTest {
  protected:
@@ -38,27 +18,24 @@ class SqlCommandTest : public ExecTest {
     AddPeople({{30, "dora", false, 80}, {10, "K\xF6ln", true, 90}, {20, std::nullopt, std::nullopt, 80}});
   }
 
-  ToolRun Sql(const std::vector<std::string>& args) {
-    std::string command = std::string(MINDREL_BIN_DIR) + "/keel sql";
-    for (const std::string& arg : args) command += " " + Quoted(arg);
-    command += " > " + (root_ / "stdout").string() + " 2> " + (root_ / "stderr").string();
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(root_ / "stdout"), Slurp(root_ / "stderr")};
+  ToolRun Sql(std::vector<std::string> args) {
+    args.insert(args.begin(), "sql");
+    return mindrel::testing::RunTool("keel", args, root_.string());
   }
   std::string Db() const { return (root_ / "db").string(); }
 };
 
 TEST_F(SqlCommandTest, PrintsResultRowsAsJsonLinesInResultOrder) {
   ToolRun run = Sql({Db(), "SELECT Code, Given AS [First name], Dead\nFROM People P\nORDER BY P.Code DESC"});
-  ASSERT_EQ(run.Code, 0) << run.Err;
-  EXPECT_EQ(run.Out,
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out,
             "{\"Code\":30,\"First name\":\"dora\",\"Dead\":false}\n"
             "{\"Code\":20,\"First name\":null,\"Dead\":null}\n"
             "{\"Code\":10,\"First name\":\"K\xC3\xB6ln\",\"Dead\":true}\n");
 
   run = Sql({Db(), "SELECT RecordID, Code FROM People WHERE [Search date~J] = 80", "--max-rows", "1"});
-  ASSERT_EQ(run.Code, 0) << run.Err;
-  EXPECT_EQ(run.Out, "{\"RecordID_1\":1,\"Code\":30}\n");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "{\"RecordID_1\":1,\"Code\":30}\n");
 }
 
 TEST_F(SqlCommandTest, EncryptedTablesNeedTheirPassword) {
@@ -78,15 +55,15 @@ TEST_F(SqlCommandTest, EncryptedTablesNeedTheirPassword) {
     cursor.append(row);
   }
   ToolRun run = Sql({Db(), "SELECT * FROM Secret", "--password", "tree"});
-  ASSERT_EQ(run.Code, 0) << run.Err;
-  EXPECT_EQ(run.Out, "{\"Code\":7}\n");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "{\"Code\":7}\n");
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{Db(), "SELECT * FROM Secret"},
         std::vector<std::string>{Db(), "SELECT * FROM Secret", "--password", "wood"}}) {
     run = Sql(args);
-    EXPECT_EQ(run.Code, 2) << run.Err;
-    EXPECT_EQ(run.Out, "");
-    EXPECT_NE(run.Err.find("Keel Engine Error # 10498"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("Keel Engine Error # 10498"), std::string::npos) << run.err;
   }
 }
 
@@ -108,18 +85,18 @@ TEST_F(SqlCommandTest, EngineErrorsGoToTheErrorStreamWithExitCodeTwo) {
     std::vector<std::string> args{Db(), c.Args[0]};
     if (!c.Args[1].empty()) args.push_back(c.Args[1]);
     ToolRun run = Sql(args);
-    EXPECT_EQ(run.Code, c.Code) << c.Args[0] << ": " << run.Err;
-    EXPECT_EQ(run.Out, "") << c.Args[0];
-    EXPECT_NE(run.Err.find(c.Err), std::string::npos) << c.Args[0] << ": " << run.Err;
+    EXPECT_EQ(run.code, c.Code) << c.Args[0] << ": " << run.err;
+    EXPECT_EQ(run.out, "") << c.Args[0];
+    EXPECT_NE(run.err.find(c.Err), std::string::npos) << c.Args[0] << ": " << run.err;
   }
 }
 
 TEST_F(SqlCommandTest, DamagedTableGivesItsEngineError) {
   fs::resize_file(root_ / "db" / "People.dat", 100);  // cut inside the header
   ToolRun run = Sql({Db(), "SELECT * FROM People"});
-  EXPECT_EQ(run.Code, 2) << run.Err;
-  EXPECT_EQ(run.Out, "");
-  EXPECT_NE(run.Err.find("Keel Engine Error # "), std::string::npos) << run.Err;
+  EXPECT_EQ(run.code, 2) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("Keel Engine Error # "), std::string::npos) << run.err;
   EXPECT_TRUE(PrivateFiles().empty());
 }
 

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,44 +15,19 @@
 #include "engine/core/DataCursor.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
+#include "tests/support/ToolRun.h"
 
 namespace mindrel {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string Quoted(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using testing::RunTool;
+using testing::ToolRun;
 
 std::string MakeTempFolder() {
   char pattern[] = "/tmp/mktree-test-XXXXXX";
   if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
   return pattern;
-}
-
-ToolRun RunTool(const std::string& tool, const std::vector<std::string>& args, const std::string& scratch) {
-  std::string command = std::string(MINDREL_BIN_DIR) + "/" + tool;
-  for (const std::string& arg : args) command += " " + Quoted(arg);
-  command += " > " + scratch + "/stdout 2> " + scratch + "/stderr";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(scratch + "/stdout"),
-          Slurp(scratch + "/stderr")};
 }
 
 // One table read whole through a read-only cursor.
