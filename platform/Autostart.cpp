@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "platform/Folders.h"
+#include "platform/ReplaceFile.h"
 
 namespace mindrel {
 
@@ -75,24 +75,7 @@ std::string TAutostart::EntryText(const std::string& exeFolder) {
 
 bool TAutostart::Register(const std::string& exeFolder) const {
   if (folder_.empty() || !ForceDirectories(folder_)) return false;
-  const std::string path = EntryPath();
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << EntryText(exeFolder);
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (!error) return true;
-  std::filesystem::remove(temporary, error);
-  return false;
+  return ReplaceFile(EntryPath(), EntryText(exeFolder));
 }
 
 bool TAutostart::Unregister() const {

@@ -10,6 +10,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/ReplaceFile.h"
+
 namespace mindrel {
 
 namespace {
@@ -187,23 +189,7 @@ std::string TProfileFile::Text() const {
 }
 
 bool TProfileFile::UpdateFile() const {
-  const std::string temporary = path_ + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << Text();
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path_, error);
-  if (!error) return true;
-  std::filesystem::remove(temporary, error);
-  return false;
+  return ReplaceFile(path_, Text());
 }
 
 }  // namespace mindrel
