@@ -134,6 +134,7 @@ auto TDataCursor::reading(Body&& body) -> decltype(body()) {
   afterRefresh(read.changed());
   for (;;) {
     try {
+      syncRowNumberFilter();
       return body();
     } catch (const TTableChanged&) {
     } catch (const EIndexTableChanged&) {
@@ -179,21 +180,90 @@ IndexEntryRef TDataCursor::rangeLast() {
   return rangeActive_ ? tree.seekLast(rangeEnd_) : tree.last();
 }
 
+// The row-number filter catches up with the table, and the key list with
+// the filter and the active index.
+void TDataCursor::syncRowNumberFilter() {
+  if (!rows_) return;
+  rows_->sync();
+  const std::vector<int64_t>* listed = physical() ? nullptr : rows_->listed();
+  if (!listed) {
+    keyList_ = {};
+    return;
+  }
+  if (keyList_.active && keyList_.slot == slot_ && keyList_.generation == rows_->generation()) return;
+  buildKeyList(*listed);
+}
+
+// Reads only the listed rows: their keys in the active index, sorted as the
+// index sorts them.
+void TDataCursor::buildKeyList(const std::vector<int64_t>& rows) {
+  keyList_ = {};
+  const int64_t count = table_->data().physicalRowCount();
+  std::vector<ListedKey> keys;
+  keys.reserve(rows.size());
+  for (const int64_t k : rows) {
+    if (k < 1 || k > count) continue;
+    std::vector<uint8_t> row = readRow(k);
+    if (!deleted(row)) keys.push_back({access().keys().build(row), k});
+  }
+  const TKeyComparer& comparer = access().comparer();
+  std::sort(keys.begin(), keys.end(),
+            [&](const ListedKey& a, const ListedKey& b) { return comparer.compare(a.key, b.key) < 0; });
+  keyList_ = {.active = true, .slot = slot_, .generation = rows_->generation(), .keys = std::move(keys)};
+}
+
+// The first listed key at or after `key` (forward), or the last at or before
+// it (backward); without `inclusive` an equal key does not count. Off the
+// list's ends: its size, or -1.
+std::ptrdiff_t TDataCursor::keyListPosition(std::span<const uint8_t> key, bool forward, bool inclusive) {
+  const TKeyComparer& comparer = access().comparer();
+  const std::vector<ListedKey>& keys = keyList_.keys;
+  auto below = [&](const ListedKey& listed, std::span<const uint8_t> k) { return comparer.compare(listed.key, k) < 0; };
+  auto above = [&](std::span<const uint8_t> k, const ListedKey& listed) { return comparer.compare(k, listed.key) < 0; };
+  const bool lower = forward == inclusive;
+  const auto at = lower ? std::lower_bound(keys.begin(), keys.end(), key, below)
+                        : std::upper_bound(keys.begin(), keys.end(), key, above);
+  return (at - keys.begin()) - (forward ? 0 : 1);
+}
+
+Nav TDataCursor::stepKeyList(std::ptrdiff_t at, bool forward) {
+  const auto size = static_cast<std::ptrdiff_t>(keyList_.keys.size());
+  for (; at >= 0 && at < size; at += forward ? 1 : -1) {
+    const ListedKey& listed = keyList_.keys[static_cast<size_t>(at)];
+    if (!withinRange(listed.key)) break;
+    if (!admits(listed.row)) continue;
+    std::vector<uint8_t> row = readRow(listed.row);
+    if (deleted(row) || !passesFilter(row)) continue;
+    KeyBuffer key = listed.key;
+    land(listed.row, std::move(row));
+    key_ = std::move(key);
+    return Nav::Ok;
+  }
+  where_ = forward ? Where::Eof : Where::Bof;
+  return forward ? Nav::Eof : Nav::Bof;
+}
+
 Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
   TIndexTree& tree = access().tree();
+  if (navigatesKeyList()) {
+    const std::ptrdiff_t end = forward ? static_cast<std::ptrdiff_t>(keyList_.keys.size()) : -1;
+    return stepKeyList(at.valid() ? keyListPosition(tree.keyAt(at), forward, true) : end, forward);
+  }
   while (at.valid()) {
     KeyBuffer key = tree.keyAt(at);
     if (!withinRange(key)) break;
     const int64_t k = tree.rowAt(at);
     if (k < 1 || k > table_->data().physicalRowCount()) fail(ErrorCode::KEEL_INDEXCORRUPT);
-    const ReadDirection direction = forward ? ReadDirection::Forward : ReadDirection::Backward;
-    std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward), direction);
-    if (!deleted(row) && passesFilter(row)) {
-      land(k, std::move(row));
-      // The position is the entry, even where a damaged index holds a key
-      // its row would not give: the next move goes on from here.
-      key_ = std::move(key);
-      return Nav::Ok;
+    if (admits(k)) {
+      const ReadDirection direction = forward ? ReadDirection::Forward : ReadDirection::Backward;
+      std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward), direction);
+      if (!deleted(row) && passesFilter(row)) {
+        land(k, std::move(row));
+        // The position is the entry, even where a damaged index holds a key
+        // its row would not give: the next move goes on from here.
+        key_ = std::move(key);
+        return Nav::Ok;
+      }
     }
     at = forward ? tree.next(at) : tree.prior(at);
   }
@@ -204,6 +274,7 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
 // Rows the cursor will need next when row k has to come from disk: the run of
 // physically adjacent rows that the following index entries point to, so a
 // table read in an order close to its physical one comes in few requests.
+// The run ends before a row that the row-number filter rejects.
 size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward) {
   TDataFile& data = table_->data();
   if (data.isCached(k)) return 1;
@@ -213,17 +284,31 @@ size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward) {
   for (IndexEntryRef next = forward ? tree.next(at) : tree.prior(at); next.valid() && wanted < limit;
        next = forward ? tree.next(next) : tree.prior(next)) {
     const int64_t expected = forward ? k + static_cast<int64_t>(wanted) : k - static_cast<int64_t>(wanted);
-    if (tree.rowAt(next) != expected) break;
+    if (tree.rowAt(next) != expected || !admits(expected)) break;
     ++wanted;
   }
   return wanted;
 }
 
+// Rows to read when row k has to come from disk in physical order: those up
+// to the table's end, but none that the row-number filter rejects.
+size_t TDataCursor::physicalRunAhead(int64_t k, bool forward) {
+  TDataFile& data = table_->data();
+  const int64_t count = data.physicalRowCount();
+  const size_t left = static_cast<size_t>(forward ? count - k + 1 : k);
+  if (!rows_ || data.isCached(k)) return left;
+  const size_t limit = std::min(left, data.readAheadLimit());
+  size_t run = 1;
+  for (int64_t step = 1; run < limit && admits(forward ? k + step : k - step); ++step) ++run;
+  return run;
+}
+
 Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
   const int64_t count = table_->data().physicalRowCount();
   for (int64_t k = from; k >= 1 && k <= count; k += forward ? 1 : -1) {
-    const size_t left = static_cast<size_t>(forward ? count - k + 1 : k);
-    std::vector<uint8_t> row = readRow(k, left, forward ? ReadDirection::Forward : ReadDirection::Backward);
+    if (!admits(k)) continue;
+    std::vector<uint8_t> row =
+        readRow(k, physicalRunAhead(k, forward), forward ? ReadDirection::Forward : ReadDirection::Backward);
     if (!deleted(row) && passesFilter(row)) {
       land(k, std::move(row));
       return Nav::Ok;
@@ -260,13 +345,17 @@ IndexEntryRef TDataCursor::currentEntry(bool& exact) {
 
 Nav TDataCursor::moveFrom(bool forward) {
   if (physical()) return stepPhysical(row_ + (forward ? 1 : -1), forward);
-  bool exact = false;
-  IndexEntryRef at = currentEntry(exact);
-  TIndexTree& tree = access().tree();
   const KeyBuffer from = key_;
   Nav result;
-  if (forward) result = stepIndex(exact ? tree.next(at) : at, true);
-  else result = stepIndex(at.valid() ? tree.prior(at) : rangeLast(), false);
+  if (navigatesKeyList()) {
+    result = stepKeyList(keyListPosition(key_, forward, false), forward);
+  } else {
+    bool exact = false;
+    IndexEntryRef at = currentEntry(exact);
+    TIndexTree& tree = access().tree();
+    if (forward) result = stepIndex(exact ? tree.next(at) : at, true);
+    else result = stepIndex(at.valid() ? tree.prior(at) : rangeLast(), false);
+  }
   // Keys of a sound tree are strictly ordered; a move that does not advance
   // (duplicate or unsorted keys) would come back here for ever.
   const int order = access().comparer().compare(key_, from);
@@ -366,16 +455,32 @@ void TDataCursor::setIndex(const std::string& name) {
 
 void TDataCursor::setFilter(RowFilter filter) {
   filter_ = std::move(filter);
-  if (where_ != Where::OnRow || passesFilter(current_)) return;
+  repositionAfterFilterChange();
+}
+
+void TDataCursor::setRowNumberFilter(TRowNumberFilter* rows) {
+  rows_ = rows;
+  keyList_ = {};
+  repositionAfterFilterChange();
+}
+
+void TDataCursor::repositionAfterFilterChange() {
+  if (where_ != Where::OnRow) return;
   reading([&] {
+    if (admits(row_) && passesFilter(current_)) return;
     if (moveFrom(true) != Nav::Ok) last();
   });
 }
 
+// With FilterRecordCounts off, a filtered cursor answers the table's total
+// without counting; a range alone is always counted exactly.
 int64_t TDataCursor::recordCount() {
   return reading([&]() -> int64_t {
-    if (!filter_ && !rangeActive_) return table_->data().header().activeRowCount;
-    if (!filter_) return access().tree().countRange(rangeStart_, kWholeKey, rangeEnd_, kWholeKey);
+    const int64_t total = table_->data().header().activeRowCount;
+    if (!filtered() && !rangeActive_) return total;
+    if (filtered() && !directory_.session().engine().settings().FilterRecordCounts) return total;
+    if (!filtered()) return access().tree().countRange(rangeStart_, kWholeKey, rangeEnd_, kWholeKey);
+    if (!filter_ && !rangeActive_) return rows_->count();
     const Where where = where_;
     const int64_t row = row_;
     const KeyBuffer key = key_;
@@ -396,7 +501,7 @@ int64_t TDataCursor::position() {
 
 int64_t TDataCursor::positionInOrder() {
   if (where_ != Where::OnRow) return 0;
-  if (!physical() && !filter_) {
+  if (!physical() && !filtered()) {
     bool exact = false;
     IndexEntryRef at = currentEntry(exact);
     if (!exact) return 0;
@@ -415,7 +520,7 @@ int64_t TDataCursor::positionInOrder() {
 bool TDataCursor::goToPosition(int64_t position) {
   return reading([&]() -> bool {
     if (position < 1) return false;
-    if (!physical() && !filter_) {
+    if (!physical() && !filtered()) {
       TIndexTree& tree = access().tree();
       const int64_t base = rangeActive_ ? tree.countLess(rangeStart_) : 0;
       IndexEntryRef at = tree.entryAt(base + position);

@@ -27,6 +27,26 @@ enum class Nav { Ok, Bof, Eof, NoRecord };
 // The engine code of a navigation result (0, 8705, 8706, 8709).
 ErrorCode NavCode(Nav result);
 
+// A filter that judges rows by their physical row number, so that a cursor
+// skips the rows it rejects without reading them. When few rows pass, it
+// names them, and a cursor in index order then navigates over their keys
+// instead of walking the whole index.
+class TRowNumberFilter {
+ public:
+  virtual ~TRowNumberFilter() = default;
+  // Brings the passing rows up to date with the table (called at the start
+  // of every reading operation of the cursor).
+  virtual void sync() = 0;
+  virtual bool accepts(int64_t row) const = 0;
+  // The number of passing rows.
+  virtual int64_t count() const = 0;
+  // The passing rows in ascending order when they are few enough to be
+  // listed; null otherwise. Valid until the next sync().
+  virtual const std::vector<int64_t>* listed() = 0;
+  // Moves on whenever the passing rows may have changed.
+  virtual uint64_t generation() const = 0;
+};
+
 struct CursorOpenFlags {
   bool exclusive = false;
   bool readOnly = false;
@@ -47,6 +67,7 @@ class TDataCursor {
   TDataCursor& operator=(const TDataCursor&) = delete;
 
   TDataTable& table() { return *table_; }
+  TDataDirectory& directory() const { return directory_; }
   // Forced on when any of the table's files could only be opened for reading.
   bool readOnly() const { return readOnly_; }
   size_t rowSize() const;
@@ -90,7 +111,14 @@ class TDataCursor {
   void cancelRange();
   bool rangeActive() const { return rangeActive_; }
 
+  // Filters by row contents (`filter`) and by row number (`rows`); either
+  // may be installed alone. A cursor on a row that no longer passes moves to
+  // the next passing row, or the last; `rows` must outlive its installation.
   void setFilter(RowFilter filter);
+  void setRowNumberFilter(TRowNumberFilter* rows);
+  bool filtered() const { return filter_ || rows_; }
+  // True while an index-order cursor navigates over the listed rows' keys.
+  bool navigatesKeyList() const { return keyList_.active && !physical(); }
 
   // New values of BLOB fields by field number, uncompressed; an empty value is
   // NULL. Fields not named keep the reference the row holds.
@@ -125,12 +153,19 @@ class TDataCursor {
   std::vector<uint8_t> readRow(int64_t k, size_t wanted = 1, ReadDirection direction = ReadDirection::Forward);
   bool deleted(std::span<const uint8_t> row) const { return row[0] == 1; }
   bool passesFilter(std::span<const uint8_t> row) const { return !filter_ || filter_(row); }
+  bool admits(int64_t k) const { return !rows_ || rows_->accepts(k); }
+  void syncRowNumberFilter();
+  void buildKeyList(const std::vector<int64_t>& rows);
+  Nav stepKeyList(std::ptrdiff_t at, bool forward);
+  std::ptrdiff_t keyListPosition(std::span<const uint8_t> key, bool forward, bool inclusive);
+  void repositionAfterFilterChange();
   bool withinRange(std::span<const uint8_t> key);
   void land(int64_t k, std::vector<uint8_t> row);
   void afterRefresh(bool changed);
 
   Nav stepIndex(IndexEntryRef from, bool forward);
   Nav stepPhysical(int64_t from, bool forward);
+  size_t physicalRunAhead(int64_t k, bool forward);
   size_t rowsAhead(IndexEntryRef at, int64_t k, bool forward);
   Nav moveFrom(bool forward);
   Nav settle();
@@ -162,6 +197,19 @@ class TDataCursor {
   KeyBuffer rangeStart_;
   KeyBuffer rangeEnd_;
   RowFilter filter_;
+  TRowNumberFilter* rows_ = nullptr;
+  // The keys of the rows a row-number filter lists, in the active index's
+  // order, for the index slot and filter generation they were built for.
+  struct ListedKey {
+    KeyBuffer key;
+    int64_t row;
+  };
+  struct KeyList {
+    bool active = false;
+    int slot = -1;
+    uint64_t generation = 0;
+    std::vector<ListedKey> keys;
+  } keyList_;
 };
 
 }  // namespace keel

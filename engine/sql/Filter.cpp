@@ -4,7 +4,9 @@
 #include <cctype>
 #include <utility>
 
+#include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
+#include "engine/core/IndexSlotStore.h"
 #include "engine/sql/ColumnResolver.h"
 #include "engine/sql/ExpressionParser.h"
 #include "engine/sql/ExpressionVerifier.h"
@@ -57,7 +59,33 @@ bool IsDeleted(std::span<const uint8_t> row) {
   return row[kRowStatusAt] == kRowDeleted;
 }
 
+const TEngineSettings& EngineOf(const TDataCursor& cursor) {
+  return cursor.directory().session().engine().settings();
+}
+
+// Runs one walk of an index again when a page miss found the table changed
+// by another writer: the refresh dropped the cached pages, and the read lock
+// that the surrounding read scope now holds keeps the second walk from
+// meeting another change. The walk must fetch its index access itself.
+template <typename Walk>
+auto Rewalking(TDataTable& table, Walk&& walk) -> decltype(walk()) {
+  try {
+    return walk();
+  } catch (const EIndexTableChanged&) {
+    table.recoverFromChange();
+  }
+  return walk();
+}
+
 }  // namespace
+
+int TFilterSettings::maxReadLockCount(const TDataCursor& cursor) const {
+  return std::max(1, MaxReadLockCount.value_or(EngineOf(cursor).TableMaxReadLockCount));
+}
+
+int TFilterSettings::filterIndexThreshhold(const TDataCursor& cursor) const {
+  return std::clamp(FilterIndexThreshhold.value_or(EngineOf(cursor).TableFilterIndexThreshhold), 0, 100);
+}
 
 TFilter::TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions options, TFilterSettings settings)
     : cursor_(cursor),
@@ -207,6 +235,10 @@ TRecordsBitmap TFilter::computeNode(TExpToken& node, const TRecordsBitmap* withi
 
 TRecordsBitmap TFilter::scanCondition(const TNodePlan& plan) {
   TFilterReadScope read(cursor_.table());
+  return Rewalking(cursor_.table(), [&] { return scanRanges(plan); });
+}
+
+TRecordsBitmap TFilter::scanRanges(const TNodePlan& plan) {
   TIndexAccess& index = cursor_.table().access(plan.slot);
   TIndexTree& tree = index.tree();
   const TKeyComparer& comparer = index.comparer();
@@ -241,9 +273,12 @@ TRecordsBitmap TFilter::scanCondition(const TNodePlan& plan) {
 TRecordsBitmap TFilter::universe() {
   if (!universe_) {
     TFilterReadScope read(cursor_.table());
-    TIndexTree& tree = cursor_.table().access(0).tree();
-    universe_.emplace(records_);
-    for (IndexEntryRef at = tree.first(); at.valid(); at = tree.next(at)) universe_->set(tree.rowAt(at));
+    universe_ = Rewalking(cursor_.table(), [&] {
+      TIndexTree& tree = cursor_.table().access(0).tree();
+      TRecordsBitmap all(records_);
+      for (IndexEntryRef at = tree.first(); at.valid(); at = tree.next(at)) all.set(tree.rowAt(at));
+      return all;
+    });
   }
   return *universe_;
 }
@@ -252,7 +287,7 @@ TRecordsBitmap TFilter::readRecords(const TRecordsBitmap* within, const std::fun
   TDataFile& data = cursor_.table().data();
   TRecordsBitmap result(records_);
   TFilterReadScope read(cursor_.table());
-  const int64_t batch = std::max<int64_t>(1, records_ / std::max(1, settings_.MaxReadLockCount));
+  const int64_t batch = std::max<int64_t>(1, records_ / settings_.maxReadLockCount(cursor_));
   int64_t inBatch = 0;
   auto following = [&](int64_t k) { return within ? within->nextSet(k + 1) : (k < records_ ? k + 1 : 0); };
   for (int64_t k = within ? within->nextSet(1) : (records_ > 0 ? 1 : 0); k != 0; k = following(k)) {
@@ -263,7 +298,14 @@ TRecordsBitmap TFilter::readRecords(const TRecordsBitmap* within, const std::fun
     if (k > data.physicalRowCount()) break;  // emptied meanwhile
     std::vector<uint8_t> row;
     {
-      TPinnedUnit unit = data.row(k, within ? 1 : static_cast<size_t>(records_ - k + 1));
+      const size_t ahead = within ? 1 : static_cast<size_t>(records_ - k + 1);
+      TPinnedUnit unit = data.row(k, ahead);
+      // A page miss found the table changed by another writer: the refresh
+      // dropped the cache and the read lock is held until the next pause.
+      // The scan goes on; the change watch of the filter's owner asks for
+      // a computation of the table as it is now.
+      if (!unit && k <= data.physicalRowCount()) unit = data.row(k, ahead);
+      if (!unit) break;
       row.assign(unit->data(), unit->data() + unit->size());
     }
     if (IsDeleted(row)) continue;

@@ -10,7 +10,7 @@
 // the expression true; the optimisation only changes how they are found.
 //
 // The cursor must outlive the filter. Compute() reads under the table read
-// lock and lets it go every max(1, N / maxReadLockCount) records.
+// lock and lets it go every max(1, N / MaxReadLockCount) records.
 
 #include <functional>
 #include <memory>
@@ -29,10 +29,18 @@
 
 namespace keel {
 
+// Unset values come from the engine of the cursor's session when they are
+// needed, so that changes to the engine's settings apply.
 struct TFilterSettings {
-  int MaxReadLockCount = 100;  // the engine's TableMaxReadLockCount
+  std::optional<int> MaxReadLockCount = std::nullopt;  // the engine's TableMaxReadLockCount
+  // Percent of the table's records at or below which a cursor in index
+  // order navigates over the matching keys (TableFilterIndexThreshhold).
+  std::optional<int> FilterIndexThreshhold = std::nullopt;
   // CURRENT_DATE and the like; null: the clock of the table's engine.
   const mindrel::Clock* Clock = nullptr;
+
+  int maxReadLockCount(const TDataCursor& cursor) const;
+  int filterIndexThreshhold(const TDataCursor& cursor) const;
 };
 
 // One condition of a filter's plan, for explain output and query plans.
@@ -82,6 +90,7 @@ class TFilter {
   void setUp(std::unique_ptr<TExpToken> prepared);
   TRecordsBitmap computeNode(TExpToken& node, const TRecordsBitmap* within);
   TRecordsBitmap scanCondition(const TNodePlan& plan);
+  TRecordsBitmap scanRanges(const TNodePlan& plan);
   TRecordsBitmap universe();
   // Records of `within` (every record when null) that `accept` takes.
   TRecordsBitmap readRecords(const TRecordsBitmap* within, const std::function<bool()>& accept);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/core/ByteOrder.h"
 
 namespace keel {
 
@@ -10,7 +9,11 @@ TFilterList::TFilterList(TDataCursor& cursor, TFilterSettings settings)
     : cursor_(cursor), settings_(settings) {}
 
 TFilterList::~TFilterList() {
-  cursor_.setFilter({});
+  try {
+    cursor_.setRowNumberFilter(nullptr);
+  } catch (...) {
+    // Repositioning the cursor failed; it is uninstalled all the same.
+  }
 }
 
 void TFilterList::checkRoom() const {
@@ -33,6 +36,7 @@ TFilter& TFilterList::add(TFilter::Callback callback) {
 }
 
 TFilter& TFilterList::adopt(std::unique_ptr<TFilter> filter) {
+  // The filter computed its bitmap while being made.
   filters_.push_back(std::move(filter));
   watch_.remember(cursor_.table());
   combine();
@@ -72,15 +76,35 @@ void TFilterList::refresh() {
 }
 
 void TFilterList::recompute() {
-  watch_.remember(cursor_.table());
-  for (auto& filter : filters_) filter->compute();
+  computing_ = true;
+  try {
+    watch_.remember(cursor_.table());
+    for (auto& filter : filters_) filter->compute();
+  } catch (...) {
+    computing_ = false;
+    throw;
+  }
+  computing_ = false;
   combine();
 }
 
 int64_t TFilterList::recordCount() {
-  if (watch_.changed(cursor_.table())) recompute();
-  if (!anyActive_) return cursor_.recordCount();
-  return combined_.count();
+  return cursor_.recordCount();
+}
+
+void TFilterList::sync() {
+  if (!computing_ && watch_.changed(cursor_.table())) recompute();
+}
+
+const std::vector<int64_t>* TFilterList::listed() {
+  const int64_t records = cursor_.table().data().header().activeRowCount;
+  if (combined_.count() * 100 > settings_.filterIndexThreshhold(cursor_) * records) return nullptr;
+  if (listedGeneration_ != generation_) {
+    listed_.clear();
+    for (int64_t k = combined_.nextSet(1); k != 0; k = combined_.nextSet(k + 1)) listed_.push_back(k);
+    listedGeneration_ = generation_;
+  }
+  return &listed_;
 }
 
 void TFilterList::combine() {
@@ -95,20 +119,11 @@ void TFilterList::combine() {
     }
   }
   if (!anyActive_) combined_ = TRecordsBitmap();
+  ++generation_;
 }
 
 void TFilterList::install() {
-  if (!anyActive_) {
-    cursor_.setFilter({});
-    return;
-  }
-  cursor_.setFilter([this](std::span<const uint8_t> row) { return accepts(row); });
-}
-
-bool TFilterList::accepts(std::span<const uint8_t> row) {
-  if (watch_.changed(cursor_.table())) recompute();
-  // An active row's link is its own physical number.
-  return combined_.test(LoadI32(row.data() + kRowLinkAt));
+  cursor_.setRowNumberFilter(anyActive_ ? this : nullptr);
 }
 
 }  // namespace keel

@@ -2,16 +2,20 @@
 
 // The filters of one cursor (at most 64) and their combined bitmap, the
 // intersection of the active filters' bitmaps. The list installs itself as
-// the cursor's row filter, so every move of the cursor, in physical or index
-// order, skips the records whose bit is clear.
+// the cursor's row-number filter, so every move of the cursor, in physical
+// or index order, skips the records whose bit is clear without reading them.
+// When the matching records are at most the filter index threshold (percent
+// of the table's records), the cursor in index order navigates over their
+// keys instead of walking the index.
 //
 // When the table changed since the bitmaps were computed (another cursor or
-// session wrote), they are computed again before the next record is judged.
+// session wrote), they are computed again before the cursor's next
+// operation.
 //
 // The cursor must outlive the list.
 
+#include <cstdint>
 #include <memory>
-#include <span>
 #include <string_view>
 #include <vector>
 
@@ -20,12 +24,12 @@
 
 namespace keel {
 
-class TFilterList {
+class TFilterList : public TRowNumberFilter {
  public:
   static constexpr size_t kMaxFilters = 64;
 
   explicit TFilterList(TDataCursor& cursor, TFilterSettings settings = {});
-  ~TFilterList();
+  ~TFilterList() override;
   TFilterList(const TFilterList&) = delete;
   TFilterList& operator=(const TFilterList&) = delete;
 
@@ -44,9 +48,18 @@ class TFilterList {
 
   // Recomputes every bitmap (after changes by others).
   void refresh();
-  // Records that pass every active filter.
+  // The cursor's record count: the records that pass every active filter
+  // (within the cursor's range), or the table's total when the engine's
+  // FilterRecordCounts is off.
   int64_t recordCount();
   const TRecordsBitmap& combined() const { return combined_; }
+
+  // TRowNumberFilter, for the cursor.
+  void sync() override;
+  bool accepts(int64_t row) const override { return combined_.test(row); }
+  int64_t count() const override { return combined_.count(); }
+  const std::vector<int64_t>* listed() override;
+  uint64_t generation() const override { return generation_; }
 
  private:
   TFilter& adopt(std::unique_ptr<TFilter> filter);
@@ -55,7 +68,6 @@ class TFilterList {
   void recompute();
   void combine();
   void install();
-  bool accepts(std::span<const uint8_t> row);
 
   TDataCursor& cursor_;
   TFilterSettings settings_;
@@ -63,6 +75,12 @@ class TFilterList {
   TRecordsBitmap combined_;
   bool anyActive_ = false;
   TFilterChangeWatch watch_;
+  // A computation reads records, which may ask the cursor (BLOB values):
+  // the filter list must not start another one meanwhile.
+  bool computing_ = false;
+  uint64_t generation_ = 1;
+  std::vector<int64_t> listed_;
+  uint64_t listedGeneration_ = 0;
 };
 
 }  // namespace keel
