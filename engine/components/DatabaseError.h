@@ -4,6 +4,7 @@
 // in the wrong open or closed state, a missing name, a bad definition) with a
 // fixed text. Failures of the table engine itself arrive as EKeelEngineError.
 
+#include <exception>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
@@ -14,6 +15,13 @@ namespace keel {
 class EDatabaseError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// Ends an operation the user (or a handler) chose to abandon; it carries no
+// message to show, and error reporting passes it over in silence.
+class EAbort : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Operation aborted"; }
 };
 
 // The fixed texts; "%s" places are filled in order by DatabaseError().

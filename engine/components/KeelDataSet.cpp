@@ -8,6 +8,7 @@
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelSession.h"
 #include "engine/core/BlobRow.h"
+#include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/TextCase.h"
 
@@ -110,13 +111,16 @@ void TKeelDataSet::Open() {
     cursor_ = &OpenCursor(database);
     createFields();
     CursorOpened();
-    keyBuffer_.assign(cursor_->rowSize(), 0);
-    savedKey_ = keyBuffer_;
+    filters_ = std::make_unique<TFilterList>(
+        *cursor_, TFilterSettings{.MaxReadLockCount = engineSettings().TableMaxReadLockCount});
+    applyFilter(filterText_, filtered_, filterOptions_);
     state_ = TDataSetState::dsBrowse;
     scrollTo([this] { return cursor_->first(); }, true);
     bof_ = true;
   } catch (...) {
     state_ = TDataSetState::dsInactive;
+    filter_ = nullptr;
+    filters_.reset();
     fields_.clear();
     CloseCursor();  // also what a failed OpenCursor left prepared
     cursor_ = nullptr;
@@ -138,6 +142,8 @@ void TKeelDataSet::Close() {
   edit_.clear();
   hasRecord_ = false;
   bof_ = eof_ = true;
+  filter_ = nullptr;
+  filters_.reset();  // before the cursor it filters
   CloseCursor();
   cursor_ = nullptr;
   DetachDatabase();
@@ -220,7 +226,73 @@ void TKeelDataSet::Prior() {
 
 int64_t TKeelDataSet::RecordCount() {
   CheckActive();
+  const bool filtered = filterActive() || CursorFiltered();
+  if (filtered && !engineSettings().FilterRecordCounts) return cursor_->table().data().header().activeRowCount;
+  // The filter list counts its bitmap; only a range on top needs the walk.
+  if (filterActive() && !cursor_->rangeActive()) return filters_->recordCount();
   return cursor_->recordCount();
+}
+
+const TEngineSettings& TKeelDataSet::engineSettings() const {
+  return database_->Folder().session().engine().settings();
+}
+
+void TKeelDataSet::Resync() {
+  scrollTo([this] { return cursor_->first(); }, true);
+  bof_ = true;
+  Notify(TDataEvent::deDataSetChange);
+}
+
+// ---- filter ----
+
+void TKeelDataSet::applyFilter(const std::string& text, bool filtered, TFilterOptions options) {
+  if (!filtered || TrimBlanks(text).empty()) {
+    filters_->removeAll();
+    filter_ = nullptr;
+    return;
+  }
+  // The new filter is in force before the old one goes, so a refused text
+  // changes nothing.
+  const TFilter& added = filters_->add(Utf8ToAnsi(text), options);
+  if (filter_) filters_->remove(*filter_);
+  filter_ = &added;
+}
+
+void TKeelDataSet::SetFilter(const std::string& text) {
+  if (text == filterText_) return;
+  if (Active() && filtered_) {
+    CheckBrowseMode();
+    applyFilter(text, filtered_, filterOptions_);
+    filterText_ = text;
+    Resync();
+    return;
+  }
+  filterText_ = text;
+}
+
+void TKeelDataSet::SetFiltered(bool on) {
+  if (on == filtered_) return;
+  if (Active()) {
+    CheckBrowseMode();
+    applyFilter(filterText_, on, filterOptions_);
+    filtered_ = on;
+    Resync();
+    return;
+  }
+  filtered_ = on;
+}
+
+void TKeelDataSet::SetFilterOptions(TFilterOptions options) {
+  if (options.CaseInsensitive == filterOptions_.CaseInsensitive && options.WholeValue == filterOptions_.WholeValue)
+    return;
+  if (Active() && filtered_) {
+    CheckBrowseMode();
+    applyFilter(filterText_, filtered_, options);
+    filterOptions_ = options;
+    Resync();
+    return;
+  }
+  filterOptions_ = options;
 }
 
 int64_t TKeelDataSet::RecNo() {
@@ -255,7 +327,7 @@ TKeelField& TKeelDataSet::FieldByName(const std::string& name) const {
 
 std::span<const uint8_t> TKeelDataSet::readBuffer() const {
   switch (state_) {
-    case TDataSetState::dsSetKey: return keyBuffer_;
+    case TDataSetState::dsSetKey: return *enteredKey_;
     case TDataSetState::dsEdit:
     case TDataSetState::dsInsert: return edit_;
     default: return record_;
@@ -267,7 +339,7 @@ std::span<uint8_t> TKeelDataSet::writeBuffer(const TKeelField& field) {
     DatabaseError(db_messages::kNotEditing);
   if (state_ == TDataSetState::dsSetKey) {
     CheckKeyField(field);
-    return keyBuffer_;
+    return *enteredKey_;
   }
   if (field.ReadOnly) DatabaseError(db_messages::kFieldReadOnly, {field.FieldName()});
   return edit_;
@@ -317,6 +389,12 @@ void TKeelDataSet::Edit() {
   Run(AfterEdit, *this);
 }
 
+void TKeelDataSet::BeginKeyEntry(std::vector<uint8_t>& key) {
+  savedKey_ = key;
+  enteredKey_ = &key;
+  state_ = TDataSetState::dsSetKey;
+}
+
 void TKeelDataSet::Insert() {
   CheckBrowseMode();
   if (!CanModify()) DatabaseError(db_messages::kDataSetReadOnly);
@@ -359,12 +437,13 @@ void TKeelDataSet::dropEdit() {
 void TKeelDataSet::Cancel() {
   CheckActive();
   if (state_ == TDataSetState::dsSetKey) {
-    keyBuffer_ = savedKey_;
+    *enteredKey_ = savedKey_;
     state_ = TDataSetState::dsBrowse;
     return;
   }
   if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
   Run(BeforeCancel, *this);
+  if (state_ == TDataSetState::dsEdit) cursor_->cancelEdit();
   dropEdit();
   ReadCurrent();
   Notify(TDataEvent::deDataSetChange);

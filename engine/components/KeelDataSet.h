@@ -20,11 +20,13 @@
 #include "engine/components/KeelField.h"
 #include "engine/core/BlobBuffer.h"
 #include "engine/core/DataCursor.h"
+#include "engine/sql/FilterList.h"
 
 namespace keel {
 
 class TKeelDatabase;
 class TKeelSession;
+struct TEngineSettings;
 
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey };
 
@@ -73,6 +75,9 @@ class TKeelDataSet {
   bool Bof() const { return bof_; }
   bool Eof() const { return eof_; }
   bool IsEmpty() const { return !hasRecord_; }
+  // The records the dataset shows: within the range, passing the filter. With
+  // the engine's FilterRecordCounts off, a filtered dataset answers the
+  // table's total instead.
   int64_t RecordCount();
   // 1-based position of the current record in the dataset's order; 0 off one.
   int64_t RecNo();
@@ -113,6 +118,18 @@ class TKeelDataSet {
 
   bool AutoDisplayLabels = false;
 
+  // A filter expression over the dataset's columns, in force while Filtered
+  // is on; navigation, RecNo and RecordCount see only the records that pass.
+  // A text the engine refuses (10051) leaves the filter, Filtered and the
+  // position as they were.
+  const std::string& Filter() const { return filterText_; }
+  void SetFilter(const std::string& text);
+  bool Filtered() const { return filtered_; }
+  void SetFiltered(bool on);
+  // Case-insensitive comparisons; WholeValue: a trailing "*" is no wildcard.
+  TFilterOptions FilterOptions() const { return filterOptions_; }
+  void SetFilterOptions(TFilterOptions options);
+
   Event BeforeOpen, AfterOpen, BeforeClose, AfterClose;
   Event BeforeInsert, AfterInsert, BeforeEdit, AfterEdit;
   Event BeforePost, AfterPost, BeforeCancel, AfterCancel;
@@ -134,6 +151,9 @@ class TKeelDataSet {
   virtual void CheckKeyField(const TKeelField& field) const;
   // Called before the name of the database or session changes.
   virtual void DatabaseNameChanging() {}
+  // Whether the cursor hides records by a filter of its own (a live query's
+  // WHERE); such a dataset counts like a filtered one.
+  virtual bool CursorFiltered() const { return false; }
 
   TDataCursor& cursor() const { return *cursor_; }
   // While attached the database stays connected; attachments count.
@@ -150,11 +170,15 @@ class TKeelDataSet {
   void ReadCurrent();
   void RunEvent(const Event& event) { Run(event, *this); }
   void Notify(TDataEvent event);
+  // Back to the first record after the set of visible records changed.
+  void Resync();
+  // The settings of the engine the dataset's folder belongs to. REQUIRES: open.
+  const TEngineSettings& engineSettings() const;
 
-  // The key being entered in dsSetKey (a row buffer, all NULL when cleared),
-  // and the one saved when key entry began.
-  std::vector<uint8_t> keyBuffer_;
-  std::vector<uint8_t> savedKey_;
+  // Enters key-entry state: field assignments go to `key` (a row buffer, all
+  // NULL when cleared) until a search, post or cancel ends it; cancel gives
+  // it back the values it had here. `key` must outlive the key entry.
+  void BeginKeyEntry(std::vector<uint8_t>& key);
 
  private:
   friend class TKeelField;
@@ -172,6 +196,10 @@ class TKeelDataSet {
   void settleAfterRemoval();
   void scrollTo(const std::function<Nav()>& move, bool forward);
   void dropEdit();
+  // Puts `text` in force on the open cursor (none when empty or not
+  // `filtered`); the filter in force before stays when the text is refused.
+  void applyFilter(const std::string& text, bool filtered, TFilterOptions options);
+  bool filterActive() const { return filter_ != nullptr; }
   static void Run(const Event& event, TKeelDataSet& dataSet);
 
   std::string databaseName_;
@@ -187,6 +215,13 @@ class TKeelDataSet {
   bool bof_ = true;
   bool eof_ = true;
   std::map<uint16_t, std::shared_ptr<TBlobBuffer>> changedBlobs_;
+  std::vector<uint8_t>* enteredKey_ = nullptr;  // in dsSetKey
+  std::vector<uint8_t> savedKey_;
+  std::string filterText_;
+  bool filtered_ = false;
+  TFilterOptions filterOptions_;
+  std::unique_ptr<TFilterList> filters_;  // while open
+  const TFilter* filter_ = nullptr;       // the one in force, in filters_
   std::map<int, DataLink> dataLinks_;
   int nextDataLink_ = 1;
   int controlsDisabled_ = 0;

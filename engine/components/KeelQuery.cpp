@@ -48,6 +48,8 @@ void TKeelQuery::CheckOpenable() const {
 TDataCursor& TKeelQuery::OpenCursor(TKeelDatabase& database) {
   TStatementScanner scanner(Utf8ToAnsi(Text()));
   TStatementResult result;
+  TAbortAction action = TAbortAction::aaContinue;
+  bool offered = false;
   while (!scanner.AtEnd()) {
     TScannedStatement scanned;
     try {
@@ -56,11 +58,34 @@ TDataCursor& TKeelQuery::OpenCursor(TKeelDatabase& database) {
       DatabaseError(db_messages::kNoSqlStatement);
     }
     // Each statement starts without a result.
-    result = RunStatement(scanned, database.Folder());
+    result = runOffered(scanned, database.Folder(), action, offered);
   }
   if (!result.cursor) DatabaseError(db_messages::kNoTableHandle);
   live_ = result.live;
   return *result.cursor;
+}
+
+TKeelQuery::TStatementResult TKeelQuery::runOffered(const TScannedStatement& scanned, TDataDirectory& folder,
+                                                    TAbortAction& action, bool& offered) {
+  for (;;) {
+    try {
+      return RunStatement(scanned, folder);
+    } catch (const std::exception& error) {
+      if (!OnQueryError) throw;
+      if (!offered) action = TAbortAction::aaContinue;
+      offered = true;
+      OnQueryError(*this, error, action);
+    }
+    if (action == TAbortAction::aaAbort) throw EAbort();
+    if (action == TAbortAction::aaContinue) return {};
+    // aaRetry: the same statement from its first character.
+  }
+}
+
+bool TKeelQuery::CursorFiltered() const {
+  if (!live_ || !executor_) return false;
+  const TDataQuery* query = executor_->Statement().Query();
+  return (query && query->Where) || cursor().activeSlot() == TDataCursor::kPhysicalOrder;
 }
 
 bool TKeelQuery::CanModify() const { return live_ && TKeelDataSet::CanModify(); }
@@ -79,6 +104,11 @@ TKeelQuery::TStatementResult TKeelQuery::RunStatement(const TScannedStatement& s
                                 .MaxRowCount = MaxRowCount,
                                 .ProgressSteps = session.ProgressSteps(),
                                 .OnQueryProgress = {}});
+  }
+  if (OnQueryProgress) {
+    executor_->Settings().OnQueryProgress = [this](int percent, bool& stop) { OnQueryProgress(*this, percent, stop); };
+  } else {
+    executor_->Settings().OnQueryProgress = {};
   }
   executor_->Prepare(scanned.Text, scanned.FirstLine, scanned.FirstColumn);
   bindParameters(scanned);

@@ -5,6 +5,8 @@
 // cursor belongs to the last statement run, which the query keeps prepared
 // while it is open; closing releases it with its result table.
 
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,8 +18,23 @@
 
 namespace keel {
 
+// What a run of statements does after one of them failed.
+enum class TAbortAction { aaContinue, aaRetry, aaAbort };
+
 class TKeelQuery : public TKeelDataSet {
  public:
+  // Offered each failure while a statement of the run is prepared or
+  // executed. `action` is aaContinue at the first call of a run and keeps
+  // the handler's last answer: aaContinue goes on with the next statement
+  // (the failed one gives no result), aaRetry runs the failed statement
+  // again, aaAbort ends the run with EAbort. Without a handler the failure
+  // propagates.
+  using QueryErrorEvent = std::function<void(TKeelQuery&, const std::exception& error, TAbortAction& action)>;
+  // The whole-number percentage of source rows visited while a result is
+  // generated, as often as the session's ProgressSteps asks; setting `stop`
+  // ends the generation with the rows so far.
+  using QueryProgressEvent = std::function<void(TKeelQuery&, int percent, bool& stop)>;
+
   TKeelQuery() = default;
   ~TKeelQuery() override;
 
@@ -32,6 +49,9 @@ class TKeelQuery : public TKeelDataSet {
   bool RequestLive = false;
   int MaxRowCount = -1;  // no limit
 
+  QueryErrorEvent OnQueryError;
+  QueryProgressEvent OnQueryProgress;
+
   bool Prepared() const { return executor_ && executor_->Prepared(); }
   // Only a live result, which is the source table's own cursor, can be edited.
   bool CanModify() const override;
@@ -41,6 +61,7 @@ class TKeelQuery : public TKeelDataSet {
   TDataCursor& OpenCursor(TKeelDatabase& database) override;
   void CloseCursor() override;
   void DatabaseNameChanging() override { CloseCursor(); }
+  bool CursorFiltered() const override;
 
   struct TStatementResult {
     TDataCursor* cursor = nullptr;  // null: the statement yields no result
@@ -53,6 +74,9 @@ class TKeelQuery : public TKeelDataSet {
   virtual TStatementResult RunStatement(const TScannedStatement& statement, TDataDirectory& folder);
 
  private:
+  // Runs one statement, offering its failures to OnQueryError.
+  TStatementResult runOffered(const TScannedStatement& statement, TDataDirectory& folder, TAbortAction& action,
+                              bool& offered);
   void collectParams();
   void bindParameters(const TScannedStatement& scanned);
 

@@ -83,7 +83,7 @@ void TKeelTable::CloseCursor() { tableCursor_.reset(); }
 void TKeelTable::CursorOpened() {
   refreshDefs(cursor());
   applyIndex();
-  keyFieldCount_ = 0;
+  clearKeys();
 }
 
 void TKeelTable::refreshDefs(TDataCursor& cursor) {
@@ -154,9 +154,25 @@ void TKeelTable::applyIndex() {
 }
 
 void TKeelTable::clearKeys() {
-  std::fill(keyBuffer_.begin(), keyBuffer_.end(), uint8_t{0});
-  savedKey_ = keyBuffer_;
-  keyFieldCount_ = 0;
+  for (TKeyEntry* key : {&searchKey_, &rangeStart_, &rangeEnd_}) {
+    key->values.assign(cursor().rowSize(), 0);
+    key->fieldCount = 0;
+  }
+  entered_ = &searchKey_;
+}
+
+void TKeelTable::toBrowseKeepingKey() {
+  CheckActive();
+  if (State() == TDataSetState::dsSetKey) SetState(TDataSetState::dsBrowse);
+  else CheckBrowseMode();
+}
+
+void TKeelTable::enterKey(TKeyEntry& key) {
+  toBrowseKeepingKey();
+  std::fill(key.values.begin(), key.values.end(), uint8_t{0});
+  key.fieldCount = 0;
+  entered_ = &key;
+  BeginKeyEntry(key.values);
 }
 
 void TKeelTable::SetIndexName(const std::string& name) {
@@ -194,15 +210,9 @@ void TKeelTable::SetIndexFieldNames(const std::string& fieldNames) {
 
 // ---- key search ----
 
-void TKeelTable::EnterKeyMode() {
-  CheckBrowseMode();
-  savedKey_ = keyBuffer_;
-  std::fill(keyBuffer_.begin(), keyBuffer_.end(), uint8_t{0});
-  keyFieldCount_ = 0;
-  SetState(TDataSetState::dsSetKey);
-}
+void TKeelTable::EnterKeyMode() { enterKey(searchKey_); }
 
-void TKeelTable::SetKeyFieldCount(int count) { keyFieldCount_ = std::max(0, count); }
+void TKeelTable::SetKeyFieldCount(int count) { entered_->fieldCount = std::max(0, count); }
 
 void TKeelTable::CheckKeyField(const TKeelField& field) const {
   if (cursor().activeSlot() != TDataCursor::kPhysicalOrder) {
@@ -216,16 +226,14 @@ void TKeelTable::CheckKeyField(const TKeelField& field) const {
 }
 
 bool TKeelTable::SearchKey() {
-  CheckActive();
-  if (State() == TDataSetState::dsSetKey) SetState(TDataSetState::dsBrowse);
-  else CheckBrowseMode();
+  toBrowseKeepingKey();
   RunEvent(BeforeScroll);
   // A partial search moves the cursor even when it finds nothing; the
   // position brings it back.
   const int64_t position = IsEmpty() ? 0 : cursor().position();
   bool found = false;
   try {
-    found = cursor().findKey(keyBuffer_, static_cast<size_t>(keyFieldCount_));
+    found = cursor().findKey(searchKey_.values, static_cast<size_t>(searchKey_.fieldCount));
   } catch (const EKeelEngineError& error) {
     if (error.code() != ErrorCode::KEEL_NOCURRREC) throw;
   }
@@ -234,6 +242,48 @@ bool TKeelTable::SearchKey() {
   Notify(TDataEvent::deDataSetScroll);
   RunEvent(AfterScroll);
   return found;
+}
+
+// ---- ranges ----
+
+void TKeelTable::SetRangeStart() { enterKey(rangeStart_); }
+
+void TKeelTable::SetRangeEnd() { enterKey(rangeEnd_); }
+
+void TKeelTable::ApplyRange() {
+  toBrowseKeepingKey();
+  entered_ = &searchKey_;
+  cursor().setRange(rangeStart_.values, static_cast<size_t>(rangeStart_.fieldCount), rangeEnd_.values,
+                    static_cast<size_t>(rangeEnd_.fieldCount));
+  Resync();
+}
+
+void TKeelTable::CancelRange() {
+  CheckBrowseMode();
+  cursor().cancelRange();
+  Resync();
+}
+
+void TKeelTable::SetRange(const std::vector<std::string>& startValues, const std::vector<std::string>& endValues) {
+  SetRangeStart();
+  assignKeyValues(startValues);
+  SetRangeEnd();
+  assignKeyValues(endValues);
+  ApplyRange();
+}
+
+// The i-th value to the i-th field of the active index.
+void TKeelTable::assignKeyValues(const std::vector<std::string>& values) {
+  if (cursor().activeSlot() == TDataCursor::kPhysicalOrder) return;
+  const IndexDescriptor& index = cursor().table().index().descriptor(cursor().activeSlot());
+  const size_t count = std::min(values.size(), index.fields.size());
+  for (size_t i = 0; i < count; ++i) {
+    const uint16_t number = index.fields[i].fieldNumber;
+    for (int f = 0; f < FieldCount(); ++f) {
+      if (Fields(f).Descriptor().number == number) Fields(f).SetAsString(values[i]);
+    }
+  }
+  SetKeyFieldCount(static_cast<int>(count));
 }
 
 // ---- creation ----

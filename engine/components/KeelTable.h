@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/components/FieldDefs.h"
 #include "engine/components/IndexDefs.h"
@@ -66,13 +67,29 @@ class TKeelTable : public TKeelDataSet {
 
   // Key entry: field assignments go to the search key, all NULL at first.
   void EnterKeyMode();
-  // 0: every field of the active index; n: its n leading fields.
-  int KeyFieldCount() const { return keyFieldCount_; }
+  // Of the key being entered (else the search key's): 0 is every field of
+  // the active index, n its n leading fields.
+  int KeyFieldCount() const { return entered_->fieldCount; }
   void SetKeyFieldCount(int count);
   // Leaves key entry (pending edits are posted) and looks the key up in the
   // active index: true and positioned on the record found, else false with
   // the current record unchanged.
   bool SearchKey();
+
+  // A range over the active index: only records whose key lies between the
+  // start and end keys (both included, each compared over its KeyFieldCount
+  // leading fields) are visible, and RecordCount counts them. Changing the
+  // index cancels the range.
+  // Key entry for the start (or end) key, all NULL at first.
+  void SetRangeStart();
+  void SetRangeEnd();
+  // Leaves key entry keeping the key and puts the range in force; the first
+  // record of the range becomes current.
+  void ApplyRange();
+  void CancelRange();
+  // The range from the leading index fields given as texts: as many leading
+  // fields as values on each side.
+  void SetRange(const std::vector<std::string>& startValues, const std::vector<std::string>& endValues);
 
  protected:
   void CheckOpenable() const override;
@@ -87,7 +104,16 @@ class TKeelTable : public TKeelDataSet {
   void withCursor(const std::function<void(TDataCursor&)>& read);
   void refreshDefs(TDataCursor& cursor);
   void applyIndex();
+  // A key of the active index being entered or kept, as a row buffer.
+  struct TKeyEntry {
+    std::vector<uint8_t> values;
+    int fieldCount = 0;
+  };
   void clearKeys();
+  // Leaves key entry keeping the key entered; posts a pending edit.
+  void toBrowseKeepingKey();
+  void enterKey(TKeyEntry& key);
+  void assignKeyValues(const std::vector<std::string>& values);
   int slotForFields(TDataCursor& cursor, const std::string& fieldNames) const;
   std::string engineName() const;
 
@@ -96,7 +122,10 @@ class TKeelTable : public TKeelDataSet {
   std::string indexFieldNames_;
   bool readOnly_ = false;
   bool exclusive_ = false;
-  int keyFieldCount_ = 0;
+  TKeyEntry searchKey_;
+  TKeyEntry rangeStart_;
+  TKeyEntry rangeEnd_;
+  TKeyEntry* entered_ = &searchKey_;  // the key KeyFieldCount refers to
   TKeelFieldDefs fieldDefs_;
   TKeelIndexDefs indexDefs_;
   std::unique_ptr<TDataCursor> tableCursor_;
