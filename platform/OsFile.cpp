@@ -47,6 +47,14 @@ int OsFile::create(const std::string& path) {
   return 0;
 }
 
+int OsFile::createNew(const std::string& path) {
+  close();
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return LastError();
+  fd_ = fd;
+  return 0;
+}
+
 void OsFile::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;

@@ -20,6 +20,10 @@ class OsFile {
   int open(const std::string& path, bool writable);
   // Creates the file or replaces an existing one; open for reading and writing.
   int create(const std::string& path);
+  // Creates the file only when no file of that name exists, in one step, so
+  // that of several programs creating it at once exactly one succeeds; the
+  // others get EEXIST and the file stays as its maker writes it.
+  int createNew(const std::string& path);
   void close();
   bool isOpen() const { return fd_ >= 0; }
 

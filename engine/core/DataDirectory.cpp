@@ -66,30 +66,39 @@ std::vector<FieldDescriptor> LaidOut(std::vector<FieldDescriptor> fields) {
   return fields;
 }
 
+LockRetryPolicy RetryPolicy(int retryCount, std::chrono::milliseconds wait) {
+  return {static_cast<uint32_t>(std::max(retryCount, 0)), wait};
+}
+
+EngineLockSettings LockSettingsOf(const TEngineSettings& settings) {
+  EngineLockSettings locks;
+  locks.largeFileSupport = settings.LargeFileSupport;
+  locks.lockFileName = settings.LockFileName;
+  locks.dataExtension = settings.TableDataExtension;
+  locks.tableRead = RetryPolicy(settings.TableReadLockRetryCount, settings.TableReadLockWaitTime);
+  locks.tableWrite = RetryPolicy(settings.TableWriteLockRetryCount, settings.TableWriteLockWaitTime);
+  locks.transaction = RetryPolicy(settings.TableTransLockRetryCount, settings.TableTransLockWaitTime);
+  return locks;
+}
+
 }  // namespace
 
 TDataDirectory::TDataDirectory(TDataSession& session, std::string path, bool inMemory)
     : session_(session), path_(std::move(path)), inMemory_(inMemory) {
   if (!path_.empty() && path_.back() != '/') path_ += '/';
+  locks_ = std::make_unique<TDataDirectoryLocks>(session_.engine().files(), path_,
+                                                 LockSettingsOf(session_.engine().settings()), inMemory_);
+  locks_->open();
 }
 
 TDataDirectory::~TDataDirectory() {
   tables_.clear();
-  if (locks_) locks_->close();
+  locks_->close();
 }
 
-TDataDirectoryLocks& TDataDirectory::locks() {
-  if (!locks_) {
-    const TEngineSettings& settings = session_.engine().settings();
-    EngineLockSettings lockSettings;
-    lockSettings.largeFileSupport = settings.LargeFileSupport;
-    lockSettings.lockFileName = settings.LockFileName;
-    lockSettings.dataExtension = settings.TableDataExtension;
-    auto folderLocks = std::make_unique<TDataDirectoryLocks>(session_.engine().files(), path_, lockSettings, inMemory_);
-    folderLocks->open();
-    locks_ = std::move(folderLocks);
-  }
-  return *locks_;
+void TDataDirectory::setKeepTablesOpen(bool keep) {
+  keepTablesOpen_ = keep;
+  if (!keep) std::erase_if(tables_, [](const auto& entry) { return entry.second->useCount == 0; });
 }
 
 std::string TDataDirectory::fileName(const std::string& tableName, const std::string& extension) const {
@@ -156,6 +165,7 @@ void TDataDirectory::createTable(const TableCreateRequest& request) {
 
   if (tableExists(request.name) && !request.replaceExisting) raise(ErrorCode::KEEL_TABLEEXISTS, table);
   const TablePaths files = paths(request.name, false);
+  closeIfIdle(request.name);
   if (isOpen(request.name)) raiseOsError(EACCES, files.data);
 
   const EngineFileFlags flags{.exclusive = true, .inMemory = inMemory_};
@@ -191,6 +201,16 @@ void TDataDirectory::createTable(const TableCreateRequest& request) {
 std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableName, const TableOpenFlags& flags) {
   const std::string key = Key(fileName(tableName, ""));
   auto found = tables_.find(key);
+  if (found != tables_.end() && found->second->useCount == 0) {
+    std::shared_ptr<TDataTable> idle = found->second;
+    if (idle->flags().temporary == flags.temporary && !flags.exclusive) {
+      idle->reopen();
+      idle->useCount = 1;
+      return idle;
+    }
+    tables_.erase(found);  // opened otherwise now: its files open anew
+    found = tables_.end();
+  }
   if (found != tables_.end()) {
     std::shared_ptr<TDataTable>& table = found->second;
     if (table->flags().exclusive || flags.exclusive) raiseOsError(EACCES, paths(tableName, flags.temporary).data);
@@ -199,7 +219,7 @@ std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableNa
   }
   TableOpenFlags effective = flags;
   effective.inMemory = inMemory_;
-  auto table = std::make_shared<TDataTable>(session_, locks(), Trimmed(fileName(tableName, "")),
+  auto table = std::make_shared<TDataTable>(session_, *locks_, Trimmed(fileName(tableName, "")),
                                             paths(tableName, flags.temporary), effective);
   table->useCount = 1;
   tables_[key] = table;
@@ -208,12 +228,18 @@ std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableNa
 
 void TDataDirectory::releaseTable(const std::shared_ptr<TDataTable>& table) {
   if (--table->useCount > 0) return;
-  for (auto it = tables_.begin(); it != tables_.end(); ++it) {
-    if (it->second == table) {
-      tables_.erase(it);
-      return;
-    }
+  // An exclusive table is not kept: it would hold its files from every other
+  // program, and its changes reach the files only when it closes.
+  if (keepTablesOpen_ && !table->flags().exclusive) {
+    table->releaseLocks();
+    return;
   }
+  std::erase_if(tables_, [&](const auto& entry) { return entry.second == table; });
+}
+
+void TDataDirectory::closeIfIdle(const std::string& tableName) {
+  auto found = tables_.find(Key(fileName(tableName, "")));
+  if (found != tables_.end() && found->second->useCount == 0) tables_.erase(found);
 }
 
 }  // namespace keel

@@ -41,7 +41,10 @@ struct TableCreateRequest {
 class TDataDirectory {
  public:
   // `path` gets a trailing separator. An in-memory folder keeps its files in
-  // the engine's memory registry.
+  // the engine's memory registry. Opens the folder's lock file, making it
+  // when missing; where it can be neither made nor opened, locking is off
+  // for this folder object. A lock file that holds no list raises 12036, a
+  // list lock that cannot be had 10221.
   TDataDirectory(TDataSession& session, std::string path, bool inMemory = false);
   ~TDataDirectory();
   TDataDirectory(const TDataDirectory&) = delete;
@@ -62,19 +65,30 @@ class TDataDirectory {
 
   // Opens (or shares) the table; 11013 when it or the new open is exclusive.
   std::shared_ptr<TDataTable> openTable(const std::string& tableName, const TableOpenFlags& flags);
-  // Called by a cursor when it closes; the last one closes the table.
+  // Called by a cursor when it closes; the last one closes the table, unless
+  // the folder keeps tables open.
   void releaseTable(const std::shared_ptr<TDataTable>& table);
+  // Open here, with cursors or kept open without.
   bool isOpen(const std::string& tableName) const;
+
+  // On: a table whose last cursor closes keeps its files open (its locks are
+  // released) until this folder object closes, so opening it again costs no
+  // file opens. Tables opened exclusively always close. Off again: the tables
+  // without cursors close.
+  void setKeepTablesOpen(bool keep);
+  bool keepTablesOpen() const { return keepTablesOpen_; }
+  const TDataDirectoryLocks& locks() const { return *locks_; }
 
  private:
   static std::string Key(const std::string& tableName);
   void validateFields(const TableCreateRequest& request) const;
-  // The folder's lock file, opened with the first table.
-  TDataDirectoryLocks& locks();
+  // A table kept open without cursors is closed, so its files can be replaced.
+  void closeIfIdle(const std::string& tableName);
 
   TDataSession& session_;
   std::string path_;
   bool inMemory_;
+  bool keepTablesOpen_ = false;
   std::unique_ptr<TDataDirectoryLocks> locks_;
   std::map<std::string, std::shared_ptr<TDataTable>> tables_;  // closed before the lock file
 };

@@ -1,10 +1,12 @@
 #include "engine/core/DataDirectoryLocks.h"
 
+#include <cerrno>
 #include <utility>
 
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/LockRetry.h"
 #include "platform/FileSystem.h"
+#include "platform/OsFile.h"
 
 namespace keel {
 
@@ -50,12 +52,7 @@ void TDataDirectoryLocks::raiseForFolder(ErrorCode code, const std::string& tabl
 
 void TDataDirectoryLocks::open() {
   if (handle_) return;
-  // A program that opens the folder at the same moment may have made the file
-  // while we failed to: then its file is the one to lock through.
-  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile() &&
-      !files_.exists(lockFilePath_, inMemory_)) {
-    return;
-  }
+  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile()) return;
   handle_ = openLockFileShared();
   if (!handle_) return;
   if (handle_.file->readOnly()) {
@@ -72,36 +69,59 @@ void TDataDirectoryLocks::open() {
   }
 }
 
-bool TDataDirectoryLocks::createLockFile() {
+std::vector<uint8_t> TDataDirectoryLocks::newListBytes() const {
   TLockFile list;
   if (!inMemory_) {
     for (const std::string& table : TablesInFolder(folder_, settings_.dataExtension))
       list.append(table, folder_);
   }
   list.setCounter(1);
-  const std::vector<uint8_t> bytes = list.encode();
-  // Making the file replaces one that exists: look again just before, as
-  // listing the folder took time in which someone else may have made it.
-  if (files_.exists(lockFilePath_, inMemory_)) return true;
-  FileHandle created;
+  return list.encode();
+}
+
+bool TDataDirectoryLocks::createLockFile() {
+  return inMemory_ ? createMemoryLockFile() : createDiskLockFile();
+}
+
+// The memory registry serialises its callers, so looking and creating cannot
+// interleave with another session's.
+bool TDataDirectoryLocks::createMemoryLockFile() {
+  const std::vector<uint8_t> bytes = newListBytes();
   try {
-    // Held exclusively until written, so that nobody reads a half-made list:
-    // others keep retrying their shared open meanwhile.
-    created = files_.create(lockFilePath_, {.exclusive = true, .inMemory = inMemory_}, false);
+    FileHandle created = files_.create(lockFilePath_, {.inMemory = true}, false);
     created.file->writeAt(0, bytes.data(), bytes.size());
-    created.file->flush();
     files_.close(created);
-    return true;
   } catch (const EKeelEngineError&) {
-    if (created) {
-      files_.close(created);
-      try {
-        files_.remove(lockFilePath_, inMemory_);
-      } catch (const EKeelEngineError&) {
-      }
-    }
+    return files_.exists(lockFilePath_, true);
+  }
+  madeLockFile_ = true;
+  return true;
+}
+
+// Made in one step that fails when the file exists, so of programs opening a
+// new folder at once exactly one writes the list; the others use its file.
+// The list is written under the list's exclusive lock: whoever opened the
+// empty file in the moment before reads the list only once it is whole.
+bool TDataDirectoryLocks::createDiskLockFile() {
+  mindrel::OsFile file;
+  if (int error = file.createNew(lockFilePath_); error != 0) return error == EEXIST;
+  const LockRange exclusive = layout_.listExclusive();
+  TLockRetry retry(settings_.list, settings_.sleep);
+  const bool locked = retry.lock(
+      [&](const LockRange& range) { return file.lockRange(range.offset, range.length, true) == 0; },
+      [&] { return exclusive; }).has_value();
+  const std::vector<uint8_t> bytes = newListBytes();
+  size_t done = 0;
+  const bool written =
+      file.writeAt(0, bytes.data(), bytes.size(), done) == 0 && done == bytes.size() && file.sync() == 0;
+  if (locked) file.unlockRange(exclusive.offset, exclusive.length);
+  file.close();
+  if (!written) {
+    mindrel::RemoveFile(lockFilePath_);  // ours alone: nobody else made it
     return false;
   }
+  madeLockFile_ = true;
+  return true;
 }
 
 FileHandle TDataDirectoryLocks::openLockFileShared() {

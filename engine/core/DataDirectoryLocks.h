@@ -53,6 +53,9 @@ class TDataDirectoryLocks {
   void close();
 
   bool lockingEnabled() const { return handle_.file != nullptr; }
+  // Whether this object made the folder's lock file (of programs opening a
+  // new folder at once, exactly one did).
+  bool madeLockFile() const { return madeLockFile_; }
   const std::string& folder() const { return folder_; }
   const std::string& lockFilePath() const { return lockFilePath_; }
   const TLockLayout& layout() const { return layout_; }
@@ -100,7 +103,11 @@ class TDataDirectoryLocks {
   uint32_t randomByte();
 
  private:
+  // True when the lock file exists afterwards (made here or by someone else).
   bool createLockFile();
+  bool createMemoryLockFile();
+  bool createDiskLockFile();
+  std::vector<uint8_t> newListBytes() const;
   FileHandle openLockFileShared();
   std::vector<uint8_t> readLockFile(size_t length);
   uint32_t joinList(const std::string& name);
@@ -120,6 +127,7 @@ class TDataDirectoryLocks {
   bool listExclusive_ = false;
   bool inTransaction_ = false;
   bool allTableWrites_ = false;
+  bool madeLockFile_ = false;
   std::vector<std::unique_ptr<TDataTableLocks>> tables_;
 };
 

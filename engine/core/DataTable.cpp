@@ -20,9 +20,8 @@ EngineFileFlags FileFlags(const TableOpenFlags& flags) {
 
 TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, std::string name, TablePaths paths,
                        TableOpenFlags flags)
-    : name_(std::move(name)), paths_(std::move(paths)), flags_(flags) {
-  sessionLocks_.record = {static_cast<uint32_t>(std::max(session.LockRetryCount, 0)), session.LockWaitTime};
-  sessionLocks_.strictChangeDetection = session.StrictChangeDetection;
+    : session_(session), name_(std::move(name)), paths_(std::move(paths)), flags_(flags) {
+  syncSessionSettings();
   TDataEngine& engine = session.engine();
   try {
     data_ = std::make_unique<TDataFile>(engine.files(), paths_.data, FileFlags(flags_), name_, engine.settings(),
@@ -40,19 +39,14 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
     // folder's lock file and no table locks.
     TDataTableLocks& entry = folderLocks.tableLocks(name_, !flags_.exclusive && !filesReadOnly());
     protocol_ = std::make_unique<TLockProtocol>(*this, entry, sessionLocks_, flags_.exclusive);
-    const bool locked = entry.readLock();
-    refresh();
-    if (locked) entry.readUnlock();
+    refreshUnderReadLock();
     // A unit that must come from disk first takes the read lock and refreshes;
     // a change found then abandons the read so the operation starts again.
     auto pageMiss = [this] { return !protocol_->readForPageMiss(); };
     data_->setDiskReadHook(pageMiss);
     index_->setDiskReadHook(pageMiss);
     if (blob_) blob_->setDiskReadHook(pageMiss);
-    const bool force = engine.settings().ForceBufferFlush;
-    data_->setForceFlush(force);
-    index_->setForceFlush(force);
-    if (blob_) blob_->setForceFlush(force);
+    syncSessionSettings();
     if (indexRebuilt_) rebuildPrimaryIndex();
   } catch (...) {
     protocol_.reset();
@@ -117,6 +111,40 @@ void TDataTable::rebuildPrimaryIndex() {
   write.commit();
 }
 
+// The session's settings may change while the table is open; every outermost
+// operation starts with them as they are.
+void TDataTable::syncSessionSettings() {
+  sessionLocks_.record = {static_cast<uint32_t>(std::max(session_.LockRetryCount, 0)), session_.LockWaitTime};
+  sessionLocks_.strictChangeDetection = session_.StrictChangeDetection;
+  const bool force = session_.flushesBuffers();
+  if (data_) data_->setForceFlush(force);
+  if (index_) index_->setForceFlush(force);
+  if (blob_) blob_->setForceFlush(force);
+}
+
+void TDataTable::refreshUnderReadLock() {
+  seenStamp_ = changeStamp();
+  TDataTableLocks& entry = protocol_->tableLocks();
+  const bool locked = entry.readLock();
+  try {
+    refresh();
+  } catch (...) {
+    if (locked) entry.releaseAll();
+    throw;
+  }
+  if (locked) entry.readUnlock();
+}
+
+void TDataTable::reopen() {
+  syncSessionSettings();
+  refreshUnderReadLock();
+  if (accessStale_) forgetIndexAccess();
+}
+
+void TDataTable::releaseLocks() noexcept { protocol_->releaseAll(); }
+
+uint64_t TDataTable::changeStamp() const { return session_.engine().tableChangeStamp(paths_.data, flags_.inMemory); }
+
 bool TDataTable::filesReadOnly() const {
   return data_->openedReadOnly() || index_->openedReadOnly() || (blob_ && blob_->openedReadOnly());
 }
@@ -158,7 +186,13 @@ bool TDataTable::refresh() {
 
 bool TDataTable::beginRead() {
   if (readDepth_++ > 0 || writeDepth_ > 0) return false;
-  const bool changed = protocol_->beginRead();
+  syncSessionSettings();
+  const uint64_t stamp = changeStamp();
+  bool changed = protocol_->beginRead();
+  // Another folder object of this process wrote the table: its changes are on
+  // disk but not in this object's cache.
+  if (stamp != seenStamp_ && !flags_.exclusive) changed = protocol_->readForPageMiss() || changed;
+  seenStamp_ = stamp;
   if (accessStale_) forgetIndexAccess();
   return changed;
 }
@@ -171,6 +205,8 @@ void TDataTable::endRead() {
 void TDataTable::beginWrite() {
   if (writeDepth_ == 0) {
     if (readDepth_ > 0) protocol_->endRead();  // the write lock excludes our own read lock too
+    syncSessionSettings();
+    seenStamp_ = changeStamp();
     protocol_->beginWrite();
     if (accessStale_) forgetIndexAccess();
   }
@@ -188,10 +224,11 @@ void TDataTable::abortWrite() {
 }
 
 void TDataTable::writeBack() {
-  if (!flags_.exclusive) writeBackFiles();
+  if (flags_.exclusive || !writeBackFiles()) return;
+  seenStamp_ = session_.engine().noteTableChanged(paths_.data, flags_.inMemory);
 }
 
-void TDataTable::writeBackFiles() {
+bool TDataTable::writeBackFiles() {
   const bool dataWritten = data_->writeBack();
   bool othersWritten = index_->writeBack();
   if (blob_) othersWritten = blob_->writeBack() || othersWritten;
@@ -199,6 +236,7 @@ void TDataTable::writeBackFiles() {
     data_->markHeaderModified();
     data_->writeBack();
   }
+  return dataWritten || othersWritten;
 }
 
 TWriteScope::TWriteScope(TDataTable& table) : table_(table) { table_.beginWrite(); }

@@ -95,6 +95,8 @@ class TDataTable final : public TLockTarget {
   // lock and refresh; otherwise the read lock is taken at the first page miss
   // and released here. True when the table was changed by someone else
   // (cached units were dropped). Exclusive tables take no locks.
+  // Another folder object of the process that wrote the table since the last
+  // operation counts as a change found by the refresh.
   bool beginRead();
   void endRead();
   // Outermost calls take the write lock (refreshing) and release it after the
@@ -102,6 +104,12 @@ class TDataTable final : public TLockTarget {
   void beginWrite();
   void endWrite();
   void abortWrite();
+  // A table kept open without cursors (the folder keeps tables open) is taken
+  // up again as if opened: settings of the session, headers refreshed.
+  void reopen();
+  // Drops the row, table and semaphore locks as closing would, for a table
+  // whose last cursor closed but that stays open. Never raises.
+  void releaseLocks() noexcept;
   // Row locks of Edit, Modify and Delete (10258 / 10242).
   void lockRow(int64_t row) { protocol_->lockRow(static_cast<uint64_t>(row)); }
   void unlockRow(int64_t row) { protocol_->unlockRow(static_cast<uint64_t>(row)); }
@@ -124,9 +132,14 @@ class TDataTable final : public TLockTarget {
  private:
   void openIndex(TDataSession& session);
   void rebuildPrimaryIndex();
-  void writeBackFiles();
+  // True when anything was written.
+  bool writeBackFiles();
+  void syncSessionSettings();
+  void refreshUnderReadLock();
+  uint64_t changeStamp() const;
   void closeFiles() noexcept;
 
+  TDataSession& session_;
   std::string name_;
   TablePaths paths_;
   TableOpenFlags flags_;
@@ -142,6 +155,8 @@ class TDataTable final : public TLockTarget {
   int writeDepth_ = 0;
   int readDepth_ = 0;
   SessionLockSettings sessionLocks_;
+  // The engine's change stamp of this table as this object last knew it.
+  uint64_t seenStamp_ = 0;
   std::unique_ptr<TLockProtocol> protocol_;
 };
 

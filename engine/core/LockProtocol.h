@@ -90,6 +90,8 @@ class TLockProtocol {
   // Drops every lock this object holds, for closing. Never raises.
   void releaseAll() noexcept;
 
+  TDataTableLocks& tableLocks() const { return locks_; }
+
  private:
   bool lockAndRefreshRead();
   bool refreshOrRelease();

@@ -30,7 +30,8 @@ struct EngineLockSettings {
   LockRetryPolicy tableRead{32768, std::chrono::milliseconds(3)};    // TableReadLock...
   LockRetryPolicy tableWrite{32768, std::chrono::milliseconds(3)};   // TableWriteLock...
   LockRetryPolicy transaction{32768, std::chrono::milliseconds(3)};  // TableTransLock...
-  // Opening the lock file, which its creator holds exclusively for a moment.
+  // Opening the lock file, which another program may hold exclusively for a
+  // moment.
   LockRetryPolicy lockFileOpen{11, std::chrono::milliseconds(100)};
   LockSleep sleep;  // empty: really sleep
 };
