@@ -246,8 +246,11 @@ Nav TDataCursor::stepKeyList(std::ptrdiff_t at, bool forward) {
 Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
   TIndexTree& tree = access().tree();
   if (navigatesKeyList()) {
+    // Like the walk below, a start outside the range ends the move at once.
+    const KeyBuffer start = at.valid() ? tree.keyAt(at) : KeyBuffer{};
+    const bool off = !at.valid() || !withinRange(start);
     const std::ptrdiff_t end = forward ? static_cast<std::ptrdiff_t>(keyList_.keys.size()) : -1;
-    return stepKeyList(at.valid() ? keyListPosition(tree.keyAt(at), forward, true) : end, forward);
+    return stepKeyList(off ? end : keyListPosition(start, forward, true), forward);
   }
   while (at.valid()) {
     KeyBuffer key = tree.keyAt(at);
