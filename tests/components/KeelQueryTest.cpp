@@ -125,6 +125,70 @@ TEST_F(KeelQueryTest, TheLastStatementOfARunGivesTheResult) {
   EXPECT_FALSE(query.Active());
 }
 
+TEST_F(KeelQueryTest, TheErrorHandlerDecidesHowARunGoesOn) {
+  createEventsTable();
+  using enum TAbortAction;
+  struct Case {
+    std::vector<TAbortAction> answers;  // empty: no handler
+    std::vector<std::string> runs;
+    std::vector<TAbortAction> offered;  // the action each call found
+    bool opens;
+  };
+  const std::string missing = "SELECT FROM Missing@1:1";
+  const std::string events = "SELECT FROM Events@2:1";
+  for (const Case& c : {Case{{}, {missing}, {}, false},
+                        Case{{aaContinue}, {missing, events}, {aaContinue}, true},
+                        Case{{aaRetry, aaRetry, aaContinue}, {missing, missing, missing, events},
+                             {aaContinue, aaRetry, aaRetry}, true},
+                        Case{{aaRetry, aaAbort}, {missing, missing}, {aaContinue, aaRetry}, false}}) {
+    RecordingQuery query;
+    query.SetDatabaseName(folder());
+    query.SetSQL({"SELECT FROM Missing;", "SELECT FROM Events"});
+    std::vector<TAbortAction> offered;
+    std::vector<ErrorCode> errors;
+    if (!c.answers.empty()) {
+      query.OnQueryError = [&](TKeelQuery& sender, const std::exception& error, TAbortAction& action) {
+        EXPECT_EQ(&sender, &query);
+        errors.push_back(ErrorCodeOf(error));
+        offered.push_back(action);
+        action = c.answers.at(offered.size() - 1);
+      };
+    }
+    const std::string label = "answers: " + std::to_string(c.answers.size());
+    if (c.opens) {
+      query.Open();
+      EXPECT_EQ(query.RecordCount(), 0) << label;
+    } else if (c.answers.empty()) {
+      EXPECT_EQ(EngineErrorOf([&] { query.Open(); }), ErrorCode::KEEL_OSENOENT);
+    } else {
+      EXPECT_THROW(query.Open(), EAbort) << label;
+    }
+    EXPECT_EQ(query.Active(), c.opens) << label;
+    EXPECT_EQ(query.runs, c.runs) << label;
+    EXPECT_EQ(offered, c.offered) << label;
+    EXPECT_EQ(errors, std::vector<ErrorCode>(c.offered.size(), ErrorCode::KEEL_OSENOENT)) << label;
+
+    // The next run starts from aaContinue again.
+    if (c.answers.empty()) continue;
+    query.Close();
+    offered.clear();
+    try {
+      query.Open();
+    } catch (const EAbort&) {
+    }
+    EXPECT_EQ(query.Active(), c.opens) << label;
+    ASSERT_FALSE(offered.empty());
+    EXPECT_EQ(offered.front(), aaContinue) << label;
+  }
+
+  // A failed statement passed over gives no result of its own.
+  RecordingQuery query;
+  query.SetDatabaseName(folder());
+  query.SetSQL({"SELECT FROM Events;", "SELECT FROM Missing"});
+  query.OnQueryError = [](TKeelQuery&, const std::exception&, TAbortAction&) {};
+  EXPECT_EQ(DatabaseErrorOf([&] { query.Open(); }), "Error creating table handle");
+}
+
 // People of a family tree: a date record column, its day number and the
 // death flag, written in an order the query must change.
 class KeelQuerySqlTest : public KeelQueryTest {
@@ -213,6 +277,41 @@ TEST_F(KeelQuerySqlTest, ParametersAndEmptyResults) {
   query.Params().ParamByName("lowest").Value = "three";
   EXPECT_EQ(DatabaseErrorOf([&] { query.Open(); }), "'three' is not a valid value for parameter 'Lowest'");
   EXPECT_FALSE(query.Active());
+}
+
+TEST_F(KeelQuerySqlTest, ProgressIsReportedAsTheSessionAsksAndMayStopTheResult) {
+  TKeelQuery query;
+  query.SetDatabaseName(folder());
+  query.SetSQL({"SELECT Code FROM People ORDER BY Code DESC"});
+  std::vector<int> percents;
+  int stopAt = 101;
+  query.OnQueryProgress = [&](TKeelQuery& sender, int percent, bool& stop) {
+    EXPECT_EQ(&sender, &query);
+    percents.push_back(percent);
+    stop = percent >= stopAt;
+  };
+  struct Case {
+    int steps;
+    std::vector<int> percents;
+  };
+  // Five source rows: each is 20 percent of the table.
+  for (const Case& c : {Case{20, {20, 40, 60, 80, 100}}, Case{2, {60, 100}}, Case{0, {100}}}) {
+    engine().DefaultSession().SetProgressSteps(c.steps);
+    percents.clear();
+    query.Open();
+    EXPECT_EQ(percents, c.percents) << c.steps;
+    EXPECT_EQ(query.RecordCount(), 5) << c.steps;
+    query.Close();
+  }
+
+  engine().DefaultSession().SetProgressSteps(2);
+  stopAt = 60;
+  percents.clear();
+  query.Open();
+  EXPECT_EQ(percents, (std::vector<int>{60}));
+  // The rows generated so far, in the result's order.
+  EXPECT_EQ(query.RecordCount(), 3);
+  EXPECT_EQ(query.FieldByName("Code").AsInteger(), 3);
 }
 
 }  // namespace
