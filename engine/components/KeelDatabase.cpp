@@ -77,6 +77,7 @@ void TKeelDatabase::Open() {
   const bool inMemory = SameName(name_, kMemoryName);
   const std::string path = inMemory ? std::string(kMemoryName) : NativePath(directory_);
   folder_ = std::make_unique<TDataDirectory>(session_.core(), path, inMemory);
+  folder_->setKeepTablesOpen(keepTablesOpen_);
   if (AfterConnect) AfterConnect(*this);
 }
 

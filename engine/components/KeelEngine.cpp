@@ -80,7 +80,7 @@ void TKeelEngine::checkInactive() const {
 
 void TKeelEngine::SetTableFilterIndexThreshhold(int percent) {
   if (percent < 0 || percent > 100) return;
-  change(filterIndexThreshhold_, percent);
+  change(settings().TableFilterIndexThreshhold, percent);
 }
 
 void TKeelEngine::SetActive(bool active) {

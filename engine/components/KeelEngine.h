@@ -66,8 +66,8 @@ class TKeelEngine {
   void SetEngineSignature(const std::string& text) { change(settings().EngineSignature, text); }
   bool LargeFileSupport() const { return settings().LargeFileSupport; }
   void SetLargeFileSupport(bool on) { change(settings().LargeFileSupport, on); }
-  bool FilterRecordCounts() const { return filterRecordCounts_; }
-  void SetFilterRecordCounts(bool on) { change(filterRecordCounts_, on); }
+  bool FilterRecordCounts() const { return settings().FilterRecordCounts; }
+  void SetFilterRecordCounts(bool on) { change(settings().FilterRecordCounts, on); }
   const std::string& LockFileName() const { return settings().LockFileName; }
   void SetLockFileName(const std::string& name) { change(settings().LockFileName, name); }
 
@@ -97,49 +97,52 @@ class TKeelEngine {
   void SetTableIndexTempExtension(const std::string& e) { change(settings().TableIndexTempExtension, Extension(e)); }
   const std::string& TableBlobTempExtension() const { return settings().TableBlobTempExtension; }
   void SetTableBlobTempExtension(const std::string& e) { change(settings().TableBlobTempExtension, Extension(e)); }
-  const std::string& TableDataBackupExtension() const { return dataBackup_; }
-  void SetTableDataBackupExtension(const std::string& e) { change(dataBackup_, Extension(e)); }
-  const std::string& TableIndexBackupExtension() const { return indexBackup_; }
-  void SetTableIndexBackupExtension(const std::string& e) { change(indexBackup_, Extension(e)); }
-  const std::string& TableBlobBackupExtension() const { return blobBackup_; }
-  void SetTableBlobBackupExtension(const std::string& e) { change(blobBackup_, Extension(e)); }
-  const std::string& TableDataUpgradeExtension() const { return dataUpgrade_; }
-  void SetTableDataUpgradeExtension(const std::string& e) { change(dataUpgrade_, Extension(e)); }
-  const std::string& TableIndexUpgradeExtension() const { return indexUpgrade_; }
-  void SetTableIndexUpgradeExtension(const std::string& e) { change(indexUpgrade_, Extension(e)); }
-  const std::string& TableBlobUpgradeExtension() const { return blobUpgrade_; }
-  void SetTableBlobUpgradeExtension(const std::string& e) { change(blobUpgrade_, Extension(e)); }
+  const std::string& TableDataBackupExtension() const { return settings().TableDataBackupExtension; }
+  void SetTableDataBackupExtension(const std::string& e) { change(settings().TableDataBackupExtension, Extension(e)); }
+  const std::string& TableIndexBackupExtension() const { return settings().TableIndexBackupExtension; }
+  void SetTableIndexBackupExtension(const std::string& e) { change(settings().TableIndexBackupExtension, Extension(e)); }
+  const std::string& TableBlobBackupExtension() const { return settings().TableBlobBackupExtension; }
+  void SetTableBlobBackupExtension(const std::string& e) { change(settings().TableBlobBackupExtension, Extension(e)); }
+  const std::string& TableDataUpgradeExtension() const { return settings().TableDataUpgradeExtension; }
+  void SetTableDataUpgradeExtension(const std::string& e) {
+    change(settings().TableDataUpgradeExtension, Extension(e));
+  }
+  const std::string& TableIndexUpgradeExtension() const { return settings().TableIndexUpgradeExtension; }
+  void SetTableIndexUpgradeExtension(const std::string& e) {
+    change(settings().TableIndexUpgradeExtension, Extension(e));
+  }
+  const std::string& TableBlobUpgradeExtension() const { return settings().TableBlobUpgradeExtension; }
+  void SetTableBlobUpgradeExtension(const std::string& e) {
+    change(settings().TableBlobUpgradeExtension, Extension(e));
+  }
 
-  bool CreateTempTablesInDatabase() const { return createTempTablesInDatabase_; }
-  void SetCreateTempTablesInDatabase(bool on) { change(createTempTablesInDatabase_, on); }
+  bool CreateTempTablesInDatabase() const { return settings().CreateTempTablesInDatabase; }
+  void SetCreateTempTablesInDatabase(bool on) { change(settings().CreateTempTablesInDatabase, on); }
   // 0..100; larger values are ignored.
-  int TableFilterIndexThreshhold() const { return filterIndexThreshhold_; }
+  int TableFilterIndexThreshhold() const { return settings().TableFilterIndexThreshhold; }
   void SetTableFilterIndexThreshhold(int percent);
 
-  std::chrono::milliseconds TableReadLockWaitTime() const { return readLock_.wait; }
-  void SetTableReadLockWaitTime(std::chrono::milliseconds t) { change(readLock_.wait, t); }
-  int TableReadLockRetryCount() const { return readLock_.retries; }
-  void SetTableReadLockRetryCount(int n) { change(readLock_.retries, n); }
-  std::chrono::milliseconds TableWriteLockWaitTime() const { return writeLock_.wait; }
-  void SetTableWriteLockWaitTime(std::chrono::milliseconds t) { change(writeLock_.wait, t); }
-  int TableWriteLockRetryCount() const { return writeLock_.retries; }
-  void SetTableWriteLockRetryCount(int n) { change(writeLock_.retries, n); }
-  std::chrono::milliseconds TableTransLockWaitTime() const { return transLock_.wait; }
-  void SetTableTransLockWaitTime(std::chrono::milliseconds t) { change(transLock_.wait, t); }
-  int TableTransLockRetryCount() const { return transLock_.retries; }
-  void SetTableTransLockRetryCount(int n) { change(transLock_.retries, n); }
-  int TableMaxReadLockCount() const { return maxReadLockCount_; }
-  void SetTableMaxReadLockCount(int n) { change(maxReadLockCount_, n); }
+  // Stored as given; folder objects opened afterwards use them.
+  std::chrono::milliseconds TableReadLockWaitTime() const { return settings().TableReadLockWaitTime; }
+  void SetTableReadLockWaitTime(std::chrono::milliseconds t) { change(settings().TableReadLockWaitTime, t); }
+  int TableReadLockRetryCount() const { return settings().TableReadLockRetryCount; }
+  void SetTableReadLockRetryCount(int n) { change(settings().TableReadLockRetryCount, n); }
+  std::chrono::milliseconds TableWriteLockWaitTime() const { return settings().TableWriteLockWaitTime; }
+  void SetTableWriteLockWaitTime(std::chrono::milliseconds t) { change(settings().TableWriteLockWaitTime, t); }
+  int TableWriteLockRetryCount() const { return settings().TableWriteLockRetryCount; }
+  void SetTableWriteLockRetryCount(int n) { change(settings().TableWriteLockRetryCount, n); }
+  std::chrono::milliseconds TableTransLockWaitTime() const { return settings().TableTransLockWaitTime; }
+  void SetTableTransLockWaitTime(std::chrono::milliseconds t) { change(settings().TableTransLockWaitTime, t); }
+  int TableTransLockRetryCount() const { return settings().TableTransLockRetryCount; }
+  void SetTableTransLockRetryCount(int n) { change(settings().TableTransLockRetryCount, n); }
+  int TableMaxReadLockCount() const { return settings().TableMaxReadLockCount; }
+  void SetTableMaxReadLockCount(int n) { change(settings().TableMaxReadLockCount, n); }
 
   Event OnStartup;
   Event OnShutdown;
 
  private:
   friend class TKeelSession;
-  struct LockTiming {
-    std::chrono::milliseconds wait{3};
-    int retries = 32768;
-  };
 
   TKeelEngine();
   static std::string Extension(const std::string& text);
@@ -159,20 +162,9 @@ class TKeelEngine {
 
   std::unique_ptr<TDataEngine> core_;
   bool active_ = false;
+  // The server engine belongs to the client/server mode, which has no core
+  // counterpart here.
   TEngineType engineType_ = TEngineType::etClient;
-  bool filterRecordCounts_ = true;
-  bool createTempTablesInDatabase_ = false;
-  int filterIndexThreshhold_ = 1;
-  LockTiming readLock_;
-  LockTiming writeLock_;
-  LockTiming transLock_;
-  int maxReadLockCount_ = 100;
-  std::string dataBackup_ = ".dbk";
-  std::string indexBackup_ = ".ibk";
-  std::string blobBackup_ = ".bbk";
-  std::string dataUpgrade_ = ".dup";
-  std::string indexUpgrade_ = ".iup";
-  std::string blobUpgrade_ = ".bup";
 
   std::mutex sessionsGuard_;
   std::vector<TKeelSession*> sessions_;

@@ -52,6 +52,9 @@ void TKeelSession::createCore() {
   core->LockRetryCount = lockRetryCount_;
   core->LockWaitTime = lockWaitTime_;
   core->Protocol = lockProtocol_;
+  core->StrictChangeDetection = strictChangeDetection_;
+  core->ForceBufferFlush = forceBufferFlush_;
+  core->ProgressSteps = progressSteps_;
   core->passwords().setPasswordNeeded([this](std::string_view) { return passwordNeeded(); });
   core_ = std::move(core);
 }
@@ -89,8 +92,20 @@ void TKeelSession::SetLockProtocol(LockProtocol protocol) {
   if (core_) core_->Protocol = protocol;
 }
 
+void TKeelSession::SetForceBufferFlush(bool on) {
+  forceBufferFlush_ = on;
+  if (core_) core_->ForceBufferFlush = on;
+}
+
+void TKeelSession::SetStrictChangeDetection(bool on) {
+  strictChangeDetection_ = on;
+  if (core_) core_->StrictChangeDetection = on;
+}
+
 void TKeelSession::SetProgressSteps(int steps) {
-  if (steps >= 0 && steps <= 100) progressSteps_ = steps;
+  if (steps < 0 || steps > 100) return;
+  progressSteps_ = steps;
+  if (core_) core_->ProgressSteps = steps;
 }
 
 std::string TKeelSession::PrivateFolder() const {

@@ -2,7 +2,9 @@
 
 // A named session of the engine component, wrapping a core session while it
 // is started: its private folder, lock settings, passwords and the databases
-// its datasets use. Sessions start on demand; stopping one closes its
+// its datasets use. The settings are kept here while the session is stopped
+// and handed to the core session when it starts and whenever they change,
+// which its open tables see at their next operation. Sessions start on demand; stopping one closes its
 // databases (and with them their datasets) and frees its temporary databases.
 
 #include <chrono>
@@ -67,9 +69,9 @@ class TKeelSession {
   int ProgressSteps() const { return progressSteps_; }
   void SetProgressSteps(int steps);
   bool ForceBufferFlush() const { return forceBufferFlush_; }
-  void SetForceBufferFlush(bool on) { forceBufferFlush_ = on; }
+  void SetForceBufferFlush(bool on);
   bool StrictChangeDetection() const { return strictChangeDetection_; }
-  void SetStrictChangeDetection(bool on) { strictChangeDetection_ = on; }
+  void SetStrictChangeDetection(bool on);
   TSessionType SessionType() const { return sessionType_; }
   void SetSessionType(TSessionType type) { sessionType_ = type; }
 

@@ -24,6 +24,16 @@ struct TEngineSettings {
   std::string TableDataTempExtension = ".dat";
   std::string TableIndexTempExtension = ".idx";
   std::string TableBlobTempExtension = ".blb";
+  // Copies made by table maintenance and format upgrades, which this engine
+  // keeps as settings only.
+  std::string TableDataBackupExtension = ".dbk";
+  std::string TableIndexBackupExtension = ".ibk";
+  std::string TableBlobBackupExtension = ".bbk";
+  std::string TableDataUpgradeExtension = ".dup";
+  std::string TableIndexUpgradeExtension = ".iup";
+  std::string TableBlobUpgradeExtension = ".bup";
+  // Maintenance copies go to the table's own folder, not the private one.
+  bool CreateTempTablesInDatabase = false;
 
   std::string EngineSignature;  // empty: the standard signature
   std::string LockFileName = "keel.lck";

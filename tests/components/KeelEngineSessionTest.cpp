@@ -1,15 +1,31 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "ComponentFixture.h"
 #include "engine/components/ComponentNames.h"
 #include "engine/components/KeelDatabase.h"
+#include "engine/core/DataDirectoryLocks.h"
 
 namespace keel::testing {
 namespace {
 
-class KeelEngineSessionTest : public ComponentTest {};
+using namespace std::chrono_literals;
+
+class KeelEngineSessionTest : public ComponentTest {
+ protected:
+  // The folder's lock file opened through a file registry of its own: its
+  // locks conflict with the engine's as another program's would.
+  std::unique_ptr<TDataDirectoryLocks> otherProgram() {
+    auto locks = std::make_unique<TDataDirectoryLocks>(otherFiles_, folder(), EngineLockSettings{});
+    locks->open();
+    return locks;
+  }
+
+ private:
+  TFileRegistry otherFiles_;
+};
 
 TEST_F(KeelEngineSessionTest, OneSharedEngineWithAtMostTwoHolders) {
   EXPECT_EQ(&TKeelEngine::Instance(), &engine());
@@ -75,17 +91,92 @@ TEST_F(KeelEngineSessionTest, SessionSettingsReachTheCoreSession) {
   TKeelSession& session = engine().DefaultSession();
   session.SetLockRetryCount(3);
   session.SetLockProtocol(LockProtocol::lpOptimistic);
+  session.SetForceBufferFlush(true);
   session.SetProgressSteps(101);
   session.Start();
   EXPECT_EQ(session.core().LockRetryCount, 3);
   EXPECT_EQ(session.core().Protocol, LockProtocol::lpOptimistic);
+  EXPECT_TRUE(session.core().ForceBufferFlush);
+  EXPECT_EQ(session.core().ProgressSteps, 20);
   session.SetLockWaitTime(std::chrono::milliseconds(7));
+  session.SetForceBufferFlush(false);
   EXPECT_EQ(session.core().LockWaitTime, std::chrono::milliseconds(7));
+  EXPECT_FALSE(session.core().ForceBufferFlush);
   EXPECT_EQ(session.ProgressSteps(), 20);
 
   EXPECT_EQ(session.PrivateFolder(), std::filesystem::current_path().string() + "/");
   session.SetPrivateDir(" " + folder() + " ");
   EXPECT_EQ(session.PrivateFolder(), folder() + "/");
+}
+
+// With the shipped 32768 attempts 3 ms apart a refused table lock takes
+// about 100 s to fail; the engine's settings make it fail at once.
+TEST_F(KeelEngineSessionTest, TableLockTimingsOfTheEngineGovernTheCoreTables) {
+  engine().SetTableWriteLockRetryCount(2);
+  engine().SetTableWriteLockWaitTime(1ms);
+  engine().SetTableReadLockRetryCount(2);
+  engine().SetTableReadLockWaitTime(1ms);
+  createEventsTable();
+  TKeelTable t;
+  point(t, "Events");
+  t.Open();
+  auto other = otherProgram();
+  other->tableLocks("Events", true).writeLock();
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(EngineErrorOf([&] {
+              t.Append();
+              t.FieldByName("Description").SetAsString("refused");
+              t.Post();
+            }),
+            ErrorCode::KEEL_WRITELOCK);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  t.Cancel();
+  other->tableLocks("Events", true).writeUnlock();
+  t.Append();
+  t.FieldByName("Description").SetAsString("written");
+  t.Post();
+  EXPECT_EQ(t.RecordCount(), 1);
+}
+
+// Strict change detection makes every read take the table read lock, which
+// another program's write lock refuses; without it the cached table is read.
+TEST_F(KeelEngineSessionTest, StrictChangeDetectionSetOnTheSessionReachesOpenTables) {
+  engine().SetTableReadLockRetryCount(1);
+  engine().SetTableReadLockWaitTime(1ms);
+  createEventsTable();
+  TKeelTable t;
+  point(t, "Events");
+  t.Open();
+  auto other = otherProgram();
+  other->tableLocks("Events", true).writeLock();
+  EXPECT_NO_THROW(t.First());
+  engine().DefaultSession().SetStrictChangeDetection(true);
+  EXPECT_EQ(EngineErrorOf([&] { t.First(); }), ErrorCode::KEEL_READLOCK);
+  engine().DefaultSession().SetStrictChangeDetection(false);
+  EXPECT_NO_THROW(t.First());
+}
+
+TEST_F(KeelEngineSessionTest, KeepTablesOpenKeepsTheFilesOpenUntilTheDatabaseCloses) {
+  createEventsTable();
+  const std::string dataFile = folder() + "/Events.dat";
+  TFileRegistry& files = engine().core().files();
+  TKeelDatabase database(engine().DefaultSession());
+  database.SetDatabaseName("Family");
+  database.SetDirectory(folder());
+  for (bool keep : {false, true}) {
+    database.SetKeepTablesOpen(keep);
+    database.Open();
+    {
+      TKeelTable t;
+      t.SetDatabaseName("Family");
+      t.SetTableName("Events");
+      t.Open();
+    }
+    EXPECT_EQ(files.openCount(dataFile, false) > 0, keep) << "keep " << keep;
+    database.Close();
+    EXPECT_EQ(files.openCount(dataFile, false), 0) << "keep " << keep;
+  }
 }
 
 TEST_F(KeelEngineSessionTest, ThePasswordEventSuppliesAMissingPassword) {
