@@ -260,6 +260,31 @@ TEST_F(FilterTest, ChangesThroughAnotherCursorShowAtTheNextMoveAndCount) {
   EXPECT_EQ(AsSet(Visit(cursor)), (std::set<int64_t>{1, 5, 7}));
 }
 
+TEST_F(FilterTest, WithoutFilterRecordCountsAFilteredCursorCountsTheWholeTable) {
+  CreateTable();
+  Add(SmallTable());
+  engine_.settings().FilterRecordCounts = false;
+  TDataCursor cursor(*directory_, "T");
+  cursor.setIndex("ByI");
+  std::vector<uint8_t> low = cursor.newRow();
+  std::vector<uint8_t> high = cursor.newRow();
+  uint8_t bytes[4];
+  StoreI32(bytes, 1);
+  SetFieldValue(low, cursor.field("I"), bytes, 0);
+  StoreI32(bytes, 3);
+  SetFieldValue(high, cursor.field("I"), bytes, 0);
+  cursor.setRange(low, 1, high, 1);
+  EXPECT_EQ(cursor.recordCount(), 4);  // a range alone is counted exactly
+
+  TFilterList filters(cursor);
+  filters.add("I = 1");
+  EXPECT_EQ(cursor.recordCount(), 6);
+  EXPECT_EQ(filters.recordCount(), 6);
+  EXPECT_EQ(AsSet(Visit(cursor)), (std::set<int64_t>{1, 5}));  // moves stay filtered
+  engine_.settings().FilterRecordCounts = true;
+  EXPECT_EQ(cursor.recordCount(), 2);
+}
+
 TEST_F(FilterTest, CallbackFiltersAreCalledForEveryRecord) {
   CreateTable();
   Add(SmallTable());

@@ -1,0 +1,214 @@
+// Filters on a table that others write at the same time: a long scan lets a
+// writer of another process in between its read-lock batches, and a
+// filtered cursor follows rows added, changed and deleted through another
+// session or process.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/sql-filter/FilterFixture.h"
+
+namespace keel::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// keel_filter_writer in a process of its own: it appends a row with I =
+// `value` to "T" once told to go, and answers "done".
+class WriterProcess {
+ public:
+  WriterProcess(const fs::path& folder, int32_t value) {
+    int toChild[2];
+    int fromChild[2];
+    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    std::vector<std::string> args{KEEL_FILTER_WRITER, folder.string(), "T", std::to_string(value)};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(toChild[0], STDIN_FILENO);
+      dup2(fromChild[1], STDOUT_FILENO);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(toChild[0]);
+    close(fromChild[1]);
+    input_ = toChild[1];
+    output_ = fromChild[0];
+  }
+  ~WriterProcess() { finish(); }
+  WriterProcess(const WriterProcess&) = delete;
+  WriterProcess& operator=(const WriterProcess&) = delete;
+
+  void go() { EXPECT_EQ(write(input_, "go\n", 3), 3); }
+
+  // Its answer, when a whole line came within `wait`; empty otherwise.
+  std::string answer(std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    do {
+      pollfd ready{output_, POLLIN, 0};
+      if (poll(&ready, 1, 0) > 0) {
+        char c = 0;
+        if (read(output_, &c, 1) != 1) return {};
+        if (c == '\n') return std::exchange(line_, {});
+        line_ += c;
+        continue;
+      }
+      std::this_thread::sleep_for(1ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return {};
+  }
+
+  // Its exit status; -1 when it had to be killed after 10 seconds.
+  int finish() {
+    if (pid_ <= 0) return -1;
+    close(input_);
+    close(output_);
+    int status = -1;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        status = -1;
+        break;
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    pid_ = -1;
+    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+  std::string line_;
+};
+
+std::vector<Values> Numbered(int count, int32_t modulo) {
+  std::vector<Values> rows;
+  for (int32_t i = 0; i < count; ++i) rows.push_back({.I = i % modulo, .S = std::string(1, static_cast<char>('a' + i % 26))});
+  return rows;
+}
+
+TEST_F(FilterTest, ALongScanLetsAWriterOfAnotherProcessInOnlyBetweenReadLockBatches) {
+  struct Case {
+    int maxReadLockCount;  // 400 records: batches of 1, or the whole table at once
+    bool writerGetsIn;
+  };
+  for (const Case& c : {Case{400, true}, Case{1, false}}) {
+    SCOPED_TRACE("TableMaxReadLockCount " + std::to_string(c.maxReadLockCount));
+    TearDown();
+    SetUp();
+    CreateTable();
+    Add(Numbered(400, 1));
+    engine_.settings().TableMaxReadLockCount = c.maxReadLockCount;
+    WriterProcess writer(root_, 5);
+    TDataCursor cursor(*directory_, "T", {.physicalOrderOnly = true});
+    cursor.table().data().dropCache();  // the scan's first read takes the read lock
+
+    std::string answerDuringScan;
+    int records = 0;
+    TFilterList filters(cursor);
+    filters.add([&](std::span<const uint8_t>) {
+      if (records++ == 0) writer.go();
+      if (answerDuringScan.empty()) answerDuringScan = writer.answer(3ms);
+      else std::this_thread::sleep_for(3ms);
+      return true;
+    });
+    EXPECT_EQ(records, 400);
+    EXPECT_EQ(answerDuringScan == "done", c.writerGetsIn) << answerDuringScan;
+    if (!c.writerGetsIn) {
+      EXPECT_EQ(writer.answer(10s), "done");  // as soon as the scan let go
+    }
+    EXPECT_EQ(writer.finish(), 0);
+  }
+}
+
+// A folder object of a second session on the same folder writes; the
+// filtered cursor, in index order with and without the key list, follows.
+TEST_F(FilterTest, AFilteredCursorFollowsWritesOfAnotherSession) {
+  session_.StrictChangeDetection = true;  // others' changes show at the next operation
+  CreateTable();
+  Add(Numbered(40, 10));
+  TDataEngine otherEngine(clock_);  // its own open files, as another program has
+  TDataSession otherSession(otherEngine);
+  TDataDirectory otherFolder(otherSession, root_.string());
+  TDataCursor writer(otherFolder, "T", {.physicalOrderOnly = true});
+  const FieldDescriptor& i = writer.field("I");
+  auto valueOf = [&](std::span<const uint8_t> row) { return LoadI32(GetField(row, i).bytes.data()); };
+  auto setValue = [&](std::span<uint8_t> row, int32_t value) {
+    uint8_t bytes[4];
+    StoreI32(bytes, value);
+    SetFieldValue(row, i, bytes, 0);
+  };
+  // The first row of the writer's physical order with I = `value`.
+  auto rowWith = [&](int32_t value) {
+    std::vector<uint8_t> row(writer.rowSize());
+    for (Nav at = writer.first(); at == Nav::Ok; at = writer.next()) {
+      writer.currentRow(row);
+      if (valueOf(row) == value) return row;
+    }
+    ADD_FAILURE() << "no row with I = " << value;
+    return row;
+  };
+
+  for (const int threshold : {0, 100}) {
+    SCOPED_TRACE("threshold " + std::to_string(threshold));
+    TDataCursor cursor(*directory_, "T");
+    cursor.setIndex("ByS");
+    TFilterList filters(cursor, {.FilterIndexThreshhold = threshold});
+    filters.add("I = 3");
+    EXPECT_EQ(filters.recordCount(), 4);
+
+    std::vector<uint8_t> row = writer.newRow();
+    setValue(row, 3);
+    SetFieldText(row, writer.field("S"), "new", 0);
+    writer.append(row);
+    EXPECT_EQ(filters.recordCount(), 5);
+    EXPECT_EQ(AsSet(Visit(cursor)), Reference("I = 3"));
+    EXPECT_EQ(cursor.navigatesKeyList(), threshold == 100);
+
+    row = rowWith(4);
+    setValue(row, 3);
+    writer.modify(row);
+    row = rowWith(3);
+    writer.remove(row);
+    row = rowWith(3);
+    setValue(row, 9);
+    writer.modify(row);
+    EXPECT_EQ(filters.recordCount(), 4);
+    const std::set<int64_t> expected = Reference("I = 3");
+    EXPECT_EQ(AsSet(Visit(cursor)), expected);
+    int backwards = cursor.last() == Nav::Ok;
+    while (cursor.prior() == Nav::Ok) ++backwards;
+    EXPECT_EQ(backwards, 4);
+  }
+}
+
+TEST_F(FilterTest, AFilteredCursorSeesARowAnotherProcessAdded) {
+  session_.StrictChangeDetection = true;
+  CreateTable();
+  Add(Numbered(40, 10));
+  TDataCursor cursor(*directory_, "T");
+  TFilterList filters(cursor);
+  filters.add("I = 12");
+  EXPECT_EQ(filters.recordCount(), 0);
+  WriterProcess writer(root_, 12);
+  writer.go();
+  ASSERT_EQ(writer.answer(10s), "done");
+  EXPECT_EQ(writer.finish(), 0);
+  EXPECT_EQ(filters.recordCount(), 1);
+  EXPECT_EQ(Visit(cursor), (std::vector<int64_t>{41}));
+}
+
+}  // namespace
+}  // namespace keel::testing
