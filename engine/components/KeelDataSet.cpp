@@ -4,6 +4,7 @@
 
 #include "engine/components/ComponentNames.h"
 #include "engine/components/DatabaseError.h"
+#include "engine/components/EngineErrorText.h"
 #include "engine/components/KeelDatabase.h"
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelSession.h"
@@ -103,52 +104,56 @@ void TKeelDataSet::SetActive(bool active) {
 }
 
 void TKeelDataSet::Open() {
-  if (Active()) return;
-  CheckOpenable();
-  Run(BeforeOpen, *this);
-  TKeelDatabase& database = AttachDatabase();
-  try {
-    cursor_ = &OpenCursor(database);
-    createFields();
-    CursorOpened();
-    filters_ = std::make_unique<TFilterList>(
-        *cursor_, TFilterSettings{.MaxReadLockCount = engineSettings().TableMaxReadLockCount});
-    applyFilter(filterText_, filtered_, filterOptions_);
-    state_ = TDataSetState::dsBrowse;
-    scrollTo([this] { return cursor_->first(); }, true);
-    bof_ = true;
-  } catch (...) {
-    state_ = TDataSetState::dsInactive;
-    filter_ = nullptr;
-    filters_.reset();
-    fields_.clear();
-    CloseCursor();  // also what a failed OpenCursor left prepared
-    cursor_ = nullptr;
-    DetachDatabase();
-    throw;
-  }
-  Notify(TDataEvent::deLayoutChange);
-  Run(AfterOpen, *this);
+  AtEdge([&] {
+    if (Active()) return;
+    CheckOpenable();
+    Run(BeforeOpen, *this);
+    TKeelDatabase& database = AttachDatabase();
+    try {
+      cursor_ = &OpenCursor(database);
+      createFields();
+      CursorOpened();
+      filters_ = std::make_unique<TFilterList>(
+          *cursor_, TFilterSettings{.MaxReadLockCount = engineSettings().TableMaxReadLockCount});
+      applyFilter(filterText_, filtered_, filterOptions_);
+      state_ = TDataSetState::dsBrowse;
+      scrollTo([this] { return cursor_->first(); }, true);
+      bof_ = true;
+    } catch (...) {
+      state_ = TDataSetState::dsInactive;
+      filter_ = nullptr;
+      filters_.reset();
+      fields_.clear();
+      CloseCursor();  // also what a failed OpenCursor left prepared
+      cursor_ = nullptr;
+      DetachDatabase();
+      throw;
+    }
+    Notify(TDataEvent::deLayoutChange);
+    Run(AfterOpen, *this);
+  });
 }
 
 void TKeelDataSet::Close() {
-  if (!Active()) return;
-  Run(BeforeClose, *this);
-  if (state_ != TDataSetState::dsBrowse) Cancel();
-  state_ = TDataSetState::dsInactive;
-  changedBlobs_.clear();
-  fields_.clear();
-  record_.clear();
-  edit_.clear();
-  hasRecord_ = false;
-  bof_ = eof_ = true;
-  filter_ = nullptr;
-  filters_.reset();  // before the cursor it filters
-  CloseCursor();
-  cursor_ = nullptr;
-  DetachDatabase();
-  Notify(TDataEvent::deLayoutChange);
-  Run(AfterClose, *this);
+  AtEdge([&] {
+    if (!Active()) return;
+    Run(BeforeClose, *this);
+    if (state_ != TDataSetState::dsBrowse) Cancel();
+    state_ = TDataSetState::dsInactive;
+    changedBlobs_.clear();
+    fields_.clear();
+    record_.clear();
+    edit_.clear();
+    hasRecord_ = false;
+    bof_ = eof_ = true;
+    filter_ = nullptr;
+    filters_.reset();  // before the cursor it filters
+    CloseCursor();
+    cursor_ = nullptr;
+    DetachDatabase();
+    Notify(TDataEvent::deLayoutChange);
+    Run(AfterClose, *this);
+  });
 }
 
 void TKeelDataSet::createFields() {
@@ -189,48 +194,58 @@ void TKeelDataSet::scrollTo(const std::function<Nav()>& move, bool forward) {
 }
 
 void TKeelDataSet::First() {
-  CheckBrowseMode();
-  Run(BeforeScroll, *this);
-  scrollTo([this] { return cursor_->first(); }, true);
-  bof_ = true;
-  Notify(TDataEvent::deDataSetScroll);
-  Run(AfterScroll, *this);
+  AtEdge([&] {
+    CheckBrowseMode();
+    Run(BeforeScroll, *this);
+    scrollTo([this] { return cursor_->first(); }, true);
+    bof_ = true;
+    Notify(TDataEvent::deDataSetScroll);
+    Run(AfterScroll, *this);
+  });
 }
 
 void TKeelDataSet::Last() {
-  CheckBrowseMode();
-  Run(BeforeScroll, *this);
-  scrollTo([this] { return cursor_->last(); }, false);
-  eof_ = true;
-  Notify(TDataEvent::deDataSetScroll);
-  Run(AfterScroll, *this);
+  AtEdge([&] {
+    CheckBrowseMode();
+    Run(BeforeScroll, *this);
+    scrollTo([this] { return cursor_->last(); }, false);
+    eof_ = true;
+    Notify(TDataEvent::deDataSetScroll);
+    Run(AfterScroll, *this);
+  });
 }
 
 void TKeelDataSet::Next() {
-  CheckBrowseMode();
-  if (eof_) return;
-  Run(BeforeScroll, *this);
-  scrollTo([this] { return cursor_->next(); }, true);
-  Notify(TDataEvent::deDataSetScroll);
-  Run(AfterScroll, *this);
+  AtEdge([&] {
+    CheckBrowseMode();
+    if (eof_) return;
+    Run(BeforeScroll, *this);
+    scrollTo([this] { return cursor_->next(); }, true);
+    Notify(TDataEvent::deDataSetScroll);
+    Run(AfterScroll, *this);
+  });
 }
 
 void TKeelDataSet::Prior() {
-  CheckBrowseMode();
-  if (bof_) return;
-  Run(BeforeScroll, *this);
-  scrollTo([this] { return cursor_->prior(); }, false);
-  Notify(TDataEvent::deDataSetScroll);
-  Run(AfterScroll, *this);
+  AtEdge([&] {
+    CheckBrowseMode();
+    if (bof_) return;
+    Run(BeforeScroll, *this);
+    scrollTo([this] { return cursor_->prior(); }, false);
+    Notify(TDataEvent::deDataSetScroll);
+    Run(AfterScroll, *this);
+  });
 }
 
 int64_t TKeelDataSet::RecordCount() {
-  CheckActive();
-  const bool filtered = filterActive() || CursorFiltered();
-  if (filtered && !engineSettings().FilterRecordCounts) return cursor_->table().data().header().activeRowCount;
-  // The filter list counts its bitmap; only a range on top needs the walk.
-  if (filterActive() && !cursor_->rangeActive()) return filters_->recordCount();
-  return cursor_->recordCount();
+  return AtEdge([&]() -> int64_t {
+    CheckActive();
+    const bool filtered = filterActive() || CursorFiltered();
+    if (filtered && !engineSettings().FilterRecordCounts) return cursor_->table().data().header().activeRowCount;
+    // The filter list counts its bitmap; only a range on top needs the walk.
+    if (filterActive() && !cursor_->rangeActive()) return filters_->recordCount();
+    return cursor_->recordCount();
+  });
 }
 
 const TEngineSettings& TKeelDataSet::engineSettings() const {
@@ -259,56 +274,66 @@ void TKeelDataSet::applyFilter(const std::string& text, bool filtered, TFilterOp
 }
 
 void TKeelDataSet::SetFilter(const std::string& text) {
-  if (text == filterText_) return;
-  if (Active() && filtered_) {
-    CheckBrowseMode();
-    applyFilter(text, filtered_, filterOptions_);
+  AtEdge([&] {
+    if (text == filterText_) return;
+    if (Active() && filtered_) {
+      CheckBrowseMode();
+      applyFilter(text, filtered_, filterOptions_);
+      filterText_ = text;
+      Resync();
+      return;
+    }
     filterText_ = text;
-    Resync();
-    return;
-  }
-  filterText_ = text;
+  });
 }
 
 void TKeelDataSet::SetFiltered(bool on) {
-  if (on == filtered_) return;
-  if (Active()) {
-    CheckBrowseMode();
-    applyFilter(filterText_, on, filterOptions_);
+  AtEdge([&] {
+    if (on == filtered_) return;
+    if (Active()) {
+      CheckBrowseMode();
+      applyFilter(filterText_, on, filterOptions_);
+      filtered_ = on;
+      Resync();
+      return;
+    }
     filtered_ = on;
-    Resync();
-    return;
-  }
-  filtered_ = on;
+  });
 }
 
 void TKeelDataSet::SetFilterOptions(TFilterOptions options) {
-  if (options.CaseInsensitive == filterOptions_.CaseInsensitive && options.WholeValue == filterOptions_.WholeValue)
-    return;
-  if (Active() && filtered_) {
-    CheckBrowseMode();
-    applyFilter(filterText_, filtered_, options);
+  AtEdge([&] {
+    if (options.CaseInsensitive == filterOptions_.CaseInsensitive && options.WholeValue == filterOptions_.WholeValue)
+      return;
+    if (Active() && filtered_) {
+      CheckBrowseMode();
+      applyFilter(filterText_, filtered_, options);
+      filterOptions_ = options;
+      Resync();
+      return;
+    }
     filterOptions_ = options;
-    Resync();
-    return;
-  }
-  filterOptions_ = options;
+  });
 }
 
 int64_t TKeelDataSet::RecNo() {
-  CheckActive();
-  return hasRecord_ && state_ != TDataSetState::dsInsert ? cursor_->position() : 0;
+  return AtEdge([&]() -> int64_t {
+    CheckActive();
+    return hasRecord_ && state_ != TDataSetState::dsInsert ? cursor_->position() : 0;
+  });
 }
 
 bool TKeelDataSet::SetRecNo(int64_t recNo) {
-  CheckBrowseMode();
-  Run(BeforeScroll, *this);
-  const bool landed = cursor_->goToPosition(recNo);
-  if (!landed) cursor_->first();
-  ReadCurrent();
-  Notify(TDataEvent::deDataSetScroll);
-  Run(AfterScroll, *this);
-  return landed;
+  return AtEdge([&]() -> bool {
+    CheckBrowseMode();
+    Run(BeforeScroll, *this);
+    const bool landed = cursor_->goToPosition(recNo);
+    if (!landed) cursor_->first();
+    ReadCurrent();
+    Notify(TDataEvent::deDataSetScroll);
+    Run(AfterScroll, *this);
+    return landed;
+  });
 }
 
 // ---- fields ----
@@ -368,25 +393,27 @@ void TKeelDataSet::CheckBrowseMode() {
 }
 
 void TKeelDataSet::Edit() {
-  CheckActive();
-  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
-  CheckBrowseMode();
-  if (!hasRecord_) {
-    Insert();
-    return;
-  }
-  if (!CanModify()) DatabaseError(db_messages::kDataSetReadOnly);
-  Run(BeforeEdit, *this);
-  // Taking the record for modification re-reads it; a record changed or
-  // deleted since it was read raises the engine's error here.
-  std::vector<uint8_t> row = record_;
-  if (cursor_->currentRow(row, true) != Nav::Ok)
-    raise(ErrorCode::KEEL_NOCURRREC, {.table = cursor_->table().name()});
-  record_ = row;
-  edit_ = std::move(row);
-  state_ = TDataSetState::dsEdit;
-  Notify(TDataEvent::deDataSetChange);
-  Run(AfterEdit, *this);
+  AtEdge([&] {
+    CheckActive();
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
+    CheckBrowseMode();
+    if (!hasRecord_) {
+      Insert();
+      return;
+    }
+    if (!CanModify()) DatabaseError(db_messages::kDataSetReadOnly);
+    Run(BeforeEdit, *this);
+    // Taking the record for modification re-reads it; a record changed or
+    // deleted since it was read raises the engine's error here.
+    std::vector<uint8_t> row = record_;
+    if (cursor_->currentRow(row, true) != Nav::Ok)
+      raise(ErrorCode::KEEL_NOCURRREC, {.table = cursor_->table().name()});
+    record_ = row;
+    edit_ = std::move(row);
+    state_ = TDataSetState::dsEdit;
+    Notify(TDataEvent::deDataSetChange);
+    Run(AfterEdit, *this);
+  });
 }
 
 void TKeelDataSet::BeginKeyEntry(std::vector<uint8_t>& key) {
@@ -396,36 +423,40 @@ void TKeelDataSet::BeginKeyEntry(std::vector<uint8_t>& key) {
 }
 
 void TKeelDataSet::Insert() {
-  CheckBrowseMode();
-  if (!CanModify()) DatabaseError(db_messages::kDataSetReadOnly);
-  Run(BeforeInsert, *this);
-  edit_ = cursor_->newRow();
-  state_ = TDataSetState::dsInsert;
-  Run(OnNewRecord, *this);
-  Notify(TDataEvent::deDataSetChange);
-  Run(AfterInsert, *this);
+  AtEdge([&] {
+    CheckBrowseMode();
+    if (!CanModify()) DatabaseError(db_messages::kDataSetReadOnly);
+    Run(BeforeInsert, *this);
+    edit_ = cursor_->newRow();
+    state_ = TDataSetState::dsInsert;
+    Run(OnNewRecord, *this);
+    Notify(TDataEvent::deDataSetChange);
+    Run(AfterInsert, *this);
+  });
 }
 
 void TKeelDataSet::Post() {
-  CheckActive();
-  if (state_ == TDataSetState::dsSetKey) {
-    state_ = TDataSetState::dsBrowse;
-    return;
-  }
-  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
-  Run(BeforePost, *this);
-  TDataCursor::BlobValues blobs;
-  for (const auto& [number, value] : changedBlobs_) {
-    if (value->modified()) blobs[number] = value->value();
-  }
-  // The engine works on a copy: a refused post leaves the edit untouched.
-  std::vector<uint8_t> row = edit_;
-  if (state_ == TDataSetState::dsEdit) cursor_->modify(row, blobs);
-  else cursor_->append(row, blobs);
-  dropEdit();
-  ReadCurrent();
-  Notify(TDataEvent::deDataSetChange);
-  Run(AfterPost, *this);
+  AtEdge([&] {
+    CheckActive();
+    if (state_ == TDataSetState::dsSetKey) {
+      state_ = TDataSetState::dsBrowse;
+      return;
+    }
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+    Run(BeforePost, *this);
+    TDataCursor::BlobValues blobs;
+    for (const auto& [number, value] : changedBlobs_) {
+      if (value->modified()) blobs[number] = value->value();
+    }
+    // The engine works on a copy: a refused post leaves the edit untouched.
+    std::vector<uint8_t> row = edit_;
+    if (state_ == TDataSetState::dsEdit) cursor_->modify(row, blobs);
+    else cursor_->append(row, blobs);
+    dropEdit();
+    ReadCurrent();
+    Notify(TDataEvent::deDataSetChange);
+    Run(AfterPost, *this);
+  });
 }
 
 void TKeelDataSet::dropEdit() {
@@ -435,37 +466,41 @@ void TKeelDataSet::dropEdit() {
 }
 
 void TKeelDataSet::Cancel() {
-  CheckActive();
-  if (state_ == TDataSetState::dsSetKey) {
-    *enteredKey_ = savedKey_;
-    state_ = TDataSetState::dsBrowse;
-    return;
-  }
-  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
-  Run(BeforeCancel, *this);
-  if (state_ == TDataSetState::dsEdit) cursor_->cancelEdit();
-  dropEdit();
-  ReadCurrent();
-  Notify(TDataEvent::deDataSetChange);
-  Run(AfterCancel, *this);
+  AtEdge([&] {
+    CheckActive();
+    if (state_ == TDataSetState::dsSetKey) {
+      *enteredKey_ = savedKey_;
+      state_ = TDataSetState::dsBrowse;
+      return;
+    }
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+    Run(BeforeCancel, *this);
+    if (state_ == TDataSetState::dsEdit) cursor_->cancelEdit();
+    dropEdit();
+    ReadCurrent();
+    Notify(TDataEvent::deDataSetChange);
+    Run(AfterCancel, *this);
+  });
 }
 
 void TKeelDataSet::Delete() {
-  CheckActive();
-  if (state_ == TDataSetState::dsInsert || state_ == TDataSetState::dsSetKey) {
-    Cancel();
-    return;
-  }
-  if (!hasRecord_) DatabaseError(db_messages::kEmptyDataSet);
-  if (!CanModify()) DatabaseError(db_messages::kDataSetReadOnly);
-  Run(BeforeDelete, *this);
-  Run(BeforeScroll, *this);
-  if (state_ == TDataSetState::dsEdit) dropEdit();
-  cursor_->remove(record_);
-  settleAfterRemoval();
-  Notify(TDataEvent::deDataSetChange);
-  Run(AfterDelete, *this);
-  Run(AfterScroll, *this);
+  AtEdge([&] {
+    CheckActive();
+    if (state_ == TDataSetState::dsInsert || state_ == TDataSetState::dsSetKey) {
+      Cancel();
+      return;
+    }
+    if (!hasRecord_) DatabaseError(db_messages::kEmptyDataSet);
+    if (!CanModify()) DatabaseError(db_messages::kDataSetReadOnly);
+    Run(BeforeDelete, *this);
+    Run(BeforeScroll, *this);
+    if (state_ == TDataSetState::dsEdit) dropEdit();
+    cursor_->remove(record_);
+    settleAfterRemoval();
+    Notify(TDataEvent::deDataSetChange);
+    Run(AfterDelete, *this);
+    Run(AfterScroll, *this);
+  });
 }
 
 // The cursor stands on the record after the deleted one, or at the end.
@@ -479,22 +514,24 @@ void TKeelDataSet::settleAfterRemoval() {
 // ---- BLOB streams ----
 
 std::unique_ptr<TKeelBlobStream> TKeelDataSet::CreateBlobStream(const TKeelField& field, TBlobStreamMode mode) {
-  CheckActive();
-  const FieldDescriptor& descriptor = field.Descriptor();
-  if (!field.IsBlob())
-    raise(ErrorCode::KEEL_NOTABLOB, {.table = cursor_->table().name(), .field = descriptor.name});
-  const bool writing = mode != TBlobStreamMode::bmRead;
-  if (writing) writeBuffer(field);
-  std::shared_ptr<TBlobBuffer> value = changedBlob(field);
-  if (!value) {
-    std::span<const uint8_t> row = readBuffer();
-    const BlobReference reference = ReadBlobReference(row, descriptor, cursor_->table().name());
-    value = std::make_shared<TBlobBuffer>(descriptor, reference, cursor_->blobValue(row, descriptor),
-                                          writing ? BlobMode::ReadWrite : BlobMode::Read);
-    if (writing) changedBlobs_[descriptor.number] = value;
-  }
-  if (mode == TBlobStreamMode::bmWrite) value->resize(0);
-  return std::make_unique<TKeelBlobStream>(value, writing, field.FieldName());
+  return AtEdge([&]() -> std::unique_ptr<TKeelBlobStream> {
+    CheckActive();
+    const FieldDescriptor& descriptor = field.Descriptor();
+    if (!field.IsBlob())
+      raise(ErrorCode::KEEL_NOTABLOB, {.table = cursor_->table().name(), .field = descriptor.name});
+    const bool writing = mode != TBlobStreamMode::bmRead;
+    if (writing) writeBuffer(field);
+    std::shared_ptr<TBlobBuffer> value = changedBlob(field);
+    if (!value) {
+      std::span<const uint8_t> row = readBuffer();
+      const BlobReference reference = ReadBlobReference(row, descriptor, cursor_->table().name());
+      value = std::make_shared<TBlobBuffer>(descriptor, reference, cursor_->blobValue(row, descriptor),
+                                            writing ? BlobMode::ReadWrite : BlobMode::Read);
+      if (writing) changedBlobs_[descriptor.number] = value;
+    }
+    if (mode == TBlobStreamMode::bmWrite) value->resize(0);
+    return std::make_unique<TKeelBlobStream>(value, writing, field.FieldName());
+  });
 }
 
 }  // namespace keel

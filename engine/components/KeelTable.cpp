@@ -4,6 +4,7 @@
 
 #include "engine/components/ComponentNames.h"
 #include "engine/components/DatabaseError.h"
+#include "engine/components/EngineErrorText.h"
 #include "engine/components/KeelDatabase.h"
 #include "engine/core/IndexDefinitions.h"
 #include "engine/core/TextCase.h"
@@ -113,21 +114,27 @@ void TKeelTable::withCursor(const std::function<void(TDataCursor&)>& read) {
 }
 
 void TKeelTable::RefreshDefs() {
-  withCursor([this](TDataCursor& cursor) { refreshDefs(cursor); });
+  AtEdge([&] {
+    withCursor([this](TDataCursor& cursor) { refreshDefs(cursor); });
+  });
 }
 
 int16_t TKeelTable::UserMajorVersion() {
-  int16_t version = 0;
-  withCursor([&](TDataCursor& cursor) { version = cursor.table().data().header().userMajor; });
-  return version;
+  return AtEdge([&]() -> int16_t {
+    int16_t version = 0;
+    withCursor([&](TDataCursor& cursor) { version = cursor.table().data().header().userMajor; });
+    return version;
+  });
 }
 
 bool TKeelTable::Exists() {
-  if (Active()) return true;
-  if (TrimBlanks(tableName_).empty()) return false;
-  TKeelDatabase& database = AttachDatabase();
-  AttachedScope detach([this] { DetachDatabase(); });
-  return database.Folder().tableExists(engineName());
+  return AtEdge([&]() -> bool {
+    if (Active()) return true;
+    if (TrimBlanks(tableName_).empty()) return false;
+    TKeelDatabase& database = AttachDatabase();
+    AttachedScope detach([this] { DetachDatabase(); });
+    return database.Folder().tableExists(engineName());
+  });
 }
 
 // ---- indexes ----
@@ -176,36 +183,40 @@ void TKeelTable::enterKey(TKeyEntry& key) {
 }
 
 void TKeelTable::SetIndexName(const std::string& name) {
-  if (!Active()) {
+  AtEdge([&] {
+    if (!Active()) {
+      indexName_ = name;
+      indexFieldNames_.clear();
+      return;
+    }
+    CheckBrowseMode();
+    if (name == indexName_ && indexFieldNames_.empty()) return;
+    cursor().setIndex(Utf8ToAnsi(name));
     indexName_ = name;
     indexFieldNames_.clear();
-    return;
-  }
-  CheckBrowseMode();
-  if (name == indexName_ && indexFieldNames_.empty()) return;
-  cursor().setIndex(Utf8ToAnsi(name));
-  indexName_ = name;
-  indexFieldNames_.clear();
-  clearKeys();
-  ReadCurrent();
-  Notify(TDataEvent::deDataSetScroll);
+    clearKeys();
+    ReadCurrent();
+    Notify(TDataEvent::deDataSetScroll);
+  });
 }
 
 void TKeelTable::SetIndexFieldNames(const std::string& fieldNames) {
-  if (!Active()) {
+  AtEdge([&] {
+    if (!Active()) {
+      indexFieldNames_ = fieldNames;
+      indexName_.clear();
+      return;
+    }
+    CheckBrowseMode();
+    if (fieldNames == indexFieldNames_ && !fieldNames.empty()) return;
+    if (fieldNames.empty()) cursor().setIndex(Utf8ToAnsi(indexName_));
+    else cursor().setIndex(slotForFields(cursor(), fieldNames));
     indexFieldNames_ = fieldNames;
-    indexName_.clear();
-    return;
-  }
-  CheckBrowseMode();
-  if (fieldNames == indexFieldNames_ && !fieldNames.empty()) return;
-  if (fieldNames.empty()) cursor().setIndex(Utf8ToAnsi(indexName_));
-  else cursor().setIndex(slotForFields(cursor(), fieldNames));
-  indexFieldNames_ = fieldNames;
-  if (!fieldNames.empty()) indexName_.clear();
-  clearKeys();
-  ReadCurrent();
-  Notify(TDataEvent::deDataSetScroll);
+    if (!fieldNames.empty()) indexName_.clear();
+    clearKeys();
+    ReadCurrent();
+    Notify(TDataEvent::deDataSetScroll);
+  });
 }
 
 // ---- key search ----
@@ -226,22 +237,24 @@ void TKeelTable::CheckKeyField(const TKeelField& field) const {
 }
 
 bool TKeelTable::SearchKey() {
-  toBrowseKeepingKey();
-  RunEvent(BeforeScroll);
-  // A partial search moves the cursor even when it finds nothing; the
-  // position brings it back.
-  const int64_t position = IsEmpty() ? 0 : cursor().position();
-  bool found = false;
-  try {
-    found = cursor().findKey(searchKey_.values, static_cast<size_t>(searchKey_.fieldCount));
-  } catch (const EKeelEngineError& error) {
-    if (error.code() != ErrorCode::KEEL_NOCURRREC) throw;
-  }
-  if (!found && position > 0) cursor().goToPosition(position);
-  ReadCurrent();
-  Notify(TDataEvent::deDataSetScroll);
-  RunEvent(AfterScroll);
-  return found;
+  return AtEdge([&]() -> bool {
+    toBrowseKeepingKey();
+    RunEvent(BeforeScroll);
+    // A partial search moves the cursor even when it finds nothing; the
+    // position brings it back.
+    const int64_t position = IsEmpty() ? 0 : cursor().position();
+    bool found = false;
+    try {
+      found = cursor().findKey(searchKey_.values, static_cast<size_t>(searchKey_.fieldCount));
+    } catch (const EKeelEngineError& error) {
+      if (error.code() != ErrorCode::KEEL_NOCURRREC) throw;
+    }
+    if (!found && position > 0) cursor().goToPosition(position);
+    ReadCurrent();
+    Notify(TDataEvent::deDataSetScroll);
+    RunEvent(AfterScroll);
+    return found;
+  });
 }
 
 // ---- ranges ----
@@ -251,17 +264,21 @@ void TKeelTable::SetRangeStart() { enterKey(rangeStart_); }
 void TKeelTable::SetRangeEnd() { enterKey(rangeEnd_); }
 
 void TKeelTable::ApplyRange() {
-  toBrowseKeepingKey();
-  entered_ = &searchKey_;
-  cursor().setRange(rangeStart_.values, static_cast<size_t>(rangeStart_.fieldCount), rangeEnd_.values,
-                    static_cast<size_t>(rangeEnd_.fieldCount));
-  Resync();
+  AtEdge([&] {
+    toBrowseKeepingKey();
+    entered_ = &searchKey_;
+    cursor().setRange(rangeStart_.values, static_cast<size_t>(rangeStart_.fieldCount), rangeEnd_.values,
+                      static_cast<size_t>(rangeEnd_.fieldCount));
+    Resync();
+  });
 }
 
 void TKeelTable::CancelRange() {
-  CheckBrowseMode();
-  cursor().cancelRange();
-  Resync();
+  AtEdge([&] {
+    CheckBrowseMode();
+    cursor().cancelRange();
+    Resync();
+  });
 }
 
 void TKeelTable::SetRange(const std::vector<std::string>& startValues, const std::vector<std::string>& endValues) {
@@ -289,44 +306,46 @@ void TKeelTable::assignKeyValues(const std::vector<std::string>& values) {
 // ---- creation ----
 
 void TKeelTable::CreateTableFromDefs(const TTableCreateOptions& options) {
-  CheckInactive();
-  CheckOpenable();
-  TableCreateRequest request;
-  request.name = engineName();
-  for (const TKeelFieldDef& def : fieldDefs_) request.fields.push_back(def.ToDescriptor());
-  const std::vector<TKeelIndexDef> indexes = indexDefs_.CheckedForCreation();
+  AtEdge([&] {
+    CheckInactive();
+    CheckOpenable();
+    TableCreateRequest request;
+    request.name = engineName();
+    for (const TKeelFieldDef& def : fieldDefs_) request.fields.push_back(def.ToDescriptor());
+    const std::vector<TKeelIndexDef> indexes = indexDefs_.CheckedForCreation();
 
-  std::vector<FieldDescriptor> numbered = request.fields;
-  for (size_t i = 0; i < numbered.size(); ++i) numbered[i].number = static_cast<uint16_t>(i + 1);
-  const TIndexDefinitions definitions(numbered, static_cast<size_t>(std::max(options.IndexPageSize, 0)), request.name);
-  for (const TKeelIndexDef& def : indexes) {
-    IndexDescriptor index;
-    index.name = Utf8ToAnsi(def.Name);
-    index.unique = def.Has(ixUnique) || def.Has(ixPrimary);
-    index.caseInsensitive = def.Has(ixCaseInsensitive);
-    index.descending = def.Has(ixDescending);
-    index.compression = def.Compression;
-    index.noKeyStatistics = def.NoKeyStatistics;
-    // A descending index without a list of descending fields is descending
-    // in every field.
-    const std::string descending = def.Has(ixDescending) && def.DescFields.empty() ? def.Fields : def.DescFields;
-    index.fields = definitions.resolveFields(Utf8ToAnsi(def.Fields), Utf8ToAnsi(descending), index.name);
-    if (def.Has(ixPrimary)) request.primary = index;
-    else request.secondaries.push_back(index);
-  }
-  request.locale = options.Locale;
-  request.userMajor = options.UserMajorVersion;
-  request.userMinor = options.UserMinorVersion;
-  request.encrypted = options.Encrypted;
-  request.password = Utf8ToAnsi(options.Password);
-  request.description = Utf8ToAnsi(options.Description);
-  request.indexPageSize = options.IndexPageSize;
-  request.blobBlockSize = options.BlobBlockSize;
-  request.lastAutoInc = options.LastAutoIncValue;
+    std::vector<FieldDescriptor> numbered = request.fields;
+    for (size_t i = 0; i < numbered.size(); ++i) numbered[i].number = static_cast<uint16_t>(i + 1);
+    const TIndexDefinitions definitions(numbered, static_cast<size_t>(std::max(options.IndexPageSize, 0)), request.name);
+    for (const TKeelIndexDef& def : indexes) {
+      IndexDescriptor index;
+      index.name = Utf8ToAnsi(def.Name);
+      index.unique = def.Has(ixUnique) || def.Has(ixPrimary);
+      index.caseInsensitive = def.Has(ixCaseInsensitive);
+      index.descending = def.Has(ixDescending);
+      index.compression = def.Compression;
+      index.noKeyStatistics = def.NoKeyStatistics;
+      // A descending index without a list of descending fields is descending
+      // in every field.
+      const std::string descending = def.Has(ixDescending) && def.DescFields.empty() ? def.Fields : def.DescFields;
+      index.fields = definitions.resolveFields(Utf8ToAnsi(def.Fields), Utf8ToAnsi(descending), index.name);
+      if (def.Has(ixPrimary)) request.primary = index;
+      else request.secondaries.push_back(index);
+    }
+    request.locale = options.Locale;
+    request.userMajor = options.UserMajorVersion;
+    request.userMinor = options.UserMinorVersion;
+    request.encrypted = options.Encrypted;
+    request.password = Utf8ToAnsi(options.Password);
+    request.description = Utf8ToAnsi(options.Description);
+    request.indexPageSize = options.IndexPageSize;
+    request.blobBlockSize = options.BlobBlockSize;
+    request.lastAutoInc = options.LastAutoIncValue;
 
-  TKeelDatabase& database = AttachDatabase();
-  AttachedScope detach([this] { DetachDatabase(); });
-  database.Folder().createTable(request);
+    TKeelDatabase& database = AttachDatabase();
+    AttachedScope detach([this] { DetachDatabase(); });
+    database.Folder().createTable(request);
+  });
 }
 
 }  // namespace keel
