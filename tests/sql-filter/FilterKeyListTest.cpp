@@ -9,8 +9,8 @@ namespace {
 
 // One cursor move with its arguments; the same move is made on two cursors.
 struct Move {
-  enum Kind { First, Last, Next, Prior, GoTo, Position, Count, Find, Range, NoRange, Write } kind = First;
-  int64_t number = 0;  // GoTo's position
+  enum Kind { First, Last, Next, Prior, GoTo, Position, Count, Find, Range, NoRange, Reindex, Write } kind = First;
+  int64_t number = 0;  // GoTo's position, Reindex's slot
   std::vector<uint8_t> from;  // Find's values, Range's start
   std::vector<uint8_t> to;    // Range's end
   size_t fields = 0;
@@ -31,6 +31,7 @@ std::string Make(TDataCursor& cursor, const Move& move) {
     case Move::Find: answer = cursor.findKey(move.from, move.fields, 0, move.nearest); break;
     case Move::Range: cursor.setRange(move.from, move.fields, move.to, move.fields); break;
     case Move::NoRange: cursor.cancelRange(); break;
+    case Move::Reindex: cursor.setIndex(static_cast<int>(move.number)); break;
     case Move::Write: break;
   }
   return std::to_string(move.kind) + ": " + std::to_string(answer) + " at row " +
@@ -67,7 +68,7 @@ class KeyListTest : public FilterTest {
     for (int i = 0; i < count; ++i) {
       Move move;
       move.kind = static_cast<Move::Kind>(random.Below(Move::Write + 1));
-      move.number = 1 + random.Below(12);
+      move.number = move.kind == Move::Reindex ? random.Below(12) : 1 + random.Below(12);
       move.fields = static_cast<size_t>(random.Below(2));  // the first key field, or all
       move.nearest = random.Below(2) == 1;
       if (move.kind == Move::Find || move.kind == Move::Range) {
