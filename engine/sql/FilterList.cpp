@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 namespace keel {
 
 TFilterList::TFilterList(TDataCursor& cursor, TFilterSettings settings)
