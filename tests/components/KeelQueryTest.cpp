@@ -314,5 +314,29 @@ TEST_F(KeelQuerySqlTest, ProgressIsReportedAsTheSessionAsksAndMayStopTheResult) 
   EXPECT_EQ(query.FieldByName("Code").AsInteger(), 3);
 }
 
+TEST_F(KeelQuerySqlTest, FiltersOnResultsAndTheirCounts) {
+  TKeelQuery query;
+  query.SetDatabaseName(folder());
+  query.SetSQL({"SELECT Code, Surname FROM People WHERE Code > 1"});
+  query.SetFilter("Surname <> 'Dunn'");
+  query.SetFiltered(true);
+  struct Case {
+    bool live;
+    bool filterRecordCounts;
+    int64_t count;
+  };
+  // A live result is the table's own cursor with the WHERE as its filter.
+  for (const Case& c : {Case{false, true, 3}, Case{true, true, 3}, Case{false, false, 4}, Case{true, false, 5}}) {
+    engine().core().settings().FilterRecordCounts = c.filterRecordCounts;
+    query.RequestLive = c.live;
+    query.Open();
+    std::vector<int64_t> codes;
+    for (; !query.Eof(); query.Next()) codes.push_back(query.FieldByName("Code").AsInteger());
+    EXPECT_EQ(codes, (std::vector<int64_t>{2, 3, 5})) << c.live << c.filterRecordCounts;
+    EXPECT_EQ(query.RecordCount(), c.count) << c.live << c.filterRecordCounts;
+    query.Close();
+  }
+}
+
 }  // namespace
 }  // namespace keel::testing
