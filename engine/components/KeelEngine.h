@@ -92,17 +92,29 @@ class TKeelEngine {
   const std::string& TableBlobExtension() const { return settings().TableBlobExtension; }
   void SetTableBlobExtension(const std::string& e) { change(settings().TableBlobExtension, Extension(e)); }
   const std::string& TableDataTempExtension() const { return settings().TableDataTempExtension; }
-  void SetTableDataTempExtension(const std::string& e) { change(settings().TableDataTempExtension, Extension(e)); }
+  void SetTableDataTempExtension(const std::string& e) {
+    change(settings().TableDataTempExtension, Extension(e));
+  }
   const std::string& TableIndexTempExtension() const { return settings().TableIndexTempExtension; }
-  void SetTableIndexTempExtension(const std::string& e) { change(settings().TableIndexTempExtension, Extension(e)); }
+  void SetTableIndexTempExtension(const std::string& e) {
+    change(settings().TableIndexTempExtension, Extension(e));
+  }
   const std::string& TableBlobTempExtension() const { return settings().TableBlobTempExtension; }
-  void SetTableBlobTempExtension(const std::string& e) { change(settings().TableBlobTempExtension, Extension(e)); }
+  void SetTableBlobTempExtension(const std::string& e) {
+    change(settings().TableBlobTempExtension, Extension(e));
+  }
   const std::string& TableDataBackupExtension() const { return settings().TableDataBackupExtension; }
-  void SetTableDataBackupExtension(const std::string& e) { change(settings().TableDataBackupExtension, Extension(e)); }
+  void SetTableDataBackupExtension(const std::string& e) {
+    change(settings().TableDataBackupExtension, Extension(e));
+  }
   const std::string& TableIndexBackupExtension() const { return settings().TableIndexBackupExtension; }
-  void SetTableIndexBackupExtension(const std::string& e) { change(settings().TableIndexBackupExtension, Extension(e)); }
+  void SetTableIndexBackupExtension(const std::string& e) {
+    change(settings().TableIndexBackupExtension, Extension(e));
+  }
   const std::string& TableBlobBackupExtension() const { return settings().TableBlobBackupExtension; }
-  void SetTableBlobBackupExtension(const std::string& e) { change(settings().TableBlobBackupExtension, Extension(e)); }
+  void SetTableBlobBackupExtension(const std::string& e) {
+    change(settings().TableBlobBackupExtension, Extension(e));
+  }
   const std::string& TableDataUpgradeExtension() const { return settings().TableDataUpgradeExtension; }
   void SetTableDataUpgradeExtension(const std::string& e) {
     change(settings().TableDataUpgradeExtension, Extension(e));
@@ -128,11 +140,15 @@ class TKeelEngine {
   int TableReadLockRetryCount() const { return settings().TableReadLockRetryCount; }
   void SetTableReadLockRetryCount(int n) { change(settings().TableReadLockRetryCount, n); }
   std::chrono::milliseconds TableWriteLockWaitTime() const { return settings().TableWriteLockWaitTime; }
-  void SetTableWriteLockWaitTime(std::chrono::milliseconds t) { change(settings().TableWriteLockWaitTime, t); }
+  void SetTableWriteLockWaitTime(std::chrono::milliseconds t) {
+    change(settings().TableWriteLockWaitTime, t);
+  }
   int TableWriteLockRetryCount() const { return settings().TableWriteLockRetryCount; }
   void SetTableWriteLockRetryCount(int n) { change(settings().TableWriteLockRetryCount, n); }
   std::chrono::milliseconds TableTransLockWaitTime() const { return settings().TableTransLockWaitTime; }
-  void SetTableTransLockWaitTime(std::chrono::milliseconds t) { change(settings().TableTransLockWaitTime, t); }
+  void SetTableTransLockWaitTime(std::chrono::milliseconds t) {
+    change(settings().TableTransLockWaitTime, t);
+  }
   int TableTransLockRetryCount() const { return settings().TableTransLockRetryCount; }
   void SetTableTransLockRetryCount(int n) { change(settings().TableTransLockRetryCount, n); }
   int TableMaxReadLockCount() const { return settings().TableMaxReadLockCount; }

@@ -60,9 +60,7 @@ void TDataDirectoryLocks::open() {
     return;
   }
   try {
-    lockListShared();
-    readList();
-    unlockListShared();
+    readFirstList();
   } catch (const EKeelEngineError&) {
     close();  // also drops the list lock when reading failed
     throw;
@@ -99,29 +97,53 @@ bool TDataDirectoryLocks::createMemoryLockFile() {
 }
 
 // Made in one step that fails when the file exists, so of programs opening a
-// new folder at once exactly one writes the list; the others use its file.
-// The list is written under the list's exclusive lock: whoever opened the
-// empty file in the moment before reads the list only once it is whole.
+// new folder at once exactly one writes the list; the others use its file and
+// wait while it is empty (readFirstList). The list is written under the
+// list's exclusive lock, so whoever reads it under the shared lock reads it
+// whole.
 bool TDataDirectoryLocks::createDiskLockFile() {
+  const std::vector<uint8_t> bytes = newListBytes();  // listed first: the file stays empty briefly
   mindrel::OsFile file;
   if (int error = file.createNew(lockFilePath_); error != 0) return error == EEXIST;
+  madeLockFile_ = true;
   const LockRange exclusive = layout_.listExclusive();
   TLockRetry retry(settings_.list, settings_.sleep);
-  const bool locked = retry.lock(
-      [&](const LockRange& range) { return file.lockRange(range.offset, range.length, true) == 0; },
-      [&] { return exclusive; }).has_value();
-  const std::vector<uint8_t> bytes = newListBytes();
-  size_t done = 0;
-  const bool written =
-      file.writeAt(0, bytes.data(), bytes.size(), done) == 0 && done == bytes.size() && file.sync() == 0;
+  const bool locked =
+      retry.lock([&](const LockRange& range) { return file.lockRange(range.offset, range.length, true) == 0; },
+                 [&] { return exclusive; })
+          .has_value();
+  // Someone who waited in vain for our list may have written one since.
+  uint64_t size = 0;
+  bool written = file.size(size) == 0 && size > 0;
+  if (!written) {
+    size_t done = 0;
+    written = file.writeAt(0, bytes.data(), bytes.size(), done) == 0 && done == bytes.size() && file.sync() == 0;
+  }
   if (locked) file.unlockRange(exclusive.offset, exclusive.length);
   file.close();
   if (!written) {
     mindrel::RemoveFile(lockFilePath_);  // ours alone: nobody else made it
-    return false;
+    madeLockFile_ = false;
   }
-  madeLockFile_ = true;
-  return true;
+  return written;
+}
+
+// An empty lock file is one that its maker has not written yet: wait for it,
+// as joining an empty list now would have the maker overwrite the entry. One
+// that stays empty (its maker died) is an empty list.
+void TDataDirectoryLocks::readFirstList() {
+  TLockRetry retry(settings_.lockFileOpen, settings_.sleep);
+  bool waitedLongEnough = false;
+  for (;;) {
+    lockListShared();
+    if (waitedLongEnough || handle_.file->size() > 0) {
+      readList();
+      unlockListShared();
+      return;
+    }
+    unlockListShared();
+    waitedLongEnough = !retry.waitForNext();
+  }
 }
 
 FileHandle TDataDirectoryLocks::openLockFileShared() {

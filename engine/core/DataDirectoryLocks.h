@@ -109,6 +109,7 @@ class TDataDirectoryLocks {
   bool createDiskLockFile();
   std::vector<uint8_t> newListBytes() const;
   FileHandle openLockFileShared();
+  void readFirstList();
   std::vector<uint8_t> readLockFile(size_t length);
   uint32_t joinList(const std::string& name);
   [[noreturn]] void raiseForFolder(ErrorCode code) const;

@@ -84,7 +84,8 @@ TEST_F(KeelEngineSessionTest, SessionsAreFoundByNameAndStartInOrder) {
   automatic.SetSessionType(TSessionType::stRemote);
   engine().SetActive(false);
   engine().SetEngineType(TEngineType::etServer);
-  EXPECT_EQ(DatabaseErrorOf([&] { automatic.Start(); }), "Cannot activate a remote session with the server engine");
+  EXPECT_EQ(DatabaseErrorOf([&] { automatic.Start(); }),
+            "Cannot activate a remote session with the server engine");
 }
 
 TEST_F(KeelEngineSessionTest, SessionSettingsReachTheCoreSession) {

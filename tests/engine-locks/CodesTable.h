@@ -35,7 +35,9 @@ inline TableCreateRequest CodesTable(const std::string& name = "Codes") {
   return request;
 }
 
-inline std::string NameFor(int32_t code) { return "row " + std::to_string(code); }
+inline std::string NameFor(int32_t code) {
+  return "row " + std::to_string(code);
+}
 
 inline std::vector<uint8_t> CodeRow(TDataCursor& cursor, int32_t code) {
   std::vector<uint8_t> row = cursor.newRow();

@@ -11,6 +11,19 @@
 //     slot                         the table's slot
 //     locking                      "on"/"off", then "all-ok" or the error code of
 //                                  the first lock of every kind that failed
+//     join                         waits for a line on its input (so that
+//                                  several helpers can start at one moment),
+//                                  then the table's slot, then "made" when
+//                                  this program made the lock file, else
+//                                  "found"
+// Commands on a real table (see CodesTable.h) through a folder object:
+//     hold-exclusive               opens the table exclusively: "held" or the
+//                                  error code
+//     table-writer                 "ready", then per line on its input
+//                                  "append FROM TO", "delete FROM TO" or
+//                                  "churn FROM TO" (append each code, deleting
+//                                  the odd ones again at once) answers "done"
+//                                  or "error CODE"
 // --as-nobody drops root rights first (user and group 65534), so that
 // permissions apply to it.
 
@@ -27,8 +40,10 @@
 #include <vector>
 
 #include "engine/core/DataDirectoryLocks.h"
+#include "engine/core/DataSession.h"
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/LockProtocol.h"
+#include "tests/engine-locks/CodesTable.h"
 
 namespace {
 
@@ -92,6 +107,42 @@ void TakeEveryKindOfLock(TDataTableLocks& entry, TLockProtocol& protocol) {
   if (!protocol.lockSemaphore(1)) raise(ErrorCode::KEEL_LOCKED, {.table = entry.name()});
 }
 
+// One command line of the table writer.
+void WriteCodes(TDataCursor& cursor, const std::string& command, int32_t from, int32_t to) {
+  for (int32_t code = from; code <= to; ++code) {
+    if (command == "append" || command == "churn") testing::AppendCodes(cursor, code, code);
+    if (command == "delete" || (command == "churn" && code % 2 != 0)) testing::DeleteCode(cursor, code);
+  }
+}
+
+int RunTableCommand(const std::string& command, const std::string& folder, const std::string& name) {
+  TDataEngine engine;
+  TDataSession session(engine);
+  TDataDirectory directory(session, folder);
+  if (command == "hold-exclusive") {
+    std::unique_ptr<TDataCursor> cursor;
+    std::cout << Outcome(
+                     [&] {
+                       cursor =
+                           std::make_unique<TDataCursor>(directory, name, CursorOpenFlags{.exclusive = true});
+                     },
+                     "held")
+              << std::endl;
+    WaitForStdinToClose();
+    return 0;
+  }
+  TDataCursor cursor(directory, name);
+  std::cout << "ready" << std::endl;
+  std::string verb;
+  int32_t from = 0;
+  int32_t to = 0;
+  while (std::cin >> verb >> from >> to) {
+    const std::string outcome = Outcome([&] { WriteCodes(cursor, verb, from, to); }, "done");
+    std::cout << (outcome == "done" ? outcome : "error " + outcome) << std::endl;
+  }
+  return 0;
+}
+
 bool DropRoot() {
   if (geteuid() != 0) return true;
   return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
@@ -112,6 +163,7 @@ int Run(std::vector<std::string> args) {
   const std::string& command = args[0];
   const std::string& folder = args[1];
   const std::string& name = args[2];
+  if (command == "hold-exclusive" || command == "table-writer") return RunTableCommand(command, folder, name);
 
   TFileRegistry files;
   TDataDirectoryLocks directory(files, folder, HelperEngineSettings());
@@ -121,13 +173,17 @@ int Run(std::vector<std::string> args) {
     session.record = {static_cast<uint32_t>(std::stoul(args[4])),
                       std::chrono::milliseconds(std::stoul(args[5]))};
   }
+  if (command == "join") {
+    std::string go;
+    std::getline(std::cin, go);
+  }
   std::string line = Outcome([&] { directory.open(); });
   std::unique_ptr<HelperTable> table;
   std::unique_ptr<TLockProtocol> protocol;
   if (line == "ok") {
     line = Outcome([&] {
       TDataTableLocks& entry = directory.tableLocks(name, true);
-      if (command == "slot") return;
+      if (command == "slot" || command == "join") return;
       table = std::make_unique<HelperTable>(files, folder + "/" + name + ".dat", name);
       protocol = std::make_unique<TLockProtocol>(*table, entry, session, false);
     });
@@ -148,6 +204,8 @@ int Run(std::vector<std::string> args) {
           command == "hold-row" ? "held" : "ok");
     } else if (command == "slot") {
       line = std::to_string(entry.slot());
+    } else if (command == "join") {
+      line = std::to_string(entry.slot()) + (directory.madeLockFile() ? " made" : " found");
     } else if (command == "locking") {
       line = std::string(directory.lockingEnabled() ? "on " : "off ") +
              Outcome([&] { TakeEveryKindOfLock(entry, *protocol); }, "all-ok");

@@ -16,20 +16,27 @@
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/core/DataDirectoryLocks.h"
+#include "engine/core/DataSession.h"
 #include "engine/core/LockFile.h"
+#include "tests/engine-locks/CodesTable.h"
 #include "tests/engine-locks/LockTestSupport.h"
 
 namespace keel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::AppendCodes;
+using testing::CodeIn;
+using testing::CodesTable;
 using testing::QuickEngineSettings;
 using testing::TempFolder;
+using testing::WholeRow;
 
 class Helper {
  public:
@@ -58,18 +65,30 @@ class Helper {
   Helper(const Helper&) = delete;
   Helper& operator=(const Helper&) = delete;
 
-  // The helper's line of outcome; empty when none came within 10 seconds.
-  std::string line() {
-    std::string text;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (std::chrono::steady_clock::now() < deadline) {
+  // The helper's next line; empty when none came within `wait`.
+  std::string line(std::chrono::milliseconds wait = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
       pollfd ready{output_, POLLIN, 0};
-      if (poll(&ready, 1, 100) <= 0) continue;
-      char c = 0;
-      if (read(output_, &c, 1) != 1 || c == '\n') break;
-      text += c;
+      const int waitMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(
+          0,
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+              .count()));
+      if (poll(&ready, 1, std::min(waitMs, 100)) > 0) {
+        char c = 0;
+        if (read(output_, &c, 1) != 1) return std::exchange(pending_, {});
+        if (c == '\n') return std::exchange(pending_, {});
+        pending_ += c;
+      } else if (waitMs == 0) {
+        return {};
+      }
     }
-    return text;
+  }
+
+  // One line to the helper's input.
+  void say(const std::string& text) {
+    const std::string line = text + "\n";
+    ASSERT_EQ(write(input_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
   }
 
   // Lets the helper release its locks and end; its exit status, -1 when it
@@ -97,6 +116,7 @@ class Helper {
   pid_t pid_ = -1;
   int input_ = -1;
   int output_ = -1;
+  std::string pending_;  // a line read in part
 };
 
 class SeparateProcesses : public ::testing::Test {
@@ -166,22 +186,112 @@ TEST_F(SeparateProcesses, ALockFileMadeByOneProcessIsReadByAnother) {
 }
 
 // Programs that open a new folder at the same moment may all find the lock
-// file missing; whoever loses the race to create it must still lock through
-// the winner's file, and every table gets a slot of its own.
+// file missing: exactly one of them makes it, the others lock through its
+// file, and every table gets a slot of its own.
 TEST(SeparateProcessesTogether, OpeningAFreshFolderAtOnceGivesEveryTableItsOwnSlot) {
   for (int round = 0; round < 5; ++round) {
     TempFolder folder;
     std::vector<std::unique_ptr<Helper>> helpers;
     for (int i = 0; i < 6; ++i) {
       helpers.push_back(
-          std::make_unique<Helper>(std::vector<std::string>{"slot", folder.path(), "T" + std::to_string(i)}));
+          std::make_unique<Helper>(std::vector<std::string>{"join", folder.path(), "T" + std::to_string(i)}));
     }
+    for (auto& helper : helpers) helper->say("go");
     std::set<std::string> slots;
-    for (auto& helper : helpers) slots.insert(helper->line());
+    int makers = 0;
+    for (auto& helper : helpers) {
+      std::istringstream line(helper->line());
+      std::string slot;
+      std::string how;
+      line >> slot >> how;
+      slots.insert(slot);
+      makers += how == "made" ? 1 : 0;
+    }
     helpers.clear();
     EXPECT_EQ(slots, (std::set<std::string>{"1", "2", "3", "4", "5", "6"})) << "round " << round;
+    EXPECT_EQ(makers, 1) << "round " << round;
     EXPECT_EQ(TLockFile::Decode(folder.read("keel.lck"), "keel.lck").names().size(), 6u) << "round " << round;
   }
+}
+
+// A real table shared with a writing program: a cursor of this process reads
+// it in index order while the other program appends and deletes rows.
+class SharedWithAnotherProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    session.StrictChangeDetection = true;  // every read sees the other program's last change
+    directory.createTable(CodesTable());
+    TDataCursor seed(directory, "Codes");
+    AppendCodes(seed, 10, 100, 10);
+  }
+
+  std::vector<std::string> args(const std::string& command) const {
+    return {command, folder.path(), "Codes"};
+  }
+
+  // The codes from the cursor's current row on; fails the test on a row that
+  // is out of key order or put together from two versions.
+  static std::vector<int32_t> CodesFrom(TDataCursor& cursor, Nav start) {
+    std::vector<int32_t> codes;
+    std::vector<uint8_t> row(cursor.rowSize());
+    for (Nav r = start; r == Nav::Ok; r = cursor.next()) {
+      EXPECT_EQ(cursor.currentRow(row), Nav::Ok);
+      EXPECT_TRUE(WholeRow(cursor, row)) << "torn row";
+      const int32_t code = CodeIn(cursor, row);
+      EXPECT_TRUE(codes.empty() || codes.back() < code) << code << " after " << codes.back();
+      codes.push_back(code);
+    }
+    return codes;
+  }
+
+  TempFolder folder;
+  TDataEngine engine;
+  TDataSession session{engine};
+  TDataDirectory directory{session, folder.path()};
+};
+
+TEST_F(SharedWithAnotherProgram, AnOpenReaderMeetsTheOtherProgramsNewRowsInKeyOrderAndNoDeletedOne) {
+  TDataCursor reader(directory, "Codes");
+  reader.setIndex("ByCode");
+  ASSERT_EQ(reader.first(), Nav::Ok);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(reader.next(), Nav::Ok);  // on 50
+
+  Helper writer(args("table-writer"));
+  ASSERT_EQ(writer.line(), "ready");
+  for (const char* change : {"append 55 55", "append 5 5", "append 105 105", "delete 60 60"}) {
+    writer.say(change);
+    ASSERT_EQ(writer.line(), "done") << change;
+  }
+  EXPECT_EQ(CodesFrom(reader, reader.next()), (std::vector<int32_t>{55, 70, 80, 90, 100, 105}));
+
+  // Now while the other program is at it: the same cursor walks the table
+  // again and again, meeting only whole rows in key order.
+  writer.say("churn 1000 1399");
+  std::string answer;
+  int walks = 0;
+  while ((answer = writer.line(0ms)).empty() && walks < 10000) {
+    CodesFrom(reader, reader.first());
+    ++walks;
+  }
+  if (answer.empty()) answer = writer.line();
+  ASSERT_EQ(answer, "done");
+  EXPECT_GT(walks, 0);
+
+  std::vector<int32_t> expected{5, 10, 20, 30, 40, 50, 55, 70, 80, 90, 100, 105};
+  for (int32_t code = 1000; code <= 1399; code += 2) expected.push_back(code);
+  EXPECT_EQ(CodesFrom(reader, reader.first()), expected) << "the odd codes were deleted again";
+  EXPECT_EQ(reader.recordCount(), static_cast<int64_t>(expected.size()));
+  EXPECT_EQ(writer.finish(), 0);
+}
+
+TEST_F(SharedWithAnotherProgram, ATableOpenedExclusivelyByAnotherProgramIsRefused) {
+  Helper owner(args("hold-exclusive"));
+  ASSERT_EQ(owner.line(), "held");
+  EXPECT_EQ(testing::CodeOf([&] { TDataCursor refused(directory, "Codes"); }), 11013);
+  EXPECT_EQ(owner.finish(), 0);
+  TDataCursor opened(directory, "Codes");
+  EXPECT_EQ(opened.recordCount(), 10);
+  EXPECT_EQ(Helper(args("hold-exclusive")).line(), "11013") << "and the other way round";
 }
 
 // Permissions bind root only once it has dropped its rights; the helper does
