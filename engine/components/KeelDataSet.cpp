@@ -9,7 +9,6 @@
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelSession.h"
 #include "engine/core/BlobRow.h"
-#include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/TextCase.h"
 
@@ -113,8 +112,7 @@ void TKeelDataSet::Open() {
       cursor_ = &OpenCursor(database);
       createFields();
       CursorOpened();
-      filters_ = std::make_unique<TFilterList>(
-          *cursor_, TFilterSettings{.MaxReadLockCount = engineSettings().TableMaxReadLockCount});
+      filters_ = std::make_unique<TFilterList>(*cursor_);
       applyFilter(filterText_, filtered_, filterOptions_);
       state_ = TDataSetState::dsBrowse;
       scrollTo([this] { return cursor_->first(); }, true);
@@ -240,16 +238,8 @@ void TKeelDataSet::Prior() {
 int64_t TKeelDataSet::RecordCount() {
   return AtEdge([&]() -> int64_t {
     CheckActive();
-    const bool filtered = filterActive() || CursorFiltered();
-    if (filtered && !engineSettings().FilterRecordCounts) return cursor_->table().data().header().activeRowCount;
-    // The filter list counts its bitmap; only a range on top needs the walk.
-    if (filterActive() && !cursor_->rangeActive()) return filters_->recordCount();
     return cursor_->recordCount();
   });
-}
-
-const TEngineSettings& TKeelDataSet::engineSettings() const {
-  return database_->Folder().session().engine().settings();
 }
 
 void TKeelDataSet::Resync() {

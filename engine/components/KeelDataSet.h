@@ -26,7 +26,6 @@ namespace keel {
 
 class TKeelDatabase;
 class TKeelSession;
-struct TEngineSettings;
 
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey };
 
@@ -151,9 +150,6 @@ class TKeelDataSet {
   virtual void CheckKeyField(const TKeelField& field) const;
   // Called before the name of the database or session changes.
   virtual void DatabaseNameChanging() {}
-  // Whether the cursor hides records by a filter of its own (a live query's
-  // WHERE); such a dataset counts like a filtered one.
-  virtual bool CursorFiltered() const { return false; }
 
   TDataCursor& cursor() const { return *cursor_; }
   // While attached the database stays connected; attachments count.
@@ -172,8 +168,6 @@ class TKeelDataSet {
   void Notify(TDataEvent event);
   // Back to the first record after the set of visible records changed.
   void Resync();
-  // The settings of the engine the dataset's folder belongs to. REQUIRES: open.
-  const TEngineSettings& engineSettings() const;
 
   // Enters key-entry state: field assignments go to `key` (a row buffer, all
   // NULL when cleared) until a search, post or cancel ends it; cancel gives
@@ -199,7 +193,6 @@ class TKeelDataSet {
   // Puts `text` in force on the open cursor (none when empty or not
   // `filtered`); the filter in force before stays when the text is refused.
   void applyFilter(const std::string& text, bool filtered, TFilterOptions options);
-  bool filterActive() const { return filter_ != nullptr; }
   static void Run(const Event& event, TKeelDataSet& dataSet);
 
   std::string databaseName_;

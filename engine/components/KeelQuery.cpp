@@ -82,12 +82,6 @@ TKeelQuery::TStatementResult TKeelQuery::runOffered(const TScannedStatement& sca
   }
 }
 
-bool TKeelQuery::CursorFiltered() const {
-  if (!live_ || !executor_) return false;
-  const TDataQuery* query = executor_->Statement().Query();
-  return (query && query->Where) || cursor().activeSlot() == TDataCursor::kPhysicalOrder;
-}
-
 bool TKeelQuery::CanModify() const { return live_ && TKeelDataSet::CanModify(); }
 
 void TKeelQuery::CloseCursor() {

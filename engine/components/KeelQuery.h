@@ -61,7 +61,6 @@ class TKeelQuery : public TKeelDataSet {
   TDataCursor& OpenCursor(TKeelDatabase& database) override;
   void CloseCursor() override;
   void DatabaseNameChanging() override { CloseCursor(); }
-  bool CursorFiltered() const override;
 
   struct TStatementResult {
     TDataCursor* cursor = nullptr;  // null: the statement yields no result
