@@ -36,8 +36,7 @@ class KeelRecordLockTest : public ComponentTest {
     for (TKeelSession* session : {&engine().DefaultSession(), other_.get()}) {
       session->SetLockRetryCount(kRetries);
       session->SetLockWaitTime(kWait);
-      session->Start();
-      session->core().StrictChangeDetection = true;
+      session->SetStrictChangeDetection(true);
     }
   }
   void TearDown() override {
