@@ -47,5 +47,53 @@ TEST(SharedTable, ACursorOfASecondFolderObjectSeesARowAppendedThroughTheFirst) {
   EXPECT_EQ(reader.recordCount(), 4);
 }
 
+// A table kept open without cursors is taken up again as if opened anew:
+// what another program wrote meanwhile is seen, and it can be replaced or
+// opened exclusively.
+TEST(SharedTable, ATableKeptOpenWithoutCursorsIsTakenUpAgainAsIfOpened) {
+  TempFolder folder;
+  TDataEngine engine;
+  TDataSession session(engine);
+  TDataDirectory directory(session, folder.path());
+  directory.setKeepTablesOpen(true);
+  directory.createTable(CodesTable());
+  const std::string dataFile = folder.file("Codes.dat");
+  {
+    TDataCursor cursor(directory, "Codes");
+    AppendCodes(cursor, 1, 3);
+  }
+  EXPECT_TRUE(directory.isOpen("Codes"));
+  EXPECT_GT(engine.files().openCount(dataFile, false), 0);
+
+  TDataEngine otherEngine;  // files of its own: another program
+  TDataSession otherSession(otherEngine);
+  TDataDirectory otherFolder(otherSession, folder.path());
+  {
+    TDataCursor writer(otherFolder, "Codes");
+    AppendCodes(writer, 4, 5);
+  }
+  {
+    TDataCursor cursor(directory, "Codes");
+    EXPECT_EQ(CodesFrom(cursor, cursor.first()), (std::vector<int32_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(cursor.recordCount(), 5);
+  }
+  {
+    TDataCursor exclusive(directory, "Codes", {.exclusive = true});
+    EXPECT_EQ(exclusive.recordCount(), 5);
+  }
+  EXPECT_FALSE(directory.isOpen("Codes")) << "exclusive tables are not kept";
+  { TDataCursor shared(directory, "Codes"); }
+  TableCreateRequest replacement = CodesTable();
+  replacement.replaceExisting = true;
+  EXPECT_NO_THROW(directory.createTable(replacement));
+  {
+    TDataCursor cursor(directory, "Codes");
+    EXPECT_EQ(cursor.recordCount(), 0);
+  }
+  directory.setKeepTablesOpen(false);
+  EXPECT_FALSE(directory.isOpen("Codes"));
+  EXPECT_EQ(engine.files().openCount(dataFile, false), 0);
+}
+
 }  // namespace
 }  // namespace keel
