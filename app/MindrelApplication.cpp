@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/MessageDialog.h"
+#include "engine/components/DatabaseError.h"
 
 namespace mindrel {
 
@@ -14,6 +15,8 @@ TMindrelApplication::TMindrelApplication(int& argc, char** argv) : QApplication(
 bool TMindrelApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
+  } catch (const keel::EAbort&) {
+    // A silent abort: whoever raised it has already told the user.
   } catch (const std::exception& error) {
     ShowError(QString::fromStdString(error.what()));
   }

@@ -4,6 +4,7 @@
 
 #include "app/MainForm.h"
 #include "app/MindrelApplication.h"
+#include "engine/components/DatabaseError.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
 
@@ -31,6 +32,8 @@ int main(int argc, char* argv[]) {
     if (!mainForm.FinishStart()) return 0;
     mainForm.show();
     return application.exec();
+  } catch (const keel::EAbort&) {
+    return 1;
   } catch (const std::exception& error) {
     mindrel::TMindrelApplication::ShowError(QString::fromStdString(error.what()));
     return 1;
