@@ -98,6 +98,9 @@ class TDataCursor {
   int64_t currentRowNumber() const { return where_ == Where::OnRow ? row_ : 0; }
 
   bool goToPosition(int64_t position);
+  // The table's active rows; with a range, the keys in it; with a filter,
+  // the rows that pass (within the range), or the table's active rows when
+  // the engine's FilterRecordCounts is off.
   int64_t recordCount();
   // 1-based position of the current row in index and range; 0 off a row.
   int64_t position();
