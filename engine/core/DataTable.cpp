@@ -185,13 +185,24 @@ bool TDataTable::refresh() {
 }
 
 bool TDataTable::beginRead() {
-  if (readDepth_++ > 0 || writeDepth_ > 0) return false;
+  if (readDepth_ > 0 || writeDepth_ > 0) {
+    ++readDepth_;
+    return false;
+  }
   syncSessionSettings();
   const uint64_t stamp = changeStamp();
+  // A refused read lock raises before the depth counts the read: no endRead
+  // follows a failed beginRead.
   bool changed = protocol_->beginRead();
-  // Another folder object of this process wrote the table: its changes are on
-  // disk but not in this object's cache.
-  if (stamp != seenStamp_ && !flags_.exclusive) changed = protocol_->readForPageMiss() || changed;
+  ++readDepth_;
+  try {
+    // Another folder object of this process wrote the table: its changes are
+    // on disk but not in this object's cache.
+    if (stamp != seenStamp_ && !flags_.exclusive) changed = protocol_->readForPageMiss() || changed;
+  } catch (...) {
+    endRead();
+    throw;
+  }
   seenStamp_ = stamp;
   if (accessStale_) forgetIndexAccess();
   return changed;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "engine/core/DataDirectoryLocks.h"
 #include "engine/core/DataSession.h"
 #include "tests/engine-locks/CodesTable.h"
 #include "tests/engine-locks/LockTestSupport.h"
@@ -45,6 +46,40 @@ TEST(SharedTable, ACursorOfASecondFolderObjectSeesARowAppendedThroughTheFirst) {
   AppendCodes(writer, 25, 25);
   EXPECT_EQ(CodesFrom(reader, reader.next()), (std::vector<int32_t>{25, 30}));
   EXPECT_EQ(reader.recordCount(), 4);
+
+  ASSERT_EQ(reader.first(), Nav::Ok);
+  ASSERT_EQ(reader.next(), Nav::Ok);  // on 20
+  ASSERT_TRUE(testing::DeleteCode(writer, 25));
+  EXPECT_EQ(CodesFrom(reader, reader.next()), (std::vector<int32_t>{30})) << "the deleted row is not met";
+  EXPECT_EQ(reader.recordCount(), 3);
+}
+
+// A read refused its lock leaves nothing behind: the next read locks and
+// refreshes as usual.
+TEST(SharedTable, AReadRefusedItsLockDoesNotStopLaterReadsFromRefreshing) {
+  TempFolder folder;
+  TDataEngine engine;
+  engine.settings().TableReadLockRetryCount = 1;
+  engine.settings().TableReadLockWaitTime = std::chrono::milliseconds(1);
+  TDataSession session(engine);
+  session.StrictChangeDetection = true;
+  TDataDirectory directory(session, folder.path());
+  directory.createTable(CodesTable());
+  TDataCursor reader(directory, "Codes");
+
+  TFileRegistry otherFiles;  // another program
+  TDataDirectoryLocks other(otherFiles, folder.path(), testing::QuickEngineSettings());
+  other.open();
+  other.tableLocks("Codes", true).writeLock();
+  EXPECT_EQ(testing::CodeOf([&] { reader.first(); }), 10225);
+  other.tableLocks("Codes", true).writeUnlock();
+
+  TDataEngine writerEngine;
+  TDataSession writerSession(writerEngine);
+  TDataDirectory writerFolder(writerSession, folder.path());
+  TDataCursor writer(writerFolder, "Codes");
+  AppendCodes(writer, 1, 2);
+  EXPECT_EQ(CodesFrom(reader, reader.first()), (std::vector<int32_t>{1, 2}));
 }
 
 // A table kept open without cursors is taken up again as if opened anew:
