@@ -239,8 +239,8 @@ TEST(DataDirectoryLocks, ALockFileThatCannotBeMadeSwitchesLockingOff) {
   EXPECT_NO_THROW(peer.locks.lockAllTransactions());
 }
 
-// The creator of a lock file holds it exclusively until the list is written;
-// others retry their shared open meanwhile, and give up locking when it never
+// Another program may hold the lock file exclusively for a moment; others
+// retry their shared open meanwhile, and give up locking when it never
 // becomes free.
 TEST(DataDirectoryLocks, OpeningWaitsForTheLockFileCreatorThenGivesUp) {
   TempFolder folder;
@@ -271,6 +271,37 @@ TEST(DataDirectoryLocks, OpeningWaitsForTheLockFileCreatorThenGivesUp) {
   EXPECT_EQ(waits, 11);
   EXPECT_FALSE(late.lockingEnabled());
   creatorFiles.close(holder);
+}
+
+// An empty lock file is one whose maker has not written its list yet: the
+// opening waits for the list rather than join an empty one that the maker
+// would overwrite, and takes a file that stays empty for an empty list.
+TEST(DataDirectoryLocks, AnEmptyLockFileIsWaitedForUntilItsMakerWritesTheList) {
+  TempFolder folder;
+  folder.write("keel.lck");
+  TLockFile makers;
+  makers.append("People", folder.path());
+  makers.setCounter(1);
+  EngineLockSettings settings = QuickEngineSettings();
+  settings.lockFileOpen = {11, std::chrono::milliseconds(100)};
+  int waits = 0;
+  settings.sleep = [&](std::chrono::milliseconds) {
+    if (++waits == 2) folder.write("keel.lck", makers.encode());
+  };
+  {
+    Peer patient(folder.path(), settings);
+    EXPECT_EQ(waits, 2);
+    EXPECT_EQ(patient.table("Events").slot(), 2u) << "after the maker's People";
+  }
+
+  TempFolder abandoned;
+  abandoned.write("keel.lck");
+  waits = 0;
+  settings.sleep = [&](std::chrono::milliseconds) { ++waits; };
+  Peer late(abandoned.path(), settings);
+  EXPECT_EQ(waits, 11);
+  EXPECT_TRUE(late.locks.lockingEnabled());
+  EXPECT_EQ(late.table("Events").slot(), 1u);
 }
 
 TEST(DataDirectoryLocks, SessionsOfAnInMemoryFolderLockThroughTheMemoryRegistry) {

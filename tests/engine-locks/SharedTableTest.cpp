@@ -1,5 +1,6 @@
-// Cursors of one process that reach a table through different folder
-// objects (two sessions), and settings of the folder and its tables.
+// The folder object's lock file, cursors of one process that reach a table
+// through different folder objects (two sessions), reads refused their lock,
+// and tables kept open without cursors.
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,27 @@ std::vector<int32_t> CodesFrom(TDataCursor& cursor, Nav start) {
     codes.push_back(CodeIn(cursor, row));
   }
   return codes;
+}
+
+// The lock file belongs to the folder object, not to its first table.
+TEST(FolderObject, OpensTheLockFileWhenMadeAndReportsADamagedOne) {
+  TDataEngine engine;
+  TDataSession session(engine);
+  TempFolder folder;
+  folder.write("People.dat");
+  {
+    TDataDirectory directory(session, folder.path());
+    EXPECT_TRUE(directory.locks().lockingEnabled());
+    EXPECT_EQ(engine.files().openCount(folder.file("keel.lck"), false), 1);
+    EXPECT_EQ(directory.locks().list().names(), std::vector<std::string>{"People"});
+  }
+  EXPECT_EQ(engine.files().openCount(folder.file("keel.lck"), false), 0) << "closed with the folder object";
+
+  TDataDirectory missing(session, folder.file("absent"));
+  EXPECT_FALSE(missing.locks().lockingEnabled());
+
+  folder.write("keel.lck", testing::Bytes("01 00 00 00 40 00 00 00 03 41"));
+  EXPECT_EQ(testing::CodeOf([&] { TDataDirectory damaged(session, folder.path()); }), 12036);
 }
 
 TEST(SharedTable, ACursorOfASecondFolderObjectSeesARowAppendedThroughTheFirst) {
