@@ -47,7 +47,8 @@ class TLockProtocol {
   // Strict change detection: takes the read lock (10225) and refreshes.
   // Otherwise nothing happens here. True when the table changed.
   bool beginRead();
-  // Before a unit is read from disk: unless a lock of the table is already
+  // Before a unit is read from disk, or a read of a table that another
+  // table object of the process wrote: unless a lock of the table is already
   // held, takes the read lock and refreshes. True when the table changed.
   bool readForPageMiss();
   // Releases the read lock when held (10226).
