@@ -47,6 +47,14 @@ TEST_F(KeelEngineSessionTest, PropertiesChangeOnlyWhileInactive) {
   EXPECT_EQ(engine().core().settings().TableDataTempExtension, ".tmpd");  // reaches the core engine
   EXPECT_EQ(engine().TableIndexTempExtension(), ".tmpi");
   EXPECT_EQ(engine().TableFilterIndexThreshhold(), 1);
+  // What the filters read from the core engine.
+  engine().SetTableFilterIndexThreshhold(40);
+  engine().SetTableMaxReadLockCount(7);
+  engine().SetFilterRecordCounts(false);
+  const TEngineSettings& core = engine().core().settings();
+  EXPECT_EQ(core.TableFilterIndexThreshhold, 40);
+  EXPECT_EQ(core.TableMaxReadLockCount, 7);
+  EXPECT_FALSE(core.FilterRecordCounts);
 
   createEventsTable();  // starts the default session and with it the engine
   EXPECT_TRUE(engine().Active());
