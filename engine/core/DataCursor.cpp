@@ -18,24 +18,30 @@ namespace {
 constexpr size_t kWholeKey = TKeyComparer::kWholeKey;
 
 // The row lock of a Modify or Delete: taken here when asked and not held yet
-// (an Edit may hold it already); released when the operation ends either way.
+// (an Edit may hold it already). Success ends the lock whoever took it; a
+// failure gives back only a lock taken here, so a refused post leaves the
+// Edit's lock with the edit that goes on.
 class TRowLock {
  public:
   TRowLock(TDataTable& table, int64_t row, bool take) : table_(table), row_(row) {
-    if (take && !table_.rowLocked(row_)) table_.lockRow(row_);
+    taken_ = take && !table_.rowLocked(row_);
+    if (taken_) table_.lockRow(row_);
   }
   ~TRowLock() {
     try {
-      if (table_.rowLocked(row_)) table_.unlockRow(row_);
+      if ((taken_ || succeeded_) && table_.rowLocked(row_)) table_.unlockRow(row_);
     } catch (...) {
     }
   }
   TRowLock(const TRowLock&) = delete;
   TRowLock& operator=(const TRowLock&) = delete;
+  void succeeded() { succeeded_ = true; }
 
  private:
   TDataTable& table_;
   int64_t row_;
+  bool taken_ = false;
+  bool succeeded_ = false;
 };
 
 // Thrown when a row had to come from disk and the refresh before it found the
@@ -809,6 +815,7 @@ void TDataCursor::modify(std::span<const uint8_t> row, const BlobValues& blobs) 
     index.tree().insert(newKey, static_cast<int32_t>(row_));
   }
   write.commit();
+  rowLock.succeeded();
   land(row_, std::move(image));
 }
 
@@ -833,6 +840,7 @@ void TDataCursor::remove(std::span<const uint8_t> asRead) {
     data.deleteRow(*unit);
   }
   write.commit();
+  rowLock.succeeded();
   if (physical()) {
     stepPhysical(row_ + 1, true);
     return;

@@ -338,6 +338,8 @@ TEST_F(DataCursorTest, RowLocksKeepTwoSessionsApart) {
   directory_->createTable(People());
   TDataCursor mine(*directory_, "People");
   add(mine, 1, "A", "x");
+  add(mine, 2, "C", "x");
+  mine.first();
   TDataEngine otherEngine(clock_);
   TDataSession otherSession(otherEngine);
   otherSession.StrictChangeDetection = true;  // sees our posted change at its next read
@@ -353,6 +355,9 @@ TEST_F(DataCursorTest, RowLocksKeepTwoSessionsApart) {
   theirs.currentRow(their);
   EXPECT_EQ(codeOfError([&] { theirs.currentRow(their, true); }), ErrorCode::KEEL_RECLOCKFAILED);
   EXPECT_EQ(codeOfError([&] { theirs.remove(their); }), ErrorCode::KEEL_RECLOCKFAILED);
+  // A refused post leaves the edit going, and so its lock held.
+  EXPECT_EQ(codeOfError([&] { mine.modify(person(mine, 2, "B", "x")); }), ErrorCode::KEEL_KEYVIOL);
+  EXPECT_EQ(codeOfError([&] { theirs.currentRow(their, true); }), ErrorCode::KEEL_RECLOCKFAILED);
   mine.modify(person(mine, 1, "B", "x"));  // posting releases the lock
   theirs.currentRow(their);
   theirs.currentRow(their, true);
