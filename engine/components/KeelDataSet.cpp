@@ -112,15 +112,14 @@ void TKeelDataSet::Open() {
       cursor_ = &OpenCursor(database);
       createFields();
       CursorOpened();
-      filters_ = std::make_unique<TFilterList>(*cursor_);
+      attachFilters();
       applyFilter(filterText_, filtered_, filterOptions_);
       state_ = TDataSetState::dsBrowse;
       scrollTo([this] { return cursor_->first(); }, true);
       bof_ = true;
     } catch (...) {
       state_ = TDataSetState::dsInactive;
-      filter_ = nullptr;
-      filters_.reset();
+      detachFilters();
       fields_.clear();
       CloseCursor();  // also what a failed OpenCursor left prepared
       cursor_ = nullptr;
@@ -144,8 +143,7 @@ void TKeelDataSet::Close() {
     edit_.clear();
     hasRecord_ = false;
     bof_ = eof_ = true;
-    filter_ = nullptr;
-    filters_.reset();  // before the cursor it filters
+    detachFilters();  // before the cursor it filters
     CloseCursor();
     cursor_ = nullptr;
     DetachDatabase();
@@ -250,9 +248,29 @@ void TKeelDataSet::Resync() {
 
 // ---- filter ----
 
+void TKeelDataSet::attachFilters() {
+  filters_ = dynamic_cast<TFilterList*>(cursor_->rowNumberFilter());
+  if (filters_ == nullptr) {
+    ownFilters_ = std::make_unique<TFilterList>(*cursor_);
+    filters_ = ownFilters_.get();
+  }
+}
+
+void TKeelDataSet::detachFilters() noexcept {
+  try {
+    if (filter_ && !ownFilters_) filters_->remove(*filter_);
+  } catch (...) {
+    // Repositioning failed; the list that stays is the query's, and the
+    // cursor closes next.
+  }
+  filter_ = nullptr;
+  ownFilters_.reset();
+  filters_ = nullptr;
+}
+
 void TKeelDataSet::applyFilter(const std::string& text, bool filtered, TFilterOptions options) {
   if (!filtered || TrimBlanks(text).empty()) {
-    filters_->removeAll();
+    if (filter_) filters_->remove(*filter_);
     filter_ = nullptr;
     return;
   }

@@ -193,6 +193,8 @@ class TKeelDataSet {
   // Puts `text` in force on the open cursor (none when empty or not
   // `filtered`); the filter in force before stays when the text is refused.
   void applyFilter(const std::string& text, bool filtered, TFilterOptions options);
+  void attachFilters();
+  void detachFilters() noexcept;
   static void Run(const Event& event, TKeelDataSet& dataSet);
 
   std::string databaseName_;
@@ -213,8 +215,11 @@ class TKeelDataSet {
   std::string filterText_;
   bool filtered_ = false;
   TFilterOptions filterOptions_;
-  std::unique_ptr<TFilterList> filters_;  // while open
-  const TFilter* filter_ = nullptr;       // the one in force, in filters_
+  // While open: the cursor's filters. A live query result's cursor has its
+  // WHERE there already; the dataset then adds its own filter to that list.
+  std::unique_ptr<TFilterList> ownFilters_;
+  TFilterList* filters_ = nullptr;
+  const TFilter* filter_ = nullptr;  // the dataset's own one in force, in filters_
   std::map<int, DataLink> dataLinks_;
   int nextDataLink_ = 1;
   int controlsDisabled_ = 0;

@@ -119,6 +119,7 @@ class TDataCursor {
   // the next passing row, or the last; `rows` must outlive its installation.
   void setFilter(RowFilter filter);
   void setRowNumberFilter(TRowNumberFilter* rows);
+  TRowNumberFilter* rowNumberFilter() const { return rows_; }
   bool filtered() const { return filter_ || rows_; }
   // True while an index-order cursor navigates over the listed rows' keys.
   bool navigatesKeyList() const { return keyList_.active && !physical(); }

@@ -3,12 +3,12 @@
 // The WHERE condition of a single-table SELECT answered as a cursor filter:
 // conditions on indexed columns come from index key ranges, the rest from
 // one read of the candidate records; the rows delivered are exactly those
-// the evaluator accepts. A drop-in for the record-by-record strategy.
+// the evaluator accepts. The source cursor skips rejected rows by their row
+// number, without reading them.
 
 #include <memory>
 
-#include "engine/sql/Filter.h"
-#include "engine/sql/FilterChangeWatch.h"
+#include "engine/sql/FilterList.h"
 #include "engine/sql/SelectRowFilter.h"
 
 namespace keel {
@@ -20,18 +20,16 @@ class TFilterWhere : public TSelectRowFilter {
   explicit TFilterWhere(const TExpToken& condition, TFilterSettings settings = {});
   ~TFilterWhere() override;
 
+  // The source cursor must outlive this filter.
   void InstallOn(TDataCursor& source) override;
 
   // The installed filter (level, steps); null before InstallOn.
-  const TFilter* Filter() const { return filter_.get(); }
+  const TFilter* Filter() const { return filters_ ? &filters_->at(0) : nullptr; }
 
  private:
-  bool Accepts(TDataCursor& source, std::span<const uint8_t> row);
-
   const TExpToken& condition_;
   TFilterSettings settings_;
-  std::unique_ptr<TFilter> filter_;
-  TFilterChangeWatch watch_;
+  std::unique_ptr<TFilterList> filters_;
 };
 
 }  // namespace keel

@@ -63,9 +63,9 @@ TSelectExecutor::~TSelectExecutor() {
 
 void TSelectExecutor::Release() {
   ReleaseResult();
-  // Cursors first: they hold the filter, which reads the statement's tree.
-  sources_.reset();
+  // The filter leaves its source cursor before the cursors close.
   filter_.reset();
+  sources_.reset();
   builder_.reset();
   statement_.reset();
 }
@@ -128,7 +128,6 @@ TDataCursor& TSelectExecutor::Execute(bool planWanted) {
   ReleaseResult();
   try {
     TDataCursor& source = *sources_->CursorOf(query->SourceTables.front());
-    source.setFilter({});
     filter_.reset();
     // The WHERE condition is answered from the source's indexes where it can
     // be, and record by record where it cannot; both select the same rows.
