@@ -195,6 +195,8 @@ class KeelQuerySqlTest : public KeelQueryTest {
  protected:
   void SetUp() override {
     KeelQueryTest::SetUp();
+    // Result tables, and so the private folder's lock file, stay in the test's folder.
+    engine().DefaultSession().SetPrivateDir(folder());
     TKeelTable people;
     point(people, "People");
     people.FieldDefs().Add("Code", TFieldType::ftInteger);
