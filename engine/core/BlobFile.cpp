@@ -110,7 +110,7 @@ void TBlobFile::empty() {
   header_.nextBlock = 1;
   headerModified_ = true;
   freeChainChecked_ = false;
-  if (options_.settings.ForceBufferFlush) flush();
+  if (forceFlush()) flush();
 }
 
 void TBlobFile::checkGrowth() {

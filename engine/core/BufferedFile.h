@@ -73,6 +73,7 @@ class TBufferedFile : public TEngineFile {
   // changed and getUnit answers an empty TPinnedUnit so the caller starts over.
   void setDiskReadHook(std::function<bool()> hook) { diskReadHook_ = std::move(hook); }
   void setForceFlush(bool force) { forceFlush_ = force; }
+  bool forceFlush() const { return forceFlush_; }
 
   // Unit n pinned. n = unitCount() + 1 appends a cleared unit. When n has to
   // come from disk, up to `wanted` consecutive units (n onward, or up to n

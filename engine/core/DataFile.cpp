@@ -176,7 +176,7 @@ void TDataFile::empty() {
   header_.lastAutoInc = 0;
   header_.activeRowCount = 0;
   headerModified_ = true;
-  if (settings_.ForceBufferFlush) flush();
+  if (forceFlush()) flush();
 }
 
 void TDataFile::readHeader() {
