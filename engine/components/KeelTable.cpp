@@ -44,9 +44,7 @@ bool AnyDescending(const IndexDescriptor& index) {
 
 TKeelTable::~TKeelTable() { Close(); }
 
-// Table names become file names, which on this platform are UTF-8 like the
-// folder paths beside them; only names stored inside the files are converted.
-std::string TKeelTable::engineName() const { return tableName_; }
+std::string TKeelTable::engineName() const { return Utf8ToAnsi(tableName_); }
 
 void TKeelTable::SetTableName(const std::string& name) {
   if (name == tableName_) return;

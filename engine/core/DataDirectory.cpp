@@ -115,9 +115,11 @@ std::string TDataDirectory::fileName(const std::string& tableName, const std::st
 
 TablePaths TDataDirectory::paths(const std::string& tableName, bool temporary) const {
   const TEngineSettings& s = session_.engine().settings();
-  return {path_ + fileName(tableName, temporary ? s.TableDataTempExtension : s.TableDataExtension),
-          path_ + fileName(tableName, temporary ? s.TableIndexTempExtension : s.TableIndexExtension),
-          path_ + fileName(tableName, temporary ? s.TableBlobTempExtension : s.TableBlobExtension)};
+  // Table names are single-byte texts like every name inside the engine; the
+  // platform's file names are UTF-8.
+  return {path_ + AnsiToUtf8(fileName(tableName, temporary ? s.TableDataTempExtension : s.TableDataExtension)),
+          path_ + AnsiToUtf8(fileName(tableName, temporary ? s.TableIndexTempExtension : s.TableIndexExtension)),
+          path_ + AnsiToUtf8(fileName(tableName, temporary ? s.TableBlobTempExtension : s.TableBlobExtension))};
 }
 
 bool TDataDirectory::tableExists(const std::string& tableName) const {

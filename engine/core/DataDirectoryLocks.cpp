@@ -5,6 +5,7 @@
 
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/LockRetry.h"
+#include "engine/core/TextCase.h"
 #include "platform/FileSystem.h"
 #include "platform/OsFile.h"
 
@@ -17,11 +18,12 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-// Names of the folder's tables: its files with the data extension, without it.
+// Names of the folder's tables: its files with the data extension, without
+// it, as the single-byte names the engine knows them by.
 std::vector<std::string> TablesInFolder(const std::string& folder, const std::string& extension) {
   std::vector<std::string> tables;
   for (std::string& file : mindrel::ListFiles(folder, "*" + extension)) {
-    if (file.size() > extension.size()) tables.push_back(file.substr(0, file.size() - extension.size()));
+    if (file.size() > extension.size()) tables.push_back(Utf8ToAnsi(file.substr(0, file.size() - extension.size())));
   }
   return tables;
 }

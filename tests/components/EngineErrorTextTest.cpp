@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "ComponentFixture.h"
@@ -56,6 +57,24 @@ TEST_F(EngineErrorTextTest, ErrorsReachingTheApplicationNameThingsInUtf8) {
   const std::string message = EngineMessageOf([&] { t.SetFiltered(true); });
   EXPECT_EQ(message.rfind("Keel Engine Error # 10051 Filter error for the table 'Übung' - ", 0), 0u) << message;
   EXPECT_NE(message.find("Weiß"), std::string::npos) << message;
+}
+
+TEST_F(EngineErrorTextTest, ANonAsciiTableNameIsItsUtf8FileNameForTablesAndQueries) {
+  EXPECT_TRUE(std::filesystem::exists(folder() + "/Übung.dat"));
+  TKeelTable t;
+  point(t, "Übung");
+  t.Open();
+  t.Append();
+  t.FieldByName("Größe").SetAsInteger(7);
+  t.Post();
+  t.Close();
+
+  TKeelQuery query;
+  query.SetDatabaseName(folder());
+  query.SetSQL({"SELECT Größe FROM Übung"});
+  query.Open();
+  ASSERT_FALSE(query.Eof());
+  EXPECT_EQ(query.FieldByName("Größe").AsInteger(), 7);
 }
 
 TEST_F(EngineErrorTextTest, QueryErrorsQuoteTheStatementInUtf8) {
