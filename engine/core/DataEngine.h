@@ -4,8 +4,10 @@
 // clock that stamps table headers, and how often each table was written
 // through any of its folder objects.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -31,16 +33,14 @@ class TDataEngine {
   // of the process compare it before each read and refresh when it moved, so
   // the sessions of one process see each other's changes at once, as cursors
   // sharing one table object do. `table` names the table's data file (with
-  // whether it is a memory file); 0 for a table never written.
-  uint64_t tableChangeStamp(const std::string& table, bool inMemory) const {
+  // whether it is a memory file); a table never written stands at 0. The
+  // stamp lives as long as the engine, so a table object may keep it.
+  using ChangeStamp = std::atomic<uint64_t>;
+  ChangeStamp& tableChangeStamp(const std::string& table, bool inMemory) {
     std::lock_guard guard(stampsGuard_);
-    auto found = stamps_.find(StampKey(table, inMemory));
-    return found == stamps_.end() ? 0 : found->second;
-  }
-  // Answers the new stamp.
-  uint64_t noteTableChanged(const std::string& table, bool inMemory) {
-    std::lock_guard guard(stampsGuard_);
-    return ++stamps_[StampKey(table, inMemory)];
+    std::unique_ptr<ChangeStamp>& stamp = stamps_[StampKey(table, inMemory)];
+    if (!stamp) stamp = std::make_unique<ChangeStamp>(0);
+    return *stamp;
   }
 
  private:
@@ -52,7 +52,7 @@ class TDataEngine {
   TFileRegistry files_;
   const mindrel::Clock& clock_;
   mutable std::mutex stampsGuard_;
-  std::map<std::string, uint64_t> stamps_;
+  std::map<std::string, std::unique_ptr<ChangeStamp>> stamps_;
 };
 
 }  // namespace keel

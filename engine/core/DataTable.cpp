@@ -20,7 +20,11 @@ EngineFileFlags FileFlags(const TableOpenFlags& flags) {
 
 TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, std::string name, TablePaths paths,
                        TableOpenFlags flags)
-    : session_(session), name_(std::move(name)), paths_(std::move(paths)), flags_(flags) {
+    : session_(session),
+      name_(std::move(name)),
+      paths_(std::move(paths)),
+      flags_(flags),
+      stamp_(session.engine().tableChangeStamp(paths_.data, flags_.inMemory)) {
   syncSessionSettings();
   TDataEngine& engine = session.engine();
   try {
@@ -143,7 +147,7 @@ void TDataTable::reopen() {
 
 void TDataTable::releaseLocks() noexcept { protocol_->releaseAll(); }
 
-uint64_t TDataTable::changeStamp() const { return session_.engine().tableChangeStamp(paths_.data, flags_.inMemory); }
+uint64_t TDataTable::changeStamp() const { return stamp_.load(); }
 
 bool TDataTable::filesReadOnly() const {
   return data_->openedReadOnly() || index_->openedReadOnly() || (blob_ && blob_->openedReadOnly());
@@ -236,7 +240,7 @@ void TDataTable::abortWrite() {
 
 void TDataTable::writeBack() {
   if (flags_.exclusive || !writeBackFiles()) return;
-  seenStamp_ = session_.engine().noteTableChanged(paths_.data, flags_.inMemory);
+  seenStamp_ = ++stamp_;
 }
 
 bool TDataTable::writeBackFiles() {

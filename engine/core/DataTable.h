@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/core/BlobFile.h"
+#include "engine/core/DataEngine.h"
 #include "engine/core/DataFile.h"
 #include "engine/core/IndexAccess.h"
 #include "engine/core/IndexFile.h"
@@ -143,6 +144,7 @@ class TDataTable final : public TLockTarget {
   std::string name_;
   TablePaths paths_;
   TableOpenFlags flags_;
+  TDataEngine::ChangeStamp& stamp_;  // the engine's, shared by the process's objects of this table
   std::unique_ptr<TDataFile> data_;
   std::unique_ptr<TIndexFile> index_;
   std::unique_ptr<TBlobFile> blob_;
