@@ -106,29 +106,24 @@ TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direc
     return {this, raw};
   }
   if (diskReadHook_ && !diskReadHook_()) return {};
-  size_t limit = std::max<size_t>(1, std::min(wanted, readAheadLimit()));
-  // Appended units not yet written are cached, so the run stops at the file's end.
-  const int64_t onDisk = unitsOnDisk();
-  if (n > onDisk) raise(ErrorCode::KEEL_READERR, {.table = path()});
-  size_t available = direction == ReadDirection::Forward ? static_cast<size_t>(onDisk - n + 1) : static_cast<size_t>(n);
-  size_t run = std::min(limit, available);
-  int64_t first = direction == ReadDirection::Forward ? n : n - static_cast<int64_t>(run) + 1;
-  readRun(first, run);
+  const size_t limit = std::max<size_t>(1, std::min(wanted, readAheadLimit()));
+  // Units before n are on disk when n is; a forward run ends where the file
+  // does (appended units not yet written are cached and stay as they are).
+  const size_t run = direction == ReadDirection::Forward ? limit : std::min(limit, static_cast<size_t>(n));
+  const int64_t first = direction == ReadDirection::Forward ? n : n - static_cast<int64_t>(run) + 1;
+  if (readRun(first, run) <= static_cast<size_t>(n - first)) raise(ErrorCode::KEEL_READERR, {.table = path()});
   TBuffer* loaded = lookup(n);
   pin(loaded);
   return {this, loaded};
 }
 
-int64_t TBufferedFile::unitsOnDisk() {
-  const uint64_t fileSize = size();
-  if (fileSize <= dataStart()) return 0;
-  return static_cast<int64_t>((fileSize - dataStart()) / unitSize());
-}
-
-void TBufferedFile::readRun(int64_t first, size_t count) {
+// Reads up to `wanted` units from `first` in one read, as far as the file
+// holds whole units, and caches the ones not cached yet; answers how many
+// whole units the file held.
+size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
   const size_t size = unitSize();
-  readScratch_.resize(count * size);
-  read(unitOffset(first), readScratch_.data(), readScratch_.size());
+  readScratch_.resize(wanted * size);
+  const size_t count = readUpTo(unitOffset(first), readScratch_.data(), readScratch_.size()) / size;
   // The wanted unit is loaded by the caller's lookup; keep every new unit of
   // the run pinned while the others are placed so eviction cannot drop them.
   std::vector<TBuffer*> placed;
@@ -150,6 +145,7 @@ void TBufferedFile::readRun(int64_t first, size_t count) {
     throw;
   }
   for (TBuffer* buffer : placed) unpin(buffer);
+  return count;
 }
 
 void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {

@@ -128,8 +128,7 @@ class TBufferedFile : public TEngineFile {
   void insert(std::unique_ptr<TBuffer> buffer);
   void makeRoom();
   bool evictOne();
-  int64_t unitsOnDisk();
-  void readRun(int64_t first, size_t count);
+  size_t readRun(int64_t first, size_t wanted);
   void writeRun(const std::vector<TBuffer*>& run);
 
   const TTableCipher* cipher_ = nullptr;
