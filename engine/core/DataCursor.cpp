@@ -634,10 +634,19 @@ std::vector<uint8_t> TDataCursor::prepared(std::span<const uint8_t> row, int32_t
 
 // 9729 when a unique index already holds the new key of `row` (other than
 // its own old key, for a modification).
+// A temporary table held exclusively is this process's own new table (a
+// query result): its RecordIDs count up from 1 and never wrap, so a key that
+// holds the RecordID cannot repeat and needs no search.
+bool TDataCursor::keyUniqueByRecordId(const IndexDescriptor& index) const {
+  return flags_.temporary && flags_.exclusive && std::any_of(index.fields.begin(), index.fields.end(), [](const IndexKeyField& key) {
+           return key.fieldNumber == FieldDescriptor::kRecordIdNumber;
+         });
+}
+
 void TDataCursor::checkUnique(std::span<const uint8_t> row, std::span<const uint8_t> old) {
   for (int slot = 0; slot < table_->indexCount(); ++slot) {
     TIndexAccess& index = table_->access(slot);
-    if (!index.descriptor().unique) continue;
+    if (!index.descriptor().unique || keyUniqueByRecordId(index.descriptor())) continue;
     KeyBuffer key = index.keys().build(row);
     if (!old.empty() && index.comparer().compare(key, index.keys().build(old)) == 0) continue;
     if (index.tree().find(key).valid())

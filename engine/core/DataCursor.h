@@ -181,6 +181,7 @@ class TDataCursor {
 
   KeyBuffer searchKey(std::span<const uint8_t> values, size_t length, bool high);
   std::vector<uint8_t> prepared(std::span<const uint8_t> row, int32_t recordId);
+  bool keyUniqueByRecordId(const IndexDescriptor& index) const;
   void checkUnique(std::span<const uint8_t> row, std::span<const uint8_t> old);
   int32_t fillAutoIncrements(std::span<uint8_t> row);
   void writeBlobs(std::span<uint8_t> image, const BlobValues& blobs);
