@@ -282,45 +282,30 @@ void TKeelDataSet::applyFilter(const std::string& text, bool filtered, TFilterOp
 }
 
 void TKeelDataSet::SetFilter(const std::string& text) {
-  AtEdge([&] {
-    if (text == filterText_) return;
-    if (Active() && filtered_) {
-      CheckBrowseMode();
-      applyFilter(text, filtered_, filterOptions_);
-      filterText_ = text;
-      Resync();
-      return;
-    }
-    filterText_ = text;
-  });
+  if (text != filterText_) changeFilter(text, filtered_, filterOptions_);
 }
 
 void TKeelDataSet::SetFiltered(bool on) {
-  AtEdge([&] {
-    if (on == filtered_) return;
-    if (Active()) {
-      CheckBrowseMode();
-      applyFilter(filterText_, on, filterOptions_);
-      filtered_ = on;
-      Resync();
-      return;
-    }
-    filtered_ = on;
-  });
+  if (on != filtered_) changeFilter(filterText_, on, filterOptions_);
 }
 
 void TKeelDataSet::SetFilterOptions(TFilterOptions options) {
+  if (options.CaseInsensitive != filterOptions_.CaseInsensitive || options.WholeValue != filterOptions_.WholeValue)
+    changeFilter(filterText_, filtered_, options);
+}
+
+void TKeelDataSet::changeFilter(const std::string& text, bool filtered, TFilterOptions options) {
   AtEdge([&] {
-    if (options.CaseInsensitive == filterOptions_.CaseInsensitive && options.WholeValue == filterOptions_.WholeValue)
-      return;
-    if (Active() && filtered_) {
+    // Only an open dataset whose filter is, or comes, in force filters now.
+    const bool filtersNow = Active() && (filtered || filtered_);
+    if (filtersNow) {
       CheckBrowseMode();
-      applyFilter(filterText_, filtered_, options);
-      filterOptions_ = options;
-      Resync();
-      return;
+      applyFilter(text, filtered, options);
     }
+    filterText_ = text;
+    filtered_ = filtered;
     filterOptions_ = options;
+    if (filtersNow) Resync();
   });
 }
 

@@ -193,6 +193,8 @@ class TKeelDataSet {
   // Puts `text` in force on the open cursor (none when empty or not
   // `filtered`); the filter in force before stays when the text is refused.
   void applyFilter(const std::string& text, bool filtered, TFilterOptions options);
+  // Sets the three filter properties at once, filtering anew when open.
+  void changeFilter(const std::string& text, bool filtered, TFilterOptions options);
   void attachFilters();
   void detachFilters() noexcept;
   static void Run(const Event& event, TKeelDataSet& dataSet);

@@ -3,12 +3,7 @@
 // keeps its locks until the test closes its input, and ends by itself after
 // 30 seconds at the latest.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +21,7 @@
 #include "engine/core/LockFile.h"
 #include "tests/engine-locks/CodesTable.h"
 #include "tests/engine-locks/LockTestSupport.h"
+#include "tests/support/ChildProcess.h"
 
 namespace keel {
 namespace {
@@ -38,85 +34,10 @@ using testing::QuickEngineSettings;
 using testing::TempFolder;
 using testing::WholeRow;
 
-class Helper {
+// keel_lock_helper, started with `args`.
+class Helper : public mindrel::testing::ChildProcess {
  public:
-  explicit Helper(const std::vector<std::string>& args) {
-    int toChild[2];
-    int fromChild[2];
-    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    std::vector<std::string> all{KEEL_LOCK_HELPER};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(toChild[0], STDIN_FILENO);
-      dup2(fromChild[1], STDOUT_FILENO);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(toChild[0]);
-    close(fromChild[1]);
-    input_ = toChild[1];
-    output_ = fromChild[0];
-  }
-  ~Helper() { finish(); }
-  Helper(const Helper&) = delete;
-  Helper& operator=(const Helper&) = delete;
-
-  // The helper's next line; empty when none came within `wait`.
-  std::string line(std::chrono::milliseconds wait = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (;;) {
-      pollfd ready{output_, POLLIN, 0};
-      const int waitMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(
-          0,
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-              .count()));
-      if (poll(&ready, 1, std::min(waitMs, 100)) > 0) {
-        char c = 0;
-        if (read(output_, &c, 1) != 1) return std::exchange(pending_, {});
-        if (c == '\n') return std::exchange(pending_, {});
-        pending_ += c;
-      } else if (waitMs == 0) {
-        return {};
-      }
-    }
-  }
-
-  // One line to the helper's input.
-  void say(const std::string& text) {
-    const std::string line = text + "\n";
-    ASSERT_EQ(write(input_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
-  }
-
-  // Lets the helper release its locks and end; its exit status, -1 when it
-  // had to be killed.
-  int finish() {
-    if (pid_ <= 0) return -1;
-    close(input_);
-    close(output_);
-    int status = -1;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        status = -1;
-        break;
-      }
-      std::this_thread::sleep_for(5ms);
-    }
-    pid_ = -1;
-    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
-  std::string pending_;  // a line read in part
+  explicit Helper(const std::vector<std::string>& args) : ChildProcess(KEEL_LOCK_HELPER, args) {}
 };
 
 class SeparateProcesses : public ::testing::Test {

@@ -3,16 +3,11 @@
 // filtered cursor follows rows added, changed and deleted through another
 // session or process.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
 #include "tests/sql-filter/FilterFixture.h"
+#include "tests/support/ChildProcess.h"
 
 namespace keel::testing {
 namespace {
@@ -21,76 +16,11 @@ using namespace std::chrono_literals;
 
 // keel_filter_writer in a process of its own: it appends a row with I =
 // `value` to "T" once told to go, and answers "done".
-class WriterProcess {
+class WriterProcess : public mindrel::testing::ChildProcess {
  public:
-  WriterProcess(const fs::path& folder, int32_t value) {
-    int toChild[2];
-    int fromChild[2];
-    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    std::vector<std::string> args{KEEL_FILTER_WRITER, folder.string(), "T", std::to_string(value)};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(toChild[0], STDIN_FILENO);
-      dup2(fromChild[1], STDOUT_FILENO);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(toChild[0]);
-    close(fromChild[1]);
-    input_ = toChild[1];
-    output_ = fromChild[0];
-  }
-  ~WriterProcess() { finish(); }
-  WriterProcess(const WriterProcess&) = delete;
-  WriterProcess& operator=(const WriterProcess&) = delete;
-
-  void go() { EXPECT_EQ(write(input_, "go\n", 3), 3); }
-
-  // Its answer, when a whole line came within `wait`; empty otherwise.
-  std::string answer(std::chrono::milliseconds wait) {
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    do {
-      pollfd ready{output_, POLLIN, 0};
-      if (poll(&ready, 1, 0) > 0) {
-        char c = 0;
-        if (read(output_, &c, 1) != 1) return {};
-        if (c == '\n') return std::exchange(line_, {});
-        line_ += c;
-        continue;
-      }
-      std::this_thread::sleep_for(1ms);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return {};
-  }
-
-  // Its exit status; -1 when it had to be killed after 10 seconds.
-  int finish() {
-    if (pid_ <= 0) return -1;
-    close(input_);
-    close(output_);
-    int status = -1;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        status = -1;
-        break;
-      }
-      std::this_thread::sleep_for(5ms);
-    }
-    pid_ = -1;
-    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
-  std::string line_;
+  WriterProcess(const fs::path& folder, int32_t value)
+      : ChildProcess(KEEL_FILTER_WRITER, {folder.string(), "T", std::to_string(value)}) {}
+  void go() { say("go"); }
 };
 
 std::vector<Values> Numbered(int count, int32_t modulo) {
@@ -121,13 +51,13 @@ TEST_F(FilterTest, ALongScanLetsAWriterOfAnotherProcessInOnlyBetweenReadLockBatc
     filters.add([&](std::span<const uint8_t>) {
       if (++records == 1) writer.go();
       // A writer that can get in now has all the time it needs.
-      if (records == 2) answerDuringScan = writer.answer(2s);
+      if (records == 2) answerDuringScan = writer.line(2s);
       return true;
     });
     EXPECT_EQ(records, 400);
     EXPECT_EQ(answerDuringScan == "done", c.writerGetsIn) << answerDuringScan;
     if (!c.writerGetsIn) {
-      EXPECT_EQ(writer.answer(10s), "done");  // as soon as the scan let go
+      EXPECT_EQ(writer.line(10s), "done");  // as soon as the scan let go
     }
     EXPECT_EQ(writer.finish(), 0);
   }
@@ -204,7 +134,7 @@ TEST_F(FilterTest, AFilteredCursorSeesARowAnotherProcessAdded) {
   EXPECT_EQ(filters.recordCount(), 0);
   WriterProcess writer(root_, 12);
   writer.go();
-  ASSERT_EQ(writer.answer(10s), "done");
+  ASSERT_EQ(writer.line(10s), "done");
   EXPECT_EQ(writer.finish(), 0);
   EXPECT_EQ(filters.recordCount(), 1);
   EXPECT_EQ(Visit(cursor), (std::vector<int64_t>{41}));
