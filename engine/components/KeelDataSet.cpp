@@ -190,44 +190,32 @@ void TKeelDataSet::scrollTo(const std::function<Nav()>& move, bool forward) {
 }
 
 void TKeelDataSet::First() {
-  AtEdge([&] {
-    CheckBrowseMode();
-    Run(BeforeScroll, *this);
-    scrollTo([this] { return cursor_->first(); }, true);
-    bof_ = true;
-    Notify(TDataEvent::deDataSetScroll);
-    Run(AfterScroll, *this);
-  });
+  scroll([this] { return cursor_->first(); }, Heading::Start);
 }
 
 void TKeelDataSet::Last() {
-  AtEdge([&] {
-    CheckBrowseMode();
-    Run(BeforeScroll, *this);
-    scrollTo([this] { return cursor_->last(); }, false);
-    eof_ = true;
-    Notify(TDataEvent::deDataSetScroll);
-    Run(AfterScroll, *this);
-  });
+  scroll([this] { return cursor_->last(); }, Heading::End);
 }
 
 void TKeelDataSet::Next() {
-  AtEdge([&] {
-    CheckBrowseMode();
-    if (eof_) return;
-    Run(BeforeScroll, *this);
-    scrollTo([this] { return cursor_->next(); }, true);
-    Notify(TDataEvent::deDataSetScroll);
-    Run(AfterScroll, *this);
-  });
+  scroll([this] { return cursor_->next(); }, Heading::Forward);
 }
 
 void TKeelDataSet::Prior() {
+  scroll([this] { return cursor_->prior(); }, Heading::Backward);
+}
+
+// A user's move between the scroll events. A step at the end it heads for
+// does nothing at all; a jump to the start or end stands there afterwards.
+void TKeelDataSet::scroll(const std::function<Nav()>& move, Heading heading) {
   AtEdge([&] {
     CheckBrowseMode();
-    if (bof_) return;
+    if ((heading == Heading::Forward && eof_) || (heading == Heading::Backward && bof_)) return;
     Run(BeforeScroll, *this);
-    scrollTo([this] { return cursor_->prior(); }, false);
+    const bool forward = heading == Heading::Start || heading == Heading::Forward;
+    scrollTo(move, forward);
+    if (heading == Heading::Start) bof_ = true;
+    if (heading == Heading::End) eof_ = true;
     Notify(TDataEvent::deDataSetScroll);
     Run(AfterScroll, *this);
   });

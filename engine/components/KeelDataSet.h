@@ -188,6 +188,8 @@ class TKeelDataSet {
   void DatabaseClosed();
   void createFields();
   void settleAfterRemoval();
+  enum class Heading { Start, End, Forward, Backward };
+  void scroll(const std::function<Nav()>& move, Heading heading);
   void scrollTo(const std::function<Nav()>& move, bool forward);
   void dropEdit();
   // Puts `text` in force on the open cursor (none when empty or not
