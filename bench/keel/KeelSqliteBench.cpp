@@ -31,10 +31,13 @@
 #include "engine/core/DataCursor.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
+#include "tests/support/Descriptors.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using keel::testing::Field;
+using keel::testing::Index;
 using namespace keel;
 
 constexpr int kProbes = 100'000;
@@ -83,22 +86,6 @@ struct Timings {
   double scanSecondary = 0;
   double find = 0;
 };
-
-FieldDescriptor Field(const std::string& name, FieldType type, uint16_t size = 0) {
-  FieldDescriptor d;
-  d.name = name;
-  d.type = type;
-  d.size = size;
-  return d;
-}
-
-IndexDescriptor Index(const std::string& name, std::vector<uint16_t> fields, bool unique) {
-  IndexDescriptor d;
-  d.name = name;
-  d.unique = unique;
-  for (uint16_t f : fields) d.fields.push_back({f, false});
-  return d;
-}
 
 class KeelSide {
  public:

@@ -30,10 +30,12 @@
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/sql/SelectExecutor.h"
+#include "tests/support/Descriptors.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using keel::testing::Field;
 using keel::FieldDescriptor;
 using keel::FieldType;
 
@@ -103,14 +105,6 @@ std::vector<uint8_t> DateRecord(int32_t day) {
   std::vector<uint8_t> record(72, 0);
   keel::StoreI32(record.data(), day);
   return record;
-}
-
-FieldDescriptor Field(const std::string& name, FieldType type, uint16_t size = 0) {
-  FieldDescriptor d;
-  d.name = name;
-  d.type = type;
-  d.size = size;
-  return d;
 }
 
 class KeelFolder {

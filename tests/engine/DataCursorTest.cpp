@@ -12,27 +12,14 @@
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexSlotStore.h"
 #include "engine/core/IndexTreeChecker.h"
+#include "tests/support/Descriptors.h"
 
 namespace keel {
 namespace {
 
 namespace fs = std::filesystem;
-
-FieldDescriptor Field(const std::string& name, FieldType type, uint16_t size = 0) {
-  FieldDescriptor d;
-  d.name = name;
-  d.type = type;
-  d.size = size;
-  return d;
-}
-
-IndexDescriptor Index(const std::string& name, std::vector<uint16_t> fields, bool unique) {
-  IndexDescriptor d;
-  d.name = name;
-  d.unique = unique;
-  for (uint16_t f : fields) d.fields.push_back({f, false});
-  return d;
-}
+using keel::testing::Field;
+using keel::testing::Index;
 
 // Code (unique), Name, Town: indexes ByCode (unique) and ByName (Name;Town).
 TableCreateRequest People() {
