@@ -147,6 +147,10 @@ void TDataTable::reopen() {
 
 void TDataTable::releaseLocks() noexcept { protocol_->releaseAll(); }
 
+void TDataTable::letWaitingWriterIn() {
+  if (!flags_.exclusive && protocol_) protocol_->tableLocks().letWaitingWriterIn();
+}
+
 uint64_t TDataTable::changeStamp() const { return stamp_.load(); }
 
 bool TDataTable::filesReadOnly() const {

@@ -111,6 +111,9 @@ class TDataTable final : public TLockTarget {
   // Drops the row, table and semaphore locks as closing would, for a table
   // whose last cursor closed but that stays open. Never raises.
   void releaseLocks() noexcept;
+  // Between the read-lock batches of a long scan: lets a writer of another
+  // program that waits for this table have its turn.
+  void letWaitingWriterIn();
   // Row locks of Edit, Modify and Delete (10258 / 10242).
   void lockRow(int64_t row) { protocol_->lockRow(static_cast<uint64_t>(row)); }
   void unlockRow(int64_t row) { protocol_->unlockRow(static_cast<uint64_t>(row)); }

@@ -78,6 +78,20 @@ void TDataTableLocks::writeUnlock() {
   if (!released) raiseFor(ErrorCode::KEEL_WRITEUNLOCK);
 }
 
+// A writer waiting for its write lock holds the table's transaction byte and
+// tries again every write-lock wait; a read lock retaken at once would leave
+// it waiting until the scan ends. Waiting up to two of those waits for the
+// byte lets it in; a byte held longer (a transaction going on elsewhere) is
+// left to its holder and the scan goes on.
+void TDataTableLocks::letWaitingWriterIn() {
+  if (!takesTableLocks() || holdsAny() || directory_.inTransaction()) return;
+  const TLockLayout& layout = directory_.layout();
+  const LockRetryPolicy turn{2, directory_.settings().tableWrite.wait};
+  if (std::optional<LockRange> byte = directory_.acquire(turn, [&] { return layout.transactionByte(slot_); })) {
+    directory_.release(*byte);
+  }
+}
+
 void TDataTableLocks::releaseAll() noexcept {
   if (holdsRead()) {
     try {

@@ -60,6 +60,9 @@ class TDataTableLocks {
   void writeUnlock();
   // Drops whatever is still held, for closing. Never raises.
   void releaseAll() noexcept;
+  // Between the batches of a long scan, holding nothing: gives a writer that
+  // waits for this table the moment it needs (see the definition).
+  void letWaitingWriterIn();
 
  private:
   bool takesTableLocks() const;

@@ -24,6 +24,7 @@ class TFilterReadScope {
   // holds it); cached pages may have been dropped afterwards.
   void pause() {
     table_.endRead();
+    table_.letWaitingWriterIn();
     table_.beginRead();
   }
 

@@ -120,6 +120,42 @@ TEST(DataDirectoryLocks, AWriterWaitsUntilTheReadersHaveFinished) {
   EXPECT_EQ(waits, 4);
 }
 
+// Between the batches of a long scan the reader looks whether a writer of
+// another program waits (it holds the transaction byte) and gives it two of
+// the write lock's waits, no more.
+TEST(DataDirectoryLocks, AScanBetweenBatchesGivesAWaitingWriterItsTurn) {
+  struct Case {
+    const char* what;
+    int releasedAtWait;  // 0: the byte is free from the start; -1: never released
+    int waits;
+  };
+  for (const Case& c : {Case{"nobody waits", 0, 0}, Case{"the writer is done after one wait", 1, 1},
+                        Case{"a transaction elsewhere keeps the byte", -1, 2}}) {
+    SCOPED_TRACE(c.what);
+    TempFolder folder;
+    TPhysicalFile writer(folder.file("keel.lck"));
+    EngineLockSettings settings = QuickEngineSettings();
+    int waits = 0;
+    LockRange writersByte{};
+    settings.sleep = [&](std::chrono::milliseconds) {
+      if (++waits == c.releasedAtWait) writer.unlockRange(writersByte.offset, writersByte.length);
+    };
+    Peer scanner(folder.path(), settings);
+    TDataTableLocks& people = scanner.table("People");
+    writersByte = scanner.locks.layout().transactionByte(people.slot());
+    writer.open(false, false);
+    if (c.releasedAtWait != 0) {
+      ASSERT_TRUE(writer.lockRange(writersByte.offset, writersByte.length));
+    }
+    people.letWaitingWriterIn();
+    EXPECT_EQ(waits, c.waits);
+    EXPECT_EQ(people.held(), 0);
+    if (c.releasedAtWait >= 0) {
+      EXPECT_TRUE(RangeIsFree(folder.file("keel.lck"), writersByte));
+    }
+  }
+}
+
 TEST(DataDirectoryLocks, AReaderPicksANewRandomByteForEveryAttempt) {
   TempFolder folder;
   EngineLockSettings settings = QuickEngineSettings();
