@@ -77,6 +77,18 @@ TEST_F(KeelToolTest, RowsGoInAndComeOutInIndexOrder) {
             std::string::npos);
 }
 
+TEST_F(KeelToolTest, JsonEscapesBecomeTheirCharactersAndBadOnesAreRefused) {
+  createPeople();
+  ASSERT_EQ(keel({"insert", dir_, "People"}, R"({"Code":1,"Name":"K\u00f6ln \u20ac\t"})").code, 0);
+  EXPECT_EQ(keel({"dump", dir_, "People"}).out,
+            "{\"RecordID\":1,\"Code\":1,\"Name\":\"K\xC3\xB6ln \xE2\x82\xAC\\t\",\"Born\":null,\"Note\":null}\n");
+  for (const char* bad : {R"({"Code":2,"Name":"\ud800"})", R"({"Code":2,"Name":"\udc00x"})",
+                          R"({"Code":2,"Name":"\u12"})", R"({"Code":2,"Name":"\q"})"}) {
+    EXPECT_NE(keel({"insert", dir_, "People"}, bad).code, 0) << bad;
+  }
+  EXPECT_EQ(keel({"dump", dir_, "People"}).out.find("\"Code\":2"), std::string::npos);
+}
+
 TEST_F(KeelToolTest, BadArgumentsChangeNothing) {
   createPeople();
   ASSERT_EQ(keel({"insert", dir_, "People"}, "{\"Code\":1}\n").code, 0);

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include <unicode/utf8.h>
+
 namespace mindrel {
 
 namespace {
@@ -121,24 +123,6 @@ class Reader {
     return value;
   }
 
-  static void appendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-
   std::string parseString() {
     ++at_;  // opening quote
     std::string out;
@@ -172,7 +156,10 @@ class Reader {
           } else if (code >= 0xDC00 && code < 0xE000) {
             fail("lone surrogate");
           }
-          appendUtf8(out, code);
+          char bytes[U8_MAX_LENGTH];
+          int32_t length = 0;
+          U8_APPEND_UNSAFE(bytes, length, code);
+          out.append(bytes, static_cast<size_t>(length));
           break;
         }
         default: fail("unknown escape");
