@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "engine/sql/FilterWhere.h"
-#include "engine/sql/SelectEvaluatingFilter.h"
+#include "tests/sql-filter/EvaluatingWhere.h"
 #include "tests/sql-filter/RandomFilters.h"
 
 namespace keel::testing {
@@ -69,7 +69,7 @@ TEST_F(FilterTest, RandomWhereConditionsThroughTheFilterMatchTheEvaluatingStrate
       parser.Load(text);
       std::unique_ptr<TExpToken> where = parser.ParseWholeText(WhereContext);
       TExpressionVerifier(parser.Errors(), columns).VerifyFilter(*where);
-      TSelectEvaluatingFilter evaluating(*where, TCollation::ForLocale(source.table().locale(), "T"), clock_);
+      TEvaluatingWhere evaluating(*where, TCollation::ForLocale(source.table().locale(), "T"), clock_);
       evaluating.InstallOn(source);
       const std::vector<int64_t> expected = Visit(source);
       TFilterWhere optimised(*where, {.Clock = &clock_});
