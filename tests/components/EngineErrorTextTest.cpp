@@ -69,6 +69,7 @@ TEST_F(EngineErrorTextTest, ANonAsciiTableNameIsItsUtf8FileNameForTablesAndQueri
   t.Post();
   t.Close();
 
+  engine().DefaultSession().SetPrivateDir(folder());
   TKeelQuery query;
   query.SetDatabaseName(folder());
   query.SetSQL({"SELECT Größe FROM Übung"});
