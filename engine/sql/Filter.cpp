@@ -1,51 +1,20 @@
 #include "engine/sql/Filter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
 
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexSlotStore.h"
-#include "engine/sql/ColumnResolver.h"
 #include "engine/sql/ExpressionParser.h"
 #include "engine/sql/ExpressionVerifier.h"
+#include "engine/sql/FieldColumns.h"
 #include "engine/sql/FilterReadScope.h"
 #include "engine/sql/FilterText.h"
 
 namespace keel {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
-// Columns of a filter are the fields of the cursor's table, named without
-// regard to case.
-class TCursorColumns : public TColumnResolver {
- public:
-  explicit TCursorColumns(const std::vector<FieldDescriptor>& fields) : fields_(fields) {}
-
-  bool ResolveColumn(TExpToken& column) override {
-    for (const FieldDescriptor& field : fields_) {
-      if (!SameName(field.name, column.ColumnName)) continue;
-      column.Type = field.type;
-      column.Subtype = field.subtype;
-      column.Size = StoredLength(field.type, field.subtype, field.size);
-      column.Decimals = field.decimals;
-      column.FieldNumber = field.number;
-      column.SourceNumber = 0;
-      return true;
-    }
-    return false;
-  }
-
- private:
-  const std::vector<FieldDescriptor>& fields_;
-};
 
 // A computation in another order than the written one raised an error: the
 // written order decides whether the error is real.
@@ -98,7 +67,7 @@ TFilter::TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions opti
   TExpressionParser parser(TExpressionErrors::ForFilter(cursor.table().name()));
   parser.Load(text);
   std::unique_ptr<TExpToken> tree = parser.ParseWholeText(FilterContext);
-  TCursorColumns columns(cursor.fields());
+  TFieldColumns columns(cursor.fields());
   TExpressionVerifier verifier(parser.Errors(), columns);
   verifier.VerifyFilter(*tree);
   setUp(TFilterPreparer::Prepare(*tree, options));

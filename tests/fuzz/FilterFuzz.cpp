@@ -4,7 +4,6 @@
 // failure is the engine's own error; a different row set, another
 // exception, a crash or a sanitizer report is a finding.
 
-#include <strings.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,7 +15,7 @@
 #include "engine/core/ByteOrder.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
-#include "engine/sql/ColumnResolver.h"
+#include "engine/sql/FieldColumns.h"
 #include "engine/sql/ExpressionParser.h"
 #include "engine/sql/ExpressionVerifier.h"
 #include "engine/sql/FilterList.h"
@@ -40,25 +39,6 @@ IndexDescriptor Index(const char* name, uint16_t field, bool descending, bool ca
   d.caseInsensitive = caseInsensitive;
   return d;
 }
-
-class Columns : public TColumnResolver {
- public:
-  explicit Columns(const std::vector<FieldDescriptor>& fields) : fields_(fields) {}
-  bool ResolveColumn(TExpToken& column) override {
-    for (const FieldDescriptor& field : fields_) {
-      if (strcasecmp(field.name.c_str(), column.ColumnName.c_str()) != 0) continue;
-      column.Type = field.type;
-      column.Subtype = field.subtype;
-      column.Size = StoredLength(field.type, field.subtype, field.size);
-      column.FieldNumber = field.number;
-      return true;
-    }
-    return false;
-  }
-
- private:
-  const std::vector<FieldDescriptor>& fields_;
-};
 
 // a (integer), b (string of 6), c (boolean), d (float): NULLs, duplicates,
 // a trailing blank, a deleted row.
@@ -109,7 +89,7 @@ TRecordsBitmap Reference(TDataCursor& cursor, std::string_view text, TFilterOpti
   TExpressionParser parser(TExpressionErrors::ForFilter("T"));
   parser.Load(text);
   auto tree = parser.ParseWholeText(FilterContext);
-  Columns columns(cursor.fields());
+  TFieldColumns columns(cursor.fields());
   TExpressionVerifier(parser.Errors(), columns).VerifyFilter(*tree);
   auto prepared = TFilterPreparer::Prepare(*tree, options);
   TExpressionEvaluator evaluator(TCollation::ForLocale(0, "T"), cursor.table().data().clock());

@@ -61,7 +61,7 @@ TEST_F(FilterTest, RandomWhereConditionsThroughTheFilterMatchTheEvaluatingStrate
     Add(random.Rows(40 + random.Below(80)));
     DeleteWhereI(-1);
     TDataCursor source(*directory_, "T", {.physicalOrderOnly = true});
-    TTableColumns columns(source.fields());
+    TFieldColumns columns(source.fields());
     for (int i = 0; i < 25; ++i) {
       const std::string text = random.Expression(3);
       SCOPED_TRACE("seed " + std::to_string(seed) + ": " + text);

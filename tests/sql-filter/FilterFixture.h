@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <strings.h>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -19,7 +18,7 @@
 #include "engine/core/ByteOrder.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
-#include "engine/sql/ColumnResolver.h"
+#include "engine/sql/FieldColumns.h"
 #include "engine/sql/ExpressionParser.h"
 #include "engine/sql/ExpressionVerifier.h"
 #include "engine/sql/FilterList.h"
@@ -58,27 +57,6 @@ struct Values {
   std::optional<std::string> S = std::nullopt;
   std::optional<double> TS = std::nullopt;
   std::optional<double> T2 = std::nullopt;
-};
-
-// The evaluator's view of the table's fields by name, for the reference.
-class TTableColumns : public TColumnResolver {
- public:
-  explicit TTableColumns(const std::vector<FieldDescriptor>& fields) : fields_(fields) {}
-  bool ResolveColumn(TExpToken& column) override {
-    for (const FieldDescriptor& field : fields_) {
-      if (strcasecmp(field.name.c_str(), column.ColumnName.c_str()) != 0) continue;
-      column.Type = field.type;
-      column.Subtype = field.subtype;
-      column.Size = StoredLength(field.type, field.subtype, field.size);
-      column.Decimals = field.decimals;
-      column.FieldNumber = field.number;
-      return true;
-    }
-    return false;
-  }
-
- private:
-  const std::vector<FieldDescriptor>& fields_;
 };
 
 inline int32_t Day(const std::string& text) {
@@ -195,7 +173,7 @@ class FilterTest : public ::testing::Test {
     TExpressionParser parser(TExpressionErrors::ForFilter(table));
     parser.Load(text);
     std::unique_ptr<TExpToken> tree = parser.ParseWholeText(FilterContext);
-    TTableColumns columns(cursor.fields());
+    TFieldColumns columns(cursor.fields());
     TExpressionVerifier verifier(parser.Errors(), columns);
     verifier.VerifyFilter(*tree);
     std::unique_ptr<TExpToken> prepared = TFilterPreparer::Prepare(*tree, options);

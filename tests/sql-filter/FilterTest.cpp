@@ -137,7 +137,7 @@ TEST_P(AlertConditionTest, SameRowsAsTheEvaluatorAtTheExpectedLevel) {
   TExpressionParser parser;
   parser.Load("P.[Dead] <> True AND P.[Search date~J] IS NOT NULL");
   std::unique_ptr<TExpToken> where = parser.ParseWholeText(WhereContext);
-  TTableColumns columns(cursor.fields());
+  TFieldColumns columns(cursor.fields());
   TExpressionVerifier(parser.Errors(), columns).VerifyFilter(*where);
   TDataCursor source(*directory_, "People", {.physicalOrderOnly = true});
   TFilterWhere select(*where);

@@ -5,6 +5,7 @@
 
 #include "ExpressionFixture.h"
 #include "engine/core/FieldCodec.h"
+#include "engine/sql/FieldColumns.h"
 #include "engine/sql/RowBufferAccessor.h"
 
 namespace keel {
@@ -39,31 +40,10 @@ size_t RowSize(const std::vector<FieldDescriptor>& fields) {
   return last.offset + 1u + last.dataLength;
 }
 
-// Resolves names against the descriptors, as the filter and SELECT layers do.
-class DescriptorResolver : public TColumnResolver {
- public:
-  explicit DescriptorResolver(const std::vector<FieldDescriptor>& fields) : fields_(fields) {}
-  bool ResolveColumn(TExpToken& column) override {
-    for (const auto& field : fields_) {
-      if (SameKeyword(field.name, column.ColumnName)) {
-        column.Type = field.type;
-        column.Subtype = field.subtype;
-        column.Size = field.dataLength;
-        column.FieldNumber = field.number;
-        return true;
-      }
-    }
-    return false;
-  }
-
- private:
-  const std::vector<FieldDescriptor>& fields_;
-};
-
 TEST(RowBufferAccessor, ScanConditionOverStoredRows) {
   auto fields = Layout({Field("Dead", FieldType::Boolean), Field("Search date~J", FieldType::Integer),
                         Field("Name", FieldType::String, 10)});
-  DescriptorResolver resolver(fields);
+  TFieldColumns resolver(fields);
   TExpressionParser parser;
   parser.Load("P.[Dead] <> True AND P.[Search date~J] IS NOT NULL AND Name = 'abc'");
   auto tree = parser.ParseWholeText(WhereContext);
