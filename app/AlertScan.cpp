@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "engine/core/ErrorCodes.h"
+
 namespace mindrel {
 
 namespace {
@@ -30,12 +32,24 @@ std::string TAlertScan::DayKey(int month, int day) {
   return key;
 }
 
+// Brackets hold any name without "]" or quotes; other names stand in double
+// quotes with each quote doubled (an apostrophe too: the name reader folds
+// doubled ones), so that every column name can be asked for.
+std::string TAlertScan::QuotedColumn(const std::string& alias, const std::string& column) {
+  if (column.find_first_of("]\"'") == std::string::npos) return alias + ".[" + column + "]";
+  std::string quoted = alias + ".\"";
+  for (char c : column) {
+    if (c == '"' || c == '\'') quoted += c;
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
 std::vector<std::string> TAlertScan::QueryLines(bool families, const std::string& dateColumn,
                                                 const std::string& livingClause) {
-  const std::string alias = families ? "F" : "P";
+  const std::string column = QuotedColumn(families ? "F" : "P", dateColumn + "~J");
   return {"SELECT *", families ? "FROM Families F" : "FROM People P",
-          "WHERE " + livingClause + alias + ".[" + dateColumn + "~J] IS NOT NULL",
-          "ORDER BY " + alias + ".[" + dateColumn + "~J]"};
+          "WHERE " + livingClause + column + " IS NOT NULL", "ORDER BY " + column};
 }
 
 bool TAlertScan::Ticked(std::size_t item) const {
@@ -46,6 +60,7 @@ void TAlertScan::RefreshOutputList(const TScanOptions& options, TAlertList& aler
   options_ = &options;
   alerts_ = &alerts;
   alerts.FreeOPList();
+  columnErrors_.clear();
   const std::string ignoreIndex = ignore_.SelectPrimaryIndex();
   BuildLookAhead(options.LookAhead);
   for (const std::string& folder : options.Folders) ScanFolder(folder);
@@ -83,8 +98,8 @@ void TAlertScan::ScanFolder(const std::string& folder) {
     if (!Ticked(item)) continue;
     const std::string& column = options_->EventItems[item].Text;
     const auto index = static_cast<std::uint8_t>(item);
-    if (tables_.PeopleHasColumn(column)) RunQuery(folder, {false, index, column}, living);
-    if (tables_.FamiliesHasColumn(column)) RunQuery(folder, {true, index, column}, "");
+    if (tables_.PeopleHasColumn(column)) RunColumnQuery(folder, {false, index, column}, living);
+    if (tables_.FamiliesHasColumn(column)) RunColumnQuery(folder, {true, index, column}, "");
   }
   tables_.Close();
 }
@@ -93,6 +108,15 @@ void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const 
   query_.Open(folder, QueryLines(kind.family, kind.dateColumn, livingClause));
   for (; !query_.Eof(); query_.Next()) TakeRow(folder, kind, query_.Current());
   query_.Close();
+}
+
+void TAlertScan::RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
+  try {
+    RunQuery(folder, kind, livingClause);
+  } catch (const keel::EKeelEngineError& error) {
+    query_.Close();
+    columnErrors_.push_back(error.what());
+  }
 }
 
 void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row) {

@@ -40,6 +40,12 @@ class TAlertScan {
 
   void RefreshOutputList(const TScanOptions& options, TAlertList& alerts);
 
+  // The messages of custom date columns whose query failed in the last scan;
+  // such a column costs only its own alerts.
+  const std::vector<std::string>& ColumnErrors() const { return columnErrors_; }
+
+  // "P.[Birth date~J]", or in double quotes for names brackets cannot hold.
+  static std::string QuotedColumn(const std::string& alias, const std::string& column);
   // The four lines of one query: "SELECT *", "FROM People P", the WHERE line
   // (with the living clause where given) and the ORDER BY line.
   static std::vector<std::string> QueryLines(bool families, const std::string& dateColumn,
@@ -57,6 +63,7 @@ class TAlertScan {
   void BuildLookAhead(int days);
   void ScanFolder(const std::string& folder);
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
+  void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row);
   void AddAddedEvents();
   bool Ticked(std::size_t item) const;
@@ -69,6 +76,7 @@ class TAlertScan {
   const TScanOptions* options_ = nullptr;
   TAlertList* alerts_ = nullptr;
   std::map<std::string, TLAObj> lookAhead_;
+  std::vector<std::string> columnErrors_;
 };
 
 }  // namespace mindrel

@@ -4,6 +4,7 @@
 #include "app/OwnTables.h"
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelSession.h"
+#include "platform/Folders.h"
 
 namespace mindrel {
 
@@ -17,7 +18,9 @@ TAlertSession::TAlertSession() {
 
 void TAlertSession::Initialize(const std::string& dataFolder) {
   auto& engine = keel::TKeelEngine::Instance();
-  engine.DefaultSession().SetPrivateDir(dataFolder);
+  // Query results need a folder to write; a data folder that may only be read
+  // hands them to a folder of the user's own.
+  engine.DefaultSession().SetPrivateDir(WritableTemporaryFolder(dataFolder));
   engine.SetTableDataTempExtension(".tmpd");
   engine.SetTableIndexTempExtension(".tmpi");
   engine.SetTableBlobTempExtension(".tmpb");
@@ -25,12 +28,15 @@ void TAlertSession::Initialize(const std::string& dataFolder) {
   TOwnTables::OpenEventsTable(eventsTable_, dataFolder);
 }
 
-void TAlertSession::RefreshOutputList(const TScanOptions& options, const Clock& clock, TAlertList& alerts) {
+std::vector<std::string> TAlertSession::RefreshOutputList(const TScanOptions& options, const Clock& clock,
+                                                          TAlertList& alerts) {
   TFamilyTreeDatasets tables(peopleTable_, familiesTable_, linksTable_);
   TDatasetQuery query(query_);
   TIgnoreTable ignore(ignoreTable_, linksTable_);
   TEventsTable events(eventsTable_);
-  TAlertScan(clock, tables, query, ignore, events).RefreshOutputList(options, alerts);
+  TAlertScan scan(clock, tables, query, ignore, events);
+  scan.RefreshOutputList(options, alerts);
+  return scan.ColumnErrors();
 }
 
 }  // namespace mindrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/AlertList.h"
 #include "app/AlertScan.h"
@@ -23,7 +24,8 @@ class TAlertSession {
   void Initialize(const std::string& dataFolder);
 
   // Runs the scan over the folders of the options into `alerts`.
-  void RefreshOutputList(const TScanOptions& options, const Clock& clock, TAlertList& alerts);
+  // Answers the messages of custom date columns that could not be scanned.
+  std::vector<std::string> RefreshOutputList(const TScanOptions& options, const Clock& clock, TAlertList& alerts);
 
   keel::TKeelTable& IgnoreTable() { return ignoreTable_; }
   keel::TKeelTable& EventsTable() { return eventsTable_; }

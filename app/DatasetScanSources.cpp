@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/components/DatabaseError.h"
 #include "engine/components/KeelField.h"
 #include "formats/Utf8Text.h"
 
@@ -48,6 +49,39 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
   people_.Open();
   links_.SetIndexName("CFMIdx");
   links_.Open();
+  deadByCode_.clear();
+  peopleByCode_ = PeopleIndexedByCode();
+  if (!peopleByCode_) ReadDeadByCode();
+}
+
+bool TFamilyTreeDatasets::PeopleIndexedByCode() {
+  try {
+    people_.EnterKeyMode();
+    people_.FieldByName("Code").SetAsInteger(0);
+    people_.Cancel();
+    return true;
+  } catch (const keel::EDatabaseError&) {
+    people_.Cancel();
+    return false;
+  }
+}
+
+void TFamilyTreeDatasets::ReadDeadByCode() {
+  for (people_.First(); !people_.Eof(); people_.Next()) {
+    deadByCode_[static_cast<std::int32_t>(people_.FieldByName("Code").AsInteger())] =
+        people_.FieldByName("Dead").AsBoolean();
+  }
+}
+
+// A null "Dead" reads as not dead.
+bool TFamilyTreeDatasets::PersonLiving(std::int32_t code) {
+  if (!peopleByCode_) {
+    const auto found = deadByCode_.find(code);
+    return found != deadByCode_.end() && !found->second;
+  }
+  people_.EnterKeyMode();
+  people_.FieldByName("Code").SetAsInteger(code);
+  return people_.SearchKey() && !people_.FieldByName("Dead").AsBoolean();
 }
 
 bool TFamilyTreeDatasets::PeopleHasColumn(const std::string& name) { return people_.FindField(name) != nullptr; }
@@ -73,10 +107,7 @@ bool TFamilyTreeDatasets::OnPartnerLink(const keel::TKeelTable& links, std::int3
 bool TFamilyTreeDatasets::HasLivingPartner(std::int32_t familyCode) {
   if (!FirstPartnerLink(links_, familyCode)) return false;
   for (; OnPartnerLink(links_, familyCode); links_.Next()) {
-    people_.EnterKeyMode();
-    people_.FieldByName("Code").SetAsInteger(links_.FieldByName("PersFam").AsInteger());
-    // A null "Dead" reads as not dead.
-    if (people_.SearchKey() && !people_.FieldByName("Dead").AsBoolean()) return true;
+    if (PersonLiving(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()))) return true;
   }
   return false;
 }

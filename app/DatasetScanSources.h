@@ -5,6 +5,7 @@
 // added-events table.
 
 #include <memory>
+#include <unordered_map>
 
 #include "app/ScanSource.h"
 #include "engine/components/KeelQuery.h"
@@ -39,6 +40,9 @@ class TDatasetQuery final : public TScanQuery {
 };
 
 // "People.dat", "Families.dat" and "Links.dat" (index "CFMIdx") of a folder.
+// People are found by "Code" through their primary index; a folder whose
+// people index was lost (the engine then only has the rows' own order) is
+// read once into a table of who is dead instead.
 class TFamilyTreeDatasets final : public TFamilyTreeTables {
  public:
   TFamilyTreeDatasets(keel::TKeelTable& people, keel::TKeelTable& families, keel::TKeelTable& links)
@@ -55,9 +59,16 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   static bool OnPartnerLink(const keel::TKeelTable& links, std::int32_t familyCode);
 
  private:
+  bool PeopleIndexedByCode();
+  void ReadDeadByCode();
+  bool PersonLiving(std::int32_t code);
+
   keel::TKeelTable& people_;
   keel::TKeelTable& families_;
   keel::TKeelTable& links_;
+  // Only filled when the people index is missing.
+  std::unordered_map<std::int32_t, bool> deadByCode_;
+  bool peopleByCode_ = true;
 };
 
 // The ignore list ("Ignore.dat"); family events look up the partners through

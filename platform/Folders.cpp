@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 namespace mindrel {
@@ -34,6 +35,18 @@ std::string ExeFolder() {
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return WithTrailingSeparator(std::filesystem::current_path(error).string());
   return WithTrailingSeparator(exe.parent_path().string());
+}
+
+std::string WritableTemporaryFolder(const std::string& preferred) {
+  if (!preferred.empty() && access(preferred.c_str(), W_OK | X_OK) == 0) return WithTrailingSeparator(preferred);
+  std::string base = EnvOrEmpty("XDG_RUNTIME_DIR");
+  if (base.empty()) base = EnvOrEmpty("TMPDIR");
+  if (base.empty()) base = "/tmp";
+  const std::string own = base + "/mindrel-" + std::to_string(getuid());
+  std::error_code error;
+  if (!ForceDirectories(own)) return {};
+  std::filesystem::permissions(own, std::filesystem::perms::owner_all, error);
+  return access(own.c_str(), W_OK | X_OK) == 0 ? WithTrailingSeparator(own) : std::string();
 }
 
 bool ForceDirectories(const std::string& path) {

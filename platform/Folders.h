@@ -13,6 +13,12 @@ std::string ExeFolder();
 // folder cannot be made; callers then fail with "Unable to create directory".
 std::string GetDataFolder();
 
+// Where a program's temporary tables go: `preferred` when it is a folder this
+// process may write, else a folder of this user's own under
+// $XDG_RUNTIME_DIR, else under $TMPDIR or /tmp (made when missing, readable
+// only by the user). Ends in '/'; empty when none can be had.
+std::string WritableTemporaryFolder(const std::string& preferred);
+
 // Creates the folder and its missing parents; false when that fails or the
 // path is empty.
 bool ForceDirectories(const std::string& path);

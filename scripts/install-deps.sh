@@ -9,7 +9,7 @@ packages=(
   zlib1g-dev nettle-dev libicu-dev libpulse-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   pulseaudio pulseaudio-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev strace
   fonts-dejavu-core
 )
 

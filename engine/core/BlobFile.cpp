@@ -95,12 +95,18 @@ void TBlobFile::writeHeader(bool force) {
 bool TBlobFile::refreshHeader() {
   const BlobFileHeader latest = readHeaderBytes();
   if (latest.changeCount == header_.changeCount) return false;
+  adoptHeader(latest);
+  return true;
+}
+
+void TBlobFile::reloadHeader() { adoptHeader(readHeaderBytes()); }
+
+void TBlobFile::adoptHeader(const BlobFileHeader& latest) {
   checkHeader(latest);
   header_ = latest;
   headerModified_ = false;
   freeChainChecked_ = false;
   dropCache();
-  return true;
 }
 
 void TBlobFile::empty() {

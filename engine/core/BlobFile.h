@@ -76,6 +76,8 @@ public:
   // Re-reads the header; true (and the cache dropped) when someone else
   // wrote it since it was read.
   bool refreshHeader();
+  // Re-reads the header and drops the cache, changed or not.
+  void reloadHeader();
   // Cuts the file back to its header and forgets every block.
   void empty();
 
@@ -97,6 +99,7 @@ private:
   TPinnedUnit pinBlock(std::int32_t n, std::size_t wanted = 1);
   void checkBlockNumber(std::int32_t n) const;
   BlobFileHeader readHeaderBytes();
+  void adoptHeader(const BlobFileHeader& latest);
   void writeHeaderBytes();
   void checkHeader(const BlobFileHeader& header);
   void checkFreeChain();

@@ -10,6 +10,7 @@
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexDefinitions.h"
+#include "engine/core/RollbackJournal.h"
 #include "engine/core/TextCase.h"
 
 namespace keel {
@@ -119,7 +120,8 @@ TablePaths TDataDirectory::paths(const std::string& tableName, bool temporary) c
   // platform's file names are UTF-8.
   return {path_ + AnsiToUtf8(fileName(tableName, temporary ? s.TableDataTempExtension : s.TableDataExtension)),
           path_ + AnsiToUtf8(fileName(tableName, temporary ? s.TableIndexTempExtension : s.TableIndexExtension)),
-          path_ + AnsiToUtf8(fileName(tableName, temporary ? s.TableBlobTempExtension : s.TableBlobExtension))};
+          path_ + AnsiToUtf8(fileName(tableName, temporary ? s.TableBlobTempExtension : s.TableBlobExtension)),
+          path_ + AnsiToUtf8(fileName(tableName, TRollbackJournal::kExtension))};
 }
 
 bool TDataDirectory::tableExists(const std::string& tableName) const {

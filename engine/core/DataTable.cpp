@@ -1,6 +1,7 @@
 #include "engine/core/DataTable.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "engine/core/ByteOrder.h"
 #include "engine/core/DataDirectoryLocks.h"
@@ -43,6 +44,8 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
     // folder's lock file and no table locks.
     TDataTableLocks& entry = folderLocks.tableLocks(name_, !flags_.exclusive && !filesReadOnly());
     protocol_ = std::make_unique<TLockProtocol>(*this, entry, sessionLocks_, flags_.exclusive);
+    attachJournal();
+    recoverAtOpen();
     refreshUnderReadLock();
     // A unit that must come from disk first takes the read lock and refreshes;
     // a change found then abandons the read so the operation starts again.
@@ -97,22 +100,59 @@ void TDataTable::openIndex(TDataSession& session) {
   } catch (const EKeelEngineError& error) {
     if (error.code() != ErrorCode::KEEL_OSENOENT && error.code() != ErrorCode::KEEL_READERR) throw;
     // A lost or unreadable index file is replaced; only the default primary
-    // index can be rebuilt from the rows alone.
+    // index can be rebuilt from the rows alone. A table opened for reading
+    // keeps its replacement in memory: the folder stays as its owner left it.
     index_->close();
+    if (flags_.readOnly) {
+      static std::atomic<uint64_t> memoryIndexes{0};
+      EngineFileFlags memory{.exclusive = true, .readOnly = false, .temporary = true, .hidden = false,
+                             .inMemory = true};
+      index_ = std::make_unique<TIndexFile>(session.engine().files(),
+                                            paths_.index + "#" + std::to_string(++memoryIndexes), memory, options);
+      index_->setCipher(data_->cipher());
+      indexInMemory_ = true;
+    }
     index_->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor{});
     indexRebuilt_ = true;
   }
 }
 
 void TDataTable::rebuildPrimaryIndex() {
+  if (indexInMemory_) {
+    // Under the read lock no page miss refreshes (and rebuilds) midway.
+    TDataTableLocks& entry = protocol_->tableLocks();
+    const bool locked = entry.readLock();
+    try {
+      rebuildMemoryIndex();
+    } catch (...) {
+      if (locked) entry.releaseAll();
+      throw;
+    }
+    if (locked) entry.readUnlock();
+    return;
+  }
   TWriteScope write(*this);
+  fillPrimaryIndex();
+  write.commit();
+}
+
+void TDataTable::fillPrimaryIndex() {
   TIndexAccess& primary = access(0);
   for (int64_t k = 1; k <= data_->physicalRowCount(); ++k) {
     TPinnedUnit row = data_->row(k, static_cast<size_t>(data_->physicalRowCount() - k + 1));
+    if (!row) raise(ErrorCode::KEEL_FILECORRUPT, {.table = name_});  // changed while read without locks
     if (row->data()[kRowStatusAt] == kRowDeleted) continue;
     primary.tree().insert(primary.keys().build({row->data(), row->size()}), static_cast<int32_t>(k));
   }
-  write.commit();
+}
+
+// Rows another program wrote reach an index kept in memory only by building
+// it again.
+void TDataTable::rebuildMemoryIndex() {
+  forgetIndexAccess();
+  index_->emptyIndex();
+  fillPrimaryIndex();
+  index_->writeBack();
 }
 
 // The session's settings may change while the table is open; every outermost
@@ -124,6 +164,42 @@ void TDataTable::syncSessionSettings() {
   if (data_) data_->setForceFlush(force);
   if (index_) index_->setForceFlush(force);
   if (blob_) blob_->setForceFlush(force);
+  if (journal_) journal_->setDurable(force);
+}
+
+void TDataTable::attachJournal() {
+  if (flags_.temporary || flags_.inMemory) return;
+  journal_ = std::make_unique<TRollbackJournal>(paths_.journal);
+  // A reader that may not write the files only reads them as the journal
+  // would leave them.
+  journalReader_ = flags_.readOnly || filesReadOnly();
+  journal_->attach(0, data_.get());
+  data_->setJournal(journal_.get(), 0);
+  if (!indexInMemory_) {
+    journal_->attach(1, index_.get());
+    index_->setJournal(journal_.get(), 1);
+  }
+  if (blob_) {
+    journal_->attach(2, blob_.get());
+    blob_->setJournal(journal_.get(), 2);
+  }
+  syncSessionSettings();
+}
+
+bool TDataTable::followJournalForReading() {
+  if (!journal_ || !journalReader_ || !journal_->followForReading()) return false;
+  reloadHeaders();
+  return true;
+}
+
+void TDataTable::recoverAtOpen() {
+  if (!journal_ || journalReader_ || !journal_->found()) return;
+  if (flags_.exclusive) {
+    rollBackInterruptedWrite();
+    return;
+  }
+  protocol_->beginWrite();  // undoes the cut-off write under the write lock
+  protocol_->abortWrite();  // nothing of ours to write
 }
 
 void TDataTable::refreshUnderReadLock() {
@@ -131,7 +207,9 @@ void TDataTable::refreshUnderReadLock() {
   TDataTableLocks& entry = protocol_->tableLocks();
   const bool locked = entry.readLock();
   try {
-    refresh();
+    // The headers read while opening were read without a lock: all three
+    // must be current before anything relies on them.
+    refreshAllHeaders();
   } catch (...) {
     if (locked) entry.releaseAll();
     throw;
@@ -180,9 +258,14 @@ void TDataTable::recoverFromChange() {
 }
 
 bool TDataTable::refresh() {
+  if (followJournalForReading()) return true;
   if (!data_->headerChanged()) return false;
   accessStale_ = true;
   data_->dropCache();
+  if (indexInMemory_) {
+    rebuildMemoryIndex();
+    return true;
+  }
   index_->refreshHeader();
   index_->dropCache();
   if (blob_) {
@@ -190,6 +273,52 @@ bool TDataTable::refresh() {
     blob_->dropCache();
   }
   return true;
+}
+
+bool TDataTable::refreshForWrite() {
+  if (interruptedWriteFound()) {
+    rollBackInterruptedWrite();
+    return true;
+  }
+  return refreshAllHeaders();
+}
+
+bool TDataTable::interruptedWriteFound() {
+  return journal_ && !journalReader_ && !journal_->active() && journal_->found();
+}
+
+void TDataTable::rollBackInterruptedWrite() {
+  journal_->rollBack();
+  reloadHeaders();
+}
+
+bool TDataTable::refreshAllHeaders() {
+  if (followJournalForReading()) return true;
+  const bool dataChanged = data_->headerChanged();
+  const bool indexChanged = index_->refreshHeader();
+  const bool blobChanged = blob_ && blob_->refreshHeader();
+  if (!dataChanged && !indexChanged && !blobChanged) return false;
+  accessStale_ = true;
+  data_->dropCache();
+  if (indexInMemory_) {
+    rebuildMemoryIndex();
+    return true;
+  }
+  index_->dropCache();
+  if (blob_) blob_->dropCache();
+  return true;
+}
+
+void TDataTable::reloadHeaders() {
+  accessStale_ = true;
+  data_->readHeader();
+  data_->dropCache();
+  if (indexInMemory_) {
+    rebuildMemoryIndex();
+  } else {
+    index_->reloadHeader();
+  }
+  if (blob_) blob_->reloadHeader();
 }
 
 bool TDataTable::beginRead() {
@@ -248,14 +377,29 @@ void TDataTable::writeBack() {
 }
 
 bool TDataTable::writeBackFiles() {
-  const bool dataWritten = data_->writeBack();
-  bool othersWritten = index_->writeBack();
-  if (blob_) othersWritten = blob_->writeBack() || othersWritten;
-  if (othersWritten && !dataWritten) {
-    data_->markHeaderModified();
-    data_->writeBack();
+  try {
+    const bool dataWritten = data_->writeBack();
+    bool othersWritten = index_->writeBack();
+    if (blob_) othersWritten = blob_->writeBack() || othersWritten;
+    if (othersWritten && !dataWritten) {
+      data_->markHeaderModified();
+      data_->writeBack();
+    }
+    if (journal_) journal_->commit();
+    return dataWritten || othersWritten;
+  } catch (...) {
+    undoFailedWriteBack();
+    throw;
   }
-  return dataWritten || othersWritten;
+}
+
+void TDataTable::undoFailedWriteBack() noexcept {
+  if (!journal_ || !journal_->active()) return;
+  try {
+    rollBackInterruptedWrite();
+  } catch (...) {
+    // The journal stays; the next writer or reader of the table undoes it.
+  }
 }
 
 TWriteScope::TWriteScope(TDataTable& table) : table_(table) { table_.beginWrite(); }

@@ -22,6 +22,7 @@
 #include "engine/core/IndexFile.h"
 #include "engine/core/LockProtocol.h"
 #include "engine/core/LockTarget.h"
+#include "engine/core/RollbackJournal.h"
 
 namespace keel {
 
@@ -39,6 +40,7 @@ struct TablePaths {
   std::string data;
   std::string index;
   std::string blob;
+  std::string journal;  // the undo record of a write back in progress
 };
 
 class TDataTable;
@@ -76,6 +78,9 @@ class TDataTable final : public TLockTarget {
   // True when any of the files could only be opened for reading.
   bool filesReadOnly() const;
   bool indexRebuilt() const { return indexRebuilt_; }
+  // A table opened for reading whose index file was lost keeps a rebuilt
+  // primary index in memory; its cursors cannot write.
+  bool indexInMemory() const { return indexInMemory_; }
 
   TDataFile& data() { return *data_; }
   TIndexFile& index() { return *index_; }
@@ -126,6 +131,8 @@ class TDataTable final : public TLockTarget {
   // Re-reads the headers when another writer changed the table and drops every
   // cached unit; true when it did.
   bool refresh() override;
+  bool refreshForWrite() override;
+  bool interruptedWriteFound() override;
   // Data, index and BLOB units and headers; the data header follows any other
   // header written, so its change count moves with every change. Exclusive
   // tables write back only when they close.
@@ -136,10 +143,27 @@ class TDataTable final : public TLockTarget {
  private:
   void openIndex(TDataSession& session);
   void rebuildPrimaryIndex();
+  void fillPrimaryIndex();
+  void rebuildMemoryIndex();
   // True when anything was written.
   bool writeBackFiles();
   void syncSessionSettings();
   void refreshUnderReadLock();
+  // True when any header's change count moved; every cache is dropped then.
+  bool refreshAllHeaders();
+  void reloadHeaders();
+  // Tables this process may write keep a journal; temporary and in-memory
+  // tables, and tables opened for reading, do not.
+  void attachJournal();
+  // A write that another writer left cut off is undone before this object
+  // reads the headers it works with.
+  void recoverAtOpen();
+  void rollBackInterruptedWrite();
+  // For a table this object may not write: true when a cut-off writer's
+  // journal appeared or went, the headers then read anew through it.
+  bool followJournalForReading();
+  // After a failed write back the files return to their state before it.
+  void undoFailedWriteBack() noexcept;
   uint64_t changeStamp() const;
   void closeFiles() noexcept;
 
@@ -151,9 +175,12 @@ class TDataTable final : public TLockTarget {
   std::unique_ptr<TDataFile> data_;
   std::unique_ptr<TIndexFile> index_;
   std::unique_ptr<TBlobFile> blob_;
+  std::unique_ptr<TRollbackJournal> journal_;
   std::shared_ptr<const TCollation> collation_;
   std::array<std::unique_ptr<TIndexAccess>, index_layout::kSlotCount> access_;
   bool indexRebuilt_ = false;
+  bool indexInMemory_ = false;
+  bool journalReader_ = false;
   // A refresh may run inside a tree operation (a page miss): the access
   // objects in use then are replaced only once the operation has ended.
   bool accessStale_ = false;

@@ -1,9 +1,11 @@
 #include "engine/core/EngineFile.h"
 
 #include <cerrno>
+#include <limits>
 #include <vector>
 
 #include "engine/core/ErrorCodes.h"
+#include "engine/core/RollbackJournal.h"
 
 namespace keel {
 
@@ -55,24 +57,44 @@ void TEngineFile::read(uint64_t offset, void* buffer, size_t length) {
 }
 
 size_t TEngineFile::readUpTo(uint64_t offset, void* buffer, size_t length) {
-  return handle().readAt(offset, buffer, length);
+  const size_t done = handle().readAt(offset, buffer, length);
+  if (!journal_ || !journal_->overlayActive()) return done;
+  return journal_->overlayRead(journalSlot_, offset, static_cast<uint8_t*>(buffer), length, done);
 }
 
 void TEngineFile::write(uint64_t offset, const void* buffer, size_t length) {
-  TBaseFile& file = handle();
-  if (openedReadOnly()) raiseOsError(EACCES, path_);
-  file.writeAt(offset, buffer, length);
+  checkWritable();
+  if (journal_ && length > 0) journal_->preserve(journalSlot_, offset, length);
+  writeUnjournaled(offset, buffer, length);
 }
 
 void TEngineFile::truncate(uint64_t size) {
-  TBaseFile& file = handle();
+  checkWritable();
+  if (journal_) journal_->preserve(journalSlot_, size, std::numeric_limits<uint64_t>::max());
+  truncateUnjournaled(size);
+}
+
+void TEngineFile::writeUnjournaled(uint64_t offset, const void* buffer, size_t length) {
+  checkWritable();
+  handle().writeAt(offset, buffer, length);
+}
+
+void TEngineFile::truncateUnjournaled(uint64_t size) {
+  checkWritable();
+  handle().truncate(size);
+}
+
+void TEngineFile::checkWritable() {
+  handle();
   if (openedReadOnly()) raiseOsError(EACCES, path_);
-  file.truncate(size);
 }
 
 void TEngineFile::flush() { handle().flush(); }
 
-uint64_t TEngineFile::size() { return handle().size(); }
+uint64_t TEngineFile::size() {
+  const uint64_t actual = handle().size();
+  return journal_ && journal_->overlayActive() ? journal_->overlaySize(journalSlot_, actual) : actual;
+}
 
 bool TEngineFile::lockRange(uint64_t offset, uint64_t length) { return handle().lockRange(offset, length); }
 

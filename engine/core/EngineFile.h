@@ -11,6 +11,8 @@
 
 namespace keel {
 
+class TRollbackJournal;
+
 struct EngineFileFlags {
   bool exclusive = false;
   bool readOnly = false;
@@ -44,9 +46,18 @@ class TEngineFile {
   void read(uint64_t offset, void* buffer, size_t length);
   // Reads what is there, up to `length` bytes.
   size_t readUpTo(uint64_t offset, void* buffer, size_t length);
-  // Writing through a read-only open raises 11013.
+  // Writing through a read-only open raises 11013. With a journal, the bytes
+  // overwritten or cut away are saved to it first.
   void write(uint64_t offset, const void* buffer, size_t length);
   void truncate(uint64_t size);
+  // For the journal's own roll back.
+  void writeUnjournaled(uint64_t offset, const void* buffer, size_t length);
+  void truncateUnjournaled(uint64_t size);
+  // The table's journal and this file's slot in it; null for none.
+  void setJournal(TRollbackJournal* journal, int slot) {
+    journal_ = journal;
+    journalSlot_ = slot;
+  }
   void flush();
   uint64_t size();
 
@@ -59,10 +70,15 @@ class TEngineFile {
   TBaseFile& handle();
 
  private:
+  // 11014 without an open handle, 11013 through a read-only open.
+  void checkWritable();
+
   TFileRegistry& registry_;
   std::string path_;
   EngineFileFlags flags_;
   FileHandle handle_;
+  TRollbackJournal* journal_ = nullptr;
+  int journalSlot_ = 0;
 };
 
 }  // namespace keel

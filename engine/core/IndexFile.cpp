@@ -127,11 +127,17 @@ void TIndexFile::emptyIndex() {
 bool TIndexFile::refreshHeader() {
   const IndexFileHeader fresh = readHeaderBytes();
   if (fresh.changeCount == header_.changeCount) return false;
+  adoptHeader(fresh);
+  return true;
+}
+
+void TIndexFile::reloadHeader() { adoptHeader(readHeaderBytes()); }
+
+void TIndexFile::adoptHeader(const IndexFileHeader& fresh) {
   checkHeader(fresh);
   header_ = fresh;
   readDescriptors();
   dropCache();
-  return true;
 }
 
 std::optional<int> TIndexFile::slotOf(std::string_view name) const {

@@ -59,6 +59,8 @@ class TIndexFile : public TBufferedFile {
   void emptyIndex();
   // Re-reads the header; true when another writer changed it.
   bool refreshHeader();
+  // Re-reads header and descriptors and drops the cache, changed or not.
+  void reloadHeader();
 
   const Options& options() const { return options_; }
   const IndexFileHeader& header() const { return header_; }
@@ -96,6 +98,7 @@ class TIndexFile : public TBufferedFile {
  private:
   [[noreturn]] void headerCorrupt() const;
   IndexFileHeader readHeaderBytes();
+  void adoptHeader(const IndexFileHeader& fresh);
   void checkHeader(const IndexFileHeader& header);
   void readDescriptors();
   void writeDescriptors();

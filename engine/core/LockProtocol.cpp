@@ -25,11 +25,23 @@ void TLockProtocol::raiseFor(ErrorCode code) const {
 bool TLockProtocol::lockAndRefreshRead() {
   const bool taken = locks_.readLock();
   try {
+    if (taken && table_.interruptedWriteFound()) return recoverThenRead();
     return table_.refresh();
   } catch (...) {
     if (taken) releaseReadQuietly();
     throw;
   }
+}
+
+// Readers share the read lock, so undoing what a cut-off writer left needs
+// the write lock; the reader takes it, undoes, and reads on after it.
+bool TLockProtocol::recoverThenRead() {
+  locks_.readUnlock();
+  beginWrite();
+  if (locks_.holdsWrite()) locks_.writeUnlock();
+  locks_.readLock();
+  table_.refresh();
+  return true;
 }
 
 void TLockProtocol::releaseReadQuietly() noexcept {
@@ -58,7 +70,7 @@ bool TLockProtocol::beginWrite() {
   if (exclusive_) return false;
   locks_.writeLock();
   try {
-    return table_.refresh();
+    return table_.refreshForWrite();
   } catch (...) {
     abortWrite();
     throw;

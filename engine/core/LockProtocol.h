@@ -95,6 +95,7 @@ class TLockProtocol {
 
  private:
   bool lockAndRefreshRead();
+  bool recoverThenRead();
   bool refreshOrRelease();
   void releaseReadQuietly() noexcept;
   bool tryDataLock(const LockRange& range, TLockRetry& retry);

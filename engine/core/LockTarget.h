@@ -25,6 +25,14 @@ class TLockTarget {
   // the one held, drops the cached rows, re-reads the index (and BLOB) header
   // and drops their cached pages (blocks). True when the table changed.
   virtual bool refresh() = 0;
+  // Under the write lock: first undoes a write that another writer left cut
+  // off, then re-reads every header whose change count moved (a write
+  // depends on all three). True when the table changed.
+  virtual bool refreshForWrite() { return refresh(); }
+  // Under a read lock: true when a writer was cut off in the middle of a
+  // write that this object may undo (the read then waits for the write lock
+  // and undoes it first).
+  virtual bool interruptedWriteFound() { return false; }
   // Writes the changed rows, pages, blocks and headers (and flushes them when
   // the session forces buffer flushes).
   virtual void writeBack() = 0;

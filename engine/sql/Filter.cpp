@@ -104,9 +104,16 @@ void TFilter::setUp(std::unique_ptr<TExpToken> prepared) {
                              });
   evaluator_.SetRowAccessor(&rows_);
   original_ = std::move(prepared);
-  plan_ = original_->Clone();
-  optimizer_ = std::make_unique<TFilterOptimizer>(cursor_.table(), collation_, ClockOf(cursor_, settings_));
-  rewritten_ = optimizer_->Optimize(plan_);
+  // Planning counts keys in the trees: another writer may change them
+  // meanwhile, and the plan is then made again from the parsed text.
+  {
+    TFilterReadScope read(cursor_.table());
+    Rewalking(cursor_.table(), [&] {
+      plan_ = original_->Clone();
+      optimizer_ = std::make_unique<TFilterOptimizer>(cursor_.table(), collation_, ClockOf(cursor_, settings_));
+      rewritten_ = optimizer_->Optimize(plan_);
+    });
+  }
   compute();
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -116,6 +117,59 @@ TEST_F(MindrelListTest, AFolderThatIsNoTreeIsDropped) {
   const Outcome run = List();
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "No valid databases selected.\n");
+}
+
+// The bytes of every file of the tree, keyed by name; the lock file, which
+// readers may join, is left out.
+std::map<std::string, std::string> TreeFiles(const fs::path& tree) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(tree)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "keel.lck") files[name] = ReadFile(entry.path());
+  }
+  return files;
+}
+
+TEST_F(MindrelListTest, ATreeThatLostItsPeopleIndexListsEveryAlertAndIsNotWritten) {
+  MakeTree();
+  WriteSettings("");
+  const Outcome whole = List();
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  ASSERT_FALSE(whole.out.empty());
+  fs::remove(root_ / "tree" / "People.idx");
+  const auto before = TreeFiles(root_ / "tree");
+  const Outcome run = List();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, whole.out);
+  EXPECT_EQ(TreeFiles(root_ / "tree"), before);
+}
+
+TEST_F(MindrelListTest, ScansWhileAnotherProgramSavesPeopleAllCompleteWithTheFullList) {
+  MakeTree();
+  WriteSettings("");
+  const Outcome whole = List();
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  // Another program keeps saving people while the scans run.
+  const fs::path stop = root_ / "stop";
+  std::ofstream(root_ / "saver.sh") << "i=0; while [ ! -e '" << stop.string() << "' ]; do i=$((i+1)); "
+                                    << MINDREL_BIN_DIR "/keel update '" << (root_ / "tree").string()
+                                    << "' People $((i % 150 + 1)) \"{\\\"Occupation\\\":\\\"job $i\\\"}\" "
+                                    << "|| exit 1; done\n";
+  const std::string saver = "bash '" + (root_ / "saver.sh").string() + "' & echo $! > '" +
+                            (root_ / "saver.pid").string() + "'";
+  ASSERT_EQ(std::system(saver.c_str()), 0);
+  int complete = 0;
+  for (int scan = 0; scan < 30; ++scan) {
+    const Outcome run = List();
+    EXPECT_EQ(run.exitCode, 0) << "scan " << scan << ": " << run.err;
+    EXPECT_EQ(run.out, whole.out) << "scan " << scan;
+    if (run.exitCode == 0 && run.out == whole.out) ++complete;
+  }
+  std::ofstream(stop) << "";
+  std::system(("while kill -0 $(cat '" + (root_ / "saver.pid").string() + "') 2>/dev/null; do sleep 0.05; done")
+                  .c_str());
+  EXPECT_EQ(complete, 30);
 }
 
 }  // namespace

@@ -124,5 +124,44 @@ TEST_F(BlobTableTest, PlainTableOpensWithoutPasswordAndStoresMemoCompressed) {
   EXPECT_EQ(row[opened.cursor->field("Photo").offset], 0) << "an empty value is NULL";
 }
 
+// A writer that read the BLOB header while another program was between its
+// data header and its BLOB header must not trust that header once it holds
+// the write lock: it would hand out blocks the other program just used.
+TEST_F(BlobTableTest, AWriterReadsEveryHeaderAgainUnderTheWriteLock) {
+  createTable(false, 64);
+  const std::vector<std::uint8_t> emptyBlobFile = fileBytes("Notes.blb");
+  // Letters that compress poorly, so that each memo takes several blocks.
+  auto letters = [](unsigned seed) {
+    std::string text;
+    for (int i = 0; i < 600; ++i) text += static_cast<char>('a' + (seed = seed * 1103515245u + 12345u) % 26);
+    return text;
+  };
+  const std::string first = letters(1), second = letters(2);
+  {
+    Open other = open({});
+    std::vector<std::uint8_t> row = other.cursor->newRow();
+    other.cursor->append(row, {{2, Bytes(first)}, {3, {}}});
+  }
+  const std::vector<std::uint8_t> writtenBlobFile = fileBytes("Notes.blb");
+  TEngineFile blob(engine_.files(), std::string(kFolder) + "Notes.blb", {.inMemory = true});
+  blob.open();
+  // The BLOB header as it stood before the other program's write back ...
+  blob.write(0, emptyBlobFile.data(), 512);
+  Open late = open({});
+  // ... and as that write back left it.
+  blob.write(0, writtenBlobFile.data(), 512);
+  std::vector<std::uint8_t> row = late.cursor->newRow();
+  late.cursor->append(row, {{2, Bytes(second)}, {3, {}}});
+
+  Open reader = open({});
+  std::vector<std::string> notes;
+  for (Nav at = reader.cursor->first(); at == Nav::Ok; at = reader.cursor->next()) {
+    reader.cursor->currentRow(row);
+    const std::vector<std::uint8_t> value = reader.cursor->blobValue(row, reader.cursor->field("Notes"));
+    notes.emplace_back(value.begin(), value.end());
+  }
+  EXPECT_EQ(notes, (std::vector<std::string>{first, second}));
+}
+
 }  // namespace
 }  // namespace keel

@@ -205,16 +205,30 @@ class Tool {
     return 0;
   }
 
+  // One pass in physical order finds every listed row, a second deletes
+  // them; a RecordID that is not there fails with 8710 before any delete.
   int remove() {
     Expect(args_, 3, SIZE_MAX);
-    std::vector<int32_t> ids;
-    for (size_t i = 2; i < args_.positional.size(); ++i) ids.push_back(RecordIdArgument(args_.positional[i]));
+    std::set<int32_t> ids;
+    for (size_t i = 2; i < args_.positional.size(); ++i) ids.insert(RecordIdArgument(args_.positional[i]));
     auto cursor = open(false);
+    cursor->setIndex(keel::TDataCursor::kPhysicalOrder);
     std::vector<uint8_t> row(cursor->rowSize());
-    for (int32_t id : ids) {
-      seekRecord(*cursor, id);
+    std::set<int32_t> missing = ids;
+    for (keel::Nav r = cursor->first(); r == keel::Nav::Ok && !missing.empty(); r = cursor->next(row)) {
       cursor->currentRow(row);
+      missing.erase(keel::LoadI32(row.data() + keel::kRowRecordIdAt));
+    }
+    if (!missing.empty()) keel::raise(keel::ErrorCode::KEEL_RECNOTFOUND, {.table = cursor->table().name()});
+    keel::Nav at = cursor->first();
+    while (at == keel::Nav::Ok && !ids.empty()) {
+      cursor->currentRow(row);
+      if (ids.erase(keel::LoadI32(row.data() + keel::kRowRecordIdAt)) == 0) {
+        at = cursor->next();
+        continue;
+      }
       cursor->remove(row);
+      at = cursor->isEof() ? keel::Nav::Eof : keel::Nav::Ok;
     }
     return 0;
   }

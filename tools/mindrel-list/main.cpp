@@ -94,7 +94,10 @@ int main(int argc, char* argv[]) {
       std::cerr << "No valid databases selected.\n";
       return kExitNoFolder;
     }
-    session.RefreshOutputList(TScanOptions::From(settings, formats), *arguments.clock, alerts);
+    for (const std::string& problem :
+         session.RefreshOutputList(TScanOptions::From(settings, formats), *arguments.clock, alerts)) {
+      std::cerr << problem << '\n';
+    }
   } catch (const std::exception& error) {
     PrintAlerts(alerts, settings, formats, *arguments.clock);
     std::cerr << error.what() << '\n';
