@@ -94,8 +94,8 @@ class AlertSessionTest : public ::testing::Test {
     AddDateColumns(table, "Death date");
     // A date column of the user's own: the plain date the event list
     // offers, beside the three columns the scan reads.
-    table.FieldDefs().Add("Date of baptism", TFieldType::ftDate);
-    AddDateColumns(table, "Date of baptism");
+    table.FieldDefs().Add(customColumn_, TFieldType::ftDate);
+    AddDateColumns(table, customColumn_);
     table.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
     table.CreateTableFromDefs(FamilyTreeVersion());
     table.Open();
@@ -107,7 +107,7 @@ class AlertSessionTest : public ::testing::Test {
       if (p.dead >= 0) table.FieldByName("Dead").SetAsBoolean(p.dead == 1);
       SetDate(table, "Search date", p.born);
       SetDate(table, "Death date", p.died);
-      SetDate(table, "Date of baptism", p.baptised);
+      SetDate(table, customColumn_, p.baptised);
       table.Post();
     }
     table.Close();
@@ -172,8 +172,8 @@ class AlertSessionTest : public ::testing::Test {
     TAlertList alerts;
     session_.RefreshOutputList(options_, kToday, alerts);
     TEventFormats formats;
-    if (formats.FindRow("Date of baptism") < 0) {
-      formats.SetTemplate(formats.AddRow("Date of baptism"), "<name> was baptised <yy> years ago <when>");
+    if (formats.FindRow(customColumn_) < 0) {
+      formats.SetTemplate(formats.AddRow(customColumn_), "<name> was baptised <yy> years ago <when>");
     }
     const TEntryFormatter formatter(formats, kToday);
     const TEnglishNames names;
@@ -189,6 +189,7 @@ class AlertSessionTest : public ::testing::Test {
   }
 
   std::string root_;
+  std::string customColumn_ = "Date of baptism";
   TAlertSession session_;
   TScanOptions options_;
 };
@@ -239,6 +240,19 @@ TEST_F(AlertSessionTest, CouplesCustomColumnsAndTwoFolders) {
   options_.Folders.resize(1);
   EXPECT_EQ(Scan(), (std::vector<std::string>{
                         "Tue 15 Dec\tIt's the 50th (gold) wedding anniversary of John SMITH = Mary BROWN in 5 days"}));
+}
+
+TEST_F(AlertSessionTest, ACustomColumnOfAnyNameIsScanned) {
+  int trees = 0;
+  for (const char* name : {"Baptism [church]", "Odd] \"quoted\" it's", "Two '' marks"}) {
+    SCOPED_TRACE(name);
+    customColumn_ = name;
+    options_.Folders = {MakeTree("tree" + std::to_string(++trees),
+                                 {{1, "John", "SMITH", 0, "12 Dec 1950", "", "20 Dec 1950"}}, {}, {})};
+    Tick({"Birth", name});
+    EXPECT_EQ(Scan(), (std::vector<std::string>{"Sat 12 Dec\tJohn SMITH is 76 years old in 2 days",
+                                                "Sun 20 Dec\tJohn SMITH was baptised 76 years ago in 10 days"}));
+  }
 }
 
 }  // namespace

@@ -56,9 +56,9 @@ class MindrelListTest : public ::testing::Test {
                      " --data-dir '" + data_.string() + "'",
                  root_ / "scratch");
   }
-  void MakeTree() {
-    const Outcome made = Shell(MINDREL_BIN_DIR "/mktree '" + (root_ / "tree").string() +
-                               "' --people 150 --seed 5 --today 2026-12-10",
+  void MakeTree(int people = 150) {
+    const Outcome made = Shell(MINDREL_BIN_DIR "/mktree '" + (root_ / "tree").string() + "' --people " +
+                                   std::to_string(people) + " --seed 5 --today 2026-12-10",
                            root_ / "scratch");
     ASSERT_EQ(made.exitCode, 0) << made.err;
   }
@@ -146,7 +146,8 @@ TEST_F(MindrelListTest, ATreeThatLostItsPeopleIndexListsEveryAlertAndIsNotWritte
 }
 
 TEST_F(MindrelListTest, ScansWhileAnotherProgramSavesPeopleAllCompleteWithTheFullList) {
-  MakeTree();
+  // Large enough that a scan takes many read-lock turns.
+  MakeTree(3000);
   WriteSettings("");
   const Outcome whole = List();
   ASSERT_EQ(whole.exitCode, 0) << whole.err;
@@ -154,7 +155,7 @@ TEST_F(MindrelListTest, ScansWhileAnotherProgramSavesPeopleAllCompleteWithTheFul
   const fs::path stop = root_ / "stop";
   std::ofstream(root_ / "saver.sh") << "i=0; while [ ! -e '" << stop.string() << "' ]; do i=$((i+1)); "
                                     << MINDREL_BIN_DIR "/keel update '" << (root_ / "tree").string()
-                                    << "' People $((i % 150 + 1)) \"{\\\"Occupation\\\":\\\"job $i\\\"}\" "
+                                    << "' People $((i % 3000 + 1)) \"{\\\"Occupation\\\":\\\"job $i\\\"}\" "
                                     << "|| exit 1; done\n";
   const std::string saver = "bash '" + (root_ / "saver.sh").string() + "' & echo $! > '" +
                             (root_ / "saver.pid").string() + "'";
@@ -165,6 +166,14 @@ TEST_F(MindrelListTest, ScansWhileAnotherProgramSavesPeopleAllCompleteWithTheFul
     EXPECT_EQ(run.exitCode, 0) << "scan " << scan << ": " << run.err;
     EXPECT_EQ(run.out, whole.out) << "scan " << scan;
     if (run.exitCode == 0 && run.out == whole.out) ++complete;
+    // The scan's own query, as the table tool runs it, twice per scan.
+    for (int query = 0; query < 2; ++query) {
+      const Outcome sql = Shell(MINDREL_BIN_DIR "/keel sql '" + (root_ / "tree").string() +
+                                    "' 'SELECT * FROM People P WHERE P.[Dead] <> True AND P.[Search date~J] IS NOT "
+                                    "NULL ORDER BY P.[Search date~J]' > /dev/null",
+                                root_ / "scratch");
+      EXPECT_EQ(sql.exitCode, 0) << "query " << scan << ": " << sql.err;
+    }
   }
   std::ofstream(stop) << "";
   std::system(("while kill -0 $(cat '" + (root_ / "saver.pid").string() + "') 2>/dev/null; do sleep 0.05; done")

@@ -136,6 +136,26 @@ TEST_F(KeelToolTest, EngineErrorsGiveTheirMessageAndCode2) {
   }
 }
 
+TEST_F(KeelToolTest, DeleteTakesManyRecordIdsAndDeletesNothingWhenOneIsMissing) {
+  createPeople();
+  std::string rows;
+  for (int code = 1; code <= 50; ++code) rows += "{\"Code\":" + std::to_string(code) + "}\n";
+  ASSERT_EQ(keel({"insert", dir_, "People"}, rows).code, 0);
+  const std::string before = tableBytes();
+  ToolRun missing = keel({"delete", dir_, "People", "3", "77", "5"});
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_EQ(missing.err, "Keel Engine Error # 8710 Record not found in the table 'People'\n");
+  EXPECT_EQ(tableBytes(), before);
+
+  ASSERT_EQ(keel({"delete", dir_, "People", "50", "1", "25", "26", "2"}).code, 0);
+  ToolRun left = keel({"dump", dir_, "People", "--index", "ByCode"});
+  EXPECT_EQ(std::count(left.out.begin(), left.out.end(), '\n'), 45);
+  for (const char* gone : {"\"Code\":1,", "\"Code\":2,", "\"Code\":25,", "\"Code\":26,", "\"Code\":50,"}) {
+    EXPECT_EQ(left.out.find(gone), std::string::npos) << gone;
+  }
+  EXPECT_EQ(keel({"verify", dir_, "People"}).out, "ok\n");
+}
+
 TEST_F(KeelToolTest, EncryptedTablesNeedTheirPassword) {
   std::ofstream(dir_ + "/secret.json") << R"({"fields":[{"name":"Note","type":"ftString","size":30}],"password":"open sesame"})";
   ASSERT_EQ(keel({"create", dir_, "Vault", dir_ + "/secret.json"}).code, 0);

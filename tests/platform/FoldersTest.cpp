@@ -75,6 +75,27 @@ TEST_F(FoldersTest, DataFolderIsEmptyWhenItCannotBeMade) {
   EXPECT_FALSE(ForceDirectories(""));
 }
 
+TEST_F(FoldersTest, TemporaryTablesGoWhereTheyMayBeWritten) {
+  fs::create_directories(root_ / "data");
+  EXPECT_EQ(WritableTemporaryFolder((root_ / "data").string()), (root_ / "data").string() + "/");
+  // A folder that cannot take files (here: one that cannot exist) hands them
+  // to a folder of the user's own below the runtime folder, else below TMPDIR.
+  const std::string unusable = (root_ / "data" / "file-not-folder").string();
+  { std::FILE* f = std::fopen(unusable.c_str(), "w"); std::fclose(f); }
+  const std::string own = "mindrel-" + std::to_string(getuid());
+  {
+    const std::string runtime = (root_ / "run").string();
+    fs::create_directories(runtime);
+    ScopedEnv runtimeEnv("XDG_RUNTIME_DIR", runtime.c_str());
+    EXPECT_EQ(WritableTemporaryFolder(unusable + "/below"), runtime + "/" + own + "/");
+    EXPECT_EQ(fs::status(runtime + "/" + own).permissions() & fs::perms::all, fs::perms::owner_all);
+  }
+  ScopedEnv runtimeEnv("XDG_RUNTIME_DIR", nullptr);
+  const std::string temporary = (root_ / "tmp").string();
+  ScopedEnv tmpEnv("TMPDIR", temporary.c_str());
+  EXPECT_EQ(WritableTemporaryFolder(unusable + "/below"), temporary + "/" + own + "/");
+}
+
 TEST(Folders, ExeFolderEndsWithSeparatorAndExists) {
   const std::string folder = ExeFolder();
   ASSERT_FALSE(folder.empty());
