@@ -79,16 +79,19 @@ void TRollbackJournal::preserve(int slot, uint64_t offset, uint64_t length) {
 }
 
 void TRollbackJournal::saveUncovered(int slot, uint64_t from, uint64_t to) {
-  std::map<uint64_t, uint64_t>& saved = saved_.at(static_cast<size_t>(slot));
+  const std::map<uint64_t, uint64_t>& saved = saved_.at(static_cast<size_t>(slot));
+  // The gaps first: saving merges the saved ranges.
+  std::vector<std::pair<uint64_t, uint64_t>> gaps;
+  uint64_t at = from;
   auto next = saved.upper_bound(from);
-  if (next != saved.begin() && std::prev(next)->second > from) from = std::prev(next)->second;
-  while (from < to) {
+  if (next != saved.begin()) at = std::max(at, std::prev(next)->second);
+  for (; at < to; ++next) {
     const uint64_t gapEnd = next == saved.end() ? to : std::min(to, next->first);
-    if (from < gapEnd) saveRange(slot, from, gapEnd);
-    if (next == saved.end() || next->second >= to) break;
-    from = next->second;
-    ++next;
+    if (at < gapEnd) gaps.emplace_back(at, gapEnd);
+    if (next == saved.end()) break;
+    at = std::max(at, next->second);
   }
+  for (const auto& [gapFrom, gapTo] : gaps) saveRange(slot, gapFrom, gapTo);
 }
 
 void TRollbackJournal::saveRange(int slot, uint64_t from, uint64_t to) {
