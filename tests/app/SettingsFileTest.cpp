@@ -321,6 +321,21 @@ TEST_F(SettingsFileTest, UnknownKeysStayAndRewrittenSectionsLoseStaleKeys) {
   EXPECT_EQ(ReadIni().rfind("; kept comment\n[Window]\nLeft=5\nMaximised=yes\nTop=", 0), 0u);
 }
 
+// The colour dialog sets only the colours the user changed; every other line,
+// whatever its name, is written back as it was read.
+TEST_F(SettingsFileTest, ChangedCustomColoursReplaceTheirLineAndKeepTheRest) {
+  WriteIni("[CustColors]\ncolorb=00FF00\nColorX=ABCDEF\n[OPFont]\nScript=0\n");
+  Read();
+  EXPECT_EQ(settings_.Font.Script, 0);
+  settings_.SetCustColor("ColorB", "0000FF");
+  settings_.SetCustColor("ColorC", "FF0000");
+  ASSERT_TRUE(Write());
+  const TProfileFile file(iniPath_);
+  EXPECT_EQ(file.ReadSectionValues("CustColors"),
+            (std::vector<std::string>{"colorb=0000FF", "ColorX=ABCDEF", "ColorC=FF0000"}));
+  EXPECT_EQ(file.ReadInteger("OPFont", "Script", 1), 0);
+}
+
 TEST_F(SettingsFileTest, WriteFailureIsReportedToTheCaller) {
   fs::create_directories(iniPath_);
   EXPECT_FALSE(Write());
