@@ -132,9 +132,10 @@ void TAlertScan::AddAddedEvents() {
     const auto day =
         lookAhead_.find(DayKey(record.IntegerField("Event date MM"), record.IntegerField("Event date DD")));
     if (day == lookAhead_.end()) continue;
+    TEventFacts facts;
+    facts.EventName = options_->EventItems[static_cast<std::size_t>(type)].Text;
     alerts_->AddAlert(static_cast<std::uint8_t>(type), record.IntegerField("Event date YY"), day->second, 0, "",
-                      type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator,
-                      {options_->EventItems[static_cast<std::size_t>(type)].Text});
+                      type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator, facts);
   }
 }
 
