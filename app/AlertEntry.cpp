@@ -41,9 +41,13 @@ std::string BuildEntryName(const std::string& kind, std::int32_t code, const TEn
     return Trim(name).empty() ? "[P" + std::to_string(code) + "] no name" : name;
   }
   if (kind == "F") {
-    const std::string name = ReorderName(source.StringField("Fathers name")) + " " + marriageIndicator + " " +
-                             ReorderName(source.StringField("Mothers name"));
-    return Trim(name) == Trim(marriageIndicator) ? "[F" + std::to_string(code) + " no names]" : name;
+    const std::string father = ReorderName(source.StringField("Fathers name"));
+    const std::string mother = ReorderName(source.StringField("Mothers name"));
+    if (father.empty() && mother.empty()) return "[F" + std::to_string(code) + " no names]";
+    // A couple with one partner on record is named by that partner alone,
+    // without a marriage indicator pointing at nobody.
+    if (father.empty() || mother.empty()) return father + mother;
+    return father + " " + marriageIndicator + " " + mother;
   }
   return source.StringField("Description");
 }

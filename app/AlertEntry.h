@@ -25,9 +25,9 @@ TDateTime JDateToDateTime(const TJDate& date);
 std::string ReorderName(const std::string& stored);
 
 // The entry's name from its source record: "FirstNames Surname" for kind "P",
-// the partners joined by the marriage indicator for kind "F", the
-// "Description" for added events. Records without any name get
-// "[P<code>] no name" or "[F<code> no names]".
+// the partners joined by the marriage indicator for kind "F" (the one partner
+// alone when the other has no name), the "Description" for added events.
+// Records without any name get "[P<code>] no name" or "[F<code> no names]".
 std::string BuildEntryName(const std::string& kind, std::int32_t code, const TEntrySource& source,
                            const std::string& marriageIndicator);
 

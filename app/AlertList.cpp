@@ -10,14 +10,16 @@ namespace {
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 }
 
-void TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const TLAObj& alertDay,
+bool TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const TLAObj& alertDay,
                           std::int32_t code, const std::string& folder, const std::string& kind, bool bc,
-                          const TEntrySource& source, const std::string& marriageIndicator) {
-  auto entry = std::make_unique<TOPObj>();
-  entry->EventIndex = eventIndex;
+                          const TEntrySource& source, const std::string& marriageIndicator,
+                          const TEventFacts& facts) {
   // Counted in 64 bits: a hand-typed year of an added event may be anything.
   const std::int64_t years = bc ? std::int64_t{alertDay.Year} + eventYear - 1
                                 : std::int64_t{alertDay.Year} - eventYear;
+  if (years < 0) return false;
+  auto entry = std::make_unique<TOPObj>();
+  entry->EventIndex = eventIndex;
   entry->Years = static_cast<std::int32_t>(years);
   entry->Date = JDateToDateTime(alertDay.DateRec);
   entry->Kind = kind;
@@ -25,7 +27,11 @@ void TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const
   entry->DBFolder = folder;
   entry->Name = BuildEntryName(kind, code, source, marriageIndicator);
   entry->Shaded = false;
+  entry->EventName = facts.EventName;
+  entry->YearUnknown = facts.YearUnknown;
+  entry->Dead = facts.Dead;
   Insert(JDayToSearchStr(alertDay.DateRec.JDay) + "-" + std::to_string(Count()), std::move(entry));
+  return true;
 }
 
 void TAlertList::Insert(std::string key, std::unique_ptr<TOPObj> entry) {

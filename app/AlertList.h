@@ -8,9 +8,16 @@
 
 #include "app/EntrySource.h"
 #include "app/LAObj.h"
-#include "app/OPObj.h"
+#include "formats/OPObj.h"
 
 namespace mindrel {
+
+// What the scan knows of an event beyond its day and year.
+struct TEventFacts {
+  std::string EventName;  // the event list item's text
+  bool YearUnknown = false;
+  bool Dead = false;  // a person marked dead or with a stored death date
+};
 
 // The alert list: entries kept in ascending order of their item keys,
 // compared as text. A key is the alert day's `JDayToSearchStr`, "-" and the
@@ -19,10 +26,12 @@ namespace mindrel {
 class TAlertList {
  public:
   // Makes an entry for the record `source` is positioned on and adds it.
-  // `bc` says the event year counts before Christ (there is no year 0).
-  void AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const TLAObj& alertDay, std::int32_t code,
+  // `bc` says the event year counts before Christ (there is no year 0). An
+  // event whose year lies after the alert day's has no anniversary yet and
+  // is not added (false).
+  bool AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const TLAObj& alertDay, std::int32_t code,
                 const std::string& folder, const std::string& kind, bool bc, const TEntrySource& source,
-                const std::string& marriageIndicator);
+                const std::string& marriageIndicator, const TEventFacts& facts = {});
 
   int Count() const { return static_cast<int>(items_.size()); }
   // REQUIRES: 0 <= index < Count()

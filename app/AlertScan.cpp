@@ -8,8 +8,6 @@ namespace mindrel {
 
 namespace {
 
-enum FixedEvent : std::uint8_t { kBirth = 0, kMarriage = 1, kDivorce = 2, kDeath = 3, kAddedFixed = 4, kAddedAnnual = 5 };
-
 constexpr const char* kLivingClause = "P.[Dead] <> True AND ";
 
 }  // namespace
@@ -136,8 +134,18 @@ void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const T
       ignore_.IsIgnored(kind.family, code, folder, options_->EventItems[kind.eventIndex].Text)) {
     return;
   }
+  TEventFacts facts{options_->EventItems[kind.eventIndex].Text, date.YearUnknown != 0, false};
+  if (!kind.family) facts.Dead = PersonDead(row);
   alerts_->AddAlert(kind.eventIndex, dmy.Year, day->second, code, folder, kind.family ? "F" : "P", !dmy.Ad, row,
-                    options_->MarriageIndicator);
+                    options_->MarriageIndicator, facts);
+}
+
+bool TAlertScan::PersonDead(const TScanRecord& person) {
+  if (person.BooleanField("Dead")) return true;
+  TJDate death;
+  if (!person.DateRecord("Death date~B", death)) return false;
+  // A cleared record (everything unknown, no phrase) holds no date at all.
+  return death.PhraseLength > 0 || !(death.DayUnknown && death.MonthUnknown && death.YearUnknown);
 }
 
 void TAlertScan::AddAddedEvents() {
@@ -148,8 +156,10 @@ void TAlertScan::AddAddedEvents() {
     const auto day =
         lookAhead_.find(DayKey(record.IntegerField("Event date MM"), record.IntegerField("Event date DD")));
     if (day == lookAhead_.end()) continue;
+    TEventFacts facts;
+    facts.EventName = options_->EventItems[static_cast<std::size_t>(type)].Text;
     alerts_->AddAlert(static_cast<std::uint8_t>(type), record.IntegerField("Event date YY"), day->second, 0, "",
-                      type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator);
+                      type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator, facts);
   }
 }
 

@@ -66,6 +66,8 @@ class TAlertScan {
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row);
   void AddAddedEvents();
+  // Marked dead, or a death date (or phrase) is stored.
+  static bool PersonDead(const TScanRecord& person);
   bool Ticked(std::size_t item) const;
 
   const Clock& clock_;

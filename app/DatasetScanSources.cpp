@@ -34,6 +34,11 @@ std::int32_t TDatasetRecord::IntegerField(const std::string& name) const {
   return field.IsNull() ? 0 : static_cast<std::int32_t>(field.AsInteger());
 }
 
+bool TDatasetRecord::BooleanField(const std::string& name) const {
+  const keel::TKeelField& field = dataSet_.FieldByName(name);
+  return !field.IsNull() && field.AsBoolean();
+}
+
 void TDatasetQuery::Open(const std::string& folder, const std::vector<std::string>& sqlLines) {
   query_.Close();
   query_.SetDatabaseName(folder);

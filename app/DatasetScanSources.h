@@ -20,6 +20,7 @@ class TDatasetRecord final : public TScanRecord {
   std::string StringField(const std::string& name) const override;
   bool DateRecord(const std::string& column, TJDate& date) const override;
   std::int32_t IntegerField(const std::string& name) const override;
+  bool BooleanField(const std::string& name) const override;
 
  private:
   keel::TKeelDataSet& dataSet_;

@@ -1,10 +1,13 @@
 #include "app/MainForm.h"
 
+#include <array>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QMenu>
 #include <QIcon>
@@ -33,6 +36,8 @@ constexpr int kIconSize = 32;
 constexpr int kMinItemHeight = 54;
 constexpr int kDateFontPoints = 8;
 constexpr int kCustomColourCount = 16;
+// The help topic of "&Check at system startup", which the registry error is about.
+constexpr int kStartCBHelpContext = 107;
 
 QColor ToQColor(TColor colour) { return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
 
@@ -49,14 +54,23 @@ void SetBackground(QWidget* panel, const QColor& colour) {
   panel->setPalette(palette);
 }
 
+// The font the list draws with. A face this machine lacks (the design's
+// "Arial" on most desktops) becomes the desktop's normal font rather than
+// whatever face the font matcher would pick; the settings keep the name read.
 QFont ToQFont(const TFontSettings& settings) {
-  QFont font(QString::fromStdString(settings.Name));
+  const QString family = QString::fromStdString(settings.Name);
+  QFont font(QFontDatabase::hasFamily(family) ? family : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
   font.setPointSize(std::max(1, settings.Size));
   font.setBold(settings.Bold);
   font.setItalic(settings.Italic);
   font.setUnderline(settings.Underline);
   font.setStrikeOut(settings.Strikeout);
   return font;
+}
+
+bool SameFace(const QFont& a, const QFont& b) {
+  return a.family() == b.family() && a.pointSize() == b.pointSize() && a.bold() == b.bold() &&
+         a.italic() == b.italic() && a.underline() == b.underline() && a.strikeOut() == b.strikeOut();
 }
 
 // The colour dialog keeps its custom colours as "ColorA" .. "ColorP" with six
@@ -76,14 +90,10 @@ void ApplyCustomColours(const std::vector<std::string>& lines) {
   }
 }
 
-std::vector<std::string> CollectCustomColours() {
-  std::vector<std::string> lines;
-  for (int i = 0; i < kCustomColourCount; ++i) {
-    const QString value =
-        QStringLiteral("%1").arg(FromQColor(QColorDialog::customColor(i)), 6, 16, QLatin1Char('0')).toUpper();
-    lines.push_back((CustomColourKey(i) + QLatin1Char('=') + value).toStdString());
-  }
-  return lines;
+std::array<QRgb, kCustomColourCount> CurrentCustomColours() {
+  std::array<QRgb, kCustomColourCount> colours{};
+  for (int i = 0; i < kCustomColourCount; ++i) colours[static_cast<std::size_t>(i)] = QColorDialog::customColor(i).rgb();
+  return colours;
 }
 
 }  // namespace
@@ -287,7 +297,8 @@ void TMainForm::StartCBClick(bool ticked) {
 
 void TMainForm::ShowRegistryError(const std::string& message) {
   QApplication::beep();
-  TMessageDialog::show(this, TMessageDialog::Kind::Error, {QString::fromStdString(message)}, QMessageBox::Ok, 0);
+  TMessageDialog::show(this, TMessageDialog::Kind::Error, {QString::fromStdString(message)}, QMessageBox::Ok,
+                       kStartCBHelpContext);
 }
 
 QString TMainForm::CaptionFor(int lookAhead) {
@@ -359,8 +370,11 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   SetBackground(ui_->Color1Panel, ToQColor(settings.Color1));
   SetBackground(ui_->Color2Panel, ToQColor(settings.Color2));
   SetBackground(ui_->FontPanel, ToQColor(settings.Color1));
-  ApplyCustomColours(settings.CustColors);
-  ui_->FontPanel->setFont(ToQFont(settings.Font));
+  CustColors = settings.CustColors;
+  ApplyCustomColours(CustColors);
+  appliedCustomColours_ = CurrentCustomColours();
+  alertFont_ = settings.Font;
+  ui_->FontPanel->setFont(ToQFont(alertFont_));
   QPalette fontPalette = ui_->FontPanel->palette();
   fontPalette.setColor(QPalette::WindowText, ToQColor(settings.Font.Colour));
   ui_->FontPanel->setPalette(fontPalette);
@@ -396,15 +410,16 @@ TSettings TMainForm::CollectSettings() const {
   settings.Hints = hints_;
   settings.Color1 = FromQColor(BackgroundOf(ui_->Color1Panel));
   settings.Color2 = FromQColor(BackgroundOf(ui_->Color2Panel));
-  settings.CustColors = CollectCustomColours();
-  const QFont font = AlertFont();
-  settings.Font.Name = font.family().toStdString();
-  settings.Font.Size = font.pointSize();
-  settings.Font.Colour = FromQColor(AlertFontColour());
-  settings.Font.Bold = font.bold();
-  settings.Font.Italic = font.italic();
-  settings.Font.Underline = font.underline();
-  settings.Font.Strikeout = font.strikeOut();
+  settings.CustColors = CustColors;
+  // Only the colours changed in the colour dialog are written over what was read.
+  const auto current = CurrentCustomColours();
+  for (int i = 0; i < kCustomColourCount; ++i) {
+    const QRgb colour = current[static_cast<std::size_t>(i)];
+    if (colour == appliedCustomColours_[static_cast<std::size_t>(i)]) continue;
+    const QString value = QStringLiteral("%1").arg(FromQColor(QColor(colour)), 6, 16, QLatin1Char('0')).toUpper();
+    settings.SetCustColor(CustomColourKey(i).toStdString(), value.toStdString());
+  }
+  settings.Font = alertFont_;
   settings.EventItems.clear();
   for (int i = 0; i < ui_->FieldsList->count(); ++i) {
     const QListWidgetItem* item = ui_->FieldsList->item(i);
@@ -591,8 +606,20 @@ void TMainForm::ColorPanelDblClick(QWidget* panel) {
 void TMainForm::FontPanelDblClick() {
   bool ok = false;
   const QFont chosen = QFontDialog::getFont(&ok, ui_->FontPanel->font(), this);
-  if (!ok) return;
-  ui_->FontPanel->setFont(chosen);
+  if (ok) ApplyChosenFont(chosen);
+}
+
+void TMainForm::ApplyChosenFont(const QFont& chosen) {
+  // OK without a change keeps the font as the settings name it, even where
+  // this machine draws it with a stand-in face.
+  if (SameFace(chosen, ui_->FontPanel->font())) return;
+  alertFont_.Name = chosen.family().toStdString();
+  alertFont_.Size = chosen.pointSize();
+  alertFont_.Bold = chosen.bold();
+  alertFont_.Italic = chosen.italic();
+  alertFont_.Underline = chosen.underline();
+  alertFont_.Strikeout = chosen.strikeOut();
+  ui_->FontPanel->setFont(ToQFont(alertFont_));
   ui_->OutputList->viewport()->update();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <array>
 #include <QListWidgetItem>
 #include <QTimer>
 #include <QWidget>
@@ -75,6 +76,9 @@ class TMainForm : public QWidget {
   // The options as the controls show them.
   TSettings CollectSettings() const;
 
+  // What OK in the font dialog does with the font it returns.
+  void ApplyChosenFont(const QFont& chosen);
+
   TEventFormats& Formats() { return formats_; }
   TAlertList& Alerts() { return OPList; }
   // Rebuilds the alert list from every folder of the list (the scan). Errors
@@ -142,6 +146,12 @@ class TMainForm : public QWidget {
   TQtLocaleNames localeNames_;
   TDateFormatter dateFormatter_{localeNames_};
   std::string DateFormat = "ddd d mmm";
+  // The alert font as the settings name it; the panel may draw it with a
+  // stand-in face.
+  TFontSettings alertFont_;
+  // The custom colour lines as read, and the dialog's colours they gave.
+  std::vector<std::string> CustColors;
+  std::array<QRgb, 16> appliedCustomColours_{};
   std::vector<std::optional<QImage>> IconList;
   QImage NoIcon;
   int DateColWidth = 0;

@@ -4,10 +4,13 @@ namespace mindrel {
 
 std::optional<QMessageBox::StandardButton> TMessageDialog::nextAnswer_;
 QString TMessageDialog::lastText_;
+QMessageBox::StandardButtons TMessageDialog::lastButtons_;
 
 QMessageBox::StandardButton TMessageDialog::show(QWidget* parent, Kind kind, const QStringList& lines,
                                                  QMessageBox::StandardButtons buttons, int helpContext) {
   lastText_ = lines.join(QLatin1Char('\n'));
+  if (helpContext != 0) buttons |= QMessageBox::Help;
+  lastButtons_ = buttons;
   if (nextAnswer_) {
     const auto answer = *nextAnswer_;
     nextAnswer_.reset();
@@ -15,7 +18,6 @@ QMessageBox::StandardButton TMessageDialog::show(QWidget* parent, Kind kind, con
   }
   static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Warning, QMessageBox::Critical,
                                                  QMessageBox::Information, QMessageBox::Question};
-  if (helpContext != 0) buttons |= QMessageBox::Help;
   QMessageBox box(kIcons[static_cast<int>(kind)], QStringLiteral("Mindrel"), lastText_, buttons, parent);
   box.setTextFormat(Qt::PlainText);
   box.setProperty("helpContext", helpContext);

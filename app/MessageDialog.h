@@ -8,7 +8,8 @@
 namespace mindrel {
 
 // Every message box of the program goes through here, so tests can answer one
-// before it would block (setNextAnswer) and read what it said (lastText).
+// before it would block (setNextAnswer) and read what it said (lastText,
+// lastButtons).
 class TMessageDialog {
  public:
   enum class Kind { Warning, Error, Information, Confirmation };
@@ -21,10 +22,13 @@ class TMessageDialog {
   // Takes back an answer that no message box used; false when one used it.
   static bool takeBackNextAnswer() { return std::exchange(nextAnswer_, std::nullopt).has_value(); }
   static QString lastText() { return lastText_; }
+  // The buttons the last message offered, Help included.
+  static QMessageBox::StandardButtons lastButtons() { return lastButtons_; }
 
  private:
   static std::optional<QMessageBox::StandardButton> nextAnswer_;
   static QString lastText_;
+  static QMessageBox::StandardButtons lastButtons_;
 };
 
 }  // namespace mindrel

@@ -19,6 +19,8 @@ class TScanRecord : public TEntrySource {
   virtual bool DateRecord(const std::string& column, TJDate& date) const = 0;
   // An integer column; 0 for a null value.
   virtual std::int32_t IntegerField(const std::string& name) const = 0;
+  // A Boolean column; false for a null value.
+  virtual bool BooleanField(const std::string& name) const = 0;
 };
 
 // The query dataset: one SELECT over a folder's tables, read from first to last.

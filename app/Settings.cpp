@@ -33,4 +33,15 @@ int TSettings::FindEventItem(const std::string& text) const {
   return -1;
 }
 
+void TSettings::SetCustColor(const std::string& key, const std::string& value) {
+  for (std::string& line : CustColors) {
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos && SameText(Trim(line.substr(0, equals)), key)) {
+      line = line.substr(0, equals + 1) + value;
+      return;
+    }
+  }
+  CustColors.push_back(key + "=" + value);
+}
+
 }  // namespace mindrel

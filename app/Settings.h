@@ -67,6 +67,9 @@ struct TSettings {
   void SetCustomColumns(const std::vector<std::string>& columns);
   // Index of the first item whose text equals `text` exactly; -1 if none.
   int FindEventItem(const std::string& text) const;
+  // Sets the value of the custom colour line named `key` (compared without
+  // regard to case), or appends a line; every other line stays as it is.
+  void SetCustColor(const std::string& key, const std::string& value);
 
   bool operator==(const TSettings&) const = default;
 };

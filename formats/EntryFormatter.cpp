@@ -19,10 +19,11 @@ constexpr std::size_t kMaxSentenceTail = 255;
 std::string TEntryFormatter::FormatEntry(const TOPObj& entry, bool sample,
                                          const std::vector<std::string>& eventItems) const {
   const int row = FindRow(entry, sample, eventItems);
-  if (row < 0) return {};
+  TOPObj named = entry;
+  if (named.EventName.empty()) named.EventName = EventNameOf(entry, row, eventItems);
   int lastNumber = 0;
-  const std::string sentence = ExpandTemplate(formats_.Row(row).Template, entry, lastNumber);
-  return UpperCaseFirst(LeftChars(sentence, 1 + kMaxSentenceTail));
+  const std::string sentence = ExpandTemplate(TemplateFor(named, row), named, lastNumber);
+  return UpperCaseFirst(LeftChars(SingleSpaced(sentence), 1 + kMaxSentenceTail));
 }
 
 int TEntryFormatter::FindRow(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const {
@@ -33,6 +34,42 @@ int TEntryFormatter::FindRow(const TOPObj& entry, bool sample, const std::vector
   if (formats_.RowCount() <= TEventFormats::kFixedRows || index >= static_cast<int>(eventItems.size())) return -1;
   constexpr int kFirstSearchedRow = 4;
   return formats_.FindRow(eventItems[static_cast<std::size_t>(index)], kFirstSearchedRow);
+}
+
+std::string TEntryFormatter::EventNameOf(const TOPObj& entry, int row, const std::vector<std::string>& eventItems) const {
+  if (entry.EventIndex < eventItems.size()) return eventItems[entry.EventIndex];
+  return row >= 0 ? formats_.Row(row).Name : std::string();
+}
+
+const std::string& TEntryFormatter::TemplateFor(const TOPObj& entry, int row) const {
+  const int variant = VariantFor(entry);
+  if (variant >= 0) return formats_.VariantText(variant);
+  // A date column without a format of its own (or one left empty) still
+  // deserves a sentence that says what it is.
+  if (row < 0 || Trim(formats_.Row(row).Template).empty()) return formats_.VariantText(TEventFormats::kOtherDate);
+  return formats_.Row(row).Template;
+}
+
+int TEntryFormatter::VariantFor(const TOPObj& entry) {
+  switch (entry.EventIndex) {
+    case kBirth:
+      if (entry.YearUnknown) return entry.Dead ? TEventFormats::kBirthDeadYearUnknown : TEventFormats::kBirthYearUnknown;
+      if (entry.Dead) return TEventFormats::kBirthDead;
+      return entry.Years == 1 ? TEventFormats::kBirthOneYear : -1;
+    case kMarriage:
+      return entry.YearUnknown ? TEventFormats::kMarriageYearUnknown : -1;
+    case kDivorce:
+      return entry.YearUnknown ? TEventFormats::kDivorceYearUnknown : -1;
+    case kDeath:
+      if (entry.YearUnknown) return TEventFormats::kDeathYearUnknown;
+      return entry.Years == 1 ? TEventFormats::kDeathOneYear : -1;
+    case kAddedFixed:
+      return entry.Years == 0 ? TEventFormats::kAddedFixedOwnDay : -1;
+    case kAddedAnnual:
+      return -1;
+    default:
+      return entry.YearUnknown ? TEventFormats::kOtherDateYearUnknown : -1;
+  }
 }
 
 std::string TEntryFormatter::ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const {
@@ -78,6 +115,7 @@ std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& ent
     return code + entry.Name;
   }
   if (tag == "material") return formats_.Material(entry.Years);
+  if (tag == "event") return entry.EventName;
   if (tag == "when") {
     // A "when" text that names "<when>" itself would never end; inside one
     // the tag stands for nothing.

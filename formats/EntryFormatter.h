@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/OPObj.h"
+#include "formats/OPObj.h"
 #include "formats/EventFormats.h"
 #include "platform/Clock.h"
 
@@ -17,21 +17,29 @@ class TEntryFormatter {
   // Both must outlive the formatter.
   TEntryFormatter(const TEventFormats& formats, const Clock& clock) : formats_(formats), clock_(clock) {}
 
-  // The entry's sentence, first character upper-cased, at most 256
-  // characters. Sample mode (the editor's sample line) takes the format row
-  // numbered by the entry's event index; otherwise the fixed event types take
-  // their row and a custom one (index 6 and on) the row named like item
-  // EventIndex of `eventItems` (the main window's event list). Empty when no
-  // row fits.
+  // The entry's sentence: single blanks only, none at either end, first
+  // character upper-cased, at most 256 characters. Sample mode (the editor's
+  // sample line) takes the format row numbered by the entry's event index;
+  // otherwise the fixed event types take their row and a custom one (index 6
+  // and on) the row named like item EventIndex of `eventItems` (the main
+  // window's event list). A variant stands in for the row where the entry's
+  // year is unknown, a birthday is a dead person's, a count is one or an
+  // added fixed event is on its own day; the "Other date" variant where no
+  // row fits or the row's template is empty.
   std::string FormatEntry(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
 
-  // Expands the tags of `text` for the entry. `lastNumber` is the number the
-  // last "<dd>" or "<yy>" produced, which "<th>" reads; it carries over from
-  // call to call within one sentence.
+  // Expands the tags of `text` for the entry ("<event>" is its EventName).
+  // `lastNumber` is the number the last "<dd>" or "<yy>" produced, which
+  // "<th>" reads; it carries over from call to call within one sentence.
   std::string ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const;
 
  private:
   int FindRow(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
+  // The entry's event name where the scan gave none: its item's text, else its row's name.
+  std::string EventNameOf(const TOPObj& entry, int row, const std::vector<std::string>& eventItems) const;
+  const std::string& TemplateFor(const TOPObj& entry, int row) const;
+  // The variant the entry needs instead of its row; -1 for none.
+  static int VariantFor(const TOPObj& entry);
   std::string Expand(const std::string& text, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
   std::string ExpandTag(const std::string& tag, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
   int DaysFromToday(const TOPObj& entry) const;

@@ -21,6 +21,26 @@ const std::array<std::string, TEventFormats::kFixedRows> kDefaultTemplates = {
     "<when> it's <name>",
 };
 
+const std::array<std::string, TEventFormats::kVariantRows> kVariantLabels = {
+    "Birth, year unknown", "Birth, dead",    "Birth, dead, year unknown", "Birth, 1 year",
+    "Marriage, year unknown", "Divorce, year unknown", "Death, year unknown", "Death, 1 year",
+    "Added fixed, its own day", "Other date", "Other date, year unknown",
+};
+
+const std::array<std::string, TEventFormats::kVariantRows> kDefaultVariants = {
+    "it's <name>'s birthday <when>",
+    "<name> would have been <yy> <when>",
+    "it's the anniversary of the birth of <name> <when>",
+    "<name> is <yy> year old <when>",
+    "it's the wedding anniversary of <name> <when>",
+    "it's the anniversary of the divorce of <name> <when>",
+    "<when> it's the anniversary of the death of <name>",
+    "<when> it will be <yy> year since the death of <name>",
+    "<when> it's <name>",
+    "it's the <yy><th> anniversary of the <event> of <name> <when>",
+    "it's the anniversary of the <event> of <name> <when>",
+};
+
 const std::array<std::string, TEventFormats::kWhenRows> kDefaultWhen = {"today", "tomorrow", "in <dd> days"};
 
 const std::array<std::string, TEventFormats::kSuffixRows> kDefaultSuffixes = {
@@ -54,6 +74,7 @@ TEventFormats::TEventFormats() {
 
 void TEventFormats::RestoreDefaults() {
   for (int row = 0; row < kFixedRows; ++row) rows_[static_cast<std::size_t>(row)].Template = DefaultTemplate(row);
+  variants_ = kDefaultVariants;
   when_ = kDefaultWhen;
   suffixes_ = kDefaultSuffixes;
   materials_ = kDefaultMaterials;
@@ -61,6 +82,8 @@ void TEventFormats::RestoreDefaults() {
 }
 
 const std::string& TEventFormats::FixedRowName(int row) { return kFixedRowNames[static_cast<std::size_t>(row)]; }
+
+const std::string& TEventFormats::VariantLabel(int row) { return kVariantLabels[static_cast<std::size_t>(row)]; }
 
 const std::string& TEventFormats::DefaultTemplate(int row) {
   return kDefaultTemplates[static_cast<std::size_t>(row)];
@@ -117,6 +140,9 @@ void TEventFormats::ReadSettings(const TProfileFile& file) {
     format.Template = file.ReadString("Text", Numbered("T", row), fixed ? DefaultTemplate(row) : std::string());
     format.Name = fixed ? FixedRowName(row) : file.ReadString("Text", Numbered("TT", row), {});
   }
+  for (int n = 0; n < kVariantRows; ++n) {
+    variants_[n] = file.ReadString("Variants", Numbered("V", n), kDefaultVariants[n]);
+  }
   for (int n = 0; n < kWhenRows; ++n) when_[n] = file.ReadString("When", Numbered("W", n), kDefaultWhen[n]);
   for (int n = 0; n < kSuffixRows; ++n) {
     suffixes_[n] = file.ReadString("Suffix", Numbered("S", n), kDefaultSuffixes[n]);
@@ -133,6 +159,7 @@ void TEventFormats::WriteSettings(TProfileFile& file) const {
   for (int row = kFixedRows; row < RowCount(); ++row) {
     file.WriteString("Text", Numbered("TT", row), Quoted(Row(row).Name));
   }
+  for (int n = 0; n < kVariantRows; ++n) file.WriteString("Variants", Numbered("V", n), Quoted(variants_[n]));
   for (int n = 0; n < kWhenRows; ++n) file.WriteString("When", Numbered("W", n), Quoted(when_[n]));
   for (int n = 0; n < kSuffixRows; ++n) file.WriteString("Suffix", Numbered("S", n), Quoted(suffixes_[n]));
   for (int n = 0; n < kMaterialRows; ++n) file.WriteString("Materials", Numbered("M", n), Quoted(materials_[n]));

@@ -17,9 +17,27 @@ struct TEventFormatRow {
 // The event formats and the texts of their tags, shared by the expansion of
 // entries into sentences and the editor. Rows 0..5 are the fixed event types
 // ("Birth" .. "Added annual"), always present under their fixed names; rows
-// from 6 on belong to the user's own date columns.
+// from 6 on belong to the user's own date columns. Variants are templates for
+// the cases where a row's wording would mislead: a year nobody recorded, a
+// dead person's birthday, a count of one, an added fixed event on its own day,
+// and a date column without a format of its own.
 class TEventFormats {
  public:
+  enum Variant : int {
+    kBirthYearUnknown,
+    kBirthDead,
+    kBirthDeadYearUnknown,
+    kBirthOneYear,
+    kMarriageYearUnknown,
+    kDivorceYearUnknown,
+    kDeathYearUnknown,
+    kDeathOneYear,
+    kAddedFixedOwnDay,
+    kOtherDate,
+    kOtherDateYearUnknown,
+    kVariantRows
+  };
+
   static constexpr int kFixedRows = 6;
   static constexpr int kWhenRows = 3;       // "Today", "Tomorrow", "Other"
   static constexpr int kSuffixRows = 11;    // last digits 0..9, then 11th-19th
@@ -57,26 +75,34 @@ class TEventFormats {
   // without a row.
   std::string Material(int years) const;
 
+  const std::string& VariantText(int row) const { return variants_[static_cast<std::size_t>(row)]; }
+  void SetVariantText(int row, const std::string& text) { variants_[static_cast<std::size_t>(row)] = text; }
+  // What a variant is for, as the editor labels it ("Birth, year unknown").
+  static const std::string& VariantLabel(int row);
+
   const std::string& MarriageIndicator() const { return marriageIndicator_; }
   void SetMarriageIndicator(const std::string& text) { marriageIndicator_ = text; }
   bool IncludeCodes() const { return includeCodes_; }
   void SetIncludeCodes(bool on) { includeCodes_ = on; }
 
-  // Built-in templates of rows 0..5, "when" texts, suffixes, materials and
-  // the marriage indicator; user rows and the include-codes flag stay.
+  // Built-in templates of rows 0..5, variants, "when" texts, suffixes,
+  // materials and the marriage indicator; user rows and the include-codes
+  // flag stay.
   void RestoreDefaults();
 
   static const std::string& FixedRowName(int row);
   static const std::string& DefaultTemplate(int row);
 
-  // The "Text", "When", "Suffix" and "Materials" keys of the settings file;
-  // missing keys give the built-in values. The include-codes flag is a key of
+  // The "Text", "Variants", "When", "Suffix" and "Materials" keys of the
+  // settings file; missing keys give the built-in values. The variants have a
+  // section of their own, which readers that do not know it leave alone. The include-codes flag is a key of
   // the main preferences and is read and written with them.
   void ReadSettings(const TProfileFile& file);
   void WriteSettings(TProfileFile& file) const;
 
  private:
   std::vector<TEventFormatRow> rows_;
+  std::array<std::string, kVariantRows> variants_;
   std::array<std::string, kWhenRows> when_;
   std::array<std::string, kSuffixRows> suffixes_;
   std::array<std::string, kMaterialRows> materials_;

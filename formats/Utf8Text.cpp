@@ -125,4 +125,15 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first);
 }
 
+std::string SingleSpaced(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+    out += c;
+  }
+  if (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
 }  // namespace mindrel

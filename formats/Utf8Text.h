@@ -21,5 +21,7 @@ bool SameText(const std::string& a, const std::string& b);
 std::string LeftChars(const std::string& text, std::size_t count);
 // Leading and trailing blanks and control characters removed.
 std::string Trim(const std::string& text);
+// Every run of blanks made one blank, and none left at either end.
+std::string SingleSpaced(const std::string& text);
 
 }  // namespace mindrel

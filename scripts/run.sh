@@ -18,12 +18,16 @@ if ! grep -qiE '^[[:space:]]*NDBs[[:space:]]*=[[:space:]]*[1-9]' "$ini" 2>/dev/n
   if [ ! -f "$demo/People.dat" ]; then
     build/bin/mktree "$demo" --people 400 --today "$(date +%F)"
   fi
-  # Point the settings at the demo tree, keeping every other setting.
+  # Point the settings at the demo tree, keeping every other setting. Trying
+  # the demo is no reason to start at every log-on: unless the settings
+  # already say otherwise, the log-on start stays off.
+  start='\nStart=no'
+  if grep -qiE '^[[:space:]]*Start[[:space:]]*=' "$ini" 2>/dev/null; then start=''; fi
   if grep -qi '^\[Prefs\]' "$ini" 2>/dev/null; then
     sed -i -E '/^[[:space:]]*(NDBs|DB[0-9]+)[[:space:]]*=/Id' "$ini"
-    sed -i "/^\[Prefs\]/I a NDBs=1\nDB0=\"$demo\"" "$ini"
+    sed -i "/^\[Prefs\]/I a NDBs=1\nDB0=\"$demo\"$start" "$ini"
   else
-    printf '[Prefs]\nNDBs=1\nDB0="%s"\n' "$demo" >> "$ini"
+    printf "[Prefs]\nNDBs=1\nDB0=\"%s\"$start\n" "$demo" >> "$ini"
   fi
   echo "run: configured the demo family tree in $demo" >&2
 fi

@@ -63,16 +63,20 @@ TEST(AlertList, AddAlertFillsTheEntry) {
     bool bc;
     int years;
   } const cases[] = {
-      {1980, false, 45}, {10, true, 2034}, {1, true, 2025}, {0, false, 2025}, {2030, false, -5}, {2025, false, 0},
+      {1980, false, 45}, {10, true, 2034}, {1, true, 2025}, {0, false, 2025}, {2025, false, 0},
   };
   for (const Case& c : cases) {
     TAlertList list;
-    list.AddAlert(3, c.eventYear, Day(2025, 6, 10), 12, "/db", "P", c.bc, kPerson, "=");
+    EXPECT_TRUE(list.AddAlert(3, c.eventYear, Day(2025, 6, 10), 12, "/db", "P", c.bc, kPerson, "="));
     EXPECT_EQ(list.Entry(0).Years, c.years) << c.eventYear << (c.bc ? " BC" : "");
   }
+  TAlertList later;
+  EXPECT_FALSE(later.AddAlert(4, 2030, Day(2025, 6, 10), 0, "", "AF", false, kPerson, "="))
+      << "an event after the alert day has no anniversary yet";
+  EXPECT_EQ(later.Count(), 0);
 
   TAlertList list;
-  list.AddAlert(7, 1980, Day(2025, 6, 10), 12, "/data/tree", "P", false, kPerson, "=");
+  list.AddAlert(7, 1980, Day(2025, 6, 10), 12, "/data/tree", "P", false, kPerson, "=", {"Baptism", true, true});
   const TOPObj& entry = list.Entry(0);
   EXPECT_EQ(entry.EventIndex, 7);
   EXPECT_EQ(entry.Date, EncodeDate(2025, 6, 10));
@@ -81,6 +85,9 @@ TEST(AlertList, AddAlertFillsTheEntry) {
   EXPECT_EQ(entry.DBFolder, "/data/tree");
   EXPECT_EQ(entry.Name, "John SMITH");
   EXPECT_FALSE(entry.Shaded);
+  EXPECT_EQ(entry.EventName, "Baptism");
+  EXPECT_TRUE(entry.YearUnknown);
+  EXPECT_TRUE(entry.Dead);
 }
 
 TEST(AlertList, BandsAlternateFromDayToDay) {
@@ -139,7 +146,9 @@ TEST(AlertEntry, BuildEntryName) {
       {"P", {{"Surname", "SMITH"}}, "=", " SMITH"},  // blanks kept as built
       {"P", {{"FirstNames", "  "}}, "=", "[P12] no name"},
       {"F", {{"Fathers name", "Smith, John"}, {"Mothers name", "Brown,Jane"}}, "=", "John Smith = Jane Brown"},
-      {"F", {{"Fathers name", "Smith, John"}}, "&", "John Smith & "},
+      {"F", {{"Fathers name", "Smith, John"}}, "&", "John Smith"},  // one partner: no indicator
+      {"F", {{"Mothers name", "Reed, Mary"}, {"Fathers name", " , "}}, "=", "Mary Reed"},
+      {"F", {{"Mothers name", "Reed,"}}, "=", "Reed"},
       {"F", {}, "=", "[F12 no names]"},
       {"F", {{"Fathers name", " , "}}, " + ", "[F12 no names]"},
       {"AF", {{"Description", "VE day"}, {"FirstNames", "x"}}, "=", "VE day"},

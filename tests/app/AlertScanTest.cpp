@@ -10,10 +10,11 @@
 namespace mindrel {
 namespace {
 
-// A stored row: date records by "~B" column, integers and texts by name.
+// A stored row: date records by "~B" column, integers, Booleans and texts by name.
 struct FakeRecord : TScanRecord {
   std::map<std::string, TJDate> dates;
   std::map<std::string, std::int32_t> integers;
+  std::map<std::string, bool> booleans;
   std::map<std::string, std::string> texts;
 
   bool DateRecord(const std::string& column, TJDate& date) const override {
@@ -25,6 +26,10 @@ struct FakeRecord : TScanRecord {
   std::int32_t IntegerField(const std::string& name) const override {
     const auto found = integers.find(name);
     return found == integers.end() ? 0 : found->second;
+  }
+  bool BooleanField(const std::string& name) const override {
+    const auto found = booleans.find(name);
+    return found != booleans.end() && found->second;
   }
   std::string StringField(const std::string& name) const override {
     const auto found = texts.find(name);
@@ -232,6 +237,28 @@ TEST_F(AlertScanTest, DayAndMonthWithoutYearIsNotPartial) {
   query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {row};
   Scan();
   EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|126|2026-12-12"}));
+  EXPECT_TRUE(alerts.Entry(0).YearUnknown) << "the count must not be shown";
+  EXPECT_EQ(alerts.Entry(0).EventName, "Birth");
+}
+
+// The entry says whether the person is dead, so the sentence can say it too.
+TEST_F(AlertScanTest, APersonIsDeadByTheFlagOrByAStoredDeathDate) {
+  options.Alive = false;
+  const auto lines = TAlertScan::QueryLines(false, "Search date", "");
+  FakeRecord flagged = Person(1, "Flagged", "Search date", "11 Dec 1900");
+  flagged.booleans["Dead"] = true;
+  FakeRecord dated = Person(2, "Dated", "Search date", "11 Dec 1900");
+  dated.dates["Death date~B"] = Written("ABT 1950");
+  FakeRecord phrase = Person(3, "Phrase", "Search date", "11 Dec 1900");
+  phrase.dates["Death date~B"] = Written("'young");
+  FakeRecord cleared = Person(4, "Cleared", "Search date", "11 Dec 1900");
+  ClearJDate(cleared.dates["Death date~B"]);
+  const FakeRecord living = Person(5, "Living", "Search date", "11 Dec 1900");
+  query.rows[FakeQuery::Key("/trees/a", lines)] = {flagged, dated, phrase, cleared, living};
+  Scan();
+  ASSERT_EQ(alerts.Count(), 5);
+  const bool expected[] = {true, true, true, false, false};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(alerts.Entry(i).Dead, expected[i]) << alerts.Entry(i).Name;
 }
 
 TEST_F(AlertScanTest, NullDatesAndDamagedYearsAreSkipped) {
@@ -314,10 +341,19 @@ TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Wedding of our parents|66|2026-12-15", "Christmas|2026|2026-12-25"}));
   EXPECT_EQ(alerts.Entry(0).Kind, "AF");
   EXPECT_EQ(alerts.Entry(1).Kind, "AA");
+  EXPECT_EQ(alerts.Entry(1).EventName, "Added annual");
 
   Tick({"Added annual"});
   Scan();
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Christmas|2026|2026-12-25"}));
+
+  // A fixed event is listed from its own day on, never before it.
+  Tick({"Added fixed"});
+  events.records = {AddedEvent(4, "Planned move", 22, 12, 2027), AddedEvent(4, "Moved in", 22, 12, 2026)};
+  Scan();
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Moved in|0|2026-12-22"}));
+  Scan({2027, 12, 10});
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Planned move|0|2027-12-22", "Moved in|1|2027-12-22"}));
 }
 
 TEST_F(AlertScanTest, AnErrorKeepsWhatWasFoundAndReachesTheCaller) {

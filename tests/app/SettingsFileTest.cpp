@@ -142,6 +142,18 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
             "T4=\"it's the <yy><th> anniversary of <name> <when>\"\n"
             "T5=\"<when> it's <name>\"\n"
             "Marr=\"=\"\n"
+            "[Variants]\n"
+            "V0=\"it's <name>'s birthday <when>\"\n"
+            "V1=\"<name> would have been <yy> <when>\"\n"
+            "V2=\"it's the anniversary of the birth of <name> <when>\"\n"
+            "V3=\"<name> is <yy> year old <when>\"\n"
+            "V4=\"it's the wedding anniversary of <name> <when>\"\n"
+            "V5=\"it's the anniversary of the divorce of <name> <when>\"\n"
+            "V6=\"<when> it's the anniversary of the death of <name>\"\n"
+            "V7=\"<when> it will be <yy> year since the death of <name>\"\n"
+            "V8=\"<when> it's <name>\"\n"
+            "V9=\"it's the <yy><th> anniversary of the <event> of <name> <when>\"\n"
+            "V10=\"it's the anniversary of the <event> of <name> <when>\"\n"
             "[When]\nW0=\"today\"\nW1=\"tomorrow\"\nW2=\"in <dd> days\"\n"
             "[Suffix]\nS0=\"th\"\nS1=\"st\"\nS2=\"nd\"\nS3=\"rd\"\nS4=\"th\"\nS5=\"th\"\nS6=\"th\"\nS7=\"th\"\n"
             "S8=\"th\"\nS9=\"th\"\nS10=\"th\"\n"
@@ -319,6 +331,21 @@ TEST_F(SettingsFileTest, UnknownKeysStayAndRewrittenSectionsLoseStaleKeys) {
   EXPECT_EQ(file.ReadSectionValues("CustColors"), (std::vector<std::string>{"ColorA=333333"}));
   EXPECT_EQ(file.ReadSectionValues("Fields"), (std::vector<std::string>{"F1=Birth", "Count=1"}));
   EXPECT_EQ(ReadIni().rfind("; kept comment\n[Window]\nLeft=5\nMaximised=yes\nTop=", 0), 0u);
+}
+
+// The colour dialog sets only the colours the user changed; every other line,
+// whatever its name, is written back as it was read.
+TEST_F(SettingsFileTest, ChangedCustomColoursReplaceTheirLineAndKeepTheRest) {
+  WriteIni("[CustColors]\ncolorb=00FF00\nColorX=ABCDEF\n[OPFont]\nScript=0\n");
+  Read();
+  EXPECT_EQ(settings_.Font.Script, 0);
+  settings_.SetCustColor("ColorB", "0000FF");
+  settings_.SetCustColor("ColorC", "FF0000");
+  ASSERT_TRUE(Write());
+  const TProfileFile file(iniPath_);
+  EXPECT_EQ(file.ReadSectionValues("CustColors"),
+            (std::vector<std::string>{"colorb=0000FF", "ColorX=ABCDEF", "ColorC=FF0000"}));
+  EXPECT_EQ(file.ReadInteger("OPFont", "Script", 1), 0);
 }
 
 TEST_F(SettingsFileTest, WriteFailureIsReportedToTheCaller) {

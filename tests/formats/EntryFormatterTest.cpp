@@ -129,11 +129,11 @@ TEST_F(EntryFormatterTest, TagSyntaxEdgeCases) {
 
 TEST_F(EntryFormatterTest, SentenceIsCapitalisedAndLimited) {
   formats_.SetTemplate(0, "élan of <name>");
-  EXPECT_EQ(formatter_.FormatEntry(Entry(0, "P", "Zoë", 1, 0), false, items_), "Élan of Zoë");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(0, "P", "Zoë", 5, 0), false, items_), "Élan of Zoë");
 
   formats_.SetTemplate(0, "<name>");
   const std::string longName = "é" + std::string(300, 'x');
-  const std::string sentence = formatter_.FormatEntry(Entry(0, "P", longName, 1, 0), false, items_);
+  const std::string sentence = formatter_.FormatEntry(Entry(0, "P", longName, 5, 0), false, items_);
   EXPECT_EQ(sentence, "É" + std::string(255, 'x'));
 }
 
@@ -144,15 +144,76 @@ TEST_F(EntryFormatterTest, RowOfACustomEventTypeIsFoundByItsItemText) {
   formats_.SetTemplate(baptism, "<name> was baptised <yy> years ago <when>");
 
   EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_), "Ann was baptised 3 years ago today");
-  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_), "") << "Burial has no format";
-  EXPECT_EQ(formatter_.FormatEntry(Entry(9, "P", "Ann", 3, 0), false, items_), "") << "item gone from the list";
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_),
+            "It's the 3rd anniversary of the Burial of Ann today")
+      << "Burial has no format";
+  TOPObj stale = Entry(9, "P", "Ann", 3, 0);
+  stale.EventName = "Census";
+  EXPECT_EQ(formatter_.FormatEntry(stale, false, items_), "It's the 3rd anniversary of the Census of Ann today")
+      << "item gone from the list";
 
   // The editor's sample line takes the row by number instead.
   EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), true, {}), "Ann was baptised 3 years ago today");
-  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), true, {}), "");
 
+  formats_.SetTemplate(baptism, "  ");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_),
+            "It's the 3rd anniversary of the Baptism of Ann today")
+      << "an empty format is no sentence";
   formats_.DeleteRow(baptism);
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_), "");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_),
+            "It's the 3rd anniversary of the Baptism of Ann today");
+}
+
+// Where the row's wording would say something false, its variant speaks.
+TEST_F(EntryFormatterTest, VariantsForUnknownYearsTheDeadOneYearAndAnEventsOwnDay) {
+  items_.push_back("Baptism");
+  auto entry = [](int index, const char* kind, const char* name, int years, int days, bool yearUnknown, bool dead) {
+    TOPObj e = Entry(index, kind, name, years, days);
+    e.YearUnknown = yearUnknown;
+    e.Dead = dead;
+    return e;
+  };
+  struct Case {
+    TOPObj entry;
+    const char* sentence;
+  } const cases[] = {
+      {entry(0, "P", "Niels Larsen", 2025, 1, true, false), "It's Niels Larsen's birthday tomorrow"},
+      {entry(0, "P", "Niels Larsen", 2025, 1, true, true), "It's the anniversary of the birth of Niels Larsen tomorrow"},
+      {entry(0, "P", "Lediah Allen", 348, 0, false, true), "Lediah Allen would have been 348 today"},
+      {entry(0, "P", "Lediah Allen", 1, 0, false, true), "Lediah Allen would have been 1 today"},
+      {entry(0, "P", "John Thornton", 1, 16, false, false), "John Thornton is 1 year old in 16 days"},
+      {entry(0, "P", "John Thornton", 11, 16, false, false), "John Thornton is 11 years old in 16 days"},
+      {entry(1, "F", "A = B", 2025, 2, true, false), "It's the wedding anniversary of A = B in 2 days"},
+      {entry(1, "F", "A = B", 1, 2, false, false), "It's the 1st (paper) wedding anniversary of A = B in 2 days"},
+      {entry(2, "F", "A = B", 2025, 0, true, false), "It's the anniversary of the divorce of A = B today"},
+      {entry(3, "P", "Ada", 2025, 1, true, true), "Tomorrow it's the anniversary of the death of Ada"},
+      {entry(3, "P", "Ada", 1, 1, false, true), "Tomorrow it will be 1 year since the death of Ada"},
+      {entry(3, "P", "Ada", 21, 1, false, true), "Tomorrow it will be 21 years since the death of Ada"},
+      {entry(4, "AF", "Planned move", 0, 12, false, false), "In 12 days it's Planned move"},
+      {entry(4, "AF", "Planned move", 1, 12, false, false), "It's the 1st anniversary of Planned move in 12 days"},
+      {entry(5, "AA", "Christmas", 2025, 3, false, false), "In 3 days it's Christmas"},
+      {entry(6, "P", "Ann", 2025, 3, true, true), "It's the anniversary of the Baptism of Ann in 3 days"},
+      {entry(6, "P", "Ann", 80, 3, false, true), "It's the 80th anniversary of the Baptism of Ann in 3 days"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence) << c.sentence;
+
+  // Variants are templates like the rows: the user's wording is used.
+  formats_.SetVariantText(TEventFormats::kBirthDead, "<name> was born <yy> years ago <when>");
+  EXPECT_EQ(formatter_.FormatEntry(entry(0, "P", "Lediah Allen", 348, 0, false, true), false, items_),
+            "Lediah Allen was born 348 years ago today");
+}
+
+TEST_F(EntryFormatterTest, SentencesKeepSingleBlanksOnly) {
+  struct Case {
+    const char *name, *sentence;
+  } const cases[] = {
+      {" Reed", "Reed is 40 years old today"},
+      {"Mary ", "Mary is 40 years old today"},
+      {"Mary  Ann   Reed", "Mary Ann Reed is 40 years old today"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(Entry(0, "P", c.name, 40, 0), false, items_), c.sentence);
+  formats_.SetTemplate(0, "  <name>  turns <yy> <when>  ");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(0, "P", "Ann", 40, 0), false, items_), "Ann turns 40 today");
 }
 
 }  // namespace

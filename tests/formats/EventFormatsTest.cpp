@@ -56,7 +56,9 @@ TEST_F(EventFormatsTest, RowsAddFindDeleteAndDefaults) {
   formats.SetMaterialText(0, " (card)");
   formats.SetMarriageIndicator("&");
   formats.SetIncludeCodes(true);
+  formats.SetVariantText(TEventFormats::kBirthDead, "changed");
   formats.RestoreDefaults();
+  EXPECT_EQ(formats.VariantText(TEventFormats::kBirthDead), "<name> would have been <yy> <when>");
   EXPECT_EQ(formats.Row(0).Template, TEventFormats::DefaultTemplate(0));
   EXPECT_EQ(formats.WhenText(0), "today");
   EXPECT_EQ(formats.Suffix(1), "st");
@@ -78,6 +80,7 @@ TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
   written.SetSuffix(10, "");
   written.SetMaterialText(26, " (oak)");
   written.SetMarriageIndicator(" & ");
+  written.SetVariantText(TEventFormats::kOtherDateYearUnknown, " <event> of <name> ");
   TProfileFile file(path_);
   written.WriteSettings(file);
   ASSERT_TRUE(file.UpdateFile());
@@ -92,6 +95,25 @@ TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
   EXPECT_EQ(read.Material(75), " (oak)");
   EXPECT_EQ(read.MarriageIndicator(), " & ");
   EXPECT_EQ(read.Row(0).Template, TEventFormats::DefaultTemplate(0));
+  EXPECT_EQ(read.VariantText(TEventFormats::kOtherDateYearUnknown), " <event> of <name> ");
+  EXPECT_EQ(read.VariantText(TEventFormats::kBirthYearUnknown), "it's <name>'s birthday <when>");
+}
+
+// The variants live in a section of their own, so a file that an older
+// version wrote (and reads) keeps its keys as they were.
+TEST_F(EventFormatsTest, VariantsHaveTheirOwnSectionAndLabels) {
+  std::ofstream(path_) << "[Text]\nRows=6\nT0=\"<name> turns <yy>\"\n";
+  TEventFormats formats;
+  formats.ReadSettings(TProfileFile(path_));
+  EXPECT_EQ(formats.VariantText(TEventFormats::kDeathOneYear), "<when> it will be <yy> year since the death of <name>");
+  TProfileFile file(path_);
+  formats.WriteSettings(file);
+  ASSERT_TRUE(file.UpdateFile());
+  const TProfileFile back(path_);
+  EXPECT_EQ(back.ReadString("Text", "T0", ""), "<name> turns <yy>");
+  EXPECT_EQ(back.ReadSectionValues("Variants").size(), static_cast<std::size_t>(TEventFormats::kVariantRows));
+  EXPECT_EQ(back.ReadString("Variants", "V8", ""), "<when> it's <name>");
+  EXPECT_EQ(TEventFormats::VariantLabel(TEventFormats::kAddedFixedOwnDay), "Added fixed, its own day");
 }
 
 TEST_F(EventFormatsTest, HandEditedFilesCannotBreakTheTable) {

@@ -1,3 +1,4 @@
+#include <QColorDialog>
 #include <QFontDatabase>
 #include <QSpinBox>
 #include <QtTest>
@@ -179,12 +180,43 @@ class MainFormTest : public QObject {
     settings.Font.Size = 12;
     settings.Font.Bold = true;
     settings.Font.Colour = 0x0000FF;
+    settings.Font.Script = 0;
+    settings.CustColors = {"colorb=00FF00", "Swatch=123456"};
     settings.EventItems[2].Ticked = true;
     settings.EventItems.push_back({"Baptism", true});
     form.ApplySettings(settings);
-    mindrel::TSettings back = form.CollectSettings();
-    back.CustColors = settings.CustColors;
-    QVERIFY(back == settings);
+    QVERIFY(form.CollectSettings() == settings);
+
+    // Only a colour changed in the dialog is written over what was read.
+    QColorDialog::setCustomColor(2, QColor(0xAB, 0xCD, 0xEF));
+    settings.CustColors.push_back("ColorC=EFCDAB");
+    QVERIFY(form.CollectSettings() == settings);
+  }
+
+  // A face the machine lacks is drawn with the desktop's normal font, and OK
+  // in the font dialog without a change keeps the face the settings name.
+  void missingFontFaceFallsBackAndSurvivesAnUnchangedDialog() {
+    const QString missing = QStringLiteral("No Such Face Anywhere");
+    QVERIFY(!QFontDatabase::hasFamily(missing));
+    TMainForm form(kProgramFolder, kToday);
+    mindrel::TSettings settings;
+    settings.Font.Name = missing.toStdString();
+    form.ApplySettings(settings);
+    QCOMPARE(form.ui().FontPanel->font().family(), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+
+    form.ApplyChosenFont(form.ui().FontPanel->font());
+    QCOMPARE(form.CollectSettings().Font, settings.Font);
+
+    QFont other(QStringLiteral("DejaVu Serif"));
+    other.setPointSize(14);
+    other.setItalic(true);
+    form.ApplyChosenFont(other);
+    const mindrel::TFontSettings chosen = form.CollectSettings().Font;
+    QCOMPARE(chosen.Name, std::string("DejaVu Serif"));
+    QCOMPARE(chosen.Size, 14);
+    QVERIFY(chosen.Italic);
+    QCOMPARE(chosen.Colour, settings.Font.Colour);
+    QCOMPARE(form.ui().FontPanel->font().family(), QStringLiteral("DejaVu Serif"));
   }
 
   void closingWithPanelOpenStoresHeightWithoutPanel() {

@@ -7,6 +7,7 @@
 #include "app/MainForm.h"
 #include "app/MessageDialog.h"
 #include "engine/components/KeelEngine.h"
+#include "platform/ProfileFile.h"
 #include "ui_MainForm.h"
 
 using mindrel::TMainForm;
@@ -139,6 +140,37 @@ class StartupTest : public QObject {
     QCOMPARE(form.ui().TallowynList->count(), 0);
     QCOMPARE(form.ui().FieldsList->count(), 6);
     QVERIFY(!form.ui().TallowynDelBtn->isEnabled());
+  }
+
+  // Keys the program only passes through come back as they were read.
+  void settingsFileRoundTripKeepsScriptAndCustomColours() {
+    WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + tree_ + "\"\nStart=no\n[CustColors]\nColorA=0000FF\nColorQ=12AB34\n"
+                  "[OPFont]\nName=Arial\nSize=11\nColour=128\nStyle=Bold\nScript=0\n");
+    {
+      TMainForm form(kProgramFolder, kToday);
+      form.InitializeForm({"Mindrel"});
+      form.close();
+    }
+    const mindrel::TProfileFile file(data_->path().toStdString() + "/Mindrel.INI");
+    QCOMPARE(file.ReadSectionValues("CustColors"), (std::vector<std::string>{"ColorA=0000FF", "ColorQ=12AB34"}));
+    QCOMPARE(file.ReadSectionValues("OPFont"),
+             (std::vector<std::string>{"Name=Arial", "Size=11", "Colour=128", "Style=Bold", "Script=0"}));
+  }
+
+  void registryErrorOffersOkAndHelp() {
+    // An autostart folder below a plain file cannot be made.
+    std::ofstream((home_.path() + "/plain-file").toStdString()) << "x";
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", (home_.path() + "/plain-file/config").toUtf8());
+    WriteSettings("[Prefs]\nNDBs=0\nStart=no\n");
+    TMainForm form(kProgramFolder, kToday);
+    form.InitializeForm({"Mindrel"});
+    TMessageDialog::setNextAnswer(QMessageBox::Ok);
+    form.ui().StartCB->click();
+    qputenv("XDG_CONFIG_HOME", saved);
+    QCOMPARE(TMessageDialog::lastText(), QStringLiteral("Unable to update system registry"));
+    QCOMPARE(TMessageDialog::lastButtons(), QMessageBox::Ok | QMessageBox::Help);
+    QVERIFY2(!form.ui().StartCB->isChecked(), "the tick shows what the system really has");
   }
 
   void closingWritesTheSettingsFile() {

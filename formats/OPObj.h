@@ -7,6 +7,9 @@
 
 namespace mindrel {
 
+// The event indexes of the fixed event types; custom date columns follow.
+enum FixedEvent : std::uint8_t { kBirth, kMarriage, kDivorce, kDeath, kAddedFixed, kAddedAnnual };
+
 // One alert entry, owned by the alert list. The event formats read it to
 // build the entry's sentence, the list drawing and the ignore command read
 // the rest.
@@ -22,6 +25,14 @@ struct TOPObj {
   std::int32_t Code = 0;   // the record's "Code"; 0 for added events
   std::string DBFolder;    // empty for added events
   bool Shaded = false;     // drawn in the second band colour
+  // The event list item's text when the scan made the entry, so a sentence
+  // can name the event even after the list has lost the item.
+  std::string EventName;
+  // The stored date gives day and month only; `Years` then counts from a
+  // year nobody recorded and no sentence may show it.
+  bool YearUnknown = false;
+  // A person marked dead or with a stored death date.
+  bool Dead = false;
 };
 
 }  // namespace mindrel
