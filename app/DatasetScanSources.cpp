@@ -34,10 +34,10 @@ std::int32_t TDatasetRecord::IntegerField(const std::string& name) const {
   return field.IsNull() ? 0 : static_cast<std::int32_t>(field.AsInteger());
 }
 
-void TDatasetQuery::Open(const std::string& folder, const std::vector<std::string>& sqlLines) {
+void TDatasetQuery::Open(const std::string& folder, const TEventQuery& query) {
   query_.Close();
   query_.SetDatabaseName(folder);
-  query_.SetSQL(sqlLines);
+  query_.SetSQL(query.SqlLines);
   query_.Open();
 }
 

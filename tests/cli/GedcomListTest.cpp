@@ -1,0 +1,256 @@
+// mindrel-list over a GEDCOM file that mktree wrote, checked against a
+// deliberately plain computation of the same anniversaries straight from the
+// file's lines.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+Outcome Shell(const std::string& command, const fs::path& scratch) {
+  const fs::path out = scratch / "stdout", err = scratch / "stderr";
+  const int status = std::system((command + " >'" + out.string() + "' 2>'" + err.string() + "'").c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// The plain reading: people with their first name, birth and death, couples
+// with their partners and marriage; only full dates count.
+struct Person {
+  std::string given, surname;
+  std::string birth, death;
+};
+struct Couple {
+  std::string code, husband, wife, marriage;
+};
+
+struct Tree {
+  std::map<std::string, Person> people;
+  std::vector<Couple> couples;
+};
+
+Tree ReadTree(const std::string& text) {
+  Tree tree;
+  std::istringstream in(text);
+  std::string record, xref, event;
+  bool named = false;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream parts(line);
+    std::string level, tag;
+    parts >> level >> tag;
+    std::string value;
+    if (!tag.empty() && tag[0] == '@') {
+      xref = tag;
+      parts >> record;
+      named = false;
+      if (record == "FAM") tree.couples.push_back({xref.substr(2, xref.size() - 3), "", "", ""});
+      continue;
+    }
+    std::getline(parts >> std::ws, value);
+    if (level == "0") record.clear();
+    if (level == "1") event = tag;
+    if (record == "INDI") {
+      Person& person = tree.people[xref];
+      if (level == "1" && tag == "NAME" && !named) {
+        named = true;
+        const std::size_t slash = value.find('/');
+        person.given = value.substr(0, slash);
+        while (!person.given.empty() && person.given.back() == ' ') person.given.pop_back();
+        person.surname = value.substr(slash + 1, value.find('/', slash + 1) - slash - 1);
+      }
+      if (level == "2" && tag == "DATE" && event == "BIRT" && person.birth.empty()) person.birth = value;
+      if (level == "2" && tag == "DATE" && event == "DEAT" && person.death.empty()) person.death = value;
+    } else if (record == "FAM") {
+      Couple& couple = tree.couples.back();
+      if (level == "1" && tag == "HUSB") couple.husband = value;
+      if (level == "1" && tag == "WIFE") couple.wife = value;
+      if (level == "2" && tag == "DATE" && event == "MARR" && couple.marriage.empty()) couple.marriage = value;
+    }
+  }
+  return tree;
+}
+
+class Expected {
+ public:
+  explicit Expected(year_month_day today) {
+    // 366 days; a day a year on has today's day and month, and today keeps it.
+    for (int offset = 0; offset <= 365; ++offset) {
+      const year_month_day day{sys_days{today} + days{offset}};
+      window_.try_emplace({unsigned(day.month()), unsigned(day.day())}, day);
+    }
+  }
+
+  void Add(const std::string& kind, const std::string& name, const std::string& date) {
+    static const std::regex full(R"(^(?:(?:ABT|CAL|EST|BEF|AFT) )?(\d{1,2}) (JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC) (\d{1,4})( B\.C\.)?$)");
+    static const std::string months = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+    std::smatch match;
+    if (!std::regex_match(date, match, full)) return;
+    const unsigned month = static_cast<unsigned>(months.find(match[2].str()) / 3 + 1);
+    const auto found = window_.find({month, static_cast<unsigned>(std::stoi(match[1].str()))});
+    if (found == window_.end()) return;
+    const int alertYear = int(found->second.year());
+    const int year = std::stoi(match[3].str());
+    const int years = match[4].matched ? alertYear + year - 1 : alertYear - year;
+    char day[16];
+    std::snprintf(day, sizeof day, "%04d-%02u-%02u", alertYear, unsigned(found->second.month()),
+                  unsigned(found->second.day()));
+    lines_.push_back(std::string(day) + "\t" + kind + "|" + name + "|" + std::to_string(years));
+  }
+
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> sorted = lines_;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+  }
+
+ private:
+  std::map<std::pair<unsigned, unsigned>, year_month_day> window_;
+  std::vector<std::string> lines_;
+};
+
+std::string PersonName(const Person& person, const std::string& xref) {
+  const std::string name = person.given + " " + person.surname;
+  return name == " " ? "[P" + xref.substr(2, xref.size() - 3) + "] no name" : name;
+}
+
+std::string PartnerName(const Tree& tree, const std::string& xref) {
+  if (xref.empty()) return "";
+  const Person& person = tree.people.at(xref);
+  if (person.given.empty() || person.surname.empty()) return person.given + person.surname;
+  return person.given + " " + person.surname;
+}
+
+class GedcomListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/gedcom-list-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    data_ = root_ / "data";
+    fs::create_directories(data_);
+    fs::create_directories(root_ / "scratch");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  void MakeGedcom(int people) {
+    const Outcome made = Shell(MINDREL_BIN_DIR "/mktree --gedcom '" + gedcom().string() + "' --people " +
+                                   std::to_string(people) + " --seed 11 --today 2026-12-10",
+                               root_ / "scratch");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+  }
+  // Dead people shown, a year ahead, one plain template per event type.
+  void WriteSettings(const std::string& sources) {
+    std::ofstream(data_ / "Mindrel.INI")
+        << "[Prefs]\n" << sources << "Alive=no\nDays=365\nDateFormat=\"yyyy-mm-dd\"\n"
+        << "[Fields]\nCount=3\nF1=Birth\nF2=Marriage\nF3=Death\n"
+        << "[Text]\nT0=\"B|<name>|<yy>\"\nT1=\"M|<name>|<yy>\"\nT3=\"D|<name>|<yy>\"\n";
+  }
+  Outcome List() {
+    return Shell("WINEPREFIX='" + (root_ / "none").string() + "' " MINDREL_BIN_DIR
+                 "/mindrel-list --today 2026-12-10 --data-dir '" + data_.string() + "'",
+                 root_ / "scratch");
+  }
+  fs::path gedcom() const { return root_ / "tree.ged"; }
+
+  fs::path root_, data_;
+};
+
+TEST_F(GedcomListTest, ListsWhatAPlainReadingOfTheFileExpectsAndLeavesTheFileAlone) {
+  MakeGedcom(2157);
+  WriteSettings("NDBs=1\nDB0=\"" + gedcom().string() + "\"\n");
+  const std::string before = ReadFile(gedcom());
+  const auto stamp = fs::last_write_time(gedcom());
+
+  const Outcome run = List();
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+
+  const Tree tree = ReadTree(before);
+  Expected expected(year_month_day{2026y, December, 10d});
+  for (const auto& [xref, person] : tree.people) {
+    expected.Add("B", PersonName(person, xref), person.birth);
+    expected.Add("D", PersonName(person, xref), person.death);
+  }
+  for (const Couple& couple : tree.couples) {
+    const std::string husband = PartnerName(tree, couple.husband), wife = PartnerName(tree, couple.wife);
+    const std::string name = husband.empty() && wife.empty() ? "[F" + couple.code + " no names]"
+                                                             : husband + " = " + wife;
+    expected.Add("M", name, couple.marriage);
+  }
+  const std::vector<std::string> listed = SortedLines(run.out);
+  EXPECT_GT(listed.size(), 1000u);
+  EXPECT_EQ(listed, expected.Lines());
+
+  EXPECT_EQ(ReadFile(gedcom()), before);
+  EXPECT_EQ(fs::last_write_time(gedcom()), stamp);
+}
+
+TEST_F(GedcomListTest, AnIgnoredPersonIsLeftOutAndADamagedFileIsNamed) {
+  MakeGedcom(60);
+  std::ofstream(root_ / "cut.ged") << ReadFile(gedcom()).substr(0, 900);
+  // "E&xclude the Ignore List" is on by default.
+  WriteSettings("NDBs=2\nDB0=\"" + gedcom().string() + "\"\nDB1=\"" + (root_ / "cut.ged").string() + "\"\n");
+  // Both validate: each begins with 0 HEAD. The first run makes Ignore.dat.
+  const Outcome first = List();
+  EXPECT_EQ(first.exitCode, 3);
+  EXPECT_NE(first.err.find("GEDCOM file \"" + (root_ / "cut.ged").string() + "\", line "), std::string::npos)
+      << first.err;
+  const Tree tree = ReadTree(ReadFile(gedcom()));
+  const Person& first_person = tree.people.at("@I1@");
+  const std::string name = PersonName(first_person, "@I1@");
+  ASSERT_NE(first.out.find("|" + name + "|"), std::string::npos) << first.out;
+
+  const std::string row = "{\"DBFolder\":\"" + gedcom().string() + "\",\"Code\":1,\"AllEvents\":true}\n";
+  const fs::path rowFile = root_ / "scratch" / "row.json";
+  std::ofstream(rowFile) << row;
+  const Outcome inserted =
+      Shell(MINDREL_BIN_DIR "/keel insert '" + data_.string() + "' Ignore <'" + rowFile.string() + "'", root_ / "scratch");
+  ASSERT_EQ(inserted.exitCode, 0) << inserted.err;
+
+  const Outcome second = List();
+  EXPECT_EQ(second.exitCode, 3);
+  EXPECT_EQ(second.out.find("|" + name + "|"), std::string::npos) << second.out;
+  // Only that person's lines went: the rest is as before.
+  std::vector<std::string> kept;
+  for (const std::string& line : SortedLines(first.out)) {
+    if (line.find("|" + name + "|") == std::string::npos && line.find(name + " = ") == std::string::npos &&
+        line.find(" = " + name + "|") == std::string::npos) {
+      kept.push_back(line);
+    }
+  }
+  EXPECT_EQ(SortedLines(second.out), kept);
+}
+
+}  // namespace
