@@ -11,7 +11,7 @@
 #include <QPainter>
 #include <QWhatsThis>
 
-#include "app/FamilyTreeFolder.h"
+#include "app/SourceEntry.h"
 #include "app/FolderSettingsHost.h"
 #include "app/MessageDialog.h"
 #include "app/SettingsFile.h"
@@ -171,16 +171,31 @@ void TMainForm::RefreshOutputList() {
     // What was found stays in the list; bands and caption wait for a scan
     // that ends.
     ShowEntries();
+    ShowSourceMessages();
     throw;
   }
   ShowAlerts();
+  ShowSourceMessages();
+}
+
+void TMainForm::ShowSourceMessages() {
+  if (tables_.SourceMessages().empty()) return;
+  QStringList lines{QStringLiteral("Mindrel")};
+  for (const std::string& message : tables_.SourceMessages()) lines << QString::fromStdString(message);
+  TMessageDialog::show(this, TMessageDialog::Kind::Warning, lines, QMessageBox::Ok);
 }
 
 void TMainForm::OpenOptions() { ui_->OptionsBtn->setChecked(true); }
 
 bool TMainForm::ValidDatabase(const std::string& folder, bool showMessage) {
-  const bool valid = TFamilyTreeFolder(folder).Valid();
-  if (!valid && showMessage) {
+  const TSourceEntry entry(folder);
+  const bool valid = entry.Valid();
+  if (!valid && showMessage && entry.IsGedcomFile()) {
+    TMessageDialog::show(this, TMessageDialog::Kind::Warning,
+                         {QStringLiteral("Mindrel"), QStringLiteral("The file \"%1\"").arg(QString::fromStdString(folder)),
+                          QStringLiteral("is not a readable GEDCOM file"), QStringLiteral("and will be reset")},
+                         QMessageBox::Ok, 503);
+  } else if (!valid && showMessage) {
     TMessageDialog::show(this, TMessageDialog::Kind::Warning,
                          {QStringLiteral("Mindrel"), QStringLiteral("The folder \"%1\"").arg(QString::fromStdString(folder)),
                           QStringLiteral("does not contain a valid Tallowyn V3 database"), QStringLiteral("and will be reset")},
@@ -221,6 +236,13 @@ bool TMainForm::AddFolder(const std::string& folder) {
   return true;
 }
 
+void TMainForm::AddGedcomFileClick() {
+  const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Select a GEDCOM file"),
+                                                      QString::fromStdString(AddStartFolder()),
+                                                      QStringLiteral("GEDCOM files (*.ged)"));
+  if (!chosen.isEmpty()) AddFolder(chosen.toStdString());
+}
+
 void TMainForm::TallowynDelBtnClick() {
   QListWidgetItem* item = ui_->TallowynList->currentItem();
   if (item != nullptr && item->isSelected()) {
@@ -237,6 +259,7 @@ void TMainForm::TallowynListClick() {
 void TMainForm::TallowynPopupPopup(const QPoint& at) {
   QMenu menu(this);
   menu.addAction(QStringLiteral("A&dd..."), this, &TMainForm::TallowynBtnClick);
+  menu.addAction(QStringLiteral("Add GEDCOM file..."), this, &TMainForm::AddGedcomFileClick);
   QAction* remove = menu.addAction(QStringLiteral("R&emove"), this, &TMainForm::TallowynDelBtnClick);
   remove->setEnabled(!ui_->TallowynList->selectedItems().isEmpty());
   menu.exec(ui_->TallowynList->viewport()->mapToGlobal(at));

@@ -86,6 +86,8 @@ class TMainForm : public QWidget {
   // Shows the alert list's entries, bands set, and the caption for the
   // look-ahead value.
   void ShowAlerts();
+  // Names the GEDCOM files the last scan could not read, with the line at fault.
+  void ShowSourceMessages();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -97,6 +99,7 @@ class TMainForm : public QWidget {
   void LoadButtonPictures();
   void ShowEntries();
   void TallowynBtnClick();
+  void AddGedcomFileClick();
   void TallowynDelBtnClick();
   void TallowynListClick();
   void TallowynPopupPopup(const QPoint& at);
