@@ -165,23 +165,23 @@ void TMainForm::Button1Click() {
 
 void TMainForm::RefreshOutputList() {
   RebuildIconsAndMetrics();
+  std::vector<std::string> problems;
   try {
-    tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
+    problems = tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
   } catch (...) {
     // What was found stays in the list; bands and caption wait for a scan
     // that ends.
     ShowEntries();
-    ShowSourceMessages();
     throw;
   }
   ShowAlerts();
-  ShowSourceMessages();
+  ShowScanProblems(problems);
 }
 
-void TMainForm::ShowSourceMessages() {
-  if (tables_.SourceMessages().empty()) return;
+void TMainForm::ShowScanProblems(const std::vector<std::string>& problems) {
+  if (problems.empty()) return;
   QStringList lines{QStringLiteral("Mindrel")};
-  for (const std::string& message : tables_.SourceMessages()) lines << QString::fromStdString(message);
+  for (const std::string& problem : problems) lines << QString::fromStdString(problem);
   TMessageDialog::show(this, TMessageDialog::Kind::Warning, lines, QMessageBox::Ok);
 }
 

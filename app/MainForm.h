@@ -86,8 +86,9 @@ class TMainForm : public QWidget {
   // Shows the alert list's entries, bands set, and the caption for the
   // look-ahead value.
   void ShowAlerts();
-  // Names the GEDCOM files the last scan could not read, with the line at fault.
-  void ShowSourceMessages();
+  // Names what the scan could not read (GEDCOM files with the line at fault,
+  // custom date columns), when there is anything.
+  void ShowScanProblems(const std::vector<std::string>& problems);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
