@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "gedcom/Utf8Writer.h"
+#include "gedcom/GedcomCharset.h"
 
 namespace mindrel {
 
@@ -65,12 +65,12 @@ std::string TAnselDecoder::ToUtf8(std::string_view ansel) {
       marked = true;
       continue;
     }
-    AppendUtf8(out, byte < 0x80 ? byte : UpperHalf(byte));
-    for (const char32_t mark : pendingMarks) AppendUtf8(out, mark);
+    TGedcomCharset::AppendUtf8(out, byte < 0x80 ? byte : UpperHalf(byte));
+    for (const char32_t mark : pendingMarks) TGedcomCharset::AppendUtf8(out, mark);
     pendingMarks.clear();
   }
   // Marks at the end of the text have no letter; they are kept on their own.
-  for (const char32_t mark : pendingMarks) AppendUtf8(out, mark);
+  for (const char32_t mark : pendingMarks) TGedcomCharset::AppendUtf8(out, mark);
   return marked ? Composed(out) : out;
 }
 

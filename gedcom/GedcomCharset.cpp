@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
+
+#include <unicode/utf8.h>
 
 #include "gedcom/AnselDecoder.h"
-#include "gedcom/Utf8Writer.h"
 
 namespace mindrel {
 
@@ -32,7 +34,7 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     if (byte < 0x80) {
       out += c;
     } else {
-      AppendUtf8(out, byte < 0xA0 ? kWindows1252High[byte - 0x80u] : byte);
+      TGedcomCharset::AppendUtf8(out, byte < 0xA0 ? kWindows1252High[byte - 0x80u] : byte);
     }
   }
   return out;
@@ -99,6 +101,13 @@ bool TGedcomCharset::ToUtf8(Kind kind, std::string_view bytes, std::string& out)
       return true;
   }
   return false;
+}
+
+void TGedcomCharset::AppendUtf8(std::string& out, char32_t code) {
+  std::uint8_t bytes[U8_MAX_LENGTH];
+  std::int32_t length = 0;
+  U8_APPEND_UNSAFE(bytes, length, static_cast<UChar32>(code));
+  out.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
 }
 
 bool TGedcomCharset::Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string& out) {

@@ -26,6 +26,9 @@ class TGedcomCharset {
   // A UTF-16 text without its mark as UTF-8. False for an odd number of
   // bytes or a surrogate without its partner.
   static bool Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string& out);
+
+  // Appends one code point as UTF-8. REQUIRES: a Unicode scalar value.
+  static void AppendUtf8(std::string& out, char32_t code);
 };
 
 }  // namespace mindrel

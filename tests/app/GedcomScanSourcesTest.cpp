@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "app/AlertScan.h"
 
@@ -47,22 +48,16 @@ class GedcomScanSourcesTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = pattern;
     std::ofstream(root_ / "tree.ged") << kTree;
-    TSettings settings;
-    options.EventItems = settings.EventItems;
     options.Folders = {(root_ / "tree.ged").string()};
     options.LookAhead = 30;
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  void Tick(std::initializer_list<const char*> texts) {
-    for (auto& item : options.EventItems) item.Ticked = false;
-    for (const char* text : texts) {
-      bool found = false;
-      for (auto& item : options.EventItems) {
-        if (item.Text == text) item.Ticked = found = true;
-      }
-      if (!found) options.EventItems.push_back({text, true});
-    }
+  // The fixed event types and the custom column Baptism, ticked by name.
+  void Tick(const std::set<std::string>& ticked) {
+    options.EventItems = TSettings().EventItems;
+    options.EventItems.push_back({"Baptism", false});
+    for (auto& item : options.EventItems) item.Ticked = ticked.contains(item.Text);
   }
 
   // "name|years|yyyy-mm-dd|code" per entry, in list order.

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,27 +14,15 @@
 #include <sstream>
 #include <vector>
 
+#include "tests/support/ToolRun.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono;
-
-struct Outcome {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-Outcome Shell(const std::string& command, const fs::path& scratch) {
-  const fs::path out = scratch / "stdout", err = scratch / "stderr";
-  const int status = std::system((command + " >'" + out.string() + "' 2>'" + err.string() + "'").c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
-}
+using mindrel::testing::FileText;
+using mindrel::testing::RunTool;
+using mindrel::testing::ToolRun;
 
 std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -165,10 +152,10 @@ class GedcomListTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(root_); }
 
   void MakeGedcom(int people) {
-    const Outcome made = Shell(MINDREL_BIN_DIR "/mktree --gedcom '" + gedcom().string() + "' --people " +
-                                   std::to_string(people) + " --seed 11 --today 2026-12-10",
-                               root_ / "scratch");
-    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const ToolRun made = RunTool(
+        "mktree", {"--gedcom", gedcom().string(), "--people", std::to_string(people), "--seed", "11", "--today", "2026-12-10"},
+        Scratch());
+    ASSERT_EQ(made.code, 0) << made.err;
   }
   // Dead people shown, a year ahead, one plain template per event type.
   void WriteSettings(const std::string& sources) {
@@ -177,11 +164,12 @@ class GedcomListTest : public ::testing::Test {
         << "[Fields]\nCount=3\nF1=Birth\nF2=Marriage\nF3=Death\n"
         << "[Text]\nT0=\"B|<name>|<yy>\"\nT1=\"M|<name>|<yy>\"\nT3=\"D|<name>|<yy>\"\n";
   }
-  Outcome List() {
-    return Shell("WINEPREFIX='" + (root_ / "none").string() + "' " MINDREL_BIN_DIR
-                 "/mindrel-list --today 2026-12-10 --data-dir '" + data_.string() + "'",
-                 root_ / "scratch");
+  ToolRun List() {
+    // No registry of the family-tree program is to be found.
+    setenv("WINEPREFIX", (root_ / "none").c_str(), 1);
+    return RunTool("mindrel-list", {"--today", "2026-12-10", "--data-dir", data_.string()}, Scratch());
   }
+  std::string Scratch() const { return (root_ / "scratch").string(); }
   fs::path gedcom() const { return root_ / "tree.ged"; }
 
   fs::path root_, data_;
@@ -190,11 +178,11 @@ class GedcomListTest : public ::testing::Test {
 TEST_F(GedcomListTest, ListsWhatAPlainReadingOfTheFileExpectsAndLeavesTheFileAlone) {
   MakeGedcom(2157);
   WriteSettings("NDBs=1\nDB0=\"" + gedcom().string() + "\"\n");
-  const std::string before = ReadFile(gedcom());
+  const std::string before = FileText(gedcom().string());
   const auto stamp = fs::last_write_time(gedcom());
 
-  const Outcome run = List();
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const ToolRun run = List();
+  ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, "");
 
   const Tree tree = ReadTree(before);
@@ -213,34 +201,31 @@ TEST_F(GedcomListTest, ListsWhatAPlainReadingOfTheFileExpectsAndLeavesTheFileAlo
   EXPECT_GT(listed.size(), 1000u);
   EXPECT_EQ(listed, expected.Lines());
 
-  EXPECT_EQ(ReadFile(gedcom()), before);
+  EXPECT_EQ(FileText(gedcom().string()), before);
   EXPECT_EQ(fs::last_write_time(gedcom()), stamp);
 }
 
 TEST_F(GedcomListTest, AnIgnoredPersonIsLeftOutAndADamagedFileIsNamed) {
   MakeGedcom(60);
-  std::ofstream(root_ / "cut.ged") << ReadFile(gedcom()).substr(0, 900);
+  std::ofstream(root_ / "cut.ged") << FileText(gedcom().string()).substr(0, 900);
   // "E&xclude the Ignore List" is on by default.
   WriteSettings("NDBs=2\nDB0=\"" + gedcom().string() + "\"\nDB1=\"" + (root_ / "cut.ged").string() + "\"\n");
   // Both validate: each begins with 0 HEAD. The first run makes Ignore.dat.
-  const Outcome first = List();
-  EXPECT_EQ(first.exitCode, 0);
+  const ToolRun first = List();
+  EXPECT_EQ(first.code, 0);
   EXPECT_NE(first.err.find("GEDCOM file \"" + (root_ / "cut.ged").string() + "\", line "), std::string::npos)
       << first.err;
-  const Tree tree = ReadTree(ReadFile(gedcom()));
+  const Tree tree = ReadTree(FileText(gedcom().string()));
   const Person& first_person = tree.people.at("@I1@");
   const std::string name = PersonName(first_person, "@I1@");
   ASSERT_NE(first.out.find("|" + name + "|"), std::string::npos) << first.out;
 
   const std::string row = "{\"DBFolder\":\"" + gedcom().string() + "\",\"Code\":1,\"AllEvents\":true}\n";
-  const fs::path rowFile = root_ / "scratch" / "row.json";
-  std::ofstream(rowFile) << row;
-  const Outcome inserted =
-      Shell(MINDREL_BIN_DIR "/keel insert '" + data_.string() + "' Ignore <'" + rowFile.string() + "'", root_ / "scratch");
-  ASSERT_EQ(inserted.exitCode, 0) << inserted.err;
+  const ToolRun inserted = RunTool("keel", {"insert", data_.string(), "Ignore"}, Scratch(), row);
+  ASSERT_EQ(inserted.code, 0) << inserted.err;
 
-  const Outcome second = List();
-  EXPECT_EQ(second.exitCode, 0);
+  const ToolRun second = List();
+  EXPECT_EQ(second.code, 0);
   EXPECT_EQ(second.out.find("|" + name + "|"), std::string::npos) << second.out;
   // Only that person's lines went: the rest is as before.
   std::vector<std::string> kept;
