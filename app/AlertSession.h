@@ -23,8 +23,10 @@ class TAlertSession {
   // (creating when needed) "Ignore.dat" and "Events.dat" in the data folder.
   void Initialize(const std::string& dataFolder);
 
-  // Runs the scan over the folders of the options into `alerts`.
-  // Answers the messages of custom date columns that could not be scanned.
+  // Runs the scan over the folders and GEDCOM files of the options into
+  // `alerts`. Answers the messages of custom date columns that could not be
+  // scanned and of GEDCOM files that could not be read (naming the file and
+  // the line); the other sources are scanned all the same.
   std::vector<std::string> RefreshOutputList(const TScanOptions& options, const Clock& clock, TAlertList& alerts);
 
   keel::TKeelTable& IgnoreTable() { return ignoreTable_; }

@@ -14,7 +14,7 @@
 #include <QPainter>
 #include <QWhatsThis>
 
-#include "app/FamilyTreeFolder.h"
+#include "app/SourceEntry.h"
 #include "app/FolderSettingsHost.h"
 #include "app/MessageDialog.h"
 #include "app/SettingsFile.h"
@@ -175,8 +175,9 @@ void TMainForm::Button1Click() {
 
 void TMainForm::RefreshOutputList() {
   RebuildIconsAndMetrics();
+  std::vector<std::string> problems;
   try {
-    tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
+    problems = tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
   } catch (...) {
     // What was found stays in the list; bands and caption wait for a scan
     // that ends.
@@ -184,13 +185,27 @@ void TMainForm::RefreshOutputList() {
     throw;
   }
   ShowAlerts();
+  ShowScanProblems(problems);
+}
+
+void TMainForm::ShowScanProblems(const std::vector<std::string>& problems) {
+  if (problems.empty()) return;
+  QStringList lines{QStringLiteral("Mindrel")};
+  for (const std::string& problem : problems) lines << QString::fromStdString(problem);
+  TMessageDialog::show(this, TMessageDialog::Kind::Warning, lines, QMessageBox::Ok);
 }
 
 void TMainForm::OpenOptions() { ui_->OptionsBtn->setChecked(true); }
 
 bool TMainForm::ValidDatabase(const std::string& folder, bool showMessage) {
-  const bool valid = TFamilyTreeFolder(folder).Valid();
-  if (!valid && showMessage) {
+  const TSourceEntry entry(folder);
+  const bool valid = entry.Valid();
+  if (!valid && showMessage && entry.IsGedcomFile()) {
+    TMessageDialog::show(this, TMessageDialog::Kind::Warning,
+                         {QStringLiteral("Mindrel"), QStringLiteral("The file \"%1\"").arg(QString::fromStdString(folder)),
+                          QStringLiteral("is not a readable GEDCOM file"), QStringLiteral("and will be reset")},
+                         QMessageBox::Ok, 503);
+  } else if (!valid && showMessage) {
     TMessageDialog::show(this, TMessageDialog::Kind::Warning,
                          {QStringLiteral("Mindrel"), QStringLiteral("The folder \"%1\"").arg(QString::fromStdString(folder)),
                           QStringLiteral("does not contain a valid Tallowyn V3 database"), QStringLiteral("and will be reset")},
@@ -231,6 +246,13 @@ bool TMainForm::AddFolder(const std::string& folder) {
   return true;
 }
 
+void TMainForm::AddGedcomFileClick() {
+  const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Select a GEDCOM file"),
+                                                      QString::fromStdString(AddStartFolder()),
+                                                      QStringLiteral("GEDCOM files (*.ged)"));
+  if (!chosen.isEmpty()) AddFolder(chosen.toStdString());
+}
+
 void TMainForm::TallowynDelBtnClick() {
   QListWidgetItem* item = ui_->TallowynList->currentItem();
   if (item != nullptr && item->isSelected()) {
@@ -247,6 +269,7 @@ void TMainForm::TallowynListClick() {
 void TMainForm::TallowynPopupPopup(const QPoint& at) {
   QMenu menu(this);
   menu.addAction(QStringLiteral("A&dd..."), this, &TMainForm::TallowynBtnClick);
+  menu.addAction(QStringLiteral("Add GEDCOM file..."), this, &TMainForm::AddGedcomFileClick);
   QAction* remove = menu.addAction(QStringLiteral("R&emove"), this, &TMainForm::TallowynDelBtnClick);
   remove->setEnabled(!ui_->TallowynList->selectedItems().isEmpty());
   menu.exec(ui_->TallowynList->viewport()->mapToGlobal(at));

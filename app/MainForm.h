@@ -90,6 +90,9 @@ class TMainForm : public QWidget {
   // Shows the alert list's entries, bands set, and the caption for the
   // look-ahead value.
   void ShowAlerts();
+  // Names what the scan could not read (GEDCOM files with the line at fault,
+  // custom date columns), when there is anything.
+  void ShowScanProblems(const std::vector<std::string>& problems);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -101,6 +104,7 @@ class TMainForm : public QWidget {
   void LoadButtonPictures();
   void ShowEntries();
   void TallowynBtnClick();
+  void AddGedcomFileClick();
   void TallowynDelBtnClick();
   void TallowynListClick();
   void TallowynPopupPopup(const QPoint& at);
