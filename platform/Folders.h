@@ -17,6 +17,7 @@ std::string GetDataFolder();
 // path is empty.
 bool ForceDirectories(const std::string& path);
 
+bool DirectoryExists(const std::string& path);
 // Appends '/' unless the path already ends in one.
 std::string WithTrailingSeparator(std::string path);
 
