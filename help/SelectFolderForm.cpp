@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QStyle>
 
@@ -154,11 +155,19 @@ void TSelectFolderForm::Button1Click() {
     accept();
     return;
   }
-  // The caption editor is the tree's focus child while it is open.
-  QWidget* editor = TreeView->focusWidget();
+  QWidget* editor = CaptionEditor();
   QMetaObject::invokeMethod(TreeView, "commitData", Q_ARG(QWidget*, editor));
   QMetaObject::invokeMethod(TreeView, "closeEditor", Q_ARG(QWidget*, editor),
                             Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
+}
+
+// The tree's caption editor lives on its viewport and is hidden the moment
+// the edit ends, before it is deleted.
+QWidget* TSelectFolderForm::CaptionEditor() const {
+  for (QLineEdit* editor : TreeView->viewport()->findChildren<QLineEdit*>()) {
+    if (editor->isVisible()) return editor;
+  }
+  return nullptr;
 }
 
 void TSelectFolderForm::FileRenamed(const QString& folder, const QString&, const QString& newName) {

@@ -28,7 +28,8 @@ class TSelectFolderForm : public QDialog {
   QString FolderText() const { return FolderEdit->text(); }
 
   QTreeView& Tree() { return *TreeView; }
-  bool Renaming() const { return TreeView->state() == QAbstractItemView::EditingState; }
+  // True while a folder's caption is being edited in place.
+  bool Renaming() const { return CaptionEditor() != nullptr; }
   void SpeedButton1Click();
   void Button1Click();
 
@@ -36,6 +37,7 @@ class TSelectFolderForm : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  QWidget* CaptionEditor() const;
   void ShowPending();
   void SelectPath(const QString& path);
   void ShowSelectedPath();
