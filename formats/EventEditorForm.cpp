@@ -240,8 +240,12 @@ void TEventEditorForm::Prepare(int row) {
   MakeCurrent(row >= 0 && row < formats_.RowCount() ? row : 0);
 }
 
+// The grid opens a cell editor on a change of the current cell only while it
+// is visible, so the current template is opened here for typing.
 void TEventEditorForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  TextGrid->setFocus();
+  TextGrid->edit(TextGrid->currentIndex());
   RefreshSample();
 }
 
@@ -354,11 +358,11 @@ void TEventEditorForm::CellEditorOpened(QLineEdit* editor) {
 std::unique_ptr<QMenu> TEventEditorForm::MakePopupMenu() {
   auto menu = std::make_unique<QMenu>(this);
   menu->setObjectName(QStringLiteral("PopupMenu1"));
-  QLineEdit* editor = cellEditor_;
+  const QPointer<QLineEdit> editor = cellEditor_;
   const bool selected = editor != nullptr && editor->hasSelectedText();
-  const auto onEditor = [editor](void (QLineEdit::*action)()) {
+  const auto onEditor = [editor](auto action) {
     return [editor, action] {
-      if (editor != nullptr) (editor->*action)();
+      if (editor != nullptr) std::invoke(action, editor.data());
     };
   };
   menu->addAction(QStringLiteral("&Undo"), this, onEditor(&QLineEdit::undo))

@@ -113,7 +113,7 @@ void THelpForm::BitBtn1Click() {
 // Whether the updater is there is its own business: a failed start is not
 // reported.
 void THelpForm::UpdateBtnClick() {
-  QProcess::startDetached(QString::fromStdString(ExeFolder) + QStringLiteral("updater.exe"), {QStringLiteral("/checknow")},
+  (void)QProcess::startDetached(QString::fromStdString(ExeFolder) + QStringLiteral("updater.exe"), {QStringLiteral("/checknow")},
                           QString::fromStdString(ExeFolder));
   reject();
 }

@@ -1,3 +1,4 @@
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
@@ -40,7 +41,8 @@ class SelectFolderFormTest : public QObject {
       picker.SpeedButton1Click();
       newPath = picker.FolderText();
       renaming = picker.Renaming();
-      QWidget* editor = picker.Tree().focusWidget();
+      auto* editor = picker.Tree().viewport()->findChild<QLineEdit*>();
+      if (editor == nullptr) return;
       QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
       QTest::keyClicks(editor, QStringLiteral("Smith family"));
       SaveScreenshot(picker, QStringLiteral("select-folder-naming"));
