@@ -306,10 +306,12 @@ void TEventEditorForm::CodesCBClick(bool ticked) {
 void TEventEditorForm::AddEventClick() {
   QString proposed;
   for (;;) {
-    const std::optional<QString> answer = TInputDialog::ask(this, QStringLiteral("Add event"),
-                                                            QStringLiteral("Enter the field name of the new event"), proposed);
-    if (!answer) return;
-    const QString name = answer->trimmed();
+    QString answer;
+    if (!TInputDialog::ask(this, QStringLiteral("Add event"), QStringLiteral("Enter the field name of the new event"),
+                           proposed, answer)) {
+      return;
+    }
+    const QString name = answer.trimmed();
     if (name.isEmpty()) {
       TMessageDialog::show(this, TMessageDialog::Kind::Warning, {QStringLiteral("New event must have a name")},
                            QMessageBox::Ok);
@@ -319,7 +321,7 @@ void TEventEditorForm::AddEventClick() {
     if (formats_.FindRow(name.toStdString()) >= 0) {
       TMessageDialog::show(this, TMessageDialog::Kind::Warning,
                            {QStringLiteral("The event \"%1\" already exists").arg(name)}, QMessageBox::Ok);
-      proposed = *answer;
+      proposed = answer;
       continue;
     }
     const int row = formats_.AddRow(name.toStdString());

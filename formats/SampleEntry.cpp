@@ -39,9 +39,7 @@ int NextYearOf(const CivilDate& today, int month, int day) {
 }  // namespace
 
 TSampleEntry::TSampleEntry(const Clock& clock, std::uint32_t seed) : clock_(clock), random_(seed) {
-  entry_.EventIndex = 0;
-  entry_.Kind = "P";
-  entry_.Name = kPersonName;
+  PrepareFor(0, {});
   Shuffle();
 }
 

@@ -4,21 +4,21 @@
 
 namespace mindrel {
 
-std::deque<std::optional<QString>> TInputDialog::nextAnswers_;
+std::deque<TInputDialog::Answer> TInputDialog::nextAnswers_;
 QString TInputDialog::lastProposed_;
 
-std::optional<QString> TInputDialog::ask(QWidget* parent, const QString& caption, const QString& prompt,
-                                         const QString& proposed) {
+bool TInputDialog::ask(QWidget* parent, const QString& caption, const QString& prompt, const QString& proposed,
+                       QString& text) {
   lastProposed_ = proposed;
   if (!nextAnswers_.empty()) {
-    std::optional<QString> answer = nextAnswers_.front();
+    const Answer answer = nextAnswers_.front();
     nextAnswers_.pop_front();
-    return answer;
+    text = answer.text;
+    return answer.confirmed;
   }
-  bool ok = false;
-  const QString text = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, proposed, &ok);
-  if (!ok) return std::nullopt;
-  return text;
+  bool confirmed = false;
+  text = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, proposed, &confirmed);
+  return confirmed;
 }
 
 }  // namespace mindrel

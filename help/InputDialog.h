@@ -2,22 +2,23 @@
 
 #include <QString>
 #include <deque>
-#include <optional>
 
 class QWidget;
 
 namespace mindrel {
 
 // Every input box of the program goes through here, so tests can answer
-// boxes before they would block (setNextAnswer, in order; no text means
-// Cancel) and see what the last box proposed.
+// boxes before they would block (setNextAnswer, setNextCancel, in order) and
+// see what the last box proposed.
 class TInputDialog {
  public:
-  // The text the user confirmed, or nothing when the box was cancelled.
-  static std::optional<QString> ask(QWidget* parent, const QString& caption, const QString& prompt,
-                                    const QString& proposed);
+  // The text the user confirmed goes to `text`; false when the box was
+  // cancelled.
+  static bool ask(QWidget* parent, const QString& caption, const QString& prompt, const QString& proposed,
+                  QString& text);
 
-  static void setNextAnswer(std::optional<QString> answer) { nextAnswers_.push_back(std::move(answer)); }
+  static void setNextAnswer(const QString& text) { nextAnswers_.push_back({true, text}); }
+  static void setNextCancel() { nextAnswers_.push_back({false, {}}); }
   // Takes back the answers that no box used; false when all were used.
   static bool takeBackNextAnswers() {
     const bool unused = !nextAnswers_.empty();
@@ -27,7 +28,11 @@ class TInputDialog {
   static QString lastProposed() { return lastProposed_; }
 
  private:
-  static std::deque<std::optional<QString>> nextAnswers_;
+  struct Answer {
+    bool confirmed;
+    QString text;
+  };
+  static std::deque<Answer> nextAnswers_;
   static QString lastProposed_;
 };
 

@@ -93,14 +93,14 @@ class EventEditorFormTest : public QObject {
   void addEventRefusesEmptyAndKnownNames() {
     TInputDialog::setNextAnswer(QStringLiteral("   "));
     TMessageDialog::setNextAnswer(QMessageBox::Ok);
-    TInputDialog::setNextAnswer(std::nullopt);
+    TInputDialog::setNextCancel();
     editor_->AddEventClick();
     QCOMPARE(TMessageDialog::lastText(), QStringLiteral("New event must have a name"));
     QCOMPARE(TInputDialog::lastProposed(), QString());
 
     TInputDialog::setNextAnswer(QStringLiteral("birth"));
     TMessageDialog::setNextAnswer(QMessageBox::Ok);
-    TInputDialog::setNextAnswer(std::nullopt);
+    TInputDialog::setNextCancel();
     editor_->AddEventClick();
     QCOMPARE(TMessageDialog::lastText(), QStringLiteral("The event \"birth\" already exists"));
     QCOMPARE(TInputDialog::lastProposed(), QStringLiteral("birth"));
