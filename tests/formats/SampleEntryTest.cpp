@@ -51,7 +51,9 @@ TEST(SampleEntry, AddedEventsTakeTheirNextDay) {
     TSampleEntry sample(clock, 7);
     sample.PrepareFor(c.row, "=");
     EXPECT_EQ(DecodeDate(sample.Entry().Date), c.expected) << c.today.month << "/" << c.today.day;
-    if (c.row == 4) EXPECT_EQ(sample.Entry().Years, c.years);
+    if (c.row == 4) {
+      EXPECT_EQ(sample.Entry().Years, c.years);
+    }
   }
 }
 
