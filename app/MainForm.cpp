@@ -16,7 +16,7 @@
 
 #include "app/SourceEntry.h"
 #include "app/FolderSettingsHost.h"
-#include "app/MessageDialog.h"
+#include "help/MessageDialog.h"
 #include "app/SettingsFile.h"
 #include "formats/DateTime.h"
 #include "platform/AlertSound.h"
@@ -140,6 +140,14 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   ApplySettings(TSettings{});
   resize(width(), toolBarHeight() + alertListHeight());
   ui_->Panel1->hide();
+
+  helpRouter_.SetHelpFile(ExeFolder + "Help/Mindrel.qhc");
+  helpRouter_.Install();
+  EventEditorForm = std::make_unique<TEventEditorForm>(formats_, clock_, this);
+  HelpForm = std::make_unique<THelpForm>(ExeFolder, this);
+  SelectFolderForm = std::make_unique<TSelectFolderForm>(this);
+  connect(ui_->HelpBtn, &QToolButton::clicked, this, &TMainForm::HelpBtnClick);
+  connect(ui_->TextTreeBtn, &QPushButton::clicked, this, &TMainForm::TextTreeBtnClick);
 }
 
 TMainForm::~TMainForm() = default;
@@ -222,11 +230,15 @@ std::string TMainForm::AddStartFolder() const {
 }
 
 void TMainForm::TallowynBtnClick() {
-  // A plain folder dialog picks the folder until the program's own folder
-  // picker window exists.
-  const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Select a Tallowyn database"),
-                                                           QString::fromStdString(AddStartFolder()));
-  if (!chosen.isEmpty()) AddFolder(chosen.toStdString());
+  if (SelectFolderForm->Execute({}, AddStartFolder()) != QDialog::Accepted) return;
+  AddFolder(SelectFolderForm->FolderText().toStdString());
+}
+
+void TMainForm::TextTreeBtnClick() { EventEditorForm->Execute(); }
+
+void TMainForm::HelpBtnClick() {
+  HelpForm->move(ui_->HelpBtn->mapToGlobal(QPoint(ui_->HelpBtn->width(), ui_->HelpBtn->height())));
+  HelpForm->exec();
 }
 
 bool TMainForm::AddFolder(const std::string& folder) {
@@ -297,7 +309,10 @@ void TMainForm::FieldsListClickCheck(QListWidgetItem* item) {
       {QStringLiteral("The field \"%1\" does not have an Event Format.").arg(item->text()),
        QStringLiteral("Do you want to add it to the events list?")},
       QMessageBox::Yes | QMessageBox::No, 504);
-  if (answer == QMessageBox::Yes) formats_.SetTemplate(formats_.AddRow(name), "<name>");
+  if (answer != QMessageBox::Yes) return;
+  const int row = formats_.AddRow(name);
+  formats_.SetTemplate(row, "<name>");
+  EventEditorForm->Execute(row);
 }
 
 bool TMainForm::FinishStart() {

@@ -17,7 +17,13 @@
 #include "app/LocaleNamesQt.h"
 #include "app/Settings.h"
 #include "formats/EntryFormatter.h"
+#include "formats/EventEditorForm.h"
 #include "formats/EventFormats.h"
+#include "help/ContextHelpQt.h"
+#include "help/HelpForm.h"
+#include "help/HelpViewerForm.h"
+#include "help/SelectFolderForm.h"
+#include "help/conHTMLHelp.h"
 #include "platform/Clock.h"
 
 namespace Ui {
@@ -80,6 +86,10 @@ class TMainForm : public QWidget {
   void ApplyChosenFont(const QFont& chosen);
 
   TEventFormats& Formats() { return formats_; }
+  TEventEditorForm& EventEditor() { return *EventEditorForm; }
+  THelpForm& HelpWindow() { return *HelpForm; }
+  TSelectFolderForm& SelectFolder() { return *SelectFolderForm; }
+  THelpViewerForm& HelpViewer() { return helpViewer_; }
   TAlertList& Alerts() { return OPList; }
   // Rebuilds the alert list from every folder of the list (the scan). Errors
   // of the table layer reach the caller; the entries found until then stay.
@@ -105,6 +115,8 @@ class TMainForm : public QWidget {
   void ShowEntries();
   void TallowynBtnClick();
   void AddGedcomFileClick();
+  void TextTreeBtnClick();
+  void HelpBtnClick();
   void TallowynDelBtnClick();
   void TallowynListClick();
   void TallowynPopupPopup(const QPoint& at);
@@ -145,6 +157,11 @@ class TMainForm : public QWidget {
 
   TAlertSession tables_;
   TEventFormats formats_;
+  // The help viewer stands in for the platform's help program; the router
+  // answers every help request of the program through it.
+  THelpViewerForm helpViewer_;
+  TconHTMLHelp helpRouter_{helpViewer_};
+  TQtContextHelp contextHelp_{helpRouter_, helpViewer_};
   TAlertList OPList;
   TEntryFormatter formatter_{formats_, clock_};
   TQtLocaleNames localeNames_;
@@ -159,6 +176,9 @@ class TMainForm : public QWidget {
   std::vector<std::optional<QImage>> IconList;
   QImage NoIcon;
   int DateColWidth = 0;
+  std::unique_ptr<TEventEditorForm> EventEditorForm;
+  std::unique_ptr<THelpForm> HelpForm;
+  std::unique_ptr<TSelectFolderForm> SelectFolderForm;
 };
 
 }  // namespace mindrel

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/MessageDialog.h"
+#include "help/MessageDialog.h"
 #include "engine/components/DatabaseError.h"
 
 namespace mindrel {
