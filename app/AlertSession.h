@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/AlertList.h"
 #include "app/AlertScan.h"
@@ -19,8 +20,12 @@ class TAlertSession {
   TAlertSession();
 
   // Sets the engine's private folder and temporary-file extensions, and opens
-  // (creating when needed) "Ignore.dat" and "Events.dat" in the data folder.
+  // (creating or repairing when needed) "Ignore.dat" and "Events.dat" in the
+  // data folder; every write to them reaches the disk before it returns.
   void Initialize(const std::string& dataFolder);
+  // What opening the own tables must tell the user (a repair's losses, a
+  // table set aside); one message each.
+  const std::vector<std::string>& OwnTableMessages() const { return ownTableMessages_; }
 
   // Runs the scan over the folders of the options into `alerts`.
   void RefreshOutputList(const TScanOptions& options, const Clock& clock, TAlertList& alerts);
@@ -35,6 +40,7 @@ class TAlertSession {
   keel::TKeelQuery query_;
   keel::TKeelTable ignoreTable_;
   keel::TKeelTable eventsTable_;
+  std::vector<std::string> ownTableMessages_;
 };
 
 }  // namespace mindrel
