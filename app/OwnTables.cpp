@@ -68,14 +68,14 @@ std::string OpenOrCreate(keel::TKeelTable& table, const std::string& dataFolder,
     Create(table, define);
     return {};
   }
-  std::exception_ptr failure;
   try {
     table.Open();
     if (HasSchemaIndexes(table, define)) return {};
   } catch (const keel::EKeelEngineError&) {
-    failure = std::current_exception();
+    // Repaired below; the repair's own error tells when the table cannot be.
   }
   table.Close();
+  std::exception_ptr failure;
   try {
     define(table);
     const keel::TableRepairReport report = table.RepairFromDefs();
@@ -84,9 +84,11 @@ std::string OpenOrCreate(keel::TKeelTable& table, const std::string& dataFolder,
     std::string message = "\"" + name + "\" was damaged and has been repaired. Not kept:";
     for (const std::string& line : report.lost) message += "\n" + line;
     return message;
-  } catch (const keel::EKeelEngineError&) {
-    failure = std::current_exception();
+  } catch (const keel::EKeelEngineError& error) {
     table.Close();
+    // In use by another process: it cannot be repaired now, nor set aside.
+    if (error.code() == keel::ErrorCode::KEEL_OSEACCES) throw;
+    failure = std::current_exception();
   }
   const std::string aside = SetAside(WithTrailingSeparator(dataFolder), name, clock);
   if (aside.empty()) std::rethrow_exception(failure);

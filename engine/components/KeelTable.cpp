@@ -335,7 +335,11 @@ TableRepairReport TKeelTable::RepairFromDefs() {
     AttachedScope detach([this] { DetachDatabase(); });
     TTableRepair repair(database.Folder(), engineName());
     repair.useKnownIndexes(indexesFromDefs(TTableCreateOptions{}.IndexPageSize));
-    return repair.run();
+    TableRepairReport report = repair.run();
+    for (std::vector<std::string>* lines : {&report.rebuilt, &report.lost}) {
+      for (std::string& line : *lines) line = AnsiToUtf8(line);
+    }
+    return report;
   });
 }
 

@@ -64,7 +64,8 @@ class TKeelTable : public TKeelDataSet {
   // are checked before anything is written.
   void CreateTableFromDefs(const TTableCreateOptions& options = {});
   // Rebuilds the closed table's indexes and free chains from its rows (see
-  // TTableRepair), the indexes being those of IndexDefs over FieldDefs.
+  // TTableRepair), the indexes being those of IndexDefs over FieldDefs. The
+  // report's lines are UTF-8.
   TableRepairReport RepairFromDefs();
   // Read from the header; a closed table is opened for it and stays closed.
   int16_t UserMajorVersion();

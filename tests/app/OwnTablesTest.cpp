@@ -60,18 +60,30 @@ class OwnTablesTest : public ::testing::Test {
 const std::vector<std::string> kByDate{"Moved to Leith", "Bought the mill", "Chapel consecrated"};
 
 TEST_F(OwnTablesTest, AnIndexFileLostOrReplacedByAPrimaryOnlyOneIsRebuiltFromTheRows) {
-  fs::remove(folder_ + "Events.idx");
-  {  // an earlier start opened the table and so made a primary-only index file
-    keel::TKeelTable plain;
-    plain.SetDatabaseName(folder_);
-    plain.SetTableName("Events.dat");
-    plain.Open();
+  const std::string scratch = folder_ + "scratch/";
+  fs::create_directory(scratch);
+  {  // the index file an earlier version made in place of a lost one: the primary index only
+    keel::TKeelTable primaryOnly;
+    primaryOnly.SetDatabaseName(scratch);
+    primaryOnly.SetTableName("Events.dat");
+    TOwnTables::DefineEventsTable(primaryOnly);
+    keel::TKeelIndexDefs& indexes = primaryOnly.IndexDefs();
+    const keel::TKeelIndexDef primary = indexes[0];
+    indexes.Clear();
+    indexes.Add(primary.Name, primary.Fields, primary.Options);
+    primaryOnly.CreateTableFromDefs();
   }
-  EXPECT_EQ(TOwnTables::OpenEventsTable(events_, folder_, clock_), "") << "nothing was lost";
-  EXPECT_EQ(events_.IndexName(), "DateIdx");
-  EXPECT_EQ(descriptions(), kByDate);
-  events_.SetIndexName("DescIdx");
-  EXPECT_EQ(descriptions(), (std::vector<std::string>{"Bought the mill", "Chapel consecrated", "Moved to Leith"}));
+  for (const bool lost : {true, false}) {
+    SCOPED_TRACE(lost ? "index file lost" : "primary-only index file");
+    fs::remove(folder_ + "Events.idx");
+    if (!lost) fs::copy_file(scratch + "Events.idx", folder_ + "Events.idx");
+    EXPECT_EQ(TOwnTables::OpenEventsTable(events_, folder_, clock_), "") << "nothing was lost";
+    EXPECT_EQ(events_.IndexName(), "DateIdx");
+    EXPECT_EQ(descriptions(), kByDate);
+    events_.SetIndexName("DescIdx");
+    EXPECT_EQ(descriptions(), (std::vector<std::string>{"Bought the mill", "Chapel consecrated", "Moved to Leith"}));
+    events_.Close();
+  }
 }
 
 TEST_F(OwnTablesTest, ADamagedIndexFileIsRepairedKeepingEveryRowAndTakesNewOnes) {
