@@ -106,6 +106,8 @@ TEST_F(OwnTablesTest, AnUnreadableTableIsSetAsideAndMadeAnewWithAMessageNamingBo
   }();
   scribble("Events.dat", 8, 1);  // the version byte
 
+  keel::TKeelEngine::Release();  // a fresh engine, as at the program's start
+  keel::TKeelEngine::Acquire();
   TAlertSession session;
   session.Initialize(folder_);
   ASSERT_EQ(session.OwnTableMessages().size(), 1u);
