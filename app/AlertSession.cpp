@@ -24,8 +24,13 @@ void TAlertSession::Initialize(const std::string& dataFolder) {
   engine.SetTableDataTempExtension(".tmpd");
   engine.SetTableIndexTempExtension(".tmpi");
   engine.SetTableBlobTempExtension(".tmpb");
-  TOwnTables::OpenIgnoreTable(ignoreTable_, dataFolder);
-  TOwnTables::OpenEventsTable(eventsTable_, dataFolder);
+  // The own tables are the only ones written; a post must survive a crash.
+  engine.DefaultSession().SetForceBufferFlush(true);
+  ownTableMessages_.clear();
+  for (const std::string& message :
+       {TOwnTables::OpenIgnoreTable(ignoreTable_, dataFolder), TOwnTables::OpenEventsTable(eventsTable_, dataFolder)}) {
+    if (!message.empty()) ownTableMessages_.push_back(message);
+  }
 }
 
 std::vector<std::string> TAlertSession::RefreshOutputList(const TScanOptions& options, const Clock& clock,

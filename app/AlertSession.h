@@ -20,8 +20,12 @@ class TAlertSession {
   TAlertSession();
 
   // Sets the engine's private folder and temporary-file extensions, and opens
-  // (creating when needed) "Ignore.dat" and "Events.dat" in the data folder.
+  // (creating or repairing when needed) "Ignore.dat" and "Events.dat" in the
+  // data folder; every write to them reaches the disk before it returns.
   void Initialize(const std::string& dataFolder);
+  // What opening the own tables must tell the user (a repair's losses, a
+  // table set aside); one message each.
+  const std::vector<std::string>& OwnTableMessages() const { return ownTableMessages_; }
 
   // Runs the scan over the folders and GEDCOM files of the options into
   // `alerts`. Answers the messages of custom date columns that could not be
@@ -39,6 +43,7 @@ class TAlertSession {
   keel::TKeelQuery query_;
   keel::TKeelTable ignoreTable_;
   keel::TKeelTable eventsTable_;
+  std::vector<std::string> ownTableMessages_;
 };
 
 }  // namespace mindrel

@@ -159,6 +159,8 @@ void TMainForm::InitializeForm(const QStringList& arguments) {
   silentStart_ = arguments.size() > 1 && arguments.at(1) == QStringLiteral("-s");
 
   tables_.Initialize(DataFolder);
+  for (const std::string& message : tables_.OwnTableMessages())
+    TMessageDialog::show(this, TMessageDialog::Kind::Warning, {QString::fromStdString(message)}, QMessageBox::Ok);
 
   TSettings settings = CollectSettings();
   const QRect area = screen()->geometry();

@@ -84,15 +84,7 @@ void TDataTable::closeFiles() noexcept {
 }
 
 void TDataTable::openIndex(TDataSession& session) {
-  const TEngineSettings& settings = session.engine().settings();
-  TIndexFile::Options options;
-  options.tableName = name_;
-  options.pageSize = static_cast<size_t>(data_->header().indexPageSize);
-  options.engineSignature =
-      settings.EngineSignature.empty() ? DataFileHeader::kStandardSignature : Md5(settings.EngineSignature);
-  options.sizeLimit = settings.maxDataBytes();
-  options.maxBufferBytes = settings.MaxTableIndexBufferSize;
-  options.maxBufferCount = settings.MaxTableIndexBufferCount;
+  const TIndexFile::Options options = TIndexFile::OptionsFor(name_, session.engine().settings(), data_->header());
   index_ = std::make_unique<TIndexFile>(session.engine().files(), paths_.index, FileFlags(flags_), options);
   index_->setCipher(data_->cipher());
   try {
