@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QListWidgetItem>
+#include <QMenu>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -17,6 +18,8 @@
 #include "app/Settings.h"
 #include "formats/EntryFormatter.h"
 #include "formats/EventFormats.h"
+#include "lists/EventsForm.h"
+#include "lists/IgnoreForm.h"
 #include "platform/Clock.h"
 
 namespace Ui {
@@ -87,6 +90,15 @@ class TMainForm : public QWidget {
   // look-ahead value.
   void ShowAlerts();
 
+  // The alert list's context menu, prepared for the selection.
+  QMenu& PopupMenu1() { return PopupMenu1_; }
+  void PopupMenu1Popup();
+  // Ignores the people of the selected alerts: all their events, or the
+  // alerts' event types.
+  void Ignore1Click(bool all);
+  TIgnoreForm& IgnoreForm() { return *IgnoreForm_; }
+  TEventsForm& EventsForm() { return *EventsForm_; }
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -95,7 +107,10 @@ class TMainForm : public QWidget {
 
  private:
   void LoadButtonPictures();
+  void NameIconButtons();
   void ShowEntries();
+  QString AlertSpeech(const TOPObj& entry) const;
+  void OutputListContextMenu(const QPoint& at);
   void TallowynBtnClick();
   void TallowynDelBtnClick();
   void TallowynListClick();
@@ -145,6 +160,12 @@ class TMainForm : public QWidget {
   std::vector<std::optional<QImage>> IconList;
   QImage NoIcon;
   int DateColWidth = 0;
+  QMenu PopupMenu1_{this};
+  QAction* Ignore1 = nullptr;
+  QAction* Ignoreall1 = nullptr;
+  // Declared after the tables they show, so they go first.
+  std::unique_ptr<TEventsForm> EventsForm_;
+  std::unique_ptr<TIgnoreForm> IgnoreForm_;
 };
 
 }  // namespace mindrel

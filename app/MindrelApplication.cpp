@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/MessageDialog.h"
+#include "platform/MessageDialog.h"
 #include "engine/components/DatabaseError.h"
 
 namespace mindrel {

@@ -5,7 +5,7 @@
 
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
-#include "app/MessageDialog.h"
+#include "platform/MessageDialog.h"
 #include "engine/components/KeelEngine.h"
 #include "ui_MainForm.h"
 

@@ -1,4 +1,4 @@
-#include "app/MessageDialog.h"
+#include "platform/MessageDialog.h"
 
 namespace mindrel {
 
