@@ -1,5 +1,7 @@
 #include "app/AlertIgnorer.h"
 
+#include <initializer_list>
+
 #include "app/DatasetScanSources.h"
 #include "engine/components/KeelField.h"
 #include "engine/components/KeelTable.h"

@@ -110,6 +110,9 @@ class TDataGridWidget::Model : public QAbstractTableModel {
         return;
       case keel::TDataEvent::deDataSetScroll:
         if (OrderName() != order_) break;
+        // A hidden grid lets others walk the dataset undisturbed (the scan
+        // does); it catches up when it shows.
+        if (!grid_.isVisible()) return;
         grid_.followDataSet();
         emit grid_.currentRecordChanged();
         return;
@@ -121,6 +124,7 @@ class TDataGridWidget::Model : public QAbstractTableModel {
     beginResetModel();
     rows_.clear();
     endResetModel();
+    if (!grid_.isVisible()) return;
     grid_.followDataSet();
     emit grid_.dataSetChanged();
     // A record that goes into edit stays the one shown; every other change

@@ -16,7 +16,8 @@ namespace mindrel {
 // A grid on a dataset: one row per record in the dataset's order, whole-row
 // selection, no editing in the cells. The grid follows the dataset's current
 // record and moves it when the user picks another row; the record being
-// edited or inserted shows its values as they are typed.
+// edited or inserted shows its values as they are typed. Its signals come
+// only while it is visible; whoever listens refreshes when it shows.
 class TDataGridWidget : public QTableView {
   Q_OBJECT
 

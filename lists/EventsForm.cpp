@@ -57,10 +57,16 @@ TEventsForm::TEventsForm(keel::TKeelTable& table, QWidget* parent)
   connect(ui_->UndoBtn, &QPushButton::clicked, this, &TEventsForm::UndoBtnClick);
   connect(ui_->DeleteBtn, &QPushButton::clicked, this, &TEventsForm::DeleteBtnClick);
   connect(ui_->CloseBtn, &QPushButton::clicked, this, &TEventsForm::reject);
-  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
 TEventsForm::~TEventsForm() { events_.Table().BeforePost = nullptr; }
+
+void TEventsForm::showEvent(QShowEvent* event) {
+  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  QDialog::showEvent(event);
+  ShowRecord();
+  DataSetChanged();
+}
 
 TEventInputs TEventsForm::Inputs() const {
   return {ui_->AnnualRB->isChecked(), ui_->DaySpin->value(), ui_->MonthSpin->value(), ui_->YearSpin->value()};

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "lists/AddedEvents.h"
+#include "lists/AddedEventList.h"
 
 namespace Ui {
 class TEventsForm;
@@ -38,6 +38,9 @@ class TEventsForm : public QDialog {
   // The close question; the window stays open on Cancel or a refused date.
   void reject() override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   TEventInputs Inputs() const;
   // Completes the record being edited; false (after the warning) when the
@@ -51,7 +54,7 @@ class TEventsForm : public QDialog {
   void HeaderControl1SectionClick(int section);
 
   std::unique_ptr<Ui::TEventsForm> ui_;
-  TAddedEvents events_;
+  TAddedEventList events_;
   bool loading_ = false;
 };
 

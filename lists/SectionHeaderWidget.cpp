@@ -1,6 +1,7 @@
 #include "lists/SectionHeaderWidget.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <QResizeEvent>
 
 namespace mindrel {

@@ -221,9 +221,6 @@ class DesktopSession:
         node.queryValue().currentValue = value
         wait_until(lambda: node.queryValue().currentValue == value, self.timeout, f"{node.name} = {value}")
 
-    def select_child(self, container, index):
-        container.querySelection().selectChild(index)
-
     def centre(self, node):
         extents = node.queryComponent().getExtents(self._pyatspi.DESKTOP_COORDS)
         return extents.x + extents.width // 2, extents.y + extents.height // 2

@@ -44,7 +44,8 @@ class MindrelDesktopTest(unittest.TestCase):
     def setUp(self):
         self.data = tempfile.mkdtemp(dir=self.home.name, prefix="data-")
         with open(os.path.join(self.data, "Mindrel.INI"), "w") as settings:
-            settings.write(f'[Prefs]\nNDBs=1\nDB0="{self.tree}"\nAudio=no\nExclude=yes\n')
+            settings.write(f'[Prefs]\nNDBs=1\nDB0="{self.tree}"\nAudio=no\nExclude=yes\n'
+                           "[Window]\nLeft=0\nTop=0\nWidth=700\nHeight=640\n")
         desktop = self.desktop
         self.process = desktop.start(
             [os.path.join(BIN_DIR, "Mindrel")],
@@ -106,7 +107,8 @@ class MindrelDesktopTest(unittest.TestCase):
         spoken = birthday.name
         self.assertRegex(spoken, r"^\w{3} \d{1,2} \w{3} ", "an alert speaks its date, then its sentence")
 
-        desktop.select_child(self.alerts, birthday.getIndexInParent())
+        desktop.click(birthday)
+        wait_until(lambda: birthday.getState().contains(desktop.pyatspi.STATE_SELECTED), what="the selection")
         desktop.click(birthday, button=3)
         choice = desktop.find(self.app, "menu item", re.compile(r"^&?Ignore event \(1\)$"), showing=True)
         desktop.find(self.app, "menu item", re.compile(r"^Ignore &?all \(1\)$"), showing=True)

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "ScreenshotSaver.h"
+#include "app/AlertEntry.h"
 #include "app/MainForm.h"
 #include "app/OwnTables.h"
 #include "engine/components/KeelEngine.h"
@@ -25,7 +26,6 @@
 
 using mindrel::TMessageDialog;
 
-Q_DECLARE_METATYPE(QMessageBox::StandardButton)
 
 namespace {
 

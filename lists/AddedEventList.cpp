@@ -1,4 +1,4 @@
-#include "lists/AddedEvents.h"
+#include "lists/AddedEventList.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@ namespace mindrel {
 
 namespace {
 
-constexpr std::array<const char*, TAddedEvents::kSectionCount> kSectionIndexes = {"DescIdx", "DateIdx"};
+constexpr std::array<const char*, TAddedEventList::kSectionCount> kSectionIndexes = {"DescIdx", "DateIdx"};
 // The years an annual event is checked in: a leap year for 29 February, a
 // common one for every other day.
 constexpr int kAnnualLeapYear = 2004;
@@ -31,13 +31,13 @@ int CheckYear(const TEventInputs& inputs) {
 
 }  // namespace
 
-bool TAddedEvents::DateExists(const TEventInputs& inputs) {
+bool TAddedEventList::DateExists(const TEventInputs& inputs) {
   const int year = CheckYear(inputs);
   if (year < 1 || year > 9999 || inputs.Month < 1 || inputs.Month > 12) return false;
   return inputs.Day >= 1 && inputs.Day <= DaysInMonth(year, inputs.Month);
 }
 
-bool TAddedEvents::CompleteRecord(const TEventInputs& inputs) {
+bool TAddedEventList::CompleteRecord(const TEventInputs& inputs) {
   if (!DateExists(inputs)) return false;
   table_.FieldByName("Event date DD").SetAsInteger(inputs.Day);
   table_.FieldByName("Event date MM").SetAsInteger(inputs.Month);
@@ -49,7 +49,7 @@ bool TAddedEvents::CompleteRecord(const TEventInputs& inputs) {
   return true;
 }
 
-TEventInputs TAddedEvents::ShownInputs(const TEventInputs& current) const {
+TEventInputs TAddedEventList::ShownInputs(const TEventInputs& current) const {
   TEventInputs shown = current;
   const auto type = table_.FieldByName("EventType").AsInteger();
   shown.Annual = type == kAnnualType;
@@ -61,18 +61,18 @@ TEventInputs TAddedEvents::ShownInputs(const TEventInputs& current) const {
   return shown;
 }
 
-bool TAddedEvents::HasRecords() const { return table_.Active() && !table_.IsEmpty(); }
+bool TAddedEventList::HasRecords() const { return table_.Active() && !table_.IsEmpty(); }
 
-bool TAddedEvents::Editing() const {
+bool TAddedEventList::Editing() const {
   return table_.State() == keel::TDataSetState::dsEdit || table_.State() == keel::TDataSetState::dsInsert;
 }
 
-void TAddedEvents::SelectOrder(int section) {
+void TAddedEventList::SelectOrder(int section) {
   if (section < 0 || section >= kSectionCount || table_.State() != keel::TDataSetState::dsBrowse) return;
   table_.SetIndexName(kSectionIndexes[static_cast<std::size_t>(section)]);
 }
 
-int TAddedEvents::BoldSection() const {
+int TAddedEventList::BoldSection() const {
   for (int section = 0; section < kSectionCount; ++section) {
     if (SameText(table_.IndexName(), kSectionIndexes[static_cast<std::size_t>(section)])) return section;
   }

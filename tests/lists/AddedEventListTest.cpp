@@ -1,4 +1,4 @@
-#include "lists/AddedEvents.h"
+#include "lists/AddedEventList.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -32,7 +32,7 @@ TEST(AddedEventDate, ExistsInItsOwnYearOrForAnnualEventsInAnyYear) {
       {{false, 1, 1, 1}, true},       {{true, 31, 1, 0}, true},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(TAddedEvents::DateExists(c.inputs), c.exists)
+    EXPECT_EQ(TAddedEventList::DateExists(c.inputs), c.exists)
         << c.inputs.Day << "/" << c.inputs.Month << "/" << c.inputs.Year << (c.inputs.Annual ? " annual" : "");
   }
 }
@@ -54,7 +54,7 @@ class AddedEventsTest : public ::testing::Test {
 
   std::string folder_;
   keel::TKeelTable table_;
-  TAddedEvents events_{table_, &EnglishMonth};
+  TAddedEventList events_{table_, &EnglishMonth};
 };
 
 TEST_F(AddedEventsTest, CompletingWritesTheDateFieldsOfEitherKind) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <string>
 
 namespace keel {
@@ -22,7 +23,7 @@ struct TEventInputs {
 
 // The user's own events, "Events.dat": fixed events with a year, annual
 // ones without. Wraps the open table for the window.
-class TAddedEvents {
+class TAddedEventList {
  public:
   static constexpr std::int16_t kFixedType = 4;
   static constexpr std::int16_t kAnnualType = 5;
@@ -31,7 +32,7 @@ class TAddedEvents {
   // month 1..12 to its abbreviated name in the user's locale.
   using MonthNames = std::function<std::string(int month)>;
 
-  TAddedEvents(keel::TKeelTable& table, MonthNames monthNames) : table_(table), monthNames_(std::move(monthNames)) {}
+  TAddedEventList(keel::TKeelTable& table, MonthNames monthNames) : table_(table), monthNames_(std::move(monthNames)) {}
 
   keel::TKeelTable& Table() { return table_; }
 
