@@ -49,8 +49,13 @@ TEventsForm::TEventsForm(keel::TKeelTable& table, QWidget* parent)
   for (QSpinBox* spin : {ui_->DaySpin, ui_->MonthSpin, ui_->YearSpin}) {
     connect(spin, &QSpinBox::valueChanged, this, &TEventsForm::SpinChange);
   }
-  connect(ui_->FixedRB, &QRadioButton::clicked, this, &TEventsForm::RadioClick);
-  connect(ui_->AnnualRB, &QRadioButton::clicked, this, &TEventsForm::RadioClick);
+  // Whoever checks a radio button (a click, the keyboard, an assistive
+  // tool's toggle) changes the event's type.
+  for (QRadioButton* radio : {ui_->FixedRB, ui_->AnnualRB}) {
+    connect(radio, &QRadioButton::toggled, this, [this](bool checked) {
+      if (checked) RadioClick();
+    });
+  }
   connect(ui_->DescDBEdit, &QLineEdit::textEdited, this, &TEventsForm::DescriptionEdited);
   connect(ui_->AddBtn, &QPushButton::clicked, this, &TEventsForm::AddBtnClick);
   connect(ui_->UpdateBtn, &QPushButton::clicked, this, &TEventsForm::UpdateBtnClick);

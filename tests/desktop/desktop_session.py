@@ -208,6 +208,35 @@ class DesktopSession:
 
         return wait_until(find, timeout or self.timeout, f"window {_describe(name)}")
 
+    def focus_after(self, action, role=None, timeout=None):
+        """Runs `action` and returns the node that takes the focus then.
+
+        Popup menus are no part of the tree below the application; a screen
+        reader meets their items as they take the focus, and so does this.
+        """
+        from gi.repository import GLib
+
+        focused = []
+
+        def on_focus(event):
+            if event.detail1 == 1 and event.source is not None:
+                focused.append(event.source)
+
+        kind = "object:state-changed:focused"
+        self._pyatspi.Registry.registerEventListener(on_focus, kind)
+        try:
+            action()
+            context = GLib.MainContext.default()
+
+            def found():
+                while context.pending():
+                    context.iteration(False)
+                return next((node for node in focused if role is None or node.getRoleName() == role), None)
+
+            return wait_until(found, timeout or self.timeout, f"the focus on a {role or 'node'}")
+        finally:
+            self._pyatspi.Registry.deregisterEventListener(on_focus, kind)
+
     # ---- acting ----
 
     def press(self, node):

@@ -13,7 +13,7 @@
 #include "ScreenshotSaver.h"
 #include "app/AlertEntry.h"
 #include "app/MainForm.h"
-#include "app/OwnTables.h"
+#include "app/AlertSession.h"
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelField.h"
 #include "engine/components/KeelTable.h"
@@ -67,17 +67,15 @@ class ListFormsTest : public QObject {
 
   void init() {
     QVERIFY(data_.emplace().isValid());
-    mindrel::TOwnTables::OpenIgnoreTable(ignore_, data_->path().toStdString());
-    mindrel::TOwnTables::OpenEventsTable(events_, data_->path().toStdString());
+    session_.emplace().Initialize(data_->path().toStdString() + "/");
   }
   void cleanup() {
     QVERIFY(!TMessageDialog::takeBackNextAnswer());
-    ignore_.Close();
-    events_.Close();
+    session_.reset();
   }
 
   void anEmptyIgnoreListOffersNothing() {
-    mindrel::TIgnoreForm form(ignore_);
+    mindrel::TIgnoreForm form(IgnoreTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.windowTitle(), QStringLiteral("Ignore List"));
@@ -92,7 +90,7 @@ class ListFormsTest : public QObject {
     AddIgnored(1, "SMITH", "John", 2400000, "9 Jan 1950", "York", false, "birth");
     AddIgnored(2, "ADAMS", "Mary", 2300000, "10 Mar 1700", "Bath", true, "");
     AddIgnored(3, "JONES", "Ann", 2450000, "1 Feb 2000", "Aachen", false, "death;birth");
-    mindrel::TIgnoreForm form(ignore_);
+    mindrel::TIgnoreForm form(IgnoreTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     mindrel::TDataGridWidget& grid = *form.ui().DBGrid1;
@@ -103,7 +101,7 @@ class ListFormsTest : public QObject {
     QCOMPARE(header.model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Birth date"));
     QTest::mouseClick(header.viewport(), Qt::LeftButton, {},
                       QPoint(header.sectionViewportPosition(3) + 10, header.height() / 2));
-    QCOMPARE(ignore_.IndexName(), std::string("BirthDateIdx"));
+    QCOMPARE(IgnoreTable().IndexName(), std::string("BirthDateIdx"));
     // By day number, not by the shown text.
     QCOMPARE(GridColumn(grid, 1), (QStringList{"ADAMS", "SMITH", "JONES"}));
     // The last section fills the header.
@@ -115,7 +113,7 @@ class ListFormsTest : public QObject {
     AddIgnored(1, "SMITH", "John", 2400000, "9 Jan 1950", "York", false, "birth");
     AddIgnored(2, "ADAMS", "Mary", 2300000, "10 Mar 1700", "Bath", true, "");
     AddIgnored(3, "JONES", "Ann", 2450000, "1 Feb 2000", "Aachen", false, "death;birth");
-    mindrel::TIgnoreForm form(ignore_);
+    mindrel::TIgnoreForm form(IgnoreTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     mindrel::TDataGridWidget& grid = *form.ui().DBGrid1;
@@ -136,17 +134,17 @@ class ListFormsTest : public QObject {
     TMessageDialog::setNextAnswer(QMessageBox::No);
     form.Reinstateall1Click();
     QCOMPARE(TMessageDialog::lastText(), QStringLiteral("Are you sure you want to reinstate everybody?"));
-    QCOMPARE(ignore_.RecordCount(), 2);
+    QCOMPARE(IgnoreTable().RecordCount(), 2);
     TMessageDialog::setNextAnswer(QMessageBox::Yes);
     form.Reinstateall1Click();
-    QCOMPARE(ignore_.RecordCount(), 0);
+    QCOMPARE(IgnoreTable().RecordCount(), 0);
     QCOMPARE(grid.model()->rowCount(), 0);
     QVERIFY(!form.ui().ReinstateBtn->isEnabled());
     QVERIFY(form.ui().EventsEdit->text().isEmpty());
   }
 
   void addedEventsAreTypedInAsFixedAndAnnual() {
-    mindrel::TEventsForm form(events_);
+    mindrel::TEventsForm form(EventsTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto& ui = form.ui();
@@ -155,78 +153,82 @@ class ListFormsTest : public QObject {
 
     TypeEvent(form, "End of the war", false, 8, 5, 1945);
     TypeEvent(form, "Christmas", true, 25, 12, 0);
-    QCOMPARE(events_.RecordCount(), 2);
+    QCOMPARE(EventsTable().RecordCount(), 2);
     QVERIFY(!ui.UpdateBtn->isEnabled() && !ui.UndoBtn->isEnabled() && ui.DeleteBtn->isEnabled());
     // In date order: May before December.
     QCOMPARE(GridRow(*ui.DBGrid1, 0), (QStringList{"End of the war", "8 May 1945"}));
     QCOMPARE(GridRow(*ui.DBGrid1, 1), (QStringList{"Christmas", "25 Dec"}));
-    events_.Last();
-    QCOMPARE(events_.FieldByName("EventType").AsInteger(), 5);
-    QCOMPARE(events_.FieldByName("Event date YY").AsInteger(), 0);
+    EventsTable().Last();
+    QCOMPARE(EventsTable().FieldByName("EventType").AsInteger(), 5);
+    QCOMPARE(EventsTable().FieldByName("Event date YY").AsInteger(), 0);
     QVERIFY(ui.AnnualRB->isChecked());
     QVERIFY(!ui.YearSpin->isEnabled());
     QVERIFY(SaveScreenshot(form, QStringLiteral("added-events")));
 
-    events_.First();
+    EventsTable().First();
     QVERIFY(ui.FixedRB->isChecked());
     QCOMPARE(ui.YearSpin->value(), 1945);
     QCOMPARE(ui.DescDBEdit->text(), QStringLiteral("End of the war"));
     QTest::mouseClick(ui.DeleteBtn, Qt::LeftButton);
-    QCOMPARE(events_.RecordCount(), 1);
+    QCOMPARE(EventsTable().RecordCount(), 1);
     QTest::mouseClick(ui.DeleteBtn, Qt::LeftButton);
     QVERIFY(!ui.DeleteBtn->isEnabled());
   }
 
   void changingASpinEditOfABrowsedEventEditsWithoutPosting() {
     AddEvent("Wedding", 4, 12, 6, 1990, "12 Jun 1990");
-    mindrel::TEventsForm form(events_);
+    mindrel::TEventsForm form(EventsTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto& ui = form.ui();
-    events_.First();
+    EventsTable().First();
     QCOMPARE(ui.DaySpin->value(), 12);
     ui.DaySpin->setValue(13);
-    QCOMPARE(events_.State(), keel::TDataSetState::dsEdit);
+    QCOMPARE(EventsTable().State(), keel::TDataSetState::dsEdit);
     QVERIFY(ui.UpdateBtn->isEnabled() && ui.UndoBtn->isEnabled());
-    QCOMPARE(events_.FieldByName("Event date D").AsString(), std::string("13 Jun 1990"));
+    QCOMPARE(EventsTable().FieldByName("Event date D").AsString(), std::string("13 Jun 1990"));
     QTest::mouseClick(ui.UndoBtn, Qt::LeftButton);
-    QCOMPARE(events_.State(), keel::TDataSetState::dsBrowse);
-    QCOMPARE(events_.FieldByName("Event date DD").AsInteger(), 12);
+    QCOMPARE(EventsTable().State(), keel::TDataSetState::dsBrowse);
+    QCOMPARE(EventsTable().FieldByName("Event date DD").AsInteger(), 12);
     QCOMPARE(ui.DaySpin->value(), 12);
     QVERIFY(!ui.UpdateBtn->isEnabled() && !ui.UndoBtn->isEnabled() && ui.DeleteBtn->isEnabled());
   }
 
   void aDayThatDoesNotExistIsRefusedAtOnceAndAtPost() {
-    AddEvent("Wedding", 4, 12, 6, 1990, "12 Jun 1990");
-    mindrel::TEventsForm form(events_);
+    AddEvent("Wedding", 4, 12, 5, 1990, "12 May 1990");
+    mindrel::TEventsForm form(EventsTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto& ui = form.ui();
-    events_.First();
+    EventsTable().First();
     ui.DaySpin->setValue(31);
-    QCOMPARE(events_.FieldByName("Event date D").AsString(), std::string("31 Jun 1990"));
+    QCOMPARE(EventsTable().FieldByName("Event date D").AsString(), std::string("31 May 1990"));
     TMessageDialog::setNextAnswer(QMessageBox::Ok);
     ui.MonthSpin->setValue(4);
     QVERIFY(!TMessageDialog::takeBackNextAnswer());
     QCOMPARE(TMessageDialog::lastText(), QStringLiteral("Invalid date"));
-    QCOMPARE(events_.FieldByName("Event date MM").AsInteger(), 6) << "nothing of the refused date is written";
+    // Nothing of the refused date is written.
+    QCOMPARE(EventsTable().FieldByName("Event date MM").AsInteger(), 5);
+    QCOMPARE(EventsTable().State(), keel::TDataSetState::dsEdit);
 
-    // The real message box, as the user sees it, for the picture.
+    // The post refuses it too; the real message box, as the user sees it,
+    // for the picture.
     QString seen;
     QTimer::singleShot(0, this, [&] {
-      QWidget* box = QApplication::activeModalWidget();
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       QVERIFY(box != nullptr);
-      seen = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text();
+      seen = box->text();
+      QVERIFY(box->button(QMessageBox::Help) != nullptr);
       QVERIFY(SaveScreenshot(*box, QStringLiteral("invalid-date-message")));
-      box->close();
+      box->button(QMessageBox::Ok)->click();
     });
     QTest::mouseClick(ui.UpdateBtn, Qt::LeftButton);
     QCOMPARE(seen, QStringLiteral("Invalid date"));
-    QCOMPARE(events_.State(), keel::TDataSetState::dsEdit);
-    ui.MonthSpin->setValue(5);
+    QCOMPARE(EventsTable().State(), keel::TDataSetState::dsEdit);
+    ui.MonthSpin->setValue(7);
     QTest::mouseClick(ui.UpdateBtn, Qt::LeftButton);
-    QCOMPARE(events_.State(), keel::TDataSetState::dsBrowse);
-    QCOMPARE(events_.FieldByName("Event date D").AsString(), std::string("31 May 1990"));
+    QCOMPARE(EventsTable().State(), keel::TDataSetState::dsBrowse);
+    QCOMPARE(EventsTable().FieldByName("Event date D").AsString(), std::string("31 Jul 1990"));
   }
 
   void closingWhileEditingAsksFirst_data() {
@@ -243,10 +245,10 @@ class ListFormsTest : public QObject {
     QFETCH(bool, staysOpen);
     QFETCH(QString, stored);
     AddEvent("Wedding", 4, 12, 6, 1990, "12 Jun 1990");
-    mindrel::TEventsForm form(events_);
+    mindrel::TEventsForm form(EventsTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    events_.First();
+    EventsTable().First();
     form.ui().DescDBEdit->selectAll();
     QTest::keyClicks(form.ui().DescDBEdit, QStringLiteral("Silver wedding"));
     TMessageDialog::setNextAnswer(answer);
@@ -254,10 +256,10 @@ class ListFormsTest : public QObject {
     QCOMPARE(TMessageDialog::lastText(),
              QStringLiteral("The current event is being edited.\nDo you want to save the changes to this event?"));
     QCOMPARE(form.isVisible(), staysOpen);
-    QCOMPARE(events_.State() == keel::TDataSetState::dsEdit, staysOpen);
+    QCOMPARE(EventsTable().State() == keel::TDataSetState::dsEdit, staysOpen);
     if (staysOpen) QCOMPARE(form.ui().DescDBEdit->text(), QStringLiteral("Silver wedding"));
-    events_.Cancel();
-    QCOMPARE(QString::fromStdString(events_.FieldByName("Description").AsString()), stored);
+    EventsTable().Cancel();
+    QCOMPARE(QString::fromStdString(EventsTable().FieldByName("Description").AsString()), stored);
   }
 
   void alertMenuCaptionsCountTheSelection() {
@@ -302,8 +304,7 @@ class ListFormsTest : public QObject {
                  {tree, "--people", "120", "--seed", "5", "--today", "2026-12-10"});
     QVERIFY(mktree.waitForFinished(60000));
     QCOMPARE(mktree.exitCode(), 0);
-    ignore_.Close();
-    events_.Close();
+    session_.reset();
     qputenv("MINDREL_DATA_DIR", data_->path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
     qputenv("WINEPREFIX", (home.path() + "/no-wine").toUtf8());
@@ -354,29 +355,29 @@ class ListFormsTest : public QObject {
 
   void AddIgnored(int code, const char* surname, const char* first, int day, const char* shown, const char* place,
                   bool all, const char* events) {
-    ignore_.Append();
-    ignore_.FieldByName("DBFolder").SetAsString("/trees/tree");
-    ignore_.FieldByName("Code").SetAsInteger(code);
-    ignore_.FieldByName("DBCode").SetAsString("tree [P" + std::to_string(code) + "]");
-    ignore_.FieldByName("Surname").SetAsString(surname);
-    ignore_.FieldByName("Firstnames").SetAsString(first);
-    ignore_.FieldByName("Birth date").SetAsInteger(day);
-    ignore_.FieldByName("Birth dateD").SetAsString(shown);
-    ignore_.FieldByName("Birth place").SetAsString(place);
-    ignore_.FieldByName("AllEvents").SetAsBoolean(all);
-    if (*events != '\0') ignore_.FieldByName("Events").SetAsString(events);
-    ignore_.Post();
+    IgnoreTable().Append();
+    IgnoreTable().FieldByName("DBFolder").SetAsString("/trees/tree");
+    IgnoreTable().FieldByName("Code").SetAsInteger(code);
+    IgnoreTable().FieldByName("DBCode").SetAsString("tree [P" + std::to_string(code) + "]");
+    IgnoreTable().FieldByName("Surname").SetAsString(surname);
+    IgnoreTable().FieldByName("Firstnames").SetAsString(first);
+    IgnoreTable().FieldByName("Birth date").SetAsInteger(day);
+    IgnoreTable().FieldByName("Birth dateD").SetAsString(shown);
+    IgnoreTable().FieldByName("Birth place").SetAsString(place);
+    IgnoreTable().FieldByName("AllEvents").SetAsBoolean(all);
+    if (*events != '\0') IgnoreTable().FieldByName("Events").SetAsString(events);
+    IgnoreTable().Post();
   }
 
   void AddEvent(const char* description, int type, int day, int month, int year, const char* shown) {
-    events_.Append();
-    events_.FieldByName("Description").SetAsString(description);
-    events_.FieldByName("EventType").SetAsInteger(type);
-    events_.FieldByName("Event date DD").SetAsInteger(day);
-    events_.FieldByName("Event date MM").SetAsInteger(month);
-    events_.FieldByName("Event date YY").SetAsInteger(year);
-    events_.FieldByName("Event date D").SetAsString(shown);
-    events_.Post();
+    EventsTable().Append();
+    EventsTable().FieldByName("Description").SetAsString(description);
+    EventsTable().FieldByName("EventType").SetAsInteger(type);
+    EventsTable().FieldByName("Event date DD").SetAsInteger(day);
+    EventsTable().FieldByName("Event date MM").SetAsInteger(month);
+    EventsTable().FieldByName("Event date YY").SetAsInteger(year);
+    EventsTable().FieldByName("Event date D").SetAsString(shown);
+    EventsTable().Post();
   }
 
   static void ClickRow(QTableView& grid, int row) {
@@ -400,8 +401,11 @@ class ListFormsTest : public QObject {
     QCOMPARE(form.ui().DescDBEdit->text(), description);
   }
 
+  keel::TKeelTable& IgnoreTable() { return session_->IgnoreTable(); }
+  keel::TKeelTable& EventsTable() { return session_->EventsTable(); }
+
   std::optional<QTemporaryDir> data_;
-  keel::TKeelTable ignore_, events_;
+  std::optional<mindrel::TAlertSession> session_;
 };
 
 QTEST_MAIN(ListFormsTest)
