@@ -87,9 +87,7 @@ class ListFormsTest : public QObject {
   }
 
   void ignoreListSortsByTheClickedSection() {
-    AddIgnored(1, "SMITH", "John", 2400000, "9 Jan 1950", "York", false, "birth");
-    AddIgnored(2, "ADAMS", "Mary", 2300000, "10 Mar 1700", "Bath", true, "");
-    AddIgnored(3, "JONES", "Ann", 2450000, "1 Feb 2000", "Aachen", false, "death;birth");
+    AddThreeIgnored();
     mindrel::TIgnoreForm form(IgnoreTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -110,9 +108,7 @@ class ListFormsTest : public QObject {
   }
 
   void ignoreListWidensAndReinstatesTheCurrentPerson() {
-    AddIgnored(1, "SMITH", "John", 2400000, "9 Jan 1950", "York", false, "birth");
-    AddIgnored(2, "ADAMS", "Mary", 2300000, "10 Mar 1700", "Bath", true, "");
-    AddIgnored(3, "JONES", "Ann", 2450000, "1 Feb 2000", "Aachen", false, "death;birth");
+    AddThreeIgnored();
     mindrel::TIgnoreForm form(IgnoreTable());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -351,6 +347,13 @@ class ListFormsTest : public QObject {
   static const TPerson& Person() {
     static const TPerson person;
     return person;
+  }
+
+  // Day numbers and shown dates disagree in order on purpose.
+  void AddThreeIgnored() {
+    AddIgnored(1, "SMITH", "John", 2400000, "9 Jan 1950", "York", false, "birth");
+    AddIgnored(2, "ADAMS", "Mary", 2300000, "10 Mar 1700", "Bath", true, "");
+    AddIgnored(3, "JONES", "Ann", 2450000, "1 Feb 2000", "Aachen", false, "death;birth");
   }
 
   void AddIgnored(int code, const char* surname, const char* first, int day, const char* shown, const char* place,
