@@ -35,6 +35,9 @@ class TAlertSession {
 
   keel::TKeelTable& IgnoreTable() { return ignoreTable_; }
   keel::TKeelTable& EventsTable() { return eventsTable_; }
+  // Closed between uses; whoever points them at a folder closes them again.
+  keel::TKeelTable& PeopleTable() { return peopleTable_; }
+  keel::TKeelTable& LinksTable() { return linksTable_; }
 
  private:
   keel::TKeelTable peopleTable_;

@@ -14,8 +14,10 @@
 #include <QPainter>
 #include <QWhatsThis>
 
-#include "app/SourceEntry.h"
+#include "app/AlertIgnorer.h"
+#include "app/FamilyTreeFolder.h"
 #include "app/FolderSettingsHost.h"
+#include "app/SourceEntry.h"
 #include "help/MessageDialog.h"
 #include "app/SettingsFile.h"
 #include "formats/DateTime.h"
@@ -132,6 +134,15 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
     panel->installEventFilter(this);
   }
   qApp->installEventFilter(this);
+  NameIconButtons();
+  EventsForm_ = std::make_unique<TEventsForm>(tables_.EventsTable(), this);
+  IgnoreForm_ = std::make_unique<TIgnoreForm>(tables_.IgnoreTable(), this);
+  connect(ui_->EventsBtn, &QPushButton::clicked, EventsForm_.get(), &QDialog::exec);
+  connect(ui_->IgnoreBtn, &QPushButton::clicked, IgnoreForm_.get(), &QDialog::exec);
+  Ignore1 = PopupMenu1_.addAction(QStringLiteral("&Ignore event"), this, [this] { Ignore1Click(false); });
+  Ignoreall1 = PopupMenu1_.addAction(QStringLiteral("Ignore &all"), this, [this] { Ignore1Click(true); });
+  ui_->OutputList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ui_->OutputList, &QWidget::customContextMenuRequested, this, &TMainForm::OutputListContextMenu);
   ui_->OutputList->setDrawItem(
       [this](QPainter& painter, int index, const QRect& rect, bool selected) {
         OutputListDrawItem(painter, index, rect, selected);
@@ -494,7 +505,45 @@ void TMainForm::ShowAlerts() {
 
 void TMainForm::ShowEntries() {
   ui_->OutputList->clear();
-  for (int i = 0; i < OPList.Count(); ++i) ui_->OutputList->addItem(QString::fromStdString(OPList.Key(i)));
+  for (int i = 0; i < OPList.Count(); ++i) {
+    auto* item = new QListWidgetItem(QString::fromStdString(OPList.Key(i)));
+    item->setData(Qt::AccessibleTextRole, AlertSpeech(OPList.Entry(i)));
+    ui_->OutputList->addItem(item);
+  }
+}
+
+// What a screen reader says for an alert: what the item shows, not its key.
+QString TMainForm::AlertSpeech(const TOPObj& entry) const {
+  return QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date) + " " +
+                                formatter_.FormatEntry(entry, false, EventItemTexts()));
+}
+
+// Picture-only buttons are named by their hints.
+void TMainForm::NameIconButtons() {
+  for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+    if (button->text().isEmpty() && button->accessibleName().isEmpty()) button->setAccessibleName(button->toolTip());
+  }
+}
+
+void TMainForm::OutputListContextMenu(const QPoint& at) {
+  PopupMenu1Popup();
+  PopupMenu1_.exec(ui_->OutputList->viewport()->mapToGlobal(at));
+}
+
+void TMainForm::PopupMenu1Popup() {
+  const auto n = ui_->OutputList->selectedItems().size();
+  Ignore1->setEnabled(n > 0);
+  Ignoreall1->setEnabled(n > 0);
+  Ignore1->setText(n > 0 ? QStringLiteral("&Ignore event (%1)").arg(n) : QStringLiteral("&Ignore event"));
+  Ignoreall1->setText(n > 0 ? QStringLiteral("Ignore &all (%1)").arg(n) : QStringLiteral("Ignore &all"));
+}
+
+void TMainForm::Ignore1Click(bool all) {
+  std::vector<bool> selected;
+  for (int i = 0; i < ui_->OutputList->count(); ++i) selected.push_back(ui_->OutputList->item(i)->isSelected());
+  TIgnoreList ignoreList(tables_.IgnoreTable());
+  TAlertIgnorer ignorer(tables_.PeopleTable(), tables_.LinksTable(), ignoreList);
+  ignorer.Ignore(OPList, selected, all, EventItemTexts(), [this](int index) { delete ui_->OutputList->takeItem(index); });
 }
 
 void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& rect, bool selected) {

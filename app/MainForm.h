@@ -3,6 +3,7 @@
 #include <QImage>
 #include <array>
 #include <QListWidgetItem>
+#include <QMenu>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -24,6 +25,8 @@
 #include "help/HelpViewerForm.h"
 #include "help/SelectFolderForm.h"
 #include "help/conHTMLHelp.h"
+#include "lists/EventsForm.h"
+#include "lists/IgnoreForm.h"
 #include "platform/Clock.h"
 
 namespace Ui {
@@ -104,6 +107,15 @@ class TMainForm : public QWidget {
   // custom date columns), when there is anything.
   void ShowScanProblems(const std::vector<std::string>& problems);
 
+  // The alert list's context menu, prepared for the selection.
+  QMenu& PopupMenu1() { return PopupMenu1_; }
+  void PopupMenu1Popup();
+  // Ignores the people of the selected alerts: all their events, or the
+  // alerts' event types.
+  void Ignore1Click(bool all);
+  TIgnoreForm& IgnoreForm() { return *IgnoreForm_; }
+  TEventsForm& EventsForm() { return *EventsForm_; }
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -112,7 +124,10 @@ class TMainForm : public QWidget {
 
  private:
   void LoadButtonPictures();
+  void NameIconButtons();
   void ShowEntries();
+  QString AlertSpeech(const TOPObj& entry) const;
+  void OutputListContextMenu(const QPoint& at);
   void TallowynBtnClick();
   void AddGedcomFileClick();
   void TextTreeBtnClick();
@@ -179,6 +194,12 @@ class TMainForm : public QWidget {
   std::unique_ptr<TEventEditorForm> EventEditorForm;
   std::unique_ptr<THelpForm> HelpForm;
   std::unique_ptr<TSelectFolderForm> SelectFolderForm;
+  QMenu PopupMenu1_{this};
+  QAction* Ignore1 = nullptr;
+  QAction* Ignoreall1 = nullptr;
+  // Declared after the tables they show, so they go first.
+  std::unique_ptr<TEventsForm> EventsForm_;
+  std::unique_ptr<TIgnoreForm> IgnoreForm_;
 };
 
 }  // namespace mindrel

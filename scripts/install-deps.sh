@@ -13,6 +13,7 @@ packages=(
   pulseaudio pulseaudio-utils
   clang libclang-rt-14-dev strace
   fonts-dejavu-core
+  xvfb dbus-x11 at-spi2-core python3-pyatspi xdotool
 )
 
 missing=()
