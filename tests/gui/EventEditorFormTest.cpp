@@ -112,7 +112,7 @@ class EventEditorFormTest : public QObject {
     QVERIFY(!deleteAction()->isEnabled());
     QCOMPARE(deleteAction()->text(), QStringLiteral("&Delete event"));
 
-    for (const QString name : {QStringLiteral(" Baptism "), QStringLiteral("Burial")}) {
+    for (const QString& name : {QStringLiteral(" Baptism "), QStringLiteral("Burial")}) {
       TInputDialog::setNextAnswer(name);
       editor_->AddEventClick();
     }
