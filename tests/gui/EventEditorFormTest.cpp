@@ -49,6 +49,11 @@ class EventEditorFormTest : public QObject {
     QTest::keyClicks(cell, QStringLiteral("y>!"));
     QCOMPARE(formats_->Row(0).Template, std::string("<name> turns <yy>!"));
     QVERIFY(SaveScreenshot(*editor_, QStringLiteral("event-format-editor")));
+
+    // Escape in the cell closes the window and keeps what was typed.
+    QTest::keyClick(cell, Qt::Key_Escape);
+    QVERIFY(!editor_->isVisible());
+    QCOMPARE(formats_->Row(0).Template, std::string("<name> turns <yy>!"));
   }
 
   void choosingARowMovesTheMarkerAndFitsTheSample() {
