@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStyledItemDelegate>
 #include <functional>
@@ -30,10 +31,20 @@ const char* const kWhenLabels[TEventFormats::kWhenRows] = {"Today", "Tomorrow", 
 
 // Cell editors hand every keystroke to the grid at once, so the sample line
 // follows the typing; the editor keeps its cursor and undo while it does.
+// With every keystroke already stored there is no edit to revert: Escape in
+// a cell closes the window, as it does anywhere else in it.
 class TLiveCellDelegate : public QStyledItemDelegate {
  public:
-  TLiveCellDelegate(QObject* parent, std::function<void(QLineEdit*)> opened)
-      : QStyledItemDelegate(parent), opened_(std::move(opened)) {}
+  TLiveCellDelegate(QDialog* window, std::function<void(QLineEdit*)> opened)
+      : QStyledItemDelegate(window), window_(window), opened_(std::move(opened)) {}
+
+  bool eventFilter(QObject* editor, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      window_->reject();
+      return true;
+    }
+    return QStyledItemDelegate::eventFilter(editor, event);
+  }
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
@@ -52,6 +63,7 @@ class TLiveCellDelegate : public QStyledItemDelegate {
   }
 
  private:
+  QDialog* window_;
   std::function<void(QLineEdit*)> opened_;
 };
 
@@ -120,21 +132,21 @@ void TEventEditorForm::BuildControls() {
                       QRect(8, 24, 470, 164));
   TextGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   TextGrid->setContextMenuPolicy(Qt::CustomContextMenu);
-  TextGrid->setItemDelegate(new TLiveCellDelegate(TextGrid, [this](QLineEdit* editor) { CellEditorOpened(editor); }));
+  TextGrid->setItemDelegate(new TLiveCellDelegate(this, [this](QLineEdit* editor) { CellEditorOpened(editor); }));
   MakeLabel(this, QStringLiteral("&Events"), {8, 6}, TextGrid);
 
   ThGrid = MakeGrid(this, QStringLiteral("ThGrid"), QStringLiteral("<th>"), 202, {55, 39},
                     QRect(490, 24, 100, (kRowHeight + 1) * TEventFormats::kSuffixRows + 4));
-  ThGrid->setItemDelegate(new TLiveCellDelegate(ThGrid, {}));
+  ThGrid->setItemDelegate(new TLiveCellDelegate(this, {}));
   MakeLabel(this, QStringLiteral("<&th>"), {490, 6}, ThGrid);
   MatsGrid = MakeGrid(this, QStringLiteral("MatsGrid"), QStringLiteral("<material>"), 203, {30, 59},
                       QRect(600, 24, 125, (kRowHeight + 1) * TEventFormats::kSuffixRows + 4));
   MatsGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  MatsGrid->setItemDelegate(new TLiveCellDelegate(MatsGrid, {}));
+  MatsGrid->setItemDelegate(new TLiveCellDelegate(this, {}));
   MakeLabel(this, QStringLiteral("<m&aterial>"), {600, 6}, MatsGrid);
   WhenGrid = MakeGrid(this, QStringLiteral("WhenGrid"), QStringLiteral("<when>"), 204, {72, 91},
                       QRect(490, 282, 235, (kRowHeight + 1) * TEventFormats::kWhenRows + 4));
-  WhenGrid->setItemDelegate(new TLiveCellDelegate(WhenGrid, {}));
+  WhenGrid->setItemDelegate(new TLiveCellDelegate(this, {}));
   MakeLabel(this, QStringLiteral("<&when>"), {490, 264}, WhenGrid);
 
   MakeLabel(this, QStringLiteral("<dd> = number of days to anniversary"), {8, 196});

@@ -117,9 +117,13 @@ QUrl THelpViewerForm::ContextPage(int context) const {
   return documents.isEmpty() ? QUrl() : documents.constFirst().url;
 }
 
-void THelpViewerForm::ShowPage(const QUrl& page) { Browser->setSource(page); }
+void THelpViewerForm::ShowPage(const QUrl& page) {
+  currentPage_ = page;
+  Browser->setSource(page);
+}
 
 void THelpViewerForm::ShowMissing(const QString& what) {
+  currentPage_.clear();
   Browser->setHtml(QStringLiteral("<html><head><title>%1</title></head><body><p>%1</p></body></html>").arg(what.toHtmlEscaped()));
   setWindowTitle(QStringLiteral("Mindrel Help"));
 }

@@ -34,7 +34,8 @@ class THelpViewerForm : public QWidget, public THelpViewer {
   // "What's this?"; empty when the collection has no such topic.
   QString ShortText(const std::string& helpFile, int context);
 
-  QUrl CurrentPage() const { return Browser->source(); }
+  // The page shown; empty while a message stands in its place.
+  QUrl CurrentPage() const { return currentPage_; }
   QString CurrentTitle() const { return Browser->documentTitle(); }
   bool ShowsIndex() const { return Tabs->currentIndex() == 1; }
 
@@ -51,6 +52,7 @@ class THelpViewerForm : public QWidget, public THelpViewer {
 
   std::unique_ptr<QHelpEngine> engine_;
   std::string openFile_;
+  QUrl currentPage_;
   QTabWidget* Tabs = nullptr;
   QLineEdit* IndexEdit = nullptr;
   THelpBrowserWidget* Browser = nullptr;

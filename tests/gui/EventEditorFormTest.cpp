@@ -49,6 +49,11 @@ class EventEditorFormTest : public QObject {
     QTest::keyClicks(cell, QStringLiteral("y>!"));
     QCOMPARE(formats_->Row(0).Template, std::string("<name> turns <yy>!"));
     QVERIFY(SaveScreenshot(*editor_, QStringLiteral("event-format-editor")));
+
+    // Escape in the cell closes the window and keeps what was typed.
+    QTest::keyClick(cell, Qt::Key_Escape);
+    QVERIFY(!editor_->isVisible());
+    QCOMPARE(formats_->Row(0).Template, std::string("<name> turns <yy>!"));
   }
 
   void choosingARowMovesTheMarkerAndFitsTheSample() {
@@ -108,7 +113,11 @@ class EventEditorFormTest : public QObject {
   }
 
   void addedEventsCanBeDeletedFixedOnesNot() {
-    const auto deleteAction = [this] { return editor_->MakePopupMenu()->actions().constLast(); };
+    std::unique_ptr<QMenu> menu;
+    const auto deleteAction = [this, &menu] {
+      menu = editor_->MakePopupMenu();
+      return menu->actions().constLast();
+    };
     QVERIFY(!deleteAction()->isEnabled());
     QCOMPARE(deleteAction()->text(), QStringLiteral("&Delete event"));
 
@@ -144,7 +153,8 @@ class EventEditorFormTest : public QObject {
     QLineEdit* cell = editor_->CellEditor();
     QVERIFY(cell != nullptr);
     const auto item = [this](const QString& text) {
-      for (QAction* action : editor_->MakePopupMenu()->actions()) {
+      const std::unique_ptr<QMenu> menu = editor_->MakePopupMenu();
+      for (QAction* action : menu->actions()) {
         if (action->text() == text) return std::make_pair(action->isEnabled(), text);
       }
       return std::make_pair(false, QStringLiteral("missing ") + text);
@@ -154,7 +164,8 @@ class EventEditorFormTest : public QObject {
     QCOMPARE(item(QStringLiteral("&Undo")), std::make_pair(false, QStringLiteral("&Undo")));
     cell->setSelection(0, 6);  // "<name>"
     QCOMPARE(item(QStringLiteral("&Copy")), std::make_pair(true, QStringLiteral("&Copy")));
-    for (QAction* action : editor_->MakePopupMenu()->actions()) {
+    const std::unique_ptr<QMenu> menu = editor_->MakePopupMenu();
+    for (QAction* action : menu->actions()) {
       if (action->text() == QStringLiteral("&Delete text")) action->trigger();
     }
     QCOMPARE(formats_->Row(0).Template, std::string(" is <yy> years old <when>"));
