@@ -67,7 +67,7 @@ class GedcomScanSourcesTest : public ::testing::Test {
     TGedcomQuery query(source);
     NoIgnore ignore;
     NoAddedEvents events;
-    const FixedClock clock({2026, 12, 10});
+    const FixedClock clock(CivilDate{2026, 12, 10});
     TAlertList alerts;
     TAlertScan(clock, tables, query, ignore, events).RefreshOutputList(options, alerts);
     messages = source.Messages();
