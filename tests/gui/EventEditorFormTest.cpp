@@ -169,8 +169,8 @@ class EventEditorFormTest : public QObject {
       if (action->text() == QStringLiteral("&Delete text")) action->trigger();
     }
     QCOMPARE(formats_->Row(0).Template, std::string(" is <yy> years old <when>"));
-    // A sentence keeps no blank at its edge.
-    QVERIFY(editor_->SampleText().startsWith(QStringLiteral("is ")));
+    // A sentence keeps no blank at its edge and begins with a capital.
+    QVERIFY2(editor_->SampleText().startsWith(QStringLiteral("Is ")), qPrintable(editor_->SampleText()));
     QCOMPARE(item(QStringLiteral("&Undo")), std::make_pair(true, QStringLiteral("&Undo")));
   }
 
