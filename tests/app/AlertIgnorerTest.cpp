@@ -10,6 +10,7 @@
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelField.h"
 #include "engine/components/KeelTable.h"
+#include "tests/app/LinksTable.h"
 
 namespace mindrel {
 namespace {
@@ -64,25 +65,7 @@ class AlertIgnorerTest : public ::testing::Test {
   }
 
   void CreateLinks() {
-    keel::TKeelTable table;
-    table.SetDatabaseName(folder_);
-    table.SetTableName("Links.dat");
-    table.FieldDefs().Add("LinkID", TFieldType::ftAutoInc);
-    table.FieldDefs().Add("RecType", TFieldType::ftString, 1);
-    table.FieldDefs().Add("ChildMarr", TFieldType::ftInteger);
-    table.FieldDefs().Add("PersFam", TFieldType::ftInteger);
-    table.IndexDefs().Add("", "LinkID", keel::ixPrimary | keel::ixUnique);
-    table.IndexDefs().Add("CFMIdx", "RecType;ChildMarr");
-    table.CreateTableFromDefs();
-    table.Open();
-    const std::tuple<const char*, int, int> links[] = {{"P", 10, 1}, {"C", 10, 4}, {"P", 10, 2}, {"P", 11, 3}, {"P", 11, 9}};
-    for (const auto& [type, family, person] : links) {
-      table.Append();
-      table.FieldByName("RecType").SetAsString(type);
-      table.FieldByName("ChildMarr").SetAsInteger(family);
-      table.FieldByName("PersFam").SetAsInteger(person);
-      table.Post();
-    }
+    mindrel::testing::CreateLinksTable(folder_, {{"P", 10, 1}, {"C", 10, 4}, {"P", 10, 2}, {"P", 11, 3}, {"P", 11, 9}});
   }
 
   struct Alert {
