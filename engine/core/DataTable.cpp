@@ -166,15 +166,8 @@ void TDataTable::attachJournal() {
   // would leave them.
   journalReader_ = flags_.readOnly || filesReadOnly();
   journal_->attach(0, data_.get());
-  data_->setJournal(journal_.get(), 0);
-  if (!indexInMemory_) {
-    journal_->attach(1, index_.get());
-    index_->setJournal(journal_.get(), 1);
-  }
-  if (blob_) {
-    journal_->attach(2, blob_.get());
-    blob_->setJournal(journal_.get(), 2);
-  }
+  if (!indexInMemory_) journal_->attach(1, index_.get());
+  if (blob_) journal_->attach(2, blob_.get());
   syncSessionSettings();
 }
 
@@ -252,18 +245,9 @@ void TDataTable::recoverFromChange() {
 bool TDataTable::refresh() {
   if (followJournalForReading()) return true;
   if (!data_->headerChanged()) return false;
-  accessStale_ = true;
-  data_->dropCache();
-  if (indexInMemory_) {
-    rebuildMemoryIndex();
-    return true;
-  }
-  index_->refreshHeader();
-  index_->dropCache();
-  if (blob_) {
-    blob_->refreshHeader();
-    blob_->dropCache();
-  }
+  if (!indexInMemory_) index_->refreshHeader();
+  if (blob_) blob_->refreshHeader();
+  forgetCachedUnits();
   return true;
 }
 
@@ -287,30 +271,31 @@ void TDataTable::rollBackInterruptedWrite() {
 bool TDataTable::refreshAllHeaders() {
   if (followJournalForReading()) return true;
   const bool dataChanged = data_->headerChanged();
-  const bool indexChanged = index_->refreshHeader();
+  const bool indexChanged = !indexInMemory_ && index_->refreshHeader();
   const bool blobChanged = blob_ && blob_->refreshHeader();
   if (!dataChanged && !indexChanged && !blobChanged) return false;
-  accessStale_ = true;
-  data_->dropCache();
-  if (indexInMemory_) {
-    rebuildMemoryIndex();
-    return true;
-  }
-  index_->dropCache();
-  if (blob_) blob_->dropCache();
+  forgetCachedUnits();
   return true;
 }
 
 void TDataTable::reloadHeaders() {
-  accessStale_ = true;
   data_->readHeader();
+  if (!indexInMemory_) index_->reloadHeader();
+  if (blob_) blob_->reloadHeader();
+  forgetCachedUnits();
+}
+
+// After a change made elsewhere: an index kept in memory is built again from
+// the rows, since nobody else writes it.
+void TDataTable::forgetCachedUnits() {
+  accessStale_ = true;
   data_->dropCache();
   if (indexInMemory_) {
     rebuildMemoryIndex();
   } else {
-    index_->reloadHeader();
+    index_->dropCache();
   }
-  if (blob_) blob_->reloadHeader();
+  if (blob_) blob_->dropCache();
 }
 
 bool TDataTable::beginRead() {
