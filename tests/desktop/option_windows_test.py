@@ -33,6 +33,8 @@ class OptionWindowsTest(MindrelDesktopCase):
 
     def test_each_window_opens_with_its_caption_and_escape_closes_it(self):
         desktop = self.desktop
+        desktop.find(self.main, "list item", self.tree)  # the folder list, shown with the options
+        self.assertEqual(self.unnamed_controls(self.main), [], "every control of the main window has a name")
         for button, caption, spoken in self.WINDOWS:
             with self.subTest(button=button):
                 desktop.press(desktop.find(self.main, "push button", button, showing=True))

@@ -91,9 +91,12 @@ class GedcomWindowTest : public QObject {
     QVERIFY(spoken.contains(
         QStringLiteral("Fri 18 Dec It's the 51st wedding anniversary of Bert Quillfeather = Ann Quillfeather in 8 days")));
 
-    form.resize(640, 560);
+    // The options panel shows both sources in the folder list.
+    QVERIFY(form.FinishStart());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.animating(), 5000);
+    QVERIFY(form.ui().TallowynList->isVisible());
     QVERIFY(SaveScreenshot(form, QStringLiteral("main-window-gedcom-beside-folder")));
   }
 
