@@ -2,13 +2,13 @@
 // window as a user would: its alerts, ignoring and reinstating its people,
 // and its own events ticked in the event list.
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
 #include <optional>
 #include <set>
 
+#include "PrivateHome.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
 #include "engine/components/KeelEngine.h"
@@ -55,15 +55,10 @@ class GedcomWindowTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(home_.isValid());
-    qputenv("XDG_CONFIG_HOME", (home_.path() + "/config").toUtf8());
-    qputenv("WINEPREFIX", (home_.path() + "/no-wine").toUtf8());
+    UsePrivateHome(home_.path());
     tree_ = home_.path() + "/tree";
     gedcom_ = home_.path() + "/family.ged";
-    QProcess mktree;
-    mktree.start(QStringLiteral(MINDREL_BIN_DIR "/mktree"),
-                 {tree_, "--people", "120", "--seed", "5", "--today", "2026-12-10"});
-    QVERIFY(mktree.waitForFinished(60000));
-    QCOMPARE(mktree.exitCode(), 0);
+    QVERIFY(MakeDemoTree(tree_, 120, 5));
     keel::TKeelEngine::Acquire();
   }
   void cleanupTestCase() { keel::TKeelEngine::Release(); }
