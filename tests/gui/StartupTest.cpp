@@ -1,8 +1,8 @@
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
 
+#include "PrivateHome.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
 #include "help/MessageDialog.h"
@@ -31,14 +31,9 @@ class StartupTest : public QObject {
     QVERIFY(home_.isValid());
     // Keep the log-on entry, the data folder and the registry lookup of
     // the tests away from the user's own.
-    qputenv("XDG_CONFIG_HOME", (home_.path() + "/config").toUtf8());
-    qputenv("WINEPREFIX", (home_.path() + "/no-wine").toUtf8());
+    UsePrivateHome(home_.path());
     tree_ = home_.path() + "/tree";
-    QProcess mktree;
-    mktree.start(QStringLiteral(MINDREL_BIN_DIR "/mktree"),
-                 {tree_, "--people", "200", "--seed", "3", "--today", "2026-12-10"});
-    QVERIFY(mktree.waitForFinished(60000));
-    QCOMPARE(mktree.exitCode(), 0);
+    QVERIFY(MakeDemoTree(tree_, 200, 3));
     keel::TKeelEngine::Acquire();
   }
   void cleanupTestCase() { keel::TKeelEngine::Release(); }
