@@ -249,7 +249,7 @@ Nav TDataCursor::stepKeyList(std::ptrdiff_t at, bool forward) {
   return forward ? Nav::Eof : Nav::Bof;
 }
 
-Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
+Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward, ReadAhead ahead) {
   TIndexTree& tree = access().tree();
   if (navigatesKeyList()) {
     // Like the walk below, a start outside the range ends the move at once.
@@ -265,7 +265,8 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
     if (k < 1 || k > table_->data().physicalRowCount()) fail(ErrorCode::KEEL_INDEXCORRUPT);
     if (admits(k)) {
       const ReadDirection direction = forward ? ReadDirection::Forward : ReadDirection::Backward;
-      std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward), direction);
+      const size_t wanted = ahead == ReadAhead::IndexRun ? rowsAhead(at, k, forward) : 1;
+      std::vector<uint8_t> row = readRow(k, wanted, direction);
       if (!deleted(row) && passesFilter(row)) {
         land(k, std::move(row));
         // The position is the entry, even where a damaged index holds a key
@@ -574,7 +575,7 @@ bool TDataCursor::findKey(std::span<const uint8_t> values, size_t fieldCount, si
       if (!found && !nearest) return false;
       if (!found) at = tree.seek(key);
     }
-    if (stepIndex(at, true) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
+    if (stepIndex(at, true, ReadAhead::LandingRowOnly) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
       where_ = Where::Nowhere;
       return nearest && found;
     }

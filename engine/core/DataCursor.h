@@ -167,7 +167,10 @@ class TDataCursor {
   void land(int64_t k, std::vector<uint8_t> row);
   void afterRefresh(bool changed);
 
-  Nav stepIndex(IndexEntryRef from, bool forward);
+  // A key search lands on one row of its own: the rows after it in the index
+  // are read ahead only once the cursor moves on from there.
+  enum class ReadAhead { IndexRun, LandingRowOnly };
+  Nav stepIndex(IndexEntryRef from, bool forward, ReadAhead ahead = ReadAhead::IndexRun);
   Nav stepPhysical(int64_t from, bool forward);
   size_t physicalRunAhead(int64_t k, bool forward);
   size_t rowsAhead(IndexEntryRef at, int64_t k, bool forward);
