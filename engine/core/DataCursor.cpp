@@ -741,6 +741,14 @@ void TDataCursor::cancelEdit() {
   if (where_ == Where::OnRow && table_->rowLocked(row_)) table_->unlockRow(row_);
 }
 
+// A temporary table (a query's result) is private to this process and gone
+// with its statement: nobody compares its rows' hashes, so they stay zero.
+void TDataCursor::stampRowHash(std::span<uint8_t> image) {
+  if (table_->flags().temporary) return;
+  const Md5Digest hash = table_->data().recordHash(image);
+  std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
+}
+
 void TDataCursor::append(std::span<uint8_t> row, const BlobValues& blobs) {
   checkWritable();
   TWriteScope write(*table_);
@@ -762,8 +770,7 @@ void TDataCursor::append(std::span<uint8_t> row, const BlobValues& blobs) {
   data.noteAutoInc(highestAutoInc);
   adoptSlotChains(image);
   writeBlobs(image, blobs);
-  Md5Digest hash = data.recordHash(image);
-  std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
+  stampRowHash(image);
   int64_t k = 0;
   {
     TPinnedUnit unit = data.takeRowForNewRecord();
@@ -805,8 +812,7 @@ void TDataCursor::modify(std::span<const uint8_t> row, const BlobValues& blobs) 
   CheckConstraints(image, fields(), table_->name(), table_->locale());
   checkUnique(image, stored);
   writeBlobs(image, blobs);
-  Md5Digest hash = data.recordHash(image);
-  std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
+  stampRowHash(image);
   {
     TPinnedUnit unit = data.row(row_);
     std::copy(image.begin(), image.end(), unit->data());

@@ -172,6 +172,7 @@ class TDataCursor {
   enum class ReadAhead { IndexRun, LandingRowOnly };
   Nav stepIndex(IndexEntryRef from, bool forward, ReadAhead ahead = ReadAhead::IndexRun);
   Nav stepPhysical(int64_t from, bool forward);
+  void stampRowHash(std::span<uint8_t> image);
   size_t physicalRunAhead(int64_t k, bool forward);
   size_t rowsAhead(IndexEntryRef at, int64_t k, bool forward);
   Nav moveFrom(bool forward);
