@@ -7,9 +7,9 @@
 //
 // Cache: units sorted by number plus a most-recently-used chain. Lookups probe
 // the first mruProbeCount() units of the chain before the sorted list. A full
-// cache evicts the least recently used unit that is neither modified nor
-// pinned; with none, it writes back and tries again; with still none, it grows
-// by growthStep() units.
+// cache evicts the least recently used unit that is not pinned; when that one
+// is modified, it first writes back every modified unit not pinned; with none
+// to evict even then, it grows by growthStep() units.
 //
 // Writing back encodes the modified units in unit order and writes each run of
 // consecutive unit numbers with one write, then the header when it changed or
@@ -127,7 +127,10 @@ class TBufferedFile : public TEngineFile {
   void touch(TBuffer* buffer);
   void insert(std::unique_ptr<TBuffer> buffer);
   void makeRoom();
+  TBuffer* oldestUnpinned() const;
+  void evict(TBuffer* buffer);
   bool evictOne();
+  bool writeUnpinnedModified();
   size_t readRun(int64_t first, size_t wanted);
   void writeRun(const std::vector<TBuffer*>& run);
 
