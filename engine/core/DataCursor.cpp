@@ -10,6 +10,7 @@
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexSlotStore.h"
+#include "engine/core/ReadAheadRun.h"
 
 namespace keel {
 
@@ -265,8 +266,7 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward, ReadAhead ahead) {
     if (k < 1 || k > table_->data().physicalRowCount()) fail(ErrorCode::KEEL_INDEXCORRUPT);
     if (admits(k)) {
       const ReadDirection direction = forward ? ReadDirection::Forward : ReadDirection::Backward;
-      const size_t wanted = ahead == ReadAhead::IndexRun ? rowsAhead(at, k, forward) : 1;
-      std::vector<uint8_t> row = readRow(k, wanted, direction);
+      std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward, ahead), direction);
       if (!deleted(row) && passesFilter(row)) {
         land(k, std::move(row));
         // The position is the entry, even where a damaged index holds a key
@@ -285,11 +285,13 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward, ReadAhead ahead) {
 // physically adjacent rows that the following index entries point to, so a
 // table read in an order close to its physical one comes in few requests.
 // The run ends before a row that the row-number filter rejects.
-size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward) {
+size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward, ReadAhead ahead) {
   TDataFile& data = table_->data();
   if (data.isCached(k)) return 1;
   TIndexTree& tree = access().tree();
-  const size_t limit = data.readAheadLimit();
+  const size_t limit = ahead == ReadAhead::IndexRun
+                           ? data.readAheadLimit()
+                           : std::clamp<size_t>(kLandingReadBytes / data.unitSize(), 1, data.readAheadLimit());
   size_t wanted = 1;
   for (IndexEntryRef next = forward ? tree.next(at) : tree.prior(at); next.valid() && wanted < limit;
        next = forward ? tree.next(next) : tree.prior(next)) {
@@ -301,16 +303,17 @@ size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward) {
 }
 
 // Rows to read when row k has to come from disk in physical order: those up
-// to the table's end, but none that the row-number filter rejects.
+// to the table's end, or under a row-number filter a run over the rows it
+// admits.
 size_t TDataCursor::physicalRunAhead(int64_t k, bool forward) {
   TDataFile& data = table_->data();
   const int64_t count = data.physicalRowCount();
   const size_t left = static_cast<size_t>(forward ? count - k + 1 : k);
   if (!rows_ || data.isCached(k)) return left;
-  const size_t limit = std::min(left, data.readAheadLimit());
-  size_t run = 1;
-  for (int64_t step = 1; run < limit && admits(forward ? k + step : k - step); ++step) ++run;
-  return run;
+  return ReadAheadRun(std::min(left, data.readAheadLimit()), [&](size_t offset) {
+    const auto step = static_cast<int64_t>(offset);
+    return admits(forward ? k + step : k - step);
+  });
 }
 
 Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
@@ -575,7 +578,7 @@ bool TDataCursor::findKey(std::span<const uint8_t> values, size_t fieldCount, si
       if (!found && !nearest) return false;
       if (!found) at = tree.seek(key);
     }
-    if (stepIndex(at, true, ReadAhead::LandingRowOnly) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
+    if (stepIndex(at, true, ReadAhead::Landing) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
       where_ = Where::Nowhere;
       return nearest && found;
     }

@@ -6,6 +6,7 @@
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexSlotStore.h"
+#include "engine/core/ReadAheadRun.h"
 #include "engine/sql/ExpressionParser.h"
 #include "engine/sql/ExpressionVerifier.h"
 #include "engine/sql/FieldColumns.h"
@@ -274,7 +275,10 @@ TRecordsBitmap TFilter::readRecords(const TRecordsBitmap* within, const std::fun
     if (k > data.physicalRowCount()) break;  // emptied meanwhile
     std::vector<uint8_t> row;
     {
-      const size_t ahead = within ? 1 : static_cast<size_t>(records_ - k + 1);
+      const size_t ahead =
+          within ? ReadAheadRun(std::min(static_cast<size_t>(records_ - k + 1), data.readAheadLimit()),
+                                [&](size_t offset) { return within->test(k + static_cast<int64_t>(offset)); })
+                 : static_cast<size_t>(records_ - k + 1);
       TPinnedUnit unit = data.row(k, ahead);
       // A page miss found the table changed by another writer: the refresh
       // dropped the cache and the read lock is held until the next pause.
