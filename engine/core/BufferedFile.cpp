@@ -91,19 +91,21 @@ void TBufferedFile::makeRoom() {
 }
 
 bool TBufferedFile::writeUnpinnedModified() {
-  std::vector<TBuffer*> run;
-  bool wrote = false;
+  std::vector<TBuffer*> due;
   for (auto& [n, buffer] : units_) {
-    if (!buffer->modified_ || buffer->pinned()) continue;
-    if (!run.empty() && run.back()->unit_ + 1 != n) {
+    if (buffer->modified_ && !buffer->pinned()) due.push_back(buffer.get());
+  }
+  std::sort(due.begin(), due.end(), [](const TBuffer* a, const TBuffer* b) { return a->unit_ < b->unit_; });
+  std::vector<TBuffer*> run;
+  for (TBuffer* buffer : due) {
+    if (!run.empty() && run.back()->unit_ + 1 != buffer->unit_) {
       writeRun(run);
       run.clear();
     }
-    run.push_back(buffer.get());
-    wrote = true;
+    run.push_back(buffer);
   }
   if (!run.empty()) writeRun(run);
-  return wrote;
+  return !due.empty();
 }
 
 TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direction) {

@@ -5,8 +5,8 @@
 // unitSize(). The three file kinds derive from it and give their sizes, header
 // handling and errors.
 //
-// Cache: units sorted by number plus a most-recently-used chain. Lookups probe
-// the first mruProbeCount() units of the chain before the sorted list. A full
+// Cache: units hashed by number plus a most-recently-used chain. Lookups probe
+// the first mruProbeCount() units of the chain before the hash. A full
 // cache evicts the least recently used unit that is not pinned; when that one
 // is modified, it first writes back every modified unit not pinned; with none
 // to evict even then, it grows by growthStep() units.
@@ -20,8 +20,8 @@
 #include <cstdint>
 #include <functional>
 #include <list>
-#include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/core/Buffer.h"
@@ -138,7 +138,7 @@ class TBufferedFile : public TEngineFile {
   std::function<bool()> diskReadHook_;
   bool forceFlush_ = false;
   size_t capacity_ = 1;
-  std::map<int64_t, std::unique_ptr<TBuffer>> units_;
+  std::unordered_map<int64_t, std::unique_ptr<TBuffer>> units_;
   std::list<TBuffer*> mru_;  // front = most recently used
   // Separate, because making room while a run is read may write units back.
   std::vector<uint8_t> readScratch_;
