@@ -11,11 +11,12 @@
 namespace keel {
 
 struct TEngineSettings {
-  // Cache budgets per table. A few dozen rows or pages made every scan of a
-  // large tree a read and a lock per row; a table costs a few MB at most.
+  // Cache budgets per table, filled only as far as a table is used. A few
+  // dozen rows or pages made every scan of a large tree a read and a lock per
+  // row, and every insert into a large index a read per level.
   size_t MaxTableDataBufferSize = 1 << 20;
   size_t MaxTableDataBufferCount = 8192;
-  size_t MaxTableIndexBufferSize = 4 << 20;
+  size_t MaxTableIndexBufferSize = 32 << 20;
   size_t MaxTableIndexBufferCount = 8192;
   size_t MaxTableBlobBufferSize = 256 << 10;
   size_t MaxTableBlobBufferCount = 8192;
