@@ -30,22 +30,31 @@ bool TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const
   entry->EventName = facts.EventName;
   entry->YearUnknown = facts.YearUnknown;
   entry->Dead = facts.Dead;
-  Insert(JDayToSearchStr(alertDay.DateRec.JDay) + "-" + std::to_string(Count()), std::move(entry));
+  items_.emplace_back(JDayToSearchStr(alertDay.DateRec.JDay) + "-" + std::to_string(Count()), std::move(entry));
+  sorted_ = false;
   return true;
 }
 
-void TAlertList::Insert(std::string key, std::unique_ptr<TOPObj> entry) {
-  const auto at = std::upper_bound(items_.begin(), items_.end(), key,
-                                   [](const std::string& k, const auto& item) { return k < item.first; });
-  items_.emplace(at, std::move(key), std::move(entry));
+// Keys are unique (each ends in its own counter), so the order is the one
+// inserting each entry in its place would give.
+const std::vector<TAlertList::Item>& TAlertList::Sorted() const {
+  if (!sorted_) {
+    std::sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) { return a.first < b.first; });
+    sorted_ = true;
+  }
+  return items_;
 }
 
-void TAlertList::Remove(int index) { items_.erase(items_.begin() + index); }
+void TAlertList::Remove(int index) {
+  Sorted();
+  items_.erase(items_.begin() + index);
+}
 
 void TAlertList::ApplyBands(std::uint32_t firstColour, std::uint32_t secondColour) {
   std::uint32_t current = kWhite;
   TDateTime lastDate = EncodeDate(1, 1, 1);  // a date no entry has
   bool shaded = false;
+  Sorted();
   for (auto& item : items_) {
     TOPObj& entry = *item.second;
     if (entry.Date != lastDate) {

@@ -35,13 +35,16 @@ class TAlertList {
 
   int Count() const { return static_cast<int>(items_.size()); }
   // REQUIRES: 0 <= index < Count()
-  const TOPObj& Entry(int index) const { return *items_[static_cast<std::size_t>(index)].second; }
-  const std::string& Key(int index) const { return items_[static_cast<std::size_t>(index)].first; }
+  const TOPObj& Entry(int index) const { return *Sorted()[static_cast<std::size_t>(index)].second; }
+  const std::string& Key(int index) const { return Sorted()[static_cast<std::size_t>(index)].first; }
   // Removes and frees one entry (ignoring it from the list).
   // REQUIRES: 0 <= index < Count()
   void Remove(int index);
   // Frees every entry (before each scan and at the end).
-  void FreeOPList() { items_.clear(); }
+  void FreeOPList() {
+    items_.clear();
+    sorted_ = true;
+  }
 
   // Sets every entry's band flag: the entries of one day share a band, and
   // the bands alternate from day to day, starting as if the day before had
@@ -49,9 +52,13 @@ class TAlertList {
   void ApplyBands(std::uint32_t firstColour, std::uint32_t secondColour);
 
  private:
-  void Insert(std::string key, std::unique_ptr<TOPObj> entry);
+  using Item = std::pair<std::string, std::unique_ptr<TOPObj>>;
+  // A scan adds thousands of entries in no order; they are sorted once, when
+  // the list is next read.
+  const std::vector<Item>& Sorted() const;
 
-  std::vector<std::pair<std::string, std::unique_ptr<TOPObj>>> items_;
+  mutable std::vector<Item> items_;
+  mutable bool sorted_ = true;
 };
 
 }  // namespace mindrel

@@ -10,6 +10,17 @@ namespace {
 
 constexpr const char* kLivingClause = "P.[Dead] <> True AND ";
 
+class TLookupRun {
+ public:
+  explicit TLookupRun(TFamilyTreeTables& tables) : tables_(tables) { tables_.BeginLookups(); }
+  ~TLookupRun() { tables_.EndLookups(); }
+  TLookupRun(const TLookupRun&) = delete;
+  TLookupRun& operator=(const TLookupRun&) = delete;
+
+ private:
+  TFamilyTreeTables& tables_;
+};
+
 }  // namespace
 
 TScanOptions TScanOptions::From(const TSettings& settings, const TEventFormats& formats) {
@@ -105,7 +116,16 @@ void TAlertScan::ScanFolder(const std::string& folder) {
 void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
   query_.Open(folder, {kind.family, kind.dateColumn, !livingClause.empty(),
                        QueryLines(kind.family, kind.dateColumn, livingClause)});
-  for (; !query_.Eof(); query_.Next()) TakeRow(folder, kind, query_.Current());
+  if (kind.family) {
+    // Each family row looks up its partners in the people and links tables.
+    TLookupRun lookups(tables_);
+    for (; !query_.Eof(); query_.Next()) {
+      TakeRow(folder, kind, query_.Current());
+      tables_.NextLookupRow();
+    }
+  } else {
+    for (; !query_.Eof(); query_.Next()) TakeRow(folder, kind, query_.Current());
+  }
   query_.Close();
 }
 

@@ -117,7 +117,21 @@ bool TFamilyTreeDatasets::HasLivingPartner(std::int32_t familyCode) {
   return false;
 }
 
+void TFamilyTreeDatasets::BeginLookups() {
+  lookupReads_.clear();
+  for (keel::TKeelTable* table : {&people_, &links_}) {
+    lookupReads_.push_back(std::make_unique<keel::TKeelReadBatch>(*table));
+  }
+}
+
+void TFamilyTreeDatasets::NextLookupRow() {
+  for (const auto& reads : lookupReads_) reads->Step();
+}
+
+void TFamilyTreeDatasets::EndLookups() { lookupReads_.clear(); }
+
 void TFamilyTreeDatasets::Close() {
+  lookupReads_.clear();
   people_.Close();
   families_.Close();
   links_.Close();

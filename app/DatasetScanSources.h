@@ -9,6 +9,7 @@
 
 #include "app/ScanSource.h"
 #include "engine/components/KeelQuery.h"
+#include "engine/components/KeelReadBatch.h"
 #include "engine/components/KeelTable.h"
 
 namespace mindrel {
@@ -52,6 +53,9 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   bool PeopleHasColumn(const std::string& name) override;
   bool FamiliesHasColumn(const std::string& name) override;
   bool HasLivingPartner(std::int32_t familyCode) override;
+  void BeginLookups() override;
+  void NextLookupRow() override;
+  void EndLookups() override;
   void Close() override;
 
   // Goes to the first partner link of the family; false when it has none.
@@ -70,6 +74,7 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   // Only filled when the people index is missing.
   std::unordered_map<std::int32_t, bool> deadByCode_;
   bool peopleByCode_ = true;
+  std::vector<std::unique_ptr<keel::TKeelReadBatch>> lookupReads_;
 };
 
 // The ignore list ("Ignore.dat"); family events look up the partners through

@@ -21,12 +21,20 @@ void TRoutedTables::Close() {
 
 bool TRoutedIgnore::IsIgnored(bool family, std::int32_t code, const std::string& folder,
                               const std::string& eventName) {
-  if (!TGedcomFile(folder).IsFile()) return ignore_.IsIgnored(family, code, folder, eventName);
+  if (!IsGedcomFile(folder)) return ignore_.IsIgnored(family, code, folder, eventName);
   if (!family) return ignore_.PersonIgnored(code, folder, eventName);
   for (const std::int32_t partner : files_.PartnerCodes(code)) {
     if (ignore_.PersonIgnored(partner, folder, eventName)) return true;
   }
   return false;
+}
+
+bool TRoutedIgnore::IsGedcomFile(const std::string& folder) {
+  if (folder != knownFolder_) {
+    knownFolder_ = folder;
+    knownIsFile_ = TGedcomFile(folder).IsFile();
+  }
+  return knownIsFile_;
 }
 
 }  // namespace mindrel

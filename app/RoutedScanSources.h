@@ -31,6 +31,9 @@ class TRoutedTables final : public TFamilyTreeTables {
   bool PeopleHasColumn(const std::string& name) override { return active_->PeopleHasColumn(name); }
   bool FamiliesHasColumn(const std::string& name) override { return active_->FamiliesHasColumn(name); }
   bool HasLivingPartner(std::int32_t familyCode) override { return active_->HasLivingPartner(familyCode); }
+  void BeginLookups() override { active_->BeginLookups(); }
+  void NextLookupRow() override { active_->NextLookupRow(); }
+  void EndLookups() override { active_->EndLookups(); }
   void Close() override;
 
  private:
@@ -49,8 +52,13 @@ class TRoutedIgnore final : public TIgnoreChecker {
   bool IsIgnored(bool family, std::int32_t code, const std::string& folder, const std::string& eventName) override;
 
  private:
+  // Asked for every alert; the answer is kept for the folder last asked about.
+  bool IsGedcomFile(const std::string& folder);
+
   TIgnoreTable& ignore_;
   TGedcomTables& files_;
+  std::string knownFolder_;
+  bool knownIsFile_ = false;
 };
 
 }  // namespace mindrel

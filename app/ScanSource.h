@@ -53,6 +53,13 @@ class TFamilyTreeTables {
   virtual bool FamiliesHasColumn(const std::string& name) = 0;
   // A partner link of the family leads to a person who is not dead.
   virtual bool HasLivingPartner(std::int32_t familyCode) = 0;
+  // The rows of one family query are about to be looked at: the tables may
+  // keep their read locks from one row's lookups to the next. NextLookupRow
+  // marks each row (now and then the locks are let go for other programs'
+  // writers); EndLookups lets them go.
+  virtual void BeginLookups() {}
+  virtual void NextLookupRow() {}
+  virtual void EndLookups() {}
   // Closes whatever is open; harmless when nothing is.
   virtual void Close() = 0;
 };

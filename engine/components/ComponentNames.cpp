@@ -1,12 +1,30 @@
 #include "engine/components/ComponentNames.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "engine/core/TextCase.h"
 
 namespace keel {
 
+namespace {
+
+bool AsciiEqualIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+  });
+}
+
+bool Ascii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
+// Field lookups by name run for every row a program reads, and nearly every
+// name is plain ASCII, which needs no conversion.
 bool SameName(std::string_view a, std::string_view b) {
+  if (Ascii(a) && Ascii(b)) return AsciiEqualIgnoringCase(a, b);
   return UpperCase(Utf8ToAnsi(a), 0) == UpperCase(Utf8ToAnsi(b), 0);
 }
 

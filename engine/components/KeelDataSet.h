@@ -177,6 +177,7 @@ class TKeelDataSet {
  private:
   friend class TKeelField;
   friend class TKeelDatabase;
+  friend class TKeelReadBatch;
 
   // The record the fields read now and the one they write to.
   std::span<const uint8_t> readBuffer() const;

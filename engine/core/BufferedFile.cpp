@@ -53,36 +53,59 @@ void TBufferedFile::insert(std::unique_ptr<TBuffer> buffer) {
   units_[raw->unit_] = std::move(buffer);
 }
 
+TBuffer* TBufferedFile::oldestUnpinned() const {
+  for (auto it = mru_.rbegin(); it != mru_.rend(); ++it) {
+    if (!(*it)->pinned()) return *it;
+  }
+  return nullptr;
+}
+
+void TBufferedFile::evict(TBuffer* buffer) {
+  mru_.erase(buffer->mruPosition_);
+  units_.erase(buffer->unit_);
+}
+
 bool TBufferedFile::evictOne() {
   for (auto it = mru_.rbegin(); it != mru_.rend(); ++it) {
     TBuffer* candidate = *it;
     if (candidate->modified_ || candidate->pinned()) continue;
-    mru_.erase(std::next(it).base());
-    units_.erase(candidate->unit_);
+    evict(candidate);
     return true;
   }
   return false;
 }
 
+// When the least recently used unit waits to be written, every modified unit
+// nobody holds is written first: passing over them on each eviction would cost
+// a walk of the whole cache per unit read.
 void TBufferedFile::makeRoom() {
   while (units_.size() >= capacity_) {
-    if (evictOne()) continue;
-    // Nothing clean to drop: write the modified units that nobody holds.
-    std::vector<TBuffer*> run;
-    bool wrote = false;
-    for (auto& [n, buffer] : units_) {
-      if (!buffer->modified_ || buffer->pinned()) continue;
-      if (!run.empty() && run.back()->unit_ + 1 != n) {
-        writeRun(run);
-        run.clear();
-      }
-      run.push_back(buffer.get());
-      wrote = true;
+    TBuffer* oldest = oldestUnpinned();
+    if (oldest != nullptr && !oldest->modified_) {
+      evict(oldest);
+      continue;
     }
-    if (!run.empty()) writeRun(run);
-    if (wrote && evictOne()) continue;
+    if (writeUnpinnedModified() && evictOne()) continue;
     capacity_ += growthStep();
   }
+}
+
+bool TBufferedFile::writeUnpinnedModified() {
+  std::vector<TBuffer*> due;
+  for (auto& [n, buffer] : units_) {
+    if (buffer->modified_ && !buffer->pinned()) due.push_back(buffer.get());
+  }
+  std::sort(due.begin(), due.end(), [](const TBuffer* a, const TBuffer* b) { return a->unit_ < b->unit_; });
+  std::vector<TBuffer*> run;
+  for (TBuffer* buffer : due) {
+    if (!run.empty() && run.back()->unit_ + 1 != buffer->unit_) {
+      writeRun(run);
+      run.clear();
+    }
+    run.push_back(buffer);
+  }
+  if (!run.empty()) writeRun(run);
+  return !due.empty();
 }
 
 TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direction) {
@@ -161,22 +184,10 @@ void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
 }
 
 bool TBufferedFile::writeBack() {
-  std::vector<TBuffer*> run;
-  bool wrote = false;
   for (auto& [n, buffer] : units_) {
-    if (!buffer->modified_) continue;
-    if (buffer->pinned()) raise(corruptError(), {.table = path()});
+    if (buffer->modified_ && buffer->pinned()) raise(corruptError(), {.table = path()});
   }
-  for (auto& [n, buffer] : units_) {
-    if (!buffer->modified_) continue;
-    if (!run.empty() && run.back()->unit_ + 1 != n) {
-      writeRun(run);
-      run.clear();
-    }
-    run.push_back(buffer.get());
-    wrote = true;
-  }
-  if (!run.empty()) writeRun(run);
+  const bool wrote = writeUnpinnedModified();
   const bool headerDue = wrote || headerModified();
   if (headerDue) writeHeader(wrote);
   if (headerDue && forceFlush_) flush();

@@ -5,11 +5,11 @@
 // unitSize(). The three file kinds derive from it and give their sizes, header
 // handling and errors.
 //
-// Cache: units sorted by number plus a most-recently-used chain. Lookups probe
-// the first mruProbeCount() units of the chain before the sorted list. A full
-// cache evicts the least recently used unit that is neither modified nor
-// pinned; with none, it writes back and tries again; with still none, it grows
-// by growthStep() units.
+// Cache: units hashed by number plus a most-recently-used chain. Lookups probe
+// the first mruProbeCount() units of the chain before the hash. A full
+// cache evicts the least recently used unit that is not pinned; when that one
+// is modified, it first writes back every modified unit not pinned; with none
+// to evict even then, it grows by growthStep() units.
 //
 // Writing back encodes the modified units in unit order and writes each run of
 // consecutive unit numbers with one write, then the header when it changed or
@@ -20,8 +20,8 @@
 #include <cstdint>
 #include <functional>
 #include <list>
-#include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/core/Buffer.h"
@@ -127,7 +127,10 @@ class TBufferedFile : public TEngineFile {
   void touch(TBuffer* buffer);
   void insert(std::unique_ptr<TBuffer> buffer);
   void makeRoom();
+  TBuffer* oldestUnpinned() const;
+  void evict(TBuffer* buffer);
   bool evictOne();
+  bool writeUnpinnedModified();
   size_t readRun(int64_t first, size_t wanted);
   void writeRun(const std::vector<TBuffer*>& run);
 
@@ -135,7 +138,7 @@ class TBufferedFile : public TEngineFile {
   std::function<bool()> diskReadHook_;
   bool forceFlush_ = false;
   size_t capacity_ = 1;
-  std::map<int64_t, std::unique_ptr<TBuffer>> units_;
+  std::unordered_map<int64_t, std::unique_ptr<TBuffer>> units_;
   std::list<TBuffer*> mru_;  // front = most recently used
   // Separate, because making room while a run is read may write units back.
   std::vector<uint8_t> readScratch_;

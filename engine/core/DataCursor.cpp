@@ -10,6 +10,7 @@
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexSlotStore.h"
+#include "engine/core/ReadAheadRun.h"
 
 namespace keel {
 
@@ -249,7 +250,7 @@ Nav TDataCursor::stepKeyList(std::ptrdiff_t at, bool forward) {
   return forward ? Nav::Eof : Nav::Bof;
 }
 
-Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
+Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward, ReadAhead ahead) {
   TIndexTree& tree = access().tree();
   if (navigatesKeyList()) {
     // Like the walk below, a start outside the range ends the move at once.
@@ -265,7 +266,7 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
     if (k < 1 || k > table_->data().physicalRowCount()) fail(ErrorCode::KEEL_INDEXCORRUPT);
     if (admits(k)) {
       const ReadDirection direction = forward ? ReadDirection::Forward : ReadDirection::Backward;
-      std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward), direction);
+      std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward, ahead), direction);
       if (!deleted(row) && passesFilter(row)) {
         land(k, std::move(row));
         // The position is the entry, even where a damaged index holds a key
@@ -284,11 +285,13 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward) {
 // physically adjacent rows that the following index entries point to, so a
 // table read in an order close to its physical one comes in few requests.
 // The run ends before a row that the row-number filter rejects.
-size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward) {
+size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward, ReadAhead ahead) {
   TDataFile& data = table_->data();
   if (data.isCached(k)) return 1;
   TIndexTree& tree = access().tree();
-  const size_t limit = data.readAheadLimit();
+  const size_t limit = ahead == ReadAhead::IndexRun
+                           ? data.readAheadLimit()
+                           : std::clamp<size_t>(kLandingReadBytes / data.unitSize(), 1, data.readAheadLimit());
   size_t wanted = 1;
   for (IndexEntryRef next = forward ? tree.next(at) : tree.prior(at); next.valid() && wanted < limit;
        next = forward ? tree.next(next) : tree.prior(next)) {
@@ -300,16 +303,17 @@ size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward) {
 }
 
 // Rows to read when row k has to come from disk in physical order: those up
-// to the table's end, but none that the row-number filter rejects.
+// to the table's end, or under a row-number filter a run over the rows it
+// admits.
 size_t TDataCursor::physicalRunAhead(int64_t k, bool forward) {
   TDataFile& data = table_->data();
   const int64_t count = data.physicalRowCount();
   const size_t left = static_cast<size_t>(forward ? count - k + 1 : k);
   if (!rows_ || data.isCached(k)) return left;
-  const size_t limit = std::min(left, data.readAheadLimit());
-  size_t run = 1;
-  for (int64_t step = 1; run < limit && admits(forward ? k + step : k - step); ++step) ++run;
-  return run;
+  return ReadAheadRun(std::min(left, data.readAheadLimit()), [&](size_t offset) {
+    const auto step = static_cast<int64_t>(offset);
+    return admits(forward ? k + step : k - step);
+  });
 }
 
 Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
@@ -574,7 +578,7 @@ bool TDataCursor::findKey(std::span<const uint8_t> values, size_t fieldCount, si
       if (!found && !nearest) return false;
       if (!found) at = tree.seek(key);
     }
-    if (stepIndex(at, true) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
+    if (stepIndex(at, true, ReadAhead::Landing) != Nav::Ok && stepIndex(rangeLast(), false) != Nav::Ok) {
       where_ = Where::Nowhere;
       return nearest && found;
     }
@@ -740,6 +744,14 @@ void TDataCursor::cancelEdit() {
   if (where_ == Where::OnRow && table_->rowLocked(row_)) table_->unlockRow(row_);
 }
 
+// A temporary table (a query's result) is private to this process and gone
+// with its statement: nobody compares its rows' hashes, so they stay zero.
+void TDataCursor::stampRowHash(std::span<uint8_t> image) {
+  if (table_->flags().temporary) return;
+  const Md5Digest hash = table_->data().recordHash(image);
+  std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
+}
+
 void TDataCursor::append(std::span<uint8_t> row, const BlobValues& blobs) {
   checkWritable();
   TWriteScope write(*table_);
@@ -761,8 +773,7 @@ void TDataCursor::append(std::span<uint8_t> row, const BlobValues& blobs) {
   data.noteAutoInc(highestAutoInc);
   adoptSlotChains(image);
   writeBlobs(image, blobs);
-  Md5Digest hash = data.recordHash(image);
-  std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
+  stampRowHash(image);
   int64_t k = 0;
   {
     TPinnedUnit unit = data.takeRowForNewRecord();
@@ -804,8 +815,7 @@ void TDataCursor::modify(std::span<const uint8_t> row, const BlobValues& blobs) 
   CheckConstraints(image, fields(), table_->name(), table_->locale());
   checkUnique(image, stored);
   writeBlobs(image, blobs);
-  Md5Digest hash = data.recordHash(image);
-  std::memcpy(image.data() + kRowHashAt, hash.data(), hash.size());
+  stampRowHash(image);
   {
     TPinnedUnit unit = data.row(row_);
     std::copy(image.begin(), image.end(), unit->data());

@@ -167,10 +167,15 @@ class TDataCursor {
   void land(int64_t k, std::vector<uint8_t> row);
   void afterRefresh(bool changed);
 
-  Nav stepIndex(IndexEntryRef from, bool forward);
+  // A key search reads ahead only the rows that fit in one small read: it
+  // often wants a single row, and rows can be kilobytes wide.
+  enum class ReadAhead { IndexRun, Landing };
+  static constexpr size_t kLandingReadBytes = 4096;
+  Nav stepIndex(IndexEntryRef from, bool forward, ReadAhead ahead = ReadAhead::IndexRun);
   Nav stepPhysical(int64_t from, bool forward);
+  void stampRowHash(std::span<uint8_t> image);
   size_t physicalRunAhead(int64_t k, bool forward);
-  size_t rowsAhead(IndexEntryRef at, int64_t k, bool forward);
+  size_t rowsAhead(IndexEntryRef at, int64_t k, bool forward, ReadAhead ahead);
   Nav moveFrom(bool forward);
   Nav settle();
   int64_t positionInOrder();

@@ -11,11 +11,14 @@
 namespace keel {
 
 struct TEngineSettings {
-  size_t MaxTableDataBufferSize = 32768;
+  // Cache budgets per table, filled only as far as a table is used. A few
+  // dozen rows or pages made every scan of a large tree a read and a lock per
+  // row, and every insert into a large index a read per level.
+  size_t MaxTableDataBufferSize = 1 << 20;
   size_t MaxTableDataBufferCount = 8192;
-  size_t MaxTableIndexBufferSize = 65536;
+  size_t MaxTableIndexBufferSize = 32 << 20;
   size_t MaxTableIndexBufferCount = 8192;
-  size_t MaxTableBlobBufferSize = 32768;
+  size_t MaxTableBlobBufferSize = 256 << 10;
   size_t MaxTableBlobBufferCount = 8192;
 
   std::string TableDataExtension = ".dat";

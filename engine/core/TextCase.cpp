@@ -4,6 +4,8 @@
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -54,19 +56,31 @@ struct ConverterCloser {
   void operator()(UConverter* c) const { ucnv_close(c); }
 };
 
-std::unique_ptr<UConverter, ConverterCloser> Open(const char* name) {
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(name, &status);
-  if (U_FAILURE(status)) return nullptr;
-  return std::unique_ptr<UConverter, ConverterCloser>(converter);
+// Opening a converter costs far more than a short conversion, and scans
+// convert every field name and text; each thread keeps one per character set.
+UConverter* Open(const char* name) {
+  thread_local std::map<std::string, std::unique_ptr<UConverter, ConverterCloser>, std::less<>> converters;
+  auto found = converters.find(std::string_view(name));
+  if (found == converters.end()) {
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open(name, &status);
+    if (U_FAILURE(status)) return nullptr;
+    found = converters.emplace(name, std::unique_ptr<UConverter, ConverterCloser>(converter)).first;
+  }
+  ucnv_reset(found->second.get());
+  return found->second.get();
+}
+
+bool Ascii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::u16string ToUtf16(const char* charset, std::string_view text) {
-  auto converter = Open(charset);
-  if (!converter) return {};
+  UConverter* converter = Open(charset);
+  if (converter == nullptr) return {};
   std::u16string out(text.size() * 2 + 1, u'\0');
   UErrorCode status = U_ZERO_ERROR;
-  int32_t n = ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+  int32_t n = ucnv_toUChars(converter, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
                             text.data(), static_cast<int32_t>(text.size()), &status);
   if (U_FAILURE(status)) return {};
   out.resize(static_cast<size_t>(n));
@@ -74,13 +88,13 @@ std::u16string ToUtf16(const char* charset, std::string_view text) {
 }
 
 std::string FromUtf16(const char* charset, const std::u16string& text) {
-  auto converter = Open(charset);
-  if (!converter) return {};
+  UConverter* converter = Open(charset);
+  if (converter == nullptr) return {};
   UErrorCode status = U_ZERO_ERROR;
-  ucnv_setSubstChars(converter.get(), "?", 1, &status);
+  ucnv_setSubstChars(converter, "?", 1, &status);
   std::string out(text.size() * 4 + 1, '\0');
   status = U_ZERO_ERROR;
-  int32_t n = ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
+  int32_t n = ucnv_fromUChars(converter, out.data(), static_cast<int32_t>(out.size()),
                               reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), &status);
   if (U_FAILURE(status)) return {};
   out.resize(static_cast<size_t>(n));
@@ -120,8 +134,15 @@ std::string LowerCase(std::string_view text, uint32_t lcid) {
   return IcuMapped(text, locale, u_strToLower);
 }
 
-std::string AnsiToUtf8(std::string_view text) { return FromUtf16("UTF-8", ToUtf16("windows-1252", text)); }
+// Both character sets keep ASCII as it is.
+std::string AnsiToUtf8(std::string_view text) {
+  if (Ascii(text)) return std::string(text);
+  return FromUtf16("UTF-8", ToUtf16("windows-1252", text));
+}
 
-std::string Utf8ToAnsi(std::string_view text) { return FromUtf16("windows-1252", ToUtf16("UTF-8", text)); }
+std::string Utf8ToAnsi(std::string_view text) {
+  if (Ascii(text)) return std::string(text);
+  return FromUtf16("windows-1252", ToUtf16("UTF-8", text));
+}
 
 }  // namespace keel

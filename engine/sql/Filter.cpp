@@ -6,6 +6,7 @@
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexSlotStore.h"
+#include "engine/core/ReadAheadRun.h"
 #include "engine/sql/ExpressionParser.h"
 #include "engine/sql/ExpressionVerifier.h"
 #include "engine/sql/FieldColumns.h"
@@ -272,20 +273,20 @@ TRecordsBitmap TFilter::readRecords(const TRecordsBitmap* within, const std::fun
       inBatch = 1;
     }
     if (k > data.physicalRowCount()) break;  // emptied meanwhile
-    std::vector<uint8_t> row;
-    {
-      const size_t ahead = within ? 1 : static_cast<size_t>(records_ - k + 1);
-      TPinnedUnit unit = data.row(k, ahead);
-      // A page miss found the table changed by another writer: the refresh
-      // dropped the cache and the read lock is held until the next pause.
-      // The scan goes on; the change watch of the filter's owner asks for
-      // a computation of the table as it is now.
-      if (!unit && k <= data.physicalRowCount()) unit = data.row(k, ahead);
-      if (!unit) break;
-      row.assign(unit->data(), unit->data() + unit->size());
-    }
-    if (IsDeleted(row)) continue;
-    row_ = row;
+    const size_t ahead =
+        within ? ReadAheadRun(std::min(static_cast<size_t>(records_ - k + 1), data.readAheadLimit()),
+                              [&](size_t offset) { return within->test(k + static_cast<int64_t>(offset)); })
+               : static_cast<size_t>(records_ - k + 1);
+    // The record is judged where it lies in the cache, pinned meanwhile.
+    TPinnedUnit unit = data.row(k, ahead);
+    // A page miss found the table changed by another writer: the refresh
+    // dropped the cache and the read lock is held until the next pause.
+    // The scan goes on; the change watch of the filter's owner asks for
+    // a computation of the table as it is now.
+    if (!unit && k <= data.physicalRowCount()) unit = data.row(k, ahead);
+    if (!unit) break;
+    row_ = std::span<const uint8_t>(unit->data(), unit->size());
+    if (IsDeleted(row_)) continue;
     try {
       if (accept()) result.set(k);
     } catch (const EKeelEngineError& error) {

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/sql/ColumnResolver.h"
 #include "engine/sql/ExpressionVerifier.h"
+#include "engine/sql/SortedResultRows.h"
 #include "engine/sql/ValueConverter.h"
 
 namespace keel {
@@ -216,7 +218,7 @@ TDataCursor& TSelectExecutor::ExecuteCanned(TDataQuery& query, TDataCursor& sour
   int64_t limit = settings_.MaxRowCount >= 0 ? settings_.MaxRowCount : std::numeric_limits<int64_t>::max();
   // With ORDER BY the top rows are known only once every row is in order.
   if (query.TopCount >= 0 && query.OrderBy.empty()) limit = std::min<int64_t>(limit, query.TopCount);
-  GenerateRows(source, result, limit);
+  GenerateRows(source, result, limit, !query.OrderBy.empty());
   if (query.TopCount >= 0 && !query.OrderBy.empty()) KeepTop(result, query.TopCount);
   result.setIndex(0);
   rowsAffected_ = result.recordCount();
@@ -224,20 +226,26 @@ TDataCursor& TSelectExecutor::ExecuteCanned(TDataQuery& query, TDataCursor& sour
   return result;
 }
 
-void TSelectExecutor::GenerateRows(TDataCursor& source, TDataCursor& result, int64_t limit) {
+void TSelectExecutor::GenerateRows(TDataCursor& source, TDataCursor& result, int64_t limit, bool ordered) {
   const int64_t physicalRows = std::max<int64_t>(1, source.table().data().physicalRowCount());
   const int growth = GrowthBetweenReports(settings_.ProgressSteps);
   int reported = 0;
   bool stopped = false;
   std::vector<uint8_t> sourceRow(source.rowSize());
   TDataCursor::BlobValues blobs;
+  std::optional<TSortedResultRows> sorted;
+  if (ordered) sorted.emplace(result);
   int64_t added = 0;
   for (Nav at = limit > 0 ? source.first() : Nav::Eof; at == Nav::Ok && added < limit; at = source.next()) {
     source.currentRow(sourceRow);
     std::vector<uint8_t> row = result.newRow();
     blobs.clear();
     builder_->Fill(sourceRow, result.fields(), row, blobs);
-    result.append(row, blobs);
+    if (sorted) {
+      sorted->Add(row, std::move(blobs));
+    } else {
+      result.append(row, blobs);
+    }
     ++added;
     if (!settings_.OnQueryProgress) continue;
     const int percent =
@@ -247,6 +255,7 @@ void TSelectExecutor::GenerateRows(TDataCursor& source, TDataCursor& result, int
     settings_.OnQueryProgress(percent, stopped);
     if (stopped) break;
   }
+  if (sorted) sorted->Flush();
   if (settings_.OnQueryProgress && !stopped && reported < 100) settings_.OnQueryProgress(100, stopped);
 }
 

@@ -86,7 +86,8 @@ class TSelectExecutor {
   TResultTableDefinition CannedDefinition(const TDataQuery& query, TDataCursor& source) const;
   TDataCursor& ExecuteLive(TDataQuery& query, TDataCursor& source);
   TDataCursor& ExecuteCanned(TDataQuery& query, TDataCursor& source);
-  void GenerateRows(TDataCursor& source, TDataCursor& result, int64_t limit);
+  // `ordered`: the result has an ORDER BY; its rows are appended in that order.
+  void GenerateRows(TDataCursor& source, TDataCursor& result, int64_t limit, bool ordered);
   void KeepTop(TDataCursor& result, int count) const;
   void ReleaseResult();
   void DescribePlan(const TDataQuery& query, TDataCursor& source);

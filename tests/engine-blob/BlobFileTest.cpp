@@ -273,8 +273,11 @@ TEST_F(BlobFileTest, EmptyCutsBackToHeader) {
 }
 
 TEST_F(BlobFileTest, CacheBudgetFollowsEngineSettings) {
-  EXPECT_EQ(makeFile(512)->cacheCapacity(), 32768u / (512 + 56));  // 57
-  EXPECT_EQ(makeFile(65536)->cacheCapacity(), 1u);
+  EXPECT_EQ(makeFile(512)->cacheCapacity(), TEngineSettings().MaxTableBlobBufferSize / (512 + 56));
+  TEngineSettings small;
+  small.MaxTableBlobBufferSize = 32768;
+  EXPECT_EQ(makeFile(512, small)->cacheCapacity(), 32768u / (512 + 56));  // 57
+  EXPECT_EQ(makeFile(65536, small)->cacheCapacity(), 1u);                  // never none
   TEngineSettings fewer;
   fewer.MaxTableBlobBufferCount = 10;
   EXPECT_EQ(makeFile(64, fewer)->cacheCapacity(), 10u);

@@ -292,7 +292,7 @@ TEST_F(DataFileTest, ReadsTenRowsWithOneRequestAndWritesTwoNewRowsWithOne) {
   auto file = place(t.build());
   auto data = dataFile();
   data->open(nullptr);
-  EXPECT_EQ(data->cacheCapacity(), 32768u / (104 + 36));
+  EXPECT_EQ(data->cacheCapacity(), settings_.MaxTableDataBufferSize / (104 + 36));
   EXPECT_EQ(data->readAheadLimit(), data->cacheCapacity() / 2);
   file->clearCalls();
 

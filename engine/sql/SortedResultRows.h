@@ -1,0 +1,43 @@
+#pragma once
+
+// Result rows of an ordered SELECT held back and appended in the order of the
+// result's index, so that reading the result in that order reads its rows
+// front to back. Rows are held with their zero runs squeezed out (fixed-width
+// texts are mostly zeros) up to a budget; a full holder appends what it has
+// and starts again, which keeps rows of equal keys in the order they came.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/core/DataCursor.h"
+#include "engine/core/KeyBuilder.h"
+
+namespace keel {
+
+class TSortedResultRows {
+ public:
+  static constexpr size_t kBudgetBytes = 64 << 20;
+
+  // `result` (in its primary order) receives the rows.
+  explicit TSortedResultRows(TDataCursor& result, size_t budgetBytes = kBudgetBytes);
+
+  void Add(std::span<const uint8_t> row, TDataCursor::BlobValues blobs);
+  // Appends every held row, in key order, to the result.
+  void Flush();
+
+ private:
+  struct THeld {
+    KeyBuffer Key;
+    std::vector<uint8_t> Packed;
+    TDataCursor::BlobValues Blobs;
+  };
+
+  TDataCursor& result_;
+  size_t budgetBytes_;
+  std::vector<THeld> held_;
+  size_t heldBytes_ = 0;
+};
+
+}  // namespace keel
