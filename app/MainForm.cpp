@@ -102,6 +102,7 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
     : QWidget(parent),
       ui_(std::make_unique<Ui::TMainForm>()),
       ExeFolder(std::move(exeFolder)),
+      ProgramFiles(ProgramFilesFolder(ExeFolder)),
       clock_(clock),
       startup_(TAutostart(), ExeFolder, [this](const std::string& message) { ShowRegistryError(message); },
                [](const std::string& path) { TAlertSound::PlayFile(path); }) {
@@ -312,7 +313,7 @@ int TMainForm::alertListHeight() const { return ui_->OutputList->height(); }
 int TMainForm::panelHeight() const { return ui_->Panel1->height(); }
 
 void TMainForm::LoadButtonPictures() {
-  const QString folder = QString::fromStdString(ExeFolder);
+  const QString folder = QString::fromStdString(ProgramFiles);
   const std::pair<QAbstractButton*, const char*> pictures[] = {
       {ui_->OptionsBtn, "Options"},    {ui_->RefreshBtn, "Refresh"},   {ui_->CtxHelpBtn, "ContextHelp"},
       {ui_->HelpBtn, "Help"},          {ui_->CloseBtn, "Close"},       {ui_->TextTreeBtn, "EventFormats"},
@@ -340,7 +341,7 @@ std::optional<QImage> TMainForm::LoadIcon(const QString& path) const {
 }
 
 void TMainForm::LoadNoIcon() {
-  const auto icon = LoadIcon(QString::fromStdString(ExeFolder) + QStringLiteral("NoIcon.bmp"));
+  const auto icon = LoadIcon(QString::fromStdString(ProgramFiles) + QStringLiteral("NoIcon.bmp"));
   if (icon) {
     NoIcon = *icon;
     return;
@@ -435,7 +436,7 @@ QColor TMainForm::AlertFontColour() const { return ui_->FontPanel->palette().col
 void TMainForm::RebuildIconsAndMetrics() {
   IconList.clear();
   for (int i = 0; i < ui_->FieldsList->count(); ++i) {
-    const QString path = QString::fromStdString(ExeFolder) + ui_->FieldsList->item(i)->text() + QStringLiteral(".bmp");
+    const QString path = QString::fromStdString(ProgramFiles) + ui_->FieldsList->item(i)->text() + QStringLiteral(".bmp");
     IconList.push_back(LoadIcon(path));
   }
   const QFont font = AlertFont();

@@ -34,7 +34,7 @@ class TMainForm : public QWidget {
 
  public:
   // exeFolder: the program's folder, ending in '/'; pictures and icons come
-  // from there. The clock gives "today" for the sentences; it must outlive
+  // from its program files (ProgramFilesFolder). The clock gives "today" for the sentences; it must outlive
   // the window.
   TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent = nullptr);
   ~TMainForm() override;
@@ -126,6 +126,7 @@ class TMainForm : public QWidget {
 
   std::unique_ptr<Ui::TMainForm> ui_;
   const std::string ExeFolder;
+  const std::string ProgramFiles;
   const Clock& clock_;
   QTimer OptionsTimer;
   bool Opening = false;

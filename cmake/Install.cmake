@@ -1,0 +1,42 @@
+# Install layout (GNU folders under the prefix):
+#   bin/                      Mindrel, mindrel-list, keel, mktree
+#   share/mindrel/            the files the program reads beside itself; the
+#                             programs find them as ../share/mindrel from bin/
+#                             (ProgramFilesFolder)
+#   share/applications/       Mindrel.desktop
+#   share/icons/hicolor/      the application icon "mindrel"
+#   share/doc/mindrel/        README
+# and the Debian package made from it by `cpack -G DEB`.
+include(GNUInstallDirs)
+
+set(MINDREL_PROGRAMS mindrel-list keel mktree)
+if(MINDREL_GUI)
+  list(PREPEND MINDREL_PROGRAMS Mindrel)
+endif()
+install(TARGETS ${MINDREL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(MINDREL_GUI)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/program/ DESTINATION ${CMAKE_INSTALL_DATADIR}/mindrel)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/Mindrel.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_PACKAGE_NAME mindrel)
+set(CPACK_PACKAGE_VENDOR "Mindrel")
+set(CPACK_PACKAGE_CONTACT "Mindrel developers <mindrel@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Anniversary reminder for genealogists")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Mindrel reads family-tree folders read-only and lists the birthdays, wedding, divorce and death anniversaries and other dates that fall within the next days, with the user's own events. Started at log-on it stays out of sight unless something is due, and then plays a sound and sends a desktop notification. mindrel-list prints the same alerts, or an iCalendar document, on the terminal.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The shared libraries the programs link come from dpkg-shlibdeps; Qt's
+# platform plugins are loaded at run time and so are named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session, pulseaudio | pipewire-pulse")
+include(CPack)
