@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QEvent>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -14,6 +15,8 @@
 #include <QPainter>
 #include <QWhatsThis>
 
+#include "app/AlertNotice.h"
+#include "app/CalendarExport.h"
 #include "app/FamilyTreeFolder.h"
 #include "app/FolderSettingsHost.h"
 #include "app/MessageDialog.h"
@@ -21,6 +24,7 @@
 #include "formats/DateTime.h"
 #include "platform/AlertSound.h"
 #include "platform/Folders.h"
+#include "platform/ReplaceFile.h"
 #include "ui_MainForm.h"
 
 namespace mindrel {
@@ -133,6 +137,9 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
     panel->installEventFilter(this);
   }
   qApp->installEventFilter(this);
+  ExportCalendar1 = PopupMenu1_.addAction(QStringLiteral("Export to calendar..."), this, &TMainForm::ExportCalendar1Click);
+  ui_->OutputList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ui_->OutputList, &QWidget::customContextMenuRequested, this, &TMainForm::OutputListContextMenu);
   ui_->OutputList->setDrawItem(
       [this](QPainter& painter, int index, const QRect& rect, bool selected) {
         OutputListDrawItem(painter, index, rect, selected);
@@ -285,7 +292,53 @@ bool TMainForm::FinishStart() {
   }
   if (OPList.Count() == 0) return false;
   startup_.CheckPlayAlert(ui_->AudioCB->isChecked());
+  hiddenAtStart_ = SendAlertNotification() && !ui_->ShowCB->isChecked();
   return true;
+}
+
+bool TMainForm::SendAlertNotification() {
+  std::vector<std::string> sentences;
+  for (int i = 0; i < OPList.Count(); ++i) {
+    sentences.push_back(formatter_.FormatEntry(OPList.Entry(i), false, EventItemTexts()));
+  }
+  connect(&notifier_, &TDesktopNotifier::ActionInvoked, this, &TMainForm::ShowFromNotification);
+  // A program waiting unseen has nothing left to do once its notification
+  // is gone.
+  connect(&notifier_, &TDesktopNotifier::Closed, this, [this] {
+    if (!isVisible()) QApplication::quit();
+  });
+  return notifier_.Notify(QStringLiteral("Mindrel"), QStringLiteral("mindrel"), CaptionFor(ui_->LookAheadSpin->value()),
+                          QString::fromStdString(TAlertNotice::Body(sentences)), QStringLiteral("Show Mindrel"),
+                          !ui_->ShowCB->isChecked());
+}
+
+void TMainForm::ShowFromNotification() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TMainForm::OutputListContextMenu(const QPoint& at) {
+  ExportCalendar1->setEnabled(OPList.Count() > 0);
+  PopupMenu1_.exec(ui_->OutputList->viewport()->mapToGlobal(at));
+}
+
+void TMainForm::ExportCalendar1Click() {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export to calendar"),
+                                                    folder + QStringLiteral("/Mindrel.ics"),
+                                                    QStringLiteral("iCalendar files (*.ics);;All files (*)"));
+  if (!path.isEmpty()) ExportCalendar(path);
+}
+
+bool TMainForm::ExportCalendar(const QString& path) {
+  const std::string document =
+      TCalendarExport::Document(OPList, formatter_, EventItemTexts(), std::chrono::system_clock::now());
+  if (ReplaceFile(path.toStdString(), document)) return true;
+  QApplication::beep();
+  TMessageDialog::show(this, TMessageDialog::Kind::Error,
+                       {QStringLiteral("Mindrel"), QStringLiteral("Unable to write \"%1\".").arg(path)}, QMessageBox::Ok);
+  return false;
 }
 
 void TMainForm::StartCBClick(bool ticked) {
@@ -366,6 +419,7 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   ui_->AudioCB->setChecked(settings.Audio);
   ui_->PartialCB->setChecked(settings.Partial);
   ui_->StartCB->setChecked(settings.Start);
+  ui_->ShowCB->setChecked(settings.ShowWindow);
   DateFormat = settings.DateFormat;
   hints_ = settings.Hints;
   SetBackground(ui_->Color1Panel, ToQColor(settings.Color1));
@@ -407,6 +461,7 @@ TSettings TMainForm::CollectSettings() const {
   settings.Audio = ui_->AudioCB->isChecked();
   settings.Partial = ui_->PartialCB->isChecked();
   settings.Start = ui_->StartCB->isChecked();
+  settings.ShowWindow = ui_->ShowCB->isChecked();
   settings.DateFormat = DateFormat;
   settings.Hints = hints_;
   settings.Color1 = FromQColor(BackgroundOf(ui_->Color1Panel));

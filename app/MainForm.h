@@ -3,6 +3,7 @@
 #include <QImage>
 #include <array>
 #include <QListWidgetItem>
+#include <QMenu>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "formats/EntryFormatter.h"
 #include "formats/EventFormats.h"
 #include "platform/Clock.h"
+#include "platform/desktop/DesktopNotifier.h"
 
 namespace Ui {
 class TMainForm;
@@ -59,9 +61,13 @@ class TMainForm : public QWidget {
   void Button1Click();
   // The end of the start after the first scan: false when a log-on start
   // ("-s") with folders found nothing, and the program ends unseen; otherwise
-  // the sound of a log-on start with alerts, or the options panel of any
-  // other start, and true: the window is to be shown.
+  // the sound and the desktop notification of a log-on start with alerts, or
+  // the options panel of any other start, and true: the program goes on.
   bool FinishStart();
+  // After FinishStart: a log-on start whose notification was sent while
+  // "Show window at startup" is off waits unseen; the notification's action
+  // shows the window, and closing the notification ends the program.
+  bool HiddenAtStart() const { return hiddenAtStart_; }
   // The folder the Add command starts its picker in.
   std::string AddStartFolder() const;
   // Adds a picked folder to the list after validating it (warnings as the
@@ -91,6 +97,10 @@ class TMainForm : public QWidget {
   // look-ahead value.
   void ShowAlerts();
 
+  // Writes the alerts of the list as an iCalendar file; an error message
+  // when it cannot be written.
+  bool ExportCalendar(const QString& path);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -100,6 +110,10 @@ class TMainForm : public QWidget {
  private:
   void LoadButtonPictures();
   void ShowEntries();
+  bool SendAlertNotification();
+  void ShowFromNotification();
+  void OutputListContextMenu(const QPoint& at);
+  void ExportCalendar1Click();
   void TallowynBtnClick();
   void TallowynDelBtnClick();
   void TallowynListClick();
@@ -156,6 +170,10 @@ class TMainForm : public QWidget {
   std::vector<std::optional<QImage>> IconList;
   QImage NoIcon;
   int DateColWidth = 0;
+  TDesktopNotifier notifier_;
+  bool hiddenAtStart_ = false;
+  QMenu PopupMenu1_{this};
+  QAction* ExportCalendar1 = nullptr;
 };
 
 }  // namespace mindrel
