@@ -10,6 +10,7 @@
 #include <fstream>
 #include <optional>
 
+#include "DemoTree.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
 #include "app/MessageDialog.h"
@@ -75,11 +76,7 @@ class DesktopIntegrationTest : public QObject {
     qputenv("XDG_CONFIG_HOME", (home_ + "/config").toUtf8());
     qputenv("WINEPREFIX", (home_ + "/no-wine").toUtf8());
     tree_ = home_ + "/tree";
-    QProcess mktree;
-    mktree.start(QStringLiteral(MINDREL_BIN_DIR "/mktree"),
-                 {tree_, "--people", "150", "--seed", "3", "--today", "2026-12-10"});
-    QVERIFY(mktree.waitForFinished(kPatienceMs));
-    QCOMPARE(mktree.exitCode(), 0);
+    QVERIFY(MakeDemoTree(tree_, 150));
     keel::TKeelEngine::Acquire();
   }
   void cleanupTestCase() { keel::TKeelEngine::Release(); }

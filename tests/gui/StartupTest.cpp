@@ -3,6 +3,7 @@
 #include <QtTest>
 #include <fstream>
 
+#include "DemoTree.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
 #include "app/MessageDialog.h"
@@ -33,11 +34,7 @@ class StartupTest : public QObject {
     qputenv("XDG_CONFIG_HOME", (home_.path() + "/config").toUtf8());
     qputenv("WINEPREFIX", (home_.path() + "/no-wine").toUtf8());
     tree_ = home_.path() + "/tree";
-    QProcess mktree;
-    mktree.start(QStringLiteral(MINDREL_BIN_DIR "/mktree"),
-                 {tree_, "--people", "200", "--seed", "3", "--today", "2026-12-10"});
-    QVERIFY(mktree.waitForFinished(60000));
-    QCOMPARE(mktree.exitCode(), 0);
+    QVERIFY(MakeDemoTree(tree_, 200));
     keel::TKeelEngine::Acquire();
   }
   void cleanupTestCase() { keel::TKeelEngine::Release(); }

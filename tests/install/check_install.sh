@@ -3,13 +3,7 @@
 # was installed, and runs it from there: the programs, their files, the
 # desktop entry, the icon and the log-on entry that Mindrel writes.
 # Usage: check_install.sh BUILD_DIR
-set -euo pipefail
-build="$(cd "$1" && pwd)"
-here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/common.sh"
-
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 cmake --install "$build" --prefix "$work/staged" >/dev/null
 mv "$work/staged" "$work/prefix"
 prefix="$work/prefix"

@@ -3,13 +3,7 @@
 # contents, then unpacks it (without installing) and lists a demo tree's
 # alerts with the packaged mindrel-list.
 # Usage: check_package.sh BUILD_DIR
-set -euo pipefail
-build="$(cd "$1" && pwd)"
-here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/common.sh"
-
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log") || { cat "$work/cpack.log" >&2; fail "cpack"; }
 debs=("$work"/out/mindrel_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single mindrel_*.deb"

@@ -1,4 +1,9 @@
-# Shared by the install checks: failure reporting and a demo tree run.
+# Shared by the install checks: the build folder from the first argument, a
+# scratch folder removed at exit, failure reporting and a demo tree run.
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
 
 fail() {
   echo "FAIL: $*" >&2
