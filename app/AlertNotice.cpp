@@ -8,7 +8,8 @@ std::string TAlertNotice::Body(const std::vector<std::string>& sentences) {
     if (i > 0) body += '\n';
     body += sentences[i];
   }
-  if (sentences.size() > kListedAlerts) body += "\nand " + std::to_string(sentences.size() - kListedAlerts) + " more";
+  if (sentences.size() > kListedAlerts)
+    body += "\nand " + std::to_string(sentences.size() - kListedAlerts) + " more";
   return body;
 }
 

@@ -34,7 +34,9 @@ std::string Lower(std::string text) {
   return text;
 }
 
-bool ContinuesUtf8Character(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool ContinuesUtf8Character(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -90,13 +92,15 @@ std::string TCalendarExport::Document(const TAlertList& alerts, const TEntryForm
                                       std::chrono::system_clock::time_point stamp) {
   const std::string stampValue = UtcStamp(stamp);
   std::string document = ContentLine("BEGIN:VCALENDAR") + ContentLine("VERSION:2.0") +
-                         ContentLine("PRODID:-//Mindrel//Mindrel alerts//EN") + ContentLine("CALSCALE:GREGORIAN") +
-                         ContentLine("METHOD:PUBLISH");
+                         ContentLine("PRODID:-//Mindrel//Mindrel alerts//EN") +
+                         ContentLine("CALSCALE:GREGORIAN") + ContentLine("METHOD:PUBLISH");
   for (int i = 0; i < alerts.Count(); ++i) {
     const TOPObj& entry = alerts.Entry(i);
-    const std::string eventName = entry.EventIndex < eventItems.size() ? eventItems[entry.EventIndex] : std::string();
+    const std::string eventName =
+        entry.EventIndex < eventItems.size() ? eventItems[entry.EventIndex] : std::string();
     document += ContentLine("BEGIN:VEVENT") + ContentLine("UID:" + Uid(entry, eventName)) +
-                ContentLine("DTSTAMP:" + stampValue) + ContentLine("DTSTART;VALUE=DATE:" + DateValue(entry.Date)) +
+                ContentLine("DTSTAMP:" + stampValue) +
+                ContentLine("DTSTART;VALUE=DATE:" + DateValue(entry.Date)) +
                 ContentLine("DTEND;VALUE=DATE:" + DateValue(entry.Date + 1)) +
                 ContentLine("SUMMARY:" + EscapeText(formatter.FormatEntry(entry, false, eventItems))) +
                 ContentLine("TRANSP:TRANSPARENT") + ContentLine("END:VEVENT");

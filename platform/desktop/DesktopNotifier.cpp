@@ -19,15 +19,17 @@ constexpr int kCallTimeoutMs = 5000;
 constexpr int kNeverExpires = 0;
 constexpr int kServerDecidesExpiry = -1;
 
-QDBusMessage Call(const QString& method) { return QDBusMessage::createMethodCall(kService, kPath, kInterface, method); }
+QDBusMessage Call(const QString& method) {
+  return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+}
 
 }  // namespace
 
 TDesktopNotifier::TDesktopNotifier(QObject* parent) : QObject(parent) {}
 
 bool TDesktopNotifier::ServiceReadsMarkup() const {
-  const QDBusReply<QStringList> capabilities =
-      QDBusConnection::sessionBus().call(Call(QStringLiteral("GetCapabilities")), QDBus::Block, kCallTimeoutMs);
+  const QDBusReply<QStringList> capabilities = QDBusConnection::sessionBus().call(
+      Call(QStringLiteral("GetCapabilities")), QDBus::Block, kCallTimeoutMs);
   return capabilities.isValid() && capabilities.value().contains(QStringLiteral("body-markup"));
 }
 
@@ -45,7 +47,8 @@ bool TDesktopNotifier::Notify(const QString& appName, const QString& iconName, c
   QVariantMap hints;
   hints.insert(QStringLiteral("desktop-entry"), appName);
   notify << appName << uint(0) << iconName << summary << (ServiceReadsMarkup() ? body.toHtmlEscaped() : body)
-         << QStringList{kDefaultAction, actionLabel} << hints << (persistent ? kNeverExpires : kServerDecidesExpiry);
+         << QStringList{kDefaultAction, actionLabel} << hints
+         << (persistent ? kNeverExpires : kServerDecidesExpiry);
   const QDBusReply<uint> reply = bus.call(notify, QDBus::Block, kCallTimeoutMs);
   if (!reply.isValid()) return false;
   id_ = reply.value();

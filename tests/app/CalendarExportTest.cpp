@@ -40,8 +40,8 @@ TEST(CalendarExport, LongLinesFoldAt75OctetsWithoutSplittingACharacter) {
   const std::string ascii(200, 'a');
   std::string accented = "SUMMARY:";
   for (int i = 0; i < 60; ++i) accented += "é";  // two octets each
-  for (const std::string& line : {std::string("SUMMARY:short"), std::string(75, 'x'), std::string(76, 'x'), ascii,
-                                  accented}) {
+  for (const std::string& line :
+       {std::string("SUMMARY:short"), std::string(75, 'x'), std::string(76, 'x'), ascii, accented}) {
     const std::string folded = TCalendarExport::ContentLine(line);
     ASSERT_EQ(folded.substr(folded.size() - 2), "\r\n");
     EXPECT_EQ(Unfold(folded), line + "\r\n");
@@ -59,7 +59,8 @@ TEST(CalendarExport, LongLinesFoldAt75OctetsWithoutSplittingACharacter) {
   EXPECT_EQ(TCalendarExport::ContentLine(std::string(76, 'x')), std::string(75, 'x') + "\r\n x\r\n");
 }
 
-TOPObj Alert(std::string folder, std::string kind, int code, int year, int month, int day, std::string name = "A") {
+TOPObj Alert(std::string folder, std::string kind, int code, int year, int month, int day,
+             std::string name = "A") {
   TOPObj entry;
   entry.DBFolder = std::move(folder);
   entry.Kind = std::move(kind);
@@ -79,8 +80,10 @@ TEST(CalendarExport, UidsNameTheAnniversaryNotTheRun) {
   EXPECT_EQ(TCalendarExport::Uid(renamed, "birth"), uid) << "same record, event and year";
 
   const std::vector<std::pair<TOPObj, std::string>> others = {
-      {Alert("/trees/b", "P", 17, 2026, 12, 12), "Birth"},  {Alert("/trees/a", "F", 17, 2026, 12, 12), "Birth"},
-      {Alert("/trees/a", "P", 18, 2026, 12, 12), "Birth"},  {Alert("/trees/a", "P", 17, 2026, 12, 12), "Death"},
+      {Alert("/trees/b", "P", 17, 2026, 12, 12), "Birth"},
+      {Alert("/trees/a", "F", 17, 2026, 12, 12), "Birth"},
+      {Alert("/trees/a", "P", 18, 2026, 12, 12), "Birth"},
+      {Alert("/trees/a", "P", 17, 2026, 12, 12), "Death"},
       {Alert("/trees/a", "P", 17, 2027, 12, 12), "Birth"},
   };
   for (const auto& [entry, event] : others) EXPECT_NE(TCalendarExport::Uid(entry, event), uid);

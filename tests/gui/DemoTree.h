@@ -11,5 +11,6 @@ inline bool MakeDemoTree(const QString& folder, int people) {
   mktree.start(QStringLiteral(MINDREL_BIN_DIR "/mktree"),
                {folder, "--people", QString::number(people), "--seed", "3", "--today", "2026-12-10"});
   // The machine may be busy with other builds.
-  return mktree.waitForFinished(120000) && mktree.exitStatus() == QProcess::NormalExit && mktree.exitCode() == 0;
+  return mktree.waitForFinished(120000) && mktree.exitStatus() == QProcess::NormalExit &&
+         mktree.exitCode() == 0;
 }

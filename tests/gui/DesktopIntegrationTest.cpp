@@ -209,7 +209,8 @@ class DesktopIntegrationTest : public QObject {
 
   void StartService(const QString& mode) {
     service_.emplace();
-    service_->start(QStringLiteral("/usr/bin/python3"), {QFINDTESTDATA("notification_service.py"), log_, mode});
+    service_->start(QStringLiteral("/usr/bin/python3"),
+                    {QFINDTESTDATA("notification_service.py"), log_, mode});
     QVERIFY(service_->waitForReadyRead(kPatienceMs));
     QCOMPARE(service_->readLine().trimmed(), QByteArray("ready"));
   }
@@ -250,7 +251,8 @@ class DesktopIntegrationTest : public QObject {
     list.start(QStringLiteral(MINDREL_BIN_DIR "/mindrel-list"), {"--today", "2026-12-10"});
     list.waitForFinished(kPatienceMs);
     QStringList sentences;
-    for (const QString& line : QString::fromUtf8(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+    for (const QString& line :
+         QString::fromUtf8(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
       sentences << line.section('\t', 1);
     }
     return sentences;
