@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/AlertList.h"
-#include "app/OPObj.h"
+#include "formats/OPObj.h"
 #include "formats/EntryFormatter.h"
 
 namespace mindrel {
