@@ -37,8 +37,10 @@ std::string ReorderName(const std::string& stored) {
 std::string BuildEntryName(const std::string& kind, std::int32_t code, const TEntrySource& source,
                            const std::string& marriageIndicator) {
   if (kind == "P") {
-    const std::string name = source.StringField("FirstNames") + " " + source.StringField("Surname");
-    return Trim(name).empty() ? "[P" + std::to_string(code) + "] no name" : name;
+    // Without first names or surname the name keeps no blank at its edge,
+    // which would show before a possessive ("Hugo 's birthday").
+    const std::string name = Trim(source.StringField("FirstNames") + " " + source.StringField("Surname"));
+    return name.empty() ? "[P" + std::to_string(code) + "] no name" : name;
   }
   if (kind == "F") {
     const std::string father = ReorderName(source.StringField("Fathers name"));

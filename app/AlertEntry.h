@@ -24,10 +24,11 @@ TDateTime JDateToDateTime(const TJDate& date);
 // "first names surname"; a name without a comma unchanged (outer blanks removed).
 std::string ReorderName(const std::string& stored);
 
-// The entry's name from its source record: "FirstNames Surname" for kind "P",
-// the partners joined by the marriage indicator for kind "F" (the one partner
-// alone when the other has no name), the "Description" for added events.
-// Records without any name get "[P<code>] no name" or "[F<code> no names]".
+// The entry's name from its source record: "FirstNames Surname" for kind "P"
+// (outer blanks removed), the partners joined by the marriage indicator for
+// kind "F" (the one partner alone when the other has no name), the
+// "Description" for added events. Records without any name get
+// "[P<code>] no name" or "[F<code> no names]".
 std::string BuildEntryName(const std::string& kind, std::int32_t code, const TEntrySource& source,
                            const std::string& marriageIndicator);
 

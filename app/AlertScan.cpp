@@ -103,7 +103,8 @@ void TAlertScan::ScanFolder(const std::string& folder) {
 }
 
 void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
-  query_.Open(folder, QueryLines(kind.family, kind.dateColumn, livingClause));
+  query_.Open(folder, {kind.family, kind.dateColumn, !livingClause.empty(),
+                       QueryLines(kind.family, kind.dateColumn, livingClause)});
   for (; !query_.Eof(); query_.Next()) TakeRow(folder, kind, query_.Current());
   query_.Close();
 }

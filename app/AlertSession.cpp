@@ -1,6 +1,6 @@
 #include "app/AlertSession.h"
 
-#include "app/DatasetScanSources.h"
+#include "app/RoutedScanSources.h"
 #include "app/OwnTables.h"
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelSession.h"
@@ -24,19 +24,33 @@ void TAlertSession::Initialize(const std::string& dataFolder) {
   engine.SetTableDataTempExtension(".tmpd");
   engine.SetTableIndexTempExtension(".tmpi");
   engine.SetTableBlobTempExtension(".tmpb");
-  TOwnTables::OpenIgnoreTable(ignoreTable_, dataFolder);
-  TOwnTables::OpenEventsTable(eventsTable_, dataFolder);
+  // The own tables are the only ones written; a post must survive a crash.
+  engine.DefaultSession().SetForceBufferFlush(true);
+  ownTableMessages_.clear();
+  for (const std::string& message :
+       {TOwnTables::OpenIgnoreTable(ignoreTable_, dataFolder), TOwnTables::OpenEventsTable(eventsTable_, dataFolder)}) {
+    if (!message.empty()) ownTableMessages_.push_back(message);
+  }
 }
 
 std::vector<std::string> TAlertSession::RefreshOutputList(const TScanOptions& options, const Clock& clock,
                                                           TAlertList& alerts) {
-  TFamilyTreeDatasets tables(peopleTable_, familiesTable_, linksTable_);
-  TDatasetQuery query(query_);
-  TIgnoreTable ignore(ignoreTable_, linksTable_);
+  TFamilyTreeDatasets folderTables(peopleTable_, familiesTable_, linksTable_);
+  TDatasetQuery folderQuery(query_);
+  TIgnoreTable ignoreTable(ignoreTable_, linksTable_);
+  // Each scan reads the GEDCOM files afresh: they may have been exported again.
+  TGedcomSource files;
+  TGedcomTables fileTables(files);
+  TGedcomQuery fileQuery(files);
+  TRoutedTables tables(folderTables, fileTables);
+  TRoutedQuery query(folderQuery, fileQuery);
+  TRoutedIgnore ignore(ignoreTable, fileTables);
   TEventsTable events(eventsTable_);
   TAlertScan scan(clock, tables, query, ignore, events);
   scan.RefreshOutputList(options, alerts);
-  return scan.ColumnErrors();
+  std::vector<std::string> problems = files.Messages();
+  problems.insert(problems.end(), scan.ColumnErrors().begin(), scan.ColumnErrors().end());
+  return problems;
 }
 
 }  // namespace mindrel

@@ -20,15 +20,24 @@ class TAlertSession {
   TAlertSession();
 
   // Sets the engine's private folder and temporary-file extensions, and opens
-  // (creating when needed) "Ignore.dat" and "Events.dat" in the data folder.
+  // (creating or repairing when needed) "Ignore.dat" and "Events.dat" in the
+  // data folder; every write to them reaches the disk before it returns.
   void Initialize(const std::string& dataFolder);
+  // What opening the own tables must tell the user (a repair's losses, a
+  // table set aside); one message each.
+  const std::vector<std::string>& OwnTableMessages() const { return ownTableMessages_; }
 
-  // Runs the scan over the folders of the options into `alerts`.
-  // Answers the messages of custom date columns that could not be scanned.
+  // Runs the scan over the folders and GEDCOM files of the options into
+  // `alerts`. Answers the messages of custom date columns that could not be
+  // scanned and of GEDCOM files that could not be read (naming the file and
+  // the line); the other sources are scanned all the same.
   std::vector<std::string> RefreshOutputList(const TScanOptions& options, const Clock& clock, TAlertList& alerts);
 
   keel::TKeelTable& IgnoreTable() { return ignoreTable_; }
   keel::TKeelTable& EventsTable() { return eventsTable_; }
+  // Closed between uses; whoever points them at a folder closes them again.
+  keel::TKeelTable& PeopleTable() { return peopleTable_; }
+  keel::TKeelTable& LinksTable() { return linksTable_; }
 
  private:
   keel::TKeelTable peopleTable_;
@@ -37,6 +46,7 @@ class TAlertSession {
   keel::TKeelQuery query_;
   keel::TKeelTable ignoreTable_;
   keel::TKeelTable eventsTable_;
+  std::vector<std::string> ownTableMessages_;
 };
 
 }  // namespace mindrel

@@ -39,10 +39,10 @@ bool TDatasetRecord::BooleanField(const std::string& name) const {
   return !field.IsNull() && field.AsBoolean();
 }
 
-void TDatasetQuery::Open(const std::string& folder, const std::vector<std::string>& sqlLines) {
+void TDatasetQuery::Open(const std::string& folder, const TEventQuery& query) {
   query_.Close();
   query_.SetDatabaseName(folder);
-  query_.SetSQL(sqlLines);
+  query_.SetSQL(query.SqlLines);
   query_.Open();
 }
 

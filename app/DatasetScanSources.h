@@ -29,7 +29,7 @@ class TDatasetRecord final : public TScanRecord {
 class TDatasetQuery final : public TScanQuery {
  public:
   explicit TDatasetQuery(keel::TKeelQuery& query) : query_(query), record_(query) {}
-  void Open(const std::string& folder, const std::vector<std::string>& sqlLines) override;
+  void Open(const std::string& folder, const TEventQuery& query) override;
   bool Eof() const override { return query_.Eof(); }
   void Next() override { query_.Next(); }
   const TScanRecord& Current() const override { return record_; }
@@ -80,9 +80,10 @@ class TIgnoreTable final : public TIgnoreChecker {
   std::string SelectPrimaryIndex() override;
   void RestoreIndex(const std::string& indexName) override { ignore_.SetIndexName(indexName); }
   bool IsIgnored(bool family, std::int32_t code, const std::string& folder, const std::string& eventName) override;
+  // The person of that code and source is ignored for the event.
+  bool PersonIgnored(std::int32_t code, const std::string& folder, const std::string& eventName);
 
  private:
-  bool PersonIgnored(std::int32_t code, const std::string& folder, const std::string& eventName);
 
   keel::TKeelTable& ignore_;
   keel::TKeelTable& links_;

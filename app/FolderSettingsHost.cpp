@@ -1,6 +1,6 @@
 #include "app/FolderSettingsHost.h"
 
-#include "app/FamilyTreeFolder.h"
+#include "app/SourceEntry.h"
 #include "platform/WineRegistry.h"
 
 namespace mindrel {
@@ -11,12 +11,12 @@ std::string TFolderSettingsHost::GetDatabasePath() {
   return stored.empty() ? std::string() : registry.MapWindowsPath(stored);
 }
 
-bool TFolderSettingsHost::ValidDatabase(const std::string& folder) { return TFamilyTreeFolder(folder).Valid(); }
+bool TFolderSettingsHost::ValidDatabase(const std::string& folder) { return TSourceEntry(folder).Valid(); }
 
 std::vector<std::string> TFolderSettingsHost::CustomDateColumns(const std::vector<std::string>& folders) {
   std::vector<std::string> columns;
   for (const std::string& folder : folders) {
-    const std::vector<std::string> found = TFamilyTreeFolder(folder).CustomDateColumns();
+    const std::vector<std::string> found = TSourceEntry(folder).CustomDateColumns();
     columns.insert(columns.end(), found.begin(), found.end());
   }
   return columns;

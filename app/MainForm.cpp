@@ -15,11 +15,13 @@
 #include <QPainter>
 #include <QWhatsThis>
 
+#include "app/AlertIgnorer.h"
 #include "app/AlertNotice.h"
 #include "app/CalendarExport.h"
 #include "app/FamilyTreeFolder.h"
 #include "app/FolderSettingsHost.h"
-#include "app/MessageDialog.h"
+#include "app/SourceEntry.h"
+#include "help/MessageDialog.h"
 #include "app/SettingsFile.h"
 #include "formats/DateTime.h"
 #include "platform/AlertSound.h"
@@ -137,6 +139,13 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
     panel->installEventFilter(this);
   }
   qApp->installEventFilter(this);
+  NameIconButtons();
+  EventsForm_ = std::make_unique<TEventsForm>(tables_.EventsTable(), this);
+  IgnoreForm_ = std::make_unique<TIgnoreForm>(tables_.IgnoreTable(), this);
+  connect(ui_->EventsBtn, &QPushButton::clicked, EventsForm_.get(), &QDialog::exec);
+  connect(ui_->IgnoreBtn, &QPushButton::clicked, IgnoreForm_.get(), &QDialog::exec);
+  Ignore1 = PopupMenu1_.addAction(QStringLiteral("&Ignore event"), this, [this] { Ignore1Click(false); });
+  Ignoreall1 = PopupMenu1_.addAction(QStringLiteral("Ignore &all"), this, [this] { Ignore1Click(true); });
   ExportCalendar1 = PopupMenu1_.addAction(QStringLiteral("Export to calendar..."), this, &TMainForm::ExportCalendar1Click);
   ui_->OutputList->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ui_->OutputList, &QWidget::customContextMenuRequested, this, &TMainForm::OutputListContextMenu);
@@ -148,6 +157,14 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   ApplySettings(TSettings{});
   resize(width(), toolBarHeight() + alertListHeight());
   ui_->Panel1->hide();
+
+  helpRouter_.SetHelpFile(ExeFolder + "Help/Mindrel.qhc");
+  helpRouter_.Install();
+  EventEditorForm = std::make_unique<TEventEditorForm>(formats_, clock_, this);
+  HelpForm = std::make_unique<THelpForm>(ExeFolder, this);
+  SelectFolderForm = std::make_unique<TSelectFolderForm>(this);
+  connect(ui_->HelpBtn, &QToolButton::clicked, this, &TMainForm::HelpBtnClick);
+  connect(ui_->TextTreeBtn, &QPushButton::clicked, this, &TMainForm::TextTreeBtnClick);
 }
 
 TMainForm::~TMainForm() = default;
@@ -159,6 +176,8 @@ void TMainForm::InitializeForm(const QStringList& arguments) {
   silentStart_ = arguments.size() > 1 && arguments.at(1) == QStringLiteral("-s");
 
   tables_.Initialize(DataFolder);
+  for (const std::string& message : tables_.OwnTableMessages())
+    TMessageDialog::show(this, TMessageDialog::Kind::Warning, {QString::fromStdString(message)}, QMessageBox::Ok);
 
   TSettings settings = CollectSettings();
   const QRect area = screen()->geometry();
@@ -183,8 +202,9 @@ void TMainForm::Button1Click() {
 
 void TMainForm::RefreshOutputList() {
   RebuildIconsAndMetrics();
+  std::vector<std::string> problems;
   try {
-    tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
+    problems = tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
   } catch (...) {
     // What was found stays in the list; bands and caption wait for a scan
     // that ends.
@@ -192,13 +212,27 @@ void TMainForm::RefreshOutputList() {
     throw;
   }
   ShowAlerts();
+  ShowScanProblems(problems);
+}
+
+void TMainForm::ShowScanProblems(const std::vector<std::string>& problems) {
+  if (problems.empty()) return;
+  QStringList lines{QStringLiteral("Mindrel")};
+  for (const std::string& problem : problems) lines << QString::fromStdString(problem);
+  TMessageDialog::show(this, TMessageDialog::Kind::Warning, lines, QMessageBox::Ok);
 }
 
 void TMainForm::OpenOptions() { ui_->OptionsBtn->setChecked(true); }
 
 bool TMainForm::ValidDatabase(const std::string& folder, bool showMessage) {
-  const bool valid = TFamilyTreeFolder(folder).Valid();
-  if (!valid && showMessage) {
+  const TSourceEntry entry(folder);
+  const bool valid = entry.Valid();
+  if (!valid && showMessage && entry.IsGedcomFile()) {
+    TMessageDialog::show(this, TMessageDialog::Kind::Warning,
+                         {QStringLiteral("Mindrel"), QStringLiteral("The file \"%1\"").arg(QString::fromStdString(folder)),
+                          QStringLiteral("is not a readable GEDCOM file"), QStringLiteral("and will be reset")},
+                         QMessageBox::Ok, 503);
+  } else if (!valid && showMessage) {
     TMessageDialog::show(this, TMessageDialog::Kind::Warning,
                          {QStringLiteral("Mindrel"), QStringLiteral("The folder \"%1\"").arg(QString::fromStdString(folder)),
                           QStringLiteral("does not contain a valid Tallowyn V3 database"), QStringLiteral("and will be reset")},
@@ -215,11 +249,15 @@ std::string TMainForm::AddStartFolder() const {
 }
 
 void TMainForm::TallowynBtnClick() {
-  // A plain folder dialog picks the folder until the program's own folder
-  // picker window exists.
-  const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Select a Tallowyn database"),
-                                                           QString::fromStdString(AddStartFolder()));
-  if (!chosen.isEmpty()) AddFolder(chosen.toStdString());
+  if (SelectFolderForm->Execute({}, AddStartFolder()) != QDialog::Accepted) return;
+  AddFolder(SelectFolderForm->FolderText().toStdString());
+}
+
+void TMainForm::TextTreeBtnClick() { EventEditorForm->Execute(); }
+
+void TMainForm::HelpBtnClick() {
+  HelpForm->move(ui_->HelpBtn->mapToGlobal(QPoint(ui_->HelpBtn->width(), ui_->HelpBtn->height())));
+  HelpForm->exec();
 }
 
 bool TMainForm::AddFolder(const std::string& folder) {
@@ -239,6 +277,13 @@ bool TMainForm::AddFolder(const std::string& folder) {
   return true;
 }
 
+void TMainForm::AddGedcomFileClick() {
+  const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Select a GEDCOM file"),
+                                                      QString::fromStdString(AddStartFolder()),
+                                                      QStringLiteral("GEDCOM files (*.ged)"));
+  if (!chosen.isEmpty()) AddFolder(chosen.toStdString());
+}
+
 void TMainForm::TallowynDelBtnClick() {
   QListWidgetItem* item = ui_->TallowynList->currentItem();
   if (item != nullptr && item->isSelected()) {
@@ -255,6 +300,7 @@ void TMainForm::TallowynListClick() {
 void TMainForm::TallowynPopupPopup(const QPoint& at) {
   QMenu menu(this);
   menu.addAction(QStringLiteral("A&dd..."), this, &TMainForm::TallowynBtnClick);
+  menu.addAction(QStringLiteral("Add GEDCOM file..."), this, &TMainForm::AddGedcomFileClick);
   QAction* remove = menu.addAction(QStringLiteral("R&emove"), this, &TMainForm::TallowynDelBtnClick);
   remove->setEnabled(!ui_->TallowynList->selectedItems().isEmpty());
   menu.exec(ui_->TallowynList->viewport()->mapToGlobal(at));
@@ -282,7 +328,10 @@ void TMainForm::FieldsListClickCheck(QListWidgetItem* item) {
       {QStringLiteral("The field \"%1\" does not have an Event Format.").arg(item->text()),
        QStringLiteral("Do you want to add it to the events list?")},
       QMessageBox::Yes | QMessageBox::No, 504);
-  if (answer == QMessageBox::Yes) formats_.SetTemplate(formats_.AddRow(name), "<name>");
+  if (answer != QMessageBox::Yes) return;
+  const int row = formats_.AddRow(name);
+  formats_.SetTemplate(row, "<name>");
+  EventEditorForm->Execute(row);
 }
 
 bool TMainForm::FinishStart() {
@@ -510,7 +559,45 @@ void TMainForm::ShowAlerts() {
 
 void TMainForm::ShowEntries() {
   ui_->OutputList->clear();
-  for (int i = 0; i < OPList.Count(); ++i) ui_->OutputList->addItem(QString::fromStdString(OPList.Key(i)));
+  for (int i = 0; i < OPList.Count(); ++i) {
+    auto* item = new QListWidgetItem(QString::fromStdString(OPList.Key(i)));
+    item->setData(Qt::AccessibleTextRole, AlertSpeech(OPList.Entry(i)));
+    ui_->OutputList->addItem(item);
+  }
+}
+
+// What a screen reader says for an alert: what the item shows, not its key.
+QString TMainForm::AlertSpeech(const TOPObj& entry) const {
+  return QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date) + " " +
+                                formatter_.FormatEntry(entry, false, EventItemTexts()));
+}
+
+// Picture-only buttons are named by their hints.
+void TMainForm::NameIconButtons() {
+  for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+    if (button->text().isEmpty() && button->accessibleName().isEmpty()) button->setAccessibleName(button->toolTip());
+  }
+}
+
+void TMainForm::OutputListContextMenu(const QPoint& at) {
+  PopupMenu1Popup();
+  PopupMenu1_.exec(ui_->OutputList->viewport()->mapToGlobal(at));
+}
+
+void TMainForm::PopupMenu1Popup() {
+  const auto n = ui_->OutputList->selectedItems().size();
+  Ignore1->setEnabled(n > 0);
+  Ignoreall1->setEnabled(n > 0);
+  Ignore1->setText(n > 0 ? QStringLiteral("&Ignore event (%1)").arg(n) : QStringLiteral("&Ignore event"));
+  Ignoreall1->setText(n > 0 ? QStringLiteral("Ignore &all (%1)").arg(n) : QStringLiteral("Ignore &all"));
+}
+
+void TMainForm::Ignore1Click(bool all) {
+  std::vector<bool> selected;
+  for (int i = 0; i < ui_->OutputList->count(); ++i) selected.push_back(ui_->OutputList->item(i)->isSelected());
+  TIgnoreList ignoreList(tables_.IgnoreTable());
+  TAlertIgnorer ignorer(tables_.PeopleTable(), tables_.LinksTable(), ignoreList);
+  ignorer.Ignore(OPList, selected, all, EventItemTexts(), [this](int index) { delete ui_->OutputList->takeItem(index); });
 }
 
 void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& rect, bool selected) {

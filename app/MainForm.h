@@ -18,7 +18,15 @@
 #include "app/LocaleNamesQt.h"
 #include "app/Settings.h"
 #include "formats/EntryFormatter.h"
+#include "formats/EventEditorForm.h"
 #include "formats/EventFormats.h"
+#include "help/ContextHelpQt.h"
+#include "help/HelpForm.h"
+#include "help/HelpViewerForm.h"
+#include "help/SelectFolderForm.h"
+#include "help/conHTMLHelp.h"
+#include "lists/EventsForm.h"
+#include "lists/IgnoreForm.h"
 #include "platform/Clock.h"
 #include "platform/desktop/DesktopNotifier.h"
 
@@ -86,6 +94,10 @@ class TMainForm : public QWidget {
   void ApplyChosenFont(const QFont& chosen);
 
   TEventFormats& Formats() { return formats_; }
+  TEventEditorForm& EventEditor() { return *EventEditorForm; }
+  THelpForm& HelpWindow() { return *HelpForm; }
+  TSelectFolderForm& SelectFolder() { return *SelectFolderForm; }
+  THelpViewerForm& HelpViewer() { return helpViewer_; }
   TAlertList& Alerts() { return OPList; }
   // Rebuilds the alert list from every folder of the list (the scan). Errors
   // of the table layer reach the caller; the entries found until then stay.
@@ -96,6 +108,18 @@ class TMainForm : public QWidget {
   // Shows the alert list's entries, bands set, and the caption for the
   // look-ahead value.
   void ShowAlerts();
+  // Names what the scan could not read (GEDCOM files with the line at fault,
+  // custom date columns), when there is anything.
+  void ShowScanProblems(const std::vector<std::string>& problems);
+
+  // The alert list's context menu, prepared for the selection.
+  QMenu& PopupMenu1() { return PopupMenu1_; }
+  void PopupMenu1Popup();
+  // Ignores the people of the selected alerts: all their events, or the
+  // alerts' event types.
+  void Ignore1Click(bool all);
+  TIgnoreForm& IgnoreForm() { return *IgnoreForm_; }
+  TEventsForm& EventsForm() { return *EventsForm_; }
 
   // Writes the alerts of the list as an iCalendar file; an error message
   // when it cannot be written.
@@ -109,12 +133,17 @@ class TMainForm : public QWidget {
 
  private:
   void LoadButtonPictures();
+  void NameIconButtons();
   void ShowEntries();
   bool SendAlertNotification();
   void ShowFromNotification();
-  void OutputListContextMenu(const QPoint& at);
   void ExportCalendar1Click();
+  QString AlertSpeech(const TOPObj& entry) const;
+  void OutputListContextMenu(const QPoint& at);
   void TallowynBtnClick();
+  void AddGedcomFileClick();
+  void TextTreeBtnClick();
+  void HelpBtnClick();
   void TallowynDelBtnClick();
   void TallowynListClick();
   void TallowynPopupPopup(const QPoint& at);
@@ -156,6 +185,11 @@ class TMainForm : public QWidget {
 
   TAlertSession tables_;
   TEventFormats formats_;
+  // The help viewer stands in for the platform's help program; the router
+  // answers every help request of the program through it.
+  THelpViewerForm helpViewer_;
+  TconHTMLHelp helpRouter_{helpViewer_};
+  TQtContextHelp contextHelp_{helpRouter_, helpViewer_};
   TAlertList OPList;
   TEntryFormatter formatter_{formats_, clock_};
   TQtLocaleNames localeNames_;
@@ -170,10 +204,18 @@ class TMainForm : public QWidget {
   std::vector<std::optional<QImage>> IconList;
   QImage NoIcon;
   int DateColWidth = 0;
+  std::unique_ptr<TEventEditorForm> EventEditorForm;
+  std::unique_ptr<THelpForm> HelpForm;
+  std::unique_ptr<TSelectFolderForm> SelectFolderForm;
   TDesktopNotifier notifier_;
   bool hiddenAtStart_ = false;
   QMenu PopupMenu1_{this};
+  QAction* Ignore1 = nullptr;
+  QAction* Ignoreall1 = nullptr;
   QAction* ExportCalendar1 = nullptr;
+  // Declared after the tables they show, so they go first.
+  std::unique_ptr<TEventsForm> EventsForm_;
+  std::unique_ptr<TIgnoreForm> IgnoreForm_;
 };
 
 }  // namespace mindrel

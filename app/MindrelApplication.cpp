@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <exception>
 
-#include "app/MessageDialog.h"
+#include "help/MessageDialog.h"
 #include "engine/components/DatabaseError.h"
 
 namespace mindrel {

@@ -1,27 +1,100 @@
 #include "app/OwnTables.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
 #include "engine/components/KeelTable.h"
 #include "engine/core/ErrorCodes.h"
+#include "platform/FileSystem.h"
+#include "platform/Folders.h"
 
 namespace mindrel {
 
 namespace {
 
 using keel::TFieldType;
+using Define = void (*)(keel::TKeelTable&);
 
-void OpenOrCreate(keel::TKeelTable& table, const std::string& dataFolder, const std::string& name,
-                  void (*define)(keel::TKeelTable&)) {
-  table.Close();
-  table.SetDatabaseName(dataFolder);
-  table.SetTableName(name);
-  try {
-    table.Open();
-    return;
-  } catch (const keel::EKeelEngineError&) {
+// True when every index of the schema is in the open table: an index file
+// lost and made anew by the engine holds the primary index only.
+bool HasSchemaIndexes(keel::TKeelTable& table, Define define) {
+  keel::TKeelTable schema;
+  define(schema);
+  table.RefreshDefs();
+  for (const keel::TKeelIndexDef& wanted : schema.IndexDefs()) {
+    if (wanted.Has(keel::ixPrimary)) continue;
+    const bool present = std::any_of(table.IndexDefs().begin(), table.IndexDefs().end(),
+                                     [&](const keel::TKeelIndexDef& def) { return def.Name == wanted.Name; });
+    if (!present) return false;
   }
+  return true;
+}
+
+std::string Stamp(const Clock& clock) {
+  const LocalDateTime now = clock.now();
+  char text[80];
+  std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", now.date.year, now.date.month, now.date.day, now.hour,
+                now.minute, now.second);
+  return text;
+}
+
+// Renames the table's files to "<name>.damaged-<stamp>[-n].<ext>"; answers
+// the new name of the data file, or empty when it could not be renamed.
+std::string SetAside(const std::string& folder, const std::string& name, const Clock& clock) {
+  const std::string base = name.substr(0, name.rfind('.')) + ".damaged-" + Stamp(clock);
+  std::string aside = base;
+  for (int n = 2; FileExists(folder + aside + ".dat"); ++n) aside = base + "-" + std::to_string(n);
+  if (RenameFile(folder + name, folder + aside + ".dat") != 0) return {};
+  for (const char* extension : {".idx", ".blb"}) {
+    const std::string from = folder + name.substr(0, name.rfind('.')) + extension;
+    if (FileExists(from)) RenameFile(from, folder + aside + extension);
+  }
+  return aside + ".dat";
+}
+
+void Create(keel::TKeelTable& table, Define define) {
   define(table);
   table.CreateTableFromDefs();
   table.Open();
+}
+
+std::string OpenOrCreate(keel::TKeelTable& table, const std::string& dataFolder, const std::string& name,
+                         Define define, const Clock& clock) {
+  table.Close();
+  table.SetDatabaseName(dataFolder);
+  table.SetTableName(name);
+  if (!table.Exists()) {
+    Create(table, define);
+    return {};
+  }
+  try {
+    table.Open();
+    if (HasSchemaIndexes(table, define)) return {};
+  } catch (const keel::EKeelEngineError&) {
+    // Repaired below; the repair's own error tells when the table cannot be.
+  }
+  table.Close();
+  std::exception_ptr failure;
+  try {
+    define(table);
+    const keel::TableRepairReport report = table.RepairFromDefs();
+    table.Open();
+    if (report.lost.empty()) return {};
+    std::string message = "\"" + name + "\" was damaged and has been repaired. Not kept:";
+    for (const std::string& line : report.lost) message += "\n" + line;
+    return message;
+  } catch (const keel::EKeelEngineError& error) {
+    table.Close();
+    // In use by another process: it cannot be repaired now, nor set aside.
+    if (error.code() == keel::ErrorCode::KEEL_OSEACCES) throw;
+    failure = std::current_exception();
+  }
+  const std::string aside = SetAside(WithTrailingSeparator(dataFolder), name, clock);
+  if (aside.empty()) std::rethrow_exception(failure);
+  Create(table, define);
+  return "\"" + name + "\" could not be read. It was set aside as \"" + aside + "\" and a new, empty \"" + name +
+         "\" was made.";
 }
 
 }  // namespace
@@ -65,13 +138,14 @@ void TOwnTables::DefineEventsTable(keel::TKeelTable& table) {
   indexes.Add("DescIdx", "Description", keel::ixCaseInsensitive);
 }
 
-void TOwnTables::OpenIgnoreTable(keel::TKeelTable& table, const std::string& dataFolder) {
-  OpenOrCreate(table, dataFolder, "Ignore.dat", &TOwnTables::DefineIgnoreTable);
+std::string TOwnTables::OpenIgnoreTable(keel::TKeelTable& table, const std::string& dataFolder, const Clock& clock) {
+  return OpenOrCreate(table, dataFolder, "Ignore.dat", &TOwnTables::DefineIgnoreTable, clock);
 }
 
-void TOwnTables::OpenEventsTable(keel::TKeelTable& table, const std::string& dataFolder) {
-  OpenOrCreate(table, dataFolder, "Events.dat", &TOwnTables::DefineEventsTable);
+std::string TOwnTables::OpenEventsTable(keel::TKeelTable& table, const std::string& dataFolder, const Clock& clock) {
+  std::string message = OpenOrCreate(table, dataFolder, "Events.dat", &TOwnTables::DefineEventsTable, clock);
   table.SetIndexName("DateIdx");
+  return message;
 }
 
 }  // namespace mindrel

@@ -23,11 +23,20 @@ class TScanRecord : public TEntrySource {
   virtual bool BooleanField(const std::string& name) const = 0;
 };
 
-// The query dataset: one SELECT over a folder's tables, read from first to last.
+// One query of the scan: the rows of one table that carry one date.
+struct TEventQuery {
+  bool Families = false;
+  std::string DateColumn;  // "Search date", "Marriage date", a custom column ...
+  bool LivingOnly = false;  // people marked dead are left out
+  std::vector<std::string> SqlLines;  // the same query as the four lines of SQL
+};
+
+// The query dataset: one query over a source's records, read from first to
+// last in the order of their dates' day numbers.
 class TScanQuery {
  public:
   virtual ~TScanQuery() = default;
-  virtual void Open(const std::string& folder, const std::vector<std::string>& sqlLines) = 0;
+  virtual void Open(const std::string& folder, const TEventQuery& query) = 0;
   virtual bool Eof() const = 0;
   virtual void Next() = 0;
   // REQUIRES: !Eof()

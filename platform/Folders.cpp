@@ -63,6 +63,11 @@ bool ForceDirectories(const std::string& path) {
   return !error && std::filesystem::is_directory(path, error);
 }
 
+bool DirectoryExists(const std::string& path) {
+  std::error_code error;
+  return !path.empty() && std::filesystem::is_directory(path, error);
+}
+
 std::string GetDataFolder() {
   const std::string base = DataFolderBase();
   if (base.empty() || !ForceDirectories(base)) return {};

@@ -29,6 +29,7 @@ std::string WritableTemporaryFolder(const std::string& preferred);
 // path is empty.
 bool ForceDirectories(const std::string& path);
 
+bool DirectoryExists(const std::string& path);
 // Appends '/' unless the path already ends in one.
 std::string WithTrailingSeparator(std::string path);
 

@@ -6,11 +6,14 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
+  xvfb dbus-x11 at-spi2-core python3-pyatspi xdotool
   zlib1g-dev nettle-dev libicu-dev libpulse-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   pulseaudio pulseaudio-utils
   clang libclang-rt-14-dev strace
   fonts-dejavu-core
+  xvfb dbus-x11 at-spi2-core python3-pyatspi xdotool
   dbus-daemon python3-dbus python3-gi python3-icalendar desktop-file-utils dpkg-dev file
 )
 

@@ -17,3 +17,4 @@ cmake --build build-asan
 # files are written, which the build above covers, and take too long here.
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure --timeout 1800 -j"$(nproc)" -E '^CrashSafetyTest\.ACrashAtAnyWrite')
+bash scripts/fuzz.sh 45 build-asan

@@ -303,6 +303,46 @@ void TKeelTable::assignKeyValues(const std::vector<std::string>& values) {
 
 // ---- creation ----
 
+KnownIndexes TKeelTable::indexesFromDefs(int32_t indexPageSize) const {
+  std::vector<FieldDescriptor> numbered;
+  for (const TKeelFieldDef& def : fieldDefs_) numbered.push_back(def.ToDescriptor());
+  for (size_t i = 0; i < numbered.size(); ++i) numbered[i].number = static_cast<uint16_t>(i + 1);
+  const TIndexDefinitions definitions(numbered, static_cast<size_t>(std::max(indexPageSize, 0)), engineName());
+  KnownIndexes indexes;
+  for (const TKeelIndexDef& def : indexDefs_.CheckedForCreation()) {
+    IndexDescriptor index;
+    index.name = Utf8ToAnsi(def.Name);
+    index.unique = def.Has(ixUnique) || def.Has(ixPrimary);
+    index.caseInsensitive = def.Has(ixCaseInsensitive);
+    index.descending = def.Has(ixDescending);
+    index.compression = def.Compression;
+    index.noKeyStatistics = def.NoKeyStatistics;
+    // A descending index without a list of descending fields is descending
+    // in every field.
+    const std::string descending = def.Has(ixDescending) && def.DescFields.empty() ? def.Fields : def.DescFields;
+    index.fields = definitions.resolveFields(Utf8ToAnsi(def.Fields), Utf8ToAnsi(descending), index.name);
+    if (def.Has(ixPrimary)) indexes.primary = index;
+    else indexes.secondaries.push_back(index);
+  }
+  return indexes;
+}
+
+TableRepairReport TKeelTable::RepairFromDefs() {
+  return AtEdge([&] {
+    CheckInactive();
+    CheckOpenable();
+    TKeelDatabase& database = AttachDatabase();
+    AttachedScope detach([this] { DetachDatabase(); });
+    TTableRepair repair(database.Folder(), engineName());
+    repair.useKnownIndexes(indexesFromDefs(TTableCreateOptions{}.IndexPageSize));
+    TableRepairReport report = repair.run();
+    for (std::vector<std::string>* lines : {&report.rebuilt, &report.lost}) {
+      for (std::string& line : *lines) line = AnsiToUtf8(line);
+    }
+    return report;
+  });
+}
+
 void TKeelTable::CreateTableFromDefs(const TTableCreateOptions& options) {
   AtEdge([&] {
     CheckInactive();
@@ -310,26 +350,9 @@ void TKeelTable::CreateTableFromDefs(const TTableCreateOptions& options) {
     TableCreateRequest request;
     request.name = engineName();
     for (const TKeelFieldDef& def : fieldDefs_) request.fields.push_back(def.ToDescriptor());
-    const std::vector<TKeelIndexDef> indexes = indexDefs_.CheckedForCreation();
-
-    std::vector<FieldDescriptor> numbered = request.fields;
-    for (size_t i = 0; i < numbered.size(); ++i) numbered[i].number = static_cast<uint16_t>(i + 1);
-    const TIndexDefinitions definitions(numbered, static_cast<size_t>(std::max(options.IndexPageSize, 0)), request.name);
-    for (const TKeelIndexDef& def : indexes) {
-      IndexDescriptor index;
-      index.name = Utf8ToAnsi(def.Name);
-      index.unique = def.Has(ixUnique) || def.Has(ixPrimary);
-      index.caseInsensitive = def.Has(ixCaseInsensitive);
-      index.descending = def.Has(ixDescending);
-      index.compression = def.Compression;
-      index.noKeyStatistics = def.NoKeyStatistics;
-      // A descending index without a list of descending fields is descending
-      // in every field.
-      const std::string descending = def.Has(ixDescending) && def.DescFields.empty() ? def.Fields : def.DescFields;
-      index.fields = definitions.resolveFields(Utf8ToAnsi(def.Fields), Utf8ToAnsi(descending), index.name);
-      if (def.Has(ixPrimary)) request.primary = index;
-      else request.secondaries.push_back(index);
-    }
+    KnownIndexes indexes = indexesFromDefs(options.IndexPageSize);
+    request.primary = std::move(indexes.primary);
+    request.secondaries = std::move(indexes.secondaries);
     request.locale = options.Locale;
     request.userMajor = options.UserMajorVersion;
     request.userMinor = options.UserMinorVersion;

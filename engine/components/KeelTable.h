@@ -13,6 +13,7 @@
 #include "engine/components/FieldDefs.h"
 #include "engine/components/IndexDefs.h"
 #include "engine/components/KeelDataSet.h"
+#include "engine/core/TableRepair.h"
 
 namespace keel {
 
@@ -62,6 +63,10 @@ class TKeelTable : public TKeelDataSet {
   // Creates the closed table from FieldDefs and IndexDefs. The definitions
   // are checked before anything is written.
   void CreateTableFromDefs(const TTableCreateOptions& options = {});
+  // Rebuilds the closed table's indexes and free chains from its rows (see
+  // TTableRepair), the indexes being those of IndexDefs over FieldDefs. The
+  // report's lines are UTF-8.
+  TableRepairReport RepairFromDefs();
   // Read from the header; a closed table is opened for it and stays closed.
   int16_t UserMajorVersion();
 
@@ -116,6 +121,8 @@ class TKeelTable : public TKeelDataSet {
   void assignKeyValues(const std::vector<std::string>& values);
   int slotForFields(TDataCursor& cursor, const std::string& fieldNames) const;
   std::string engineName() const;
+  // IndexDefs over the fields of FieldDefs, as the engine stores them.
+  KnownIndexes indexesFromDefs(int32_t indexPageSize) const;
 
   std::string tableName_;
   std::string indexName_;

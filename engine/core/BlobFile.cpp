@@ -189,6 +189,17 @@ std::int32_t TBlobFile::allocateBlock() {
   return n;
 }
 
+void TBlobFile::rebuildFreeChain(const std::vector<std::int32_t>& blocks) {
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    BlobBlock cleared;
+    cleared.header.next = i + 1 < blocks.size() ? blocks[i + 1] : 0;
+    writeBlock(blocks[i], cleared);
+  }
+  header_.freeHead = blocks.empty() ? 0 : blocks.front();
+  headerModified_ = true;
+  freeChainChecked_ = false;
+}
+
 std::optional<std::vector<std::uint8_t>> TBlobFile::readChain(BlobReference reference) {
   if (reference.firstBlock == 0) return std::vector<std::uint8_t>{};
   TPinnedUnit unit = pinBlock(reference.firstBlock);

@@ -59,6 +59,10 @@ public:
   // the file (9479 when that passes the engine's file size limit).
   std::int32_t allocateBlock();
 
+  // Makes `blocks`, in this order, the free-block chain (a repair found them
+  // in no chain); the blocks are cleared.
+  void rebuildFreeChain(const std::vector<std::int32_t>& blocks);
+
   // The stored bytes of the value at `reference` (not yet decompressed);
   // nullopt when the first block's stamp differs from the reference's (the
   // value was rewritten since the row was read) or the table changed while

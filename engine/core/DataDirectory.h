@@ -52,6 +52,7 @@ class TDataDirectory {
 
   const std::string& path() const { return path_; }
   TDataSession& session() const { return session_; }
+  bool inMemory() const { return inMemory_; }
 
   // "People" and "People.dat" name the same file; another extension is kept.
   std::string fileName(const std::string& tableName, const std::string& extension) const;

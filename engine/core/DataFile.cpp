@@ -237,6 +237,18 @@ int32_t TDataFile::nextBlobStamp() {
   return header_.lastBlobStamp;
 }
 
+void TDataFile::noteBlobStamp(int32_t stamp) {
+  if (stamp <= header_.lastBlobStamp) return;
+  header_.lastBlobStamp = stamp;
+  headerModified_ = true;
+}
+
+void TDataFile::resetRowChain(int32_t freeRowHead, int32_t activeRowCount) {
+  header_.freeRowHead = freeRowHead;
+  header_.activeRowCount = activeRowCount;
+  headerModified_ = true;
+}
+
 void TDataFile::restoreCounters(const DataFileHeader& before) {
   header_.lastRecordId = before.lastRecordId;
   header_.lastAutoInc = before.lastAutoInc;

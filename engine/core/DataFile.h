@@ -89,6 +89,9 @@ class TDataFile final : public TBufferedFile {
   int32_t nextAutoInc();                 // advances LastAutoInc
   void noteAutoInc(int32_t value);       // raises LastAutoInc to it
   int32_t nextBlobStamp();               // advances LastBlobStamp
+  void noteBlobStamp(int32_t stamp);     // raises LastBlobStamp to it
+  // After a repair relinked the deleted rows and counted the active ones.
+  void resetRowChain(int32_t freeRowHead, int32_t activeRowCount);
   // Takes back LastRecordID and LastAutoInc after a refused new row.
   void restoreCounters(const DataFileHeader& before);
 

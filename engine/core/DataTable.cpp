@@ -84,15 +84,7 @@ void TDataTable::closeFiles() noexcept {
 }
 
 void TDataTable::openIndex(TDataSession& session) {
-  const TEngineSettings& settings = session.engine().settings();
-  TIndexFile::Options options;
-  options.tableName = name_;
-  options.pageSize = static_cast<size_t>(data_->header().indexPageSize);
-  options.engineSignature =
-      settings.EngineSignature.empty() ? DataFileHeader::kStandardSignature : Md5(settings.EngineSignature);
-  options.sizeLimit = settings.maxDataBytes();
-  options.maxBufferBytes = settings.MaxTableIndexBufferSize;
-  options.maxBufferCount = settings.MaxTableIndexBufferCount;
+  const TIndexFile::Options options = TIndexFile::OptionsFor(name_, session.engine().settings(), data_->header());
   index_ = std::make_unique<TIndexFile>(session.engine().files(), paths_.index, FileFlags(flags_), options);
   index_->setCipher(data_->cipher());
   try {
@@ -174,15 +166,8 @@ void TDataTable::attachJournal() {
   // would leave them.
   journalReader_ = flags_.readOnly || filesReadOnly();
   journal_->attach(0, data_.get());
-  data_->setJournal(journal_.get(), 0);
-  if (!indexInMemory_) {
-    journal_->attach(1, index_.get());
-    index_->setJournal(journal_.get(), 1);
-  }
-  if (blob_) {
-    journal_->attach(2, blob_.get());
-    blob_->setJournal(journal_.get(), 2);
-  }
+  if (!indexInMemory_) journal_->attach(1, index_.get());
+  if (blob_) journal_->attach(2, blob_.get());
   syncSessionSettings();
 }
 
@@ -260,18 +245,9 @@ void TDataTable::recoverFromChange() {
 bool TDataTable::refresh() {
   if (followJournalForReading()) return true;
   if (!data_->headerChanged()) return false;
-  accessStale_ = true;
-  data_->dropCache();
-  if (indexInMemory_) {
-    rebuildMemoryIndex();
-    return true;
-  }
-  index_->refreshHeader();
-  index_->dropCache();
-  if (blob_) {
-    blob_->refreshHeader();
-    blob_->dropCache();
-  }
+  if (!indexInMemory_) index_->refreshHeader();
+  if (blob_) blob_->refreshHeader();
+  forgetCachedUnits();
   return true;
 }
 
@@ -295,30 +271,31 @@ void TDataTable::rollBackInterruptedWrite() {
 bool TDataTable::refreshAllHeaders() {
   if (followJournalForReading()) return true;
   const bool dataChanged = data_->headerChanged();
-  const bool indexChanged = index_->refreshHeader();
+  const bool indexChanged = !indexInMemory_ && index_->refreshHeader();
   const bool blobChanged = blob_ && blob_->refreshHeader();
   if (!dataChanged && !indexChanged && !blobChanged) return false;
-  accessStale_ = true;
-  data_->dropCache();
-  if (indexInMemory_) {
-    rebuildMemoryIndex();
-    return true;
-  }
-  index_->dropCache();
-  if (blob_) blob_->dropCache();
+  forgetCachedUnits();
   return true;
 }
 
 void TDataTable::reloadHeaders() {
-  accessStale_ = true;
   data_->readHeader();
+  if (!indexInMemory_) index_->reloadHeader();
+  if (blob_) blob_->reloadHeader();
+  forgetCachedUnits();
+}
+
+// After a change made elsewhere: an index kept in memory is built again from
+// the rows, since nobody else writes it.
+void TDataTable::forgetCachedUnits() {
+  accessStale_ = true;
   data_->dropCache();
   if (indexInMemory_) {
     rebuildMemoryIndex();
   } else {
-    index_->reloadHeader();
+    index_->dropCache();
   }
-  if (blob_) blob_->reloadHeader();
+  if (blob_) blob_->dropCache();
 }
 
 bool TDataTable::beginRead() {

@@ -152,6 +152,7 @@ class TDataTable final : public TLockTarget {
   // True when any header's change count moved; every cache is dropped then.
   bool refreshAllHeaders();
   void reloadHeaders();
+  void forgetCachedUnits();
   // Tables this process may write keep a journal; temporary and in-memory
   // tables, and tables opened for reading, do not.
   void attachJournal();

@@ -26,6 +26,19 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
 TIndexFile::TIndexFile(TFileRegistry& registry, std::string path, EngineFileFlags flags, Options options)
     : TBufferedFile(registry, std::move(path), flags), options_(std::move(options)) {}
 
+TIndexFile::Options TIndexFile::OptionsFor(const std::string& tableName, const TEngineSettings& settings,
+                                           const DataFileHeader& dataHeader) {
+  Options options;
+  options.tableName = tableName;
+  options.pageSize = static_cast<size_t>(dataHeader.indexPageSize);
+  options.engineSignature =
+      settings.EngineSignature.empty() ? DataFileHeader::kStandardSignature : Md5(settings.EngineSignature);
+  options.sizeLimit = settings.maxDataBytes();
+  options.maxBufferBytes = settings.MaxTableIndexBufferSize;
+  options.maxBufferCount = settings.MaxTableIndexBufferCount;
+  return options;
+}
+
 size_t TIndexFile::cacheCapacity() const {
   const size_t byBytes = options_.maxBufferBytes / (options_.pageSize + 56);
   return std::max<size_t>(1, std::min(byBytes, options_.maxBufferCount));

@@ -23,6 +23,7 @@
 
 #include "engine/core/DataFileHeader.h"
 #include "engine/core/BufferedFile.h"
+#include "engine/core/EngineSettings.h"
 #include "engine/core/IndexDescriptor.h"
 #include "engine/core/IndexFileHeader.h"
 #include "engine/core/Md5.h"
@@ -43,6 +44,9 @@ class TIndexFile : public TBufferedFile {
   };
 
   TIndexFile(TFileRegistry& registry, std::string path, EngineFileFlags flags, Options options);
+  // The options of the index file of the table with this data file header.
+  static Options OptionsFor(const std::string& tableName, const TEngineSettings& settings,
+                            const DataFileHeader& dataHeader);
 
   // Opens the file and reads the header and descriptors. Raises 12035 for a
   // version byte below 7 other than 6, 12036 for 7 or more or a signature

@@ -40,6 +40,11 @@ TRollbackJournal::TRollbackJournal(std::string path) : path_(std::move(path)) {}
 
 TRollbackJournal::~TRollbackJournal() = default;
 
+void TRollbackJournal::attach(int slot, TEngineFile* file) {
+  files_.at(static_cast<size_t>(slot)) = file;
+  file->setJournal(this, slot);
+}
+
 bool TRollbackJournal::found() const { return mindrel::FileExists(path_); }
 
 void TRollbackJournal::start() {

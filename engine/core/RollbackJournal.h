@@ -33,8 +33,9 @@ class TRollbackJournal {
   TRollbackJournal& operator=(const TRollbackJournal&) = delete;
 
   const std::string& path() const { return path_; }
-  // The files whose bytes it keeps; slot 2 may stay empty (no BLOB file).
-  void attach(int slot, TEngineFile* file) { files_.at(static_cast<size_t>(slot)) = file; }
+  // The files whose bytes it keeps, each told to write (and read) through
+  // this journal; slot 2 may stay empty (no BLOB file).
+  void attach(int slot, TEngineFile* file);
   // Each flushed to disk before the first file write it protects.
   void setDurable(bool durable) { durable_ = durable; }
 

@@ -143,7 +143,8 @@ TEST(AlertEntry, BuildEntryName) {
     const char* name;
   } const cases[] = {
       {"P", {{"FirstNames", "John"}, {"Surname", "SMITH"}}, "=", "John SMITH"},
-      {"P", {{"Surname", "SMITH"}}, "=", " SMITH"},  // blanks kept as built
+      {"P", {{"Surname", "SMITH"}}, "=", "SMITH"},
+      {"P", {{"FirstNames", "Hugo"}, {"Surname", " "}}, "=", "Hugo"},
       {"P", {{"FirstNames", "  "}}, "=", "[P12] no name"},
       {"F", {{"Fathers name", "Smith, John"}, {"Mothers name", "Brown,Jane"}}, "=", "John Smith = Jane Brown"},
       {"F", {{"Fathers name", "Smith, John"}}, "&", "John Smith"},  // one partner: no indicator

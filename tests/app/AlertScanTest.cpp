@@ -77,8 +77,8 @@ struct FakeQuery : TScanQuery {
     for (const auto& line : lines) text += line + "\n";
     return text;
   }
-  void Open(const std::string& folder, const std::vector<std::string>& lines) override {
-    const std::string key = Key(folder, lines);
+  void Open(const std::string& folder, const TEventQuery& query) override {
+    const std::string key = Key(folder, query.SqlLines);
     asked.push_back(key);
     if (key == failOn) throw std::runtime_error("table is damaged");
     static const std::vector<FakeRecord> none;

@@ -212,7 +212,7 @@ TEST_F(AlertSessionTest, BirthdaysOfTheLivingInDateOrder) {
   // has already passed.
   EXPECT_EQ(Scan(), (std::vector<std::string>{
                         "Thu 10 Dec\tMary SMITH is 36 years old today",
-                        "Fri 11 Dec\tOld JONES is 126 years old tomorrow",
+                        "Fri 11 Dec\tOld JONES would have been 126 tomorrow",
                         "Sat 12 Dec\tJohn SMITH is 42 years old in 2 days",
                         "Sun 3 Jan\tIn 24 days it will be 47 years since the death of Old JONES"}));
 }

@@ -8,6 +8,7 @@
 #include "app/OwnTables.h"
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelField.h"
+#include "tests/app/LinksTable.h"
 
 namespace mindrel {
 namespace {
@@ -69,28 +70,10 @@ class DatasetScanSourcesTest : public ::testing::Test {
   }
 
   void CreateLinks() {
-    keel::TKeelTable table;
-    table.SetDatabaseName(folder_);
-    table.SetTableName("Links.dat");
-    table.FieldDefs().Add("LinkID", TFieldType::ftAutoInc);
-    table.FieldDefs().Add("RecType", TFieldType::ftString, 1);
-    table.FieldDefs().Add("ChildMarr", TFieldType::ftInteger);
-    table.FieldDefs().Add("PersFam", TFieldType::ftInteger);
-    table.IndexDefs().Add("", "LinkID", keel::ixPrimary | keel::ixUnique);
-    table.IndexDefs().Add("CFMIdx", "RecType;ChildMarr");
-    table.CreateTableFromDefs();
-    table.Open();
     // Family 10: John (dead) and Mary (living); family 11: John and Ann, both
     // dead; family 12: Bob, whose "Dead" is empty, and a child link to Eve.
-    const std::tuple<const char*, int, int> links[] = {{"P", 10, 1}, {"P", 10, 2}, {"P", 11, 1}, {"C", 12, 5},
-                                                       {"P", 11, 3}, {"P", 12, 4}, {"C", 10, 5}};
-    for (const auto& [type, family, person] : links) {
-      table.Append();
-      table.FieldByName("RecType").SetAsString(type);
-      table.FieldByName("ChildMarr").SetAsInteger(family);
-      table.FieldByName("PersFam").SetAsInteger(person);
-      table.Post();
-    }
+    mindrel::testing::CreateLinksTable(folder_, {{"P", 10, 1}, {"P", 10, 2}, {"P", 11, 1}, {"C", 12, 5},
+                                           {"P", 11, 3}, {"P", 12, 4}, {"C", 10, 5}});
   }
 
   void Ignore(int code, bool all, const std::string& events) {

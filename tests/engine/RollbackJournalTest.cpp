@@ -61,8 +61,6 @@ TEST_F(RollbackJournalTest, RollingBackOrReadingThroughGivesTheBytesBeforeTheWri
       TRollbackJournal journal(journalPath);
       journal.attach(0, &dataFile);
       journal.attach(1, &indexFile);
-      dataFile.setJournal(&journal, 0);
-      indexFile.setJournal(&journal, 1);
       std::mt19937 random(seed);
       for (int write = 0; write < 30; ++write) {
         TEngineFile& file = random() % 2 ? dataFile : indexFile;
@@ -86,8 +84,6 @@ TEST_F(RollbackJournalTest, RollingBackOrReadingThroughGivesTheBytesBeforeTheWri
       TRollbackJournal reader(journalPath);
       reader.attach(0, &dataView);
       reader.attach(1, &indexView);
-      dataView.setJournal(&reader, 0);
-      indexView.setJournal(&reader, 1);
       EXPECT_TRUE(reader.followForReading());
       EXPECT_EQ(read(dataView), data);
       EXPECT_EQ(read(indexView), index);
@@ -115,7 +111,6 @@ TEST_F(RollbackJournalTest, AJournalCutShortUndoesOnlyTheWritesItWhollyRecorded)
   file.open();
   TRollbackJournal journal(journalPath);
   journal.attach(0, &file);
-  file.setJournal(&journal, 0);
   const std::vector<uint8_t> first(100, 0xAA), second(100, 0xBB);
   file.write(100, first.data(), first.size());
   const uint64_t afterFirst = fs::file_size(journalPath);

@@ -1,14 +1,20 @@
 // Treats the input as the three files of one small table, opens it read-only
 // from an in-memory folder and walks it the way a reader and the verify
 // command do: every index forwards and backwards, physical order, every field
-// of every row including BLOB values, then the structural checks. The only
-// acceptable failure is the engine's own error; anything else (another
-// exception, a crash, a hang, a sanitizer report) is a finding.
+// of every row including BLOB values, then the structural checks. Then it
+// repairs the table and checks that the repaired trees and chains are sound.
+// The only acceptable failure is the engine's own error; anything else
+// (another exception, a crash, a hang, a sanitizer report, damage left by a
+// repair) is a finding.
 //
-// Input: one flags byte (bit 0: the session knows the password "fuzz"), the
-// lengths of the data and index files as 16-bit little-endian numbers, then
-// the data file, the index file, and the rest as the BLOB file. Lengths past
-// the end of the input are cut to what is there.
+// Input: one flags byte, the lengths of the data and index files as 16-bit
+// little-endian numbers, then the data file, the index file, and the rest as
+// the BLOB file. Lengths past the end of the input are cut to what is there.
+// Flags: bit 0, the session knows the password "fuzz"; bits 1-6, how many
+// 768-byte index descriptor slots the index file gives after its header; bit
+// 7, the last slot given is slot 31 (the full-text slot). The slots not given
+// are zero, so a small table makes a small input (an encrypted table gives
+// all 32, its descriptor area being one cipher unit).
 
 #include <algorithm>
 #include <cstddef>
@@ -19,12 +25,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/BlobChainChecker.h"
 #include "engine/core/DataCursor.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/IndexSlotStore.h"
 #include "engine/core/IndexTreeChecker.h"
+#include "engine/core/TableRepair.h"
 #include "platform/Clock.h"
 
 namespace {
@@ -34,6 +42,8 @@ using namespace keel;
 constexpr const char* kFolder = "/fuzz/";
 constexpr const char* kTable = "T";
 constexpr size_t kHeaderBytes = 5;
+// Bigger inputs only slow the search down: a seed table is a few KB.
+constexpr size_t kMaxInput = 64 * 1024;
 // A table of at most 64 KB holds far fewer rows than this; more steps mean a
 // walk that never ends.
 constexpr int64_t kStepLimit = 1'000'000;
@@ -41,9 +51,29 @@ constexpr int64_t kStepLimit = 1'000'000;
 struct TableFiles {
   bool knowsPassword = false;
   std::span<const uint8_t> data;
-  std::span<const uint8_t> index;
+  std::vector<uint8_t> index;
   std::span<const uint8_t> blob;
 };
+
+// The index file with its descriptor area filled out to all 32 slots.
+std::vector<uint8_t> ExpandIndex(std::span<const uint8_t> given, size_t slots, bool lastIsFullText) {
+  constexpr size_t kSlot = index_layout::kDescriptorSize;
+  constexpr size_t kHeader = index_layout::kHeaderSize;
+  constexpr size_t kSlots = index_layout::kSlotCount;
+  std::vector<uint8_t> file(given.begin(), given.begin() + std::min(given.size(), kHeader));
+  if (given.size() <= kHeader) return file;
+  file.resize(index_layout::kPagesStart, 0);
+  std::span<const uint8_t> rest = given.subspan(kHeader);
+  slots = std::min(slots, kSlots);
+  for (size_t i = 0; i < slots && !rest.empty(); ++i) {
+    const size_t slot = lastIsFullText && i + 1 == slots ? kSlots - 1 : i;
+    const size_t length = std::min(kSlot, rest.size());
+    std::copy_n(rest.begin(), length, file.begin() + static_cast<std::ptrdiff_t>(kHeader + slot * kSlot));
+    rest = rest.subspan(length);
+  }
+  file.insert(file.end(), rest.begin(), rest.end());
+  return file;
+}
 
 TableFiles Split(std::span<const uint8_t> input) {
   TableFiles files;
@@ -53,8 +83,9 @@ TableFiles Split(std::span<const uint8_t> input) {
   std::span<const uint8_t> rest = input.subspan(kHeaderBytes);
   files.data = rest.first(std::min(dataLength, rest.size()));
   rest = rest.subspan(files.data.size());
-  files.index = rest.first(std::min(indexLength, rest.size()));
-  files.blob = rest.subspan(files.index.size());
+  std::span<const uint8_t> index = rest.first(std::min(indexLength, rest.size()));
+  files.index = ExpandIndex(index, (input[0] >> 1) & 0x3F, (input[0] & 0x80) != 0);
+  files.blob = rest.subspan(index.size());
   return files;
 }
 
@@ -92,17 +123,25 @@ void WalkOrder(TDataCursor& cursor, int slot) {
   cursor.recordCount();
 }
 
-void Verify(TDataTable& table) {
-  table.data().verifyStructure();
+// The problems of every tree, the free-page chain and the BLOB chains.
+std::vector<std::string> TreeAndChainProblems(TDataTable& table) {
+  std::vector<std::string> problems;
   std::set<int32_t> pagesInUse;
   for (int slot = 0; slot < table.indexCount(); ++slot) {
     TIndexSlotStore store(table.index(), slot);
     TIndexTreeChecker checker(store, table.access(slot).comparer());
-    checker.check();
+    for (const std::string& problem : checker.check()) problems.push_back(problem);
+    if (checker.keyCount() != table.data().header().activeRowCount) problems.push_back("key count");
     pagesInUse.insert(checker.pagesInUse().begin(), checker.pagesInUse().end());
   }
   TIndexSlotStore store(table.index(), 0);
-  TIndexTreeChecker::checkFreeChain(store, table.index().freeHead(), &pagesInUse);
+  for (const std::string& problem : TIndexTreeChecker::checkFreeChain(store, table.index().freeHead(), &pagesInUse))
+    problems.push_back(problem);
+  if (table.blob()) {
+    for (const std::string& problem : TBlobChainChecker::CheckTable(table.data(), *table.blob()))
+      problems.push_back(problem);
+  }
+  return problems;
 }
 
 // One stage of the walk; a damaged part reported by the engine leaves the
@@ -115,7 +154,28 @@ void Attempt(Stage&& stage) {
   }
 }
 
-void OpenAndWalk(const TableFiles& files) {
+void OpenAndWalk(TDataDirectory& folder) {
+  TDataCursor cursor(folder, kTable, CursorOpenFlags{.readOnly = true});
+  for (int slot = 0; slot < cursor.table().indexCount(); ++slot) Attempt([&] { WalkOrder(cursor, slot); });
+  Attempt([&] { WalkOrder(cursor, TDataCursor::kPhysicalOrder); });
+  Attempt([&] { cursor.table().data().verifyStructure(); });
+  Attempt([&] { TreeAndChainProblems(cursor.table()); });
+}
+
+// A repair that succeeds leaves sound trees and chains, whatever it started
+// from; rows it reads back are walked again.
+void RepairAndCheck(TDataDirectory& folder) {
+  try {
+    TTableRepair(folder, kTable).run();
+  } catch (const EKeelEngineError&) {
+    return;  // refused: the data or BLOB file cannot be read
+  }
+  TDataCursor cursor(folder, kTable, CursorOpenFlags{.readOnly = true});
+  if (!TreeAndChainProblems(cursor.table()).empty()) std::abort();
+  for (int slot = 0; slot < cursor.table().indexCount(); ++slot) Attempt([&] { WalkOrder(cursor, slot); });
+}
+
+void Run(const TableFiles& files) {
   static const mindrel::FixedClock clock(mindrel::LocalDateTime{{2026, 12, 10}, 12, 0, 0, 0});
   // A fresh engine per input: its memory registry is the folder's disk.
   TDataEngine engine(clock);
@@ -126,21 +186,18 @@ void OpenAndWalk(const TableFiles& files) {
   Store(engine.files(), paths.data, files.data);
   Store(engine.files(), paths.index, files.index);
   Store(engine.files(), paths.blob, files.blob);
-
-  TDataCursor cursor(folder, kTable, CursorOpenFlags{.readOnly = true});
-  for (int slot = 0; slot < cursor.table().indexCount(); ++slot) Attempt([&] { WalkOrder(cursor, slot); });
-  Attempt([&] { WalkOrder(cursor, TDataCursor::kPhysicalOrder); });
-  Attempt([&] { Verify(cursor.table()); });
+  try {
+    OpenAndWalk(folder);
+  } catch (const EKeelEngineError&) {
+    // Damage reported as the engine's own error is the expected outcome.
+  }
+  RepairAndCheck(folder);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < kHeaderBytes) return 0;
-  try {
-    OpenAndWalk(Split({data, size}));
-  } catch (const EKeelEngineError&) {
-    // Damage reported as the engine's own error is the expected outcome.
-  }
+  if (size < kHeaderBytes || size > kMaxInput) return 0;
+  Run(Split({data, size}));
   return 0;
 }

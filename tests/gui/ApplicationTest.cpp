@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-#include "app/MessageDialog.h"
+#include "help/MessageDialog.h"
 #include "app/MindrelApplication.h"
 #include "engine/components/DatabaseError.h"
 

@@ -4,8 +4,10 @@
 #include <QPixmap>
 #include <QWidget>
 
-bool SaveScreenshot(QWidget& window, const QString& name) {
+bool SaveScreenshot(const QPixmap& picture, const QString& name) {
   const QDir folder(QStringLiteral(MINDREL_SCREENSHOT_DIR));
   if (!folder.mkpath(QStringLiteral("."))) return false;
-  return window.grab().save(folder.filePath(name + QStringLiteral(".png")), "PNG");
+  return picture.save(folder.filePath(name + QStringLiteral(".png")), "PNG");
 }
+
+bool SaveScreenshot(QWidget& window, const QString& name) { return SaveScreenshot(window.grab(), name); }

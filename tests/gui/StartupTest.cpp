@@ -6,13 +6,14 @@
 #include "DemoTree.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
-#include "app/MessageDialog.h"
+#include "help/MessageDialog.h"
 #include "engine/components/KeelEngine.h"
 #include "platform/ProfileFile.h"
 #include "ui_MainForm.h"
 
 using mindrel::TMainForm;
 using mindrel::TMessageDialog;
+using mindrel::TOPObj;
 
 namespace {
 
@@ -115,14 +116,21 @@ class StartupTest : public QObject {
     QCOMPARE(TMessageDialog::lastText(),
              QStringLiteral("The database folder\n\"%1\"\nis already in the database list.").arg(tree_));
 
-    // Ticking a custom column without a format asks once; Yes adds a format.
+    // Ticking a custom column without a format asks once; Yes adds a format
+    // and opens the editor on it.
     QListWidgetItem* custom = form.ui().FieldsList->item(6);
     TMessageDialog::setNextAnswer(QMessageBox::Yes);
+    int editorRow = -1;
+    QTimer::singleShot(0, &form, [&form, &editorRow] {
+      editorRow = form.EventEditor().isVisible() ? form.EventEditor().TextGridWidget().currentRow() : -2;
+      form.EventEditor().reject();
+    });
     custom->setCheckState(Qt::Checked);
     QVERIFY(TMessageDialog::lastText().startsWith(QStringLiteral("The field \"") + custom->text()));
     const int row = form.Formats().FindRow(custom->text().toStdString(), 6);
     QVERIFY(row >= 6);
     QCOMPARE(form.Formats().Row(row).Template, std::string("<name>"));
+    QCOMPARE(editorRow, row);
     custom->setCheckState(Qt::Unchecked);
     TMessageDialog::setNextAnswer(QMessageBox::No);
     form.ui().FieldsList->item(3)->setCheckState(Qt::Checked);
@@ -170,6 +178,36 @@ class StartupTest : public QObject {
     QVERIFY2(!form.ui().StartCB->isChecked(), "the tick shows what the system really has");
   }
 
+  void aBirthFormatFromTheEditorReachesTheListAndTheSettingsFile() {
+    WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + tree_ + "\"\nDays=30\n");
+    {
+      TMainForm form(kProgramFolder, kToday);
+      form.InitializeForm({"Mindrel"});
+      form.Button1Click();
+      const int birth = FirstEntryOfEvent(form, 0);
+      QVERIFY2(birth >= 0, "the demo tree has a birthday within 30 days");
+      QString sample;
+      QTimer::singleShot(0, &form, [&form, &sample] {
+        QLineEdit* cell = form.EventEditor().CellEditor();
+        if (cell == nullptr) return form.EventEditor().reject();
+        cell->selectAll();
+        QTest::keyClicks(cell, QStringLiteral("<name> has a birthday"));
+        sample = form.EventEditor().SampleText();
+        form.EventEditor().reject();
+      });
+      form.ui().TextTreeBtn->click();
+      QCOMPARE(sample, QStringLiteral("John SMITH has a birthday"));
+      form.Button1Click();
+      const TOPObj& entry = form.Alerts().Entry(FirstEntryOfEvent(form, 0));
+      QCOMPARE(mindrel::TEntryFormatter(form.Formats(), kToday).FormatEntry(entry, false, {}),
+               entry.Name + " has a birthday");
+      form.close();
+    }
+    std::ifstream file(data_->path().toStdString() + "/Mindrel.INI");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    QVERIFY(text.find("T0=\"<name> has a birthday\"") != std::string::npos);
+  }
+
   void closingWritesTheSettingsFile() {
     WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + tree_ + "\"\nDays=12\n");
     {
@@ -185,6 +223,13 @@ class StartupTest : public QObject {
   }
 
  private:
+  static int FirstEntryOfEvent(TMainForm& form, int eventIndex) {
+    for (int i = 0; i < form.Alerts().Count(); ++i) {
+      if (form.Alerts().Entry(i).EventIndex == eventIndex) return i;
+    }
+    return -1;
+  }
+
   void WriteSettings(const QString& text) {
     std::ofstream(data_->path().toStdString() + "/Mindrel.INI") << text.toStdString();
   }

@@ -193,4 +193,40 @@ TEST_F(KeelToolTest, VerifyReportsDamageWithoutCrashing) {
   EXPECT_FALSE(scribbled.out.empty());
 }
 
+TEST_F(KeelToolTest, VerifyReadsTheBlobFileAndRepairRebuildsWhatTheRowsHold) {
+  createPeople();
+  ASSERT_EQ(keel({"insert", dir_, "People"},
+                 "{\"Code\":1,\"Name\":\"Al\",\"Note\":\"first\"}\n"
+                 "{\"Code\":2,\"Name\":\"Bo\",\"Note\":\"second\"}\n"
+                 "{\"Code\":3,\"Name\":\"Cy\"}\n")
+                .code,
+            0);
+  {  // row 1's BLOB block carries a stamp its row does not; an index page is scribbled over
+    std::fstream blob(dir_ + "/People.blb", std::ios::in | std::ios::out | std::ios::binary);
+    blob.seekp(512 + 10);
+    blob.write("\x4D\0\0\0", 4);
+    std::fstream index(dir_ + "/People.idx", std::ios::in | std::ios::out | std::ios::binary);
+    index.seekp(25088 + 20);
+    index.write(std::string(200, '\x5A').data(), 200);
+  }
+  ToolRun damaged = keel({"verify", dir_, "People"});
+  EXPECT_EQ(damaged.code, 1);
+  EXPECT_NE(damaged.out.find("BLOB file: row 1 field Note: block 1 carries stamp 77, the row 1\n"), std::string::npos)
+      << damaged.out;
+
+  ToolRun repaired = keel({"repair", dir_, "People"});
+  EXPECT_EQ(repaired.code, 1) << repaired.err;
+  EXPECT_EQ(repaired.out,
+            "rebuilt: 3 index trees from 3 rows\n"
+            "rebuilt: rows on the free-row chain: 0\n"
+            "rebuilt: blocks on the free-block chain: 1\n"
+            "not kept: row 1 field Note: block 1 carries stamp 77, the row 1; value emptied\n");
+  EXPECT_EQ(keel({"verify", dir_, "People"}).out, "ok\n");
+  EXPECT_EQ(keel({"dump", dir_, "People", "--index", "ByName"}).out,
+            "{\"RecordID\":1,\"Code\":1,\"Name\":\"Al\",\"Born\":null,\"Note\":null}\n"
+            "{\"RecordID\":2,\"Code\":2,\"Name\":\"Bo\",\"Born\":null,\"Note\":\"second\"}\n"
+            "{\"RecordID\":3,\"Code\":3,\"Name\":\"Cy\",\"Born\":null,\"Note\":null}\n");
+  EXPECT_EQ(keel({"repair", dir_, "People"}).code, 0) << "a sound table loses nothing";
+}
+
 }  // namespace

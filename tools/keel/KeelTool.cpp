@@ -8,11 +8,13 @@
 #include <set>
 #include <sstream>
 
+#include "engine/core/BlobChainChecker.h"
 #include "engine/core/ByteOrder.h"
 #include "engine/core/DataCursor.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/IndexSlotStore.h"
 #include "engine/core/IndexTreeChecker.h"
+#include "engine/core/TableRepair.h"
 #include "engine/core/TextCase.h"
 #include "tools/keel/FilterCommands.h"
 #include "tools/keel/Json.h"
@@ -38,6 +40,7 @@ constexpr const char* kUsage =
     "       [--filter EXPR [--filter-nocase] [--filter-partial]]\n"
     "  explain DIR TABLE EXPR [--filter-nocase] [--filter-partial]\n"
     "  verify DIR TABLE\n"
+    "  repair DIR TABLE            (rebuilds indexes and free chains from the rows)\n"
     "  sql DIR \"SQL TEXT\" [--max-rows N]\n";
 
 struct Arguments {
@@ -122,6 +125,7 @@ class Tool {
     if (c == "delete") return remove();
     if (c == "dump") return dump();
     if (c == "verify") return verify();
+    if (c == "repair") return repair();
     throw EUsageError(c.empty() ? "no command given" : "unknown command " + c);
   }
 
@@ -313,12 +317,30 @@ class Tool {
     };
     guarded("rows", [&] { checkRows(*cursor, problems); });
     guarded("indexes", [&] { checkIndexes(*cursor, problems); });
+    guarded("BLOB file", [&] { checkBlobs(*cursor, problems); });
     if (problems.empty()) {
       out_ << "ok\n";
       return 0;
     }
     for (const std::string& problem : problems) out_ << keel::AnsiToUtf8(problem) << '\n';
     return kExitProblems;
+  }
+
+  static void checkBlobs(keel::TDataCursor& cursor, std::vector<std::string>& problems) {
+    keel::TBlobFile* blob = cursor.table().blob();
+    if (!blob) return;
+    for (const std::string& problem : keel::TBlobChainChecker::CheckTable(cursor.table().data(), *blob))
+      problems.push_back("BLOB file: " + problem);
+  }
+
+  // Everything rebuilt, then everything that could not be kept; the latter
+  // makes the exit code 1.
+  int repair() {
+    Expect(args_, 2, 2);
+    const keel::TableRepairReport report = keel::TTableRepair(folder(), args_.positional[1]).run();
+    for (const std::string& line : report.rebuilt) out_ << "rebuilt: " << keel::AnsiToUtf8(line) << '\n';
+    for (const std::string& line : report.lost) out_ << "not kept: " << keel::AnsiToUtf8(line) << '\n';
+    return report.lost.empty() ? 0 : kExitProblems;
   }
 
   static void checkRows(keel::TDataCursor& cursor, std::vector<std::string>& problems) {

@@ -97,6 +97,7 @@ int main(int argc, char* argv[]) {
   TAlertList alerts;
   try {
     session.Initialize(dataFolder);
+    for (const std::string& message : session.OwnTableMessages()) std::cerr << message << '\n';
     TFolderSettingsHost host(1 << 20, 1 << 20);
     // Listing alerts leaves the log-on start alone: an integration without an
     // autostart folder registers nothing.

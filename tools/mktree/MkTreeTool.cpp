@@ -2,12 +2,15 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <stdexcept>
 
 #include "engine/core/ErrorCodes.h"
 #include "platform/Folders.h"
+#include "tools/mktree/GedcomWriter.h"
 #include "tools/mktree/TreeGenerator.h"
 #include "tools/mktree/TreeWriter.h"
 
@@ -15,7 +18,9 @@ namespace mindrel {
 
 namespace {
 
-constexpr const char* kUsage = "usage: mktree DIR [--people N] [--seed S] [--today YYYY-MM-DD] [--force]\n";
+constexpr const char* kUsage =
+    "usage: mktree [DIR] [--people N] [--seed S] [--today YYYY-MM-DD] [--force] [--gedcom FILE]\n"
+    "       (DIR, --gedcom FILE or both: the same tree as a family-tree folder and as a GEDCOM file)\n";
 constexpr int kMaxPeople = 1'000'000;
 // Record edit days (calendar-date columns) lie up to a few years before today
 // and must stay after Christ.
@@ -32,6 +37,7 @@ struct TArguments {
   std::uint64_t Seed = 1;
   std::optional<CivilDate> Today;
   bool Force = false;
+  std::string Gedcom;  // empty: no GEDCOM file
 };
 
 template <typename T>
@@ -63,6 +69,9 @@ TArguments Parse(const std::vector<std::string>& args) {
       if (!ParseIsoDate(text, day) || day.year < kEarliestYear)
         throw EUsageError("--today: not a day YYYY-MM-DD from the year 1000 on: " + text);
       parsed.Today = day;
+    } else if (arg == "--gedcom") {
+      parsed.Gedcom = value();
+      if (parsed.Gedcom.empty()) throw EUsageError("--gedcom: no file given");
     } else if (arg == "--force") {
       parsed.Force = true;
     } else if (arg.starts_with("--")) {
@@ -74,7 +83,7 @@ TArguments Parse(const std::vector<std::string>& args) {
       haveFolder = true;
     }
   }
-  if (!haveFolder || parsed.Folder.empty()) throw EUsageError("no folder given");
+  if ((!haveFolder || parsed.Folder.empty()) && parsed.Gedcom.empty()) throw EUsageError("no folder given");
   return parsed;
 }
 
@@ -137,24 +146,40 @@ int RunMkTree(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return kMkTreeExitUsage;
   }
   const CivilDate today = parsed.Today.value_or(clock.today());
+  if (!parsed.Gedcom.empty() && !parsed.Force && std::filesystem::exists(parsed.Gedcom)) {
+    err << "mktree: " << parsed.Gedcom << " exists already; use --force to replace it\n";
+    return kMkTreeExitUsage;
+  }
   try {
-    TTreeWriter writer(parsed.Folder, clock);
-    if (!parsed.Force) {
-      const std::vector<std::string> existing = writer.ExistingTables();
-      if (!existing.empty()) {
-        err << "mktree: " << parsed.Folder << " already holds " << Joined(existing)
-            << "; use --force to replace them\n";
-        return kMkTreeExitUsage;
+    const TFamilyTree tree = TTreeGenerator({parsed.People, parsed.Seed, today}).Generate();
+    if (!parsed.Folder.empty()) {
+      TTreeWriter writer(parsed.Folder, clock);
+      if (!parsed.Force) {
+        const std::vector<std::string> existing = writer.ExistingTables();
+        if (!existing.empty()) {
+          err << "mktree: " << parsed.Folder << " already holds " << Joined(existing)
+              << "; use --force to replace them\n";
+          return kMkTreeExitUsage;
+        }
+      }
+      if (!ForceDirectories(parsed.Folder)) {
+        err << "mktree: cannot create the folder " << parsed.Folder << '\n';
+        return kMkTreeExitCannotCreate;
+      }
+      writer.Write(tree, parsed.Force);
+    }
+    if (!parsed.Gedcom.empty()) {
+      std::ofstream file(parsed.Gedcom, std::ios::binary | std::ios::trunc);
+      TGedcomWriter::Write(tree, file);
+      file.close();
+      if (!file) {
+        err << "mktree: cannot write the file " << parsed.Gedcom << '\n';
+        return kMkTreeExitCannotCreate;
       }
     }
-    if (!ForceDirectories(parsed.Folder)) {
-      err << "mktree: cannot create the folder " << parsed.Folder << '\n';
-      return kMkTreeExitCannotCreate;
-    }
-    const TFamilyTree tree = TTreeGenerator({parsed.People, parsed.Seed, today}).Generate();
-    writer.Write(tree, parsed.Force);
     const TAnniversaryCount anniversaries = CountAnniversaries(tree, today);
-    out << "mktree: " << parsed.Folder << ": " << tree.People.size() << " people, " << tree.Families.size()
+    out << "mktree: " << (parsed.Folder.empty() ? parsed.Gedcom : parsed.Folder) << ": " << tree.People.size()
+        << " people, " << tree.Families.size()
         << " families, " << tree.Links.size() << " links; " << anniversaries.Near << " of "
         << anniversaries.Dated << " day-and-month dates fall within " << TTreeGenerator::kNearTodayDays
         << " days of " << IsoText(today) << '\n';

@@ -1,7 +1,7 @@
 #pragma once
 
 // The mktree command: makes a demo family-tree folder.
-//   mktree DIR [--people N] [--seed S] [--today YYYY-MM-DD] [--force]
+//   mktree [DIR] [--people N] [--seed S] [--today YYYY-MM-DD] [--force] [--gedcom FILE]
 
 #include <ostream>
 #include <string>

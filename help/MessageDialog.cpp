@@ -1,8 +1,10 @@
-#include "app/MessageDialog.h"
+#include "help/MessageDialog.h"
+
+#include "help/conHTMLHelp.h"
 
 namespace mindrel {
 
-std::optional<QMessageBox::StandardButton> TMessageDialog::nextAnswer_;
+std::deque<QMessageBox::StandardButton> TMessageDialog::nextAnswers_;
 QString TMessageDialog::lastText_;
 QMessageBox::StandardButtons TMessageDialog::lastButtons_;
 
@@ -11,9 +13,9 @@ QMessageBox::StandardButton TMessageDialog::show(QWidget* parent, Kind kind, con
   lastText_ = lines.join(QLatin1Char('\n'));
   if (helpContext != 0) buttons |= QMessageBox::Help;
   lastButtons_ = buttons;
-  if (nextAnswer_) {
-    const auto answer = *nextAnswer_;
-    nextAnswer_.reset();
+  if (!nextAnswers_.empty()) {
+    const auto answer = nextAnswers_.front();
+    nextAnswers_.pop_front();
     return answer;
   }
   static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Warning, QMessageBox::Critical,
@@ -25,6 +27,7 @@ QMessageBox::StandardButton TMessageDialog::show(QWidget* parent, Kind kind, con
     const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
     // The Help button shows the topic and leaves the question open.
     if (answer != QMessageBox::Help) return answer;
+    TconHTMLHelp::ShowContext(helpContext);
   }
 }
 

@@ -2,14 +2,13 @@
 
 #include <QMessageBox>
 #include <QString>
-#include <optional>
-#include <utility>
+#include <deque>
 
 namespace mindrel {
 
-// Every message box of the program goes through here, so tests can answer one
-// before it would block (setNextAnswer) and read what it said (lastText,
-// lastButtons).
+// Every message box of the program goes through here, so tests can answer
+// boxes before they would block (setNextAnswer, one answer per box, in order)
+// and read what the last one said (lastText, lastButtons).
 class TMessageDialog {
  public:
   enum class Kind { Warning, Error, Information, Confirmation };
@@ -18,15 +17,19 @@ class TMessageDialog {
   static QMessageBox::StandardButton show(QWidget* parent, Kind kind, const QStringList& lines,
                                           QMessageBox::StandardButtons buttons, int helpContext = 0);
 
-  static void setNextAnswer(QMessageBox::StandardButton answer) { nextAnswer_ = answer; }
-  // Takes back an answer that no message box used; false when one used it.
-  static bool takeBackNextAnswer() { return std::exchange(nextAnswer_, std::nullopt).has_value(); }
+  static void setNextAnswer(QMessageBox::StandardButton answer) { nextAnswers_.push_back(answer); }
+  // Takes back the answers that no message box used; false when all were used.
+  static bool takeBackNextAnswer() {
+    const bool unused = !nextAnswers_.empty();
+    nextAnswers_.clear();
+    return unused;
+  }
   static QString lastText() { return lastText_; }
   // The buttons the last message offered, Help included.
   static QMessageBox::StandardButtons lastButtons() { return lastButtons_; }
 
  private:
-  static std::optional<QMessageBox::StandardButton> nextAnswer_;
+  static std::deque<QMessageBox::StandardButton> nextAnswers_;
   static QString lastText_;
   static QMessageBox::StandardButtons lastButtons_;
 };

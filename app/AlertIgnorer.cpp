@@ -1,0 +1,95 @@
+#include "app/AlertIgnorer.h"
+
+#include <initializer_list>
+
+#include "app/DatasetScanSources.h"
+#include "engine/components/KeelField.h"
+#include "engine/components/KeelTable.h"
+
+namespace mindrel {
+
+namespace {
+
+// Closes the family-tree tables of one alert however its handling ends.
+class TFolderTables {
+ public:
+  TFolderTables(const std::string& folder, std::initializer_list<keel::TKeelTable*> tables) : tables_(tables) {
+    for (keel::TKeelTable* table : tables_) {
+      table->Close();
+      table->SetDatabaseName(folder);
+    }
+  }
+  ~TFolderTables() {
+    for (keel::TKeelTable* table : tables_) table->Close();
+  }
+  TFolderTables(const TFolderTables&) = delete;
+  TFolderTables& operator=(const TFolderTables&) = delete;
+
+ private:
+  std::vector<keel::TKeelTable*> tables_;
+};
+
+}  // namespace
+
+void TAlertIgnorer::Ignore(TAlertList& alerts, std::vector<bool>& selected, bool all,
+                           const std::vector<std::string>& eventItems, const std::function<void(int)>& removed) {
+  keel::TKeelTable& ignore = ignoreList_.Table();
+  const std::string order = ignore.IndexName();
+  ignore.SetIndexName("");
+  try {
+    int i = 0;
+    while (i < alerts.Count()) {
+      const auto index = static_cast<std::size_t>(i);
+      const TOPObj& entry = alerts.Entry(i);
+      const bool named = entry.EventIndex < eventItems.size();
+      if (index >= selected.size() || !selected[index] || (!all && !named) ||
+          !IgnoreEntry(entry, named ? eventItems[entry.EventIndex] : std::string(), all)) {
+        ++i;
+        continue;
+      }
+      alerts.Remove(i);
+      selected.erase(selected.begin() + i);
+      removed(i);
+    }
+  } catch (...) {
+    ignore.SetIndexName(order);
+    throw;
+  }
+  ignore.SetIndexName(order);
+}
+
+bool TAlertIgnorer::FindPerson(std::int32_t code) {
+  people_.EnterKeyMode();
+  people_.FieldByName("Code").SetAsInteger(code);
+  return people_.SearchKey();
+}
+
+// True when the alert is handled and leaves the list.
+bool TAlertIgnorer::IgnoreEntry(const TOPObj& entry, const std::string& eventName, bool all) {
+  if (entry.Kind == "F") return IgnoreFamily(entry, eventName, all);
+  if (entry.Kind != "P") return false;
+  TFolderTables tables(entry.DBFolder, {&people_});
+  people_.SetIndexName("");
+  people_.Open();
+  if (!FindPerson(entry.Code)) return false;
+  ignoreList_.IgnorePerson(people_, entry.DBFolder, eventName, all);
+  return true;
+}
+
+// A family alert leaves the list even when no partner is found.
+bool TAlertIgnorer::IgnoreFamily(const TOPObj& entry, const std::string& eventName, bool all) {
+  TFolderTables tables(entry.DBFolder, {&people_, &links_});
+  people_.SetIndexName("");
+  people_.Open();
+  links_.SetIndexName("CFMIdx");
+  links_.Open();
+  if (!TFamilyTreeDatasets::FirstPartnerLink(links_, entry.Code)) return true;
+  for (; TFamilyTreeDatasets::OnPartnerLink(links_, entry.Code); links_.Next()) {
+    if (FindPerson(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()))) {
+      ignoreList_.IgnorePerson(people_, entry.DBFolder, eventName, all);
+    }
+  }
+  return true;
+}
+
+}  // namespace mindrel

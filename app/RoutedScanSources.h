@@ -1,0 +1,56 @@
+#pragma once
+
+// The alert scan's sources for a list that mixes family-tree folders and
+// GEDCOM files: each call goes to the folder's datasets or to the file's
+// reader, by what the entry names.
+
+#include "app/DatasetScanSources.h"
+#include "app/GedcomScanSources.h"
+
+namespace mindrel {
+
+class TRoutedQuery final : public TScanQuery {
+ public:
+  TRoutedQuery(TScanQuery& folders, TScanQuery& files) : folders_(folders), files_(files) {}
+  void Open(const std::string& folder, const TEventQuery& query) override;
+  bool Eof() const override { return active_->Eof(); }
+  void Next() override { active_->Next(); }
+  const TScanRecord& Current() const override { return active_->Current(); }
+  void Close() override { active_->Close(); }
+
+ private:
+  TScanQuery& folders_;
+  TScanQuery& files_;
+  TScanQuery* active_ = &folders_;
+};
+
+class TRoutedTables final : public TFamilyTreeTables {
+ public:
+  TRoutedTables(TFamilyTreeTables& folders, TGedcomTables& files) : folders_(folders), files_(files) {}
+  void Open(const std::string& folder) override;
+  bool PeopleHasColumn(const std::string& name) override { return active_->PeopleHasColumn(name); }
+  bool FamiliesHasColumn(const std::string& name) override { return active_->FamiliesHasColumn(name); }
+  bool HasLivingPartner(std::int32_t familyCode) override { return active_->HasLivingPartner(familyCode); }
+  void Close() override;
+
+ private:
+  TFamilyTreeTables& folders_;
+  TGedcomTables& files_;
+  TFamilyTreeTables* active_ = &folders_;
+};
+
+// The one ignore list serves both kinds of source; only the partners of a
+// GEDCOM couple come from the file rather than from a links table.
+class TRoutedIgnore final : public TIgnoreChecker {
+ public:
+  TRoutedIgnore(TIgnoreTable& ignore, TGedcomTables& files) : ignore_(ignore), files_(files) {}
+  std::string SelectPrimaryIndex() override { return ignore_.SelectPrimaryIndex(); }
+  void RestoreIndex(const std::string& indexName) override { ignore_.RestoreIndex(indexName); }
+  bool IsIgnored(bool family, std::int32_t code, const std::string& folder, const std::string& eventName) override;
+
+ private:
+  TIgnoreTable& ignore_;
+  TGedcomTables& files_;
+};
+
+}  // namespace mindrel

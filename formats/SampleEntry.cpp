@@ -1,0 +1,71 @@
+#include "formats/SampleEntry.h"
+
+#include "formats/DateTime.h"
+
+namespace mindrel {
+
+namespace {
+
+const std::string kPersonName = "John SMITH";
+const std::string kPartnerName = "Jane BROWN";
+const std::string kFixedEventName = "VE day";
+constexpr int kFixedEventYear = 1945;
+constexpr int kFixedEventMonth = 5;
+constexpr int kFixedEventDay = 7;
+const std::string kAnnualEventName = "Christmas";
+constexpr int kAnnualEventMonth = 12;
+constexpr int kAnnualEventDay = 25;
+
+std::string KindOfRow(int row) {
+  switch (row) {
+    case 1:
+    case 2:
+      return "F";
+    case 4:
+      return "AF";
+    case 5:
+      return "AA";
+    default:
+      return "P";
+  }
+}
+
+// The year in which (month, day) next comes, today counting as coming.
+int NextYearOf(const CivilDate& today, int month, int day) {
+  const bool passed = today.month > month || (today.month == month && today.day > day);
+  return today.year + (passed ? 1 : 0);
+}
+
+}  // namespace
+
+TSampleEntry::TSampleEntry(const Clock& clock, std::uint32_t seed) : clock_(clock), random_(seed) {
+  PrepareFor(0, {});
+  Shuffle();
+}
+
+void TSampleEntry::Shuffle() {
+  entry_.Years = std::uniform_int_distribution<int>(1, kMaxYears)(random_);
+  entry_.Date = DateTimeOf(clock_.now()) + std::uniform_int_distribution<int>(0, kMaxDaysAhead)(random_);
+  entry_.Code = std::uniform_int_distribution<int>(1, kMaxCode)(random_);
+}
+
+void TSampleEntry::PrepareFor(int row, const std::string& marriageIndicator) {
+  entry_.EventIndex = static_cast<std::uint8_t>(row < 0 ? 0 : row);
+  entry_.Kind = KindOfRow(row);
+  const CivilDate today = clock_.today();
+  if (entry_.Kind == "P") {
+    entry_.Name = kPersonName;
+  } else if (entry_.Kind == "F") {
+    entry_.Name = kPersonName + " " + marriageIndicator + " " + kPartnerName;
+  } else if (entry_.Kind == "AF") {
+    entry_.Name = kFixedEventName;
+    const int year = NextYearOf(today, kFixedEventMonth, kFixedEventDay);
+    entry_.Date = EncodeDate(year, kFixedEventMonth, kFixedEventDay);
+    entry_.Years = year - kFixedEventYear;
+  } else {
+    entry_.Name = kAnnualEventName;
+    entry_.Date = EncodeDate(NextYearOf(today, kAnnualEventMonth, kAnnualEventDay), kAnnualEventMonth, kAnnualEventDay);
+  }
+}
+
+}  // namespace mindrel

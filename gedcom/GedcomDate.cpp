@@ -1,0 +1,221 @@
+#include "gedcom/GedcomDate.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gedcom/CalendarConversion.h"
+
+namespace mindrel {
+
+namespace {
+
+enum class Calendar { Gregorian, Julian, Hebrew, French, Other };
+
+constexpr int kMaxYear = 9999;
+
+constexpr std::array<const char*, 12> kGregorianMonths = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                                          "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+// In the order TCalendarConversion counts them, from Nisan.
+constexpr std::array<const char*, 13> kHebrewMonths = {"NSN", "IYR", "SVN", "TMZ", "AAV", "ELL", "TSH",
+                                                       "CSH", "KSL", "TVT", "SHV", "ADR", "ADS"};
+constexpr std::array<const char*, 13> kFrenchMonths = {"VEND", "BRUM", "FRIM", "NIVO", "PLUV", "VENT", "GERM",
+                                                       "FLOR", "PRAI", "MESS", "THER", "FRUC", "COMP"};
+
+std::string Upper(std::string_view text) {
+  std::string upper(text);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+  return upper;
+}
+
+std::vector<std::string> Words(std::string_view text) {
+  std::vector<std::string> words;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    const std::size_t start = at;
+    while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    if (at > start) words.emplace_back(text.substr(start, at - start));
+  }
+  return words;
+}
+
+// A run of at most `maxDigits` decimal digits.
+std::optional<int> Number(const std::string& word, std::size_t maxDigits) {
+  if (word.empty() || word.size() > maxDigits) return std::nullopt;
+  int value = 0;
+  for (const char c : word) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+template <std::size_t N>
+std::optional<int> MonthNumber(const std::array<const char*, N>& names, const std::string& word) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (word == names[i]) return static_cast<int>(i) + 1;
+  }
+  return std::nullopt;
+}
+
+// "1720/21" and "1720/1721" name the year that began in January 1721 by the
+// later reckoning.
+std::optional<int> DualYear(const std::string& word) {
+  const std::size_t slash = word.find('/');
+  if (slash == std::string::npos) return Number(word, 4);
+  const std::optional<int> first = Number(word.substr(0, slash), 4);
+  const std::string tail = word.substr(slash + 1);
+  const std::optional<int> later = Number(tail, 4);
+  if (!first || !later || tail.empty()) return std::nullopt;
+  int scale = 1;
+  for (std::size_t i = 0; i < tail.size(); ++i) scale *= 10;
+  int year = *first - *first % scale + *later;
+  if (year <= *first) year += scale;
+  return year == *first + 1 ? std::optional<int>(year) : std::nullopt;
+}
+
+bool IsBcMark(const std::string& word) { return word == "B.C." || word == "BC" || word == "BCE" || word == "(B.C.)"; }
+
+struct TPlainDate {
+  std::int32_t JDay = 0;
+  bool DayUnknown = false;
+  bool MonthUnknown = false;
+};
+
+int GregorianMonthLength(int month, int year, bool ad) {
+  const int astronomical = ad ? year : 1 - year;
+  const bool leap = (astronomical % 4 == 0 && astronomical % 100 != 0) || astronomical % 400 == 0;
+  return month == 2 && leap ? 29 : MonthTable[static_cast<std::size_t>(month - 1)].Days;
+}
+
+std::optional<TPlainDate> Gregorian(std::vector<std::string> words) {
+  bool ad = true;
+  if (!words.empty() && IsBcMark(words.back())) {
+    ad = false;
+    words.pop_back();
+  }
+  if (words.empty() || words.size() > 3) return std::nullopt;
+  const std::optional<int> year = ad ? DualYear(words.back()) : Number(words.back(), 4);
+  if (!year || *year < 1 || *year > kMaxYear) return std::nullopt;
+  TPlainDate date;
+  int month = 1, day = 1;
+  date.MonthUnknown = words.size() < 2;
+  date.DayUnknown = words.size() < 3;
+  if (words.size() >= 2) {
+    const std::optional<int> number = MonthNumber(kGregorianMonths, words[words.size() - 2]);
+    if (!number) return std::nullopt;
+    month = *number;
+  }
+  if (words.size() == 3) {
+    const std::optional<int> number = Number(words[0], 2);
+    if (!number || *number < 1 || *number > GregorianMonthLength(month, *year, ad)) return std::nullopt;
+    day = *number;
+  }
+  date.JDay = DMYToJDay(day, month, *year, ad);
+  return date;
+}
+
+std::optional<TPlainDate> Julian(std::vector<std::string> words) {
+  bool ad = true;
+  if (!words.empty() && IsBcMark(words.back())) {
+    ad = false;
+    words.pop_back();
+  }
+  if (words.size() != 3) return std::nullopt;
+  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(kGregorianMonths, words[1]),
+                           year = Number(words[2], 4);
+  if (!day || !month || !year || *year < 1) return std::nullopt;
+  const std::optional<std::int32_t> jday = TCalendarConversion::Julian(*day, *month, ad ? *year : 1 - *year);
+  if (!jday) return std::nullopt;
+  return TPlainDate{*jday};
+}
+
+template <std::size_t N, typename Convert>
+std::optional<TPlainDate> OtherCalendar(const std::vector<std::string>& words, const std::array<const char*, N>& months,
+                                        Convert convert) {
+  if (words.size() != 3) return std::nullopt;
+  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(months, words[1]),
+                           year = Number(words[2], 5);
+  if (!day || !month || !year) return std::nullopt;
+  const std::optional<std::int32_t> jday = convert(*day, *month, *year);
+  if (!jday) return std::nullopt;
+  return TPlainDate{*jday};
+}
+
+// A calendar escape such as "@#DJULIAN@" at the start of `text`, removed.
+Calendar TakeCalendar(std::string& text) {
+  if (!text.starts_with("@#D")) return Calendar::Gregorian;
+  const std::size_t close = text.find('@', 3);
+  if (close == std::string::npos) return Calendar::Other;
+  const std::string name = text.substr(3, close - 3);
+  text.erase(0, close + 1);
+  if (name == "GREGORIAN") return Calendar::Gregorian;
+  if (name == "JULIAN") return Calendar::Julian;
+  if (name == "HEBREW") return Calendar::Hebrew;
+  if (name == "FRENCH R") return Calendar::French;
+  return Calendar::Other;
+}
+
+std::optional<TPlainDate> CalendarDate(std::string text) {
+  const Calendar calendar = TakeCalendar(text);
+  const std::vector<std::string> words = Words(text);
+  switch (calendar) {
+    case Calendar::Gregorian:
+      return Gregorian(words);
+    case Calendar::Julian:
+      return Julian(words);
+    case Calendar::Hebrew:
+      return OtherCalendar(words, kHebrewMonths, TCalendarConversion::Hebrew);
+    case Calendar::French:
+      return OtherCalendar(words, kFrenchMonths, TCalendarConversion::FrenchRepublican);
+    case Calendar::Other:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<TQualifier> Qualifier(const std::string& word) {
+  if (word == "ABT") return qAbt;
+  if (word == "CAL" || word == "EST") return qEst;
+  if (word == "BEF") return qBef;
+  if (word == "AFT") return qAft;
+  return std::nullopt;
+}
+
+TJDate Phrase(std::string_view value) {
+  TJDate date;
+  ClearJDate(date);
+  date.JDay = kPhraseJDay;
+  const std::size_t first = value.find_first_not_of(" \t");
+  // An empty phrase would read as a real date.
+  date.SetPhrase(first == std::string_view::npos ? std::string("?") : std::string(value.substr(first)));
+  return date;
+}
+
+}  // namespace
+
+TJDate TGedcomDate::ToJDate(std::string_view value) {
+  std::string text = Upper(value);
+  const std::size_t first = text.find_first_not_of(" \t");
+  text.erase(0, first);
+  const std::size_t space = text.find(' ');
+  const std::optional<TQualifier> qualifier = Qualifier(text.substr(0, space));
+  if (qualifier) text.erase(0, space == std::string::npos ? text.size() : space + 1);
+  const std::optional<TPlainDate> plain = CalendarDate(text);
+  if (!plain) return Phrase(value);
+  TJDate date;
+  ClearJDate(date);
+  date.Qualifier = qualifier.value_or(qNone);
+  date.JDay = plain->JDay + (date.Qualifier == qAft ? 1 : date.Qualifier == qBef ? -1 : 0);
+  date.DayUnknown = plain->DayUnknown;
+  date.MonthUnknown = plain->MonthUnknown;
+  date.YearUnknown = 0;
+  return date;
+}
+
+}  // namespace mindrel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string_view>
+
+#include "dates/UDate.h"
+
+namespace mindrel {
+
+// The value of a GEDCOM DATE line as the date record a family-tree table
+// would hold for it.
+//  - Gregorian dates, full or partial ("12 MAR 1890", "MAR 1890", "1890"),
+//    with "B.C." and dual years ("1720/21", read as 1721); missing parts
+//    count as 1 and are flagged unknown.
+//  - ABT, CAL and EST give the qualifiers ABT, EST and EST; BEF and AFT their
+//    own, with the day-number offset the records carry.
+//  - @#DJULIAN@, @#DHEBREW@ and @#DFRENCH R@ full dates become the day they
+//    denote; their partial dates cannot be placed on a Gregorian day.
+//  - Everything else is a phrase, which is never announced: periods (FROM,
+//    TO), ranges (BET ... AND), interpreted dates (INT ... (...)), texts in
+//    parentheses, other calendars, and any text that is no valid date.
+class TGedcomDate {
+ public:
+  // REQUIRES: `value` holds more than blanks.
+  static TJDate ToJDate(std::string_view value);
+};
+
+}  // namespace mindrel
