@@ -50,7 +50,7 @@ std::string TCalendarExport::EscapeText(const std::string& text) {
     } else if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       escaped += "\\n";
-    } else if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
+    } else if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7F') {
       // Other control characters are not allowed in a TEXT value.
     } else {
       escaped += c;

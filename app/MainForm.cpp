@@ -158,7 +158,7 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   resize(width(), toolBarHeight() + alertListHeight());
   ui_->Panel1->hide();
 
-  helpRouter_.SetHelpFile(ExeFolder + "Help/Mindrel.qhc");
+  helpRouter_.SetHelpFile(ProgramFiles + "Help/Mindrel.qhc");
   helpRouter_.Install();
   EventEditorForm = std::make_unique<TEventEditorForm>(formats_, clock_, this);
   HelpForm = std::make_unique<THelpForm>(ExeFolder, this);
@@ -365,11 +365,6 @@ void TMainForm::ShowFromNotification() {
   show();
   raise();
   activateWindow();
-}
-
-void TMainForm::OutputListContextMenu(const QPoint& at) {
-  ExportCalendar1->setEnabled(OPList.Count() > 0);
-  PopupMenu1_.exec(ui_->OutputList->viewport()->mapToGlobal(at));
 }
 
 void TMainForm::ExportCalendar1Click() {
@@ -590,6 +585,7 @@ void TMainForm::PopupMenu1Popup() {
   Ignoreall1->setEnabled(n > 0);
   Ignore1->setText(n > 0 ? QStringLiteral("&Ignore event (%1)").arg(n) : QStringLiteral("&Ignore event"));
   Ignoreall1->setText(n > 0 ? QStringLiteral("Ignore &all (%1)").arg(n) : QStringLiteral("Ignore &all"));
+  ExportCalendar1->setEnabled(OPList.Count() > 0);
 }
 
 void TMainForm::Ignore1Click(bool all) {

@@ -43,9 +43,9 @@ class TMainForm : public QWidget {
   Q_OBJECT
 
  public:
-  // exeFolder: the program's folder, ending in '/'; pictures and icons come
-  // from its program files (ProgramFilesFolder). The clock gives "today" for the sentences; it must outlive
-  // the window.
+  // exeFolder: the program's folder, ending in '/'; pictures, icons and the
+  // help collection come from its program files (ProgramFilesFolder). The
+  // clock gives "today" for the sentences; it must outlive the window.
   TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent = nullptr);
   ~TMainForm() override;
 

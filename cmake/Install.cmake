@@ -1,8 +1,9 @@
 # Install layout (GNU folders under the prefix):
 #   bin/                      Mindrel, mindrel-list, keel, mktree
-#   share/mindrel/            the files the program reads beside itself; the
-#                             programs find them as ../share/mindrel from bin/
-#                             (ProgramFilesFolder)
+#   share/mindrel/            the files the program reads beside itself (the
+#                             pictures, the alert sound, the help collection
+#                             in Help/); the programs find them as
+#                             ../share/mindrel from bin/ (ProgramFilesFolder)
 #   share/applications/       Mindrel.desktop
 #   share/icons/hicolor/      the application icon "mindrel"
 #   share/doc/mindrel/        README
@@ -16,10 +17,13 @@ endif()
 install(TARGETS ${MINDREL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(MINDREL_GUI)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/program/ DESTINATION ${CMAKE_INSTALL_DATADIR}/mindrel)
+  set(MINDREL_PROGRAM_FILES_DIR ${CMAKE_INSTALL_DATADIR}/mindrel)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/program/ DESTINATION ${MINDREL_PROGRAM_FILES_DIR})
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Help/Mindrel.qhc ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Help/Mindrel.qch
+          DESTINATION ${MINDREL_PROGRAM_FILES_DIR}/Help)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/Mindrel.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+  install(DIRECTORY ${MINDREL_ICON_OUTPUT}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -34,9 +38,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The shared libraries the programs link come from dpkg-shlibdeps; Qt's
-# platform plugins are loaded at run time and so are named here.
+# The shared libraries the programs link come from dpkg-shlibdeps. The help
+# collection is an SQLite file that Qt Help opens through Qt's SQL driver
+# plugin, loaded at run time and so named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session, pulseaudio | pipewire-pulse")
 include(CPack)

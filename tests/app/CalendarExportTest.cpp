@@ -17,7 +17,7 @@ TEST(CalendarExport, TextEscapesWhatTheCalendarFormatReserves) {
       {"John SMITH is 42 years old today", "John SMITH is 42 years old today"},
       {"a;b,c\\d", "a\\;b\\,c\\\\d"},
       {"line one\nline two\r\nthree\rfour", "line one\\nline two\\nthree\\nfour"},
-      {"bell\x07 and tab\t", "bell and tab\t"},
+      {"bell\x07 and tab\t, delete\x7F", "bell and tab\t\\, delete"},
       {"Zoë Müller", "Zoë Müller"},
   };
   for (const auto& c : cases) EXPECT_EQ(TCalendarExport::EscapeText(c.text), c.escaped) << c.text;

@@ -1,10 +1,13 @@
 #include <signal.h>
 
+#include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QListWidget>
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <cstdio>
 #include <fstream>
@@ -13,7 +16,7 @@
 #include "DemoTree.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
-#include "app/MessageDialog.h"
+#include "help/MessageDialog.h"
 #include "engine/components/KeelEngine.h"
 #include "ui_MainForm.h"
 
@@ -165,20 +168,51 @@ class DesktopIntegrationTest : public QObject {
     QVERIFY(SaveScreenshot(form, QStringLiteral("start-silent-shown-from-notification")));
   }
 
-  void alertListExportsItsAlertsToACalendarFile() {
+  void alertListMenuExportsTheAlertsThroughASaveDialog() {
     WriteSettings(Settings(""));
     TMainForm form(kProgramFolder, kToday);
     form.InitializeForm({"Mindrel"});
     form.Button1Click();
     QVERIFY(form.Alerts().Count() > 0);
-    QStringList menuItems;
-    for (const QMenu* menu : form.findChildren<QMenu*>()) {
-      for (const QAction* action : menu->actions()) menuItems << action->text();
-    }
-    QVERIFY(menuItems.contains(QStringLiteral("Export to calendar...")));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
 
+    // As a user: a right click on the list, "Export to calendar...", a file
+    // name typed into the save dialog.
     const QString path = data_->path() + "/alerts.ics";
-    QVERIFY(form.ExportCalendar(path));
+    bool menuChosen = false;
+    QString dialogTitle;
+    QTimer user;
+    connect(&user, &QTimer::timeout, &form, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()); menu && !menuChosen) {
+        QAction* exportAction = nullptr;
+        for (QAction* action : menu->actions()) {
+          if (action->text() == QStringLiteral("Export to calendar...")) exportAction = action;
+        }
+        if (exportAction == nullptr || !exportAction->isEnabled()) return;
+        menuChosen = true;
+        SaveScreenshotWithMenu(form, *menu, QStringLiteral("main-window-export-to-calendar-menu"));
+        menu->setActiveAction(exportAction);
+        QTest::keyClick(menu, Qt::Key_Return);
+        return;
+      }
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || !dialog->isVisible()) return;
+      user.stop();
+      dialogTitle = dialog->windowTitle();
+      SaveScreenshot(*dialog, QStringLiteral("export-to-calendar-dialog"));
+      dialog->selectFile(path);
+      QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    user.start(20);
+    QListWidget& list = *form.ui().OutputList;
+    emit list.customContextMenuRequested(list.visualItemRect(list.item(0)).center());
+    QTRY_VERIFY_WITH_TIMEOUT(!user.isActive(), kPatienceMs);
+    QVERIFY(menuChosen);
+    QCOMPARE(dialogTitle, QStringLiteral("Export to calendar"));
+
+    // A real calendar parser finds one event per alert.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), kPatienceMs);
     QProcess parse;
     parse.start(QStringLiteral("/usr/bin/python3"),
                 {"-c",

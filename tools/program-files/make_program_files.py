@@ -2,9 +2,12 @@
 """Draws the pictures and the chime that ship next to the program, and the
 application icon for the desktop's icon theme.
 
-The outputs are committed under resources/program/ and resources/icons/; run
-this again only to change them:
-  python3 tools/program-files/make_program_files.py resources/program resources/icons
+  make_program_files.py PROGRAM_FOLDER
+      the pictures and the chime, committed under resources/program/; run this
+      again only to change them
+  make_program_files.py --icons ICON_FOLDER SIZE...
+      the application icon "mindrel" as ICON_FOLDER/hicolor/SIZExSIZE/apps/
+      mindrel.png for each SIZE; the build makes these
 Event icons are 32 x 32 24-bit BMP files whose bottom-left pixel carries the
 transparent colour (magenta); button pictures are 16 x 16 PNG files with alpha.
 """
@@ -372,10 +375,7 @@ def write_chime(path, rate=22050):
         f.write(b'RIFF' + struct.pack('<I', len(riff)) + riff)
 
 
-APPLICATION_ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
-
-
-def main(folder, icon_folder):
+def write_program_files(folder):
     os.makedirs(folder, exist_ok=True)
     icons = {'Birth': birth, 'Marriage': marriage, 'Divorce': divorce, 'Death': death,
              'Added fixed': added_fixed, 'Added annual': added_annual, 'NoIcon': no_icon}
@@ -389,12 +389,17 @@ def main(folder, icon_folder):
     for name, draw in tools.items():
         write_png(os.path.join(folder, 'Button ' + name + '.png'), draw())
     write_chime(os.path.join(folder, 'Alert.wav'))
-    for size in APPLICATION_ICON_SIZES:
+
+
+def write_application_icons(icon_folder, sizes):
+    for size in sizes:
         apps = os.path.join(icon_folder, 'hicolor', '%dx%d' % (size, size), 'apps')
         os.makedirs(apps, exist_ok=True)
         write_png(os.path.join(apps, 'mindrel.png'), application(size))
 
 
 if __name__ == '__main__':
-    main(sys.argv[1] if len(sys.argv) > 1 else 'resources/program',
-         sys.argv[2] if len(sys.argv) > 2 else 'resources/icons')
+    if len(sys.argv) > 3 and sys.argv[1] == '--icons':
+        write_application_icons(sys.argv[2], [int(size) for size in sys.argv[3:]])
+    else:
+        write_program_files(sys.argv[1] if len(sys.argv) > 1 else 'resources/program')
