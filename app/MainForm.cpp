@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QDir>
 #include <QEvent>
 #include <QStandardPaths>
 #include <QFileDialog>
@@ -368,7 +369,8 @@ void TMainForm::ShowFromNotification() {
 }
 
 void TMainForm::ExportCalendar1Click() {
-  const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!QDir(folder).exists()) folder = QDir::homePath();
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export to calendar"),
                                                     folder + QStringLiteral("/Mindrel.ics"),
                                                     QStringLiteral("iCalendar files (*.ics);;All files (*)"));

@@ -1,6 +1,8 @@
 #include <signal.h>
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QListWidget>
@@ -193,7 +195,8 @@ class DesktopIntegrationTest : public QObject {
         menuChosen = true;
         SaveScreenshotWithMenu(form, *menu, QStringLiteral("main-window-export-to-calendar-menu"));
         menu->setActiveAction(exportAction);
-        QTest::keyClick(menu, Qt::Key_Return);
+        // Queued, as the dialog's own loop must leave this timer free to fire.
+        QTimer::singleShot(0, menu, [menu] { QTest::keyClick(menu, Qt::Key_Return); });
         return;
       }
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -202,7 +205,9 @@ class DesktopIntegrationTest : public QObject {
       dialogTitle = dialog->windowTitle();
       SaveScreenshot(*dialog, QStringLiteral("export-to-calendar-dialog"));
       dialog->selectFile(path);
-      QTest::keyClick(dialog, Qt::Key_Return);
+      auto* buttons = dialog->findChild<QDialogButtonBox*>();
+      QVERIFY(buttons != nullptr && buttons->button(QDialogButtonBox::Save) != nullptr);
+      buttons->button(QDialogButtonBox::Save)->click();
     });
     user.start(20);
     QListWidget& list = *form.ui().OutputList;
