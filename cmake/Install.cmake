@@ -25,7 +25,8 @@ if(MINDREL_GUI)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(DIRECTORY ${MINDREL_ICON_OUTPUT}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Named after the package, as the distribution's documentation folders are.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mindrel)
 
 set(CPACK_PACKAGE_NAME mindrel)
 set(CPACK_PACKAGE_VENDOR "Mindrel")

@@ -35,7 +35,7 @@ for file in Alert.wav NoIcon.bmp Birth.bmp Marriage.bmp Divorce.bmp Death.bmp "A
 done
 # The collection names its documentation by a path relative to itself, so it
 # holds wherever the tree lies.
-registered="$(python3 -c 'import sqlite3, sys
+registered="$(/usr/bin/python3 -c 'import sqlite3, sys
 print("\n".join(row[0] for row in sqlite3.connect(sys.argv[1]).execute("SELECT FilePath FROM NamespaceTable")))' \
   "$prefix/share/mindrel/Help/Mindrel.qhc")"
 [ "$registered" = Mindrel.qch ] || fail "the help collection registers \"$registered\", not Mindrel.qch beside it"

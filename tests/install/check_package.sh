@@ -12,9 +12,10 @@ deb="${debs[0]}"
 
 [ "$(dpkg-deb -f "$deb" Package)" = mindrel ] || fail "package name"
 depends="$(dpkg-deb -f "$deb" Depends)"
+depended="$(tr ',|' '\n\n' <<<"$depends" | sed -E 's/^ *([^ ]+).*/\1/')"
 for needed in libqt6widgets6 libqt6dbus6 libqt6gui6 libqt6core6 libpulse0 libnettle8 zlib1g libicu72 \
   libstdc++6 libqt6sql6-sqlite libqt6help6; do
-  grep -qE "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
+  grep -qxF "$needed" <<<"$depended" || fail "Depends lacks $needed: $depends"
 done
 apt-get install --simulate --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log" >&2; fail "apt cannot install the package's dependencies"; }
