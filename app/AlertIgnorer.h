@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/AlertList.h"
+#include "app/GedcomScanSources.h"
 #include "lists/IgnoreList.h"
 
 namespace keel {
@@ -15,7 +16,8 @@ namespace mindrel {
 
 // Puts the people behind selected alerts on the ignore list and takes the
 // handled alerts out of the list. Person alerts name their person, family
-// alerts every partner of the family; alerts of added events stay.
+// alerts every partner of the family; alerts of added events stay. A GEDCOM
+// file's people and couples are read from the file, once per call.
 class TAlertIgnorer {
  public:
   // The people and links tables are pointed at each alert's folder in turn
@@ -39,10 +41,12 @@ class TAlertIgnorer {
   bool FindPerson(std::int32_t code);
   bool IgnoreEntry(const TOPObj& entry, const std::string& eventName, bool all);
   bool IgnoreFamily(const TOPObj& entry, const std::string& eventName, bool all);
+  bool IgnoreGedcomEntry(const TOPObj& entry, const std::string& eventName, bool all);
 
   keel::TKeelTable& people_;
   keel::TKeelTable& links_;
   TIgnoreList& ignoreList_;
+  TGedcomSource gedcom_;
 };
 
 }  // namespace mindrel

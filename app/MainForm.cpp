@@ -164,7 +164,10 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   EventEditorForm = std::make_unique<TEventEditorForm>(formats_, clock_, this);
   HelpForm = std::make_unique<THelpForm>(ExeFolder, this);
   SelectFolderForm = std::make_unique<TSelectFolderForm>(this);
-  connect(ui_->HelpBtn, &QToolButton::clicked, this, &TMainForm::HelpBtnClick);
+  // A tool button pressed through the accessibility interface clicks at
+  // once and answers only when the click returns; a modal window run inside
+  // the click would keep a screen reader waiting until it closes.
+  connect(ui_->HelpBtn, &QToolButton::clicked, this, &TMainForm::HelpBtnClick, Qt::QueuedConnection);
   connect(ui_->TextTreeBtn, &QPushButton::clicked, this, &TMainForm::TextTreeBtnClick);
 }
 

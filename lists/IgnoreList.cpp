@@ -1,6 +1,7 @@
 #include "lists/IgnoreList.h"
 
 #include <array>
+#include <type_traits>
 
 #include "engine/components/KeelField.h"
 #include "engine/components/KeelTable.h"
@@ -13,17 +14,24 @@ namespace {
 constexpr std::array<const char*, TIgnoreList::kSectionCount> kSectionIndexes = {
     "", "SurnameIdx", "FirstnamesIdx", "BirthDateIdx", "BirthPlaceIdx"};
 
-// Copies one value of the person, NULL (or a column the tree lacks) as NULL.
-void CopyInteger(const keel::TKeelDataSet& people, const std::string& from, keel::TKeelField& to) {
-  const keel::TKeelField* field = people.FindField(from);
-  if (field == nullptr || field->IsNull()) to.Clear();
-  else to.SetAsInteger(field->AsInteger());
+// A value of the person; NULL, or a column the tree lacks, gives none.
+std::optional<std::int64_t> IntegerOf(const keel::TKeelDataSet& people, const std::string& name) {
+  const keel::TKeelField* field = people.FindField(name);
+  if (field == nullptr || field->IsNull()) return std::nullopt;
+  return field->AsInteger();
 }
 
-void CopyText(const keel::TKeelDataSet& people, const std::string& from, keel::TKeelField& to) {
-  const keel::TKeelField* field = people.FindField(from);
-  if (field == nullptr || field->IsNull()) to.Clear();
-  else to.SetAsString(field->AsString());
+std::optional<std::string> TextOf(const keel::TKeelDataSet& people, const std::string& name) {
+  const keel::TKeelField* field = people.FindField(name);
+  if (field == nullptr || field->IsNull()) return std::nullopt;
+  return field->AsString();
+}
+
+template <typename T>
+void SetOrClear(keel::TKeelField& field, const std::optional<T>& value) {
+  if (!value) field.Clear();
+  else if constexpr (std::is_same_v<T, std::string>) field.SetAsString(*value);
+  else field.SetAsInteger(*value);
 }
 
 }  // namespace
@@ -36,9 +44,20 @@ std::string TIgnoreList::DBCode(const std::string& folder, std::int32_t code) {
   return last + " [P" + std::to_string(code) + "]";
 }
 
-void TIgnoreList::IgnorePerson(const keel::TKeelDataSet& people, const std::string& folder,
-                               const std::string& eventName, bool all) {
-  const auto code = static_cast<std::int32_t>(people.FieldByName("Code").AsInteger());
+TIgnoreList::TPerson TIgnoreList::PersonOf(const keel::TKeelDataSet& people) {
+  TPerson person;
+  person.Code = static_cast<std::int32_t>(people.FieldByName("Code").AsInteger());
+  person.Firstnames = TextOf(people, "Firstnames");
+  person.Surname = TextOf(people, "Surname");
+  person.BirthDay = IntegerOf(people, "Search date~J");
+  person.BirthText = TextOf(people, "Search date~D");
+  person.BirthPlace = TextOf(people, "Search place");
+  return person;
+}
+
+void TIgnoreList::IgnorePerson(const TPerson& person, const std::string& folder, const std::string& eventName,
+                               bool all) {
+  const std::int32_t code = person.Code;
   table_.EnterKeyMode();
   table_.FieldByName("DBFolder").SetAsString(folder);
   table_.FieldByName("Code").SetAsInteger(code);
@@ -49,11 +68,11 @@ void TIgnoreList::IgnorePerson(const keel::TKeelDataSet& people, const std::stri
     table_.FieldByName("Code").SetAsInteger(code);
     table_.FieldByName("DBFolder").SetAsString(folder);
     table_.FieldByName("DBCode").SetAsString(DBCode(folder, code));
-    CopyText(people, "Firstnames", table_.FieldByName("Firstnames"));
-    CopyText(people, "Surname", table_.FieldByName("Surname"));
-    CopyInteger(people, "Search date~J", table_.FieldByName("Birth date"));
-    CopyText(people, "Search date~D", table_.FieldByName("Birth dateD"));
-    CopyText(people, "Search place", table_.FieldByName("Birth place"));
+    SetOrClear(table_.FieldByName("Firstnames"), person.Firstnames);
+    SetOrClear(table_.FieldByName("Surname"), person.Surname);
+    SetOrClear(table_.FieldByName("Birth date"), person.BirthDay);
+    SetOrClear(table_.FieldByName("Birth dateD"), person.BirthText);
+    SetOrClear(table_.FieldByName("Birth place"), person.BirthPlace);
     table_.FieldByName("AllEvents").SetAsBoolean(false);
   }
   keel::TKeelField& events = table_.FieldByName("Events");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace keel {
@@ -18,19 +19,31 @@ class TIgnoreList {
   // The header sections of the window, one per order of the list.
   static constexpr int kSectionCount = 5;
 
+  // A person as the list records it; a value the source lacks stays NULL.
+  struct TPerson {
+    std::int32_t Code = 0;
+    std::optional<std::string> Firstnames;
+    std::optional<std::string> Surname;
+    std::optional<std::int64_t> BirthDay;  // day number of the birth
+    std::optional<std::string> BirthText;  // the birth date as shown
+    std::optional<std::string> BirthPlace;
+  };
+
   explicit TIgnoreList(keel::TKeelTable& table) : table_(table) {}
+
+  // The person on which a family tree's people table stands.
+  static TPerson PersonOf(const keel::TKeelDataSet& people);
 
   keel::TKeelTable& Table() { return table_; }
 
   // "Tree [P12]": the folder's last path component, a blank and the code.
   static std::string DBCode(const std::string& folder, std::int32_t code);
 
-  // Puts the person on which `people` stands on the list: for all events, or
-  // for `eventName` (kept in lower case, once) unless all are ignored
-  // already. `folder` is the folder the people table was opened with.
+  // Puts the person of the source `folder` (a family-tree folder or a
+  // GEDCOM file) on the list: for all events, or for `eventName` (kept in
+  // lower case, once) unless all are ignored already.
   // REQUIRES: the primary index of the list is selected.
-  void IgnorePerson(const keel::TKeelDataSet& people, const std::string& folder, const std::string& eventName,
-                    bool all);
+  void IgnorePerson(const TPerson& person, const std::string& folder, const std::string& eventName, bool all);
 
   bool HasRecords() const;
   // "ALL EVENTS", the current record's events, or "" for an empty list.

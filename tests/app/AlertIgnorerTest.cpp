@@ -4,9 +4,11 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "app/OwnTables.h"
+#include "dates/UDate.h"
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelField.h"
 #include "engine/components/KeelTable.h"
@@ -74,14 +76,16 @@ class AlertIgnorerTest : public ::testing::Test {
     int code;
   };
 
-  // The alerts one a day, in this order; all selected unless listed.
-  void Fill(const std::vector<Alert>& alerts) {
+  // The alerts one a day, in this order, of `source` (the folder unless
+  // given).
+  void Fill(const std::vector<Alert>& alerts, std::string source = {}) {
+    if (source.empty()) source = folder_;
     TLAObj day;
     day.DateRec.JDay = 2460000;
     day.Year = 2026;
     for (const Alert& alert : alerts) {
       const bool added = alert.kind[0] == 'A';
-      alerts_.AddAlert(static_cast<std::uint8_t>(alert.eventIndex), 1950, day, alert.code, added ? "" : folder_,
+      alerts_.AddAlert(static_cast<std::uint8_t>(alert.eventIndex), 1950, day, alert.code, added ? "" : source,
                        alert.kind, false, TName(), "&");
       ++day.DateRec.JDay;
     }
@@ -160,6 +164,33 @@ TEST_F(AlertIgnorerTest, AFolderThatHasGoneRaisesAndKeepsTheListConsistent) {
   EXPECT_EQ(alerts.Count(), 2);
   EXPECT_EQ(ignore_.IndexName(), "SurnameIdx");
   EXPECT_TRUE(IgnoreRecords().empty());
+}
+
+TEST_F(AlertIgnorerTest, GedcomPeopleAndCouplesComeFromTheFile) {
+  const std::string file = folder_ + "/tree.ged";
+  std::ofstream(file) << "0 HEAD\n1 CHAR UTF-8\n"
+                         "0 @I1@ INDI\n1 NAME John /Smith/\n1 BIRT\n2 DATE 12 DEC 1950\n2 PLAC York\n"
+                         "0 @I2@ INDI\n1 NAME Mary /Brown/\n"
+                         "0 @F10@ FAM\n1 HUSB @I1@\n1 WIFE @I2@\n1 MARR\n2 DATE 18 DEC 1975\n"
+                         "0 @F11@ FAM\n0 TRLR\n";
+  Fill({{0, "P", 1}, {1, "F", 10}, {0, "P", 7}, {1, "F", 11}}, file);
+  EXPECT_EQ(Run({true, true, true, true}, false), (std::vector<int>{0, 0, 1}));
+  EXPECT_EQ(RemainingCodes(), (std::vector<int>{7})) << "a person gone from the file stays";
+  EXPECT_EQ(IgnoreRecords(), (std::map<int, std::string>{{1, "birth;marriage"}, {2, "marriage"}}));
+  EXPECT_FALSE(people_.Active()) << "no family-tree table is opened on a file";
+
+  ignore_.SetIndexName("");
+  ignore_.First();
+  const auto text = [&](const char* name) { return ignore_.FieldByName(name).AsString(); };
+  EXPECT_EQ(text("DBFolder"), file);
+  EXPECT_EQ(text("DBCode"), "tree.ged [P1]");
+  EXPECT_EQ(text("Firstnames"), "John");
+  EXPECT_EQ(text("Surname"), "Smith");
+  EXPECT_EQ(ignore_.FieldByName("Birth date").AsInteger(), DMYToJDay(12, 12, 1950, true));
+  EXPECT_EQ(text("Birth dateD"), "12 DEC 1950");
+  EXPECT_EQ(text("Birth place"), "York");
+  ignore_.Next();
+  EXPECT_TRUE(ignore_.FieldByName("Birth date").IsNull()) << "Mary has no birth";
 }
 
 }  // namespace

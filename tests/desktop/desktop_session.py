@@ -41,6 +41,8 @@ def wait_until(predicate, timeout=DEFAULT_TIMEOUT, what="condition"):
             result = predicate()
             if result:
                 return result
+        except DesktopError:  # the predicate knows it will never hold
+            raise
         except Exception as error:  # the tree may change while it is read
             last_error = error
         if time.monotonic() > deadline:

@@ -5,95 +5,20 @@ accessibility interface and the pointer.
 usage: ignore_and_events_test.py BIN_DIR
 """
 
-import json
 import os
 import re
-import subprocess
 import sys
-import tempfile
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop_session import DesktopSession, wait_until  # noqa: E402
+from desktop_session import wait_until  # noqa: E402
+from mindrel_desktop import MindrelDesktopCase, main  # noqa: E402
 
-BIN_DIR = None
-# A day whose next 30 days hold 25 February, the added event's day.
-TODAY = "2027-02-10"
 BIRTHDAY = re.compile(r" is \d+ years old ")
 
 
-def run_tool(*args):
-    return subprocess.run([os.path.join(BIN_DIR, args[0]), *args[1:]], check=True, capture_output=True, text=True,
-                          timeout=120).stdout
-
-
-class MindrelDesktopTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.home = tempfile.TemporaryDirectory(prefix="mindrel-desktop-")
-        cls.tree = os.path.join(cls.home.name, "tree")
-        run_tool("mktree", cls.tree, "--people", "150", "--seed", "7", "--today", TODAY)
-        cls.desktop = DesktopSession()
-        cls.desktop.__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-        cls.home.cleanup()
-
-    def setUp(self):
-        self.data = tempfile.mkdtemp(dir=self.home.name, prefix="data-")
-        with open(os.path.join(self.data, "Mindrel.INI"), "w") as settings:
-            settings.write(f'[Prefs]\nNDBs=1\nDB0="{self.tree}"\nAudio=no\nExclude=yes\n'
-                           "[Window]\nLeft=0\nTop=0\nWidth=700\nHeight=640\n")
-        desktop = self.desktop
-        self.process = desktop.start(
-            [os.path.join(BIN_DIR, "Mindrel")],
-            env={"MINDREL_DATA_DIR": self.data, "MINDREL_TODAY": TODAY,
-                 "WINEPREFIX": os.path.join(self.home.name, "no-wine"),
-                 "XDG_CONFIG_HOME": os.path.join(self.home.name, "config")},
-            name="Mindrel")
-        self.app = desktop.application("Mindrel", self.process)
-        self.main = desktop.window(self.app, "Mindrel for next 30 days")
-        self.alerts = desktop.find(self.main, "list", "Alerts")
-
-    def tearDown(self):
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait(10)
-
-    # ---- helpers ----
-
-    def items(self):
-        return self.desktop.find_all(self.alerts, "list item")
-
-    def records(self, table):
-        return [json.loads(line) for line in run_tool("keel", "dump", self.data, table).splitlines() if line.strip()]
-
-    def button(self, window, name):
-        return self.desktop.find(window, "push button", name)
-
-    def wait_enabled(self, node, enabled=True):
-        sensitive = self.desktop.pyatspi.STATE_SENSITIVE
-        wait_until(lambda: node.getState().contains(sensitive) == enabled, what=f"{node.name} enabled={enabled}")
-
-    def wait_closed(self, window):
-        showing = self.desktop.pyatspi.STATE_SHOWING
-
-        def closed():
-            try:
-                return not window.getState().contains(showing)
-            except Exception:  # gone from the tree altogether
-                return True
-
-        wait_until(closed, what=f"{window.name} to close")
-
-    def close_program(self):
-        """Closes the main window; the own tables must come out whole."""
-        self.desktop.press(self.button(self.main, "Close"))
-        self.assertEqual(self.process.wait(30), 0)
-        for table in ("Ignore.dat", "Events.dat"):
-            run_tool("keel", "verify", self.data, table)
+class MindrelDesktopTest(MindrelDesktopCase):
+    # A day whose next 30 days hold 25 February, the added event's day.
+    TODAY = "2027-02-10"
 
     # ---- the round trips ----
 
@@ -174,7 +99,4 @@ class MindrelDesktopTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    BIN_DIR = sys.argv.pop(1)
-    unittest.main()
+    main(__doc__)

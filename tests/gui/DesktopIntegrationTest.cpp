@@ -15,7 +15,7 @@
 #include <fstream>
 #include <optional>
 
-#include "DemoTree.h"
+#include "PrivateHome.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
 #include "help/MessageDialog.h"
@@ -78,10 +78,9 @@ class DesktopIntegrationTest : public QObject {
 
  private slots:
   void initTestCase() {
-    qputenv("XDG_CONFIG_HOME", (home_ + "/config").toUtf8());
-    qputenv("WINEPREFIX", (home_ + "/no-wine").toUtf8());
+    UsePrivateHome(home_);
     tree_ = home_ + "/tree";
-    QVERIFY(MakeDemoTree(tree_, 150));
+    QVERIFY(MakeDemoTree(tree_, 150, 3));
     keel::TKeelEngine::Acquire();
   }
   void cleanupTestCase() { keel::TKeelEngine::Release(); }

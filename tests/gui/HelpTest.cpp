@@ -5,6 +5,7 @@
 #include <QWhatsThis>
 #include <QtTest>
 
+#include "PrivateHome.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
 #include "help/AboutText.h"
@@ -61,8 +62,7 @@ class HelpTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(home_.isValid());
-    qputenv("XDG_CONFIG_HOME", (home_.path() + "/config").toUtf8());
-    qputenv("WINEPREFIX", (home_.path() + "/no-wine").toUtf8());
+    UsePrivateHome(home_.path());
     qputenv("MINDREL_DATA_DIR", (home_.path() + "/data").toUtf8());
   }
 

@@ -2,13 +2,13 @@
 // fills the ignore list, driven as a user would through their controls.
 
 #include <QMenu>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <fstream>
 #include <optional>
 
+#include "PrivateHome.h"
 #include "ScreenshotSaver.h"
 #include "app/AlertEntry.h"
 #include "app/MainForm.h"
@@ -284,15 +284,10 @@ class ListFormsTest : public QObject {
   void ignoringFromTheAlertListAndReinstating() {
     QTemporaryDir home;
     const QString tree = home.path() + "/tree";
-    QProcess mktree;
-    mktree.start(QStringLiteral(MINDREL_BIN_DIR "/mktree"),
-                 {tree, "--people", "120", "--seed", "5", "--today", "2026-12-10"});
-    QVERIFY(mktree.waitForFinished(60000));
-    QCOMPARE(mktree.exitCode(), 0);
+    QVERIFY(MakeDemoTree(tree, 120, 5));
     session_.reset();
     qputenv("MINDREL_DATA_DIR", data_->path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
-    qputenv("WINEPREFIX", (home.path() + "/no-wine").toUtf8());
+    UsePrivateHome(home.path());
     std::ofstream(data_->path().toStdString() + "/Mindrel.INI")
         << "[Prefs]\nNDBs=1\nDB0=\"" << tree.toStdString() << "\"\nExclude=yes\n";
 

@@ -1,9 +1,8 @@
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
 
-#include "DemoTree.h"
+#include "PrivateHome.h"
 #include "ScreenshotSaver.h"
 #include "app/MainForm.h"
 #include "help/MessageDialog.h"
@@ -32,10 +31,9 @@ class StartupTest : public QObject {
     QVERIFY(home_.isValid());
     // Keep the log-on entry, the data folder and the registry lookup of
     // the tests away from the user's own.
-    qputenv("XDG_CONFIG_HOME", (home_.path() + "/config").toUtf8());
-    qputenv("WINEPREFIX", (home_.path() + "/no-wine").toUtf8());
+    UsePrivateHome(home_.path());
     tree_ = home_.path() + "/tree";
-    QVERIFY(MakeDemoTree(tree_, 200));
+    QVERIFY(MakeDemoTree(tree_, 200, 3));
     keel::TKeelEngine::Acquire();
   }
   void cleanupTestCase() { keel::TKeelEngine::Release(); }

@@ -64,7 +64,7 @@ class IgnoreListTest : public ::testing::Test {
     people_.EnterKeyMode();
     people_.FieldByName("Code").SetAsInteger(code);
     ASSERT_TRUE(people_.SearchKey());
-    list_.IgnorePerson(people_, folder_, event, all);
+    list_.IgnorePerson(TIgnoreList::PersonOf(people_), folder_, event, all);
   }
 
   std::string Field(const char* name) { return ignore_.FieldByName(name).AsString(); }
