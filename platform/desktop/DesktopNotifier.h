@@ -15,8 +15,9 @@ class TDesktopNotifier : public QObject {
 
   // Sends the notification. `iconName` is a name of the icon theme; the body
   // is plain text (escaped where the service reads markup). A persistent
-  // notification stays until the user acts on it. False when no notification service
-  // answers on the session bus; nothing else happens then.
+  // notification stays until the user acts on it. False when no
+  // notification service answers on the session bus; nothing else happens
+  // then.
   bool Notify(const QString& appName, const QString& iconName, const QString& summary, const QString& body,
               const QString& actionLabel, bool persistent);
 
