@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QDir>
 #include <QEvent>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -15,6 +17,8 @@
 #include <QWhatsThis>
 
 #include "app/AlertIgnorer.h"
+#include "app/AlertNotice.h"
+#include "app/CalendarExport.h"
 #include "app/FamilyTreeFolder.h"
 #include "app/FolderSettingsHost.h"
 #include "app/SourceEntry.h"
@@ -23,6 +27,7 @@
 #include "formats/DateTime.h"
 #include "platform/AlertSound.h"
 #include "platform/Folders.h"
+#include "platform/ReplaceFile.h"
 #include "ui_MainForm.h"
 
 namespace mindrel {
@@ -104,6 +109,7 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
     : QWidget(parent),
       ui_(std::make_unique<Ui::TMainForm>()),
       ExeFolder(std::move(exeFolder)),
+      ProgramFiles(ProgramFilesFolder(ExeFolder)),
       clock_(clock),
       startup_(TAutostart(), ExeFolder, [this](const std::string& message) { ShowRegistryError(message); },
                [](const std::string& path) { TAlertSound::PlayFile(path); }) {
@@ -141,6 +147,7 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   connect(ui_->IgnoreBtn, &QPushButton::clicked, IgnoreForm_.get(), &QDialog::exec);
   Ignore1 = PopupMenu1_.addAction(QStringLiteral("&Ignore event"), this, [this] { Ignore1Click(false); });
   Ignoreall1 = PopupMenu1_.addAction(QStringLiteral("Ignore &all"), this, [this] { Ignore1Click(true); });
+  ExportCalendar1 = PopupMenu1_.addAction(QStringLiteral("Export to calendar..."), this, &TMainForm::ExportCalendar1Click);
   ui_->OutputList->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ui_->OutputList, &QWidget::customContextMenuRequested, this, &TMainForm::OutputListContextMenu);
   ui_->OutputList->setDrawItem(
@@ -152,7 +159,7 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   resize(width(), toolBarHeight() + alertListHeight());
   ui_->Panel1->hide();
 
-  helpRouter_.SetHelpFile(ExeFolder + "Help/Mindrel.qhc");
+  helpRouter_.SetHelpFile(ProgramFiles + "Help/Mindrel.qhc");
   helpRouter_.Install();
   EventEditorForm = std::make_unique<TEventEditorForm>(formats_, clock_, this);
   HelpForm = std::make_unique<THelpForm>(ExeFolder, this);
@@ -338,7 +345,49 @@ bool TMainForm::FinishStart() {
   }
   if (OPList.Count() == 0) return false;
   startup_.CheckPlayAlert(ui_->AudioCB->isChecked());
+  hiddenAtStart_ = SendAlertNotification() && !ui_->ShowCB->isChecked();
   return true;
+}
+
+bool TMainForm::SendAlertNotification() {
+  std::vector<std::string> sentences;
+  for (int i = 0; i < OPList.Count(); ++i) {
+    sentences.push_back(formatter_.FormatEntry(OPList.Entry(i), false, EventItemTexts()));
+  }
+  connect(&notifier_, &TDesktopNotifier::ActionInvoked, this, &TMainForm::ShowFromNotification);
+  // A program waiting unseen has nothing left to do once its notification
+  // is gone.
+  connect(&notifier_, &TDesktopNotifier::Closed, this, [this] {
+    if (!isVisible()) QApplication::quit();
+  });
+  return notifier_.Notify(QStringLiteral("Mindrel"), QStringLiteral("mindrel"), CaptionFor(ui_->LookAheadSpin->value()),
+                          QString::fromStdString(TAlertNotice::Body(sentences)), QStringLiteral("Show Mindrel"),
+                          !ui_->ShowCB->isChecked());
+}
+
+void TMainForm::ShowFromNotification() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TMainForm::ExportCalendar1Click() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!QDir(folder).exists()) folder = QDir::homePath();
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export to calendar"),
+                                                    folder + QStringLiteral("/Mindrel.ics"),
+                                                    QStringLiteral("iCalendar files (*.ics);;All files (*)"));
+  if (!path.isEmpty()) ExportCalendar(path);
+}
+
+bool TMainForm::ExportCalendar(const QString& path) {
+  const std::string document =
+      TCalendarExport::Document(OPList, formatter_, EventItemTexts(), std::chrono::system_clock::now());
+  if (ReplaceFile(path.toStdString(), document)) return true;
+  QApplication::beep();
+  TMessageDialog::show(this, TMessageDialog::Kind::Error,
+                       {QStringLiteral("Mindrel"), QStringLiteral("Unable to write \"%1\".").arg(path)}, QMessageBox::Ok);
+  return false;
 }
 
 void TMainForm::StartCBClick(bool ticked) {
@@ -366,7 +415,7 @@ int TMainForm::alertListHeight() const { return ui_->OutputList->height(); }
 int TMainForm::panelHeight() const { return ui_->Panel1->height(); }
 
 void TMainForm::LoadButtonPictures() {
-  const QString folder = QString::fromStdString(ExeFolder);
+  const QString folder = QString::fromStdString(ProgramFiles);
   const std::pair<QAbstractButton*, const char*> pictures[] = {
       {ui_->OptionsBtn, "Options"},    {ui_->RefreshBtn, "Refresh"},   {ui_->CtxHelpBtn, "ContextHelp"},
       {ui_->HelpBtn, "Help"},          {ui_->CloseBtn, "Close"},       {ui_->TextTreeBtn, "EventFormats"},
@@ -394,7 +443,7 @@ std::optional<QImage> TMainForm::LoadIcon(const QString& path) const {
 }
 
 void TMainForm::LoadNoIcon() {
-  const auto icon = LoadIcon(QString::fromStdString(ExeFolder) + QStringLiteral("NoIcon.bmp"));
+  const auto icon = LoadIcon(QString::fromStdString(ProgramFiles) + QStringLiteral("NoIcon.bmp"));
   if (icon) {
     NoIcon = *icon;
     return;
@@ -419,6 +468,7 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   ui_->AudioCB->setChecked(settings.Audio);
   ui_->PartialCB->setChecked(settings.Partial);
   ui_->StartCB->setChecked(settings.Start);
+  ui_->ShowCB->setChecked(settings.ShowWindow);
   DateFormat = settings.DateFormat;
   hints_ = settings.Hints;
   SetBackground(ui_->Color1Panel, ToQColor(settings.Color1));
@@ -460,6 +510,7 @@ TSettings TMainForm::CollectSettings() const {
   settings.Audio = ui_->AudioCB->isChecked();
   settings.Partial = ui_->PartialCB->isChecked();
   settings.Start = ui_->StartCB->isChecked();
+  settings.ShowWindow = ui_->ShowCB->isChecked();
   settings.DateFormat = DateFormat;
   settings.Hints = hints_;
   settings.Color1 = FromQColor(BackgroundOf(ui_->Color1Panel));
@@ -489,7 +540,7 @@ QColor TMainForm::AlertFontColour() const { return ui_->FontPanel->palette().col
 void TMainForm::RebuildIconsAndMetrics() {
   IconList.clear();
   for (int i = 0; i < ui_->FieldsList->count(); ++i) {
-    const QString path = QString::fromStdString(ExeFolder) + ui_->FieldsList->item(i)->text() + QStringLiteral(".bmp");
+    const QString path = QString::fromStdString(ProgramFiles) + ui_->FieldsList->item(i)->text() + QStringLiteral(".bmp");
     IconList.push_back(LoadIcon(path));
   }
   const QFont font = AlertFont();
@@ -539,6 +590,7 @@ void TMainForm::PopupMenu1Popup() {
   Ignoreall1->setEnabled(n > 0);
   Ignore1->setText(n > 0 ? QStringLiteral("&Ignore event (%1)").arg(n) : QStringLiteral("&Ignore event"));
   Ignoreall1->setText(n > 0 ? QStringLiteral("Ignore &all (%1)").arg(n) : QStringLiteral("Ignore &all"));
+  ExportCalendar1->setEnabled(OPList.Count() > 0);
 }
 
 void TMainForm::Ignore1Click(bool all) {

@@ -28,6 +28,7 @@
 #include "lists/EventsForm.h"
 #include "lists/IgnoreForm.h"
 #include "platform/Clock.h"
+#include "platform/desktop/DesktopNotifier.h"
 
 namespace Ui {
 class TMainForm;
@@ -42,9 +43,9 @@ class TMainForm : public QWidget {
   Q_OBJECT
 
  public:
-  // exeFolder: the program's folder, ending in '/'; pictures and icons come
-  // from there. The clock gives "today" for the sentences; it must outlive
-  // the window.
+  // exeFolder: the program's folder, ending in '/'; pictures, icons and the
+  // help collection come from its program files (ProgramFilesFolder). The
+  // clock gives "today" for the sentences; it must outlive the window.
   TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent = nullptr);
   ~TMainForm() override;
 
@@ -68,9 +69,13 @@ class TMainForm : public QWidget {
   void Button1Click();
   // The end of the start after the first scan: false when a log-on start
   // ("-s") with folders found nothing, and the program ends unseen; otherwise
-  // the sound of a log-on start with alerts, or the options panel of any
-  // other start, and true: the window is to be shown.
+  // the sound and the desktop notification of a log-on start with alerts, or
+  // the options panel of any other start, and true: the program goes on.
   bool FinishStart();
+  // After FinishStart: a log-on start whose notification was sent while
+  // "Show window at startup" is off waits unseen; the notification's action
+  // shows the window, and closing the notification ends the program.
+  bool HiddenAtStart() const { return hiddenAtStart_; }
   // The folder the Add command starts its picker in.
   std::string AddStartFolder() const;
   // Adds a picked folder to the list after validating it (warnings as the
@@ -116,6 +121,10 @@ class TMainForm : public QWidget {
   TIgnoreForm& IgnoreForm() { return *IgnoreForm_; }
   TEventsForm& EventsForm() { return *EventsForm_; }
 
+  // Writes the alerts of the list as an iCalendar file; an error message
+  // when it cannot be written.
+  bool ExportCalendar(const QString& path);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -126,6 +135,9 @@ class TMainForm : public QWidget {
   void LoadButtonPictures();
   void NameIconButtons();
   void ShowEntries();
+  bool SendAlertNotification();
+  void ShowFromNotification();
+  void ExportCalendar1Click();
   QString AlertSpeech(const TOPObj& entry) const;
   void OutputListContextMenu(const QPoint& at);
   void TallowynBtnClick();
@@ -157,6 +169,7 @@ class TMainForm : public QWidget {
 
   std::unique_ptr<Ui::TMainForm> ui_;
   const std::string ExeFolder;
+  const std::string ProgramFiles;
   const Clock& clock_;
   QTimer OptionsTimer;
   bool Opening = false;
@@ -194,9 +207,12 @@ class TMainForm : public QWidget {
   std::unique_ptr<TEventEditorForm> EventEditorForm;
   std::unique_ptr<THelpForm> HelpForm;
   std::unique_ptr<TSelectFolderForm> SelectFolderForm;
+  TDesktopNotifier notifier_;
+  bool hiddenAtStart_ = false;
   QMenu PopupMenu1_{this};
   QAction* Ignore1 = nullptr;
   QAction* Ignoreall1 = nullptr;
+  QAction* ExportCalendar1 = nullptr;
   // Declared after the tables they show, so they go first.
   std::unique_ptr<TEventsForm> EventsForm_;
   std::unique_ptr<TIgnoreForm> IgnoreForm_;

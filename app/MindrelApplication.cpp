@@ -1,5 +1,6 @@
 #include "app/MindrelApplication.h"
 
+#include <QIcon>
 #include <exception>
 
 #include "help/MessageDialog.h"
@@ -10,6 +11,10 @@ namespace mindrel {
 TMindrelApplication::TMindrelApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Mindrel"));
   setApplicationDisplayName(QStringLiteral("Mindrel"));
+  // The desktop entry and the icon theme's "mindrel" give the window its icon
+  // and tie it to the entry in the application menu.
+  setDesktopFileName(QStringLiteral("Mindrel"));
+  setWindowIcon(QIcon::fromTheme(QStringLiteral("mindrel")));
 }
 
 bool TMindrelApplication::notify(QObject* receiver, QEvent* event) {

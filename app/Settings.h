@@ -50,6 +50,10 @@ struct TSettings {
   bool Audio = true;     // "&Play alert sound"
   bool Partial = false;  // "&Include partial dates"
   bool Start = true;     // "&Check at system startup"
+  // "Show &window at startup": a log-on start that finds alerts shows the
+  // window at once; otherwise only the sound and the desktop notification,
+  // whose action shows it.
+  bool ShowWindow = true;
   std::string DateFormat = "ddd d mmm";
   bool Hints = true;
   TColor Color1 = 0xD9F9FF;

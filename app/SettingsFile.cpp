@@ -113,6 +113,7 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
   settings.Start = ReadYesNo(file, "Prefs", "Start", true);
   startup.AddToStartupMenu(false);
   if (!startup.AddToStartupRegistry(settings.Start)) settings.Start = false;
+  settings.ShowWindow = ReadYesNo(file, "Prefs", "ShowWindow", true);
 
   settings.Color1 = static_cast<TColor>(ReadColour(file, "Prefs", "Color1", 0xD9F9FF));
   settings.Color2 = static_cast<TColor>(ReadColour(file, "Prefs", "Color2", 0xA3F1FF));
@@ -174,6 +175,7 @@ bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats&
   WriteYesNo(file, "Prefs", "Audio", settings.Audio);
   WriteYesNo(file, "Prefs", "Partial", settings.Partial);
   WriteYesNo(file, "Prefs", "Start", settings.Start);
+  WriteYesNo(file, "Prefs", "ShowWindow", settings.ShowWindow);
   WriteYesNo(file, "Prefs", "Codes", formats.IncludeCodes());
   file.WriteString("Prefs", "DateFormat", Quoted(settings.DateFormat));
   WriteYesNo(file, "Prefs", "Hints", settings.Hints);

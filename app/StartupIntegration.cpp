@@ -1,5 +1,7 @@
 #include "app/StartupIntegration.h"
 
+#include "platform/Folders.h"
+
 namespace mindrel {
 
 TStartupIntegration::TStartupIntegration(TAutostart autostart, std::string exeFolder, ErrorReporter reportError,
@@ -25,7 +27,7 @@ bool TStartupIntegration::StartCBClick(bool ticked) {
 }
 
 void TStartupIntegration::CheckPlayAlert(bool audioTicked) const {
-  if (audioTicked) playSound_(exeFolder_ + "Alert.wav");
+  if (audioTicked) playSound_(ProgramFilesFolder(exeFolder_) + "Alert.wav");
 }
 
 }  // namespace mindrel

@@ -34,7 +34,8 @@ class TStartupIntegration {
   // The start-up check box changed to `ticked`; returns the tick it must
   // show, which is the previous one when the change could not be made.
   bool StartCBClick(bool ticked);
-  // Plays `ExeFolder` + "Alert.wav" when the sound option is ticked.
+  // Plays "Alert.wav" of the program files (ProgramFilesFolder) when the
+  // sound option is ticked.
   void CheckPlayAlert(bool audioTicked) const;
 
  private:

@@ -30,7 +30,7 @@ int main(int argc, char* argv[]) {
     mainForm.InitializeForm(application.arguments());
     mainForm.Button1Click();
     if (!mainForm.FinishStart()) return 0;
-    mainForm.show();
+    if (!mainForm.HiddenAtStart()) mainForm.show();
     return application.exec();
   } catch (const keel::EAbort&) {
     return 1;

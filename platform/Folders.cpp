@@ -37,6 +37,13 @@ std::string ExeFolder() {
   return WithTrailingSeparator(exe.parent_path().string());
 }
 
+std::string ProgramFilesFolder(const std::string& exeFolder) {
+  const std::filesystem::path installed = std::filesystem::path(exeFolder) / ".." / "share" / "mindrel";
+  std::error_code error;
+  if (!std::filesystem::is_directory(installed, error)) return WithTrailingSeparator(exeFolder);
+  return WithTrailingSeparator(std::filesystem::weakly_canonical(installed, error).string());
+}
+
 std::string WritableTemporaryFolder(const std::string& preferred) {
   if (!preferred.empty() && access(preferred.c_str(), W_OK | X_OK) == 0) return WithTrailingSeparator(preferred);
   std::string base = EnvOrEmpty("XDG_RUNTIME_DIR");

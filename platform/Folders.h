@@ -7,6 +7,12 @@ namespace mindrel {
 // Folder of the running program file, ending in '/'.
 std::string ExeFolder();
 
+// Folder of the files the program reads beside itself (pictures, icons, the
+// alert sound), ending in '/': "../share/mindrel/" from the program's folder
+// when the program runs from an installed tree, else the program's folder
+// itself (the build tree keeps them next to the programs).
+std::string ProgramFilesFolder(const std::string& exeFolder);
+
 // Mindrel's data folder, ending in '/': $MINDREL_DATA_DIR when set, else
 // $XDG_DATA_HOME/Mindrel, else ~/.local/share/Mindrel. The folder and its
 // missing parents are created. Empty when no base folder can be found or the

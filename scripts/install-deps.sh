@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev strace
   fonts-dejavu-core
   xvfb dbus-x11 at-spi2-core python3-pyatspi xdotool
+  dbus-daemon python3-dbus python3-gi python3-icalendar desktop-file-utils dpkg-dev file
 )
 
 missing=()

@@ -130,7 +130,7 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
   EXPECT_EQ(ReadIni(),
             "[Window]\nLeft=185\nTop=112\nWidth=552\nHeight=470\n"
             "[Prefs]\nNDBs=2\nDB0=\"/trees/a\"\nDB1=\"/trees/b c\"\nAlive=yes\nDays=30\nExclude=yes\nAudio=yes\n"
-            "Partial=no\nStart=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\nColor1=14285311\nColor2=10744319\n"
+            "Partial=no\nStart=yes\nShowWindow=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\nColor1=14285311\nColor2=10744319\n"
             "[CustColors]\nColorA=FFFFFF\nColorB=00FF00\n"
             "[OPFont]\nName=Arial\nSize=10\nColour=128\nStyle=Bold,Italic\nScript=1\n"
             "[Fields]\nF1=Birth\nF2=Death\nCount=2\n"
@@ -177,6 +177,7 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   written.Audio = false;
   written.Partial = true;
   written.Start = false;
+  written.ShowWindow = false;
   written.DateFormat = " dddd, d mmmm yyyy ";
   written.Hints = false;
   written.Color1 = 0xFFFFFF;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <vector>
 #include <set>
 #include <sstream>
 
@@ -51,9 +52,9 @@ class MindrelListTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  Outcome List(const std::string& today = "2026-12-10") {
+  Outcome List(const std::string& today = "2026-12-10", const std::string& options = "") {
     return Shell("WINEPREFIX='" + (root_ / "none").string() + "' " MINDREL_BIN_DIR "/mindrel-list --today " + today +
-                     " --data-dir '" + data_.string() + "'",
+                     " --data-dir '" + data_.string() + "' " + options,
                  root_ / "scratch");
   }
   void MakeTree(int people = 150) {
@@ -117,6 +118,50 @@ TEST_F(MindrelListTest, AFolderThatIsNoTreeIsDropped) {
   const Outcome run = List();
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "No valid databases selected.\n");
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST_F(MindrelListTest, CalendarHoldsTheListedAlertsAsAllDayEventsWithStableUids) {
+  MakeTree();
+  // A birth template with the characters that a calendar text must escape.
+  WriteSettings("DateFormat=\"yyyy-mm-dd\"\n[Text]\nT0=\"<name>; born, \\ <when>\"\n");
+  const Outcome plain = List();
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  std::vector<std::string> listed;
+  for (const std::string& line : Lines(plain.out)) listed.push_back(line.substr(0, 10) + '\t' + line.substr(11));
+  ASSERT_GT(listed.size(), 5u);
+
+  std::vector<std::string> runs[2];
+  for (auto& events : runs) {
+    const Outcome calendar = List("2026-12-10", "--ical");
+    ASSERT_EQ(calendar.exitCode, 0) << calendar.err;
+    std::ofstream(root_ / "alerts.ics", std::ios::binary) << calendar.out;
+    const Outcome parsed = Shell("/usr/bin/python3 '" MINDREL_TEST_SOURCE_DIR "/calendar_events.py' '" +
+                                     (root_ / "alerts.ics").string() + "'",
+                                 root_ / "scratch");
+    ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
+    events = Lines(parsed.out);
+  }
+  EXPECT_EQ(runs[0], runs[1]) << "a second export gives the same events and UIDs";
+
+  ASSERT_EQ(runs[0].size(), listed.size());
+  std::set<std::string> uids;
+  bool escaped = false;
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    const std::string& event = runs[0][i];
+    const auto uidStart = event.find('\t') + 1, uidEnd = event.find('\t', uidStart);
+    EXPECT_EQ(event.substr(0, uidStart) + event.substr(uidEnd + 1), listed[i]) << "date and summary of event " << i;
+    uids.insert(event.substr(uidStart, uidEnd - uidStart));
+    escaped = escaped || listed[i].find("; born, \\ ") != std::string::npos;
+  }
+  EXPECT_EQ(uids.size(), listed.size()) << "every alert has its own UID";
+  EXPECT_TRUE(escaped) << "a birthday went through the escapes";
 }
 
 // The bytes of every file of the tree, keyed by name; the lock file, which

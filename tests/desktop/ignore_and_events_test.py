@@ -37,7 +37,8 @@ class MindrelDesktopTest(MindrelDesktopCase):
         desktop.click(birthday, button=3)
         first = desktop.focus_after(lambda: desktop.key("Down"), "menu item")
         menu = first.parent
-        self.assertEqual([menu[i].name for i in range(menu.childCount)], ["Ignore event (1)", "Ignore all (1)"])
+        self.assertEqual([menu[i].name for i in range(menu.childCount)],
+                         ["Ignore event (1)", "Ignore all (1)", "Export to calendar..."])
         desktop.click(first)
         wait_until(lambda: len(self.items()) == before - 1, what="the alert to leave the list")
         self.assertNotIn(spoken, [item.name for item in self.items()])

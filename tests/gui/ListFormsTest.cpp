@@ -2,7 +2,6 @@
 // fills the ignore list, driven as a user would through their controls.
 
 #include <QMenu>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -44,16 +43,6 @@ QStringList GridColumn(const QTableView& grid, int column) {
   QStringList texts;
   for (int row = 0; row < grid.model()->rowCount(); ++row) texts << grid.model()->index(row, column).data().toString();
   return texts;
-}
-
-// A window with its open popup menu drawn where it stands.
-bool SaveWithMenu(QWidget& window, QMenu& menu, const QString& name) {
-  QPixmap shot = window.grab();
-  QPainter painter(&shot);
-  painter.drawPixmap(window.mapFromGlobal(menu.pos()), menu.grab());
-  painter.end();
-  const QDir folder(QStringLiteral(MINDREL_SCREENSHOT_DIR));
-  return folder.mkpath(QStringLiteral(".")) && shot.save(folder.filePath(name + QStringLiteral(".png")), "PNG");
 }
 
 }  // namespace
@@ -281,14 +270,14 @@ class ListFormsTest : public QObject {
       return texts;
     };
     form.PopupMenu1Popup();
-    QCOMPARE(captions(), (QStringList{"&Ignore event -", "Ignore &all -"}));
+    QCOMPARE(captions(), (QStringList{"&Ignore event -", "Ignore &all -", "Export to calendar..."}));
     for (int i = 0; i < 4; ++i) list.item(i)->setSelected(true);
     form.PopupMenu1Popup();
-    QCOMPARE(captions(), (QStringList{"&Ignore event (4)", "Ignore &all (4)"}));
+    QCOMPARE(captions(), (QStringList{"&Ignore event (4)", "Ignore &all (4)", "Export to calendar..."}));
 
     form.PopupMenu1().popup(list.viewport()->mapToGlobal(list.visualItemRect(list.item(1)).center()));
     QVERIFY(QTest::qWaitForWindowExposed(&form.PopupMenu1()));
-    QVERIFY(SaveWithMenu(form, form.PopupMenu1(), QStringLiteral("main-window-context-menu")));
+    QVERIFY(SaveScreenshotWithMenu(form, form.PopupMenu1(), QStringLiteral("main-window-context-menu")));
     form.PopupMenu1().close();
   }
 

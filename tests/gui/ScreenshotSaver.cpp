@@ -1,6 +1,8 @@
 #include "ScreenshotSaver.h"
 
 #include <QDir>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 
@@ -11,3 +13,11 @@ bool SaveScreenshot(const QPixmap& picture, const QString& name) {
 }
 
 bool SaveScreenshot(QWidget& window, const QString& name) { return SaveScreenshot(window.grab(), name); }
+
+bool SaveScreenshotWithMenu(QWidget& window, QMenu& menu, const QString& name) {
+  QPixmap shot = window.grab();
+  QPainter painter(&shot);
+  painter.drawPixmap(window.mapFromGlobal(menu.pos()), menu.grab());
+  painter.end();
+  return SaveScreenshot(shot, name);
+}

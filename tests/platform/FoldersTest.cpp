@@ -96,6 +96,15 @@ TEST_F(FoldersTest, TemporaryTablesGoWhereTheyMayBeWritten) {
   EXPECT_EQ(WritableTemporaryFolder(unusable + "/below"), temporary + "/" + own + "/");
 }
 
+TEST_F(FoldersTest, ProgramFilesComeFromTheInstalledShareFolderElseFromBesideTheProgram) {
+  const fs::path installed = root_ / "prefix";
+  fs::create_directories(installed / "bin");
+  EXPECT_EQ(ProgramFilesFolder((installed / "bin/").string()), (installed / "bin/").string());
+  fs::create_directories(installed / "share/mindrel");
+  EXPECT_EQ(ProgramFilesFolder((installed / "bin/").string()), (installed / "share/mindrel/").string());
+  EXPECT_EQ(ProgramFilesFolder((installed / "bin").string()), (installed / "share/mindrel/").string());
+}
+
 TEST(Folders, ExeFolderEndsWithSeparatorAndExists) {
   const std::string folder = ExeFolder();
   ASSERT_FALSE(folder.empty());

@@ -1,7 +1,8 @@
 // mindrel-list: Mindrel's terminal face. Starts like the program does (data
 // folder, own tables, settings, folder validation), scans with the same
 // options, and prints one line per alert: the date in the "DateFormat" of the
-// settings, a tab, the sentence.
+// settings, a tab, the sentence; or, with --ical, the same alerts as an
+// iCalendar document.
 
 #include <cstring>
 #include <exception>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "app/AlertSession.h"
+#include "app/CalendarExport.h"
 #include "app/DateFormatter.h"
 #include "app/EnglishNames.h"
 #include "app/FolderSettingsHost.h"
@@ -29,12 +31,17 @@ constexpr int kExitEngineError = 2;
 
 struct Arguments {
   std::string dataFolder;
+  bool calendar = false;
   std::unique_ptr<Clock> clock = std::make_unique<SystemClock>();
 };
 
 bool ParseArguments(int argc, char* argv[], Arguments& arguments) {
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
+    if (option == "--ical") {
+      arguments.calendar = true;
+      continue;
+    }
     if (i + 1 >= argc) return false;
     const std::string value = argv[++i];
     if (option == "--today") {
@@ -51,10 +58,15 @@ bool ParseArguments(int argc, char* argv[], Arguments& arguments) {
 }
 
 void PrintAlerts(const TAlertList& alerts, const TSettings& settings, const TEventFormats& formats,
-                 const Clock& clock) {
+                 const Clock& clock, bool calendar) {
   std::vector<std::string> eventItems;
   for (const TEventItem& item : settings.EventItems) eventItems.push_back(item.Text);
   const TEntryFormatter formatter(formats, clock);
+  if (calendar) {
+    std::cout << TCalendarExport::Document(alerts, formatter, eventItems, std::chrono::system_clock::now());
+    std::cout.flush();
+    return;
+  }
   const TEnglishNames names;
   const TDateFormatter dates(names);
   for (int i = 0; i < alerts.Count(); ++i) {
@@ -70,7 +82,7 @@ void PrintAlerts(const TAlertList& alerts, const TSettings& settings, const TEve
 int main(int argc, char* argv[]) {
   Arguments arguments;
   if (!ParseArguments(argc, argv, arguments)) {
-    std::cerr << "usage: mindrel-list [--today YYYY-MM-DD] [--data-dir DIR]\n";
+    std::cerr << "usage: mindrel-list [--today YYYY-MM-DD] [--data-dir DIR] [--ical]\n";
     return kExitUsage;
   }
   std::string dataFolder = arguments.dataFolder.empty() ? GetDataFolder() : arguments.dataFolder;
@@ -100,10 +112,10 @@ int main(int argc, char* argv[]) {
       std::cerr << problem << '\n';
     }
   } catch (const std::exception& error) {
-    PrintAlerts(alerts, settings, formats, *arguments.clock);
+    PrintAlerts(alerts, settings, formats, *arguments.clock, arguments.calendar);
     std::cerr << error.what() << '\n';
     return kExitEngineError;
   }
-  PrintAlerts(alerts, settings, formats, *arguments.clock);
+  PrintAlerts(alerts, settings, formats, *arguments.clock, arguments.calendar);
   return 0;
 }

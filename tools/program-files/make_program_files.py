@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the pictures and the chime that ship next to the program.
+"""Draws the pictures and the chime that ship next to the program, and the
+application icon for the desktop's icon theme.
 
-The outputs are committed under resources/program/; run this again only to
-change them:  python3 tools/program-files/make_program_files.py resources/program
+  make_program_files.py PROGRAM_FOLDER
+      the pictures and the chime, committed under resources/program/; run this
+      again only to change them
+  make_program_files.py --icons ICON_FOLDER SIZE...
+      the application icon "mindrel" as ICON_FOLDER/hicolor/SIZExSIZE/apps/
+      mindrel.png for each SIZE; the build makes these
 Event icons are 32 x 32 24-bit BMP files whose bottom-left pixel carries the
 transparent colour (magenta); button pictures are 16 x 16 PNG files with alpha.
 """
@@ -46,6 +51,18 @@ class Canvas:
         once the key is made transparent."""
         return [[tuple(int(round(c)) for c in (r, g, b)) if a >= 0.5 else key for r, g, b, a in row]
                 for row in self.pixels]
+
+
+class ScaledCanvas(Canvas):
+    """A canvas of any size whose shapes are drawn in the 32 x 32 design grid."""
+
+    def __init__(self, size):
+        super().__init__(size)
+        self.scale = 32.0 / size
+
+    def fill(self, inside, colour, alpha=1.0):
+        k = self.scale
+        super().fill(lambda x, y: inside(x * k, y * k), colour, alpha)
 
 
 # Shape helpers -------------------------------------------------------------
@@ -191,6 +208,15 @@ def added_annual():
     calendar(c)
     c.fill(arc(16, 20.5, 5.5, 2, 40, 320), (40, 150, 90))
     c.fill(polygon([(19.5, 13.5), (24.5, 15.5), (20.5, 19)]), (40, 150, 90))
+    return c
+
+
+def application(size):
+    """A calendar page with a heart: anniversaries of the family."""
+    c = ScaledCanvas(size)
+    calendar(c)
+    c.fill(heart(16, 20, 6.2), (200, 40, 50))
+    c.fill(heart(14.2, 18.4, 2.2), (235, 110, 110))
     return c
 
 
@@ -349,7 +375,7 @@ def write_chime(path, rate=22050):
         f.write(b'RIFF' + struct.pack('<I', len(riff)) + riff)
 
 
-def main(folder):
+def write_program_files(folder):
     os.makedirs(folder, exist_ok=True)
     icons = {'Birth': birth, 'Marriage': marriage, 'Divorce': divorce, 'Death': death,
              'Added fixed': added_fixed, 'Added annual': added_annual, 'NoIcon': no_icon}
@@ -365,5 +391,15 @@ def main(folder):
     write_chime(os.path.join(folder, 'Alert.wav'))
 
 
+def write_application_icons(icon_folder, sizes):
+    for size in sizes:
+        apps = os.path.join(icon_folder, 'hicolor', '%dx%d' % (size, size), 'apps')
+        os.makedirs(apps, exist_ok=True)
+        write_png(os.path.join(apps, 'mindrel.png'), application(size))
+
+
 if __name__ == '__main__':
-    main(sys.argv[1] if len(sys.argv) > 1 else 'resources/program')
+    if len(sys.argv) > 3 and sys.argv[1] == '--icons':
+        write_application_icons(sys.argv[2], [int(size) for size in sys.argv[3:]])
+    else:
+        write_program_files(sys.argv[1] if len(sys.argv) > 1 else 'resources/program')
