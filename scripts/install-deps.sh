@@ -13,7 +13,6 @@ packages=(
   pulseaudio pulseaudio-utils
   clang libclang-rt-14-dev strace
   fonts-dejavu-core
-  xvfb dbus-x11 at-spi2-core python3-pyatspi xdotool
   dbus-daemon python3-dbus python3-gi python3-icalendar desktop-file-utils dpkg-dev file
 )
 
