@@ -15,16 +15,12 @@ bool AsciiEqualIgnoringCase(std::string_view a, std::string_view b) {
   });
 }
 
-bool Ascii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 }  // namespace
 
 // Field lookups by name run for every row a program reads, and nearly every
 // name is plain ASCII, which needs no conversion.
 bool SameName(std::string_view a, std::string_view b) {
-  if (Ascii(a) && Ascii(b)) return AsciiEqualIgnoringCase(a, b);
+  if (IsAscii(a) && IsAscii(b)) return AsciiEqualIgnoringCase(a, b);
   return UpperCase(Utf8ToAnsi(a), 0) == UpperCase(Utf8ToAnsi(b), 0);
 }
 

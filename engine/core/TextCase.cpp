@@ -71,10 +71,6 @@ UConverter* Open(const char* name) {
   return found->second.get();
 }
 
-bool Ascii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 std::u16string ToUtf16(const char* charset, std::string_view text) {
   UConverter* converter = Open(charset);
   if (converter == nullptr) return {};
@@ -134,14 +130,18 @@ std::string LowerCase(std::string_view text, uint32_t lcid) {
   return IcuMapped(text, locale, u_strToLower);
 }
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // Both character sets keep ASCII as it is.
 std::string AnsiToUtf8(std::string_view text) {
-  if (Ascii(text)) return std::string(text);
+  if (IsAscii(text)) return std::string(text);
   return FromUtf16("UTF-8", ToUtf16("windows-1252", text));
 }
 
 std::string Utf8ToAnsi(std::string_view text) {
-  if (Ascii(text)) return std::string(text);
+  if (IsAscii(text)) return std::string(text);
   return FromUtf16("windows-1252", ToUtf16("UTF-8", text));
 }
 

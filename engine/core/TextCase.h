@@ -19,6 +19,9 @@ bool LocaleAvailable(uint32_t lcid);
 std::string UpperCase(std::string_view text, uint32_t lcid);
 std::string LowerCase(std::string_view text, uint32_t lcid);
 
+// Every byte below 0x80: the same text in Windows-1252 and in UTF-8.
+bool IsAscii(std::string_view text);
+
 // Windows-1252 <-> UTF-8, for the edges (tools, user interface). Characters
 // that Windows-1252 cannot hold become '?'.
 std::string AnsiToUtf8(std::string_view text);
