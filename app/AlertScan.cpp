@@ -1,6 +1,7 @@
 #include "app/AlertScan.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "engine/core/ErrorCodes.h"
 
@@ -116,15 +117,12 @@ void TAlertScan::ScanFolder(const std::string& folder) {
 void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
   query_.Open(folder, {kind.family, kind.dateColumn, !livingClause.empty(),
                        QueryLines(kind.family, kind.dateColumn, livingClause)});
-  if (kind.family) {
-    // Each family row looks up its partners in the people and links tables.
-    TLookupRun lookups(tables_);
-    for (; !query_.Eof(); query_.Next()) {
-      TakeRow(folder, kind, query_.Current());
-      tables_.NextLookupRow();
-    }
-  } else {
-    for (; !query_.Eof(); query_.Next()) TakeRow(folder, kind, query_.Current());
+  // Each family row looks up its partners in the people and links tables.
+  std::optional<TLookupRun> lookups;
+  if (kind.family) lookups.emplace(tables_);
+  for (; !query_.Eof(); query_.Next()) {
+    TakeRow(folder, kind, query_.Current());
+    if (lookups) tables_.NextLookupRow();
   }
   query_.Close();
 }

@@ -6,9 +6,10 @@
 // programs get their turn; the next read takes it again and sees their
 // changes. The dataset must stay open while the batch lives.
 
+#include "engine/sql/FilterReadScope.h"
+
 namespace keel {
 
-class TDataTable;
 class TKeelDataSet;
 
 class TKeelReadBatch {
@@ -16,16 +17,12 @@ class TKeelReadBatch {
   static constexpr int kStepsBetweenPauses = 128;
 
   explicit TKeelReadBatch(TKeelDataSet& dataSet);
-  ~TKeelReadBatch();
-  TKeelReadBatch(const TKeelReadBatch&) = delete;
-  TKeelReadBatch& operator=(const TKeelReadBatch&) = delete;
 
   // One lookup (or one row of lookups) done.
   void Step();
 
  private:
-  TDataTable& table_;
-  bool reading_ = false;
+  TFilterReadScope read_;
   int steps_ = 0;
 };
 
