@@ -60,9 +60,21 @@ TBuffer* TBufferedFile::oldestUnpinned() const {
   return nullptr;
 }
 
+// The evicted buffer is kept for the next unit read: a scan that reads
+// through a full cache then allocates nothing per unit.
 void TBufferedFile::evict(TBuffer* buffer) {
   mru_.erase(buffer->mruPosition_);
-  units_.erase(buffer->unit_);
+  auto found = units_.find(buffer->unit_);
+  spare_ = std::move(found->second);
+  units_.erase(found);
+}
+
+std::unique_ptr<TBuffer> TBufferedFile::newBuffer() {
+  std::unique_ptr<TBuffer> buffer = spare_ && spare_->size() == unitSize() ? std::move(spare_) : makeBuffer();
+  spare_.reset();
+  buffer->modified_ = false;
+  buffer->pins_ = 0;
+  return buffer;
 }
 
 bool TBufferedFile::evictOne() {
@@ -118,7 +130,7 @@ TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direc
   if (n == count + 1) {
     checkGrowth();
     makeRoom();
-    std::unique_ptr<TBuffer> buffer = makeBuffer();
+    std::unique_ptr<TBuffer> buffer = newBuffer();
     buffer->clear();
     buffer->unit_ = n;
     buffer->modified_ = true;
@@ -157,7 +169,7 @@ size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
       std::span<uint8_t> image(readScratch_.data() + i * size, size);
       if (cipher_) cipher_->decrypt(image);
       makeRoom();
-      std::unique_ptr<TBuffer> buffer = makeBuffer();
+      std::unique_ptr<TBuffer> buffer = newBuffer();
       buffer->load(image.data(), size);
       buffer->unit_ = n;
       placed.push_back(pin(buffer.get()));

@@ -129,6 +129,7 @@ class TBufferedFile : public TEngineFile {
   void makeRoom();
   TBuffer* oldestUnpinned() const;
   void evict(TBuffer* buffer);
+  std::unique_ptr<TBuffer> newBuffer();
   bool evictOne();
   bool writeUnpinnedModified();
   size_t readRun(int64_t first, size_t wanted);
@@ -140,6 +141,7 @@ class TBufferedFile : public TEngineFile {
   size_t capacity_ = 1;
   std::unordered_map<int64_t, std::unique_ptr<TBuffer>> units_;
   std::list<TBuffer*> mru_;  // front = most recently used
+  std::unique_ptr<TBuffer> spare_;
   // Separate, because making room while a run is read may write units back.
   std::vector<uint8_t> readScratch_;
   std::vector<uint8_t> writeScratch_;

@@ -151,11 +151,17 @@ auto TDataCursor::reading(Body&& body) -> decltype(body()) {
   }
 }
 
+// Rows are read into the buffer the last landed or passed-over row left
+// behind: a scan then allocates nothing per row.
 std::vector<uint8_t> TDataCursor::readRow(int64_t k, size_t wanted, ReadDirection direction) {
   TPinnedUnit unit = table_->data().row(k, wanted, direction);
   if (!unit) throw TTableChanged();
-  return std::vector<uint8_t>(unit->data(), unit->data() + unit->size());
+  std::vector<uint8_t> row = std::move(spareRow_);
+  row.assign(unit->data(), unit->data() + unit->size());
+  return row;
 }
+
+void TDataCursor::recycle(std::vector<uint8_t>&& row) { spareRow_ = std::move(row); }
 
 bool TDataCursor::withinRange(std::span<const uint8_t> key) {
   if (!rangeActive_ || physical()) return true;
@@ -166,6 +172,7 @@ bool TDataCursor::withinRange(std::span<const uint8_t> key) {
 void TDataCursor::land(int64_t k, std::vector<uint8_t> row) {
   where_ = Where::OnRow;
   row_ = k;
+  recycle(std::move(current_));
   current_ = std::move(row);
   key_ = physical() ? KeyBuffer{} : access().keys().build(current_);
 }
@@ -240,7 +247,10 @@ Nav TDataCursor::stepKeyList(std::ptrdiff_t at, bool forward) {
     if (!withinRange(listed.key)) break;
     if (!admits(listed.row)) continue;
     std::vector<uint8_t> row = readRow(listed.row);
-    if (deleted(row) || !passesFilter(row)) continue;
+    if (deleted(row) || !passesFilter(row)) {
+      recycle(std::move(row));
+      continue;
+    }
     KeyBuffer key = listed.key;
     land(listed.row, std::move(row));
     key_ = std::move(key);
@@ -274,6 +284,7 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward, ReadAhead ahead) {
         key_ = std::move(key);
         return Nav::Ok;
       }
+      recycle(std::move(row));
     }
     at = forward ? tree.next(at) : tree.prior(at);
   }
@@ -326,6 +337,7 @@ Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
       land(k, std::move(row));
       return Nav::Ok;
     }
+    recycle(std::move(row));
   }
   where_ = forward ? Where::Eof : Where::Bof;
   return forward ? Nav::Eof : Nav::Bof;
@@ -417,7 +429,12 @@ Nav TDataCursor::currentRow(std::span<uint8_t> out, bool lock) {
       if (table_->rowLocked(row_)) table_->unlockRow(row_);
       fail(ErrorCode::KEEL_KEYORRECDELETED);
     }
-    if (!deleted(stored)) current_ = std::move(stored);
+    if (deleted(stored)) {
+      recycle(std::move(stored));
+    } else {
+      recycle(std::move(current_));
+      current_ = std::move(stored);
+    }
     std::copy(current_.begin(), current_.end(), out.begin());
     return Nav::Ok;
   });

@@ -155,6 +155,7 @@ class TDataCursor {
   void checkWritable() const;
   [[noreturn]] void fail(ErrorCode code) const;
   std::vector<uint8_t> readRow(int64_t k, size_t wanted = 1, ReadDirection direction = ReadDirection::Forward);
+  void recycle(std::vector<uint8_t>&& row);
   bool deleted(std::span<const uint8_t> row) const { return row[0] == 1; }
   bool passesFilter(std::span<const uint8_t> row) const { return !filter_ || filter_(row); }
   bool admits(int64_t k) const { return !rows_ || rows_->accepts(k); }
@@ -203,6 +204,7 @@ class TDataCursor {
   int64_t row_ = 0;
   KeyBuffer key_;
   std::vector<uint8_t> current_;
+  std::vector<uint8_t> spareRow_;
   bool rangeActive_ = false;
   KeyBuffer rangeStart_;
   KeyBuffer rangeEnd_;

@@ -28,16 +28,21 @@ class TSortedResultRows {
   void Flush();
 
  private:
+  static constexpr size_t kNoBlobs = SIZE_MAX;
+  // A held row: its key and then its squeezed image at bytes_[At...].
   struct THeld {
-    KeyBuffer Key;
-    std::vector<uint8_t> Packed;
-    TDataCursor::BlobValues Blobs;
+    size_t At;
+    size_t KeySize;
+    size_t PackedSize;
+    size_t Blobs;  // into blobs_, or kNoBlobs
   };
 
   TDataCursor& result_;
   size_t budgetBytes_;
+  std::vector<uint8_t> bytes_;
   std::vector<THeld> held_;
-  size_t heldBytes_ = 0;
+  std::vector<TDataCursor::BlobValues> blobs_;
+  size_t blobBytes_ = 0;
 };
 
 }  // namespace keel
