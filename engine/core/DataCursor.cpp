@@ -151,14 +151,28 @@ auto TDataCursor::reading(Body&& body) -> decltype(body()) {
   }
 }
 
-// Rows are read into the buffer the last landed or passed-over row left
-// behind: a scan then allocates nothing per row.
-std::vector<uint8_t> TDataCursor::readRow(int64_t k, size_t wanted, ReadDirection direction) {
+TPinnedUnit TDataCursor::pinRow(int64_t k, size_t wanted, ReadDirection direction) {
   TPinnedUnit unit = table_->data().row(k, wanted, direction);
   if (!unit) throw TTableChanged();
+  return unit;
+}
+
+// Rows are copied into the buffer the last landed or passed-over row left
+// behind: a scan then allocates nothing per row.
+std::vector<uint8_t> TDataCursor::copyRow(const TPinnedUnit& unit) {
   std::vector<uint8_t> row = std::move(spareRow_);
   row.assign(unit->data(), unit->data() + unit->size());
   return row;
+}
+
+std::vector<uint8_t> TDataCursor::readRow(int64_t k, size_t wanted, ReadDirection direction) {
+  return copyRow(pinRow(k, wanted, direction));
+}
+
+// A row is judged where it lies in the cache and copied only when it passes.
+bool TDataCursor::visible(const TPinnedUnit& unit) const {
+  const std::span<const uint8_t> image(unit->data(), unit->size());
+  return !deleted(image) && passesFilter(image);
 }
 
 void TDataCursor::recycle(std::vector<uint8_t>&& row) { spareRow_ = std::move(row); }
@@ -246,13 +260,10 @@ Nav TDataCursor::stepKeyList(std::ptrdiff_t at, bool forward) {
     const ListedKey& listed = keyList_.keys[static_cast<size_t>(at)];
     if (!withinRange(listed.key)) break;
     if (!admits(listed.row)) continue;
-    std::vector<uint8_t> row = readRow(listed.row);
-    if (deleted(row) || !passesFilter(row)) {
-      recycle(std::move(row));
-      continue;
-    }
+    const TPinnedUnit unit = pinRow(listed.row);
+    if (!visible(unit)) continue;
     KeyBuffer key = listed.key;
-    land(listed.row, std::move(row));
+    land(listed.row, copyRow(unit));
     key_ = std::move(key);
     return Nav::Ok;
   }
@@ -276,15 +287,14 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward, ReadAhead ahead) {
     if (k < 1 || k > table_->data().physicalRowCount()) fail(ErrorCode::KEEL_INDEXCORRUPT);
     if (admits(k)) {
       const ReadDirection direction = forward ? ReadDirection::Forward : ReadDirection::Backward;
-      std::vector<uint8_t> row = readRow(k, rowsAhead(at, k, forward, ahead), direction);
-      if (!deleted(row) && passesFilter(row)) {
-        land(k, std::move(row));
+      const TPinnedUnit unit = pinRow(k, rowsAhead(at, k, forward, ahead), direction);
+      if (visible(unit)) {
+        land(k, copyRow(unit));
         // The position is the entry, even where a damaged index holds a key
         // its row would not give: the next move goes on from here.
         key_ = std::move(key);
         return Nav::Ok;
       }
-      recycle(std::move(row));
     }
     at = forward ? tree.next(at) : tree.prior(at);
   }
@@ -331,13 +341,12 @@ Nav TDataCursor::stepPhysical(int64_t from, bool forward) {
   const int64_t count = table_->data().physicalRowCount();
   for (int64_t k = from; k >= 1 && k <= count; k += forward ? 1 : -1) {
     if (!admits(k)) continue;
-    std::vector<uint8_t> row =
-        readRow(k, physicalRunAhead(k, forward), forward ? ReadDirection::Forward : ReadDirection::Backward);
-    if (!deleted(row) && passesFilter(row)) {
-      land(k, std::move(row));
+    const TPinnedUnit unit =
+        pinRow(k, physicalRunAhead(k, forward), forward ? ReadDirection::Forward : ReadDirection::Backward);
+    if (visible(unit)) {
+      land(k, copyRow(unit));
       return Nav::Ok;
     }
-    recycle(std::move(row));
   }
   where_ = forward ? Where::Eof : Where::Bof;
   return forward ? Nav::Eof : Nav::Bof;

@@ -22,6 +22,8 @@
 
 namespace keel {
 
+class TPinnedUnit;
+
 enum class Nav { Ok, Bof, Eof, NoRecord };
 
 // The engine code of a navigation result (0, 8705, 8706, 8709).
@@ -154,7 +156,10 @@ class TDataCursor {
   bool physical() const { return slot_ == kPhysicalOrder; }
   void checkWritable() const;
   [[noreturn]] void fail(ErrorCode code) const;
+  TPinnedUnit pinRow(int64_t k, size_t wanted = 1, ReadDirection direction = ReadDirection::Forward);
+  std::vector<uint8_t> copyRow(const TPinnedUnit& unit);
   std::vector<uint8_t> readRow(int64_t k, size_t wanted = 1, ReadDirection direction = ReadDirection::Forward);
+  bool visible(const TPinnedUnit& unit) const;
   void recycle(std::vector<uint8_t>&& row);
   bool deleted(std::span<const uint8_t> row) const { return row[0] == 1; }
   bool passesFilter(std::span<const uint8_t> row) const { return !filter_ || filter_(row); }

@@ -74,7 +74,8 @@ TFilter::TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions opti
   setUp(TFilterPreparer::Prepare(*tree, options));
 }
 
-TFilter::TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings settings)
+TFilter::TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings settings,
+                 Computation computation)
     : cursor_(cursor),
       settings_(settings),
       text_(verified.Text),
@@ -82,7 +83,7 @@ TFilter::TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings
       collation_(TCollation::ForLocale(cursor.table().locale(), cursor.table().name())),
       evaluator_(collation_, ClockOf(cursor, settings)),
       rows_(cursor.fields()) {
-  setUp(verified.Clone());
+  setUp(verified.Clone(), computation);
 }
 
 TFilter::TFilter(TDataCursor& cursor, Callback callback, TFilterSettings settings)
@@ -97,7 +98,7 @@ TFilter::TFilter(TDataCursor& cursor, Callback callback, TFilterSettings setting
 
 TFilter::~TFilter() = default;
 
-void TFilter::setUp(std::unique_ptr<TExpToken> prepared) {
+void TFilter::setUp(std::unique_ptr<TExpToken> prepared, Computation computation) {
   rows_ = TRowBufferAccessor(cursor_.fields(),
                              [this](const FieldDescriptor& field, std::span<const uint8_t> row) {
                                std::vector<uint8_t> value = cursor_.blobValue(row, field);
@@ -115,11 +116,17 @@ void TFilter::setUp(std::unique_ptr<TExpToken> prepared) {
       rewritten_ = optimizer_->Optimize(plan_);
     });
   }
-  compute();
+  if (computation == Computation::Now) compute();
 }
 
 int TFilter::level() const {
   return optimizer_ ? optimizer_->PlanOf(*plan_).level : flUnoptimized;
+}
+
+int64_t TFilter::candidates() const {
+  if (!optimizer_) return records_;
+  const TNodePlan& plan = optimizer_->PlanOf(*plan_);
+  return plan.level == flOptimized ? 0 : plan.keys;
 }
 
 double TFilter::cost() const {
@@ -174,6 +181,16 @@ void TFilter::compute() {
     bitmap_ = computeNode(*plan_, nullptr);
   } catch (const EOrderChanged&) {
     bitmap_ = evaluateRecords(nullptr, *original_, true);
+  }
+}
+
+bool TFilter::passes(std::span<const uint8_t> row) {
+  rows_.SetRow(row);
+  try {
+    return evaluator_.Passes(*original_);
+  } catch (const EKeelEngineError& error) {
+    if (error.code() != ErrorCode::KEEL_KEYORRECDELETED) throw;
+    return false;
   }
 }
 

@@ -61,8 +61,11 @@ class TFilter {
   TFilter(TDataCursor& cursor, std::string_view text, TFilterOptions options = {},
           TFilterSettings settings = {});
   // A condition parsed and verified against the cursor's table elsewhere (a
-  // SELECT's WHERE); the filter works on a copy.
-  TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings settings = {});
+  // SELECT's WHERE); the filter works on a copy. With `computation` OnDemand
+  // the filter is planned but its bitmap stays empty until compute().
+  enum class Computation { Now, OnDemand };
+  TFilter(TDataCursor& cursor, const TExpToken& verified, TFilterSettings settings = {},
+          Computation computation = Computation::Now);
   // A callback filter: never optimised, called for every record.
   TFilter(TDataCursor& cursor, Callback callback, TFilterSettings settings = {});
   ~TFilter();
@@ -73,6 +76,9 @@ class TFilter {
   const std::string& text() const { return text_; }
   TFilterOptions options() const { return options_; }
   int level() const;
+  // The estimated records left to read once the index ranges have answered
+  // what they can: every record when no index helps, none when all did.
+  int64_t candidates() const;
   bool rewritten() const { return rewritten_; }
   double cost() const;
   // The operands of the top AND chain in the order they are computed (the
@@ -84,10 +90,14 @@ class TFilter {
 
   // Recomputes the bitmap from the table as it is now.
   void compute();
+  // Whether `row` (a whole row of the cursor's table, not deleted) satisfies
+  // the expression as written; a record deleted by another session meanwhile
+  // does not. Evaluation errors raise.
+  bool passes(std::span<const uint8_t> row);
   const TRecordsBitmap& bitmap() const { return bitmap_; }
 
  private:
-  void setUp(std::unique_ptr<TExpToken> prepared);
+  void setUp(std::unique_ptr<TExpToken> prepared, Computation computation = Computation::Now);
   TRecordsBitmap computeNode(TExpToken& node, const TRecordsBitmap* within);
   TRecordsBitmap scanCondition(const TNodePlan& plan);
   TRecordsBitmap scanRanges(const TNodePlan& plan);

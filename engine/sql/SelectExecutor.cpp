@@ -174,7 +174,7 @@ int TSelectExecutor::MatchingIndex(const TDataQuery& query, TDataCursor& source)
 
 TDataCursor& TSelectExecutor::ExecuteLive(TDataQuery& query, TDataCursor& source) {
   source.setIndex(query.OrderBy.empty() ? 0 : MatchingIndex(query, source));
-  if (filter_) filter_->InstallOn(source);
+  if (filter_) filter_->InstallOn(source, TSelectRowFilter::Reading::Navigated);
   live_ = true;
   for (Nav at = source.first(); at == Nav::Ok; at = source.next()) ++rowsAffected_;
   source.first();
@@ -211,7 +211,7 @@ TResultTableDefinition TSelectExecutor::CannedDefinition(const TDataQuery& query
 
 TDataCursor& TSelectExecutor::ExecuteCanned(TDataQuery& query, TDataCursor& source) {
   source.setIndex(TDataCursor::kPhysicalOrder);
-  if (filter_) filter_->InstallOn(source);
+  if (filter_) filter_->InstallOn(source, TSelectRowFilter::Reading::OnceInPhysicalOrder);
   result_ = std::make_unique<TResultTable>(database_.session(), settings_.PrivateDir,
                                            CannedDefinition(query, source));
   TDataCursor& result = result_->Cursor();

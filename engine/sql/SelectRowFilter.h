@@ -11,11 +11,15 @@ class TDataCursor;
 
 class TSelectRowFilter {
  public:
+  // How the source will be read: once, front to back in physical order (a
+  // canned result is generated), or navigated at will (a live result).
+  enum class Reading { OnceInPhysicalOrder, Navigated };
+
   virtual ~TSelectRowFilter() = default;
   // Installs the condition on `source`: from then on every move of the
   // cursor skips the rows that fail it. The filter must outlive the cursor's
   // use of it.
-  virtual void InstallOn(TDataCursor& source) = 0;
+  virtual void InstallOn(TDataCursor& source, Reading reading) = 0;
 };
 
 }  // namespace keel

@@ -21,7 +21,7 @@ class TEvaluatingWhere : public TSelectRowFilter {
   TEvaluatingWhere(TExpToken& condition, std::shared_ptr<const TCollation> collation, const mindrel::Clock& clock)
       : condition_(condition), evaluator_(std::move(collation), clock) {}
 
-  void InstallOn(TDataCursor& source) override {
+  void InstallOn(TDataCursor& source, Reading) override {
     auto blobs = [&source](const FieldDescriptor& field, std::span<const uint8_t> row) {
       std::vector<uint8_t> value = source.blobValue(row, field);
       return std::string(value.begin(), value.end());

@@ -70,12 +70,14 @@ TEST_F(FilterTest, RandomWhereConditionsThroughTheFilterMatchTheEvaluatingStrate
       std::unique_ptr<TExpToken> where = parser.ParseWholeText(WhereContext);
       TExpressionVerifier(parser.Errors(), columns).VerifyFilter(*where);
       TEvaluatingWhere evaluating(*where, TCollation::ForLocale(source.table().locale(), "T"), clock_);
-      evaluating.InstallOn(source);
+      evaluating.InstallOn(source, TSelectRowFilter::Reading::Navigated);
       const std::vector<int64_t> expected = Visit(source);
-      TFilterWhere optimised(*where, {.Clock = &clock_});
-      optimised.InstallOn(source);
-      EXPECT_EQ(Visit(source), expected);
       source.setFilter({});
+      for (const auto reading : {TSelectRowFilter::Reading::Navigated, TSelectRowFilter::Reading::OnceInPhysicalOrder}) {
+        TFilterWhere optimised(*where, {.Clock = &clock_});
+        optimised.InstallOn(source, reading);
+        EXPECT_EQ(Visit(source), expected);
+      }
     }
   }
 }

@@ -140,10 +140,12 @@ TEST_P(AlertConditionTest, SameRowsAsTheEvaluatorAtTheExpectedLevel) {
   TFieldColumns columns(cursor.fields());
   TExpressionVerifier(parser.Errors(), columns).VerifyFilter(*where);
   TDataCursor source(*directory_, "People", {.physicalOrderOnly = true});
-  TFilterWhere select(*where);
-  select.InstallOn(source);
-  EXPECT_EQ(select.Filter()->level(), c.level);
-  EXPECT_EQ(AsSet(Visit(source)), expected);
+  for (const auto reading : {TSelectRowFilter::Reading::Navigated, TSelectRowFilter::Reading::OnceInPhysicalOrder}) {
+    TFilterWhere select(*where);
+    select.InstallOn(source, reading);
+    EXPECT_EQ(select.Filter()->level(), c.level);
+    EXPECT_EQ(AsSet(Visit(source)), expected);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
