@@ -154,6 +154,8 @@ bool TIgnoreTable::PersonIgnored(std::int32_t code, const std::string& folder, c
 
 bool TIgnoreTable::IsIgnored(bool family, std::int32_t code, const std::string& folder,
                              const std::string& eventName) {
+  // Most users ignore nobody: a family's partners need not be looked up then.
+  if (ignore_.RecordCount() == 0) return false;
   if (!family) return PersonIgnored(code, folder, eventName);
   if (!TFamilyTreeDatasets::FirstPartnerLink(links_, code)) return false;
   for (; TFamilyTreeDatasets::OnPartnerLink(links_, code); links_.Next()) {

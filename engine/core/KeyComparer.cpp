@@ -20,8 +20,13 @@ std::string_view Text(const uint8_t* p, size_t room) {
 
 }  // namespace
 
+TKeyComparer::TKeyComparer(const TKeyLayout& layout) : layout_(layout) {
+  for (const KeySegment& s : layout_.segments()) bytewise_ = bytewise_ && !s.collated && !s.descending;
+}
+
 int TKeyComparer::compare(std::span<const uint8_t> a, std::span<const uint8_t> b, size_t length) const {
   const size_t limit = std::min(length, layout_.keySize());
+  if (bytewise_) return Bytewise(a.data(), b.data(), limit);
   for (const KeySegment& s : layout_.segments()) {
     if (s.keyOffset >= limit) return 0;
     const size_t n = std::min(s.end(), limit) - s.keyOffset;

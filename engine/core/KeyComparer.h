@@ -21,7 +21,7 @@ class TKeyComparer {
   static constexpr size_t kWholeKey = std::numeric_limits<size_t>::max();
 
   // `layout` must outlive the comparer.
-  explicit TKeyComparer(const TKeyLayout& layout) : layout_(layout) {}
+  explicit TKeyComparer(const TKeyLayout& layout);
 
   // <0, 0, >0; only the first `length` bytes of both keys take part.
   // REQUIRES: both keys are layout.keySize() bytes long.
@@ -31,6 +31,9 @@ class TKeyComparer {
 
  private:
   const TKeyLayout& layout_;
+  // No collated and no descending field: the whole key orders as bytes, its
+  // fields and suffix lying one after the other.
+  bool bytewise_ = true;
 };
 
 }  // namespace keel

@@ -10,49 +10,67 @@ namespace keel {
 
 namespace {
 
-// Runs of [literal count (2 bytes)][literal bytes][zero count (2 bytes)],
-// appended to `out`. Zero runs are skipped a word at a time: most of a row is
-// unused text space.
-void SqueezeZeros(std::span<const uint8_t> row, std::vector<uint8_t>& out) {
-  auto put16 = [&](size_t n) {
-    out.push_back(static_cast<uint8_t>(n & 0xFF));
-    out.push_back(static_cast<uint8_t>(n >> 8));
-  };
-  const uint8_t* const begin = row.data();
-  const uint8_t* const end = begin + row.size();
-  const uint8_t* at = begin;
-  while (at < end) {
-    const uint8_t* literalEnd = std::min(end, at + 0xFFFF);
-    const void* zero = std::memchr(at, 0, static_cast<size_t>(literalEnd - at));
-    if (zero != nullptr) literalEnd = static_cast<const uint8_t*>(zero);
-    put16(static_cast<size_t>(literalEnd - at));
-    out.insert(out.end(), at, literalEnd);
-    at = literalEnd;
-    const uint8_t* zerosEnd = std::min(end, at + 0xFFFF);
-    const uint8_t* scan = at;
-    uint64_t word = 0;
-    while (scan + sizeof word <= zerosEnd && (std::memcpy(&word, scan, sizeof word), word == 0)) scan += sizeof word;
-    while (scan < zerosEnd && *scan == 0) ++scan;
-    put16(static_cast<size_t>(scan - at));
-    at = scan;
-  }
+void Put16(uint8_t*& out, size_t n) {
+  out[0] = static_cast<uint8_t>(n & 0xFF);
+  out[1] = static_cast<uint8_t>(n >> 8);
+  out += 2;
 }
 
+size_t Get16(const uint8_t*& in) {
+  const size_t n = in[0] | (static_cast<size_t>(in[1]) << 8);
+  in += 2;
+  return n;
+}
+
+const uint8_t* SkipZeros(const uint8_t* at, const uint8_t* end) {
+  uint64_t words[4];
+  while (at + sizeof words <= end) {
+    std::memcpy(words, at, sizeof words);
+    if ((words[0] | words[1] | words[2] | words[3]) != 0) break;
+    at += sizeof words;
+  }
+  while (at < end && *at == 0) ++at;
+  return at;
+}
+
+// Runs of [literal count (2 bytes)][literal bytes][zero count (2 bytes)]
+// written from `out` on, which has room for SqueezedBound(row) bytes; answers
+// the end. Zero runs are skipped many bytes at a time: most of a row is unused
+// text space.
+uint8_t* SqueezeZeros(std::span<const uint8_t> row, uint8_t* out) {
+  const uint8_t* const end = row.data() + row.size();
+  const uint8_t* at = row.data();
+  while (at < end) {
+    const uint8_t* literalEnd = std::min(end, at + 0xFFFF);
+    if (const void* zero = std::memchr(at, 0, static_cast<size_t>(literalEnd - at))) {
+      literalEnd = static_cast<const uint8_t*>(zero);
+    }
+    const size_t literal = static_cast<size_t>(literalEnd - at);
+    Put16(out, literal);
+    std::memcpy(out, at, literal);
+    out += literal;
+    at = literalEnd;
+    const uint8_t* zerosEnd = SkipZeros(at, std::min(end, at + 0xFFFF));
+    Put16(out, static_cast<size_t>(zerosEnd - at));
+    at = zerosEnd;
+  }
+  return out;
+}
+
+// At worst every other byte is zero: five bytes for each two.
+size_t SqueezedBound(size_t rowSize) { return rowSize / 2 * 5 + 8; }
+
 void RestoreZeros(std::span<const uint8_t> packed, std::span<uint8_t> row) {
-  size_t in = 0;
-  size_t out = 0;
-  auto get16 = [&] {
-    const size_t n = packed[in] | (static_cast<size_t>(packed[in + 1]) << 8);
-    in += 2;
-    return n;
-  };
-  while (in < packed.size()) {
-    const size_t literal = get16();
-    std::memcpy(row.data() + out, packed.data() + in, literal);
+  const uint8_t* in = packed.data();
+  const uint8_t* const end = in + packed.size();
+  uint8_t* out = row.data();
+  while (in < end) {
+    const size_t literal = Get16(in);
+    std::memcpy(out, in, literal);
     in += literal;
     out += literal;
-    const size_t zeros = get16();
-    std::memset(row.data() + out, 0, zeros);
+    const size_t zeros = Get16(in);
+    std::memset(out, 0, zeros);
     out += zeros;
   }
 }
@@ -62,19 +80,37 @@ void RestoreZeros(std::span<const uint8_t> packed, std::span<uint8_t> row) {
 TSortedResultRows::TSortedResultRows(TDataCursor& result, size_t budgetBytes)
     : result_(result), budgetBytes_(budgetBytes) {}
 
+// Held rows go to chunks that are kept for the next round: filling fresh
+// memory costs a page fault every few rows.
+uint8_t* TSortedResultRows::Room(size_t bytes) {
+  while (chunkInUse_ < chunks_.size() && chunkFree_ + bytes > chunkBytes_) {
+    ++chunkInUse_;
+    chunkFree_ = 0;
+  }
+  if (chunkInUse_ == chunks_.size()) {
+    chunkBytes_ = std::max(chunkBytes_, bytes);
+    chunks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(chunkBytes_));
+    chunkFree_ = 0;
+  }
+  return chunks_[chunkInUse_].get() + chunkFree_;
+}
+
 void TSortedResultRows::Add(std::span<const uint8_t> row, TDataCursor::BlobValues blobs) {
   const KeyBuffer key = result_.table().access(0).keys().build(row);
-  THeld held{.At = bytes_.size(), .KeySize = key.size(), .PackedSize = 0, .Blobs = kNoBlobs};
-  bytes_.insert(bytes_.end(), key.begin(), key.end());
-  SqueezeZeros(row, bytes_);
-  held.PackedSize = bytes_.size() - held.At - held.KeySize;
+  uint8_t* const start = Room(key.size() + SqueezedBound(row.size()));
+  std::memcpy(start, key.data(), key.size());
+  uint8_t* const packed = start + key.size();
+  const uint8_t* const end = SqueezeZeros(row, packed);
+  chunkFree_ += static_cast<size_t>(end - start);
+  heldBytes_ += static_cast<size_t>(end - start) + sizeof(THeld);
+  THeld held{.Key = start, .KeySize = key.size(), .PackedSize = static_cast<size_t>(end - packed), .Blobs = kNoBlobs};
   if (!blobs.empty()) {
-    for (const auto& [field, value] : blobs) blobBytes_ += value.size();
+    for (const auto& [field, value] : blobs) heldBytes_ += value.size();
     held.Blobs = blobs_.size();
     blobs_.push_back(std::move(blobs));
   }
   held_.push_back(held);
-  if (bytes_.size() + blobBytes_ + held_.size() * sizeof(THeld) >= budgetBytes_) Flush();
+  if (heldBytes_ >= budgetBytes_) Flush();
 }
 
 // The rows are not numbered yet, so keys differ only in the ordered columns;
@@ -82,19 +118,20 @@ void TSortedResultRows::Add(std::span<const uint8_t> row, TDataCursor::BlobValue
 // numbers they get now will.
 void TSortedResultRows::Flush() {
   const TKeyComparer& comparer = result_.table().access(0).comparer();
-  auto key = [&](const THeld& held) { return std::span<const uint8_t>(bytes_.data() + held.At, held.KeySize); };
-  std::stable_sort(held_.begin(), held_.end(),
-                   [&](const THeld& a, const THeld& b) { return comparer.compare(key(a), key(b)) < 0; });
+  std::stable_sort(held_.begin(), held_.end(), [&](const THeld& a, const THeld& b) {
+    return comparer.compare({a.Key, a.KeySize}, {b.Key, b.KeySize}) < 0;
+  });
   std::vector<uint8_t> row(result_.rowSize());
   const TDataCursor::BlobValues none;
   for (const THeld& held : held_) {
-    RestoreZeros({bytes_.data() + held.At + held.KeySize, held.PackedSize}, row);
+    RestoreZeros({held.Key + held.KeySize, held.PackedSize}, row);
     result_.append(row, held.Blobs == kNoBlobs ? none : blobs_[held.Blobs]);
   }
   held_.clear();
-  bytes_.clear();
   blobs_.clear();
-  blobBytes_ = 0;
+  heldBytes_ = 0;
+  chunkInUse_ = 0;
+  chunkFree_ = 0;
 }
 
 }  // namespace keel

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -29,20 +30,25 @@ class TSortedResultRows {
 
  private:
   static constexpr size_t kNoBlobs = SIZE_MAX;
-  // A held row: its key and then its squeezed image at bytes_[At...].
+  // A held row: its key, followed in the same chunk by its squeezed image.
   struct THeld {
-    size_t At;
+    const uint8_t* Key;
     size_t KeySize;
     size_t PackedSize;
     size_t Blobs;  // into blobs_, or kNoBlobs
   };
 
+  uint8_t* Room(size_t bytes);
+
   TDataCursor& result_;
   size_t budgetBytes_;
-  std::vector<uint8_t> bytes_;
+  std::vector<std::unique_ptr<uint8_t[]>> chunks_;
+  size_t chunkBytes_ = 1 << 20;
+  size_t chunkInUse_ = 0;
+  size_t chunkFree_ = 0;  // offset of the free space in the chunk in use
   std::vector<THeld> held_;
   std::vector<TDataCursor::BlobValues> blobs_;
-  size_t blobBytes_ = 0;
+  size_t heldBytes_ = 0;
 };
 
 }  // namespace keel
