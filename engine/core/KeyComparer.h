@@ -28,6 +28,8 @@ class TKeyComparer {
   int compare(std::span<const uint8_t> a, std::span<const uint8_t> b, size_t length = kWholeKey) const;
 
   size_t keySize() const { return layout_.keySize(); }
+  // Keys order as their bytes do (no collated and no descending field).
+  bool bytewise() const { return bytewise_; }
 
  private:
   const TKeyLayout& layout_;

@@ -232,13 +232,18 @@ void TSelectExecutor::GenerateRows(TDataCursor& source, TDataCursor& result, int
   int reported = 0;
   bool stopped = false;
   std::vector<uint8_t> sourceRow(source.rowSize());
+  // Every row starts from the result's defaults; the columns overwrite them.
+  const std::vector<uint8_t> blank = result.newRow();
+  std::vector<uint8_t> row(blank.size());
   TDataCursor::BlobValues blobs;
   std::optional<TSortedResultRows> sorted;
   if (ordered) sorted.emplace(result);
   int64_t added = 0;
-  for (Nav at = limit > 0 ? source.first() : Nav::Eof; at == Nav::Ok && added < limit; at = source.next()) {
-    source.currentRow(sourceRow);
-    std::vector<uint8_t> row = result.newRow();
+  Nav at = limit > 0 ? source.first() : Nav::Eof;
+  if (at == Nav::Ok) source.currentRow(sourceRow);
+  // Each move hands over the row it landed on, as the filter judged it.
+  for (; at == Nav::Ok && added < limit; at = source.next(sourceRow)) {
+    std::copy(blank.begin(), blank.end(), row.begin());
     blobs.clear();
     builder_->Fill(sourceRow, result.fields(), row, blobs);
     if (sorted) {

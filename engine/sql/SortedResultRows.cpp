@@ -16,6 +16,13 @@ void Put16(uint8_t*& out, size_t n) {
   out += 2;
 }
 
+// The first eight key bytes as a number that orders as they do.
+uint64_t KeyPrefix(std::span<const uint8_t> key) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < sizeof prefix; ++i) prefix = prefix << 8 | (i < key.size() ? key[i] : 0);
+  return prefix;
+}
+
 size_t Get16(const uint8_t*& in) {
   const size_t n = in[0] | (static_cast<size_t>(in[1]) << 8);
   in += 2;
@@ -103,7 +110,11 @@ void TSortedResultRows::Add(std::span<const uint8_t> row, TDataCursor::BlobValue
   const uint8_t* const end = SqueezeZeros(row, packed);
   chunkFree_ += static_cast<size_t>(end - start);
   heldBytes_ += static_cast<size_t>(end - start) + sizeof(THeld);
-  THeld held{.Key = start, .KeySize = key.size(), .PackedSize = static_cast<size_t>(end - packed), .Blobs = kNoBlobs};
+  THeld held{.Prefix = KeyPrefix(key),
+             .Key = start,
+             .KeySize = key.size(),
+             .PackedSize = static_cast<size_t>(end - packed),
+             .Blobs = kNoBlobs};
   if (!blobs.empty()) {
     for (const auto& [field, value] : blobs) heldBytes_ += value.size();
     held.Blobs = blobs_.size();
@@ -118,7 +129,11 @@ void TSortedResultRows::Add(std::span<const uint8_t> row, TDataCursor::BlobValue
 // numbers they get now will.
 void TSortedResultRows::Flush() {
   const TKeyComparer& comparer = result_.table().access(0).comparer();
+  // Bytewise keys are mostly told apart by their first bytes, held with the
+  // row, without fetching the keys themselves.
+  const bool byPrefix = comparer.bytewise();
   std::stable_sort(held_.begin(), held_.end(), [&](const THeld& a, const THeld& b) {
+    if (byPrefix && a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
     return comparer.compare({a.Key, a.KeySize}, {b.Key, b.KeySize}) < 0;
   });
   std::vector<uint8_t> row(result_.rowSize());

@@ -32,6 +32,7 @@ class TSortedResultRows {
   static constexpr size_t kNoBlobs = SIZE_MAX;
   // A held row: its key, followed in the same chunk by its squeezed image.
   struct THeld {
+    uint64_t Prefix;
     const uint8_t* Key;
     size_t KeySize;
     size_t PackedSize;
