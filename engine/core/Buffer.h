@@ -18,6 +18,8 @@ class TBuffer {
   virtual ~TBuffer() = default;
 
   int64_t unit() const { return unit_; }
+  // Numbered by the cache that places it, before it is placed.
+  void setUnit(int64_t unit) { unit_ = unit; }
   bool modified() const { return modified_; }
   void setModified(bool modified = true) { modified_ = modified; }
   bool pinned() const { return pins_ > 0; }

@@ -42,15 +42,14 @@ TBuffer* TBufferedFile::lookup(int64_t n) {
   for (auto it = mru_.begin(); it != mru_.end() && probes > 0; ++it, --probes) {
     if ((*it)->unit_ == n) return *it;
   }
-  auto found = units_.find(n);
-  return found == units_.end() ? nullptr : found->second.get();
+  return units_.find(n);
 }
 
 void TBufferedFile::insert(std::unique_ptr<TBuffer> buffer) {
   TBuffer* raw = buffer.get();
   mru_.push_front(raw);
   raw->mruPosition_ = mru_.begin();
-  units_[raw->unit_] = std::move(buffer);
+  units_.insert(std::move(buffer));
 }
 
 TBuffer* TBufferedFile::oldestUnpinned() const {
@@ -64,9 +63,7 @@ TBuffer* TBufferedFile::oldestUnpinned() const {
 // through a full cache then allocates nothing per unit.
 void TBufferedFile::evict(TBuffer* buffer) {
   mru_.erase(buffer->mruPosition_);
-  auto found = units_.find(buffer->unit_);
-  spare_ = std::move(found->second);
-  units_.erase(found);
+  spare_ = units_.take(buffer->unit_);
 }
 
 std::unique_ptr<TBuffer> TBufferedFile::newBuffer() {
@@ -104,9 +101,9 @@ void TBufferedFile::makeRoom() {
 
 bool TBufferedFile::writeUnpinnedModified() {
   std::vector<TBuffer*> due;
-  for (auto& [n, buffer] : units_) {
-    if (buffer->modified_ && !buffer->pinned()) due.push_back(buffer.get());
-  }
+  units_.forEach([&](TBuffer* buffer) {
+    if (buffer->modified_ && !buffer->pinned()) due.push_back(buffer);
+  });
   std::sort(due.begin(), due.end(), [](const TBuffer* a, const TBuffer* b) { return a->unit_ < b->unit_; });
   std::vector<TBuffer*> run;
   for (TBuffer* buffer : due) {
@@ -132,7 +129,7 @@ TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direc
     makeRoom();
     std::unique_ptr<TBuffer> buffer = newBuffer();
     buffer->clear();
-    buffer->unit_ = n;
+    buffer->setUnit(n);
     buffer->modified_ = true;
     TBuffer* raw = buffer.get();
     insert(std::move(buffer));
@@ -165,13 +162,13 @@ size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
   try {
     for (size_t i = 0; i < count; ++i) {
       int64_t n = first + static_cast<int64_t>(i);
-      if (units_.count(n) != 0) continue;
+      if (units_.contains(n)) continue;
       std::span<uint8_t> image(readScratch_.data() + i * size, size);
       if (cipher_) cipher_->decrypt(image);
       makeRoom();
       std::unique_ptr<TBuffer> buffer = newBuffer();
       buffer->load(image.data(), size);
-      buffer->unit_ = n;
+      buffer->setUnit(n);
       placed.push_back(pin(buffer.get()));
       insert(std::move(buffer));
     }
@@ -196,9 +193,9 @@ void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
 }
 
 bool TBufferedFile::writeBack() {
-  for (auto& [n, buffer] : units_) {
-    if (buffer->modified_ && buffer->pinned()) raise(corruptError(), {.table = path()});
-  }
+  bool modifiedAndPinned = false;
+  units_.forEach([&](const TBuffer* buffer) { modifiedAndPinned = modifiedAndPinned || (buffer->modified_ && buffer->pinned()); });
+  if (modifiedAndPinned) raise(corruptError(), {.table = path()});
   const bool wrote = writeUnpinnedModified();
   const bool headerDue = wrote || headerModified();
   if (headerDue) writeHeader(wrote);
@@ -207,13 +204,13 @@ bool TBufferedFile::writeBack() {
 }
 
 void TBufferedFile::dropCache() {
-  for (auto it = units_.begin(); it != units_.end();) {
-    if (it->second->pinned()) {
-      ++it;
-      continue;
-    }
-    mru_.erase(it->second->mruPosition_);
-    it = units_.erase(it);
+  std::vector<TBuffer*> unpinned;
+  units_.forEach([&](TBuffer* buffer) {
+    if (!buffer->pinned()) unpinned.push_back(buffer);
+  });
+  for (TBuffer* buffer : unpinned) {
+    mru_.erase(buffer->mruPosition_);
+    units_.take(buffer->unit_);
   }
 }
 

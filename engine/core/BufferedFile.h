@@ -5,8 +5,9 @@
 // unitSize(). The three file kinds derive from it and give their sizes, header
 // handling and errors.
 //
-// Cache: units hashed by number plus a most-recently-used chain. Lookups probe
-// the first mruProbeCount() units of the chain before the hash. A full
+// Cache: units hashed by number (TUnitTable) plus a most-recently-used
+// chain. Lookups probe the first mruProbeCount() units of the chain before
+// the hash. A full
 // cache evicts the least recently used unit that is not pinned; when that one
 // is modified, it first writes back every modified unit not pinned; with none
 // to evict even then, it grows by growthStep() units.
@@ -21,12 +22,12 @@
 #include <functional>
 #include <list>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/core/Buffer.h"
 #include "engine/core/EngineFile.h"
 #include "engine/core/ErrorCodes.h"
+#include "engine/core/UnitTable.h"
 
 namespace keel {
 
@@ -93,7 +94,7 @@ class TBufferedFile : public TEngineFile {
 
   size_t cachedUnitCount() const { return units_.size(); }
   size_t currentCapacity() const { return capacity_; }
-  bool isCached(int64_t n) const { return units_.count(n) != 0; }
+  bool isCached(int64_t n) const { return units_.contains(n); }
 
   // The kind's sizes.
   virtual size_t unitSize() const = 0;
@@ -139,7 +140,7 @@ class TBufferedFile : public TEngineFile {
   std::function<bool()> diskReadHook_;
   bool forceFlush_ = false;
   size_t capacity_ = 1;
-  std::unordered_map<int64_t, std::unique_ptr<TBuffer>> units_;
+  TUnitTable units_;
   std::list<TBuffer*> mru_;  // front = most recently used
   std::unique_ptr<TBuffer> spare_;
   // Separate, because making room while a run is read may write units back.

@@ -184,11 +184,16 @@ bool TDataCursor::withinRange(std::span<const uint8_t> key) {
 }
 
 void TDataCursor::land(int64_t k, std::vector<uint8_t> row) {
+  KeyBuffer key = physical() ? KeyBuffer{} : access().keys().build(row);
+  land(k, std::move(row), std::move(key));
+}
+
+void TDataCursor::land(int64_t k, std::vector<uint8_t> row, KeyBuffer key) {
   where_ = Where::OnRow;
   row_ = k;
   recycle(std::move(current_));
   current_ = std::move(row);
-  key_ = physical() ? KeyBuffer{} : access().keys().build(current_);
+  key_ = std::move(key);
 }
 
 // Another writer changed the table: cached pages were dropped and the cursor
@@ -262,9 +267,7 @@ Nav TDataCursor::stepKeyList(std::ptrdiff_t at, bool forward) {
     if (!admits(listed.row)) continue;
     const TPinnedUnit unit = pinRow(listed.row);
     if (!visible(unit)) continue;
-    KeyBuffer key = listed.key;
-    land(listed.row, copyRow(unit));
-    key_ = std::move(key);
+    land(listed.row, copyRow(unit), listed.key);
     return Nav::Ok;
   }
   where_ = forward ? Where::Eof : Where::Bof;
@@ -289,10 +292,9 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward, ReadAhead ahead) {
       const ReadDirection direction = forward ? ReadDirection::Forward : ReadDirection::Backward;
       const TPinnedUnit unit = pinRow(k, rowsAhead(at, k, forward, ahead), direction);
       if (visible(unit)) {
-        land(k, copyRow(unit));
         // The position is the entry, even where a damaged index holds a key
         // its row would not give: the next move goes on from here.
-        key_ = std::move(key);
+        land(k, copyRow(unit), std::move(key));
         return Nav::Ok;
       }
     }

@@ -170,7 +170,10 @@ class TDataCursor {
   std::ptrdiff_t keyListPosition(std::span<const uint8_t> key, bool forward, bool inclusive);
   void repositionAfterFilterChange();
   bool withinRange(std::span<const uint8_t> key);
+  // The key is the row's in the active index, or the index entry's it was
+  // reached by.
   void land(int64_t k, std::vector<uint8_t> row);
+  void land(int64_t k, std::vector<uint8_t> row, KeyBuffer key);
   void afterRefresh(bool changed);
 
   // A key search reads ahead only the rows that fit in one small read: it
