@@ -35,8 +35,9 @@ class TBuffer {
     std::memcpy(data_.data(), disk, diskSize < data_.size() ? diskSize : data_.size());
   }
   virtual void store(uint8_t* disk, size_t diskSize) const {
-    std::memset(disk, 0, diskSize);
-    std::memcpy(disk, data_.data(), diskSize < data_.size() ? diskSize : data_.size());
+    const size_t held = diskSize < data_.size() ? diskSize : data_.size();
+    std::memcpy(disk, data_.data(), held);
+    std::memset(disk + held, 0, diskSize - held);
   }
 
  private:

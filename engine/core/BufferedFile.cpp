@@ -182,7 +182,8 @@ size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
 
 void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
   const size_t size = unitSize();
-  writeScratch_.assign(run.size() * size, 0);
+  // Every unit's store fills its whole image.
+  writeScratch_.resize(run.size() * size);
   for (size_t i = 0; i < run.size(); ++i) {
     std::span<uint8_t> image(writeScratch_.data() + i * size, size);
     run[i]->store(image.data(), size);
