@@ -84,8 +84,13 @@ void RestoreZeros(std::span<const uint8_t> packed, std::span<uint8_t> row) {
 
 }  // namespace
 
+// Every chunk has room for at least one row at its worst, so that all chunks
+// can be one size.
 TSortedResultRows::TSortedResultRows(TDataCursor& result, size_t budgetBytes)
-    : result_(result), budgetBytes_(budgetBytes) {}
+    : result_(result),
+      budgetBytes_(budgetBytes),
+      chunkBytes_(std::max<size_t>(kChunkBytes,
+                                   result.table().access(0).layout().keySize() + SqueezedBound(result.rowSize()))) {}
 
 // Held rows go to chunks that are kept for the next round: filling fresh
 // memory costs a page fault every few rows.
@@ -95,7 +100,6 @@ uint8_t* TSortedResultRows::Room(size_t bytes) {
     chunkFree_ = 0;
   }
   if (chunkInUse_ == chunks_.size()) {
-    chunkBytes_ = std::max(chunkBytes_, bytes);
     chunks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(chunkBytes_));
     chunkFree_ = 0;
   }

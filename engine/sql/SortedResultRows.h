@@ -44,7 +44,8 @@ class TSortedResultRows {
   TDataCursor& result_;
   size_t budgetBytes_;
   std::vector<std::unique_ptr<uint8_t[]>> chunks_;
-  size_t chunkBytes_ = 1 << 20;
+  static constexpr size_t kChunkBytes = 1 << 20;
+  const size_t chunkBytes_;
   size_t chunkInUse_ = 0;
   size_t chunkFree_ = 0;  // offset of the free space in the chunk in use
   std::vector<THeld> held_;
