@@ -1,7 +1,7 @@
 #include "app/AlertScan.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <optional>
 
 #include "engine/core/ErrorCodes.h"
 
@@ -117,14 +117,31 @@ void TAlertScan::ScanFolder(const std::string& folder) {
 void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
   query_.Open(folder, {kind.family, kind.dateColumn, !livingClause.empty(),
                        QueryLines(kind.family, kind.dateColumn, livingClause)});
-  // Each family row looks up its partners in the people and links tables.
-  std::optional<TLookupRun> lookups;
-  if (kind.family) lookups.emplace(tables_);
-  for (; !query_.Eof(); query_.Next()) {
-    TakeRow(folder, kind, query_.Current());
-    if (lookups) tables_.NextLookupRow();
-  }
+  if (kind.family && options_->Alive) FindLivingCouples(kind);
+  for (; !query_.Eof(); query_.Next()) TakeRow(folder, kind, query_.Current());
   query_.Close();
+}
+
+// The families that fall due look up their partners in the order of their
+// codes, which is close to the order in which their links and partners were
+// written: neighbouring lookups then share their reads, where the order of
+// the dates scattered them over the tables.
+void TAlertScan::FindLivingCouples(const RowKind& kind) {
+  std::vector<std::int32_t> due;
+  for (; !query_.Eof(); query_.Next()) {
+    TJDate date;
+    TDayMonthYear dmy;
+    if (DueDay(kind, query_.Current(), date, dmy)) due.push_back(query_.Current().IntegerField("Code"));
+  }
+  query_.First();
+  std::sort(due.begin(), due.end());
+  due.erase(std::unique(due.begin(), due.end()), due.end());
+  livingCouples_.clear();
+  TLookupRun lookups(tables_);
+  for (const std::int32_t code : due) {
+    if (tables_.HasLivingPartner(code)) livingCouples_.insert(code);
+    tables_.NextLookupRow();
+  }
 }
 
 void TAlertScan::RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
@@ -136,26 +153,32 @@ void TAlertScan::RunColumnQuery(const std::string& folder, const RowKind& kind, 
   }
 }
 
-void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row) {
-  TJDate date;
-  if (!row.DateRecord(kind.dateColumn + "~B", date)) return;
-  TDayMonthYear dmy;
-  if (!JDateToDMY(date, dmy)) return;
+const TLAObj* TAlertScan::DueDay(const RowKind& kind, const TScanRecord& row, TJDate& date,
+                                 TDayMonthYear& dmy) const {
+  if (!row.DateRecord(kind.dateColumn + "~B", date)) return nullptr;
+  if (!JDateToDMY(date, dmy)) return nullptr;
   // Only a damaged record decodes outside the written years; it has no
   // anniversary to announce.
-  if (dmy.Year < 1 || dmy.Year > 9999) return;
-  if (!options_->Partial && (date.DayUnknown || date.MonthUnknown)) return;
+  if (dmy.Year < 1 || dmy.Year > 9999) return nullptr;
+  if (!options_->Partial && (date.DayUnknown || date.MonthUnknown)) return nullptr;
   const auto day = lookAhead_.find(DayKey(dmy.Month, dmy.Day));
-  if (day == lookAhead_.end()) return;
+  return day == lookAhead_.end() ? nullptr : &day->second;
+}
+
+void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row) {
+  TJDate date;
+  TDayMonthYear dmy;
+  const TLAObj* day = DueDay(kind, row, date, dmy);
+  if (day == nullptr) return;
   const std::int32_t code = row.IntegerField("Code");
-  if (kind.family && options_->Alive && !tables_.HasLivingPartner(code)) return;
+  if (kind.family && options_->Alive && !livingCouples_.contains(code)) return;
   if (options_->Exclude &&
       ignore_.IsIgnored(kind.family, code, folder, options_->EventItems[kind.eventIndex].Text)) {
     return;
   }
   TEventFacts facts{options_->EventItems[kind.eventIndex].Text, date.YearUnknown != 0, false};
   if (!kind.family) facts.Dead = PersonDead(row);
-  alerts_->AddAlert(kind.eventIndex, dmy.Year, day->second, code, folder, kind.family ? "F" : "P", !dmy.Ad, row,
+  alerts_->AddAlert(kind.eventIndex, dmy.Year, *day, code, folder, kind.family ? "F" : "P", !dmy.Ad, row,
                     options_->MarriageIndicator, facts);
 }
 

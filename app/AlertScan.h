@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/AlertList.h"
@@ -64,6 +65,10 @@ class TAlertScan {
   void ScanFolder(const std::string& folder);
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
+  void FindLivingCouples(const RowKind& kind);
+  // The look-ahead day on which the row's date falls, or null; `date` and
+  // `dmy` get the row's date.
+  const TLAObj* DueDay(const RowKind& kind, const TScanRecord& row, TJDate& date, TDayMonthYear& dmy) const;
   void TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row);
   void AddAddedEvents();
   // Marked dead, or a death date (or phrase) is stored.
@@ -78,6 +83,8 @@ class TAlertScan {
   const TScanOptions* options_ = nullptr;
   TAlertList* alerts_ = nullptr;
   std::map<std::string, TLAObj> lookAhead_;
+  // The families of the query being run that have a living partner.
+  std::unordered_set<std::int32_t> livingCouples_;
   std::vector<std::string> columnErrors_;
 };
 

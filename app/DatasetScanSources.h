@@ -33,6 +33,7 @@ class TDatasetQuery final : public TScanQuery {
   void Open(const std::string& folder, const TEventQuery& query) override;
   bool Eof() const override { return query_.Eof(); }
   void Next() override { query_.Next(); }
+  void First() override { query_.First(); }
   const TScanRecord& Current() const override { return record_; }
   void Close() override { query_.Close(); }
 

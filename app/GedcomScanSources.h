@@ -64,6 +64,7 @@ class TGedcomQuery final : public TScanQuery {
   void Open(const std::string& folder, const TEventQuery& query) override;
   bool Eof() const override { return position_ >= rows_.size(); }
   void Next() override { ++position_; }
+  void First() override { position_ = 0; }
   const TScanRecord& Current() const override;
   void Close() override { rows_.clear(); }
 

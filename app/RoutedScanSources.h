@@ -15,6 +15,7 @@ class TRoutedQuery final : public TScanQuery {
   void Open(const std::string& folder, const TEventQuery& query) override;
   bool Eof() const override { return active_->Eof(); }
   void Next() override { active_->Next(); }
+  void First() override { active_->First(); }
   const TScanRecord& Current() const override { return active_->Current(); }
   void Close() override { active_->Close(); }
 

@@ -39,6 +39,8 @@ class TScanQuery {
   virtual void Open(const std::string& folder, const TEventQuery& query) = 0;
   virtual bool Eof() const = 0;
   virtual void Next() = 0;
+  // Back to the first row.
+  virtual void First() = 0;
   // REQUIRES: !Eof()
   virtual const TScanRecord& Current() const = 0;
   virtual void Close() = 0;

@@ -89,6 +89,7 @@ struct FakeQuery : TScanQuery {
   }
   bool Eof() const override { return position >= current->size(); }
   void Next() override { ++position; }
+  void First() override { position = 0; }
   const TScanRecord& Current() const override { return (*current)[position]; }
   void Close() override { open = false; }
 };
