@@ -195,7 +195,9 @@ void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
 
 bool TBufferedFile::writeBack() {
   bool modifiedAndPinned = false;
-  units_.forEach([&](const TBuffer* buffer) { modifiedAndPinned = modifiedAndPinned || (buffer->modified_ && buffer->pinned()); });
+  units_.forEach([&](const TBuffer* buffer) {
+    if (buffer->modified_ && buffer->pinned()) modifiedAndPinned = true;
+  });
   if (modifiedAndPinned) raise(corruptError(), {.table = path()});
   const bool wrote = writeUnpinnedModified();
   const bool headerDue = wrote || headerModified();

@@ -73,7 +73,8 @@ TEST_F(FilterTest, RandomWhereConditionsThroughTheFilterMatchTheEvaluatingStrate
       evaluating.InstallOn(source, TSelectRowFilter::Reading::Navigated);
       const std::vector<int64_t> expected = Visit(source);
       source.setFilter({});
-      for (const auto reading : {TSelectRowFilter::Reading::Navigated, TSelectRowFilter::Reading::OnceInPhysicalOrder}) {
+      for (const auto reading :
+           {TSelectRowFilter::Reading::Navigated, TSelectRowFilter::Reading::OnceInPhysicalOrder}) {
         TFilterWhere optimised(*where, {.Clock = &clock_});
         optimised.InstallOn(source, reading);
         EXPECT_EQ(Visit(source), expected);

@@ -140,7 +140,8 @@ TEST_P(AlertConditionTest, SameRowsAsTheEvaluatorAtTheExpectedLevel) {
   TFieldColumns columns(cursor.fields());
   TExpressionVerifier(parser.Errors(), columns).VerifyFilter(*where);
   TDataCursor source(*directory_, "People", {.physicalOrderOnly = true});
-  for (const auto reading : {TSelectRowFilter::Reading::Navigated, TSelectRowFilter::Reading::OnceInPhysicalOrder}) {
+  for (const auto reading :
+       {TSelectRowFilter::Reading::Navigated, TSelectRowFilter::Reading::OnceInPhysicalOrder}) {
     TFilterWhere select(*where);
     select.InstallOn(source, reading);
     EXPECT_EQ(select.Filter()->level(), c.level);
