@@ -177,6 +177,10 @@ bool TDataCursor::visible(const TPinnedUnit& unit) const {
 
 void TDataCursor::recycle(std::vector<uint8_t>&& row) { spareRow_ = std::move(row); }
 
+bool TDataCursor::sameRecord(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+  return LoadI32(a.data() + kRowRecordIdAt) == LoadI32(b.data() + kRowRecordIdAt);
+}
+
 bool TDataCursor::withinRange(std::span<const uint8_t> key) {
   if (!rangeActive_ || physical()) return true;
   const TKeyComparer& comparer = access().comparer();
@@ -440,7 +444,9 @@ Nav TDataCursor::currentRow(std::span<uint8_t> out, bool lock) {
       if (table_->rowLocked(row_)) table_->unlockRow(row_);
       fail(ErrorCode::KEEL_KEYORRECDELETED);
     }
-    if (deleted(stored)) {
+    // A deleted record's slot may already hold a newer record, which lies
+    // elsewhere in key order: the cursor keeps the row it stood on.
+    if (deleted(stored) || !sameRecord(stored, current_)) {
       recycle(std::move(stored));
     } else {
       recycle(std::move(current_));
@@ -751,8 +757,7 @@ std::optional<std::vector<uint8_t>> TDataCursor::rowAsStoredNow(std::span<const 
   const int64_t k = LoadI32(asRead.data() + kRowLinkAt);
   if (k < 1 || k > table_->data().physicalRowCount()) return std::nullopt;
   std::vector<uint8_t> now = readRow(k);
-  if (deleted(now) || LoadI32(now.data() + kRowRecordIdAt) != LoadI32(asRead.data() + kRowRecordIdAt))
-    return std::nullopt;
+  if (deleted(now) || !sameRecord(now, asRead)) return std::nullopt;
   return now;
 }
 

@@ -162,6 +162,7 @@ class TDataCursor {
   bool visible(const TPinnedUnit& unit) const;
   void recycle(std::vector<uint8_t>&& row);
   bool deleted(std::span<const uint8_t> row) const { return row[0] == 1; }
+  static bool sameRecord(std::span<const uint8_t> a, std::span<const uint8_t> b);
   bool passesFilter(std::span<const uint8_t> row) const { return !filter_ || filter_(row); }
   bool admits(int64_t k) const { return !rows_ || rows_->accepts(k); }
   void syncRowNumberFilter();

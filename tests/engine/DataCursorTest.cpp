@@ -321,6 +321,29 @@ TEST_F(DataCursorTest, ARowDeletedByAnotherCursorCannotBeEdited) {
   EXPECT_EQ(codeOfError([&] { a.remove(rowA); }), ErrorCode::KEEL_KEYORRECDELETED);
 }
 
+// Another cursor deletes the row this one stands on and a new record takes
+// its slot: reading the current row must not hand over the newcomer, whose
+// key lies elsewhere, or the walk would meet it twice.
+TEST_F(DataCursorTest, ARecordInTheSlotOfTheDeletedCurrentRowIsNotTakenForIt) {
+  directory_->createTable(People());
+  TDataCursor reader(*directory_, "People");
+  for (int32_t code : {1, 2, 3}) add(reader, code, "N", "T");
+  reader.setIndex("ByCode");
+  ASSERT_TRUE(reader.findKey(person(reader, 2, "", "")));
+  TDataCursor writer(*directory_, "People");
+  writer.setIndex("ByCode");
+  ASSERT_TRUE(writer.findKey(person(writer, 2, "", "")));
+  std::vector<uint8_t> row(writer.rowSize());
+  writer.currentRow(row);
+  writer.remove(row);
+  add(writer, 4, "N", "T");  // in the freed slot
+  ASSERT_EQ(writer.currentRowNumber(), reader.currentRowNumber());
+
+  EXPECT_EQ(codeOf(reader), 2);
+  ASSERT_EQ(reader.next(), Nav::Ok);
+  EXPECT_EQ(codeOf(reader), 3);
+}
+
 TEST_F(DataCursorTest, RowLocksKeepTwoSessionsApart) {
   directory_->createTable(People());
   TDataCursor mine(*directory_, "People");
