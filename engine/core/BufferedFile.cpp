@@ -138,6 +138,7 @@ TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direc
     return {this, raw};
   }
   if (diskReadHook_ && !diskReadHook_()) return {};
+  if (TBuffer* restored = restoreParked(n)) return {this, pin(restored)};
   const size_t limit = std::max<size_t>(1, std::min(wanted, readAheadLimit()));
   // Units before n are on disk when n is; a forward run ends where the file
   // does (appended units not yet written are cached and stay as they are).
@@ -164,7 +165,8 @@ size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
       int64_t n = first + static_cast<int64_t>(i);
       if (units_.contains(n)) continue;
       std::span<uint8_t> image(readScratch_.data() + i * size, size);
-      if (cipher_) cipher_->decrypt(image);
+      // A parked image is newer than the file's.
+      if (!parked_.restore(n, image) && cipher_) cipher_->decrypt(image);
       makeRoom();
       std::unique_ptr<TBuffer> buffer = newBuffer();
       buffer->load(image.data(), size);
@@ -180,7 +182,22 @@ size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
   return count;
 }
 
+TBuffer* TBufferedFile::restoreParked(int64_t n) {
+  if (!parked_.contains(n)) return nullptr;
+  const size_t size = unitSize();
+  readScratch_.resize(size);
+  parked_.restore(n, readScratch_);
+  makeRoom();
+  std::unique_ptr<TBuffer> buffer = newBuffer();
+  buffer->load(readScratch_.data(), size);
+  buffer->setUnit(n);
+  TBuffer* raw = buffer.get();
+  insert(std::move(buffer));
+  return raw;
+}
+
 void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
+  if (flags().temporary && parkRun(run)) return;
   const size_t size = unitSize();
   // Every unit's store fills its whole image.
   writeScratch_.resize(run.size() * size);
@@ -190,7 +207,22 @@ void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
     if (cipher_) cipher_->encrypt(image);
   }
   write(unitOffset(run.front()->unit_), writeScratch_.data(), writeScratch_.size());
+  for (TBuffer* buffer : run) {
+    buffer->modified_ = false;
+    parked_.forget(buffer->unit_);
+  }
+}
+
+// False when the budget is spent: the run then goes to the file.
+bool TBufferedFile::parkRun(const std::vector<TBuffer*>& run) {
+  const size_t size = unitSize();
+  writeScratch_.resize(size);
+  for (TBuffer* buffer : run) {
+    buffer->store(writeScratch_.data(), size);
+    if (!parked_.park(buffer->unit_, writeScratch_, parkingBudget())) return false;
+  }
   for (TBuffer* buffer : run) buffer->modified_ = false;
+  return true;
 }
 
 bool TBufferedFile::writeBack() {
@@ -215,6 +247,11 @@ void TBufferedFile::dropCache() {
     mru_.erase(buffer->mruPosition_);
     units_.take(buffer->unit_);
   }
+}
+
+void TBufferedFile::discardUnits() {
+  dropCache();
+  parked_.clear();
 }
 
 void TBufferedFile::shrinkCache() {
