@@ -138,13 +138,16 @@ TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direc
     return {this, raw};
   }
   if (diskReadHook_ && !diskReadHook_()) return {};
-  if (TBuffer* restored = restoreParked(n)) return {this, pin(restored)};
   const size_t limit = std::max<size_t>(1, std::min(wanted, readAheadLimit()));
   // Units before n are on disk when n is; a forward run ends where the file
   // does (appended units not yet written are cached and stay as they are).
   const size_t run = direction == ReadDirection::Forward ? limit : std::min(limit, static_cast<size_t>(n));
   const int64_t first = direction == ReadDirection::Forward ? n : n - static_cast<int64_t>(run) + 1;
-  if (readRun(first, run) <= static_cast<size_t>(n - first)) raise(ErrorCode::KEEL_READERR, {.table = path()});
+  if (parked_.contains(n)) {
+    restoreParked(first, run);
+  } else if (readRun(first, run) <= static_cast<size_t>(n - first)) {
+    raise(ErrorCode::KEEL_READERR, {.table = path()});
+  }
   TBuffer* loaded = lookup(n);
   pin(loaded);
   return {this, loaded};
@@ -157,19 +160,40 @@ size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
   const size_t size = unitSize();
   readScratch_.resize(wanted * size);
   const size_t count = readUpTo(unitOffset(first), readScratch_.data(), readScratch_.size()) / size;
-  // The wanted unit is loaded by the caller's lookup; keep every new unit of
-  // the run pinned while the others are placed so eviction cannot drop them.
+  placeRun(first, count, [&](int64_t n) {
+    const std::span<uint8_t> image(readScratch_.data() + static_cast<size_t>(n - first) * size, size);
+    // A parked image is newer than the file's.
+    if (!parked_.restore(n, image) && cipher_) cipher_->decrypt(image);
+    return image;
+  });
+  return count;
+}
+
+// Caches the parked units among the `count` from `first` on.
+void TBufferedFile::restoreParked(int64_t first, size_t count) {
+  readScratch_.resize(unitSize());
+  placeRun(first, count, [&](int64_t n) {
+    const std::span<uint8_t> image(readScratch_);
+    return parked_.restore(n, image) ? image : std::span<uint8_t>{};
+  });
+}
+
+// Caches each unit not cached yet of the `count` from `first` on whose image
+// `imageOf` gives (an empty image skips the unit). The wanted unit is loaded
+// by the caller's lookup; every new unit of the run stays pinned while the
+// others are placed so eviction cannot drop them.
+template <typename ImageOf>
+void TBufferedFile::placeRun(int64_t first, size_t count, ImageOf imageOf) {
   std::vector<TBuffer*> placed;
   try {
     for (size_t i = 0; i < count; ++i) {
-      int64_t n = first + static_cast<int64_t>(i);
+      const int64_t n = first + static_cast<int64_t>(i);
       if (units_.contains(n)) continue;
-      std::span<uint8_t> image(readScratch_.data() + i * size, size);
-      // A parked image is newer than the file's.
-      if (!parked_.restore(n, image) && cipher_) cipher_->decrypt(image);
       makeRoom();
+      const std::span<uint8_t> image = imageOf(n);
+      if (image.empty()) continue;
       std::unique_ptr<TBuffer> buffer = newBuffer();
-      buffer->load(image.data(), size);
+      buffer->load(image.data(), image.size());
       buffer->setUnit(n);
       placed.push_back(pin(buffer.get()));
       insert(std::move(buffer));
@@ -179,21 +203,6 @@ size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
     throw;
   }
   for (TBuffer* buffer : placed) unpin(buffer);
-  return count;
-}
-
-TBuffer* TBufferedFile::restoreParked(int64_t n) {
-  if (!parked_.contains(n)) return nullptr;
-  const size_t size = unitSize();
-  readScratch_.resize(size);
-  parked_.restore(n, readScratch_);
-  makeRoom();
-  std::unique_ptr<TBuffer> buffer = newBuffer();
-  buffer->load(readScratch_.data(), size);
-  buffer->setUnit(n);
-  TBuffer* raw = buffer.get();
-  insert(std::move(buffer));
-  return raw;
 }
 
 void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {

@@ -143,7 +143,9 @@ class TBufferedFile : public TEngineFile {
   bool evictOne();
   bool writeUnpinnedModified();
   size_t readRun(int64_t first, size_t wanted);
-  TBuffer* restoreParked(int64_t n);
+  void restoreParked(int64_t first, size_t count);
+  template <typename ImageOf>
+  void placeRun(int64_t first, size_t count, ImageOf imageOf);
   void writeRun(const std::vector<TBuffer*>& run);
   bool parkRun(const std::vector<TBuffer*>& run);
 

@@ -251,17 +251,22 @@ TEST_F(PageCacheTest, ATemporaryFileParksEvictedUnitsUpToItsBudget) {
   }
 }
 
-// Units 1..3 fit the budget and stay parked; 4..8 go to the file. A read
-// from the file that reaches back over the parked units takes their parked
-// images, not what the file holds there.
+// Room for three parked units: the cache of two evicts units 1 and 2 first,
+// and they stay parked; later runs outgrow the budget and go to the file. A
+// read from the file that reaches back over the parked units takes their
+// parked images, not what the file holds there.
 TEST_F(PageCacheTest, AReadFromTheFileTakesTheParkedImagesOfTheUnitsItCovers) {
   auto file = openFile(2, 8, 3 * (20 + 64));
   for (int i = 1; i <= 8; ++i) fill(*file->appendUnit(), static_cast<uint8_t>(i));
   file->writeBack();
-  EXPECT_EQ(faulty_->size(), 8u + 8 * 16) << "units 4..8 were written, with a gap before them";
+  EXPECT_EQ(faulty_->size(), 8u + 8 * 16) << "the later units were written, with a gap before them";
   file->dropCache();
   file->getUnit(5, 5, ReadDirection::Backward);
   for (int64_t n = 1; n <= 8; ++n) EXPECT_EQ(file->getUnit(n)->data()[0], n);
+
+  file->dropCache();
+  EXPECT_EQ(file->getUnit(1, 2)->data()[0], 1);
+  EXPECT_TRUE(file->isCached(2)) << "parked units come back in runs, as read-ahead asks";
 }
 
 }  // namespace
