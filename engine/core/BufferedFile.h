@@ -14,9 +14,7 @@
 //
 // Writing back encodes the modified units in unit order and writes each run of
 // consecutive unit numbers with one write, then the header when it changed or
-// units were written. A temporary file parks its units in memory instead
-// (TParkedUnits) while its parking budget lasts; reads take parked units from
-// there.
+// units were written.
 
 #include <algorithm>
 #include <cstddef>
@@ -29,7 +27,6 @@
 #include "engine/core/Buffer.h"
 #include "engine/core/EngineFile.h"
 #include "engine/core/ErrorCodes.h"
-#include "engine/core/ParkedUnits.h"
 #include "engine/core/UnitTable.h"
 
 namespace keel {
@@ -105,9 +102,6 @@ class TBufferedFile : public TEngineFile {
   virtual int64_t unitCount() const = 0;
   virtual size_t cacheCapacity() const = 0;
   virtual size_t readAheadLimit() const { return 1; }
-  // Bytes a temporary file may keep parked in memory.
-  virtual size_t parkingBudget() const { return kParkingBudget; }
-  static constexpr size_t kParkingBudget = 256 << 20;
 
  protected:
   virtual std::unique_ptr<TBuffer> makeBuffer() { return std::make_unique<TBuffer>(unitSize()); }
@@ -125,9 +119,6 @@ class TBufferedFile : public TEngineFile {
   // Resets the cache's capacity from cacheCapacity(), e.g. after the header
   // told the unit size.
   void resetCapacity() { capacity_ = std::max<size_t>(1, cacheCapacity()); }
-  // Forgets every unit, cached or parked, when the file is cut back to its
-  // header.
-  void discardUnits();
 
  private:
   friend class TPinnedUnit;
@@ -143,15 +134,10 @@ class TBufferedFile : public TEngineFile {
   bool evictOne();
   bool writeUnpinnedModified();
   size_t readRun(int64_t first, size_t wanted);
-  void restoreParked(int64_t first, size_t count);
-  template <typename ImageOf>
-  void placeRun(int64_t first, size_t count, ImageOf imageOf);
   void writeRun(const std::vector<TBuffer*>& run);
-  bool parkRun(const std::vector<TBuffer*>& run);
 
   const TTableCipher* cipher_ = nullptr;
   std::function<bool()> diskReadHook_;
-  TParkedUnits parked_;
   bool forceFlush_ = false;
   size_t capacity_ = 1;
   TUnitTable units_;
