@@ -59,16 +59,24 @@ TBuffer* TBufferedFile::oldestUnpinned() const {
   return nullptr;
 }
 
-// The evicted buffer is kept for the next unit read: a scan that reads
-// through a full cache then allocates nothing per unit.
+// Evicted buffers, as many as one read may place, are kept for the next
+// units read: a scan that reads through a full cache then allocates nothing
+// per unit.
 void TBufferedFile::evict(TBuffer* buffer) {
   mru_.erase(buffer->mruPosition_);
-  spare_ = units_.take(buffer->unit_);
+  std::unique_ptr<TBuffer> evicted = units_.take(buffer->unit_);
+  if (spares_.size() < readAheadLimit()) spares_.push_back(std::move(evicted));
 }
 
 std::unique_ptr<TBuffer> TBufferedFile::newBuffer() {
-  std::unique_ptr<TBuffer> buffer = spare_ && spare_->size() == unitSize() ? std::move(spare_) : makeBuffer();
-  spare_.reset();
+  while (!spares_.empty() && spares_.back()->size() != unitSize()) spares_.pop_back();
+  std::unique_ptr<TBuffer> buffer;
+  if (spares_.empty()) {
+    buffer = makeBuffer();
+  } else {
+    buffer = std::move(spares_.back());
+    spares_.pop_back();
+  }
   buffer->modified_ = false;
   buffer->pins_ = 0;
   return buffer;
@@ -87,8 +95,8 @@ bool TBufferedFile::evictOne() {
 // When the least recently used unit waits to be written, every modified unit
 // nobody holds is written first: passing over them on each eviction would cost
 // a walk of the whole cache per unit read.
-void TBufferedFile::makeRoom() {
-  while (units_.size() >= capacity_) {
+void TBufferedFile::makeRoom(size_t units) {
+  while (units_.size() + units > capacity_) {
     TBuffer* oldest = oldestUnpinned();
     if (oldest != nullptr && !oldest->modified_) {
       evict(oldest);
@@ -154,29 +162,21 @@ TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direc
 // whole units the file held.
 size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
   const size_t size = unitSize();
+  // Room is made before the read: making it may write changed units the run
+  // covers, and the run must read them as written.
+  makeRoom(wanted);
   readScratch_.resize(wanted * size);
   const size_t count = readUpTo(unitOffset(first), readScratch_.data(), readScratch_.size()) / size;
-  // The wanted unit is loaded by the caller's lookup; keep every new unit of
-  // the run pinned while the others are placed so eviction cannot drop them.
-  std::vector<TBuffer*> placed;
-  try {
-    for (size_t i = 0; i < count; ++i) {
-      int64_t n = first + static_cast<int64_t>(i);
-      if (units_.contains(n)) continue;
-      std::span<uint8_t> image(readScratch_.data() + i * size, size);
-      if (cipher_) cipher_->decrypt(image);
-      makeRoom();
-      std::unique_ptr<TBuffer> buffer = newBuffer();
-      buffer->load(image.data(), size);
-      buffer->setUnit(n);
-      placed.push_back(pin(buffer.get()));
-      insert(std::move(buffer));
-    }
-  } catch (...) {
-    for (TBuffer* buffer : placed) unpin(buffer);
-    throw;
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t n = first + static_cast<int64_t>(i);
+    if (units_.contains(n)) continue;
+    std::span<uint8_t> image(readScratch_.data() + i * size, size);
+    if (cipher_) cipher_->decrypt(image);
+    std::unique_ptr<TBuffer> buffer = newBuffer();
+    buffer->load(image.data(), size);
+    buffer->setUnit(n);
+    insert(std::move(buffer));
   }
-  for (TBuffer* buffer : placed) unpin(buffer);
   return count;
 }
 

@@ -127,7 +127,8 @@ class TBufferedFile : public TEngineFile {
   TBuffer* pin(TBuffer* buffer);
   void touch(TBuffer* buffer);
   void insert(std::unique_ptr<TBuffer> buffer);
-  void makeRoom();
+  // Room for `units` more units.
+  void makeRoom(size_t units = 1);
   TBuffer* oldestUnpinned() const;
   void evict(TBuffer* buffer);
   std::unique_ptr<TBuffer> newBuffer();
@@ -142,7 +143,7 @@ class TBufferedFile : public TEngineFile {
   size_t capacity_ = 1;
   TUnitTable units_;
   std::list<TBuffer*> mru_;  // front = most recently used
-  std::unique_ptr<TBuffer> spare_;
+  std::vector<std::unique_ptr<TBuffer>> spares_;
   // Separate, because making room while a run is read may write units back.
   std::vector<uint8_t> readScratch_;
   std::vector<uint8_t> writeScratch_;

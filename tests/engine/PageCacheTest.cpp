@@ -183,6 +183,24 @@ TEST_F(PageCacheTest, UnitNumbersOutsideTheFileAreCorruptBuffers) {
   }
 }
 
+// Making room for a run read from disk writes and evicts a changed unit the
+// run covers: the unit must come back as changed, not as the run read it.
+TEST_F(PageCacheTest, AChangedUnitEvictedWhileARunIsPlacedKeepsItsChange) {
+  auto file = openFile(2, 4);
+  for (int i = 1; i <= 4; ++i) fill(*file->appendUnit(), static_cast<uint8_t>(i));
+  file->writeBack();
+  file->dropCache();
+  {
+    TPinnedUnit unit = file->getUnit(3);
+    fill(*unit, 0xEE);
+    unit.markModified();
+  }
+  EXPECT_EQ(file->getUnit(1, 4)->data()[0], 1);
+  EXPECT_EQ(file->getUnit(3)->data()[0], 0xEE);
+  file->writeBack();
+  EXPECT_EQ(onDisk(3), std::vector<uint8_t>(16, 0xEE));
+}
+
 TEST_F(PageCacheTest, AFailedWriteLeavesUnitsModifiedForTheNextWriteBack) {
   auto file = openFile(4, 1);
   fill(*file->appendUnit(), 9);
