@@ -111,7 +111,7 @@ void TBlobFile::adoptHeader(const BlobFileHeader& latest) {
 
 void TBlobFile::empty() {
   truncate(dataStart());
-  dropCache();
+  discardUnits();
   header_.freeHead = 0;
   header_.nextBlock = 1;
   headerModified_ = true;

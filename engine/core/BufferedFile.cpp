@@ -151,7 +151,11 @@ TPinnedUnit TBufferedFile::getUnit(int64_t n, size_t wanted, ReadDirection direc
   // does (appended units not yet written are cached and stay as they are).
   const size_t run = direction == ReadDirection::Forward ? limit : std::min(limit, static_cast<size_t>(n));
   const int64_t first = direction == ReadDirection::Forward ? n : n - static_cast<int64_t>(run) + 1;
-  if (readRun(first, run) <= static_cast<size_t>(n - first)) raise(ErrorCode::KEEL_READERR, {.table = path()});
+  if (parked_.contains(n)) {
+    restoreParked(first, run);
+  } else if (readRun(first, run) <= static_cast<size_t>(n - first)) {
+    raise(ErrorCode::KEEL_READERR, {.table = path()});
+  }
   TBuffer* loaded = lookup(n);
   pin(loaded);
   return {this, loaded};
@@ -167,20 +171,44 @@ size_t TBufferedFile::readRun(int64_t first, size_t wanted) {
   makeRoom(wanted);
   readScratch_.resize(wanted * size);
   const size_t count = readUpTo(unitOffset(first), readScratch_.data(), readScratch_.size()) / size;
-  for (size_t i = 0; i < count; ++i) {
-    const int64_t n = first + static_cast<int64_t>(i);
-    if (units_.contains(n)) continue;
-    std::span<uint8_t> image(readScratch_.data() + i * size, size);
-    if (cipher_) cipher_->decrypt(image);
-    std::unique_ptr<TBuffer> buffer = newBuffer();
-    buffer->load(image.data(), size);
-    buffer->setUnit(n);
-    insert(std::move(buffer));
-  }
+  placeRun(first, count, [&](int64_t n) {
+    const std::span<uint8_t> image(readScratch_.data() + static_cast<size_t>(n - first) * size, size);
+    // A parked image is newer than the file's.
+    if (!parked_.restore(n, image) && cipher_) cipher_->decrypt(image);
+    return image;
+  });
   return count;
 }
 
+// Caches the parked units among the `count` from `first` on.
+void TBufferedFile::restoreParked(int64_t first, size_t count) {
+  makeRoom(count);
+  readScratch_.resize(unitSize());
+  placeRun(first, count, [&](int64_t n) {
+    const std::span<uint8_t> image(readScratch_);
+    return parked_.restore(n, image) ? image : std::span<uint8_t>{};
+  });
+}
+
+// Caches each unit not cached yet of the `count` from `first` on whose image
+// `imageOf` gives (an empty image skips the unit), in the room the caller
+// made. The wanted unit is loaded by the caller's lookup.
+template <typename ImageOf>
+void TBufferedFile::placeRun(int64_t first, size_t count, ImageOf imageOf) {
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t n = first + static_cast<int64_t>(i);
+    if (units_.contains(n)) continue;
+    const std::span<uint8_t> image = imageOf(n);
+    if (image.empty()) continue;
+    std::unique_ptr<TBuffer> buffer = newBuffer();
+    buffer->load(image.data(), image.size());
+    buffer->setUnit(n);
+    insert(std::move(buffer));
+  }
+}
+
 void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
+  if (flags().temporary && unitOffset(run.front()->unit_) >= parkingStart() && parkRun(run)) return;
   const size_t size = unitSize();
   // Every unit's store fills its whole image.
   writeScratch_.resize(run.size() * size);
@@ -190,7 +218,22 @@ void TBufferedFile::writeRun(const std::vector<TBuffer*>& run) {
     if (cipher_) cipher_->encrypt(image);
   }
   write(unitOffset(run.front()->unit_), writeScratch_.data(), writeScratch_.size());
+  for (TBuffer* buffer : run) {
+    buffer->modified_ = false;
+    parked_.forget(buffer->unit_);
+  }
+}
+
+// False when the budget is spent: the run then goes to the file.
+bool TBufferedFile::parkRun(const std::vector<TBuffer*>& run) {
+  const size_t size = unitSize();
+  writeScratch_.resize(size);
+  for (TBuffer* buffer : run) {
+    buffer->store(writeScratch_.data(), size);
+    if (!parked_.park(buffer->unit_, writeScratch_, parkingBudget())) return false;
+  }
   for (TBuffer* buffer : run) buffer->modified_ = false;
+  return true;
 }
 
 bool TBufferedFile::writeBack() {
@@ -215,6 +258,11 @@ void TBufferedFile::dropCache() {
     mru_.erase(buffer->mruPosition_);
     units_.take(buffer->unit_);
   }
+}
+
+void TBufferedFile::discardUnits() {
+  dropCache();
+  parked_.clear();
 }
 
 void TBufferedFile::shrinkCache() {

@@ -14,7 +14,9 @@
 //
 // Writing back encodes the modified units in unit order and writes each run of
 // consecutive unit numbers with one write, then the header when it changed or
-// units were written.
+// units were written. A temporary file parks its units in memory instead
+// (TParkedUnits) while its parking budget lasts; reads take parked units from
+// there.
 
 #include <algorithm>
 #include <cstddef>
@@ -27,6 +29,7 @@
 #include "engine/core/Buffer.h"
 #include "engine/core/EngineFile.h"
 #include "engine/core/ErrorCodes.h"
+#include "engine/core/ParkedUnits.h"
 #include "engine/core/UnitTable.h"
 
 namespace keel {
@@ -102,6 +105,14 @@ class TBufferedFile : public TEngineFile {
   virtual int64_t unitCount() const = 0;
   virtual size_t cacheCapacity() const = 0;
   virtual size_t readAheadLimit() const { return 1; }
+  // A temporary file writes the units of its first parkingStart() bytes like
+  // any file, where the system's cache serves them fastest, and parks those
+  // beyond, up to parkingBudget() bytes: a large result costs the system a
+  // fresh page for every page it writes.
+  virtual uint64_t parkingStart() const { return kParkingStart; }
+  virtual size_t parkingBudget() const { return kParkingBudget; }
+  static constexpr uint64_t kParkingStart = 64 << 20;
+  static constexpr size_t kParkingBudget = 256 << 20;
 
  protected:
   virtual std::unique_ptr<TBuffer> makeBuffer() { return std::make_unique<TBuffer>(unitSize()); }
@@ -119,6 +130,9 @@ class TBufferedFile : public TEngineFile {
   // Resets the cache's capacity from cacheCapacity(), e.g. after the header
   // told the unit size.
   void resetCapacity() { capacity_ = std::max<size_t>(1, cacheCapacity()); }
+  // Forgets every unit, cached or parked, when the file is cut back to its
+  // header.
+  void discardUnits();
 
  private:
   friend class TPinnedUnit;
@@ -135,10 +149,15 @@ class TBufferedFile : public TEngineFile {
   bool evictOne();
   bool writeUnpinnedModified();
   size_t readRun(int64_t first, size_t wanted);
+  void restoreParked(int64_t first, size_t count);
+  template <typename ImageOf>
+  void placeRun(int64_t first, size_t count, ImageOf imageOf);
   void writeRun(const std::vector<TBuffer*>& run);
+  bool parkRun(const std::vector<TBuffer*>& run);
 
   const TTableCipher* cipher_ = nullptr;
   std::function<bool()> diskReadHook_;
+  TParkedUnits parked_;
   bool forceFlush_ = false;
   size_t capacity_ = 1;
   TUnitTable units_;

@@ -168,7 +168,7 @@ void TDataFile::writeDescriptors() {
 }
 
 void TDataFile::empty() {
-  dropCache();
+  discardUnits();
   truncate(dataStart());
   header_.freeRowHead = 0;
   header_.nextRowNumber = 1;

@@ -128,7 +128,7 @@ void TIndexFile::createIndex(const IndexDescriptor& primary, const std::vector<I
 }
 
 void TIndexFile::emptyIndex() {
-  dropCache();
+  discardUnits();
   truncate(index_layout::kPagesStart);
   header_.roots = {};
   header_.dataRoots = {};

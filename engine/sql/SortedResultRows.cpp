@@ -5,81 +5,17 @@
 
 #include "engine/core/DataTable.h"
 #include "engine/core/IndexAccess.h"
+#include "engine/core/ZeroRuns.h"
 
 namespace keel {
 
 namespace {
-
-void Put16(uint8_t*& out, size_t n) {
-  out[0] = static_cast<uint8_t>(n & 0xFF);
-  out[1] = static_cast<uint8_t>(n >> 8);
-  out += 2;
-}
 
 // The first eight key bytes as a number that orders as they do.
 uint64_t KeyPrefix(std::span<const uint8_t> key) {
   uint64_t prefix = 0;
   for (size_t i = 0; i < sizeof prefix; ++i) prefix = prefix << 8 | (i < key.size() ? key[i] : 0);
   return prefix;
-}
-
-size_t Get16(const uint8_t*& in) {
-  const size_t n = in[0] | (static_cast<size_t>(in[1]) << 8);
-  in += 2;
-  return n;
-}
-
-const uint8_t* SkipZeros(const uint8_t* at, const uint8_t* end) {
-  uint64_t words[4];
-  while (at + sizeof words <= end) {
-    std::memcpy(words, at, sizeof words);
-    if ((words[0] | words[1] | words[2] | words[3]) != 0) break;
-    at += sizeof words;
-  }
-  while (at < end && *at == 0) ++at;
-  return at;
-}
-
-// Runs of [literal count (2 bytes)][literal bytes][zero count (2 bytes)]
-// written from `out` on, which has room for SqueezedBound(row) bytes; answers
-// the end. Zero runs are skipped many bytes at a time: most of a row is unused
-// text space.
-uint8_t* SqueezeZeros(std::span<const uint8_t> row, uint8_t* out) {
-  const uint8_t* const end = row.data() + row.size();
-  const uint8_t* at = row.data();
-  while (at < end) {
-    const uint8_t* literalEnd = std::min(end, at + 0xFFFF);
-    if (const void* zero = std::memchr(at, 0, static_cast<size_t>(literalEnd - at))) {
-      literalEnd = static_cast<const uint8_t*>(zero);
-    }
-    const size_t literal = static_cast<size_t>(literalEnd - at);
-    Put16(out, literal);
-    std::memcpy(out, at, literal);
-    out += literal;
-    at = literalEnd;
-    const uint8_t* zerosEnd = SkipZeros(at, std::min(end, at + 0xFFFF));
-    Put16(out, static_cast<size_t>(zerosEnd - at));
-    at = zerosEnd;
-  }
-  return out;
-}
-
-// At worst every other byte is zero: five bytes for each two.
-size_t SqueezedBound(size_t rowSize) { return rowSize / 2 * 5 + 8; }
-
-void RestoreZeros(std::span<const uint8_t> packed, std::span<uint8_t> row) {
-  const uint8_t* in = packed.data();
-  const uint8_t* const end = in + packed.size();
-  uint8_t* out = row.data();
-  while (in < end) {
-    const size_t literal = Get16(in);
-    std::memcpy(out, in, literal);
-    in += literal;
-    out += literal;
-    const size_t zeros = Get16(in);
-    std::memset(out, 0, zeros);
-    out += zeros;
-  }
 }
 
 }  // namespace

@@ -14,8 +14,15 @@ namespace {
 // A minimal unit file: an 8-byte header holding the unit count, 16-byte units.
 class TUnitFile final : public TBufferedFile {
  public:
-  TUnitFile(TFileRegistry& registry, const std::string& path, size_t capacity, size_t readAhead)
-      : TBufferedFile(registry, path, {.inMemory = true}), capacity_(capacity), readAhead_(readAhead) {
+  // A temporary file parks up to `parkingBudget` bytes of the units it evicts
+  // from file offset `parkingStart` on.
+  TUnitFile(TFileRegistry& registry, const std::string& path, size_t capacity, size_t readAhead,
+            size_t parkingBudget = 0, uint64_t parkingStart = 0)
+      : TBufferedFile(registry, path, {.temporary = parkingBudget > 0, .inMemory = true}),
+        capacity_(capacity),
+        readAhead_(readAhead),
+        parkingBudget_(parkingBudget),
+        parkingStart_(parkingStart) {
     resetCapacity();
   }
   size_t unitSize() const override { return 16; }
@@ -23,6 +30,14 @@ class TUnitFile final : public TBufferedFile {
   int64_t unitCount() const override { return count_; }
   size_t cacheCapacity() const override { return capacity_; }
   size_t readAheadLimit() const override { return readAhead_; }
+  uint64_t parkingStart() const override { return parkingStart_; }
+  size_t parkingBudget() const override { return parkingBudget_; }
+  void empty() {
+    discardUnits();
+    truncate(dataStart());
+    count_ = 0;
+    headerChanged_ = true;
+  }
   int headerWrites = 0;
 
  protected:
@@ -46,6 +61,8 @@ class TUnitFile final : public TBufferedFile {
  private:
   size_t capacity_;
   size_t readAhead_;
+  size_t parkingBudget_;
+  uint64_t parkingStart_;
   int64_t count_ = 0;
   bool headerChanged_ = false;
 };
@@ -56,8 +73,10 @@ class PageCacheTest : public ::testing::Test {
     faulty_ = std::make_shared<TFaultyFile>("mem/units");
     registry_.adopt(faulty_);
   }
-  std::unique_ptr<TUnitFile> openFile(size_t capacity, size_t readAhead) {
-    auto file = std::make_unique<TUnitFile>(registry_, "mem/units", capacity, readAhead);
+  std::unique_ptr<TUnitFile> openFile(size_t capacity, size_t readAhead, size_t parkingBudget = 0,
+                                      uint64_t parkingStart = 0) {
+    auto file =
+        std::make_unique<TUnitFile>(registry_, "mem/units", capacity, readAhead, parkingBudget, parkingStart);
     file->open();
     return file;
   }
@@ -208,6 +227,82 @@ TEST_F(PageCacheTest, AFailedWriteLeavesUnitsModifiedForTheNextWriteBack) {
   EXPECT_THROW(file->writeBack(), EKeelEngineError);
   file->writeBack();
   EXPECT_EQ(onDisk(1), std::vector<uint8_t>(16, 9));
+}
+
+// A temporary file keeps what it evicts in memory while its budget lasts and
+// writes the rest; every unit reads back as last written, in either direction
+// and across the border between parked and written units.
+TEST_F(PageCacheTest, ATemporaryFileParksEvictedUnitsUpToItsBudget) {
+  for (const size_t budget : {size_t{1} << 20, size_t{300}}) {
+    auto file = openFile(4, 3, budget);
+    std::map<int64_t, uint8_t> model;
+    std::mt19937 random(99);
+    for (int step = 0; step < 3000; ++step) {
+      const int64_t count = file->unitCount();
+      if (random() % 4 == 0 || count == 0) {
+        const uint8_t value = static_cast<uint8_t>(random() % 3 == 0 ? 0 : random());
+        fill(*file->appendUnit(), value);
+        model[count + 1] = value;
+        continue;
+      }
+      const int64_t n = 1 + static_cast<int64_t>(random() % static_cast<uint64_t>(count));
+      const auto direction = random() % 2 ? ReadDirection::Forward : ReadDirection::Backward;
+      TPinnedUnit unit = file->getUnit(n, 1 + random() % 4, direction);
+      ASSERT_EQ(unit->data()[0], model[n]) << "budget " << budget << ", unit " << n << " at step " << step;
+      ASSERT_EQ(unit->data()[15], model[n]);
+      if (random() % 3 == 0) {
+        const uint8_t value = static_cast<uint8_t>(random());
+        fill(*unit, value);
+        unit.markModified();
+        model[n] = value;
+      }
+    }
+    file->writeBack();
+    if (budget > 300) {
+      EXPECT_EQ(faulty_->size(), 8u) << "only the header reached the file";
+    } else {
+      EXPECT_GT(faulty_->size(), 8u + 16 * 100) << "the units past the budget went to the file";
+    }
+    file->dropCache();
+    for (const auto& [n, value] : model) ASSERT_EQ(file->getUnit(n)->data()[7], value) << n;
+
+    // Emptied, the file forgets its parked units: new ones read as written.
+    file->empty();
+    fill(*file->appendUnit(), 0xAB);
+    file->writeBack();
+    file->dropCache();
+    EXPECT_EQ(file->getUnit(1)->data()[0], 0xAB);
+  }
+}
+
+// Room for three parked units: the cache of two evicts units 1 and 2 first,
+// and they stay parked; later runs outgrow the budget and go to the file. A
+// read from the file that reaches back over the parked units takes their
+// parked images, not what the file holds there.
+TEST_F(PageCacheTest, AReadFromTheFileTakesTheParkedImagesOfTheUnitsItCovers) {
+  auto file = openFile(2, 8, 3 * (20 + 64));
+  for (int i = 1; i <= 8; ++i) fill(*file->appendUnit(), static_cast<uint8_t>(i));
+  file->writeBack();
+  EXPECT_EQ(faulty_->size(), 8u + 8 * 16) << "the later units were written, with a gap before them";
+  file->dropCache();
+  file->getUnit(5, 5, ReadDirection::Backward);
+  for (int64_t n = 1; n <= 8; ++n) EXPECT_EQ(file->getUnit(n)->data()[0], n);
+
+  file->dropCache();
+  EXPECT_EQ(file->getUnit(1, 2)->data()[0], 1);
+  EXPECT_TRUE(file->isCached(2)) << "parked units come back in runs, as read-ahead asks";
+}
+
+// Small results stay with the system's cache: only units from the parking
+// start on are parked.
+TEST_F(PageCacheTest, ATemporaryFileWritesItsFirstUnitsAndParksThoseBeyond) {
+  auto file = openFile(2, 4, 1 << 20, 8 + 4 * 16);
+  for (int i = 1; i <= 8; ++i) fill(*file->appendUnit(), static_cast<uint8_t>(i));
+  file->writeBack();
+  EXPECT_EQ(faulty_->size(), 8u + 4 * 16) << "units 1..4 written, 5..8 parked";
+  EXPECT_EQ(onDisk(4), std::vector<uint8_t>(16, 4));
+  file->dropCache();
+  for (int64_t n = 8; n >= 1; --n) EXPECT_EQ(file->getUnit(n, 4, ReadDirection::Backward)->data()[0], n);
 }
 
 }  // namespace
