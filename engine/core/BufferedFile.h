@@ -14,9 +14,9 @@
 //
 // Writing back encodes the modified units in unit order and writes each run of
 // consecutive unit numbers with one write, then the header when it changed or
-// units were written. A temporary file parks its units in memory instead
-// (TParkedUnits) while its parking budget lasts; reads take parked units from
-// there.
+// units were written. A temporary file parks the units past its parking start
+// in memory instead (TParkedUnits) while its parking budget lasts; reads take
+// parked units from there.
 
 #include <algorithm>
 #include <cstddef>
@@ -163,7 +163,7 @@ class TBufferedFile : public TEngineFile {
   TUnitTable units_;
   std::list<TBuffer*> mru_;  // front = most recently used
   std::vector<std::unique_ptr<TBuffer>> spares_;
-  // Separate, because making room while a run is read may write units back.
+  // Reads fill one, writes and parking the other.
   std::vector<uint8_t> readScratch_;
   std::vector<uint8_t> writeScratch_;
 };

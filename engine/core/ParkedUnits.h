@@ -1,10 +1,11 @@
 #pragma once
 
-// Units of a temporary file that left the page cache modified. Such a file is
-// this process's own and deleted with its last close (a query's result), so
-// its units need not make the trip through the operating system to the disk
-// and back: they stay in memory, their zero runs squeezed out, as long as the
-// file's budget lasts. Images are kept as the cache holds them, unencrypted.
+// Units of a temporary file that left the page cache modified (those past the
+// file's parking start, see TBufferedFile). Such a file is this process's own
+// and deleted with its last close (a query's result), so its units need not
+// make the trip through the operating system to the disk and back: they stay
+// in memory, their zero runs squeezed out, as long as the file's budget lasts.
+// Images are kept as the cache holds them, unencrypted.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +26,6 @@ class TParkedUnits {
   // The unit's newer image went to the file.
   void forget(int64_t unit);
   void clear();
-  size_t bytes() const { return bytes_; }
 
  private:
   // What one parked unit costs besides its squeezed image.
