@@ -25,30 +25,16 @@ uint64_t KeyPrefix(std::span<const uint8_t> key) {
 TSortedResultRows::TSortedResultRows(TDataCursor& result, size_t budgetBytes)
     : result_(result),
       budgetBytes_(budgetBytes),
-      chunkBytes_(std::max<size_t>(kChunkBytes,
-                                   result.table().access(0).layout().keySize() + SqueezedBound(result.rowSize()))) {}
-
-// Held rows go to chunks that are kept for the next round: filling fresh
-// memory costs a page fault every few rows.
-uint8_t* TSortedResultRows::Room(size_t bytes) {
-  while (chunkInUse_ < chunks_.size() && chunkFree_ + bytes > chunkBytes_) {
-    ++chunkInUse_;
-    chunkFree_ = 0;
-  }
-  if (chunkInUse_ == chunks_.size()) {
-    chunks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(chunkBytes_));
-    chunkFree_ = 0;
-  }
-  return chunks_[chunkInUse_].get() + chunkFree_;
-}
+      images_(std::max<size_t>(kChunkBytes,
+                               result.table().access(0).layout().keySize() + SqueezedBound(result.rowSize()))) {}
 
 void TSortedResultRows::Add(std::span<const uint8_t> row, TDataCursor::BlobValues blobs) {
   const KeyBuffer key = result_.table().access(0).keys().build(row);
-  uint8_t* const start = Room(key.size() + SqueezedBound(row.size()));
+  uint8_t* const start = images_.room(key.size() + SqueezedBound(row.size()));
   std::memcpy(start, key.data(), key.size());
   uint8_t* const packed = start + key.size();
   const uint8_t* const end = SqueezeZeros(row, packed);
-  chunkFree_ += static_cast<size_t>(end - start);
+  images_.commit(static_cast<size_t>(end - start));
   heldBytes_ += static_cast<size_t>(end - start) + sizeof(THeld);
   THeld held{.Prefix = KeyPrefix(key),
              .Key = start,
@@ -85,8 +71,7 @@ void TSortedResultRows::Flush() {
   held_.clear();
   blobs_.clear();
   heldBytes_ = 0;
-  chunkInUse_ = 0;
-  chunkFree_ = 0;
+  images_.rewind();
 }
 
 }  // namespace keel

@@ -8,10 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <vector>
 
+#include "engine/core/ChunkedBytes.h"
 #include "engine/core/DataCursor.h"
 #include "engine/core/KeyBuilder.h"
 
@@ -39,15 +39,11 @@ class TSortedResultRows {
     size_t Blobs;  // into blobs_, or kNoBlobs
   };
 
-  uint8_t* Room(size_t bytes);
+  static constexpr size_t kChunkBytes = 1 << 20;
 
   TDataCursor& result_;
   size_t budgetBytes_;
-  std::vector<std::unique_ptr<uint8_t[]>> chunks_;
-  static constexpr size_t kChunkBytes = 1 << 20;
-  const size_t chunkBytes_;
-  size_t chunkInUse_ = 0;
-  size_t chunkFree_ = 0;  // offset of the free space in the chunk in use
+  TChunkedBytes images_;  // each row's key and squeezed image
   std::vector<THeld> held_;
   std::vector<TDataCursor::BlobValues> blobs_;
   size_t heldBytes_ = 0;
