@@ -1,6 +1,7 @@
 #include "engine/sql/SortedResultRows.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/core/DataTable.h"
@@ -50,18 +51,8 @@ void TSortedResultRows::Add(std::span<const uint8_t> row, TDataCursor::BlobValue
   if (heldBytes_ >= budgetBytes_) Flush();
 }
 
-// The rows are not numbered yet, so keys differ only in the ordered columns;
-// a stable sort keeps equal ones in the order they came, as the record
-// numbers they get now will.
 void TSortedResultRows::Flush() {
-  const TKeyComparer& comparer = result_.table().access(0).comparer();
-  // Bytewise keys are mostly told apart by their first bytes, held with the
-  // row, without fetching the keys themselves.
-  const bool byPrefix = comparer.bytewise();
-  std::stable_sort(held_.begin(), held_.end(), [&](const THeld& a, const THeld& b) {
-    if (byPrefix && a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
-    return comparer.compare({a.Key, a.KeySize}, {b.Key, b.KeySize}) < 0;
-  });
+  sortHeld();
   std::vector<uint8_t> row(result_.rowSize());
   const TDataCursor::BlobValues none;
   for (const THeld& held : held_) {
@@ -72,6 +63,49 @@ void TSortedResultRows::Flush() {
   blobs_.clear();
   heldBytes_ = 0;
   images_.rewind();
+}
+
+// The rows are not numbered yet, so keys differ only in the ordered columns;
+// a stable sort keeps equal ones in the order they came, as the record
+// numbers they get now will.
+void TSortedResultRows::sortHeld() {
+  const TKeyComparer& comparer = result_.table().access(0).comparer();
+  const auto before = [&](const THeld& a, const THeld& b) {
+    return comparer.compare({a.Key, a.KeySize}, {b.Key, b.KeySize}) < 0;
+  };
+  if (!comparer.bytewise()) {
+    std::stable_sort(held_.begin(), held_.end(), before);
+    return;
+  }
+  // Bytewise keys are mostly told apart by their first bytes, held with the
+  // row; only rows whose first bytes are equal need their whole keys.
+  sortHeldByPrefix();
+  const auto prefixChanges = [](const THeld& a, const THeld& b) { return a.Prefix != b.Prefix; };
+  for (auto group = held_.begin(); group != held_.end();) {
+    const auto end = std::adjacent_find(group, held_.end(), prefixChanges);
+    const auto next = end == held_.end() ? end : end + 1;
+    if (!std::is_sorted(group, next, before)) std::stable_sort(group, next, before);
+    group = next;
+  }
+}
+
+// A stable radix sort, a byte at a time from the last, over the bytes in
+// which prefixes differ at all (a date's key, say, differs in two or three):
+// its time grows with the rows alone, where comparing sorts grow faster and
+// miss the processor's caches once the rows outgrow them.
+void TSortedResultRows::sortHeldByPrefix() {
+  if (held_.empty()) return;
+  uint64_t differing = 0;
+  for (const THeld& held : held_) differing |= held.Prefix ^ held_.front().Prefix;
+  std::vector<THeld> sorted(held_.size());
+  for (int shift = 0; shift < 64; shift += 8) {
+    if (((differing >> shift) & 0xFF) == 0) continue;
+    std::array<size_t, 257> starts{};
+    for (const THeld& held : held_) ++starts[((held.Prefix >> shift) & 0xFF) + 1];
+    for (size_t digit = 1; digit < starts.size(); ++digit) starts[digit] += starts[digit - 1];
+    for (const THeld& held : held_) sorted[starts[(held.Prefix >> shift) & 0xFF]++] = held;
+    held_.swap(sorted);
+  }
 }
 
 }  // namespace keel

@@ -41,6 +41,9 @@ class TSortedResultRows {
 
   static constexpr size_t kChunkBytes = 1 << 20;
 
+  void sortHeld();
+  void sortHeldByPrefix();
+
   TDataCursor& result_;
   size_t budgetBytes_;
   TChunkedBytes images_;  // each row's key and squeezed image
