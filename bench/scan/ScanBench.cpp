@@ -13,7 +13,8 @@
 //
 // Reported per size: the median of three runs of each side in CPU and wall
 // time, the ratio of the CPU times, the time per person, and the process's
-// peak resident memory after each side.
+// peak resident memory after each side; then the CPU time of every run, for
+// the spread between them.
 //
 // Run: build/bin/bench_scan [--sizes 10000,100000,1000000]
 
@@ -284,6 +285,11 @@ void RunSize(int people, const fs::path& root) {
               " sqlite %.0f MB\n",
               people, alerts.Count(), keel.Cpu, keel.Wall, sqliteRows, sqlite.LivingFamilies(), peer.Cpu, peer.Wall,
               keel.Cpu / peer.Cpu, keel.Cpu / people * 1e6, keelPeak, PeakMegabytes());
+  std::printf("           cpu of each run:");
+  for (const Times& run : keelRuns) std::printf(" %.3f", run.Cpu);
+  std::printf(" s  |  sqlite");
+  for (const Times& run : sqliteRuns) std::printf(" %.3f", run.Cpu);
+  std::printf(" s\n");
   std::fflush(stdout);
   fs::remove_all(folder);
   fs::remove_all(data);
