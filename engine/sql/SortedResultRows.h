@@ -41,8 +41,11 @@ class TSortedResultRows {
 
   static constexpr size_t kChunkBytes = 1 << 20;
 
+  static constexpr size_t kPrefetchRows = 8;
+
   void sortHeld();
   void sortHeldByPrefix();
+  static void prefetch(const THeld& held);
 
   TDataCursor& result_;
   size_t budgetBytes_;
