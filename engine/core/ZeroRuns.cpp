@@ -31,6 +31,24 @@ const uint8_t* SkipZeros(const uint8_t* at, const uint8_t* end) {
   return at;
 }
 
+// Where the next zero run worth its four bytes of counts starts from `at` on,
+// or `limit`: one that covers a whole eight-byte word of the image. Shorter
+// runs, the zero bytes inside numbers and dates, stay in the literal, which
+// is then found a word at a time.
+const uint8_t* NextZeroRun(const uint8_t* image, const uint8_t* at, const uint8_t* limit) {
+  constexpr size_t kWord = sizeof(uint64_t);
+  const size_t firstWord = (static_cast<size_t>(at - image) + kWord - 1) / kWord * kWord;
+  for (const uint8_t* word = image + firstWord; word + kWord <= limit; word += kWord) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, word, kWord);
+    if (bits != 0) continue;
+    const uint8_t* start = word;
+    while (start > at && start[-1] == 0) --start;
+    return start;
+  }
+  return limit;
+}
+
 }  // namespace
 
 // At worst every other byte is zero: five bytes for each two.
@@ -40,10 +58,7 @@ uint8_t* SqueezeZeros(std::span<const uint8_t> image, uint8_t* out) {
   const uint8_t* const end = image.data() + image.size();
   const uint8_t* at = image.data();
   while (at < end) {
-    const uint8_t* literalEnd = std::min(end, at + 0xFFFF);
-    if (const void* zero = std::memchr(at, 0, static_cast<size_t>(literalEnd - at))) {
-      literalEnd = static_cast<const uint8_t*>(zero);
-    }
+    const uint8_t* const literalEnd = NextZeroRun(image.data(), at, std::min(end, at + 0xFFFF));
     const size_t literal = static_cast<size_t>(literalEnd - at);
     Put16(out, literal);
     std::memcpy(out, at, literal);

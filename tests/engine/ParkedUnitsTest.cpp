@@ -58,8 +58,7 @@ TEST(ParkedUnits, AnImageBeyondTheBudgetIsRefusedAndNothingOfItKept) {
   EXPECT_FALSE(parked.contains(3));
   EXPECT_TRUE(parked.park(2, Image(4), budget)) << "an image no larger takes the old one's room";
   EXPECT_EQ(Restored(parked, 2), 4);
-  const std::vector<uint8_t> larger{1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0};
-  EXPECT_FALSE(parked.park(1, larger, budget));
+  EXPECT_FALSE(parked.park(1, Image(1, 40), budget));
   EXPECT_FALSE(parked.contains(1)) << "the unit's older image is given up with it";
 }
 
