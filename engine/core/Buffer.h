@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <list>
 #include <vector>
 
 namespace keel {
@@ -42,11 +41,13 @@ class TBuffer {
 
  private:
   friend class TBufferedFile;
+  friend class TRecencyList;
   std::vector<uint8_t> data_;
   int64_t unit_ = 0;
   bool modified_ = false;
   int pins_ = 0;
-  std::list<TBuffer*>::iterator mruPosition_;
+  TBuffer* newer_ = nullptr;  // in the file's TRecencyList
+  TBuffer* older_ = nullptr;
 };
 
 }  // namespace keel

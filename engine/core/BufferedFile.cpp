@@ -35,26 +35,26 @@ TBuffer* TBufferedFile::pin(TBuffer* buffer) {
   return buffer;
 }
 
-void TBufferedFile::touch(TBuffer* buffer) { mru_.splice(mru_.begin(), mru_, buffer->mruPosition_); }
+void TBufferedFile::touch(TBuffer* buffer) { mru_.touch(buffer); }
 
 TBuffer* TBufferedFile::lookup(int64_t n) {
   size_t probes = mruProbeCount();
-  for (auto it = mru_.begin(); it != mru_.end() && probes > 0; ++it, --probes) {
-    if ((*it)->unit_ == n) return *it;
+  for (TBuffer* buffer = mru_.newest(); buffer != nullptr && probes > 0; --probes) {
+    if (buffer->unit_ == n) return buffer;
+    buffer = TRecencyList::older(buffer);
   }
   return units_.find(n);
 }
 
 void TBufferedFile::insert(std::unique_ptr<TBuffer> buffer) {
   TBuffer* raw = buffer.get();
-  mru_.push_front(raw);
-  raw->mruPosition_ = mru_.begin();
+  mru_.pushNewest(raw);
   units_.insert(std::move(buffer));
 }
 
 TBuffer* TBufferedFile::oldestUnpinned() const {
-  for (auto it = mru_.rbegin(); it != mru_.rend(); ++it) {
-    if (!(*it)->pinned()) return *it;
+  for (TBuffer* buffer = mru_.oldest(); buffer != nullptr; buffer = TRecencyList::newer(buffer)) {
+    if (!buffer->pinned()) return buffer;
   }
   return nullptr;
 }
@@ -63,7 +63,7 @@ TBuffer* TBufferedFile::oldestUnpinned() const {
 // units read: a scan that reads through a full cache then allocates nothing
 // per unit.
 void TBufferedFile::evict(TBuffer* buffer) {
-  mru_.erase(buffer->mruPosition_);
+  mru_.remove(buffer);
   std::unique_ptr<TBuffer> evicted = units_.take(buffer->unit_);
   if (spares_.size() < readAheadLimit()) spares_.push_back(std::move(evicted));
 }
@@ -83,8 +83,7 @@ std::unique_ptr<TBuffer> TBufferedFile::newBuffer() {
 }
 
 bool TBufferedFile::evictOne() {
-  for (auto it = mru_.rbegin(); it != mru_.rend(); ++it) {
-    TBuffer* candidate = *it;
+  for (TBuffer* candidate = mru_.oldest(); candidate != nullptr; candidate = TRecencyList::newer(candidate)) {
     if (candidate->modified_ || candidate->pinned()) continue;
     evict(candidate);
     return true;
@@ -255,7 +254,7 @@ void TBufferedFile::dropCache() {
     if (!buffer->pinned()) unpinned.push_back(buffer);
   });
   for (TBuffer* buffer : unpinned) {
-    mru_.erase(buffer->mruPosition_);
+    mru_.remove(buffer);
     units_.take(buffer->unit_);
   }
 }

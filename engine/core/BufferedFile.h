@@ -22,7 +22,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <memory>
 #include <vector>
 
@@ -30,6 +29,7 @@
 #include "engine/core/EngineFile.h"
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/ParkedUnits.h"
+#include "engine/core/RecencyList.h"
 #include "engine/core/UnitTable.h"
 
 namespace keel {
@@ -161,7 +161,7 @@ class TBufferedFile : public TEngineFile {
   bool forceFlush_ = false;
   size_t capacity_ = 1;
   TUnitTable units_;
-  std::list<TBuffer*> mru_;  // front = most recently used
+  TRecencyList mru_;
   std::vector<std::unique_ptr<TBuffer>> spares_;
   // Reads fill one, writes and parking the other.
   std::vector<uint8_t> readScratch_;
