@@ -308,19 +308,17 @@ Nav TDataCursor::stepIndex(IndexEntryRef at, bool forward, ReadAhead ahead) {
   return forward ? Nav::Eof : Nav::Bof;
 }
 
-// Rows the cursor will need next when row k has to come from disk. A key
-// search takes the rows after it on disk that fit in a small read. A walk takes
-// the run of physically adjacent rows that the following index entries point
-// to, so a table read in an order close to its physical one comes in few
-// requests; the run ends before a row that the row-number filter rejects.
+// Rows the cursor will need next when row k has to come from disk: the run of
+// physically adjacent rows that the following index entries point to, so a
+// table read in an order close to its physical one comes in few requests.
+// The run ends before a row that the row-number filter rejects.
 size_t TDataCursor::rowsAhead(IndexEntryRef at, int64_t k, bool forward, ReadAhead ahead) {
   TDataFile& data = table_->data();
   if (data.isCached(k)) return 1;
-  if (ahead == ReadAhead::Landing) {
-    return std::clamp<size_t>(kLandingReadBytes / data.unitSize(), 1, data.readAheadLimit());
-  }
   TIndexTree& tree = access().tree();
-  const size_t limit = data.readAheadLimit();
+  const size_t limit = ahead == ReadAhead::IndexRun
+                           ? data.readAheadLimit()
+                           : std::clamp<size_t>(kLandingReadBytes / data.unitSize(), 1, data.readAheadLimit());
   size_t wanted = 1;
   for (IndexEntryRef next = forward ? tree.next(at) : tree.prior(at); next.valid() && wanted < limit;
        next = forward ? tree.next(next) : tree.prior(next)) {

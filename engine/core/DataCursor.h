@@ -177,10 +177,8 @@ class TDataCursor {
   void land(int64_t k, std::vector<uint8_t> row, KeyBuffer key);
   void afterRefresh(bool changed);
 
-  // A key search reads the rows that follow its row on disk, as many as fit in
-  // one small read, whatever the index holds next: it often wants a single
-  // row, and rows can be kilobytes wide, but searches made one after another
-  // in the order rows were written land close together.
+  // A key search reads ahead only the rows that fit in one small read: it
+  // often wants a single row, and rows can be kilobytes wide.
   enum class ReadAhead { IndexRun, Landing };
   static constexpr size_t kLandingReadBytes = 4096;
   Nav stepIndex(IndexEntryRef from, bool forward, ReadAhead ahead = ReadAhead::IndexRun);
