@@ -200,10 +200,16 @@ class DesktopIntegrationTest : public QObject {
       }
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (dialog == nullptr || !dialog->isVisible()) return;
+      // The dialog loads its folder in the background and then selects the
+      // name it was opened with again, which can undo a name chosen before:
+      // press Save only at a moment the chosen name holds.
+      if (dialog->selectedFiles() != QStringList{path}) {
+        dialog->selectFile(path);
+        return;
+      }
       user.stop();
       dialogTitle = dialog->windowTitle();
       SaveScreenshot(*dialog, QStringLiteral("export-to-calendar-dialog"));
-      dialog->selectFile(path);
       auto* buttons = dialog->findChild<QDialogButtonBox*>();
       QVERIFY(buttons != nullptr && buttons->button(QDialogButtonBox::Save) != nullptr);
       buttons->button(QDialogButtonBox::Save)->click();
