@@ -12,6 +12,27 @@ namespace mindrel {
 namespace {
 
 constexpr const char* kPartnerLink = "P";
+constexpr char kChildLink = 'C';
+
+TSex SexOf(const std::string& text) {
+  if (text == "M" || text == "m") return TSex::Male;
+  if (text == "F" || text == "f") return TSex::Female;
+  return TSex::Unknown;
+}
+
+// A fault of the table layer while a whole table is read for the
+// relationships: what was read stays, and the fault is told.
+template <typename Read>
+std::string ReadWhole(const char* table, Read read) {
+  try {
+    read();
+    return "";
+  } catch (const keel::EKeelEngineError& error) {
+    return std::string(table) + ": " + error.what();
+  } catch (const keel::EDatabaseError& error) {
+    return std::string(table) + ": " + error.what();
+  }
+}
 
 }  // namespace
 
@@ -115,6 +136,47 @@ bool TFamilyTreeDatasets::HasLivingPartner(std::int32_t familyCode) {
     if (PersonLiving(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()))) return true;
   }
   return false;
+}
+
+std::string TFamilyTreeDatasets::ReadKinship(TKinGraphBuilder& builder) {
+  const std::string people = ReadWhole("People.dat", [&] { ReadPeopleKinship(builder); });
+  const std::string links = ReadWhole("Links.dat", [&] { ReadLinksKinship(builder); });
+  return people.empty() || links.empty() ? people + links : people + "; " + links;
+}
+
+void TFamilyTreeDatasets::ReadPeopleKinship(TKinGraphBuilder& builder) {
+  const keel::TKeelField& code = people_.FieldByName("Code");
+  const keel::TKeelField* sex = people_.FindField("Sex");
+  // Parents named on the person's own record, where the table keeps them.
+  const keel::TKeelField* father = people_.FindField("Father");
+  const keel::TKeelField* mother = people_.FindField("Mother");
+  for (people_.First(); !people_.Eof(); people_.Next()) {
+    if (code.IsNull()) continue;
+    const auto person = static_cast<std::int32_t>(code.AsInteger());
+    builder.AddPerson(person, sex == nullptr || sex->IsNull() ? TSex::Unknown : SexOf(sex->AsString()));
+    for (const keel::TKeelField* parent : {father, mother}) {
+      if (parent != nullptr && !parent->IsNull() && parent->AsInteger() != 0) {
+        builder.AddParent(person, static_cast<std::int32_t>(parent->AsInteger()));
+      }
+    }
+  }
+}
+
+void TFamilyTreeDatasets::ReadLinksKinship(TKinGraphBuilder& builder) {
+  const keel::TKeelField& type = links_.FieldByName("RecType");
+  const keel::TKeelField& family = links_.FieldByName("ChildMarr");
+  const keel::TKeelField& person = links_.FieldByName("PersFam");
+  for (links_.First(); !links_.Eof(); links_.Next()) {
+    if (family.IsNull() || person.IsNull()) continue;
+    const std::string kind = type.AsString();
+    const auto familyCode = static_cast<std::int32_t>(family.AsInteger());
+    const auto personCode = static_cast<std::int32_t>(person.AsInteger());
+    if (kind == kPartnerLink) {
+      builder.AddPartner(familyCode, personCode);
+    } else if (kind.size() == 1 && kind[0] == kChildLink) {
+      builder.AddChild(familyCode, personCode);
+    }
+  }
 }
 
 void TFamilyTreeDatasets::BeginLookups() {

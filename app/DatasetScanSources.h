@@ -54,6 +54,9 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   bool PeopleHasColumn(const std::string& name) override;
   bool FamiliesHasColumn(const std::string& name) override;
   bool HasLivingPartner(std::int32_t familyCode) override;
+  // People's "Code", "Sex" and, where the table has them, "Father" and
+  // "Mother"; the links' "P" and "C" rows.
+  std::string ReadKinship(TKinGraphBuilder& builder) override;
   void BeginLookups() override;
   void NextLookupRow() override;
   void EndLookups() override;
@@ -66,6 +69,8 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
 
  private:
   bool PeopleIndexedByCode();
+  void ReadPeopleKinship(TKinGraphBuilder& builder);
+  void ReadLinksKinship(TKinGraphBuilder& builder);
   void ReadDeadByCode();
   bool PersonLiving(std::int32_t code);
 

@@ -134,6 +134,24 @@ std::vector<std::int32_t> TGedcomTables::PartnerCodes(std::int32_t familyCode) c
   return codes;
 }
 
+std::string TGedcomTables::ReadKinship(TKinGraphBuilder& builder) {
+  const TGedcomTree& tree = *tree_;
+  // The family's own HUSB and WIFE first, so its partners keep that order.
+  for (const TGedcomFamily& family : tree.Families) {
+    for (const std::uint32_t partner : {family.Husband, family.Wife}) {
+      if (partner != TGedcomFamily::kNoPartner) builder.AddPartner(family.Code, tree.People[partner].Code);
+    }
+    for (const std::uint32_t child : family.Children) builder.AddChild(family.Code, tree.People[child].Code);
+  }
+  for (const TGedcomPerson& person : tree.People) {
+    builder.AddPerson(person.Code, person.Sex == 'M' ? TSex::Male : person.Sex == 'F' ? TSex::Female : TSex::Unknown);
+    for (const std::uint32_t family : person.ChildOf) builder.AddChild(tree.Families[family].Code, person.Code);
+    for (const std::uint32_t family : person.PartnerIn) builder.AddPartner(tree.Families[family].Code, person.Code);
+  }
+  builder.NoteMissingLinks(tree.DanglingLinks);
+  return "";
+}
+
 bool TGedcomTables::HasLivingPartner(std::int32_t familyCode) {
   const TGedcomFamily* family = source_.FamilyByCode(familyCode);
   if (family == nullptr) return false;

@@ -89,6 +89,8 @@ class TGedcomTables final : public TFamilyTreeTables {
   bool PeopleHasColumn(const std::string& name) override;
   bool FamiliesHasColumn(const std::string& name) override;
   bool HasLivingPartner(std::int32_t familyCode) override;
+  // The file is read whole already: nothing can fail here.
+  std::string ReadKinship(TKinGraphBuilder& builder) override;
   void Close() override { tree_ = nullptr; }
 
   // The codes of the family's partners in the open file.

@@ -26,6 +26,7 @@ TKinGraph TKinGraphBuilder::Build() {
   TKinGraph graph;
   graph.people_ = TCodeIndex(codes_);
   graph.problems_.RepeatedCodes = graph.people_.Repeats();
+  graph.problems_.MissingPeople = missingLinks_;
   const std::uint32_t people = graph.people_.Size();
   // Numbers go to codes in the order of their first appearance, so the
   // first record of a repeated code is the one kept.

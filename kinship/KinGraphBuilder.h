@@ -21,6 +21,9 @@ class TKinGraphBuilder {
   void AddChild(std::int32_t family, std::int32_t person) { children_.push_back({family, person}); }
   // A parent named on the child's own record.
   void AddParent(std::int32_t child, std::int32_t parent) { parents_.push_back({child, parent}); }
+  // Links the source itself found pointing nowhere, to be counted with the
+  // builder's own.
+  void NoteMissingLinks(std::uint32_t count) { missingLinks_ += count; }
 
   TKinGraph Build();
 
@@ -40,6 +43,7 @@ class TKinGraphBuilder {
   std::vector<Link> partners_;
   std::vector<Link> children_;
   std::vector<Link> parents_;
+  std::uint32_t missingLinks_ = 0;
 };
 
 }  // namespace mindrel

@@ -1,6 +1,8 @@
 #include "app/DatasetScanSources.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -99,6 +101,25 @@ TEST_F(DatasetScanSourcesTest, LivingPartnerWalksThePartnerLinksOfTheFamily) {
   EXPECT_TRUE(tables.PeopleHasColumn("search date~b"));
   EXPECT_FALSE(tables.PeopleHasColumn("Baptism"));
   tables.Close();
+}
+
+// The relationships read every person and the links of both kinds: Eve is
+// the child of family 10 (John and Mary) and of family 12 (Bob).
+TEST_F(DatasetScanSourcesTest, KinshipReadsPeopleAndBothKindsOfLinks) {
+  TFamilyTreeDatasets tables(people_, families_, links_);
+  tables.Open(folder_);
+  TKinGraphBuilder builder;
+  EXPECT_EQ(tables.ReadKinship(builder), "");
+  tables.Close();
+  const TKinGraph graph = builder.Build();
+  ASSERT_EQ(graph.PersonCount(), 5u);
+  std::vector<std::int32_t> parents;
+  for (const std::uint32_t parent : graph.Parents(graph.PersonIndex(5))) parents.push_back(graph.PersonCode(parent));
+  std::sort(parents.begin(), parents.end());
+  EXPECT_EQ(parents, (std::vector<std::int32_t>{1, 2, 4}));
+  EXPECT_EQ(graph.Spouses(graph.PersonIndex(1)).size(), 2u);  // Mary and Ann
+  EXPECT_EQ(graph.Sex(graph.PersonIndex(1)), TSex::Unknown) << "the table has no Sex column";
+  EXPECT_FALSE(graph.Problems().Any());
 }
 
 TEST_F(DatasetScanSourcesTest, IgnoreListForPeopleAndEitherPartner) {
