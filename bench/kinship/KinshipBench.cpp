@@ -1,0 +1,188 @@
+// Relationships to a home person on made-up trees (mktree's: remarriages,
+// stepfamilies, cousins marrying, so ancestors repeat), two workloads:
+//   1. relationships of every person: the graph built from the tree's people
+//      and links, the search from the home person, and the term of every
+//      person; per size, and the ratio of each size's time to the smallest
+//      size's, against the ratio of their sizes (linear growth);
+//   2. the whole alert scan as mindrel-list runs it (births of living
+//      people, marriages with a living partner, 30 days) on the tree written
+//      to disk, without a home person and with one: the ratio of their CPU
+//      times (goal: at most 1.2).
+// The home person is the last person born who has parents: the search from
+// someone of the youngest generation reaches the most relatives.
+// Each figure is the median of five runs.
+//
+// Run: build/bin/bench_kinship [--sizes 100000,1000000]
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/AlertSession.h"
+#include "app/Settings.h"
+#include "formats/EventFormats.h"
+#include "kinship/HomeKinship.h"
+#include "kinship/KinGraphBuilder.h"
+#include "kinship/KinshipSearch.h"
+#include "kinship/KinshipTerms.h"
+#include "tools/mktree/TreeGenerator.h"
+#include "tools/mktree/TreeWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace mindrel;
+
+constexpr CivilDate kToday{2026, 12, 10};
+constexpr int kRuns = 5;
+
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+double MedianCpu(const std::function<void()>& work) {
+  std::vector<double> runs;
+  for (int run = 0; run < kRuns; ++run) {
+    const double start = CpuSeconds();
+    work();
+    runs.push_back(CpuSeconds() - start);
+  }
+  std::sort(runs.begin(), runs.end());
+  return runs[kRuns / 2];
+}
+
+TSex SexOf(char sex) { return sex == 'M' ? TSex::Male : sex == 'F' ? TSex::Female : TSex::Unknown; }
+
+TKinGraph GraphOf(const TFamilyTree& tree) {
+  TKinGraphBuilder builder;
+  for (const TTreePerson& person : tree.People) builder.AddPerson(person.Code, SexOf(person.Sex));
+  for (const TTreeLink& link : tree.Links) {
+    if (link.RecType == 'P') builder.AddPartner(link.ChildMarr, link.PersFam);
+    if (link.RecType == 'C') builder.AddChild(link.ChildMarr, link.PersFam);
+  }
+  return builder.Build();
+}
+
+std::int32_t HomePerson(const TFamilyTree& tree) {
+  for (auto person = tree.People.rbegin(); person != tree.People.rend(); ++person) {
+    if (person->ParentFamily != 0) return person->Code;
+  }
+  return tree.People.front().Code;
+}
+
+struct TEveryPerson {
+  double Cpu = 0;
+  std::size_t Related = 0;
+  std::size_t Blood = 0;
+  std::size_t TermBytes = 0;
+};
+
+TEveryPerson RelateEveryone(const TFamilyTree& tree, std::int32_t home) {
+  TEveryPerson result;
+  result.Cpu = MedianCpu([&] {
+    const TKinGraph graph = GraphOf(tree);
+    const std::vector<TKinship> kinships = TKinshipSearch::From(graph, graph.PersonIndex(home));
+    result.Related = result.Blood = result.TermBytes = 0;
+    for (std::uint32_t person = 0; person < graph.PersonCount(); ++person) {
+      result.TermBytes += TKinshipTerms::Term(kinships[person], graph.Sex(person)).size();
+      result.Related += kinships[person].Related() ? 1 : 0;
+      result.Blood += kinships[person].Blood() ? 1 : 0;
+    }
+  });
+  return result;
+}
+
+TScanOptions DefaultOptions(const fs::path& folder) {
+  TSettings settings;
+  for (int index : {0, 1, 4, 5}) settings.EventItems[static_cast<std::size_t>(index)].Ticked = true;
+  TScanOptions options = TScanOptions::From(settings, TEventFormats());
+  options.Folders = {folder.string() + "/"};
+  return options;
+}
+
+struct TScanTimes {
+  double Without = 0;
+  double With = 0;
+  int AlertsWithout = 0;
+  int AlertsWith = 0;
+  int Told = 0;
+};
+
+TScanTimes ScanBothWays(const TFamilyTree& tree, std::int32_t home, const fs::path& root, int people) {
+  const fs::path folder = root / ("tree" + std::to_string(people));
+  const fs::path data = root / ("data" + std::to_string(people));
+  fs::create_directories(folder);
+  fs::create_directories(data);
+  const FixedClock clock(kToday);
+  TTreeWriter(folder.string(), clock).Write(tree, false);
+  TAlertSession session;
+  session.Initialize(data.string() + "/");
+  TScanOptions options = DefaultOptions(folder);
+  TAlertList alerts;
+  auto scan = [&] {
+    for (const std::string& problem : session.RefreshOutputList(options, clock, alerts)) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+    }
+  };
+  TScanTimes times;
+  times.Without = MedianCpu(scan);
+  times.AlertsWithout = alerts.Count();
+  options.HomePeople[options.Folders.front()] = home;
+  times.With = MedianCpu(scan);
+  times.AlertsWith = alerts.Count();
+  for (int i = 0; i < alerts.Count(); ++i) times.Told += alerts.Entry(i).Relation.empty() ? 0 : 1;
+  fs::remove_all(folder);
+  fs::remove_all(data);
+  return times;
+}
+
+std::vector<int> Sizes(int argc, char** argv) {
+  std::string list = "100000,1000000";
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--sizes") == 0) list = argv[i + 1];
+  }
+  std::vector<int> sizes;
+  std::stringstream items(list);
+  for (std::string item; std::getline(items, item, ',');) sizes.push_back(std::atoi(item.c_str()));
+  return sizes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char pattern[] = "/tmp/bench-kinship-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return 1;
+  const fs::path root = pattern;
+  double firstCpu = 0;
+  int firstSize = 0;
+  for (const int people : Sizes(argc, argv)) {
+    const TFamilyTree tree = TTreeGenerator({people, 1, kToday}).Generate();
+    const std::int32_t home = HomePerson(tree);
+    const TEveryPerson every = RelateEveryone(tree, home);
+    if (firstSize == 0) {
+      firstCpu = every.Cpu;
+      firstSize = people;
+    }
+    std::printf("%9d people, home [P%d]: relationships of everyone cpu %7.3f s (%.3f us/person; %zu related, %zu"
+                " by blood)  |  time ratio to %d people %5.2f for a size ratio %5.2f\n",
+                people, home, every.Cpu, every.Cpu / people * 1e6, every.Related, every.Blood, firstSize,
+                every.Cpu / firstCpu, static_cast<double>(people) / firstSize);
+    std::fflush(stdout);
+    const TScanTimes scan = ScanBothWays(tree, home, root, people);
+    std::printf("           whole scan cpu: without a home person %7.3f s (%d alerts), with one %7.3f s (%d alerts,"
+                " %d naming a relationship)  |  ratio %5.3f\n",
+                scan.Without, scan.AlertsWithout, scan.With, scan.AlertsWith, scan.Told, scan.With / scan.Without);
+    std::fflush(stdout);
+  }
+  fs::remove_all(root);
+  return 0;
+}
