@@ -229,7 +229,10 @@ void TMainForm::DropLostHomes() {
     homeLabels_.erase(folder);
     for (int i = 0; i < ui_->TallowynList->count(); ++i) {
       QListWidgetItem* item = ui_->TallowynList->item(i);
-      if (FolderOf(*item) == folder) item->setText(FolderItemText(folder));
+      if (FolderOf(*item) == folder) {
+        item->setText(FolderItemText(folder));
+        item->setToolTip(item->text());
+      }
     }
   }
 }
@@ -316,6 +319,8 @@ void TMainForm::AddFolderItem(const std::string& folder) {
   }
   auto* item = new QListWidgetItem(FolderItemText(folder), ui_->TallowynList);
   item->setData(Qt::UserRole, QString::fromStdString(folder));
+  // The list is narrow: the whole text, home person included, on hovering.
+  item->setToolTip(item->text());
 }
 
 void TMainForm::SetHomePersonClick() {
@@ -337,6 +342,7 @@ void TMainForm::SetHomePersonClick() {
     homePeople_.erase(folder);
   }
   item->setText(FolderItemText(folder));
+  item->setToolTip(item->text());
 }
 
 void TMainForm::FamilyComboChange() {
