@@ -20,7 +20,8 @@ std::string THomeKinship::PersonPhrase(std::int32_t code) const {
 }
 
 std::string THomeKinship::FamilyPhrase(std::int32_t familyCode) const {
-  std::vector<std::uint32_t> partners(graph_.FamilyPartners(familyCode).begin(), graph_.FamilyPartners(familyCode).end());
+  const auto couple = graph_.FamilyPartners(familyCode);
+  std::vector<std::uint32_t> partners(couple.begin(), couple.end());
   // A couple is named husband first ("John Smith = Mary Brown").
   if (partners.size() == 2 && graph_.Sex(partners[0]) == TSex::Female && graph_.Sex(partners[1]) == TSex::Male) {
     std::swap(partners[0], partners[1]);

@@ -176,6 +176,21 @@ TEST_F(MindrelListTest, HomeForOneRunTellsTheRelationships) {
   EXPECT_GT(told, 0);
   EXPECT_EQ(ReadFile(data_ / "Mindrel.INI"), before) << "a one-off run writes no settings";
 
+  // The calendar carries the same sentences (its lines unfolded).
+  const Outcome calendar = List("2026-12-10", "--home " + home + " --ical");
+  ASSERT_EQ(calendar.exitCode, 0) << calendar.err;
+  const std::string unfolded = std::regex_replace(calendar.out, std::regex("\r\n "), "");
+  int summaries = 0;
+  for (const std::string& line : withHome) {
+    if (line.find("your ") == std::string::npos) continue;
+    const std::string sentence = line.substr(line.find('\t') + 1);
+    ++summaries;
+    // iCalendar text escapes its commas.
+    EXPECT_NE(unfolded.find("SUMMARY:" + std::regex_replace(sentence, std::regex(","), "\\,")), std::string::npos)
+        << sentence;
+  }
+  EXPECT_EQ(summaries, told);
+
   const Outcome gone = List("2026-12-10", "--home 999999");
   EXPECT_EQ(gone.exitCode, 0);
   EXPECT_NE(gone.err.find("[P999999]"), std::string::npos) << gone.err;
