@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "KinTree.h"
+#include "kinship/HomeKinship.h"
 
 namespace mindrel {
 namespace {
@@ -246,6 +247,31 @@ TEST(KinshipGraph, TakesParentsFromTheChildsRecordAndFindsFamiliesPartners) {
   ASSERT_EQ(partners.size(), 2u);
   EXPECT_EQ(tree.Graph().PersonCode(partners[1]), tree.Code("wife"));
   EXPECT_TRUE(tree.Graph().FamilyPartners(12345).empty());
+}
+
+}  // namespace
+}  // namespace mindrel
+
+namespace mindrel {
+namespace {
+
+// A couple is named husband first, whichever partner link came first, and a
+// code the tree lacks passes no limit but the one that lets everyone pass.
+TEST(HomeKinship, CouplesAndLimits) {
+  TKinTree tree;
+  const std::int32_t couple = tree.Family({"wife", "ME"}, {"SON"});
+  const std::int32_t stranger = tree.Family({"STRANGER"});
+  tree.SearchFrom("ME");
+  const THomeKinship home(tree.Graph(), tree.Graph().PersonIndex(tree.Code("ME")));
+  EXPECT_EQ(home.FamilyPhrase(couple), "you and your wife");
+  EXPECT_EQ(home.FamilyPhrase(stranger), "");
+  EXPECT_EQ(home.PersonPhrase(tree.Code("SON")), "your son");
+  EXPECT_EQ(home.PersonPhrase(999), "");
+  EXPECT_TRUE(home.PersonWithin(999, TFamilyLimit::AllPeople, 1));
+  EXPECT_FALSE(home.PersonWithin(999, TFamilyLimit::Relatives, 1));
+  EXPECT_FALSE(home.PersonWithin(tree.Code("wife"), TFamilyLimit::BloodRelatives, 99));
+  EXPECT_TRUE(home.FamilyWithin(couple, TFamilyLimit::BloodRelatives, 0));
+  EXPECT_FALSE(home.FamilyWithin(stranger, TFamilyLimit::Relatives, 4));
 }
 
 }  // namespace
