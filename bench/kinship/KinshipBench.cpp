@@ -1,10 +1,14 @@
 // Relationships to a home person on made-up trees (mktree's: remarriages,
-// stepfamilies, cousins marrying, so ancestors repeat), two workloads:
+// stepfamilies, cousins marrying, so ancestors repeat), three workloads:
 //   1. relationships of every person: the graph built from the tree's people
 //      and links, the search from the home person, and the term of every
 //      person; per size, and the ratio of each size's time to the smallest
 //      size's, against the ratio of their sizes (linear growth);
-//   2. the whole alert scan as mindrel-list runs it (births of living
+//   2. the same on a tree in which everyone descends from one couple (each
+//      generation's people paired at random, siblings and cousins among
+//      them, three children a couple), searched from its youngest person,
+//      who is related to everyone: the search's worst case;
+//   3. the whole alert scan as mindrel-list runs it (births of living
 //      people, marriages with a living partner, 30 days) on the tree written
 //      to disk, without a home person and with one: the ratio of their CPU
 //      times (goal: at most 1.2).
@@ -21,6 +25,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -114,6 +119,55 @@ TEveryPerson RelateEveryone(const TFamilyTree& tree, std::int32_t home) {
   return result;
 }
 
+struct TOneFamily {
+  TKinGraph Graph;
+  std::int32_t Home = 0;
+};
+
+TOneFamily OneFamily(int people) {
+  TKinGraphBuilder builder;
+  std::mt19937 random(1);
+  std::vector<std::int32_t> men{1}, women{2};
+  builder.AddPerson(1, TSex::Male);
+  builder.AddPerson(2, TSex::Female);
+  std::int32_t next = 3;
+  std::int32_t family = 0;
+  while (next <= people) {
+    std::shuffle(men.begin(), men.end(), random);
+    std::shuffle(women.begin(), women.end(), random);
+    std::vector<std::int32_t> sons, daughters;
+    for (std::size_t couple = 0; couple < std::min(men.size(), women.size()) && next <= people; ++couple) {
+      ++family;
+      builder.AddPartner(family, men[couple]);
+      builder.AddPartner(family, women[couple]);
+      for (int child = 0; child < 3 && next <= people; ++child, ++next) {
+        const bool son = (next % 2) == 1;
+        builder.AddPerson(next, son ? TSex::Male : TSex::Female);
+        builder.AddChild(family, next);
+        (son ? sons : daughters).push_back(next);
+      }
+    }
+    men.swap(sons);
+    women.swap(daughters);
+  }
+  return {builder.Build(), next - 1};
+}
+
+TEveryPerson RelateEveryoneOfOneFamily(int people) {
+  TEveryPerson result;
+  result.Cpu = MedianCpu([&] {
+    const TOneFamily tree = OneFamily(people);
+    const std::vector<TKinship> kinships = TKinshipSearch::From(tree.Graph, tree.Graph.PersonIndex(tree.Home));
+    result.Related = result.Blood = result.TermBytes = 0;
+    for (std::uint32_t person = 0; person < tree.Graph.PersonCount(); ++person) {
+      result.TermBytes += TKinshipTerms::Term(kinships[person], tree.Graph.Sex(person)).size();
+      result.Related += kinships[person].Related() ? 1 : 0;
+      result.Blood += kinships[person].Blood() ? 1 : 0;
+    }
+  });
+  return result;
+}
+
 TScanOptions DefaultOptions(const fs::path& folder) {
   TSettings settings;
   for (int index : {0, 1, 4, 5}) settings.EventItems[static_cast<std::size_t>(index)].Ticked = true;
@@ -176,6 +230,7 @@ int main(int argc, char** argv) {
   if (mkdtemp(pattern) == nullptr) return 1;
   const fs::path root = pattern;
   double firstCpu = 0;
+  double firstFamilyCpu = 0;
   int firstSize = 0;
   for (const int people : Sizes(argc, argv)) {
     const TFamilyTree tree = TTreeGenerator({people, 1, kToday}).Generate();
@@ -189,6 +244,13 @@ int main(int argc, char** argv) {
                 " by blood)  |  time ratio to %d people %5.2f for a size ratio %5.2f\n",
                 people, home, every.Cpu, every.Cpu / people * 1e6, every.Related, every.Blood, firstSize,
                 every.Cpu / firstCpu, static_cast<double>(people) / firstSize);
+    std::fflush(stdout);
+    const TEveryPerson family = RelateEveryoneOfOneFamily(people);
+    if (firstFamilyCpu == 0) firstFamilyCpu = family.Cpu;
+    std::printf("           one family, everyone related: cpu %7.3f s (%.3f us/person; %zu related, %zu by blood)  |"
+                "  time ratio to %d people %5.2f\n",
+                family.Cpu, family.Cpu / people * 1e6, family.Related, family.Blood, firstSize,
+                family.Cpu / firstFamilyCpu);
     std::fflush(stdout);
     const TScanTimes scan = ScanBothWays(tree, home, root, people);
     std::printf("           whole scan cpu: without a home person %7.3f s (%d alerts), with one %7.3f s (%d alerts,"
