@@ -13,6 +13,7 @@ constexpr const char* kLivingClause = "P.[Dead] <> True AND ";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+
 std::string Counted(std::uint32_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -131,6 +132,7 @@ void TAlertScan::LoadKinship(const std::string& folder) {
   kinship_.reset();
   const auto home = options_->HomePeople.find(folder);
   if (home == options_->HomePeople.end()) return;
+  const std::optional<TSex> homeSex = tables_.PersonSex(home->second);
   TKinGraphBuilder builder;
   const std::string unread = tables_.ReadKinship(builder);
   TKinGraph graph = builder.Build();
@@ -140,7 +142,14 @@ void TAlertScan::LoadKinship(const std::string& folder) {
   }
   const std::string faults = LinkFaults(folder, graph.Problems());
   if (!faults.empty()) kinshipMessages_.push_back(faults);
-  const std::uint32_t homeIndex = graph.PersonIndex(home->second);
+  std::uint32_t homeIndex = graph.PersonIndex(home->second);
+  if (homeIndex == TKinGraph::kNone && homeSex) {
+    // In the tree, but named by no link: related to nobody but themselves.
+    TKinGraphBuilder alone;
+    alone.AddPerson(home->second, *homeSex);
+    graph = alone.Build();
+    homeIndex = 0;
+  }
   if (homeIndex != TKinGraph::kNone) {
     kinship_.emplace(std::move(graph), homeIndex);
     return;
@@ -152,15 +161,19 @@ void TAlertScan::LoadKinship(const std::string& folder) {
                              " is no longer in the tree, and is no longer set.");
 }
 
-bool TAlertScan::RelateRow(const RowKind& kind, std::int32_t code, TEventFacts& facts) const {
+bool TAlertScan::RelateRow(const RowKind& kind, const TScanRecord& row, std::int32_t code, TEventFacts& facts) {
   if (!kinship_) return true;
   const auto degrees = static_cast<std::uint32_t>(options_->Degrees);
   if (kind.family) {
     if (!kinship_->FamilyWithin(code, options_->Limit, degrees)) return false;
-    facts.Relation = kinship_->FamilyPhrase(code);
+    facts.Relation = kinship_->FamilyPhrase(code, [&](std::int32_t partner) {
+      const std::optional<TSex> sex = tables_.PersonSex(partner);
+      if (!sex) missingPartners_.insert(partner);
+      return sex.value_or(TSex::Unknown);
+    });
   } else {
     if (!kinship_->PersonWithin(code, options_->Limit, degrees)) return false;
-    facts.Relation = kinship_->PersonPhrase(code);
+    facts.Relation = kinship_->PersonPhrase(code, SexOfLetter(row.StringField("Sex")));
   }
   return true;
 }
@@ -180,6 +193,13 @@ void TAlertScan::ScanFolder(const std::string& folder) {
     if (tables_.PeopleHasColumn(column)) RunColumnQuery(folder, {false, index, column}, living);
     if (tables_.FamiliesHasColumn(column)) RunColumnQuery(folder, {true, index, column}, "");
   }
+  if (!missingPartners_.empty()) {
+    kinshipMessages_.push_back("The family links of " + Quoted(folder) + " have faults: " +
+                               Counted(static_cast<std::uint32_t>(missingPartners_.size()), "partner", "partners") +
+                               " of couples in the list " + (missingPartners_.size() == 1 ? "is" : "are") +
+                               " not in the tree. The relationships leave them out.");
+  }
+  missingPartners_.clear();
   kinship_.reset();
   tables_.Close();
 }
@@ -243,7 +263,7 @@ void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const T
   const std::int32_t code = row.IntegerField("Code");
   if (kind.family && options_->Alive && !livingCouples_.contains(code)) return;
   TEventFacts facts{options_->EventItems[kind.eventIndex].Text, date.YearUnknown != 0, false, {}};
-  if (!RelateRow(kind, code, facts)) return;
+  if (!RelateRow(kind, row, code, facts)) return;
   if (options_->Exclude &&
       ignore_.IsIgnored(kind.family, code, folder, options_->EventItems[kind.eventIndex].Text)) {
     return;

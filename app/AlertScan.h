@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -78,7 +79,7 @@ class TAlertScan {
   // The relationships of the folder's people to its home person, when one is set.
   void LoadKinship(const std::string& folder);
   // Whether the row passes the family limit; its relation into `facts`.
-  bool RelateRow(const RowKind& kind, std::int32_t code, TEventFacts& facts) const;
+  bool RelateRow(const RowKind& kind, const TScanRecord& row, std::int32_t code, TEventFacts& facts);
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void FindLivingCouples(const RowKind& kind);
@@ -103,6 +104,8 @@ class TAlertScan {
   std::unordered_set<std::int32_t> livingCouples_;
   std::vector<std::string> columnErrors_;
   std::optional<THomeKinship> kinship_;  // of the folder being scanned
+  // Partners of the folder's couples whom its people table lacks.
+  std::set<std::int32_t> missingPartners_;
   std::vector<std::string> kinshipMessages_;
   std::vector<std::string> lostHomes_;
 };

@@ -15,11 +15,6 @@ namespace {
 constexpr const char* kPartnerLink = "P";
 constexpr char kChildLink = 'C';
 
-TSex SexOf(const std::string& text) {
-  if (text == "M" || text == "m") return TSex::Male;
-  if (text == "F" || text == "f") return TSex::Female;
-  return TSex::Unknown;
-}
 
 // A fault of the table layer while a whole table is read for the
 // relationships: what was read stays, and the fault is told.
@@ -76,9 +71,9 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
   people_.Open();
   links_.SetIndexName("CFMIdx");
   links_.Open();
-  deadByCode_.clear();
+  factsByCode_.clear();
   peopleByCode_ = PeopleIndexedByCode();
-  if (!peopleByCode_) ReadDeadByCode();
+  if (!peopleByCode_) ReadFactsByCode();
 }
 
 bool TFamilyTreeDatasets::PeopleIndexedByCode() {
@@ -93,18 +88,19 @@ bool TFamilyTreeDatasets::PeopleIndexedByCode() {
   }
 }
 
-void TFamilyTreeDatasets::ReadDeadByCode() {
+void TFamilyTreeDatasets::ReadFactsByCode() {
+  const keel::TKeelField* sex = people_.FindField("Sex");
   for (people_.First(); !people_.Eof(); people_.Next()) {
-    deadByCode_[static_cast<std::int32_t>(people_.FieldByName("Code").AsInteger())] =
-        people_.FieldByName("Dead").AsBoolean();
+    factsByCode_[static_cast<std::int32_t>(people_.FieldByName("Code").AsInteger())] = {
+        people_.FieldByName("Dead").AsBoolean(), sex == nullptr ? TSex::Unknown : SexOfLetter(sex->AsString())};
   }
 }
 
 // A null "Dead" reads as not dead.
 bool TFamilyTreeDatasets::PersonLiving(std::int32_t code) {
   if (!peopleByCode_) {
-    const auto found = deadByCode_.find(code);
-    return found != deadByCode_.end() && !found->second;
+    const auto found = factsByCode_.find(code);
+    return found != factsByCode_.end() && !found->second.Dead;
   }
   people_.EnterKeyMode();
   people_.FieldByName("Code").SetAsInteger(code);
@@ -140,9 +136,26 @@ bool TFamilyTreeDatasets::HasLivingPartner(std::int32_t familyCode) {
 }
 
 std::string TFamilyTreeDatasets::ReadKinship(TKinGraphBuilder& builder) {
-  const std::string people = ReadWhole("People.dat", [&] { ReadPeopleKinship(builder); });
+  std::string people;
+  if (people_.FindField("Father") != nullptr || people_.FindField("Mother") != nullptr) {
+    people = ReadWhole("People.dat", [&] { ReadPeopleKinship(builder); });
+  } else {
+    builder.TakePeopleFromLinks();
+  }
   const std::string links = ReadWhole("Links.dat", [&] { ReadLinksKinship(builder); });
   return people.empty() || links.empty() ? people + links : people + "; " + links;
+}
+
+std::optional<TSex> TFamilyTreeDatasets::PersonSex(std::int32_t code) {
+  if (!peopleByCode_) {
+    const auto found = factsByCode_.find(code);
+    return found == factsByCode_.end() ? std::nullopt : std::optional<TSex>(found->second.Sex);
+  }
+  people_.EnterKeyMode();
+  people_.FieldByName("Code").SetAsInteger(code);
+  if (!people_.SearchKey()) return std::nullopt;
+  const keel::TKeelField* sex = people_.FindField("Sex");
+  return sex == nullptr ? TSex::Unknown : SexOfLetter(sex->AsString());
 }
 
 // Whole tables are read in the order their rows lie on disk: an index walk
@@ -152,14 +165,13 @@ void TFamilyTreeDatasets::ReadPeopleKinship(TKinGraphBuilder& builder) {
   const keel::FieldDescriptor* code = people.Field("Code");
   if (code == nullptr) return;
   const keel::FieldDescriptor* sex = people.Field("Sex");
-  // Parents named on the person's own record, where the table keeps them.
   const keel::FieldDescriptor* father = people.Field("Father");
   const keel::FieldDescriptor* mother = people.Field("Mother");
   while (people.Next()) {
     const std::optional<std::int64_t> person = people.Integer(*code);
     if (!person) continue;
     const auto personCode = static_cast<std::int32_t>(*person);
-    builder.AddPerson(personCode, sex == nullptr ? TSex::Unknown : SexOf(people.Text(*sex)));
+    builder.AddPerson(personCode, sex == nullptr ? TSex::Unknown : SexOfLetter(people.Text(*sex)));
     for (const keel::FieldDescriptor* parent : {father, mother}) {
       if (parent == nullptr) continue;
       const std::optional<std::int64_t> parentCode = people.Integer(*parent);

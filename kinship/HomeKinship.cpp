@@ -10,25 +10,31 @@ namespace mindrel {
 THomeKinship::THomeKinship(TKinGraph graph, std::uint32_t home)
     : graph_(std::move(graph)), kinships_(TKinshipSearch::From(graph_, home)) {}
 
-std::string THomeKinship::Phrase(std::uint32_t person) const {
-  return TKinshipTerms::Phrase(kinships_[person], graph_.Sex(person));
+std::string THomeKinship::Phrase(std::uint32_t person, TSex sex) const {
+  return TKinshipTerms::Phrase(kinships_[person], sex);
 }
 
-std::string THomeKinship::PersonPhrase(std::int32_t code) const {
+std::string THomeKinship::PersonPhrase(std::int32_t code, TSex sex) const {
   const std::uint32_t person = graph_.PersonIndex(code);
-  return person == TKinGraph::kNone ? std::string() : Phrase(person);
+  return person == TKinGraph::kNone ? std::string() : Phrase(person, sex);
 }
 
-std::string THomeKinship::FamilyPhrase(std::int32_t familyCode) const {
+std::string THomeKinship::FamilyPhrase(std::int32_t familyCode, const TSexOf& sexOf) const {
   const auto couple = graph_.FamilyPartners(familyCode);
-  std::vector<std::uint32_t> partners(couple.begin(), couple.end());
+  if (std::none_of(couple.begin(), couple.end(), [&](std::uint32_t p) { return kinships_[p].Related(); })) return "";
+  struct TPartner {
+    std::uint32_t Person;
+    TSex Sex;
+  };
+  std::vector<TPartner> partners;
+  for (const std::uint32_t partner : couple) partners.push_back({partner, sexOf(graph_.PersonCode(partner))});
   // A couple is named husband first ("John Smith = Mary Brown").
-  if (partners.size() == 2 && graph_.Sex(partners[0]) == TSex::Female && graph_.Sex(partners[1]) == TSex::Male) {
+  if (partners.size() == 2 && partners[0].Sex == TSex::Female && partners[1].Sex == TSex::Male) {
     std::swap(partners[0], partners[1]);
   }
   std::string phrase;
-  for (const std::uint32_t partner : partners) {
-    const std::string own = Phrase(partner);
+  for (const TPartner& partner : partners) {
+    const std::string own = Phrase(partner.Person, partner.Sex);
     if (own.empty()) continue;
     phrase += (phrase.empty() ? "" : " and ") + own;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,13 +21,18 @@ class THomeKinship {
   // REQUIRES: home < graph.PersonCount()
   THomeKinship(TKinGraph graph, std::uint32_t home);
 
+  // Where the people's sexes were not read, the caller knows them: the
+  // alert's own row holds the person's, and a couple's partners are looked
+  // up, only when one of them is related.
+  using TSexOf = std::function<TSex(std::int32_t code)>;
+
   // "your great-grandson", "you"; empty for a person who is unrelated or
   // not in the tree.
-  std::string PersonPhrase(std::int32_t code) const;
+  std::string PersonPhrase(std::int32_t code, TSex sex) const;
   // The partners' phrases, husband first as the couple's name has them, for
   // those who are related: "your son-in-law and your daughter", "you and
   // your wife".
-  std::string FamilyPhrase(std::int32_t familyCode) const;
+  std::string FamilyPhrase(std::int32_t familyCode, const TSexOf& sexOf) const;
 
   // The person passes the limit; `degrees` bounds blood relatives.
   bool PersonWithin(std::int32_t code, TFamilyLimit limit, std::uint32_t degrees) const;
@@ -37,7 +43,7 @@ class THomeKinship {
 
  private:
   static bool Within(const TKinship& kinship, TFamilyLimit limit, std::uint32_t degrees);
-  std::string Phrase(std::uint32_t person) const;
+  std::string Phrase(std::uint32_t person, TSex sex) const;
 
   TKinGraph graph_;
   std::vector<TKinship> kinships_;

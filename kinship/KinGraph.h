@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "kinship/Adjacency.h"
 #include "kinship/CodeIndex.h"
@@ -13,6 +14,14 @@
 namespace mindrel {
 
 enum class TSex : std::uint8_t { Unknown, Male, Female };
+
+// The sex a record's letter gives ("M" or "F", either case); anything else
+// is unknown.
+inline TSex SexOfLetter(std::string_view letter) {
+  if (letter == "M" || letter == "m") return TSex::Male;
+  if (letter == "F" || letter == "f") return TSex::Female;
+  return TSex::Unknown;
+}
 
 // What the builder had to leave out or found odd; each kind is named once.
 struct TKinGraphProblems {

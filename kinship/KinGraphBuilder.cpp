@@ -23,9 +23,19 @@ std::uint32_t TKinGraphBuilder::Person(TKinGraph& graph, std::int32_t code) {
 }
 
 TKinGraph TKinGraphBuilder::Build() {
+  if (peopleFromLinks_) {
+    for (const std::vector<Link>* links : {&partners_, &children_}) {
+      for (const Link& link : *links) AddPerson(link.second, TSex::Unknown);
+    }
+    for (const Link& link : parents_) {
+      AddPerson(link.first, TSex::Unknown);
+      AddPerson(link.second, TSex::Unknown);
+    }
+  }
   TKinGraph graph;
   graph.people_ = TCodeIndex(codes_);
-  graph.problems_.RepeatedCodes = graph.people_.Repeats();
+  // People named by many links are no repeated codes.
+  graph.problems_.RepeatedCodes = peopleFromLinks_ ? 0 : graph.people_.Repeats();
   graph.problems_.MissingPeople = missingLinks_;
   const std::uint32_t people = graph.people_.Size();
   // Numbers go to codes in the order of their first appearance, so the

@@ -15,6 +15,10 @@ namespace mindrel {
 class TKinGraphBuilder {
  public:
   void AddPerson(std::int32_t code, TSex sex);
+  // The tree's people are not read: everyone a link names counts as a
+  // person, of unknown sex, besides those added. Links to people who do not
+  // exist then go unnoticed.
+  void TakePeopleFromLinks() { peopleFromLinks_ = true; }
   // A partner of a family (a "P" link).
   void AddPartner(std::int32_t family, std::int32_t person) { partners_.push_back({family, person}); }
   // A child of a family (a "C" link): the family's partners are its parents.
@@ -44,6 +48,7 @@ class TKinGraphBuilder {
   std::vector<Link> children_;
   std::vector<Link> parents_;
   std::uint32_t missingLinks_ = 0;
+  bool peopleFromLinks_ = false;
 };
 
 }  // namespace mindrel

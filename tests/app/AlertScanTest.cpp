@@ -113,6 +113,11 @@ struct FakeTables : TFamilyTreeTables {
     kin(builder);
     return kinUnread;
   }
+  std::map<std::int32_t, TSex> sexes;  // the people table's
+  std::optional<TSex> PersonSex(std::int32_t code) override {
+    const auto found = sexes.find(code);
+    return found == sexes.end() ? std::nullopt : std::optional<TSex>(found->second);
+  }
   void Close() override {}
 };
 
@@ -391,12 +396,11 @@ class AlertScanKinshipTest : public AlertScanTest {
     // 1 ME and 2 wife (family 20) have 3 SON, who married 4 (family 21);
     // 5 UNCLE is ME's father's brother through 6 (family 22, with 7 FATHER
     // and 1 ME's grandparents); 9 STRANGER and 10 his wife are nobody's kin.
+    // The people are not read: the links name them.
+    tables.sexes = {{1, TSex::Male},  {2, TSex::Female}, {3, TSex::Male}, {4, TSex::Female}, {5, TSex::Male},
+                    {6, TSex::Male},  {7, TSex::Male},   {9, TSex::Male}, {10, TSex::Female}};
     tables.kin = [](TKinGraphBuilder& tree) {
-      for (const auto& [code, sex] : std::initializer_list<std::pair<int, TSex>>{
-               {1, TSex::Male}, {2, TSex::Female}, {3, TSex::Male}, {4, TSex::Female}, {5, TSex::Male},
-               {6, TSex::Male}, {7, TSex::Male}, {9, TSex::Male}, {10, TSex::Female}}) {
-        tree.AddPerson(code, sex);
-      }
+      tree.TakePeopleFromLinks();
       tree.AddPartner(20, 1), tree.AddPartner(20, 2), tree.AddChild(20, 3);
       tree.AddPartner(21, 3), tree.AddPartner(21, 4);
       tree.AddPartner(22, 6), tree.AddChild(22, 7), tree.AddChild(22, 5);
@@ -408,6 +412,7 @@ class AlertScanKinshipTest : public AlertScanTest {
     query.rows[FakeQuery::Key("/trees/a", births)] = {
         Person(1, "Me", "Search date", "11 Dec 1950"), Person(3, "Son", "Search date", "12 Dec 1980"),
         Person(5, "Uncle", "Search date", "13 Dec 1920"), Person(9, "Stranger", "Search date", "14 Dec 1950")};
+    for (FakeRecord& row : query.rows[FakeQuery::Key("/trees/a", births)]) row.texts["Sex"] = "M";
     query.rows[FakeQuery::Key("/trees/a", marriages)] = {Family(21, "Marriage date", "15 Dec 2005"),
                                                          Family(24, "Marriage date", "16 Dec 1975"),
                                                          Family(20, "Marriage date", "17 Dec 1975")};
@@ -468,12 +473,27 @@ TEST_F(AlertScanKinshipTest, AHomePersonNoLongerInTheTreeIsDroppedWithAMessage) 
   EXPECT_TRUE(scan.LostHomes().empty());
   ASSERT_EQ(scan.KinshipMessages().size(), 1u);
   EXPECT_NE(scan.KinshipMessages()[0].find("the table is damaged"), std::string::npos);
+
+  // In the tree but in no link: the home person has no relatives, and stays.
+  tables.kinUnread.clear();
+  tables.sexes[50] = TSex::Female;
+  options.HomePeople["/trees/a"] = 50;
+  scan.RefreshOutputList(options, alerts);
+  EXPECT_TRUE(scan.LostHomes().empty());
+  EXPECT_TRUE(scan.KinshipMessages().empty());
+  EXPECT_EQ(alerts.Count(), 0) << "nobody is a relative";
 }
 
+// Where the people were read with the links, links to people who do not
+// exist are counted with the other faults; where the links named the
+// people, a couple's partner whom the people table lacks is found when the
+// couple's relationship is told. Each fault is named once per source.
 TEST_F(AlertScanKinshipTest, FaultsOfTheLinksAreNamedOncePerSource) {
   const auto kin = tables.kin;
-  tables.kin = [kin](TKinGraphBuilder& tree) {
-    kin(tree);
+  tables.kin = [kin, this](TKinGraphBuilder& tree) {
+    for (const auto& [code, sex] : tables.sexes) tree.AddPerson(code, sex);
+    tree.AddPartner(20, 1), tree.AddPartner(20, 2), tree.AddChild(20, 3);
+    tree.AddPartner(21, 3), tree.AddPartner(21, 4);
     tree.AddChild(20, 404);
     tree.AddChild(21, 405);
     tree.AddChild(24, 9);
@@ -487,6 +507,15 @@ TEST_F(AlertScanKinshipTest, FaultsOfTheLinksAreNamedOncePerSource) {
             "The family links of \"/trees/a\" have faults: 2 links name a person who is not in the tree; 1 person is "
             "linked as their own parent. The relationships leave them out.");
   EXPECT_EQ(alerts.Count(), 7);
+
+  tables.kin = kin;
+  tables.sexes.erase(4);
+  scan.RefreshOutputList(options, alerts);
+  ASSERT_EQ(scan.KinshipMessages().size(), 1u);
+  EXPECT_EQ(scan.KinshipMessages()[0],
+            "The family links of \"/trees/a\" have faults: 1 partner of couples in the list is not in the tree. The "
+            "relationships leave them out.");
+  EXPECT_NE(Relations()[4].find("your son"), std::string::npos) << Relations()[4];
 }
 
 }  // namespace

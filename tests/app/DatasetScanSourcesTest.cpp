@@ -122,6 +122,53 @@ TEST_F(DatasetScanSourcesTest, KinshipReadsPeopleAndBothKindsOfLinks) {
   EXPECT_FALSE(graph.Problems().Any());
 }
 
+// A people table that names parents on the person's own record is read
+// whole, and its people and sexes are the graph's.
+TEST_F(DatasetScanSourcesTest, KinshipReadsParentsNamedOnThePeoplesRecords) {
+  const std::string folder = folder_ + "/named";
+  std::filesystem::create_directories(folder);
+  {
+    keel::TKeelTable table;
+    table.SetDatabaseName(folder);
+    table.SetTableName("People.dat");
+    table.FieldDefs().Add("Code", TFieldType::ftInteger);
+    table.FieldDefs().Add("Sex", TFieldType::ftString, 1);
+    table.FieldDefs().Add("Father", TFieldType::ftInteger);
+    table.FieldDefs().Add("Mother", TFieldType::ftInteger);
+    table.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
+    table.CreateTableFromDefs();
+    table.Open();
+    struct Row {
+      int code;
+      const char* sex;
+      int father, mother;  // 0: none
+    } const rows[] = {{1, "M", 0, 0}, {2, "F", 0, 0}, {3, "F", 1, 2}, {4, "m", 1, 0}};
+    for (const Row& row : rows) {
+      table.Append();
+      table.FieldByName("Code").SetAsInteger(row.code);
+      table.FieldByName("Sex").SetAsString(row.sex);
+      if (row.father) table.FieldByName("Father").SetAsInteger(row.father);
+      if (row.mother) table.FieldByName("Mother").SetAsInteger(row.mother);
+      table.Post();
+    }
+  }
+  mindrel::testing::CreateLinksTable(folder, {{"P", 10, 1}, {"P", 10, 9}});
+  TFamilyTreeDatasets tables(people_, families_, links_);
+  tables.Open(folder);
+  TKinGraphBuilder builder;
+  EXPECT_EQ(tables.ReadKinship(builder), "");
+  EXPECT_EQ(tables.PersonSex(3), TSex::Female);
+  EXPECT_EQ(tables.PersonSex(4), TSex::Male);
+  EXPECT_EQ(tables.PersonSex(9), std::nullopt);
+  tables.Close();
+  const TKinGraph graph = builder.Build();
+  EXPECT_EQ(graph.PersonCount(), 4u);
+  EXPECT_EQ(graph.Parents(graph.PersonIndex(3)).size(), 2u);
+  EXPECT_EQ(graph.Parents(graph.PersonIndex(4)).size(), 1u);
+  EXPECT_EQ(graph.Sex(graph.PersonIndex(2)), TSex::Female);
+  EXPECT_EQ(graph.Problems().MissingPeople, 1u) << "the partner link to 9";
+}
+
 TEST_F(DatasetScanSourcesTest, IgnoreListForPeopleAndEitherPartner) {
   Ignore(2, false, "birth;marriage");
   Ignore(3, true, "");

@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const THomeKinship home_kinship(graph, homeIndex);
   for (std::int32_t family = 0; family < 16; ++family) {
-    home_kinship.FamilyPhrase(family);
+    home_kinship.FamilyPhrase(family, [&](std::int32_t code) { return graph.Sex(graph.PersonIndex(code)); });
     home_kinship.FamilyWithin(family, TFamilyLimit::BloodRelatives, 3);
   }
   return 0;

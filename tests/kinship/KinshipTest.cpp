@@ -263,10 +263,18 @@ TEST(HomeKinship, CouplesAndLimits) {
   const std::int32_t stranger = tree.Family({"STRANGER"});
   tree.SearchFrom("ME");
   const THomeKinship home(tree.Graph(), tree.Graph().PersonIndex(tree.Code("ME")));
-  EXPECT_EQ(home.FamilyPhrase(couple), "you and your wife");
-  EXPECT_EQ(home.FamilyPhrase(stranger), "");
-  EXPECT_EQ(home.PersonPhrase(tree.Code("SON")), "your son");
-  EXPECT_EQ(home.PersonPhrase(999), "");
+  int asked = 0;
+  const auto sexOf = [&](std::int32_t code) {
+    ++asked;
+    return tree.Graph().Sex(tree.Graph().PersonIndex(code));
+  };
+  EXPECT_EQ(home.FamilyPhrase(couple, sexOf), "you and your wife");
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(home.FamilyPhrase(stranger, sexOf), "");
+  EXPECT_EQ(asked, 2) << "nobody of an unrelated couple is looked up";
+  EXPECT_EQ(home.PersonPhrase(tree.Code("SON"), TSex::Male), "your son");
+  EXPECT_EQ(home.PersonPhrase(tree.Code("SON"), TSex::Unknown), "your child");
+  EXPECT_EQ(home.PersonPhrase(999, TSex::Male), "");
   EXPECT_TRUE(home.PersonWithin(999, TFamilyLimit::AllPeople, 1));
   EXPECT_FALSE(home.PersonWithin(999, TFamilyLimit::Relatives, 1));
   EXPECT_FALSE(home.PersonWithin(tree.Code("wife"), TFamilyLimit::BloodRelatives, 99));
