@@ -21,6 +21,7 @@ std::string Counted(std::uint32_t count, const char* one, const char* many) {
 // The faults of a tree's links that the relationships had to leave out, in
 // one sentence; empty when there are none.
 std::string LinkFaults(const std::string& folder, const TKinGraphProblems& problems) {
+  if (!problems.Any()) return "";
   std::vector<std::string> faults;
   if (problems.MissingPeople) faults.push_back(Counted(problems.MissingPeople, "link names", "links name") +
                                                " a person who is not in the tree");
@@ -31,7 +32,6 @@ std::string LinkFaults(const std::string& folder, const TKinGraphProblems& probl
   if (problems.RepeatedCodes) faults.push_back(Counted(problems.RepeatedCodes, "code is", "codes are") +
                                                " given to more than one person");
   if (problems.ParentCycle) faults.push_back("parent links make someone their own ancestor");
-  if (faults.empty()) return "";
   std::string text = "The family links of " + Quoted(folder) + " have faults: ";
   for (std::size_t i = 0; i < faults.size(); ++i) text += (i ? "; " : "") + faults[i];
   return text + ". The relationships leave them out.";
