@@ -23,16 +23,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/AlertSession.h"
+#include "bench/BenchArguments.h"
 #include "app/Settings.h"
 #include "formats/EventFormats.h"
 #include "kinship/HomeKinship.h"
@@ -52,21 +50,15 @@ constexpr int kRuns = 3;
 constexpr int kScanRuns = 5;
 constexpr int kHomeCandidates = 500;
 
-double CpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 double Median(std::vector<double> runs) {
   std::sort(runs.begin(), runs.end());
   return runs[runs.size() / 2];
 }
 
 double CpuOf(const std::function<void()>& work) {
-  const double start = CpuSeconds();
+  const double start = bench::CpuSeconds();
   work();
-  return CpuSeconds() - start;
+  return bench::CpuSeconds() - start;
 }
 
 double MedianCpu(const std::function<void()>& work) {
@@ -227,17 +219,6 @@ TScanTimes ScanBothWays(const TFamilyTree& tree, std::int32_t home, const fs::pa
   return times;
 }
 
-std::vector<int> Sizes(int argc, char** argv) {
-  std::string list = "100000,1000000";
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--sizes") == 0) list = argv[i + 1];
-  }
-  std::vector<int> sizes;
-  std::stringstream items(list);
-  for (std::string item; std::getline(items, item, ',');) sizes.push_back(std::atoi(item.c_str()));
-  return sizes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -247,7 +228,7 @@ int main(int argc, char** argv) {
   double firstCpu = 0;
   double firstFamilyCpu = 0;
   int firstSize = 0;
-  for (const int people : Sizes(argc, argv)) {
+  for (const int people : bench::Sizes(argc, argv, "100000,1000000")) {
     const TFamilyTree tree = TTreeGenerator({people, 1, kToday}).Generate();
     const std::int32_t home = HomePerson(tree);
     const TEveryPerson every = RelateEveryone(tree, home);
