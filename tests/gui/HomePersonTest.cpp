@@ -15,6 +15,7 @@
 
 #include "PrivateHome.h"
 #include "ScreenshotSaver.h"
+#include "SpokenAlerts.h"
 #include "app/MainForm.h"
 #include "engine/components/KeelEngine.h"
 #include "help/MessageDialog.h"
@@ -190,18 +191,10 @@ class HomePersonTest : public QObject {
         << "[Prefs]\nNDBs=1\nDB0=\"" << gedcom_.toStdString() << "\"\n" << extra << "Days=30\nAudio=no\n";
   }
 
-  static QStringList Spoken(TMainForm& form) {
-    QStringList texts;
-    const QListWidget& list = *form.ui().OutputList;
-    for (int i = 0; i < list.count(); ++i) texts << list.item(i)->data(Qt::AccessibleTextRole).toString();
-    return texts;
-  }
+  static QStringList Spoken(TMainForm& form) { return SpokenAlerts(*form.ui().OutputList); }
 
   static bool AnySpoken(TMainForm& form, const QString& part) {
-    for (const QString& text : Spoken(form)) {
-      if (text.contains(part)) return true;
-    }
-    return false;
+    return SpokenAlertIndex(*form.ui().OutputList, part) >= 0;
   }
 
   QTemporaryDir home_;
