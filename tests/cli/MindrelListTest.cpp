@@ -167,7 +167,7 @@ TEST_F(MindrelListTest, HomeForOneRunTellsTheRelationships) {
   ASSERT_EQ(withHome.size(), Lines(plain.out).size()) << "all people are listed by default";
   int told = 0;
   static const std::regex kRelation(
-      R"(, (you|your)[a-z -]*(,|$)|birthday \(your [a-z -]+\))");
+      R"(, (you|your)[a-z0-9 -]*(,|$)|birthday \(your [a-z0-9 -]+\))");
   for (const std::string& line : withHome) {
     if (line.find("your ") == std::string::npos) continue;
     ++told;
