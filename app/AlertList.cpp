@@ -30,6 +30,7 @@ bool TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const
   entry->EventName = facts.EventName;
   entry->YearUnknown = facts.YearUnknown;
   entry->Dead = facts.Dead;
+  entry->Relation = facts.Relation;
   items_.emplace_back(JDayToSearchStr(alertDay.DateRec.JDay) + "-" + std::to_string(Count()), std::move(entry));
   sorted_ = false;
   return true;

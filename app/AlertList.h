@@ -17,6 +17,7 @@ struct TEventFacts {
   std::string EventName;  // the event list item's text
   bool YearUnknown = false;
   bool Dead = false;  // a person marked dead or with a stored death date
+  std::string Relation;  // to the source's home person; empty for none
 };
 
 // The alert list: entries kept in ascending order of their item keys,

@@ -11,6 +11,32 @@ namespace {
 
 constexpr const char* kLivingClause = "P.[Dead] <> True AND ";
 
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+
+std::string Counted(std::uint32_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// The faults of a tree's links that the relationships had to leave out, in
+// one sentence; empty when there are none.
+std::string LinkFaults(const std::string& folder, const TKinGraphProblems& problems) {
+  if (!problems.Any()) return "";
+  std::vector<std::string> faults;
+  if (problems.MissingPeople) faults.push_back(Counted(problems.MissingPeople, "link names", "links name") +
+                                               " a person who is not in the tree");
+  if (problems.OwnParents) faults.push_back(Counted(problems.OwnParents, "person is", "people are") +
+                                            " linked as their own parent");
+  if (problems.ExtraPartners) faults.push_back(Counted(problems.ExtraPartners, "family has", "families have") +
+                                               " more than two partners");
+  if (problems.RepeatedCodes) faults.push_back(Counted(problems.RepeatedCodes, "code is", "codes are") +
+                                               " given to more than one person");
+  if (problems.ParentCycle) faults.push_back("parent links make someone their own ancestor");
+  std::string text = "The family links of " + Quoted(folder) + " have faults: ";
+  for (std::size_t i = 0; i < faults.size(); ++i) text += (i ? "; " : "") + faults[i];
+  return text + ". The relationships leave them out.";
+}
+
 class TLookupRun {
  public:
   explicit TLookupRun(TFamilyTreeTables& tables) : tables_(tables) { tables_.BeginLookups(); }
@@ -33,6 +59,9 @@ TScanOptions TScanOptions::From(const TSettings& settings, const TEventFormats& 
   options.EventItems = settings.EventItems;
   options.Folders = settings.Folders;
   options.MarriageIndicator = formats.MarriageIndicator();
+  options.HomePeople = settings.HomePeople;
+  options.Limit = settings.Limit;
+  options.Degrees = settings.Degrees;
   return options;
 }
 
@@ -71,6 +100,8 @@ void TAlertScan::RefreshOutputList(const TScanOptions& options, TAlertList& aler
   alerts_ = &alerts;
   alerts.FreeOPList();
   columnErrors_.clear();
+  kinshipMessages_.clear();
+  lostHomes_.clear();
   const std::string ignoreIndex = ignore_.SelectPrimaryIndex();
   BuildLookAhead(options.LookAhead);
   for (const std::string& folder : options.Folders) ScanFolder(folder);
@@ -97,8 +128,59 @@ void TAlertScan::BuildLookAhead(int days) {
   }
 }
 
+void TAlertScan::LoadKinship(const std::string& folder) {
+  kinship_.reset();
+  const auto home = options_->HomePeople.find(folder);
+  if (home == options_->HomePeople.end()) return;
+  const std::optional<TSex> homeSex = tables_.PersonSex(home->second);
+  TKinGraphBuilder builder;
+  const std::string unread = tables_.ReadKinship(builder);
+  TKinGraph graph = builder.Build();
+  if (!unread.empty()) {
+    kinshipMessages_.push_back("The relationships in " + Quoted(folder) + " are incomplete: " + unread +
+                               ". Whoever could not be read counts as unrelated.");
+  }
+  const std::string faults = LinkFaults(folder, graph.Problems());
+  if (!faults.empty()) kinshipMessages_.push_back(faults);
+  std::uint32_t homeIndex = graph.PersonIndex(home->second);
+  if (homeIndex == TKinGraph::kNone && homeSex) {
+    // In the tree, but named by no link: related to nobody but themselves.
+    TKinGraphBuilder alone;
+    alone.AddPerson(home->second, *homeSex);
+    graph = alone.Build();
+    homeIndex = 0;
+  }
+  if (homeIndex != TKinGraph::kNone) {
+    kinship_.emplace(std::move(graph), homeIndex);
+    return;
+  }
+  // A tree that could not be read whole may yet hold the home person.
+  if (!unread.empty()) return;
+  lostHomes_.push_back(folder);
+  kinshipMessages_.push_back("The home person [P" + std::to_string(home->second) + "] of " + Quoted(folder) +
+                             " is no longer in the tree, and is no longer set.");
+}
+
+bool TAlertScan::RelateRow(const RowKind& kind, const TScanRecord& row, std::int32_t code, TEventFacts& facts) {
+  if (!kinship_) return true;
+  const auto degrees = static_cast<std::uint32_t>(options_->Degrees);
+  if (kind.family) {
+    if (!kinship_->FamilyWithin(code, options_->Limit, degrees)) return false;
+    facts.Relation = kinship_->FamilyPhrase(code, [&](std::int32_t partner) {
+      const std::optional<TSex> sex = tables_.PersonSex(partner);
+      if (!sex) missingPartners_.insert(partner);
+      return sex.value_or(TSex::Unknown);
+    });
+  } else {
+    if (!kinship_->PersonWithin(code, options_->Limit, degrees)) return false;
+    facts.Relation = kinship_->PersonPhrase(code, SexOfLetter(row.StringField("Sex")));
+  }
+  return true;
+}
+
 void TAlertScan::ScanFolder(const std::string& folder) {
   tables_.Open(folder);
+  LoadKinship(folder);
   const std::string living = options_->Alive ? kLivingClause : "";
   if (Ticked(kBirth)) RunQuery(folder, {false, kBirth, "Search date"}, living);
   if (Ticked(kDeath) && !options_->Alive) RunQuery(folder, {false, kDeath, "Death date"}, "");
@@ -111,6 +193,14 @@ void TAlertScan::ScanFolder(const std::string& folder) {
     if (tables_.PeopleHasColumn(column)) RunColumnQuery(folder, {false, index, column}, living);
     if (tables_.FamiliesHasColumn(column)) RunColumnQuery(folder, {true, index, column}, "");
   }
+  if (!missingPartners_.empty()) {
+    kinshipMessages_.push_back("The family links of " + Quoted(folder) + " have faults: " +
+                               Counted(static_cast<std::uint32_t>(missingPartners_.size()), "partner", "partners") +
+                               " of couples in the list " + (missingPartners_.size() == 1 ? "is" : "are") +
+                               " not in the tree. The relationships leave them out.");
+  }
+  missingPartners_.clear();
+  kinship_.reset();
   tables_.Close();
 }
 
@@ -172,11 +262,12 @@ void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const T
   if (day == nullptr) return;
   const std::int32_t code = row.IntegerField("Code");
   if (kind.family && options_->Alive && !livingCouples_.contains(code)) return;
+  TEventFacts facts{options_->EventItems[kind.eventIndex].Text, date.YearUnknown != 0, false, {}};
+  if (!RelateRow(kind, row, code, facts)) return;
   if (options_->Exclude &&
       ignore_.IsIgnored(kind.family, code, folder, options_->EventItems[kind.eventIndex].Text)) {
     return;
   }
-  TEventFacts facts{options_->EventItems[kind.eventIndex].Text, date.YearUnknown != 0, false};
   if (!kind.family) facts.Dead = PersonDead(row);
   alerts_->AddAlert(kind.eventIndex, dmy.Year, *day, code, folder, kind.family ? "F" : "P", !dmy.Ad, row,
                     options_->MarriageIndicator, facts);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "app/ScanSource.h"
 #include "app/Settings.h"
 #include "formats/EventFormats.h"
+#include "kinship/HomeKinship.h"
 #include "platform/Clock.h"
 
 namespace mindrel {
@@ -24,6 +27,9 @@ struct TScanOptions {
   std::vector<TEventItem> EventItems;
   std::vector<std::string> Folders;
   std::string MarriageIndicator = "=";
+  std::map<std::string, std::int32_t> HomePeople;  // by folder
+  TFamilyLimit Limit = TFamilyLimit::AllPeople;
+  int Degrees = TSettings::kDefaultDegrees;
 
   static TScanOptions From(const TSettings& settings, const TEventFormats& formats);
 };
@@ -44,6 +50,13 @@ class TAlertScan {
   // The messages of custom date columns whose query failed in the last scan;
   // such a column costs only its own alerts.
   const std::vector<std::string>& ColumnErrors() const { return columnErrors_; }
+  // What the last scan has to tell about the relationships: a tree whose
+  // links could not all be read or have faults, a home person who has gone
+  // (one message per source and kind).
+  const std::vector<std::string>& KinshipMessages() const { return kinshipMessages_; }
+  // The sources whose home person is no longer in the tree: their setting
+  // is to be dropped.
+  const std::vector<std::string>& LostHomes() const { return lostHomes_; }
 
   // "P.[Birth date~J]", or in double quotes for names brackets cannot hold.
   static std::string QuotedColumn(const std::string& alias, const std::string& column);
@@ -63,6 +76,10 @@ class TAlertScan {
 
   void BuildLookAhead(int days);
   void ScanFolder(const std::string& folder);
+  // The relationships of the folder's people to its home person, when one is set.
+  void LoadKinship(const std::string& folder);
+  // Whether the row passes the family limit; its relation into `facts`.
+  bool RelateRow(const RowKind& kind, const TScanRecord& row, std::int32_t code, TEventFacts& facts);
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void FindLivingCouples(const RowKind& kind);
@@ -86,6 +103,11 @@ class TAlertScan {
   // The families of the query being run that have a living partner.
   std::unordered_set<std::int32_t> livingCouples_;
   std::vector<std::string> columnErrors_;
+  std::optional<THomeKinship> kinship_;  // of the folder being scanned
+  // Partners of the folder's couples whom its people table lacks.
+  std::set<std::int32_t> missingPartners_;
+  std::vector<std::string> kinshipMessages_;
+  std::vector<std::string> lostHomes_;
 };
 
 }  // namespace mindrel

@@ -47,9 +47,12 @@ std::vector<std::string> TAlertSession::RefreshOutputList(const TScanOptions& op
   TRoutedIgnore ignore(ignoreTable, fileTables);
   TEventsTable events(eventsTable_);
   TAlertScan scan(clock, tables, query, ignore, events);
+  lostHomes_.clear();
   scan.RefreshOutputList(options, alerts);
+  lostHomes_ = scan.LostHomes();
   std::vector<std::string> problems = files.Messages();
   problems.insert(problems.end(), scan.ColumnErrors().begin(), scan.ColumnErrors().end());
+  problems.insert(problems.end(), scan.KinshipMessages().begin(), scan.KinshipMessages().end());
   return problems;
 }
 

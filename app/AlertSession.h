@@ -30,8 +30,11 @@ class TAlertSession {
   // Runs the scan over the folders and GEDCOM files of the options into
   // `alerts`. Answers the messages of custom date columns that could not be
   // scanned and of GEDCOM files that could not be read (naming the file and
-  // the line); the other sources are scanned all the same.
+  // the line), and what the relationships to a home person have to tell;
+  // the other sources are scanned all the same.
   std::vector<std::string> RefreshOutputList(const TScanOptions& options, const Clock& clock, TAlertList& alerts);
+  // The sources of the last scan whose home person has gone from the tree.
+  const std::vector<std::string>& LostHomes() const { return lostHomes_; }
 
   keel::TKeelTable& IgnoreTable() { return ignoreTable_; }
   keel::TKeelTable& EventsTable() { return eventsTable_; }
@@ -47,6 +50,7 @@ class TAlertSession {
   keel::TKeelTable ignoreTable_;
   keel::TKeelTable eventsTable_;
   std::vector<std::string> ownTableMessages_;
+  std::vector<std::string> lostHomes_;
 };
 
 }  // namespace mindrel

@@ -5,6 +5,7 @@
 
 #include "engine/components/DatabaseError.h"
 #include "engine/components/KeelField.h"
+#include "engine/components/KeelTableWalk.h"
 #include "formats/Utf8Text.h"
 
 namespace mindrel {
@@ -12,6 +13,22 @@ namespace mindrel {
 namespace {
 
 constexpr const char* kPartnerLink = "P";
+constexpr char kChildLink = 'C';
+
+
+// A fault of the table layer while a whole table is read for the
+// relationships: what was read stays, and the fault is told.
+template <typename Read>
+std::string ReadWhole(const char* table, Read read) {
+  try {
+    read();
+    return "";
+  } catch (const keel::EKeelEngineError& error) {
+    return std::string(table) + ": " + error.what();
+  } catch (const keel::EDatabaseError& error) {
+    return std::string(table) + ": " + error.what();
+  }
+}
 
 }  // namespace
 
@@ -54,9 +71,9 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
   people_.Open();
   links_.SetIndexName("CFMIdx");
   links_.Open();
-  deadByCode_.clear();
+  factsByCode_.clear();
   peopleByCode_ = PeopleIndexedByCode();
-  if (!peopleByCode_) ReadDeadByCode();
+  if (!peopleByCode_) ReadFactsByCode();
 }
 
 bool TFamilyTreeDatasets::PeopleIndexedByCode() {
@@ -71,18 +88,19 @@ bool TFamilyTreeDatasets::PeopleIndexedByCode() {
   }
 }
 
-void TFamilyTreeDatasets::ReadDeadByCode() {
+void TFamilyTreeDatasets::ReadFactsByCode() {
+  const keel::TKeelField* sex = people_.FindField("Sex");
   for (people_.First(); !people_.Eof(); people_.Next()) {
-    deadByCode_[static_cast<std::int32_t>(people_.FieldByName("Code").AsInteger())] =
-        people_.FieldByName("Dead").AsBoolean();
+    factsByCode_[static_cast<std::int32_t>(people_.FieldByName("Code").AsInteger())] = {
+        people_.FieldByName("Dead").AsBoolean(), sex == nullptr ? TSex::Unknown : SexOfLetter(sex->AsString())};
   }
 }
 
 // A null "Dead" reads as not dead.
 bool TFamilyTreeDatasets::PersonLiving(std::int32_t code) {
   if (!peopleByCode_) {
-    const auto found = deadByCode_.find(code);
-    return found != deadByCode_.end() && !found->second;
+    const auto found = factsByCode_.find(code);
+    return found != factsByCode_.end() && !found->second.Dead;
   }
   people_.EnterKeyMode();
   people_.FieldByName("Code").SetAsInteger(code);
@@ -115,6 +133,70 @@ bool TFamilyTreeDatasets::HasLivingPartner(std::int32_t familyCode) {
     if (PersonLiving(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()))) return true;
   }
   return false;
+}
+
+std::string TFamilyTreeDatasets::ReadKinship(TKinGraphBuilder& builder) {
+  std::string people;
+  if (people_.FindField("Father") != nullptr || people_.FindField("Mother") != nullptr) {
+    people = ReadWhole("People.dat", [&] { ReadPeopleKinship(builder); });
+  } else {
+    builder.TakePeopleFromLinks();
+  }
+  const std::string links = ReadWhole("Links.dat", [&] { ReadLinksKinship(builder); });
+  return people.empty() || links.empty() ? people + links : people + "; " + links;
+}
+
+std::optional<TSex> TFamilyTreeDatasets::PersonSex(std::int32_t code) {
+  if (!peopleByCode_) {
+    const auto found = factsByCode_.find(code);
+    return found == factsByCode_.end() ? std::nullopt : std::optional<TSex>(found->second.Sex);
+  }
+  people_.EnterKeyMode();
+  people_.FieldByName("Code").SetAsInteger(code);
+  if (!people_.SearchKey()) return std::nullopt;
+  const keel::TKeelField* sex = people_.FindField("Sex");
+  return sex == nullptr ? TSex::Unknown : SexOfLetter(sex->AsString());
+}
+
+// Whole tables are read in the order their rows lie on disk: an index walk
+// would read the rows where the index sends it, several times slower.
+void TFamilyTreeDatasets::ReadPeopleKinship(TKinGraphBuilder& builder) {
+  keel::TKeelTableWalk people(people_);
+  const keel::FieldDescriptor* code = people.Field("Code");
+  if (code == nullptr) return;
+  const keel::FieldDescriptor* sex = people.Field("Sex");
+  const keel::FieldDescriptor* father = people.Field("Father");
+  const keel::FieldDescriptor* mother = people.Field("Mother");
+  while (people.Next()) {
+    const std::optional<std::int64_t> person = people.Integer(*code);
+    if (!person) continue;
+    const auto personCode = static_cast<std::int32_t>(*person);
+    builder.AddPerson(personCode, sex == nullptr ? TSex::Unknown : SexOfLetter(people.Text(*sex)));
+    for (const keel::FieldDescriptor* parent : {father, mother}) {
+      if (parent == nullptr) continue;
+      const std::optional<std::int64_t> parentCode = people.Integer(*parent);
+      if (parentCode && *parentCode != 0) builder.AddParent(personCode, static_cast<std::int32_t>(*parentCode));
+    }
+  }
+}
+
+void TFamilyTreeDatasets::ReadLinksKinship(TKinGraphBuilder& builder) {
+  keel::TKeelTableWalk links(links_);
+  const keel::FieldDescriptor* type = links.Field("RecType");
+  const keel::FieldDescriptor* family = links.Field("ChildMarr");
+  const keel::FieldDescriptor* person = links.Field("PersFam");
+  if (type == nullptr || family == nullptr || person == nullptr) return;
+  while (links.Next()) {
+    const std::optional<std::int64_t> familyCode = links.Integer(*family);
+    const std::optional<std::int64_t> personCode = links.Integer(*person);
+    if (!familyCode || !personCode) continue;
+    const std::string kind = links.Text(*type);
+    if (kind == kPartnerLink) {
+      builder.AddPartner(static_cast<std::int32_t>(*familyCode), static_cast<std::int32_t>(*personCode));
+    } else if (kind.size() == 1 && kind[0] == kChildLink) {
+      builder.AddChild(static_cast<std::int32_t>(*familyCode), static_cast<std::int32_t>(*personCode));
+    }
+  }
 }
 
 void TFamilyTreeDatasets::BeginLookups() {

@@ -54,6 +54,11 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   bool PeopleHasColumn(const std::string& name) override;
   bool FamiliesHasColumn(const std::string& name) override;
   bool HasLivingPartner(std::int32_t familyCode) override;
+  // The links' "P" and "C" rows; the people only where the table names
+  // parents on their records ("Father" and "Mother"): reading every
+  // person's row would cost more than the rest of the scan allows.
+  std::string ReadKinship(TKinGraphBuilder& builder) override;
+  std::optional<TSex> PersonSex(std::int32_t code) override;
   void BeginLookups() override;
   void NextLookupRow() override;
   void EndLookups() override;
@@ -66,14 +71,20 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
 
  private:
   bool PeopleIndexedByCode();
-  void ReadDeadByCode();
+  void ReadPeopleKinship(TKinGraphBuilder& builder);
+  void ReadLinksKinship(TKinGraphBuilder& builder);
+  void ReadFactsByCode();
   bool PersonLiving(std::int32_t code);
 
   keel::TKeelTable& people_;
   keel::TKeelTable& families_;
   keel::TKeelTable& links_;
   // Only filled when the people index is missing.
-  std::unordered_map<std::int32_t, bool> deadByCode_;
+  struct TPersonFacts {
+    bool Dead;
+    TSex Sex;
+  };
+  std::unordered_map<std::int32_t, TPersonFacts> factsByCode_;
   bool peopleByCode_ = true;
   std::vector<std::unique_ptr<keel::TKeelReadBatch>> lookupReads_;
 };

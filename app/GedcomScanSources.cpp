@@ -20,6 +20,8 @@ constexpr TFixedColumn kFixedColumns[] = {{"Search date", TGedcomTree::kBirth},
                                           {"Marriage date", TGedcomTree::kMarriage},
                                           {"Divorce date", TGedcomTree::kDivorce}};
 
+TSex SexOf(const TGedcomPerson& person) { return SexOfLetter(std::string_view(&person.Sex, person.Sex == 0 ? 0 : 1)); }
+
 bool IsFixedEvent(const std::string& name) {
   return std::any_of(std::begin(kFixedColumns), std::end(kFixedColumns),
                      [&](const TFixedColumn& fixed) { return name == fixed.Event; });
@@ -33,13 +35,20 @@ const TGedcomTree& TGedcomSource::Load(const std::string& path) {
   loaded_ = true;
   tree_ = TGedcomTree();
   familyByCode_.clear();
+  personByCode_.clear();
   try {
     tree_ = TGedcomFile(path).Read();
   } catch (const EGedcomError& error) {
     messages_.push_back(error.what());
   }
   for (std::uint32_t i = 0; i < tree_.Families.size(); ++i) familyByCode_.emplace(tree_.Families[i].Code, i);
+  for (std::uint32_t i = 0; i < tree_.People.size(); ++i) personByCode_.emplace(tree_.People[i].Code, i);
   return tree_;
+}
+
+const TGedcomPerson* TGedcomSource::PersonByCode(std::int32_t code) const {
+  const auto found = personByCode_.find(code);
+  return found == personByCode_.end() ? nullptr : &tree_.People[found->second];
 }
 
 const TGedcomFamily* TGedcomSource::FamilyByCode(std::int32_t code) const {
@@ -65,6 +74,7 @@ std::string TGedcomRecord::StringField(const std::string& name) const {
   if (SameText(name, "Surname")) return person.Surname;
   if (SameText(name, "Search date~D")) return person.BirthText;
   if (SameText(name, "Search place")) return person.BirthPlace;
+  if (SameText(name, "Sex")) return person.Sex == 0 ? "" : std::string(1, person.Sex);
   return "";
 }
 
@@ -132,6 +142,30 @@ std::vector<std::int32_t> TGedcomTables::PartnerCodes(std::int32_t familyCode) c
     if (partner != TGedcomFamily::kNoPartner) codes.push_back(tree_->People[partner].Code);
   }
   return codes;
+}
+
+std::string TGedcomTables::ReadKinship(TKinGraphBuilder& builder) {
+  const TGedcomTree& tree = *tree_;
+  // The family's own HUSB and WIFE first, so its partners keep that order.
+  for (const TGedcomFamily& family : tree.Families) {
+    for (const std::uint32_t partner : {family.Husband, family.Wife}) {
+      if (partner != TGedcomFamily::kNoPartner) builder.AddPartner(family.Code, tree.People[partner].Code);
+    }
+    for (const std::uint32_t child : family.Children) builder.AddChild(family.Code, tree.People[child].Code);
+  }
+  for (const TGedcomPerson& person : tree.People) {
+    builder.AddPerson(person.Code, SexOf(person));
+    for (const std::uint32_t family : person.ChildOf) builder.AddChild(tree.Families[family].Code, person.Code);
+    for (const std::uint32_t family : person.PartnerIn) builder.AddPartner(tree.Families[family].Code, person.Code);
+  }
+  builder.NoteMissingLinks(tree.DanglingLinks);
+  return "";
+}
+
+std::optional<TSex> TGedcomTables::PersonSex(std::int32_t code) {
+  const TGedcomPerson* person = source_.PersonByCode(code);
+  if (person == nullptr) return std::nullopt;
+  return SexOf(*person);
 }
 
 bool TGedcomTables::HasLivingPartner(std::int32_t familyCode) {

@@ -27,12 +27,15 @@ class TGedcomSource {
   const std::vector<std::string>& Messages() const { return messages_; }
   // The family of that code in the file loaded last; nullptr when none.
   const TGedcomFamily* FamilyByCode(std::int32_t code) const;
+  // Likewise the person.
+  const TGedcomPerson* PersonByCode(std::int32_t code) const;
 
  private:
   std::string path_;
   bool loaded_ = false;
   TGedcomTree tree_;
   std::unordered_map<std::int32_t, std::uint32_t> familyByCode_;
+  std::unordered_map<std::int32_t, std::uint32_t> personByCode_;
   std::vector<std::string> messages_;
 };
 
@@ -89,6 +92,9 @@ class TGedcomTables final : public TFamilyTreeTables {
   bool PeopleHasColumn(const std::string& name) override;
   bool FamiliesHasColumn(const std::string& name) override;
   bool HasLivingPartner(std::int32_t familyCode) override;
+  // The file is read whole already: nothing can fail here.
+  std::string ReadKinship(TKinGraphBuilder& builder) override;
+  std::optional<TSex> PersonSex(std::int32_t code) override;
   void Close() override { tree_ = nullptr; }
 
   // The codes of the family's partners in the open file.

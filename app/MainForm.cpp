@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -21,6 +22,7 @@
 #include "app/CalendarExport.h"
 #include "app/FamilyTreeFolder.h"
 #include "app/FolderSettingsHost.h"
+#include "app/PersonDirectory.h"
 #include "app/SourceEntry.h"
 #include "help/MessageDialog.h"
 #include "app/SettingsFile.h"
@@ -135,6 +137,9 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   connect(ui_->TallowynList, &QListWidget::itemSelectionChanged, this, &TMainForm::TallowynListClick);
   connect(ui_->TallowynList, &QWidget::customContextMenuRequested, this, &TMainForm::TallowynPopupPopup);
   connect(ui_->FieldsList, &QListWidget::itemChanged, this, &TMainForm::FieldsListClickCheck);
+  connect(ui_->FamilyCombo, &QComboBox::currentIndexChanged, this, &TMainForm::FamilyComboChange);
+  // The combo box's drop-down list is a control of its own to a screen reader.
+  ui_->FamilyCombo->view()->setAccessibleName(QStringLiteral("Family limits"));
   for (QWidget* panel : {static_cast<QWidget*>(ui_->Color1Panel), static_cast<QWidget*>(ui_->Color2Panel),
                          static_cast<QWidget*>(ui_->FontPanel)}) {
     panel->installEventFilter(this);
@@ -164,6 +169,7 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   EventEditorForm = std::make_unique<TEventEditorForm>(formats_, clock_, this);
   HelpForm = std::make_unique<THelpForm>(ExeFolder, this);
   SelectFolderForm = std::make_unique<TSelectFolderForm>(this);
+  HomePersonForm_ = std::make_unique<THomePersonForm>(this);
   // A tool button pressed through the accessibility interface clicks at
   // once and answers only when the click returns; a modal window run inside
   // the click would keep a screen reader waiting until it closes.
@@ -216,7 +222,22 @@ void TMainForm::RefreshOutputList() {
     throw;
   }
   ShowAlerts();
+  DropLostHomes();
   ShowScanProblems(problems);
+}
+
+void TMainForm::DropLostHomes() {
+  for (const std::string& folder : tables_.LostHomes()) {
+    homePeople_.erase(folder);
+    homeLabels_.erase(folder);
+    for (int i = 0; i < ui_->TallowynList->count(); ++i) {
+      QListWidgetItem* item = ui_->TallowynList->item(i);
+      if (FolderOf(*item) == folder) {
+        item->setText(FolderItemText(folder));
+        item->setToolTip(item->text());
+      }
+    }
+  }
 }
 
 void TMainForm::ShowScanProblems(const std::vector<std::string>& problems) {
@@ -247,8 +268,8 @@ bool TMainForm::ValidDatabase(const std::string& folder, bool showMessage) {
 
 std::string TMainForm::AddStartFolder() const {
   const QListWidget* list = ui_->TallowynList;
-  if (list->currentItem() != nullptr && list->currentItem()->isSelected()) return list->currentItem()->text().toStdString();
-  if (list->count() > 0) return list->item(0)->text().toStdString();
+  if (list->currentItem() != nullptr && list->currentItem()->isSelected()) return FolderOf(*list->currentItem());
+  if (list->count() > 0) return FolderOf(*list->item(0));
   return TFolderSettingsHost(0, 0).GetDatabasePath();
 }
 
@@ -268,7 +289,7 @@ bool TMainForm::AddFolder(const std::string& folder) {
   if (!ValidDatabase(folder, true)) return false;
   const QString text = QString::fromStdString(folder);
   for (int i = 0; i < ui_->TallowynList->count(); ++i) {
-    if (ui_->TallowynList->item(i)->text().compare(text, Qt::CaseInsensitive) == 0) {
+    if (QString::fromStdString(FolderOf(*ui_->TallowynList->item(i))).compare(text, Qt::CaseInsensitive) == 0) {
       TMessageDialog::show(this, TMessageDialog::Kind::Warning,
                            {QStringLiteral("The database folder"), QStringLiteral("\"%1\"").arg(text),
                             QStringLiteral("is already in the database list.")},
@@ -276,9 +297,59 @@ bool TMainForm::AddFolder(const std::string& folder) {
       return false;
     }
   }
-  ui_->TallowynList->addItem(text);
+  AddFolderItem(folder);
   RefreshFieldsList();
   return true;
+}
+
+std::string TMainForm::FolderOf(const QListWidgetItem& item) {
+  const QVariant folder = item.data(Qt::UserRole);
+  return (folder.isValid() ? folder.toString() : item.text()).toStdString();
+}
+
+QString TMainForm::FolderItemText(const std::string& folder) const {
+  const auto label = homeLabels_.find(folder);
+  if (label == homeLabels_.end()) return QString::fromStdString(folder);
+  return QStringLiteral("%1  (home person: %2)").arg(QString::fromStdString(folder), QString::fromStdString(label->second));
+}
+
+void TMainForm::AddFolderItem(const std::string& folder) {
+  const auto home = homePeople_.find(folder);
+  if (home != homePeople_.end() && !homeLabels_.contains(folder)) {
+    const std::optional<TDirectoryPerson> person = TPersonDirectory::Lookup(folder, home->second);
+    homeLabels_[folder] = person ? TPersonDirectory::Label(*person)
+                                 : "[P" + std::to_string(home->second) + "] not in the tree";
+  }
+  auto* item = new QListWidgetItem(FolderItemText(folder), ui_->TallowynList);
+  item->setData(Qt::UserRole, QString::fromStdString(folder));
+  // The list is narrow: the whole text, home person included, on hovering.
+  item->setToolTip(item->text());
+}
+
+void TMainForm::SetHomePersonClick() {
+  QListWidgetItem* item = ui_->TallowynList->currentItem();
+  if (item == nullptr || !item->isSelected()) return;
+  const std::string folder = FolderOf(*item);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const TPersonDirectory people = TPersonDirectory::Load(folder);
+  QApplication::restoreOverrideCursor();
+  const auto home = homePeople_.find(folder);
+  const std::optional<std::int32_t> current =
+      home == homePeople_.end() ? std::nullopt : std::optional<std::int32_t>(home->second);
+  if (HomePersonForm_->Execute(QString::fromStdString(folder), people, current) != QDialog::Accepted) return;
+  homeLabels_.erase(folder);
+  if (const std::optional<std::int32_t> chosen = HomePersonForm_->Chosen()) {
+    homePeople_[folder] = *chosen;
+    if (const TDirectoryPerson* person = people.ByCode(*chosen)) homeLabels_[folder] = TPersonDirectory::Label(*person);
+  } else {
+    homePeople_.erase(folder);
+  }
+  item->setText(FolderItemText(folder));
+  item->setToolTip(item->text());
+}
+
+void TMainForm::FamilyComboChange() {
+  ui_->DegreesSpin->setEnabled(ui_->FamilyCombo->currentIndex() == static_cast<int>(TFamilyLimit::BloodRelatives));
 }
 
 void TMainForm::AddGedcomFileClick() {
@@ -291,6 +362,8 @@ void TMainForm::AddGedcomFileClick() {
 void TMainForm::TallowynDelBtnClick() {
   QListWidgetItem* item = ui_->TallowynList->currentItem();
   if (item != nullptr && item->isSelected()) {
+    homePeople_.erase(FolderOf(*item));
+    homeLabels_.erase(FolderOf(*item));
     delete item;
     RefreshFieldsList();
   }
@@ -307,6 +380,8 @@ void TMainForm::TallowynPopupPopup(const QPoint& at) {
   menu.addAction(QStringLiteral("Add GEDCOM file..."), this, &TMainForm::AddGedcomFileClick);
   QAction* remove = menu.addAction(QStringLiteral("R&emove"), this, &TMainForm::TallowynDelBtnClick);
   remove->setEnabled(!ui_->TallowynList->selectedItems().isEmpty());
+  QAction* home = menu.addAction(QStringLiteral("Set &home person..."), this, &TMainForm::SetHomePersonClick);
+  home->setEnabled(!ui_->TallowynList->selectedItems().isEmpty());
   menu.exec(ui_->TallowynList->viewport()->mapToGlobal(at));
 }
 
@@ -491,8 +566,13 @@ void TMainForm::ApplySettings(const TSettings& settings) {
     listItem->setFlags(listItem->flags() | Qt::ItemIsUserCheckable);
     listItem->setCheckState(item.Ticked ? Qt::Checked : Qt::Unchecked);
   }
+  ui_->FamilyCombo->setCurrentIndex(static_cast<int>(settings.Limit));
+  ui_->DegreesSpin->setValue(settings.Degrees);
+  FamilyComboChange();
+  homePeople_ = settings.HomePeople;
+  homeLabels_.clear();
   ui_->TallowynList->clear();
-  for (const std::string& folder : settings.Folders) ui_->TallowynList->addItem(QString::fromStdString(folder));
+  for (const std::string& folder : settings.Folders) AddFolderItem(folder);
 }
 
 TSettings TMainForm::CollectSettings() const {
@@ -502,8 +582,13 @@ TSettings TMainForm::CollectSettings() const {
   settings.Width = width();
   settings.Height = height() - (ui_->OptionsBtn->isChecked() ? panelHeight() : 0);
   for (int i = 0; i < ui_->TallowynList->count(); ++i) {
-    settings.Folders.push_back(ui_->TallowynList->item(i)->text().toStdString());
+    const std::string folder = FolderOf(*ui_->TallowynList->item(i));
+    settings.Folders.push_back(folder);
+    const auto home = homePeople_.find(folder);
+    if (home != homePeople_.end()) settings.HomePeople[folder] = home->second;
   }
+  settings.Limit = static_cast<TFamilyLimit>(ui_->FamilyCombo->currentIndex());
+  settings.Degrees = ui_->DegreesSpin->value();
   settings.Alive = ui_->AliveCB->isChecked();
   settings.Days = ui_->LookAheadSpin->value();
   settings.Exclude = ui_->ExcludeCB->isChecked();

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "app/AlertSession.h"
 #include "app/StartupIntegration.h"
 #include "app/DateFormatter.h"
+#include "app/HomePersonForm.h"
 #include "app/LocaleNamesQt.h"
 #include "app/Settings.h"
 #include "formats/EntryFormatter.h"
@@ -78,6 +80,10 @@ class TMainForm : public QWidget {
   bool HiddenAtStart() const { return hiddenAtStart_; }
   // The folder the Add command starts its picker in.
   std::string AddStartFolder() const;
+  // "Set home person..." of the folder list's menu: the window for the
+  // selected source, and its choice kept and shown in the list.
+  void SetHomePersonClick();
+  THomePersonForm& HomePersonForm() { return *HomePersonForm_; }
   // Adds a picked folder to the list after validating it (warnings as the
   // folder list shows them); false when it was refused.
   bool AddFolder(const std::string& folder);
@@ -147,6 +153,14 @@ class TMainForm : public QWidget {
   void TallowynDelBtnClick();
   void TallowynListClick();
   void TallowynPopupPopup(const QPoint& at);
+  // The source an item of the folder list stands for.
+  static std::string FolderOf(const QListWidgetItem& item);
+  // An item for the source, naming its home person where one is set.
+  void AddFolderItem(const std::string& folder);
+  QString FolderItemText(const std::string& folder) const;
+  // The sources whose home person the last scan no longer found lose it.
+  void DropLostHomes();
+  void FamilyComboChange();
   bool ValidDatabase(const std::string& folder, bool showMessage);
   void RefreshFieldsList();
   void FieldsListClickCheck(QListWidgetItem* item);
@@ -207,6 +221,11 @@ class TMainForm : public QWidget {
   std::unique_ptr<TEventEditorForm> EventEditorForm;
   std::unique_ptr<THelpForm> HelpForm;
   std::unique_ptr<TSelectFolderForm> SelectFolderForm;
+  std::unique_ptr<THomePersonForm> HomePersonForm_;
+  // The home people of the listed sources, by source, and how the folder
+  // list names each (read when set, so the list need not read the trees).
+  std::map<std::string, std::int32_t> homePeople_;
+  std::map<std::string, std::string> homeLabels_;
   TDesktopNotifier notifier_;
   bool hiddenAtStart_ = false;
   QMenu PopupMenu1_{this};

@@ -32,6 +32,8 @@ class TRoutedTables final : public TFamilyTreeTables {
   bool PeopleHasColumn(const std::string& name) override { return active_->PeopleHasColumn(name); }
   bool FamiliesHasColumn(const std::string& name) override { return active_->FamiliesHasColumn(name); }
   bool HasLivingPartner(std::int32_t familyCode) override { return active_->HasLivingPartner(familyCode); }
+  std::string ReadKinship(TKinGraphBuilder& builder) override { return active_->ReadKinship(builder); }
+  std::optional<TSex> PersonSex(std::int32_t code) override { return active_->PersonSex(code); }
   void BeginLookups() override { active_->BeginLookups(); }
   void NextLookupRow() override { active_->NextLookupRow(); }
   void EndLookups() override { active_->EndLookups(); }

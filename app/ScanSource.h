@@ -4,11 +4,13 @@
 // only on these, so its rules can be checked against small hand-made records.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/EntrySource.h"
 #include "dates/UDate.h"
+#include "kinship/KinGraphBuilder.h"
 
 namespace mindrel {
 
@@ -55,6 +57,13 @@ class TFamilyTreeTables {
   virtual bool FamiliesHasColumn(const std::string& name) = 0;
   // A partner link of the family leads to a person who is not dead.
   virtual bool HasLivingPartner(std::int32_t familyCode) = 0;
+  // Reads every partner and parent link, and the people where the links do
+  // not name them all, into `builder`. Answers what could not be read, empty
+  // when all was; what was read before the fault stays in the builder.
+  virtual std::string ReadKinship(TKinGraphBuilder& builder) = 0;
+  // The sex of the person of that code; nothing when the tree has no such
+  // person.
+  virtual std::optional<TSex> PersonSex(std::int32_t code) = 0;
   // The rows of one family query are about to be looked at: the tables may
   // keep their read locks from one row's lookups to the next. NextLookupRow
   // marks each row (now and then the locks are let go for other programs'

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "kinship/HomeKinship.h"
 
 namespace mindrel {
 
@@ -34,6 +37,9 @@ struct TEventItem {
 struct TSettings {
   static constexpr int kFixedEventItems = 6;
   static constexpr int kMaxLookAheadDays = 365;
+  // First cousins are blood relatives of the fourth degree.
+  static constexpr int kDefaultDegrees = 4;
+  static constexpr int kMaxDegrees = 99;
 
   TSettings();
 
@@ -43,6 +49,12 @@ struct TSettings {
   int Height = 470;  // without the options panel
 
   std::vector<std::string> Folders;  // database folders, in scan order
+  // The home person of a source: the code of the person the relationships
+  // are told to, by the source's path as Folders holds it.
+  std::map<std::string, std::int32_t> HomePeople;
+  // "Limit the list to my family".
+  TFamilyLimit Limit = TFamilyLimit::AllPeople;
+  int Degrees = kDefaultDegrees;  // of blood relatives, with BloodRelatives
 
   bool Alive = true;     // "&Only living people"
   int Days = 30;         // look-ahead days, 0..365

@@ -1,7 +1,10 @@
 #include "app/SettingsFile.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 #include "formats/Utf8Text.h"
 
@@ -41,6 +44,48 @@ bool* StyleFlag(TFontSettings& font, const std::string& name) {
   if (name == kStyleNames[3]) return &font.Strikeout;
   return nullptr;
 }
+
+// The family limit as the file writes it.
+constexpr std::pair<TFamilyLimit, const char*> kLimitNames[] = {
+    {TFamilyLimit::AllPeople, "all"}, {TFamilyLimit::Relatives, "relatives"}, {TFamilyLimit::BloodRelatives, "blood"}};
+
+TFamilyLimit ReadLimit(const TProfileFile& file) {
+  const std::string text = LowerCase(file.ReadString("Prefs", "Limit", "all"));
+  for (const auto& [limit, name] : kLimitNames) {
+    if (text == name) return limit;
+  }
+  return TFamilyLimit::AllPeople;
+}
+
+const char* LimitName(TFamilyLimit limit) {
+  for (const auto& [known, name] : kLimitNames) {
+    if (known == limit) return name;
+  }
+  return "all";
+}
+
+// "Home<n>": the code of the home person of source n; none when missing or
+// no whole number.
+std::optional<std::int32_t> ReadHome(const TProfileFile& file, int n) {
+  const std::string text = Trim(file.ReadString("Prefs", Numbered("Home", n), ""));
+  std::int32_t code = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return code;
+}
+
+// Removes every "Home<n>" key, so that a source that lost its home person,
+// or a number now given to another source, keeps none.
+void EraseHomes(TProfileFile& file) {
+  for (const std::string& line : file.ReadSectionValues("Prefs")) {
+    const std::string key = Trim(line.substr(0, line.find('=')));
+    if (key.size() > 4 && SameText(key.substr(0, 4), "Home") &&
+        key.find_first_not_of("0123456789", 4) == std::string::npos) {
+      file.DeleteKey("Prefs", key);
+    }
+  }
+}
+
 
 }  // namespace
 
@@ -106,6 +151,8 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
   settings.Exclude = ReadYesNo(file, "Prefs", "Exclude", true);
   settings.Audio = ReadYesNo(file, "Prefs", "Audio", true);
   settings.Partial = ReadYesNo(file, "Prefs", "Partial", false);
+  settings.Limit = ReadLimit(file);
+  settings.Degrees = std::clamp(file.ReadInteger("Prefs", "Degrees", TSettings::kDefaultDegrees), 1, TSettings::kMaxDegrees);
   formats.SetIncludeCodes(ReadYesNo(file, "Prefs", "Codes", false));
   settings.DateFormat = file.ReadString("Prefs", "DateFormat", "ddd d mmm");
   settings.Hints = ReadYesNo(file, "Prefs", "Hints", true);
@@ -123,8 +170,10 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
   formats.ReadSettings(file);
 }
 
+
 void TSettingsFile::ReadFolders(const TProfileFile& file, TSettings& settings, TSettingsHost& host) {
   settings.Folders.clear();
+  settings.HomePeople.clear();
   const int count = file.ReadInteger("Prefs", "NDBs", kNeverWritten);
   if (count == kNeverWritten) {
     const std::string folder = host.GetDatabasePath();
@@ -133,7 +182,9 @@ void TSettingsFile::ReadFolders(const TProfileFile& file, TSettings& settings, T
   }
   for (int n = 0; n < BoundedCount(file, "Prefs", count); ++n) {
     const std::string folder = file.ReadString("Prefs", Numbered("DB", n), kMissingFolder);
-    if (host.ValidDatabase(folder)) settings.Folders.push_back(folder);
+    if (!host.ValidDatabase(folder)) continue;
+    settings.Folders.push_back(folder);
+    if (const auto home = ReadHome(file, n)) settings.HomePeople[folder] = *home;
   }
 }
 
@@ -166,14 +217,19 @@ bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats&
   file.WriteInteger("Window", "Height", settings.Height);
 
   file.WriteInteger("Prefs", "NDBs", static_cast<int>(settings.Folders.size()));
+  EraseHomes(file);
   for (std::size_t n = 0; n < settings.Folders.size(); ++n) {
     file.WriteString("Prefs", Numbered("DB", static_cast<int>(n)), Quoted(settings.Folders[n]));
+    const auto home = settings.HomePeople.find(settings.Folders[n]);
+    if (home != settings.HomePeople.end()) file.WriteInteger("Prefs", Numbered("Home", static_cast<int>(n)), home->second);
   }
   WriteYesNo(file, "Prefs", "Alive", settings.Alive);
   file.WriteInteger("Prefs", "Days", settings.Days);
   WriteYesNo(file, "Prefs", "Exclude", settings.Exclude);
   WriteYesNo(file, "Prefs", "Audio", settings.Audio);
   WriteYesNo(file, "Prefs", "Partial", settings.Partial);
+  file.WriteString("Prefs", "Limit", LimitName(settings.Limit));
+  file.WriteInteger("Prefs", "Degrees", settings.Degrees);
   WriteYesNo(file, "Prefs", "Start", settings.Start);
   WriteYesNo(file, "Prefs", "ShowWindow", settings.ShowWindow);
   WriteYesNo(file, "Prefs", "Codes", formats.IncludeCodes());

@@ -92,6 +92,10 @@ std::string TEntryFormatter::Expand(const std::string& text, const TOPObj& entry
     output += rest.substr(0, open);
     const std::string tag = rest.substr(open + 1, close - open - 1);
     rest = LeftChars(rest.substr(close + 1), kMaxPiece);
+    if (tag == "relation" && entry.Relation.empty()) {
+      DropEnclosingPunctuation(output, rest);
+      continue;
+    }
     output += ExpandTag(tag, entry, lastNumber, insideWhen);
   }
 }
@@ -116,6 +120,7 @@ std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& ent
   }
   if (tag == "material") return formats_.Material(entry.Years);
   if (tag == "event") return entry.EventName;
+  if (tag == "relation") return entry.Relation;
   if (tag == "when") {
     // A "when" text that names "<when>" itself would never end; inside one
     // the tag stands for nothing.
@@ -124,6 +129,17 @@ std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& ent
     return Expand(formats_.WhenText(std::min(days, TEventFormats::kWhenRows - 1)), entry, lastNumber, true);
   }
   return "<?" + tag + "?>";
+}
+
+// "<name>, <relation>, is" and "<name> (<relation>)" read "<name> is" and
+// "<name>" when there is no relationship: the comma or bracket before the
+// tag goes, and the matching one after it.
+void TEntryFormatter::DropEnclosingPunctuation(std::string& output, std::string& rest) {
+  const std::size_t last = output.find_last_not_of(' ');
+  if (last == std::string::npos || (output[last] != ',' && output[last] != '(')) return;
+  const char closing = output[last] == ',' ? ',' : ')';
+  output.erase(last);
+  if (!rest.empty() && rest[0] == closing) rest.erase(0, 1);
 }
 
 int TEntryFormatter::DaysFromToday(const TOPObj& entry) const {

@@ -28,7 +28,9 @@ class TEntryFormatter {
   // row fits or the row's template is empty.
   std::string FormatEntry(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
 
-  // Expands the tags of `text` for the entry ("<event>" is its EventName).
+  // Expands the tags of `text` for the entry ("<event>" is its EventName,
+  // "<relation>" its Relation; an empty relation takes the commas or
+  // brackets around the tag with it).
   // `lastNumber` is the number the last "<dd>" or "<yy>" produced, which
   // "<th>" reads; it carries over from call to call within one sentence.
   std::string ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const;
@@ -43,6 +45,7 @@ class TEntryFormatter {
   std::string Expand(const std::string& text, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
   std::string ExpandTag(const std::string& tag, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
   int DaysFromToday(const TOPObj& entry) const;
+  static void DropEnclosingPunctuation(std::string& output, std::string& rest);
   std::string OrdinalSuffix(int number) const;
 
   const TEventFormats& formats_;

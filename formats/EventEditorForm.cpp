@@ -152,6 +152,7 @@ void TEventEditorForm::BuildControls() {
   MakeLabel(this, QStringLiteral("<dd> = number of days to anniversary"), {8, 196});
   MakeLabel(this, QStringLiteral("<yy> = number of years since event"), {8, 214});
   MakeLabel(this, QStringLiteral("<name> = name of person or added event"), {8, 232});
+  MakeLabel(this, QStringLiteral("<relation> = relationship to the\n                   home person"), {250, 214});
 
   MarrEdit = new QLineEdit(this);
   MarrEdit->setObjectName(QStringLiteral("MarrEdit"));

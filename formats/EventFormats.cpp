@@ -12,7 +12,21 @@ namespace {
 const std::array<std::string, TEventFormats::kFixedRows> kFixedRowNames = {
     "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"};
 
+// The people's templates name the relationship to the home person; where
+// there is none, "<relation>" takes its commas along and the sentence reads
+// as the templates before it.
 const std::array<std::string, TEventFormats::kFixedRows> kDefaultTemplates = {
+    "<name>, <relation>, is <yy> years old <when>",
+    "it's the <yy><th><material> wedding anniversary of <name>, <relation>, <when>",
+    "it's the <yy><th> anniversary of the divorce of <name>, <relation>, <when>",
+    "<when> it will be <yy> years since the death of <name>, <relation>",
+    "it's the <yy><th> anniversary of <name> <when>",
+    "<when> it's <name>",
+};
+
+// The built-in templates before "<relation>": a file that still holds one of
+// them kept the default, not a wording of the user's own, and gets today's.
+const std::array<std::string, TEventFormats::kFixedRows> kFormerTemplates = {
     "<name> is <yy> years old <when>",
     "it's the <yy><th><material> wedding anniversary of <name> <when>",
     "it's the <yy><th> anniversary of the divorce of <name> <when>",
@@ -28,6 +42,20 @@ const std::array<std::string, TEventFormats::kVariantRows> kVariantLabels = {
 };
 
 const std::array<std::string, TEventFormats::kVariantRows> kDefaultVariants = {
+    "it's <name>'s birthday (<relation>) <when>",
+    "<name>, <relation>, would have been <yy> <when>",
+    "it's the anniversary of the birth of <name>, <relation>, <when>",
+    "<name>, <relation>, is <yy> year old <when>",
+    "it's the wedding anniversary of <name>, <relation>, <when>",
+    "it's the anniversary of the divorce of <name>, <relation>, <when>",
+    "<when> it's the anniversary of the death of <name>, <relation>",
+    "<when> it will be <yy> year since the death of <name>, <relation>",
+    "<when> it's <name>",
+    "it's the <yy><th> anniversary of the <event> of <name>, <relation>, <when>",
+    "it's the anniversary of the <event> of <name>, <relation>, <when>",
+};
+
+const std::array<std::string, TEventFormats::kVariantRows> kFormerVariants = {
     "it's <name>'s birthday <when>",
     "<name> would have been <yy> <when>",
     "it's the anniversary of the birth of <name> <when>",
@@ -40,6 +68,11 @@ const std::array<std::string, TEventFormats::kVariantRows> kDefaultVariants = {
     "it's the <yy><th> anniversary of the <event> of <name> <when>",
     "it's the anniversary of the <event> of <name> <when>",
 };
+
+// A template read from the file: a former built-in one becomes today's.
+std::string Current(const std::string& stored, const std::string& former, const std::string& builtIn) {
+  return stored == former ? builtIn : stored;
+}
 
 const std::array<std::string, TEventFormats::kWhenRows> kDefaultWhen = {"today", "tomorrow", "in <dd> days"};
 
@@ -138,10 +171,12 @@ void TEventFormats::ReadSettings(const TProfileFile& file) {
     TEventFormatRow& format = rows_[static_cast<std::size_t>(row)];
     const bool fixed = row < kFixedRows;
     format.Template = file.ReadString("Text", Numbered("T", row), fixed ? DefaultTemplate(row) : std::string());
+    if (fixed) format.Template = Current(format.Template, kFormerTemplates[row], DefaultTemplate(row));
     format.Name = fixed ? FixedRowName(row) : file.ReadString("Text", Numbered("TT", row), {});
   }
   for (int n = 0; n < kVariantRows; ++n) {
-    variants_[n] = file.ReadString("Variants", Numbered("V", n), kDefaultVariants[n]);
+    variants_[n] = Current(file.ReadString("Variants", Numbered("V", n), kDefaultVariants[n]), kFormerVariants[n],
+                           kDefaultVariants[n]);
   }
   for (int n = 0; n < kWhenRows; ++n) when_[n] = file.ReadString("When", Numbered("W", n), kDefaultWhen[n]);
   for (int n = 0; n < kSuffixRows; ++n) {

@@ -33,6 +33,10 @@ struct TOPObj {
   bool YearUnknown = false;
   // A person marked dead or with a stored death date.
   bool Dead = false;
+  // How the person (or the couple's related partners) stand to the home
+  // person of the source: "your great-grandson"; empty when no home person
+  // is set or they are unrelated.
+  std::string Relation;
 };
 
 }  // namespace mindrel

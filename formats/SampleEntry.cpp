@@ -8,6 +8,9 @@ namespace {
 
 const std::string kPersonName = "John SMITH";
 const std::string kPartnerName = "Jane BROWN";
+// The sample shows "<relation>" as a home person's relative would have it.
+const std::string kPersonRelation = "your great-grandson";
+const std::string kCoupleRelation = "your grandson and your granddaughter-in-law";
 const std::string kFixedEventName = "VE day";
 constexpr int kFixedEventYear = 1945;
 constexpr int kFixedEventMonth = 5;
@@ -53,10 +56,13 @@ void TSampleEntry::PrepareFor(int row, const std::string& marriageIndicator) {
   entry_.EventIndex = static_cast<std::uint8_t>(row < 0 ? 0 : row);
   entry_.Kind = KindOfRow(row);
   const CivilDate today = clock_.today();
+  entry_.Relation.clear();
   if (entry_.Kind == "P") {
     entry_.Name = kPersonName;
+    entry_.Relation = kPersonRelation;
   } else if (entry_.Kind == "F") {
     entry_.Name = kPersonName + " " + marriageIndicator + " " + kPartnerName;
+    entry_.Relation = kCoupleRelation;
   } else if (entry_.Kind == "AF") {
     entry_.Name = kFixedEventName;
     const int year = NextYearOf(today, kFixedEventMonth, kFixedEventDay);

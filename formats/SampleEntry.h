@@ -26,8 +26,9 @@ class TSampleEntry {
   void Shuffle();
   // Makes the entry fit format row `row`: its event index, its kind (couple
   // for rows 1 and 2, added fixed for 4, added annual for 5, a person
-  // otherwise) and name; the added events also get their own date, and the
-  // fixed one its years.
+  // otherwise), name and, for people and couples, a relationship to a home
+  // person; the added events also get their own date, and the fixed one its
+  // years.
   void PrepareFor(int row, const std::string& marriageIndicator);
 
  private:

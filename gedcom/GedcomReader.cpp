@@ -135,6 +135,7 @@ TGedcomTree TGedcomReader::ReadAll() {
   if (previousLevel_ < 0) Fail(0, "the file is empty");
   if (!ended_) Fail(lineNumber_ + 1, "the file ends before its last line \"0 TRLR\"; it may have been cut short");
   ResolvePartners();
+  ResolveKin();
   AssignCodes();
   return std::move(tree_);
 }
@@ -254,6 +255,16 @@ void TGedcomReader::ReadPerson() {
       continue;
     }
     if (tag == "DEAT" || tag == "BURI") person.Dead = true;
+    if (tag == "SEX") {
+      const std::string_view sex = TrimBlanks(record_[i].Value);
+      if (!sex.empty() && (sex[0] == 'M' || sex[0] == 'F')) person.Sex = sex[0];
+      continue;
+    }
+    if (tag == "FAMC" || tag == "FAMS") {
+      kin_.push_back({tag == "FAMC" ? TPendingKin::kChildOf : TPendingKin::kPartnerIn, row,
+                      std::string(TrimBlanks(record_[i].Value))});
+      continue;
+    }
     const char* event = TEventTags::IndividualEvent(tag);
     if (event == nullptr && tag != "EVEN") continue;
     const TEventDetails details = Details(i);
@@ -285,6 +296,10 @@ void TGedcomReader::ReadFamily() {
       partners_.push_back({row, tag == "HUSB", std::string(pointer), record_[i].Number});
       continue;
     }
+    if (tag == "CHIL") {
+      kin_.push_back({TPendingKin::kChild, row, std::string(TrimBlanks(record_[i].Value))});
+      continue;
+    }
     const char* event = TEventTags::FamilyEvent(tag);
     if (event == nullptr && tag != "EVEN") continue;
     const TEventDetails details = Details(i);
@@ -301,6 +316,23 @@ void TGedcomReader::ResolvePartners() {
       Fail(partner.Number, "points to " + partner.Xref + ", but the file holds no person of that cross-reference");
     TGedcomFamily& family = tree_.Families[partner.Family];
     (partner.Husband ? family.Husband : family.Wife) = found->second;
+  }
+}
+
+void TGedcomReader::ResolveKin() {
+  for (const TPendingKin& link : kin_) {
+    const auto& targets = link.What == TPendingKin::kChild ? personByXref_ : familyByXref_;
+    const auto found = targets.find(link.Xref);
+    if (found == targets.end()) {
+      ++tree_.DanglingLinks;
+      continue;
+    }
+    if (link.What == TPendingKin::kChild) {
+      tree_.Families[link.Row].Children.push_back(found->second);
+    } else {
+      TGedcomPerson& person = tree_.People[link.Row];
+      (link.What == TPendingKin::kChildOf ? person.ChildOf : person.PartnerIn).push_back(found->second);
+    }
   }
 }
 

@@ -33,7 +33,8 @@ class TGedcomReader {
   // no GEDCOM line, a level that jumps by more than one, text that is no
   // well-formed UTF-8 in a UTF-8 file, a cross-reference used twice, a
   // person or family without one, a HUSB or WIFE that points to no person,
-  // and a file that ends before 0 TRLR.
+  // and a file that ends before 0 TRLR. CHIL, FAMC and FAMS lines that point
+  // nowhere are only counted: the file's events stay readable.
   static TGedcomTree Read(std::string_view bytes, const std::string& fileName);
 
   // The bytes (the whole file or its beginning) start with the line 0 HEAD.
@@ -52,6 +53,12 @@ class TGedcomReader {
     bool Husband;
     std::string Xref;
     int Number;
+  };
+  // A CHIL, FAMC or FAMS line, resolved once every record is known.
+  struct TPendingKin {
+    enum Kind : std::uint8_t { kChild, kChildOf, kPartnerIn } What;
+    std::uint32_t Row;  // the family of a CHIL line, the person of the others
+    std::string Xref;
   };
 
   TGedcomReader(std::string_view bytes, std::string fileName);
@@ -78,6 +85,7 @@ class TGedcomReader {
   void AddDate(const std::string& column, bool family, std::uint32_t row, const TJDate& date,
                std::vector<std::uint32_t>& taken);
   void ResolvePartners();
+  void ResolveKin();
   void AssignCodes();
 
   std::string_view text_;
@@ -102,6 +110,7 @@ class TGedcomReader {
   std::unordered_map<std::string, std::uint32_t> familyByXref_;
   std::unordered_map<std::string, std::uint32_t> columnByName_;
   std::vector<TPendingPartner> partners_;
+  std::vector<TPendingKin> kin_;
 };
 
 }  // namespace mindrel

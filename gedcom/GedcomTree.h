@@ -20,6 +20,11 @@ struct TGedcomPerson {
   bool Dead = false;  // a death or burial record, dated or not
   std::string BirthText;  // the birth's DATE value as written
   std::string BirthPlace;
+  char Sex = 0;  // 'M', 'F', or 0 when the SEX line says neither
+  // Families by FAMC (a child of) and FAMS (a partner in): indexes into the
+  // families, each kept whether or not the family's own lines agree.
+  std::vector<std::uint32_t> ChildOf;
+  std::vector<std::uint32_t> PartnerIn;
 };
 
 struct TGedcomFamily {
@@ -28,6 +33,7 @@ struct TGedcomFamily {
   static constexpr std::uint32_t kNoPartner = UINT32_MAX;
   std::uint32_t Husband = kNoPartner;  // index into the people
   std::uint32_t Wife = kNoPartner;
+  std::vector<std::uint32_t> Children;  // by CHIL, indexes into the people
 };
 
 // One date of one record: the row is an index into the people or families.
@@ -55,6 +61,8 @@ class TGedcomTree {
   std::vector<TGedcomPerson> People;
   std::vector<TGedcomFamily> Families;
   std::vector<TGedcomColumn> Columns;  // in the order first met
+  // CHIL, FAMC and FAMS lines that point to no record of the file: left out.
+  std::uint32_t DanglingLinks = 0;
 
   // The column of that name, exactly; nullptr when no record has such a date.
   const TGedcomColumn* FindColumn(const std::string& name) const;

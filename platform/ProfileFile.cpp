@@ -179,6 +179,13 @@ void TProfileFile::EraseSection(const std::string& section) {
   std::erase_if(sections_, [&](const Section& s) { return s.hasHeader && SameText(s.name, section); });
 }
 
+void TProfileFile::DeleteKey(const std::string& section, const std::string& key) {
+  for (Section& found : sections_) {
+    if (!found.hasHeader || !SameText(found.name, section)) continue;
+    std::erase_if(found.lines, [&](const Line& line) { return !line.key.empty() && SameText(line.key, key); });
+  }
+}
+
 std::string TProfileFile::Text() const {
   std::string text;
   for (const Section& section : sections_) {

@@ -38,6 +38,9 @@ class TProfileFile {
   void WriteInteger(const std::string& section, const std::string& key, int value);
   // Removes every section of that name with all its lines.
   void EraseSection(const std::string& section);
+  // Removes the key's lines from every section of that name; the other
+  // lines stay.
+  void DeleteKey(const std::string& section, const std::string& key);
 
   // Writes the whole file (through a temporary file and a rename, so a failed
   // write leaves the old file whole). False when the file cannot be written.

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "app/AlertSession.h"
+#include "bench/BenchArguments.h"
 #include "app/Settings.h"
 #include "engine/core/DataCursor.h"
 #include "engine/core/DataDirectory.h"
@@ -55,12 +56,6 @@ struct Times {
   double Wall = 0;
 };
 
-double CpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 // The peak resident size since the last ResetPeak (VmHWM), so that making the
 // tree does not count.
 double PeakMegabytes() {
@@ -75,9 +70,9 @@ void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 Times Measure(const std::function<void()>& work) {
   const auto wallStart = std::chrono::steady_clock::now();
-  const double cpuStart = CpuSeconds();
+  const double cpuStart = bench::CpuSeconds();
   work();
-  const double cpu = CpuSeconds() - cpuStart;
+  const double cpu = bench::CpuSeconds() - cpuStart;
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   return {cpu, wall};
 }
@@ -295,24 +290,13 @@ void RunSize(int people, const fs::path& root) {
   fs::remove_all(data);
 }
 
-std::vector<int> Sizes(int argc, char** argv) {
-  std::string list = "10000,100000,1000000";
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--sizes") == 0) list = argv[i + 1];
-  }
-  std::vector<int> sizes;
-  std::stringstream items(list);
-  for (std::string item; std::getline(items, item, ',');) sizes.push_back(std::atoi(item.c_str()));
-  return sizes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   char pattern[] = "/tmp/bench-scan-XXXXXX";
   if (mkdtemp(pattern) == nullptr) return 1;
   const fs::path root = pattern;
-  for (int people : Sizes(argc, argv)) RunSize(people, root);
+  for (int people : bench::Sizes(argc, argv, "10000,100000,1000000")) RunSize(people, root);
   fs::remove_all(root);
   return 0;
 }

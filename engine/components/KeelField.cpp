@@ -10,6 +10,7 @@
 #include "engine/components/ComponentNames.h"
 #include "engine/components/DatabaseError.h"
 #include "engine/components/KeelDataSet.h"
+#include "engine/components/StoredValue.h"
 #include "engine/core/ByteOrder.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/core/TextCase.h"
@@ -33,17 +34,6 @@ std::optional<IntegerRange> RangeOf(FieldType type) {
   }
 }
 
-std::optional<int64_t> LoadInteger(FieldType type, std::span<const uint8_t> bytes) {
-  switch (type) {
-    case FieldType::SmallInt: return LoadI16(bytes.data());
-    case FieldType::Integer: return LoadI32(bytes.data());
-    case FieldType::Word: return LoadU16(bytes.data());
-    case FieldType::LargeInt: return LoadI64(bytes.data());
-    case FieldType::Boolean: return LoadI16(bytes.data()) != 0 ? 1 : 0;
-    default: return std::nullopt;
-  }
-}
-
 std::vector<uint8_t> StoredInteger(FieldType type, int64_t value) {
   std::vector<uint8_t> bytes(8, 0);
   switch (type) {
@@ -60,11 +50,6 @@ bool IsTextType(FieldType type) { return type == FieldType::String; }
 
 bool IsTemporal(FieldType type) {
   return type == FieldType::Date || type == FieldType::Time || type == FieldType::Timestamp;
-}
-
-std::string TextOfStored(std::span<const uint8_t> bytes) {
-  const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
-  return std::string(bytes.begin(), end);
 }
 
 std::string NumberText(double value) {

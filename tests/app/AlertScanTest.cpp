@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -105,6 +106,18 @@ struct FakeTables : TFamilyTreeTables {
     return std::find(familyColumns.begin(), familyColumns.end(), name) != familyColumns.end();
   }
   bool HasLivingPartner(std::int32_t code) override { return livingPartner[code]; }
+  // The tree's people and links, as a function that feeds them.
+  std::function<void(TKinGraphBuilder&)> kin = [](TKinGraphBuilder&) {};
+  std::string kinUnread;
+  std::string ReadKinship(TKinGraphBuilder& builder) override {
+    kin(builder);
+    return kinUnread;
+  }
+  std::map<std::int32_t, TSex> sexes;  // the people table's
+  std::optional<TSex> PersonSex(std::int32_t code) override {
+    const auto found = sexes.find(code);
+    return found == sexes.end() ? std::nullopt : std::optional<TSex>(found->second);
+  }
   void Close() override {}
 };
 
@@ -364,6 +377,145 @@ TEST_F(AlertScanTest, AnErrorKeepsWhatWasFoundAndReachesTheCaller) {
   EXPECT_THROW(Scan(), std::runtime_error);
   EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|42|2026-12-10"}));
   EXPECT_EQ(ignore.index, "");
+}
+
+}  // namespace
+}  // namespace mindrel
+
+namespace mindrel {
+namespace {
+
+// A home person set for the folder: every entry says how its person or
+// couple stands to them, and the family limit leaves out the others.
+class AlertScanKinshipTest : public AlertScanTest {
+ protected:
+  AlertScanKinshipTest() {
+    Tick({"Birth", "Marriage"});
+    options.Alive = false;
+    options.HomePeople["/trees/a"] = 1;
+    // 1 ME and 2 wife (family 20) have 3 SON, who married 4 (family 21);
+    // 5 UNCLE is ME's father's brother through 6 (family 22, with 7 FATHER
+    // and 1 ME's grandparents); 9 STRANGER and 10 his wife are nobody's kin.
+    // The people are not read: the links name them.
+    tables.sexes = {{1, TSex::Male},  {2, TSex::Female}, {3, TSex::Male}, {4, TSex::Female}, {5, TSex::Male},
+                    {6, TSex::Male},  {7, TSex::Male},   {9, TSex::Male}, {10, TSex::Female}};
+    tables.kin = [](TKinGraphBuilder& tree) {
+      tree.TakePeopleFromLinks();
+      tree.AddPartner(20, 1), tree.AddPartner(20, 2), tree.AddChild(20, 3);
+      tree.AddPartner(21, 3), tree.AddPartner(21, 4);
+      tree.AddPartner(22, 6), tree.AddChild(22, 7), tree.AddChild(22, 5);
+      tree.AddPartner(23, 7), tree.AddChild(23, 1);
+      tree.AddPartner(24, 9), tree.AddPartner(24, 10);
+    };
+    const auto births = TAlertScan::QueryLines(false, "Search date", "");
+    const auto marriages = TAlertScan::QueryLines(true, "Marriage date", "");
+    query.rows[FakeQuery::Key("/trees/a", births)] = {
+        Person(1, "Me", "Search date", "11 Dec 1950"), Person(3, "Son", "Search date", "12 Dec 1980"),
+        Person(5, "Uncle", "Search date", "13 Dec 1920"), Person(9, "Stranger", "Search date", "14 Dec 1950")};
+    for (FakeRecord& row : query.rows[FakeQuery::Key("/trees/a", births)]) row.texts["Sex"] = "M";
+    query.rows[FakeQuery::Key("/trees/a", marriages)] = {Family(21, "Marriage date", "15 Dec 2005"),
+                                                         Family(24, "Marriage date", "16 Dec 1975"),
+                                                         Family(20, "Marriage date", "17 Dec 1975")};
+  }
+
+  std::vector<std::string> Relations() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < alerts.Count(); ++i) out.push_back(alerts.Entry(i).Name + ": " + alerts.Entry(i).Relation);
+    return out;
+  }
+};
+
+TEST_F(AlertScanKinshipTest, EntriesNameTheRelationshipToTheHomePerson) {
+  Scan();
+  EXPECT_EQ(Relations(), (std::vector<std::string>{
+                             "Me SMITH: you", "Son SMITH: your son", "Uncle SMITH: your uncle", "Stranger SMITH: ",
+                             "John SMITH = Mary BROWN: your son and your daughter-in-law",
+                             "John SMITH = Mary BROWN: ", "John SMITH = Mary BROWN: you and your wife"}));
+  options.HomePeople.clear();
+  Scan();
+  for (int i = 0; i < alerts.Count(); ++i) EXPECT_EQ(alerts.Entry(i).Relation, "") << "no home person, no relation";
+}
+
+TEST_F(AlertScanKinshipTest, TheFamilyLimitKeepsRelativesAndCouplesWithOne) {
+  options.Limit = TFamilyLimit::Relatives;
+  Scan();
+  EXPECT_EQ(alerts.Count(), 5) << "the stranger and his marriage are left out";
+  options.Limit = TFamilyLimit::BloodRelatives;
+  options.Degrees = 1;
+  Scan();
+  EXPECT_EQ(Relations(), (std::vector<std::string>{"Me SMITH: you", "Son SMITH: your son",
+                                                   "John SMITH = Mary BROWN: your son and your daughter-in-law",
+                                                   "John SMITH = Mary BROWN: you and your wife"}));
+  options.Degrees = 3;
+  Scan();
+  EXPECT_EQ(alerts.Count(), 5) << "the uncle is a relative of the third degree";
+  // A source without a home person is not limited: nobody there is known.
+  options.HomePeople.clear();
+  Scan();
+  EXPECT_EQ(alerts.Count(), 7);
+}
+
+TEST_F(AlertScanKinshipTest, AHomePersonNoLongerInTheTreeIsDroppedWithAMessage) {
+  options.HomePeople["/trees/a"] = 77;
+  options.Limit = TFamilyLimit::Relatives;
+  const FixedClock clock(CivilDate{2026, 12, 10});
+  TAlertScan scan(clock, tables, query, ignore, events);
+  scan.RefreshOutputList(options, alerts);
+  EXPECT_EQ(alerts.Count(), 7) << "listed as without a home person";
+  EXPECT_EQ(scan.LostHomes(), (std::vector<std::string>{"/trees/a"}));
+  ASSERT_EQ(scan.KinshipMessages().size(), 1u);
+  EXPECT_NE(scan.KinshipMessages()[0].find("[P77]"), std::string::npos);
+
+  // Links that could not all be read: the home person may be among the
+  // unread, so the setting stays; the problem is told once.
+  tables.kinUnread = "Links.dat: the table is damaged";
+  scan.RefreshOutputList(options, alerts);
+  EXPECT_TRUE(scan.LostHomes().empty());
+  ASSERT_EQ(scan.KinshipMessages().size(), 1u);
+  EXPECT_NE(scan.KinshipMessages()[0].find("the table is damaged"), std::string::npos);
+
+  // In the tree but in no link: the home person has no relatives, and stays.
+  tables.kinUnread.clear();
+  tables.sexes[50] = TSex::Female;
+  options.HomePeople["/trees/a"] = 50;
+  scan.RefreshOutputList(options, alerts);
+  EXPECT_TRUE(scan.LostHomes().empty());
+  EXPECT_TRUE(scan.KinshipMessages().empty());
+  EXPECT_EQ(alerts.Count(), 0) << "nobody is a relative";
+}
+
+// Where the people were read with the links, links to people who do not
+// exist are counted with the other faults; where the links named the
+// people, a couple's partner whom the people table lacks is found when the
+// couple's relationship is told. Each fault is named once per source.
+TEST_F(AlertScanKinshipTest, FaultsOfTheLinksAreNamedOncePerSource) {
+  const auto kin = tables.kin;
+  tables.kin = [kin, this](TKinGraphBuilder& tree) {
+    for (const auto& [code, sex] : tables.sexes) tree.AddPerson(code, sex);
+    tree.AddPartner(20, 1), tree.AddPartner(20, 2), tree.AddChild(20, 3);
+    tree.AddPartner(21, 3), tree.AddPartner(21, 4);
+    tree.AddChild(20, 404);
+    tree.AddChild(21, 405);
+    tree.AddChild(24, 9);
+    tree.AddPartner(24, 9);
+  };
+  const FixedClock clock(CivilDate{2026, 12, 10});
+  TAlertScan scan(clock, tables, query, ignore, events);
+  scan.RefreshOutputList(options, alerts);
+  ASSERT_EQ(scan.KinshipMessages().size(), 1u);
+  EXPECT_EQ(scan.KinshipMessages()[0],
+            "The family links of \"/trees/a\" have faults: 2 links name a person who is not in the tree; 1 person is "
+            "linked as their own parent. The relationships leave them out.");
+  EXPECT_EQ(alerts.Count(), 7);
+
+  tables.kin = kin;
+  tables.sexes.erase(4);
+  scan.RefreshOutputList(options, alerts);
+  ASSERT_EQ(scan.KinshipMessages().size(), 1u);
+  EXPECT_EQ(scan.KinshipMessages()[0],
+            "The family links of \"/trees/a\" have faults: 1 partner of couples in the list is not in the tree. The "
+            "relationships leave them out.");
+  EXPECT_NE(Relations()[4].find("your son"), std::string::npos) << Relations()[4];
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "app/DatasetScanSources.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -99,6 +101,72 @@ TEST_F(DatasetScanSourcesTest, LivingPartnerWalksThePartnerLinksOfTheFamily) {
   EXPECT_TRUE(tables.PeopleHasColumn("search date~b"));
   EXPECT_FALSE(tables.PeopleHasColumn("Baptism"));
   tables.Close();
+}
+
+// The relationships read every person and the links of both kinds: Eve is
+// the child of family 10 (John and Mary) and of family 12 (Bob).
+TEST_F(DatasetScanSourcesTest, KinshipReadsPeopleAndBothKindsOfLinks) {
+  TFamilyTreeDatasets tables(people_, families_, links_);
+  tables.Open(folder_);
+  TKinGraphBuilder builder;
+  EXPECT_EQ(tables.ReadKinship(builder), "");
+  tables.Close();
+  const TKinGraph graph = builder.Build();
+  ASSERT_EQ(graph.PersonCount(), 5u);
+  std::vector<std::int32_t> parents;
+  for (const std::uint32_t parent : graph.Parents(graph.PersonIndex(5))) parents.push_back(graph.PersonCode(parent));
+  std::sort(parents.begin(), parents.end());
+  EXPECT_EQ(parents, (std::vector<std::int32_t>{1, 2, 4}));
+  EXPECT_EQ(graph.Spouses(graph.PersonIndex(1)).size(), 2u);  // Mary and Ann
+  EXPECT_EQ(graph.Sex(graph.PersonIndex(1)), TSex::Unknown) << "the table has no Sex column";
+  EXPECT_FALSE(graph.Problems().Any());
+}
+
+// A people table that names parents on the person's own record is read
+// whole, and its people and sexes are the graph's.
+TEST_F(DatasetScanSourcesTest, KinshipReadsParentsNamedOnThePeoplesRecords) {
+  const std::string folder = folder_ + "/named";
+  std::filesystem::create_directories(folder);
+  {
+    keel::TKeelTable table;
+    table.SetDatabaseName(folder);
+    table.SetTableName("People.dat");
+    table.FieldDefs().Add("Code", TFieldType::ftInteger);
+    table.FieldDefs().Add("Sex", TFieldType::ftString, 1);
+    table.FieldDefs().Add("Father", TFieldType::ftInteger);
+    table.FieldDefs().Add("Mother", TFieldType::ftInteger);
+    table.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
+    table.CreateTableFromDefs();
+    table.Open();
+    struct Row {
+      int code;
+      const char* sex;
+      int father, mother;  // 0: none
+    } const rows[] = {{1, "M", 0, 0}, {2, "F", 0, 0}, {3, "F", 1, 2}, {4, "m", 1, 0}};
+    for (const Row& row : rows) {
+      table.Append();
+      table.FieldByName("Code").SetAsInteger(row.code);
+      table.FieldByName("Sex").SetAsString(row.sex);
+      if (row.father) table.FieldByName("Father").SetAsInteger(row.father);
+      if (row.mother) table.FieldByName("Mother").SetAsInteger(row.mother);
+      table.Post();
+    }
+  }
+  mindrel::testing::CreateLinksTable(folder, {{"P", 10, 1}, {"P", 10, 9}});
+  TFamilyTreeDatasets tables(people_, families_, links_);
+  tables.Open(folder);
+  TKinGraphBuilder builder;
+  EXPECT_EQ(tables.ReadKinship(builder), "");
+  EXPECT_EQ(tables.PersonSex(3), TSex::Female);
+  EXPECT_EQ(tables.PersonSex(4), TSex::Male);
+  EXPECT_EQ(tables.PersonSex(9), std::nullopt);
+  tables.Close();
+  const TKinGraph graph = builder.Build();
+  EXPECT_EQ(graph.PersonCount(), 4u);
+  EXPECT_EQ(graph.Parents(graph.PersonIndex(3)).size(), 2u);
+  EXPECT_EQ(graph.Parents(graph.PersonIndex(4)).size(), 1u);
+  EXPECT_EQ(graph.Sex(graph.PersonIndex(2)), TSex::Female);
+  EXPECT_EQ(graph.Problems().MissingPeople, 1u) << "the partner link to 9";
 }
 
 TEST_F(DatasetScanSourcesTest, IgnoreListForPeopleAndEitherPartner) {

@@ -123,37 +123,38 @@ TEST_F(SettingsFileTest, RegistryFolderThatDoesNotValidateIsNotTaken) {
 
 TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
   settings_.Folders = {"/trees/a", "/trees/b c"};
+  settings_.HomePeople["/trees/b c"] = 42;
   settings_.Font.Bold = settings_.Font.Italic = true;
   settings_.CustColors = {"ColorA=FFFFFF", "ColorB=00FF00"};
   settings_.EventItems[0].Ticked = settings_.EventItems[3].Ticked = true;
   ASSERT_TRUE(Write());
   EXPECT_EQ(ReadIni(),
             "[Window]\nLeft=185\nTop=112\nWidth=552\nHeight=470\n"
-            "[Prefs]\nNDBs=2\nDB0=\"/trees/a\"\nDB1=\"/trees/b c\"\nAlive=yes\nDays=30\nExclude=yes\nAudio=yes\n"
-            "Partial=no\nStart=yes\nShowWindow=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\nColor1=14285311\nColor2=10744319\n"
+            "[Prefs]\nNDBs=2\nDB0=\"/trees/a\"\nDB1=\"/trees/b c\"\nHome1=42\nAlive=yes\nDays=30\nExclude=yes\n"
+            "Audio=yes\nPartial=no\nLimit=all\nDegrees=4\nStart=yes\nShowWindow=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\nColor1=14285311\nColor2=10744319\n"
             "[CustColors]\nColorA=FFFFFF\nColorB=00FF00\n"
             "[OPFont]\nName=Arial\nSize=10\nColour=128\nStyle=Bold,Italic\nScript=1\n"
             "[Fields]\nF1=Birth\nF2=Death\nCount=2\n"
             "[Text]\nRows=6\n"
-            "T0=\"<name> is <yy> years old <when>\"\n"
-            "T1=\"it's the <yy><th><material> wedding anniversary of <name> <when>\"\n"
-            "T2=\"it's the <yy><th> anniversary of the divorce of <name> <when>\"\n"
-            "T3=\"<when> it will be <yy> years since the death of <name>\"\n"
+            "T0=\"<name>, <relation>, is <yy> years old <when>\"\n"
+            "T1=\"it's the <yy><th><material> wedding anniversary of <name>, <relation>, <when>\"\n"
+            "T2=\"it's the <yy><th> anniversary of the divorce of <name>, <relation>, <when>\"\n"
+            "T3=\"<when> it will be <yy> years since the death of <name>, <relation>\"\n"
             "T4=\"it's the <yy><th> anniversary of <name> <when>\"\n"
             "T5=\"<when> it's <name>\"\n"
             "Marr=\"=\"\n"
             "[Variants]\n"
-            "V0=\"it's <name>'s birthday <when>\"\n"
-            "V1=\"<name> would have been <yy> <when>\"\n"
-            "V2=\"it's the anniversary of the birth of <name> <when>\"\n"
-            "V3=\"<name> is <yy> year old <when>\"\n"
-            "V4=\"it's the wedding anniversary of <name> <when>\"\n"
-            "V5=\"it's the anniversary of the divorce of <name> <when>\"\n"
-            "V6=\"<when> it's the anniversary of the death of <name>\"\n"
-            "V7=\"<when> it will be <yy> year since the death of <name>\"\n"
+            "V0=\"it's <name>'s birthday (<relation>) <when>\"\n"
+            "V1=\"<name>, <relation>, would have been <yy> <when>\"\n"
+            "V2=\"it's the anniversary of the birth of <name>, <relation>, <when>\"\n"
+            "V3=\"<name>, <relation>, is <yy> year old <when>\"\n"
+            "V4=\"it's the wedding anniversary of <name>, <relation>, <when>\"\n"
+            "V5=\"it's the anniversary of the divorce of <name>, <relation>, <when>\"\n"
+            "V6=\"<when> it's the anniversary of the death of <name>, <relation>\"\n"
+            "V7=\"<when> it will be <yy> year since the death of <name>, <relation>\"\n"
             "V8=\"<when> it's <name>\"\n"
-            "V9=\"it's the <yy><th> anniversary of the <event> of <name> <when>\"\n"
-            "V10=\"it's the anniversary of the <event> of <name> <when>\"\n"
+            "V9=\"it's the <yy><th> anniversary of the <event> of <name>, <relation>, <when>\"\n"
+            "V10=\"it's the anniversary of the <event> of <name>, <relation>, <when>\"\n"
             "[When]\nW0=\"today\"\nW1=\"tomorrow\"\nW2=\"in <dd> days\"\n"
             "[Suffix]\nS0=\"th\"\nS1=\"st\"\nS2=\"nd\"\nS3=\"rd\"\nS4=\"th\"\nS5=\"th\"\nS6=\"th\"\nS7=\"th\"\n"
             "S8=\"th\"\nS9=\"th\"\nS10=\"th\"\n"
@@ -273,6 +274,31 @@ TEST_F(SettingsFileTest, FoldersAndTicksThatNoLongerExistAreDropped) {
   EXPECT_EQ(file.ReadSectionValues("Fields"), (std::vector<std::string>{"F1=Death", "Count=1"}));
   EXPECT_EQ(file.ReadString("Prefs", "DB0", "none"), "/trees/kept");
   EXPECT_EQ(file.ReadString("Prefs", "DB1", "none"), "/trees/kept") << "keys not written stay as they were";
+}
+
+// A home person belongs to the source numbered like it: a source dropped at
+// start takes its home person along, and writing numbers them afresh.
+TEST_F(SettingsFileTest, HomePeopleFollowTheirSources) {
+  WriteIni("[Prefs]\nNDBs=3\nDB0=\"/trees/gone\"\nHome0=7\nDB1=\"/trees/kept\"\nHome1=12\nDB2=\"/trees/other\"\n"
+           "Home2=twelve\nLimit=BLOOD\nDegrees=6\n");
+  host_.validFolders = {"/trees/kept", "/trees/other"};
+  Read();
+  EXPECT_EQ(settings_.HomePeople, (std::map<std::string, std::int32_t>{{"/trees/kept", 12}}));
+  EXPECT_EQ(settings_.Limit, TFamilyLimit::BloodRelatives);
+  EXPECT_EQ(settings_.Degrees, 6);
+
+  settings_.HomePeople = {{"/trees/other", -5}};
+  ASSERT_TRUE(Write());
+  const TProfileFile file(iniPath_);
+  EXPECT_EQ(file.ReadString("Prefs", "Home0", "none"), "none") << "the kept source lost its home person";
+  EXPECT_EQ(file.ReadString("Prefs", "Home1", "none"), "-5");
+  EXPECT_EQ(file.ReadString("Prefs", "Home2", "none"), "none") << "a stale key would follow another source";
+  EXPECT_EQ(file.ReadString("Prefs", "Limit", ""), "blood");
+
+  WriteIni("[Prefs]\nLimit=family\nDegrees=-3\n");
+  Read();
+  EXPECT_EQ(settings_.Limit, TFamilyLimit::AllPeople);
+  EXPECT_EQ(settings_.Degrees, 1);
 }
 
 TEST_F(SettingsFileTest, HandEditedHugeCountsStayCheap) {

@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <vector>
+#include <regex>
 #include <set>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -125,6 +126,76 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream stream(text);
   for (std::string line; std::getline(stream, line);) lines.push_back(line);
   return lines;
+}
+
+// --home names the home person for one run: the sentences of relatives say
+// how they are related, the others read as without it, and a code that is
+// in no tree is told about and changes nothing.
+TEST_F(MindrelListTest, HomeForOneRunTellsTheRelationships) {
+  MakeTree(400);
+  WriteSettings("Alive=no\n[Fields]\nCount=4\nF1=Birth\nF2=Marriage\nF3=Death\nF4=Divorce\n");
+  const std::string before = ReadFile(data_ / "Mindrel.INI");
+  const Outcome plain = List();
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  EXPECT_EQ(plain.out.find(", your "), std::string::npos);
+
+  // The home person: the parent with the most children in the links.
+  const Outcome links = Shell(MINDREL_BIN_DIR "/keel dump '" + (root_ / "tree").string() + "' Links.dat", root_ / "scratch");
+  ASSERT_EQ(links.exitCode, 0) << links.err;
+  std::map<std::string, std::vector<std::string>> partners;
+  std::map<std::string, int> children;
+  static const std::regex kLink(R"re("RecType":"(.)","ChildMarr":(\d+),"PersFam":(\d+))re");
+  for (const std::string& line : Lines(links.out)) {
+    std::smatch link;
+    if (!std::regex_search(line, link, kLink)) continue;
+    if (link[1] == "P") partners[link[2]].push_back(link[3]);
+    if (link[1] == "C") ++children[link[2]];
+  }
+  std::string home;
+  int most = 0;
+  for (const auto& [family, count] : children) {
+    if (count > most && !partners[family].empty()) {
+      most = count;
+      home = partners[family].front();
+    }
+  }
+  ASSERT_FALSE(home.empty());
+  const Outcome related = List("2026-12-10", "--home " + home);
+  ASSERT_EQ(related.exitCode, 0) << related.err;
+  EXPECT_EQ(related.err, "");
+  const std::vector<std::string> withHome = Lines(related.out);
+  ASSERT_EQ(withHome.size(), Lines(plain.out).size()) << "all people are listed by default";
+  int told = 0;
+  static const std::regex kRelation(
+      R"(, (you|your)[a-z0-9 -]*(,|$)|birthday \(your [a-z0-9 -]+\))");
+  for (const std::string& line : withHome) {
+    if (line.find("your ") == std::string::npos) continue;
+    ++told;
+    EXPECT_TRUE(std::regex_search(line, kRelation)) << line;
+  }
+  EXPECT_GT(told, 0);
+  EXPECT_EQ(ReadFile(data_ / "Mindrel.INI"), before) << "a one-off run writes no settings";
+
+  // The calendar carries the same sentences (its lines unfolded).
+  const Outcome calendar = List("2026-12-10", "--home " + home + " --ical");
+  ASSERT_EQ(calendar.exitCode, 0) << calendar.err;
+  const std::string unfolded = std::regex_replace(calendar.out, std::regex("\r\n "), "");
+  int summaries = 0;
+  for (const std::string& line : withHome) {
+    if (line.find("your ") == std::string::npos) continue;
+    const std::string sentence = line.substr(line.find('\t') + 1);
+    ++summaries;
+    // iCalendar text escapes its commas.
+    EXPECT_NE(unfolded.find("SUMMARY:" + std::regex_replace(sentence, std::regex(","), "\\,")), std::string::npos)
+        << sentence;
+  }
+  EXPECT_EQ(summaries, told);
+
+  const Outcome gone = List("2026-12-10", "--home 999999");
+  EXPECT_EQ(gone.exitCode, 0);
+  EXPECT_NE(gone.err.find("[P999999]"), std::string::npos) << gone.err;
+  EXPECT_EQ(gone.out, plain.out);
+  EXPECT_EQ(List("2026-12-10", "--home three").exitCode, 64);
 }
 
 TEST_F(MindrelListTest, CalendarHoldsTheListedAlertsAsAllDayEventsWithStableUids) {

@@ -203,6 +203,53 @@ TEST_F(EntryFormatterTest, VariantsForUnknownYearsTheDeadOneYearAndAnEventsOwnDa
             "Lediah Allen was born 348 years ago today");
 }
 
+// With a home person the default sentences name the relationship; without
+// one (the cases above) they read as they always did.
+TEST_F(EntryFormatterTest, RelationsInTheDefaultSentences) {
+  auto related = [](TOPObj entry, const char* relation, bool yearUnknown = false, bool dead = false) {
+    entry.Relation = relation;
+    entry.YearUnknown = yearUnknown;
+    entry.Dead = dead;
+    return entry;
+  };
+  struct Case {
+    TOPObj entry;
+    const char* sentence;
+  } const cases[] = {
+      {related(Entry(0, "P", "Francis Garner", 82, 2), "your great-grandson"),
+       "Francis Garner, your great-grandson, is 82 years old in 2 days"},
+      {related(Entry(0, "P", "Ann Lee", 40, 0), "you"), "Ann Lee, you, is 40 years old today"},
+      {related(Entry(0, "P", "Ann Lee", 2025, 0), "your aunt", true), "It's Ann Lee's birthday (your aunt) today"},
+      {related(Entry(0, "P", "Ann Lee", 90, 1), "your aunt", false, true), "Ann Lee, your aunt, would have been 90 tomorrow"},
+      {related(Entry(1, "F", "John SMITH = Jane BROWN", 25, 5), "your son and your daughter-in-law"),
+       "It's the 25th (silver) wedding anniversary of John SMITH = Jane BROWN, your son and your daughter-in-law, in 5 days"},
+      {related(Entry(3, "P", "John SMITH", 10, 1), "your stepfather"),
+       "Tomorrow it will be 10 years since the death of John SMITH, your stepfather"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence);
+}
+
+TEST_F(EntryFormatterTest, AnEmptyRelationTakesItsPunctuationAlong) {
+  struct Case {
+    const char* text;
+    const char* relation;
+    const char* expanded;
+  } const cases[] = {
+      {"<name>, <relation>, is here", "", "Ann is here"},
+      {"<name> (<relation>) is here", "", "Ann  is here"},
+      {"<name>, <relation>", "", "Ann"},
+      {"<relation> and <name>", "", " and Ann"},
+      {"<name>,<relation> is", "", "Ann is"},
+      {"<name> (<relation>) is here", "your aunt", "Ann (your aunt) is here"},
+      {"<name>: <relation>.", "your aunt", "Ann: your aunt."},
+  };
+  for (const Case& c : cases) {
+    TOPObj entry = Entry(0, "P", "Ann", 40, 0);
+    entry.Relation = c.relation;
+    EXPECT_EQ(Expand(c.text, entry), c.expanded) << c.text;
+  }
+}
+
 TEST_F(EntryFormatterTest, SentencesKeepSingleBlanksOnly) {
   struct Case {
     const char *name, *sentence;

@@ -28,7 +28,7 @@ TEST_F(EventFormatsTest, BuiltInValues) {
   const TEventFormats formats;
   ASSERT_EQ(formats.RowCount(), 6);
   EXPECT_EQ(formats.Row(4).Name, "Added fixed");
-  EXPECT_EQ(formats.Row(3).Template, "<when> it will be <yy> years since the death of <name>");
+  EXPECT_EQ(formats.Row(3).Template, "<when> it will be <yy> years since the death of <name>, <relation>");
   EXPECT_EQ(formats.WhenText(2), "in <dd> days");
   EXPECT_EQ(formats.Suffix(3), "rd");
   EXPECT_EQ(formats.Suffix(10), "th");
@@ -58,7 +58,7 @@ TEST_F(EventFormatsTest, RowsAddFindDeleteAndDefaults) {
   formats.SetIncludeCodes(true);
   formats.SetVariantText(TEventFormats::kBirthDead, "changed");
   formats.RestoreDefaults();
-  EXPECT_EQ(formats.VariantText(TEventFormats::kBirthDead), "<name> would have been <yy> <when>");
+  EXPECT_EQ(formats.VariantText(TEventFormats::kBirthDead), "<name>, <relation>, would have been <yy> <when>");
   EXPECT_EQ(formats.Row(0).Template, TEventFormats::DefaultTemplate(0));
   EXPECT_EQ(formats.WhenText(0), "today");
   EXPECT_EQ(formats.Suffix(1), "st");
@@ -96,7 +96,21 @@ TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
   EXPECT_EQ(read.MarriageIndicator(), " & ");
   EXPECT_EQ(read.Row(0).Template, TEventFormats::DefaultTemplate(0));
   EXPECT_EQ(read.VariantText(TEventFormats::kOtherDateYearUnknown), " <event> of <name> ");
-  EXPECT_EQ(read.VariantText(TEventFormats::kBirthYearUnknown), "it's <name>'s birthday <when>");
+  EXPECT_EQ(read.VariantText(TEventFormats::kBirthYearUnknown), "it's <name>'s birthday (<relation>) <when>");
+}
+
+// A file written before relationships were told holds the built-in wording
+// of its day: it gets today's, which names the relationship; a wording of
+// the user's own stays as it is.
+TEST_F(EventFormatsTest, FormerBuiltInWordingsBecomeTodays) {
+  std::ofstream(path_) << "[Text]\nRows=6\nT0=\"<name> is <yy> years old <when>\"\n"
+                       << "T3=\"<when> it's <yy> years since <name> died\"\n"
+                       << "[Variants]\nV1=\"<name> would have been <yy> <when>\"\n";
+  TEventFormats formats;
+  formats.ReadSettings(TProfileFile(path_));
+  EXPECT_EQ(formats.Row(0).Template, "<name>, <relation>, is <yy> years old <when>");
+  EXPECT_EQ(formats.Row(3).Template, "<when> it's <yy> years since <name> died");
+  EXPECT_EQ(formats.VariantText(TEventFormats::kBirthDead), "<name>, <relation>, would have been <yy> <when>");
 }
 
 // The variants live in a section of their own, so a file that an older
@@ -105,7 +119,8 @@ TEST_F(EventFormatsTest, VariantsHaveTheirOwnSectionAndLabels) {
   std::ofstream(path_) << "[Text]\nRows=6\nT0=\"<name> turns <yy>\"\n";
   TEventFormats formats;
   formats.ReadSettings(TProfileFile(path_));
-  EXPECT_EQ(formats.VariantText(TEventFormats::kDeathOneYear), "<when> it will be <yy> year since the death of <name>");
+  EXPECT_EQ(formats.VariantText(TEventFormats::kDeathOneYear),
+            "<when> it will be <yy> year since the death of <name>, <relation>");
   TProfileFile file(path_);
   formats.WriteSettings(file);
   ASSERT_TRUE(file.UpdateFile());

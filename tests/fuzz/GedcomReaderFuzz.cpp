@@ -36,6 +36,11 @@ void CheckTree(const TGedcomTree& tree) {
   for (const TGedcomFamily& family : tree.Families) {
     for (const std::uint32_t partner : {family.Husband, family.Wife})
       Check(partner == TGedcomFamily::kNoPartner || partner < tree.People.size());
+    for (const std::uint32_t child : family.Children) Check(child < tree.People.size());
+  }
+  for (const TGedcomPerson& person : tree.People) {
+    for (const std::uint32_t family : person.ChildOf) Check(family < tree.Families.size());
+    for (const std::uint32_t family : person.PartnerIn) Check(family < tree.Families.size());
   }
   for (const TGedcomColumn& column : tree.Columns) {
     for (const TDatedRow& row : column.People) {

@@ -87,6 +87,25 @@ TEST(GedcomReaderTest, LineEndsBlanksAndContinuations) {
   EXPECT_EQ(tree.People[0].Code, 7);
 }
 
+// Children and sexes, from the family's CHIL lines and the person's FAMC and
+// FAMS lines alike; lines that point nowhere are counted, not fatal.
+TEST(GedcomReaderTest, ChildrenSexesAndFamilyLinks) {
+  const std::string bytes = Head("UTF-8") +
+                            "0 @I1@ INDI\n1 SEX M\n1 FAMS @F1@\n"
+                            "0 @I2@ INDI\n1 SEX F\n1 FAMS @F1@\n1 FAMC @F9@\n"
+                            "0 @I3@ INDI\n1 SEX U\n1 FAMC @F1@\n2 PEDI birth\n"
+                            "0 @F1@ FAM\n1 HUSB @I1@\n1 WIFE @I2@\n1 CHIL @I3@\n1 CHIL @I8@\n0 TRLR\n";
+  const TGedcomTree tree = Read(bytes);
+  ASSERT_EQ(tree.People.size(), 3u);
+  EXPECT_EQ(tree.People[0].Sex, 'M');
+  EXPECT_EQ(tree.People[1].Sex, 'F');
+  EXPECT_EQ(tree.People[2].Sex, 0);
+  EXPECT_EQ(tree.Families[0].Children, (std::vector<std::uint32_t>{2}));
+  EXPECT_EQ(tree.People[2].ChildOf, (std::vector<std::uint32_t>{0}));
+  EXPECT_EQ(tree.People[0].PartnerIn, (std::vector<std::uint32_t>{0}));
+  EXPECT_EQ(tree.DanglingLinks, 2u);  // FAMC @F9@ and CHIL @I8@
+}
+
 TEST(GedcomReaderTest, PeopleCouplesAndTheirEvents) {
   const std::string bytes = Head("UTF-8") +
                             "0 @I1@ INDI\n1 NAME John /Smith/ Jr.\n1 BIRT\n2 DATE ABT 1850\n1 BIRT\n2 DATE 2 MAR 1851\n"

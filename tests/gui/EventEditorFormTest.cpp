@@ -36,7 +36,8 @@ class EventEditorFormTest : public QObject {
     QCOMPARE(grid.item(0, 0)->text(), QStringLiteral(">"));
     QCOMPARE(grid.item(4, 1)->text(), QStringLiteral("Added fixed"));
     const int years = editor_->Sample().Years;
-    QVERIFY(editor_->SampleText().startsWith(QStringLiteral("John SMITH is %1 years old ").arg(years)));
+    QVERIFY(editor_->SampleText().startsWith(
+        QStringLiteral("John SMITH, your great-grandson, is %1 years old ").arg(years)));
 
     QLineEdit* cell = editor_->CellEditor();
     QVERIFY2(cell != nullptr, "the template cell of the current row is open for typing");
@@ -162,7 +163,7 @@ class EventEditorFormTest : public QObject {
     cell->deselect();
     QCOMPARE(item(QStringLiteral("Cu&t")), std::make_pair(false, QStringLiteral("Cu&t")));
     QCOMPARE(item(QStringLiteral("&Undo")), std::make_pair(false, QStringLiteral("&Undo")));
-    cell->setSelection(0, 6);  // "<name>"
+    cell->setSelection(0, 19);  // "<name>, <relation>,"
     QCOMPARE(item(QStringLiteral("&Copy")), std::make_pair(true, QStringLiteral("&Copy")));
     const std::unique_ptr<QMenu> menu = editor_->MakePopupMenu();
     for (QAction* action : menu->actions()) {

@@ -10,6 +10,7 @@
 
 #include "PrivateHome.h"
 #include "ScreenshotSaver.h"
+#include "SpokenAlerts.h"
 #include "app/MainForm.h"
 #include "engine/components/KeelEngine.h"
 #include "help/MessageDialog.h"
@@ -192,20 +193,9 @@ class GedcomWindowTest : public QObject {
   }
 
   // What a screen reader says for each alert of the list: date, sentence.
-  static QStringList Spoken(TMainForm& form) {
-    QStringList texts;
-    const QListWidget& list = *form.ui().OutputList;
-    for (int i = 0; i < list.count(); ++i) texts << list.item(i)->data(Qt::AccessibleTextRole).toString();
-    return texts;
-  }
+  static QStringList Spoken(TMainForm& form) { return SpokenAlerts(*form.ui().OutputList); }
 
-  static int SpokenIndex(TMainForm& form, const QString& part) {
-    const QStringList spoken = Spoken(form);
-    for (int i = 0; i < spoken.size(); ++i) {
-      if (spoken[i].contains(part)) return i;
-    }
-    return -1;
-  }
+  static int SpokenIndex(TMainForm& form, const QString& part) { return SpokenAlertIndex(*form.ui().OutputList, part); }
 
   static bool AnySpoken(TMainForm& form, const QString& part) { return SpokenIndex(form, part) >= 0; }
 

@@ -127,6 +127,10 @@ TEST_F(ProfileFileTest, EraseSectionAndSectionLinesInFileOrder) {
   EXPECT_TRUE(file.ReadSectionValues("Missing").empty());
   file.EraseSection("CustColors");
   EXPECT_EQ(file.Text(), "[Fields]\nF1=Birth\n");
+  file.WriteString("Fields", "F2", "Death");
+  file.DeleteKey("FIELDS", "f1");
+  file.DeleteKey("Fields", "F9");
+  EXPECT_EQ(file.Text(), "[Fields]\nF2=Death\n");
 }
 
 TEST_F(ProfileFileTest, MissingOrUnwritableFile) {

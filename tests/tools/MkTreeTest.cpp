@@ -427,6 +427,72 @@ TEST_F(MkTreeTest, TreeHoldsEveryKindOfAwkwardRecord) {
   EXPECT_EQ(seen["name with an unconvertible character"], 0);
 }
 
+// Parent links as real trees have them: the child links agree with each
+// child's "Parent family"; some people marry twice and have children in
+// both marriages (half-siblings), some marriages join two families' children
+// each bringing children of their own, and some couples share grandparents.
+TEST_F(MkTreeTest, ParentLinksHoldRemarriagesAndRepeatedAncestors) {
+  const Tree& t = tree();
+  std::map<int32_t, std::vector<int32_t>> partners, children, familiesOf;
+  for (const auto& row : t.links.rows) {
+    const int32_t family = t.links.integer(row, "ChildMarr");
+    const int32_t person = t.links.integer(row, "PersFam");
+    if (t.links.text(row, "RecType") == "P") {
+      partners[family].push_back(person);
+      familiesOf[person].push_back(family);
+    } else {
+      children[family].push_back(person);
+    }
+  }
+  std::map<int32_t, int32_t> parentFamily;
+  for (const auto& row : t.people.rows) {
+    if (!t.people.isNull(row, "Parent family"))
+      parentFamily[t.people.integer(row, "Code")] = t.people.integer(row, "Parent family");
+  }
+  int childLinks = 0;
+  for (const auto& [family, kids] : children) {
+    for (const int32_t child : kids) {
+      EXPECT_EQ(parentFamily[child], family) << child;
+      ++childLinks;
+    }
+  }
+  EXPECT_EQ(childLinks, static_cast<int>(parentFamily.size()));
+
+  int halfSiblingParents = 0;
+  for (const auto& [person, families] : familiesOf) {
+    int withChildren = 0;
+    for (const int32_t family : families) withChildren += children[family].empty() ? 0 : 1;
+    if (withChildren >= 2) ++halfSiblingParents;
+  }
+  int stepFamilies = 0;
+  int cousinCouples = 0;
+  auto grandparents = [&](int32_t person) {
+    std::set<int32_t> found;
+    for (const int32_t parent : partners[parentFamily[person]])
+      for (const int32_t grandparent : partners[parentFamily[parent]]) found.insert(grandparent);
+    return found;
+  };
+  for (const auto& [family, couple] : partners) {
+    if (couple.size() != 2) continue;
+    bool bothBringChildren = true;
+    for (const int32_t partner : couple) {
+      bool earlierChildren = false;
+      for (const int32_t other : familiesOf[partner]) earlierChildren |= other < family && !children[other].empty();
+      bothBringChildren &= earlierChildren;
+    }
+    if (bothBringChildren) ++stepFamilies;
+    std::set<int32_t> shared;
+    const std::set<int32_t> first = grandparents(couple[0]);
+    for (const int32_t grandparent : grandparents(couple[1])) {
+      if (first.contains(grandparent)) shared.insert(grandparent);
+    }
+    if (!shared.empty()) ++cousinCouples;
+  }
+  EXPECT_GT(halfSiblingParents, 0);
+  EXPECT_GT(stepFamilies, 0);
+  EXPECT_GT(cousinCouples, 0);
+}
+
 TEST_F(MkTreeTest, AFairShareOfAnniversariesFallsInTheNextThirtyDays) {
   std::set<int> window;
   TJDate day;

@@ -2,9 +2,13 @@
 // folder, own tables, settings, folder validation), scans with the same
 // options, and prints one line per alert: the date in the "DateFormat" of the
 // settings, a tab, the sentence; or, with --ical, the same alerts as an
-// iCalendar document.
+// iCalendar document. --home CODE takes the person of that code as the home
+// person of the first source for this run alone.
 
+#include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -32,6 +36,7 @@ constexpr int kExitEngineError = 2;
 struct Arguments {
   std::string dataFolder;
   bool calendar = false;
+  std::optional<std::int32_t> home;
   std::unique_ptr<Clock> clock = std::make_unique<SystemClock>();
 };
 
@@ -50,6 +55,11 @@ bool ParseArguments(int argc, char* argv[], Arguments& arguments) {
       arguments.clock = std::make_unique<FixedClock>(today);
     } else if (option == "--data-dir") {
       arguments.dataFolder = WithTrailingSeparator(value);
+    } else if (option == "--home") {
+      std::int32_t code = 0;
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), code);
+      if (value.empty() || error != std::errc() || end != value.data() + value.size()) return false;
+      arguments.home = code;
     } else {
       return false;
     }
@@ -82,7 +92,7 @@ void PrintAlerts(const TAlertList& alerts, const TSettings& settings, const TEve
 int main(int argc, char* argv[]) {
   Arguments arguments;
   if (!ParseArguments(argc, argv, arguments)) {
-    std::cerr << "usage: mindrel-list [--today YYYY-MM-DD] [--data-dir DIR] [--ical]\n";
+    std::cerr << "usage: mindrel-list [--today YYYY-MM-DD] [--data-dir DIR] [--home CODE] [--ical]\n";
     return kExitUsage;
   }
   std::string dataFolder = arguments.dataFolder.empty() ? GetDataFolder() : arguments.dataFolder;
@@ -107,6 +117,7 @@ int main(int argc, char* argv[]) {
       std::cerr << "No valid databases selected.\n";
       return kExitNoFolder;
     }
+    if (arguments.home) settings.HomePeople[settings.Folders.front()] = *arguments.home;
     for (const std::string& problem :
          session.RefreshOutputList(TScanOptions::From(settings, formats), *arguments.clock, alerts)) {
       std::cerr << problem << '\n';

@@ -12,6 +12,14 @@ namespace mindrel {
 
 namespace {
 
+// Shares of the marriages made up: a widowed or divorced partner marrying
+// again, a grown child marrying a first cousin, or another tree's child.
+constexpr int kRemarriagePercent = 12;
+constexpr int kCousinMarriagePercent = 15;
+constexpr int kSingleMarriagePercent = 30;
+// Nobody over this age at the end of a marriage marries again here.
+constexpr int kLatestRemarriageAge = 60;
+
 bool IsLeapYear(int astronomicalYear) {
   return IsLeapInternalYear(static_cast<std::int64_t>(astronomicalYear) + 12000);
 }
@@ -67,6 +75,9 @@ void TTreeGenerator::AddCoupleOfAntiquity() {
     person.LastChanged = RecentDay();
     tree_.People.push_back(person);
     lives_.push_back({birthYear, birthYear + 50});
+    married_.push_back(true);
+    queued_.push_back(false);
+    familiesOf_.emplace_back();
     return person.Code;
   };
   const std::int32_t father = add("Aulus", "Varro", 'M', "ABT 60 BC", "12 Mar 5 BC", -59);
@@ -94,11 +105,9 @@ void TTreeGenerator::AddNamelessCouple() {
 }
 
 void TTreeGenerator::AddGeneration() {
-  std::int32_t first;
-  if (!singles_.empty() && random_.Chance(75)) {
-    first = singles_.front();
-    singles_.pop_front();
-  } else {
+  if (!free_.empty() && random_.Chance(kRemarriagePercent) && AddRemarriage()) return;
+  std::int32_t first = NextSingle();
+  if (first == 0) {
     first =
         NewPerson('M', random_.Between(LastYear() - 190, LastYear() - 40), Pick(names::Surnames()), false);
   }
@@ -112,10 +121,84 @@ void TTreeGenerator::AddGeneration() {
     return;
   }
   const char otherSex = Person(first).Sex == 'M' ? 'F' : 'M';
-  const int partnerBirth = std::min(Life(first).BirthYear + random_.Between(-5, 5), LastYear() - 17);
-  const std::int32_t partner = NewPerson(otherSex, partnerBirth, Pick(names::Surnames()), false);
+  std::int32_t partner = random_.Chance(kCousinMarriagePercent) ? WaitingCousin(first) : 0;
+  if (partner == 0 && random_.Chance(kSingleMarriagePercent)) {
+    // Another tree's grown child: their lines meet in the children.
+    for (std::size_t i = 0; i < singles_.size() && partner == 0; ++i) {
+      const std::int32_t other = singles_[i];
+      if (!married_[static_cast<size_t>(other - 1)] && Person(other).Sex == otherSex) partner = other;
+    }
+  }
+  if (partner != 0) {
+    married_[static_cast<size_t>(partner - 1)] = true;
+  } else {
+    const int partnerBirth = std::min(Life(first).BirthYear + random_.Between(-5, 5), LastYear() - 17);
+    partner = NewPerson(otherSex, partnerBirth, Pick(names::Surnames()), false);
+  }
   const TMarriage marriage = otherSex == 'F' ? Marry(first, partner) : Marry(partner, first);
   AddChildren(tree_.Families[static_cast<size_t>(marriage.Code - 1)], marriage.Year);
+}
+
+std::int32_t TTreeGenerator::NextSingle() {
+  while (!singles_.empty() && random_.Chance(75)) {
+    const std::int32_t single = singles_.front();
+    singles_.pop_front();
+    if (married_[static_cast<size_t>(single - 1)]) continue;
+    married_[static_cast<size_t>(single - 1)] = true;
+    return single;
+  }
+  return 0;
+}
+
+std::int32_t TTreeGenerator::WaitingCousin(std::int32_t person) {
+  const char otherSex = Person(person).Sex == 'M' ? 'F' : 'M';
+  const std::int32_t parents = Person(person).ParentFamily;
+  if (parents == 0) return 0;
+  const TTreeFamily& parentFamily = tree_.Families[static_cast<size_t>(parents - 1)];
+  for (const std::int32_t parent : {parentFamily.Father, parentFamily.Mother}) {
+    if (parent == 0 || Person(parent).ParentFamily == 0) continue;
+    const TTreeFamily& grandparents = tree_.Families[static_cast<size_t>(Person(parent).ParentFamily - 1)];
+    for (const std::int32_t uncle : grandparents.Children) {
+      if (uncle == parent) continue;
+      for (const std::int32_t family : familiesOf_[static_cast<size_t>(uncle - 1)]) {
+        for (const std::int32_t cousin : tree_.Families[static_cast<size_t>(family - 1)].Children) {
+          const bool waiting = queued_[static_cast<size_t>(cousin - 1)] && !married_[static_cast<size_t>(cousin - 1)];
+          if (waiting && Person(cousin).Sex == otherSex) return cousin;
+        }
+      }
+    }
+  }
+  return 0;
+}
+
+bool TTreeGenerator::AddRemarriage() {
+  const TFreeAgain free = free_.front();
+  free_.pop_front();
+  const std::int32_t first = free.Person;
+  const char otherSex = Person(first).Sex == 'M' ? 'F' : 'M';
+  const int year = std::min(free.FromYear + random_.Between(0, 4), LastYear());
+  auto aliveIn = [&](std::int32_t code) { return !Life(code).DeathYear || *Life(code).DeathYear > year; };
+  if (!aliveIn(first)) return false;
+  std::int32_t partner = 0;
+  // Half the time both bring children of their own: stepbrothers and sisters.
+  if (random_.Chance(50)) {
+    for (auto other = free_.begin(); other != free_.end(); ++other) {
+      if (Person(other->Person).Sex != otherSex || other->FromYear > year || !aliveIn(other->Person)) continue;
+      partner = other->Person;
+      free_.erase(other);
+      break;
+    }
+  }
+  if (partner == 0) {
+    const int partnerBirth = std::min(Life(first).BirthYear + random_.Between(-8, 8), year - 18);
+    partner = NewPerson(otherSex, partnerBirth, Pick(names::Surnames()), false);
+    if (!aliveIn(partner)) return true;
+  }
+  const std::int32_t father = otherSex == 'F' ? first : partner;
+  const std::int32_t mother = otherSex == 'F' ? partner : first;
+  const TMarriage marriage = Marry(father, mother, year);
+  AddChildren(tree_.Families[static_cast<size_t>(marriage.Code - 1)], marriage.Year);
+  return true;
 }
 
 std::int32_t TTreeGenerator::NewPerson(char sex, int birthYear, const std::string& surname,
@@ -151,6 +234,9 @@ std::int32_t TTreeGenerator::NewPerson(char sex, int birthYear, const std::strin
   AddCustomPersonDates(person, life);
   tree_.People.push_back(std::move(person));
   lives_.push_back(life);
+  married_.push_back(false);
+  queued_.push_back(false);
+  familiesOf_.emplace_back();
   return tree_.People.back().Code;
 }
 
@@ -167,7 +253,7 @@ void TTreeGenerator::AddCustomPersonDates(TTreePerson& person, const TLife& life
     person.Emigration = RandomDate(random_.Between(life.BirthYear + 16, lastYear), false);
 }
 
-TTreeGenerator::TMarriage TTreeGenerator::Marry(std::int32_t father, std::int32_t mother) {
+TTreeGenerator::TMarriage TTreeGenerator::Marry(std::int32_t father, std::int32_t mother, std::optional<int> year) {
   TTreeFamily family;
   family.Code = static_cast<std::int32_t>(tree_.Families.size() + 1);
   family.Father = father;
@@ -184,16 +270,18 @@ TTreeGenerator::TMarriage TTreeGenerator::Marry(std::int32_t father, std::int32_
     firstDeath = std::min(firstDeath, Life(code).DeathYear.value_or(LastYear()));
     widowed = widowed || Life(code).DeathYear.has_value();
   }
-  const int marriageYear = std::min(youngest + random_.Between(18, 32), LastYear());
+  const int marriageYear = year ? *year : std::min(youngest + random_.Between(18, 32), LastYear());
   if (!random_.Chance(5)) {
     family.Marriage = RandomDate(marriageYear, true);
     family.MarriagePlace = Pick(names::Places());
   }
   family.Status = widowed ? "Widowed" : "Married";
+  std::optional<int> divorceYear;
   if (father != 0 && mother != 0 && random_.Chance(12)) {
-    const int divorceYear = marriageYear + random_.Between(1, 15);
-    if (divorceYear <= firstDeath) {
-      family.Divorce = RandomDate(divorceYear, false);
+    const int year = marriageYear + random_.Between(1, 15);
+    if (year <= firstDeath) {
+      divorceYear = year;
+      family.Divorce = RandomDate(year, false);
       family.Status = "Divorced";
     }
   }
@@ -205,7 +293,28 @@ TTreeGenerator::TMarriage TTreeGenerator::Marry(std::int32_t father, std::int32_
   family.LastChanged = RecentDay();
   tree_.Families.push_back(family);
   LinkPartners(family);
+  NoteMarriageEnd(family, marriageYear, divorceYear);
   return {family.Code, marriageYear};
+}
+
+void TTreeGenerator::NoteMarriageEnd(const TTreeFamily& family, int marriageYear, std::optional<int> divorceYear) {
+  if (family.Father == 0 || family.Mother == 0) return;
+  for (const auto& [partner, other] : {std::pair{family.Father, family.Mother}, std::pair{family.Mother, family.Father}}) {
+    const std::optional<int> otherDeath = Life(other).DeathYear;
+    int end = 0;
+    if (divorceYear) {
+      end = *divorceYear;
+    } else if (otherDeath && *otherDeath >= marriageYear) {
+      end = *otherDeath;
+    } else {
+      continue;
+    }
+    const TLife& life = Life(partner);
+    const bool aliveAfter = !life.DeathYear || *life.DeathYear > end + 2;
+    if (aliveAfter && end + 1 <= LastYear() - 1 && end - life.BirthYear <= kLatestRemarriageAge) {
+      free_.push_back({partner, end + 1});
+    }
+  }
 }
 
 void TTreeGenerator::AddChildren(TTreeFamily& family, int marriageYear) {
@@ -229,13 +338,19 @@ void TTreeGenerator::AddChildren(TTreeFamily& family, int marriageYear) {
     const TLife& life = Life(child);
     const bool grownUp =
         life.BirthYear <= LastYear() - 22 && (!life.DeathYear || *life.DeathYear - life.BirthYear >= 40);
-    if (grownUp) singles_.push_back(child);
+    if (grownUp) {
+      singles_.push_back(child);
+      queued_[static_cast<size_t>(child - 1)] = true;
+    }
   }
 }
 
 void TTreeGenerator::LinkPartners(const TTreeFamily& family) {
-  for (std::int32_t code : {family.Father, family.Mother})
-    if (code != 0) tree_.Links.push_back({'P', family.Code, code, 0});
+  for (std::int32_t code : {family.Father, family.Mother}) {
+    if (code == 0) continue;
+    tree_.Links.push_back({'P', family.Code, code, 0});
+    familiesOf_[static_cast<size_t>(code - 1)].push_back(family.Code);
+  }
 }
 
 std::string TTreeGenerator::RegisterName(const TTreePerson& person) {

@@ -8,6 +8,12 @@
 // both partners dead), a couple with no names, and birth dates as a phrase,
 // without a year, with month and year or the year only, and under each
 // qualifier.
+//
+// Families are linked as real ones are: a widowed or divorced partner may
+// marry again (half-siblings, stepchildren), some grown children marry
+// other trees' children instead of newcomers, and now and then first
+// cousins marry, so that later generations meet the same ancestors along
+// several lines.
 
 #include <cstdint>
 #include <deque>
@@ -52,6 +58,12 @@ class TTreeGenerator {
   void AddCoupleOfAntiquity();
   void AddNamelessCouple();
   void AddGeneration();
+  // A widowed or divorced partner marries again; false when none can.
+  bool AddRemarriage();
+  // A first cousin of the person still waiting to marry, of the other sex;
+  // 0 when there is none.
+  std::int32_t WaitingCousin(std::int32_t person);
+  std::int32_t NextSingle();
 
   std::int32_t NewPerson(char sex, int birthYear, const std::string& surname, bool mayDieYoung);
   void AddCustomPersonDates(TTreePerson& person, const TLife& life);
@@ -59,8 +71,11 @@ class TTreeGenerator {
     std::int32_t Code = 0;
     int Year = 0;  // of the marriage, dated or not
   };
-  // The family of the two partners (0: unknown) with its dates and links.
-  TMarriage Marry(std::int32_t father, std::int32_t mother);
+  // The family of the two partners (0: unknown) with its dates and links,
+  // married in `year` where given.
+  TMarriage Marry(std::int32_t father, std::int32_t mother, std::optional<int> year = std::nullopt);
+  // The partners who outlive the marriage's end young enough may marry again.
+  void NoteMarriageEnd(const TTreeFamily& family, int marriageYear, std::optional<int> divorceYear);
   void AddChildren(TTreeFamily& family, int marriageYear);
   void LinkPartners(const TTreeFamily& family);
 
@@ -83,6 +98,14 @@ class TTreeGenerator {
   TFamilyTree tree_;
   std::vector<TLife> lives_;
   std::deque<std::int32_t> singles_;  // grown children still to be married
+  std::vector<bool> married_;         // by code - 1
+  std::vector<bool> queued_;          // by code - 1: put among the singles once
+  std::vector<std::vector<std::int32_t>> familiesOf_;  // by code - 1: the families a person is partner of
+  struct TFreeAgain {
+    std::int32_t Person;
+    int FromYear;
+  };
+  std::deque<TFreeAgain> free_;  // widowed or divorced, may marry again
   std::deque<Shape> forcedBirthShapes_;
 };
 
