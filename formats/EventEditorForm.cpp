@@ -27,7 +27,6 @@ const QString kMarker = QStringLiteral(">");
 
 const char* const kSuffixLabels[TEventFormats::kSuffixRows] = {"0th", "1st", "2nd", "3rd", "4th", "5th",
                                                                "6th", "7th", "8th", "9th", "11th-19th"};
-const char* const kWhenLabels[TEventFormats::kWhenRows] = {"Today", "Tomorrow", "Other"};
 
 // Cell editors hand every keystroke to the grid at once, so the sample line
 // follows the typing; the editor keeps its cursor and undo while it does.
@@ -216,7 +215,7 @@ void TEventEditorForm::LoadGrids() {
   }
   WhenGrid->setRowCount(TEventFormats::kWhenRows);
   for (int row = 0; row < TEventFormats::kWhenRows; ++row) {
-    WhenGrid->setItem(row, 0, FixedItem(QString::fromLatin1(kWhenLabels[row]), face));
+    WhenGrid->setItem(row, 0, FixedItem(QString::fromStdString(TEventFormats::WhenLabel(row)), face));
     WhenGrid->setItem(row, kTextColumn, EditableItem(formats_.WhenText(row)));
   }
   MarrEdit->setText(QString::fromStdString(formats_.MarriageIndicator()));
