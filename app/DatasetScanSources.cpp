@@ -22,9 +22,9 @@ std::string TDatasetRecord::StringField(const std::string& name) const {
 
 bool TDatasetRecord::DateRecord(const std::string& column, TJDate& date) const {
   std::array<std::uint8_t, TJDate::kSize> bytes{};
-  const keel::TKeelField& field = dataSet_.FieldByName(column);
+  const keel::TKeelField* field = dataSet_.FindField(column);
   // A column narrower than a date record cannot hold one.
-  if (field.DataSize() < bytes.size() || !field.GetData(bytes)) return false;
+  if (field == nullptr || field->DataSize() < bytes.size() || !field->GetData(bytes)) return false;
   date = TJDate::FromBytes(bytes.data());
   return true;
 }
@@ -46,6 +46,64 @@ void TDatasetQuery::Open(const std::string& folder, const TEventQuery& query) {
   query_.Open();
 }
 
+TRowCopy::TRowCopy(keel::TKeelDataSet& dataSet) {
+  code_ = static_cast<std::int32_t>(dataSet.FieldByName("Code").AsInteger());
+  const keel::TKeelField* dead = dataSet.FindField("Dead");
+  dead_ = dead != nullptr && !dead->IsNull() && dead->AsBoolean();
+  const TDatasetRecord record(dataSet);
+  for (int i = 0; i < dataSet.FieldCount(); ++i) {
+    const std::string& name = dataSet.Fields(i).FieldName();
+    TJDate date;
+    if (name.ends_with("~B") && record.DateRecord(name, date)) dates_.emplace(LowerCase(name), date);
+  }
+}
+
+bool TRowCopy::DateRecord(const std::string& column, TJDate& date) const {
+  const auto found = dates_.find(LowerCase(column));
+  if (found == dates_.end()) return false;
+  date = found->second;
+  return true;
+}
+
+std::int32_t TRowCopy::IntegerField(const std::string& name) const { return SameText(name, "Code") ? code_ : 0; }
+
+bool TRowCopy::BooleanField(const std::string& name) const { return SameText(name, "Dead") && dead_; }
+
+void TRowsByCode::Reset() {
+  indexed_.reset();
+  copies_.reset();
+}
+
+bool TRowsByCode::IndexedByCode() {
+  try {
+    table_.EnterKeyMode();
+    table_.FieldByName("Code").SetAsInteger(0);
+    table_.Cancel();
+    return true;
+  } catch (const keel::EDatabaseError&) {
+    table_.Cancel();
+    return false;
+  }
+}
+
+const TScanRecord* TRowsByCode::Find(std::int32_t code) {
+  if (!indexed_) indexed_ = IndexedByCode();
+  if (*indexed_) {
+    table_.EnterKeyMode();
+    table_.FieldByName("Code").SetAsInteger(code);
+    return table_.SearchKey() ? &record_ : nullptr;
+  }
+  if (!copies_) {
+    copies_.emplace();
+    for (table_.First(); !table_.Eof(); table_.Next()) {
+      TRowCopy copy(table_);
+      copies_->emplace(copy.IntegerField("Code"), std::move(copy));
+    }
+  }
+  const auto found = copies_->find(code);
+  return found == copies_->end() ? nullptr : &found->second;
+}
+
 void TFamilyTreeDatasets::Open(const std::string& folder) {
   for (keel::TKeelTable* table : {&people_, &families_, &links_}) {
     table->Close();
@@ -54,44 +112,15 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
   people_.Open();
   links_.SetIndexName("CFMIdx");
   links_.Open();
-  deadByCode_.clear();
-  peopleByCode_ = PeopleIndexedByCode();
-  if (!peopleByCode_) ReadDeadByCode();
-}
-
-bool TFamilyTreeDatasets::PeopleIndexedByCode() {
-  try {
-    people_.EnterKeyMode();
-    people_.FieldByName("Code").SetAsInteger(0);
-    people_.Cancel();
-    return true;
-  } catch (const keel::EDatabaseError&) {
-    people_.Cancel();
-    return false;
-  }
-}
-
-void TFamilyTreeDatasets::ReadDeadByCode() {
-  for (people_.First(); !people_.Eof(); people_.Next()) {
-    deadByCode_[static_cast<std::int32_t>(people_.FieldByName("Code").AsInteger())] =
-        people_.FieldByName("Dead").AsBoolean();
-  }
-}
-
-// A null "Dead" reads as not dead.
-bool TFamilyTreeDatasets::PersonLiving(std::int32_t code) {
-  if (!peopleByCode_) {
-    const auto found = deadByCode_.find(code);
-    return found != deadByCode_.end() && !found->second;
-  }
-  people_.EnterKeyMode();
-  people_.FieldByName("Code").SetAsInteger(code);
-  return people_.SearchKey() && !people_.FieldByName("Dead").AsBoolean();
+  peopleByCode_.Reset();
+  familiesByCode_.Reset();
+  familiesOfPeople_.reset();
 }
 
 bool TFamilyTreeDatasets::PeopleHasColumn(const std::string& name) { return people_.FindField(name) != nullptr; }
 
 bool TFamilyTreeDatasets::FamiliesHasColumn(const std::string& name) {
+  if (families_.Active()) return families_.FindField(name) != nullptr;
   families_.RefreshDefs();
   const auto& defs = families_.FieldDefs();
   return std::any_of(defs.begin(), defs.end(), [&](const keel::TKeelFieldDef& def) { return SameText(def.Name, name); });
@@ -109,12 +138,47 @@ bool TFamilyTreeDatasets::OnPartnerLink(const keel::TKeelTable& links, std::int3
          links.FieldByName("ChildMarr").AsInteger() == familyCode;
 }
 
-bool TFamilyTreeDatasets::HasLivingPartner(std::int32_t familyCode) {
-  if (!FirstPartnerLink(links_, familyCode)) return false;
+std::vector<std::int32_t> TFamilyTreeDatasets::PartnerCodes(std::int32_t familyCode) {
+  std::vector<std::int32_t> codes;
+  if (!FirstPartnerLink(links_, familyCode)) return codes;
   for (; OnPartnerLink(links_, familyCode); links_.Next()) {
-    if (PersonLiving(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()))) return true;
+    codes.push_back(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()));
   }
-  return false;
+  return codes;
+}
+
+// The partner links stand together at the start of "RecType" "P" in the
+// links index, so one walk from there reads them all.
+void TFamilyTreeDatasets::ReadFamiliesOfPeople() {
+  familiesOfPeople_.emplace();
+  links_.EnterKeyMode();
+  links_.SetKeyFieldCount(1);
+  links_.FieldByName("RecType").SetAsString(kPartnerLink);
+  if (!links_.SearchKey()) return;
+  for (; !links_.Eof() && links_.FieldByName("RecType").AsString() == kPartnerLink; links_.Next()) {
+    familiesOfPeople_->emplace(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()),
+                               static_cast<std::int32_t>(links_.FieldByName("ChildMarr").AsInteger()));
+  }
+}
+
+std::vector<TJDate> TFamilyTreeDatasets::FamilyDates(std::int32_t personCode,
+                                                     const std::vector<std::string>& familyDateColumns) {
+  if (!familiesOfPeople_) ReadFamiliesOfPeople();
+  std::vector<TJDate> dates;
+  const auto [first, last] = familiesOfPeople_->equal_range(personCode);
+  for (auto link = first; link != last; ++link) {
+    if (!families_.Active()) {
+      families_.SetIndexName("");
+      families_.Open();
+    }
+    const TScanRecord* family = familiesByCode_.Find(link->second);
+    if (family == nullptr) continue;
+    for (const std::string& column : familyDateColumns) {
+      TJDate date;
+      if (family->DateRecord(column + "~B", date)) dates.push_back(date);
+    }
+  }
+  return dates;
 }
 
 void TFamilyTreeDatasets::BeginLookups() {

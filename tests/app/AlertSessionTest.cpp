@@ -204,7 +204,9 @@ TEST_F(AlertSessionTest, BirthdaysOfTheLivingInDateOrder) {
                                        {}, {})};
   Tick({"Birth", "Death"});
   EXPECT_EQ(Scan(), (std::vector<std::string>{"Thu 10 Dec\tMary SMITH is 36 years old today",
-                                              "Sat 12 Dec\tJohn SMITH is 42 years old in 2 days"}));
+                                              "Sat 12 Dec\tJohn SMITH is 42 years old in 2 days",
+                                              "Sun 3 Jan\tIn 24 days it will be 47 years since the death of Old JONES"}))
+      << "the living option leaves the death anniversaries alone";
 
   options_.Alive = false;
   options_.Partial = true;
@@ -218,28 +220,48 @@ TEST_F(AlertSessionTest, BirthdaysOfTheLivingInDateOrder) {
 }
 
 TEST_F(AlertSessionTest, CouplesCustomColumnsAndTwoFolders) {
+  // John is dead; the Greys divorced ten years after their wedding; the
+  // Whites live; Hans and Greta, of whom nothing is dated but their wedding
+  // in 1900, cannot be alive any more.
   const std::vector<PersonRow> people = {{1, "John", "SMITH", 1, "", "", "20 Dec 1950"},
                                          {2, "Mary", "BROWN", 0, "", "", ""},
                                          {3, "Carl", "GREY", 1, "", "", ""},
-                                         {4, "Ruth", "GREY", 1, "", "", ""}};
+                                         {4, "Ruth", "GREY", 1, "", "", ""},
+                                         {5, "Paul", "WHITE", 0, "", "", ""},
+                                         {6, "Lisa", "WHITE", -1, "", "", ""},
+                                         {7, "Hans", "GREEN", 0, "", "", ""},
+                                         {8, "Greta", "GREEN", 0, "", "", ""}};
   const std::vector<FamilyRow> families = {{10, "SMITH, John", "BROWN, Mary", "15 Dec 1976", ""},
-                                           {11, "GREY, Carl", "GREY, Ruth", "16 Dec 1950", "17 Dec 1960"}};
-  const std::vector<std::tuple<int, int>> partners = {{10, 1}, {10, 2}, {11, 3}, {11, 4}};
+                                           {11, "GREY, Carl", "GREY, Ruth", "16 Dec 1950", "17 Dec 1960"},
+                                           {12, "WHITE, Paul", "WHITE, Lisa", "18 Dec 2000", ""},
+                                           {13, "GREEN, Hans", "GREEN, Greta", "19 Dec 1900", ""}};
+  const std::vector<std::tuple<int, int>> partners = {{10, 1}, {10, 2}, {11, 3}, {11, 4},
+                                                      {12, 5}, {12, 6}, {13, 7}, {13, 8}};
   options_.Folders = {MakeTree("a", people, families, partners), MakeTree("b", people, families, partners)};
   Tick({"Marriage", "Divorce", "Date of baptism"});
   options_.Alive = false;
   const std::vector<std::string> all = Scan();
-  ASSERT_EQ(all.size(), 8u);
-  EXPECT_EQ(all[0], "Tue 15 Dec\tIt's the 50th (gold) wedding anniversary of John SMITH = Mary BROWN in 5 days");
-  EXPECT_EQ(all[1], all[0]) << "the same couple in the second folder";
-  EXPECT_EQ(all[6], "Sun 20 Dec\tJohn SMITH was baptised 76 years ago in 10 days");
+  const std::vector<std::string> once = {
+      "Tue 15 Dec\tIt would have been the 50th (gold) wedding anniversary of John SMITH = Mary BROWN in 5 days",
+      "Thu 17 Dec\tIt's the 66th anniversary of the divorce of Carl GREY = Ruth GREY in 7 days",
+      "Fri 18 Dec\tIt's the 26th wedding anniversary of Paul WHITE = Lisa WHITE in 8 days",
+      "Sat 19 Dec\tIt would have been the 126th wedding anniversary of Hans GREEN = Greta GREEN in 9 days",
+      "Sun 20 Dec\tJohn SMITH was baptised 76 years ago in 10 days"};
+  std::vector<std::string> twice;
+  for (const std::string& line : once) twice.insert(twice.end(), 2, line);
+  EXPECT_EQ(all, twice) << "every couple in both folders";
 
-  // With the living option a couple needs one partner who is alive: the
-  // Greys give nothing, and the baptism of dead John is left out too.
+  // With the living option a wedding needs both partners alive and a
+  // divorce one of them: only the Whites are left; the baptism of dead John
+  // is left out too.
   options_.Alive = true;
   options_.Folders.resize(1);
   EXPECT_EQ(Scan(), (std::vector<std::string>{
-                        "Tue 15 Dec\tIt's the 50th (gold) wedding anniversary of John SMITH = Mary BROWN in 5 days"}));
+                        "Fri 18 Dec\tIt's the 26th wedding anniversary of Paul WHITE = Lisa WHITE in 8 days"}));
+
+  options_.NoWeddingAfterDivorce = false;
+  options_.Alive = false;
+  EXPECT_EQ(Scan().size(), 6u) << "the Greys' wedding is announced again";
 }
 
 TEST_F(AlertSessionTest, ACustomColumnOfAnyNameIsScanned) {
