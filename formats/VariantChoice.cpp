@@ -78,8 +78,10 @@ int TVariantChoice::VariantFor(const TOPObj& entry) {
 }
 
 void TVariantChoice::Shape(int variant, TOPObj& entry) {
-  const int event = TEventFormats::VariantEvent(variant);
-  entry.EventIndex = static_cast<std::uint8_t>(event == kOtherDate ? TEventFormats::kFixedRows : event);
+  if (variant >= 0) {
+    const int event = TEventFormats::VariantEvent(variant);
+    entry.EventIndex = static_cast<std::uint8_t>(event == kOtherDate ? TEventFormats::kFixedRows : event);
+  }
   unsigned traits = 0;
   for (const TCase& c : kCases) {
     if (c.Variant == variant) traits = c.Traits;
@@ -92,7 +94,7 @@ void TVariantChoice::Shape(int variant, TOPObj& entry) {
     entry.Years = 1;
   } else if ((traits & kOwnDay) != 0) {
     entry.Years = 0;
-  } else if (entry.Years < 2) {
+  } else if (entry.Years < 2 && entry.EventIndex != kAddedAnnual) {
     entry.Years = 2;
   }
 }

@@ -20,7 +20,8 @@ class TVariantChoice {
   // Makes `entry` an entry that takes `variant`: its event index (a fixed
   // event type's, or the first custom index for the "Other date" ones), its
   // flags and, where the case needs them, its years (1 for a count of one, 0
-  // for an event's own day, otherwise never 0 or 1).
+  // for an event's own day, otherwise never 0 or 1). Variant -1 makes it an
+  // entry that its event's own template fits, its event index unchanged.
   static void Shape(int variant, TOPObj& entry);
 };
 
