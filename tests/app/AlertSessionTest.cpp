@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -351,7 +352,8 @@ class FamilyHistoryTest : public AlertSessionTest {
 TEST_F(FamilyHistoryTest, TheDeadAreWordedForTheDeadAndNoDayIsInvented) {
   options_.Alive = false;
   options_.Folders = {MakeFamilyHistory()};
-  EXPECT_EQ(Scan(), (std::vector<std::string>{
+  const std::vector<std::string> folder = Scan();
+  EXPECT_EQ(folder, (std::vector<std::string>{
                         "Thu 25 Feb\tMary Ashworth is about 6 years old in 5 days",
                         "Sun 28 Feb\tIn 8 days it's Leap day party",
                         "Sun 28 Feb\tHans Blanco is 31 years old in 8 days",
@@ -368,22 +370,19 @@ TEST_F(FamilyHistoryTest, TheDeadAreWordedForTheDeadAndNoDayIsInvented) {
                         "Mon 15 Mar\tIt would have been the 38th wedding anniversary of José Wilson = Grace Becker in 23 "
                         "days"}));
 
+  // The file says the same but for Ruth's birthday and the baptism's name.
+  std::vector<std::string> expected;
+  for (const std::string& line : folder) {
+    if (line.find("Ruth Penn in 13 days") != std::string::npos) continue;
+    expected.push_back(line.find("Elias") == std::string::npos
+                           ? line
+                           : "Mon 1 Mar\tIt's the 177th anniversary of the Baptism of Elias Thorne in 9 days");
+  }
   options_.Folders = {WriteFamilyHistoryGedcom()};
-  EXPECT_EQ(Scan(), (std::vector<std::string>{
-                        "Thu 25 Feb\tMary Ashworth is about 6 years old in 5 days",
-                        "Sun 28 Feb\tIn 8 days it's Leap day party",
-                        "Sun 28 Feb\tHans Blanco is 31 years old in 8 days",
-                        "Mon 1 Mar\tIt's the 177th anniversary of the Baptism of Elias Thorne in 9 days",
-                        "Mon 1 Mar\tAgnes Hughes turns 47 next month",
-                        "Mon 1 Mar\tIt's the 25th (silver) wedding anniversary of Tom Reed = Ann Reed in 9 days",
-                        "Tue 2 Mar\tMary Warner would have been 348 in 10 days",
-                        "Wed 3 Mar\tIn 11 days it will be 6 years since the death of Grace Becker",
-                        "Mon 8 Mar\tKarl Krüger is about 47 years old in 16 days",
-                        "Wed 10 Mar\tGaius Caesar would have been 2036 in 18 days",
-                        "Fri 12 Mar\tIt's the 4th anniversary of the divorce of Ned Nulldead = Dora Dead in 20 days",
-                        "Sun 14 Mar\tIt would have been the 137th wedding anniversary of Amos Penn = Ruth Penn in 22 days",
-                        "Mon 15 Mar\tIt would have been the 38th wedding anniversary of José Wilson = Grace Becker in 23 "
-                        "days"}));
+  std::vector<std::string> file = Scan();
+  std::sort(expected.begin(), expected.end());
+  std::sort(file.begin(), file.end());
+  EXPECT_EQ(file, expected);
 }
 
 // "Only living people": nobody past the maximum age, no wedding of a couple
