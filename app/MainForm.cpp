@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -137,6 +138,8 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   connect(ui_->TallowynList, &QWidget::customContextMenuRequested, this, &TMainForm::TallowynPopupPopup);
   connect(ui_->FieldsList, &QListWidget::itemChanged, this, &TMainForm::FieldsListClickCheck);
   connect(ui_->FontColourBtn, &QToolButton::clicked, this, &TMainForm::FontColourBtnClick);
+  // The list a combo box drops down is a control of its own to a screen reader.
+  ui_->LeapDayCombo->view()->setAccessibleName(ui_->LeapDayCombo->accessibleName());
   for (QWidget* panel : {static_cast<QWidget*>(ui_->Color1Panel), static_cast<QWidget*>(ui_->Color2Panel),
                          static_cast<QWidget*>(ui_->FontPanel)}) {
     panel->installEventFilter(this);
