@@ -178,19 +178,20 @@ void TAlertScan::FindCouples(const RowKind& kind) {
   due.erase(std::unique(due.begin(), due.end()), due.end());
   TLookupRun lookups(tables_);
   for (const std::int32_t code : due) {
-    couples_.emplace(code, CoupleOf(code));
+    couples_.emplace(code, CoupleOf(code, kind.eventIndex == kMarriage));
     tables_.NextLookupRow();
   }
 }
 
 // A link to a person who is not there names no partner.
-TAlertScan::TCouple TAlertScan::CoupleOf(std::int32_t familyCode) {
+TAlertScan::TCouple TAlertScan::CoupleOf(std::int32_t familyCode, bool wedding) {
   TCouple couple;
   for (const std::int32_t code : tables_.PartnerCodes(familyCode)) {
     const TScanRecord* partner = tables_.FindPerson(code);
     if (partner == nullptr) continue;
-    ++couple.Partners;
-    if (!PersonDead(*partner, code)) ++couple.Living;
+    const bool dead = PersonDead(*partner, code);
+    ++(dead ? couple.Dead : couple.Living);
+    if (dead == wedding) break;
   }
   return couple;
 }
@@ -258,7 +259,7 @@ bool TAlertScan::FamilyLeftOut(const RowKind& kind, const TScanRecord& family, c
   const TCouple& couple = found->second;
   // A marriage ends with a partner's death; other family dates stay a
   // living couple's while one of them lives.
-  dead = wedding && couple.Living < couple.Partners;
+  dead = wedding && couple.Dead > 0;
   return options_->Alive && (couple.Living == 0 || dead);
 }
 

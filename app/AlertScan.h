@@ -70,10 +70,11 @@ class TAlertScan {
     std::uint8_t eventIndex;
     std::string dateColumn;
   };
-  // The partners of a family who were found, and how many of them live.
+  // How many of a family's partners were found living and dead; the count
+  // stops once it settles what the query asks (see CoupleOf).
   struct TCouple {
-    int Partners = 0;
     int Living = 0;
+    int Dead = 0;
   };
 
   void BuildLookAhead(int days);
@@ -85,7 +86,9 @@ class TAlertScan {
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void FindCouples(const RowKind& kind);
-  TCouple CoupleOf(std::int32_t familyCode);
+  // A wedding asks whether a partner is dead, other family dates whether one
+  // lives: the partners are looked up until the answer is known.
+  TCouple CoupleOf(std::int32_t familyCode, bool wedding);
   // The look-ahead day on which the row's date falls, or null; `date` and
   // `dmy` get the row's date.
   const TLAObj* DueDay(const RowKind& kind, const TScanRecord& row, TJDate& date, TDayMonthYear& dmy) const;

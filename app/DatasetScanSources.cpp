@@ -115,6 +115,9 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
   peopleByCode_.Reset();
   familiesByCode_.Reset();
   familiesOfPeople_.reset();
+  linksIndexedByPerson_.reset();
+  linksByPerson_.Close();
+  linksByPerson_.SetDatabaseName(folder);
 }
 
 bool TFamilyTreeDatasets::PeopleHasColumn(const std::string& name) { return people_.FindField(name) != nullptr; }
@@ -155,23 +158,61 @@ void TFamilyTreeDatasets::ReadFamiliesOfPeople() {
   links_.SetKeyFieldCount(1);
   links_.FieldByName("RecType").SetAsString(kPartnerLink);
   if (!links_.SearchKey()) return;
-  for (; !links_.Eof() && links_.FieldByName("RecType").AsString() == kPartnerLink; links_.Next()) {
-    familiesOfPeople_->emplace(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()),
-                               static_cast<std::int32_t>(links_.FieldByName("ChildMarr").AsInteger()));
+  // The read lock is kept from row to row, let go now and then for other
+  // programs' writers.
+  keel::TKeelReadBatch reads(links_);
+  const keel::TKeelField& type = links_.FieldByName("RecType");
+  const keel::TKeelField& person = links_.FieldByName("PersFam");
+  const keel::TKeelField& family = links_.FieldByName("ChildMarr");
+  for (; !links_.Eof() && type.AsString() == kPartnerLink; links_.Next()) {
+    familiesOfPeople_->emplace(static_cast<std::int32_t>(person.AsInteger()), static_cast<std::int32_t>(family.AsInteger()));
+    reads.Step();
   }
+}
+
+bool TFamilyTreeDatasets::OpenLinksByPerson() {
+  linksByPerson_.SetTableName(links_.TableName());
+  linksByPerson_.SetReadOnly(true);
+  linksByPerson_.RefreshDefs();
+  for (const keel::TKeelIndexDef& index : linksByPerson_.IndexDefs()) {
+    if (!SameText(index.Fields.substr(0, index.Fields.find(';')), "PersFam")) continue;
+    linksByPerson_.SetIndexName(index.Name);
+    linksByPerson_.Open();
+    return true;
+  }
+  return false;
+}
+
+std::vector<std::int32_t> TFamilyTreeDatasets::FamiliesOf(std::int32_t personCode) {
+  std::vector<std::int32_t> families;
+  if (!linksIndexedByPerson_) linksIndexedByPerson_ = OpenLinksByPerson();
+  if (*linksIndexedByPerson_) {
+    linksByPerson_.EnterKeyMode();
+    linksByPerson_.SetKeyFieldCount(1);
+    linksByPerson_.FieldByName("PersFam").SetAsInteger(personCode);
+    if (!linksByPerson_.SearchKey()) return families;
+    for (; !linksByPerson_.Eof() && linksByPerson_.FieldByName("PersFam").AsInteger() == personCode;
+         linksByPerson_.Next()) {
+      if (linksByPerson_.FieldByName("RecType").AsString() != kPartnerLink) continue;
+      families.push_back(static_cast<std::int32_t>(linksByPerson_.FieldByName("ChildMarr").AsInteger()));
+    }
+    return families;
+  }
+  if (!familiesOfPeople_) ReadFamiliesOfPeople();
+  const auto [first, last] = familiesOfPeople_->equal_range(personCode);
+  for (auto link = first; link != last; ++link) families.push_back(link->second);
+  return families;
 }
 
 std::vector<TJDate> TFamilyTreeDatasets::FamilyDates(std::int32_t personCode,
                                                      const std::vector<std::string>& familyDateColumns) {
-  if (!familiesOfPeople_) ReadFamiliesOfPeople();
   std::vector<TJDate> dates;
-  const auto [first, last] = familiesOfPeople_->equal_range(personCode);
-  for (auto link = first; link != last; ++link) {
+  for (const std::int32_t code : FamiliesOf(personCode)) {
     if (!families_.Active()) {
       families_.SetIndexName("");
       families_.Open();
     }
-    const TScanRecord* family = familiesByCode_.Find(link->second);
+    const TScanRecord* family = familiesByCode_.Find(code);
     if (family == nullptr) continue;
     for (const std::string& column : familyDateColumns) {
       TJDate date;
@@ -196,6 +237,7 @@ void TFamilyTreeDatasets::EndLookups() { lookupReads_.clear(); }
 
 void TFamilyTreeDatasets::Close() {
   lookupReads_.clear();
+  linksByPerson_.Close();
   people_.Close();
   families_.Close();
   links_.Close();

@@ -80,8 +80,10 @@ class TRowsByCode {
 
 // "People.dat", "Families.dat" and "Links.dat" (index "CFMIdx") of a folder.
 // People and families are found by "Code" (TRowsByCode). The families a
-// person belongs to come from one walk over the partner links, made when
-// first asked for; the families table is opened only then.
+// person belongs to are found through an index of the links table led by
+// "PersFam" where the folder has one, else by one walk over the partner
+// links made when first asked for; the families table, and the second cursor
+// on the links, are opened only then.
 class TFamilyTreeDatasets final : public TFamilyTreeTables {
  public:
   TFamilyTreeDatasets(keel::TKeelTable& people, keel::TKeelTable& families, keel::TKeelTable& links)
@@ -104,6 +106,10 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
 
  private:
   void ReadFamiliesOfPeople();
+  // Opens the second cursor on an index of the links led by "PersFam"; false
+  // when the folder's links have none.
+  bool OpenLinksByPerson();
+  std::vector<std::int32_t> FamiliesOf(std::int32_t personCode);
 
   keel::TKeelTable& people_;
   keel::TKeelTable& families_;
@@ -112,6 +118,8 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   TRowsByCode familiesByCode_;
   // Person code to the codes of their families, once read.
   std::optional<std::unordered_multimap<std::int32_t, std::int32_t>> familiesOfPeople_;
+  keel::TKeelTable linksByPerson_;
+  std::optional<bool> linksIndexedByPerson_;
   std::vector<std::unique_ptr<keel::TKeelReadBatch>> lookupReads_;
 };
 

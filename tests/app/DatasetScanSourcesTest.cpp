@@ -99,11 +99,11 @@ class DatasetScanSourcesTest : public ::testing::Test {
     }
   }
 
-  void CreateLinks() {
+  void CreateLinks(bool personIndex = false) {
     // Family 10: John (dead) and Mary (living); family 11: John and Ann, both
     // dead; family 12: Bob, whose "Dead" is empty, and a child link to Eve.
     mindrel::testing::CreateLinksTable(folder_, {{"P", 10, 1}, {"P", 10, 2}, {"P", 11, 1}, {"C", 12, 5},
-                                           {"P", 11, 3}, {"P", 12, 4}, {"C", 10, 5}});
+                                           {"P", 11, 3}, {"P", 12, 4}, {"C", 10, 5}}, personIndex);
   }
 
   void Ignore(int code, bool all, const std::string& events) {
@@ -120,12 +120,17 @@ class DatasetScanSourcesTest : public ::testing::Test {
 };
 
 // Partners through the partner links, people by their code, and the dates of
-// a person's families through the partner links read once; alike when the
-// folder lost the index files that find people and families by code.
+// a person's families through the partner links read once, or through an
+// index led by the person where the links have one; alike when the folder
+// lost the index files that find people and families by code.
 TEST_F(DatasetScanSourcesTest, PartnersPeopleAndTheDatesOfTheirFamilies) {
-  for (const bool indexed : {true, false}) {
-    SCOPED_TRACE(indexed ? "indexed" : "index files lost");
-    if (!indexed) {
+  for (const int setup : {0, 1, 2}) {
+    SCOPED_TRACE(setup == 0 ? "indexed" : setup == 1 ? "links indexed by person" : "index files lost");
+    if (setup == 1) {
+      for (const char* file : {"/Links.dat", "/Links.idx"}) std::filesystem::remove(folder_ + file);
+      CreateLinks(true);
+    }
+    if (setup == 2) {
       std::filesystem::remove(folder_ + "/People.idx");
       std::filesystem::remove(folder_ + "/Families.idx");
     }
