@@ -60,12 +60,13 @@ std::string TEntryFormatter::EventNameOf(const TOPObj& entry, int row, const std
   return row >= 0 ? formats_.Row(row).Name : std::string();
 }
 
-// A variant the user emptied gives way to the event's own template; a date
-// column without one (or with an empty one) still deserves a sentence that
-// says what it is.
+// A variant the user emptied gives way to the next one that fits, and the
+// last to the event's own template; a date column without one (or with an
+// empty one) still deserves a sentence that says what it is.
 const std::string& TEntryFormatter::TemplateFor(const TOPObj& entry, int row) const {
-  const int variant = TVariantChoice::VariantFor(entry);
-  if (variant >= 0 && !Blank(formats_.VariantText(variant))) return formats_.VariantText(variant);
+  for (const int variant : TVariantChoice::VariantsFor(entry)) {
+    if (!Blank(formats_.VariantText(variant))) return formats_.VariantText(variant);
+  }
   const bool ownTemplate = row >= 0 && !Blank(formats_.Row(row).Template);
   if (!ownTemplate && entry.EventIndex >= TEventFormats::kFixedRows) {
     return formats_.VariantText(TEventFormats::kOtherDate);

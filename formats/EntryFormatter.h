@@ -23,8 +23,8 @@ class TEntryFormatter {
   // otherwise the fixed event types take their row and a custom one (index 6
   // and on) the row named like item EventIndex of `eventItems` (the main
   // window's event list). A variant stands in for the row where the entry's
-  // case calls for one (TVariantChoice), unless it is empty; the "Other
-  // date" variant where no row fits or the row's template is empty.
+  // case calls for one (TVariantChoice), the closest one not left empty; the
+  // "Other date" variant where no row fits or the row's template is empty.
   std::string FormatEntry(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
   // The sentence as a calendar keeps it: without its "<when>" part, which
   // would be stale as soon as the day of the export has passed.

@@ -68,13 +68,14 @@ unsigned TraitsOf(const TOPObj& entry) {
 
 }  // namespace
 
-int TVariantChoice::VariantFor(const TOPObj& entry) {
+std::vector<int> TVariantChoice::VariantsFor(const TOPObj& entry) {
   const int event = EventOf(entry);
   const unsigned traits = TraitsOf(entry);
+  std::vector<int> variants;
   for (const TCase& c : kCases) {
-    if (c.Event == event && (c.Traits & ~traits) == 0) return c.Variant;
+    if (c.Event == event && (c.Traits & ~traits) == 0) variants.push_back(c.Variant);
   }
-  return -1;
+  return variants;
 }
 
 void TVariantChoice::Shape(int variant, TOPObj& entry) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "formats/OPObj.h"
 
 namespace mindrel {
@@ -12,10 +14,13 @@ namespace mindrel {
 // entries the editor shapes to show each variant.
 class TVariantChoice {
  public:
-  // The variant the entry needs; -1 when its event's own template fits. The
-  // plain "Other date" variant is no choice of this kind: it stands in where
-  // a user's date column has no template.
-  static int VariantFor(const TOPObj& entry);
+  // Every variant whose case the entry meets, the closest first ("Birth,
+  // dead, approximate" before "Birth, dead"); none when its event's own
+  // template fits. Where the user emptied one, the next one speaks, and
+  // after the last the event's own template. The plain "Other date" variant
+  // is no choice of this kind: it stands in where a user's date column has
+  // no template.
+  static std::vector<int> VariantsFor(const TOPObj& entry);
 
   // Makes `entry` an entry that takes `variant`: its event index (a fixed
   // event type's, or the first custom index for the "Other date" ones), its

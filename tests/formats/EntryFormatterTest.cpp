@@ -302,6 +302,16 @@ TEST_F(EntryFormatterTest, AnEmptyVariantGivesWayToItsEventsOwnText) {
   EXPECT_EQ(formatter_.FormatEntry(dead, false, items_), "Léa fête ses 90 ans aujourd'hui");
   EXPECT_EQ(formatter_.FormatEntry(yearUnknown, false, items_), "Léa fête ses 2025 ans aujourd'hui");
 
+  // One variant emptied: the next that fits speaks before the event's own text.
+  for (int variant = 0; variant < TEventFormats::kVariantRows; ++variant) {
+    formats_.SetVariantText(variant, TEventFormats::DefaultVariant(variant));
+  }
+  formats_.SetVariantText(TEventFormats::kBirthDeadApproximate, "");
+  TOPObj deadAbout = dead;
+  deadAbout.Approximate = true;
+  EXPECT_EQ(formatter_.FormatEntry(deadAbout, false, items_), "Léa would have been 90 aujourd'hui");
+  for (int variant = 0; variant < TEventFormats::kVariantRows; ++variant) formats_.SetVariantText(variant, "");
+
   // A date column: its own row, else nothing when "Other date" is empty too.
   items_.push_back("Baptism");
   TOPObj baptism = Entry(6, "P", "Léa", 3, 0);
