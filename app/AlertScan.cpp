@@ -12,7 +12,6 @@ namespace {
 constexpr const char* kLivingClause = "P.[Dead] <> True AND ";
 constexpr const char* kLeapDayKey = "0229";
 constexpr const char* kDivorceDate = "Divorce date";
-constexpr std::int64_t kInternalYearOfAd0 = 12000;
 
 class TLookupRun {
  public:
@@ -106,7 +105,9 @@ void TAlertScan::BuildLookAhead(int days) {
 }
 
 bool TAlertScan::StandsInForLeapDay(const TDayMonthYear& day) const {
-  if (IsLeapInternalYear(kInternalYearOfAd0 + day.Year)) return false;
+  constexpr int kFebruary = 2;
+  constexpr int kLeapFebruaryDays = 29;
+  if (DaysInMonth(kFebruary, day.Year, day.Ad) == kLeapFebruaryDays) return false;
   switch (options_->LeapDay) {
     case TLeapDay::Feb28:
       return day.Month == 2 && day.Day == 28;

@@ -6,15 +6,11 @@ namespace mindrel {
 
 namespace {
 
-// Internal years count the astronomical year plus 12000.
-constexpr std::int64_t kInternalYearOfAd0 = 12000;
-constexpr int kFebruary = 2;
-constexpr int kLastDayOfFebruaryInLeapYears = 29;
-
-int DaysInMonth(int month, int astronomicalYear) {
-  const int days = MonthTable[static_cast<std::size_t>(month - 1)].Days;
-  const bool leapFebruary = month == kFebruary && IsLeapInternalYear(kInternalYearOfAd0 + astronomicalYear);
-  return leapFebruary ? kLastDayOfFebruaryInLeapYears : days;
+// Years here count astronomically (1 BC is 0), so that subtracting an age
+// crosses the beginning of the era without a gap.
+int MonthLength(int month, int astronomicalYear) {
+  const bool ad = astronomicalYear >= 1;
+  return DaysInMonth(month, ad ? astronomicalYear : 1 - astronomicalYear, ad);
 }
 
 std::int32_t DayNumber(int day, int month, int astronomicalYear) {
@@ -38,7 +34,7 @@ TLifeRule::TLifeRule(std::int32_t todayJDay, int maxAge) {
   TDayMonthYear dmy;
   JDateToDMY(today, dmy);
   const int year = AstronomicalYear(dmy) - maxAge;
-  threshold_ = DayNumber(std::min(dmy.Day, DaysInMonth(dmy.Month, year)), dmy.Month, year);
+  threshold_ = DayNumber(std::min(dmy.Day, MonthLength(dmy.Month, year)), dmy.Month, year);
 }
 
 bool TLifeRule::Recorded(const TJDate& date) {
@@ -51,7 +47,7 @@ std::optional<std::int32_t> TLifeRule::LastPossibleDay(const TJDate& date) {
   if (dmy.Year < 1 || dmy.Year > 9999) return std::nullopt;
   const int year = AstronomicalYear(dmy);
   if (date.MonthUnknown) return DayNumber(31, 12, year);
-  if (date.DayUnknown) return DayNumber(DaysInMonth(dmy.Month, year), dmy.Month, year);
+  if (date.DayUnknown) return DayNumber(MonthLength(dmy.Month, year), dmy.Month, year);
   return DayNumber(dmy.Day, dmy.Month, year);
 }
 
