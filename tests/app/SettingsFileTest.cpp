@@ -198,6 +198,9 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   written.Color2 = 0;
   written.CustColors = {"ColorA=123456", "ColorP=FFFFFF"};
   written.Font = TFontSettings{"DejaVu Sans", 14, 0x00FF00, true, false, true, true, 0};
+  written.MaxAge = 95;
+  written.NoWeddingAfterDivorce = false;
+  written.LeapDay = TLeapDay::LeapYearsOnly;
   host_.columns = {"Baptism", "Census"};
   written.SetCustomColumns(host_.columns);
   written.EventItems[2].Ticked = written.EventItems[6].Ticked = true;
@@ -247,6 +250,26 @@ TEST_F(SettingsFileTest, MalformedValuesFallBackToDefaults) {
     WriteIni(std::string("[Prefs]\nDays=") + c.days + "\n");
     Read();
     EXPECT_EQ(settings_.Days, c.read) << c.days;
+  }
+
+  // The added options: a value out of range gives the default.
+  struct Added {
+    const char* prefs;
+    int maxAge;
+    TLeapDay leapDay;
+    bool noWeddingAfterDivorce;
+  } const added[] = {
+      {"MaxAge=0\nLeapDay=3\nNoWeddingAfterDivorce=maybe\n", 110, TLeapDay::Feb28, false},
+      {"MaxAge=201\nLeapDay=-1\n", 110, TLeapDay::Feb28, true},
+      {"MaxAge=200\nLeapDay=1\nNoWeddingAfterDivorce=YES\n", 200, TLeapDay::Mar1, true},
+      {"MaxAge=ninety\nLeapDay=2\n", 110, TLeapDay::LeapYearsOnly, true},
+  };
+  for (const Added& c : added) {
+    WriteIni(std::string("[Prefs]\n") + c.prefs);
+    Read();
+    EXPECT_EQ(settings_.MaxAge, c.maxAge) << c.prefs;
+    EXPECT_EQ(settings_.LeapDay, c.leapDay) << c.prefs;
+    EXPECT_EQ(settings_.NoWeddingAfterDivorce, c.noWeddingAfterDivorce) << c.prefs;
   }
 }
 
