@@ -31,6 +31,8 @@ bool TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const
   entry->YearUnknown = facts.YearUnknown;
   entry->Dead = facts.Dead;
   entry->Relation = facts.Relation;
+  entry->Approximate = facts.Approximate;
+  entry->Precision = facts.Precision;
   items_.emplace_back(JDayToSearchStr(alertDay.DateRec.JDay) + "-" + std::to_string(Count()), std::move(entry));
   sorted_ = false;
   return true;

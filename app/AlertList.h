@@ -16,8 +16,10 @@ namespace mindrel {
 struct TEventFacts {
   std::string EventName;  // the event list item's text
   bool YearUnknown = false;
-  bool Dead = false;  // a person marked dead or with a stored death date
+  bool Dead = false;  // a person who counts as dead; a couple with a dead partner
   std::string Relation;  // to the source's home person; empty for none
+  bool Approximate = false;  // the date carries a qualifier
+  TDatePrecision Precision = TDatePrecision::Day;
 };
 
 // The alert list: entries kept in ascending order of their item keys,

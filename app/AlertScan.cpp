@@ -10,6 +10,8 @@ namespace mindrel {
 namespace {
 
 constexpr const char* kLivingClause = "P.[Dead] <> True AND ";
+constexpr const char* kLeapDayKey = "0229";
+constexpr const char* kDivorceDate = "Divorce date";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -56,6 +58,9 @@ TScanOptions TScanOptions::From(const TSettings& settings, const TEventFormats& 
   options.Alive = settings.Alive;
   options.Exclude = settings.Exclude;
   options.Partial = settings.Partial;
+  options.MaxAge = settings.MaxAge;
+  options.NoWeddingAfterDivorce = settings.NoWeddingAfterDivorce;
+  options.LeapDay = settings.LeapDay;
   options.EventItems = settings.EventItems;
   options.Folders = settings.Folders;
   options.MarriageIndicator = formats.MarriageIndicator();
@@ -116,6 +121,7 @@ void TAlertScan::BuildLookAhead(int days) {
   lookAhead_.clear();
   TJDate today;
   TodayJDate(today, clock_);
+  lifeRule_.emplace(today.JDay, options_->MaxAge);
   TJDate day;
   ClearJDate(day);
   day.DayUnknown = day.MonthUnknown = day.YearUnknown = 0;
@@ -125,6 +131,7 @@ void TAlertScan::BuildLookAhead(int days) {
     JDateToDMY(day, dmy);
     // A day a year on has the key of today: the earlier day keeps it.
     lookAhead_.try_emplace(DayKey(dmy.Month, dmy.Day), TLAObj{day, dmy.Year});
+    if (StandsInForLeapDay(dmy)) lookAhead_.try_emplace(kLeapDayKey, TLAObj{day, dmy.Year});
   }
 }
 
@@ -178,12 +185,30 @@ bool TAlertScan::RelateRow(const RowKind& kind, const TScanRecord& row, std::int
   return true;
 }
 
+bool TAlertScan::StandsInForLeapDay(const TDayMonthYear& day) const {
+  constexpr int kFebruary = 2;
+  constexpr int kLeapFebruaryDays = 29;
+  if (DaysInMonth(kFebruary, day.Year, day.Ad) == kLeapFebruaryDays) return false;
+  switch (options_->LeapDay) {
+    case TLeapDay::Feb28:
+      return day.Month == 2 && day.Day == 28;
+    case TLeapDay::Mar1:
+      return day.Month == 3 && day.Day == 1;
+    case TLeapDay::LeapYearsOnly:
+      break;
+  }
+  return false;
+}
+
 void TAlertScan::ScanFolder(const std::string& folder) {
   tables_.Open(folder);
   LoadKinship(folder);
+  FindDateColumns();
   const std::string living = options_->Alive ? kLivingClause : "";
   if (Ticked(kBirth)) RunQuery(folder, {false, kBirth, "Search date"}, living);
-  if (Ticked(kDeath) && !options_->Alive) RunQuery(folder, {false, kDeath, "Death date"}, "");
+  // "Only living people" decides whose birthdays and weddings are announced;
+  // the anniversaries of deaths are the point of ticking "Death".
+  if (Ticked(kDeath)) RunQuery(folder, {false, kDeath, "Death date"}, "");
   if (Ticked(kMarriage)) RunQuery(folder, {true, kMarriage, "Marriage date"}, "");
   if (Ticked(kDivorce)) RunQuery(folder, {true, kDivorce, "Divorce date"}, "");
   for (std::size_t item = TSettings::kFixedEventItems; item < options_->EventItems.size(); ++item) {
@@ -204,10 +229,26 @@ void TAlertScan::ScanFolder(const std::string& folder) {
   tables_.Close();
 }
 
+// Every date column of the folder may date a person's life: the ticked ones
+// and the others alike.
+void TAlertScan::FindDateColumns() {
+  peopleDateColumns_.clear();
+  familyDateColumns_ = {"Marriage date", kDivorceDate};
+  for (std::size_t item = TSettings::kFixedEventItems; item < options_->EventItems.size(); ++item) {
+    const std::string& column = options_->EventItems[item].Text;
+    if (tables_.PeopleHasColumn(column)) peopleDateColumns_.push_back(column);
+    if (tables_.FamiliesHasColumn(column)) familyDateColumns_.push_back(column);
+  }
+}
+
 void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
   query_.Open(folder, {kind.family, kind.dateColumn, !livingClause.empty(),
                        QueryLines(kind.family, kind.dateColumn, livingClause)});
-  if (kind.family && options_->Alive) FindLivingCouples(kind);
+  couples_.clear();
+  // A wedding anniversary is worded for a dead partner even when the dead
+  // are shown; other family dates need the partners only to leave out
+  // couples without a living one.
+  if (kind.family && (options_->Alive || kind.eventIndex == kMarriage)) FindCouples(kind);
   for (; !query_.Eof(); query_.Next()) TakeRow(folder, kind, query_.Current());
   query_.Close();
 }
@@ -216,7 +257,7 @@ void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const 
 // codes, which is close to the order in which their links and partners were
 // written: neighbouring lookups then share their reads, where the order of
 // the dates scattered them over the tables.
-void TAlertScan::FindLivingCouples(const RowKind& kind) {
+void TAlertScan::FindCouples(const RowKind& kind) {
   std::vector<std::int32_t> due;
   for (; !query_.Eof(); query_.Next()) {
     TJDate date;
@@ -226,12 +267,29 @@ void TAlertScan::FindLivingCouples(const RowKind& kind) {
   query_.First();
   std::sort(due.begin(), due.end());
   due.erase(std::unique(due.begin(), due.end()), due.end());
-  livingCouples_.clear();
   TLookupRun lookups(tables_);
   for (const std::int32_t code : due) {
-    if (tables_.HasLivingPartner(code)) livingCouples_.insert(code);
+    couples_.emplace(code, CoupleOf(code, kind.eventIndex == kMarriage));
     tables_.NextLookupRow();
   }
+}
+
+// A link to a person who is not there names no partner.
+TAlertScan::TCouple TAlertScan::CoupleOf(std::int32_t familyCode, bool wedding) {
+  TCouple couple;
+  for (const std::int32_t code : tables_.PartnerCodes(familyCode)) {
+    const TScanRecord* partner = tables_.FindPerson(code);
+    if (partner == nullptr) continue;
+    const bool dead = PersonDead(*partner, code);
+    ++(dead ? couple.Dead : couple.Living);
+    if (dead == wedding) break;
+  }
+  return couple;
+}
+
+bool TAlertScan::PersonDead(const TScanRecord& person, std::int32_t code) {
+  return lifeRule_->Dead(TLifeRule::LifeOf(person, peopleDateColumns_),
+                         [&] { return tables_.FamilyDates(code, familyDateColumns_); });
 }
 
 void TAlertScan::RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {
@@ -261,24 +319,47 @@ void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const T
   const TLAObj* day = DueDay(kind, row, date, dmy);
   if (day == nullptr) return;
   const std::int32_t code = row.IntegerField("Code");
-  if (kind.family && options_->Alive && !livingCouples_.contains(code)) return;
-  TEventFacts facts{options_->EventItems[kind.eventIndex].Text, date.YearUnknown != 0, false, {}};
+  bool dead = false;
+  if (kind.family) {
+    if (FamilyLeftOut(kind, row, *day, dead)) return;
+  } else {
+    dead = PersonDead(row, code);
+    if (dead && options_->Alive && kind.eventIndex != kDeath) return;
+  }
+  TEventFacts facts;
+  facts.EventName = options_->EventItems[kind.eventIndex].Text;
   if (!RelateRow(kind, row, code, facts)) return;
   if (options_->Exclude &&
       ignore_.IsIgnored(kind.family, code, folder, options_->EventItems[kind.eventIndex].Text)) {
     return;
   }
-  if (!kind.family) facts.Dead = PersonDead(row);
+  facts.YearUnknown = date.YearUnknown != 0;
+  facts.Dead = dead;
+  facts.Approximate = date.Qualifier < qNone;
+  facts.Precision = date.MonthUnknown ? TDatePrecision::Year
+                    : date.DayUnknown ? TDatePrecision::Month
+                                      : TDatePrecision::Day;
   alerts_->AddAlert(kind.eventIndex, dmy.Year, *day, code, folder, kind.family ? "F" : "P", !dmy.Ad, row,
                     options_->MarriageIndicator, facts);
 }
 
-bool TAlertScan::PersonDead(const TScanRecord& person) {
-  if (person.BooleanField("Dead")) return true;
-  TJDate death;
-  if (!person.DateRecord("Death date~B", death)) return false;
-  // A cleared record (everything unknown, no phrase) holds no date at all.
-  return death.PhraseLength > 0 || !(death.DayUnknown && death.MonthUnknown && death.YearUnknown);
+bool TAlertScan::FamilyLeftOut(const RowKind& kind, const TScanRecord& family, const TLAObj& day, bool& dead) {
+  const bool wedding = kind.eventIndex == kMarriage;
+  if (wedding && options_->NoWeddingAfterDivorce && DivorcedBefore(family, day)) return true;
+  const auto found = couples_.find(family.IntegerField("Code"));
+  if (found == couples_.end()) return false;
+  const TCouple& couple = found->second;
+  // A marriage ends with a partner's death; other family dates stay a
+  // living couple's while one of them lives.
+  dead = wedding && couple.Dead > 0;
+  return options_->Alive && (couple.Living == 0 || dead);
+}
+
+bool TAlertScan::DivorcedBefore(const TScanRecord& family, const TLAObj& day) {
+  TJDate divorce;
+  if (!family.DateRecord(std::string(kDivorceDate) + "~B", divorce) || !TLifeRule::Recorded(divorce)) return false;
+  const std::optional<std::int32_t> lastDay = TLifeRule::LastPossibleDay(divorce);
+  return !lastDay || day.DateRec.JDay > *lastDay;
 }
 
 void TAlertScan::AddAddedEvents() {

@@ -5,11 +5,12 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "app/AlertList.h"
 #include "app/LAObj.h"
+#include "app/LifeRule.h"
 #include "app/ScanSource.h"
 #include "app/Settings.h"
 #include "formats/EventFormats.h"
@@ -24,6 +25,9 @@ struct TScanOptions {
   bool Alive = true;
   bool Exclude = true;
   bool Partial = false;
+  int MaxAge = 110;
+  bool NoWeddingAfterDivorce = true;
+  TLeapDay LeapDay = TLeapDay::Feb28;
   std::vector<TEventItem> EventItems;
   std::vector<std::string> Folders;
   std::string MarriageIndicator = "=";
@@ -37,8 +41,13 @@ struct TScanOptions {
 // Fills the alert list with the anniversaries of the next days: one query per
 // ticked event type and folder, each stored date decoded and matched by day
 // and month against the look-ahead window, then the user's added events.
-// Errors of the table layer are not caught: the entries found until then stay
-// in the list and the ignore list's index is not put back.
+// Who counts as dead follows TLifeRule; "Only living people" leaves out the
+// birthdays and other dates of the dead, the wedding anniversaries of couples
+// with a dead partner and the other family dates of couples without a living
+// one, never the death anniversaries. A 29 February falls on the day the
+// options say in a common year. Errors of the table layer are not caught:
+// the entries found until then stay in the list and the ignore list's index
+// is not put back.
 class TAlertScan {
  public:
   TAlertScan(const Clock& clock, TFamilyTreeTables& tables, TScanQuery& query, TIgnoreChecker& ignore,
@@ -73,23 +82,41 @@ class TAlertScan {
     std::uint8_t eventIndex;
     std::string dateColumn;
   };
+  // How many of a family's partners were found living and dead; the count
+  // stops once it settles what the query asks (see CoupleOf).
+  struct TCouple {
+    int Living = 0;
+    int Dead = 0;
+  };
 
   void BuildLookAhead(int days);
+  // The day a 29 February anniversary falls on in the common year of
+  // (month, day), when that is the day.
+  bool StandsInForLeapDay(const TDayMonthYear& day) const;
   void ScanFolder(const std::string& folder);
   // The relationships of the folder's people to its home person, when one is set.
   void LoadKinship(const std::string& folder);
   // Whether the row passes the family limit; its relation into `facts`.
   bool RelateRow(const RowKind& kind, const TScanRecord& row, std::int32_t code, TEventFacts& facts);
+  void FindDateColumns();
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
-  void FindLivingCouples(const RowKind& kind);
+  void FindCouples(const RowKind& kind);
+  // A wedding asks whether a partner is dead, other family dates whether one
+  // lives: the partners are looked up until the answer is known.
+  TCouple CoupleOf(std::int32_t familyCode, bool wedding);
   // The look-ahead day on which the row's date falls, or null; `date` and
   // `dmy` get the row's date.
   const TLAObj* DueDay(const RowKind& kind, const TScanRecord& row, TJDate& date, TDayMonthYear& dmy) const;
   void TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row);
+  // Whether the family row's anniversary on `day` is left out, and whether a
+  // partner is dead (for its wording).
+  bool FamilyLeftOut(const RowKind& kind, const TScanRecord& family, const TLAObj& day, bool& dead);
+  // The couple's stored divorce came before `day` (a divorce of no known
+  // day always did).
+  static bool DivorcedBefore(const TScanRecord& family, const TLAObj& day);
+  bool PersonDead(const TScanRecord& person, std::int32_t code);
   void AddAddedEvents();
-  // Marked dead, or a death date (or phrase) is stored.
-  static bool PersonDead(const TScanRecord& person);
   bool Ticked(std::size_t item) const;
 
   const Clock& clock_;
@@ -100,8 +127,14 @@ class TAlertScan {
   const TScanOptions* options_ = nullptr;
   TAlertList* alerts_ = nullptr;
   std::map<std::string, TLAObj> lookAhead_;
-  // The families of the query being run that have a living partner.
-  std::unordered_set<std::int32_t> livingCouples_;
+  std::optional<TLifeRule> lifeRule_;
+  // The date columns of the folder being scanned that tell of a person's
+  // life beyond birth and death, and those of its families.
+  std::vector<std::string> peopleDateColumns_;
+  std::vector<std::string> familyDateColumns_;
+  // The partners of the families that fall due in the query being run, when
+  // the query needs them.
+  std::unordered_map<std::int32_t, TCouple> couples_;
   std::vector<std::string> columnErrors_;
   std::optional<THomeKinship> kinship_;  // of the folder being scanned
   // Partners of the folder's couples whom its people table lacks.

@@ -102,7 +102,7 @@ std::string TCalendarExport::Document(const TAlertList& alerts, const TEntryForm
                 ContentLine("DTSTAMP:" + stampValue) +
                 ContentLine("DTSTART;VALUE=DATE:" + DateValue(entry.Date)) +
                 ContentLine("DTEND;VALUE=DATE:" + DateValue(entry.Date + 1)) +
-                ContentLine("SUMMARY:" + EscapeText(formatter.FormatEntry(entry, false, eventItems))) +
+                ContentLine("SUMMARY:" + EscapeText(formatter.FormatCalendarEntry(entry, eventItems))) +
                 ContentLine("TRANSP:TRANSPARENT") + ContentLine("END:VEVENT");
   }
   return document + ContentLine("END:VCALENDAR");

@@ -11,7 +11,9 @@
 namespace mindrel {
 
 // The alerts as an iCalendar document (RFC 5545): one all-day event per
-// alert on its day, the sentence as the summary, and a UID that stays the
+// alert on its day, the sentence without its "when" as the summary (an
+// event's day says when; "in 5 days" would be wrong on every other day), and
+// a UID that stays the
 // same for the same anniversary in the same year, so that importing a newer
 // export replaces the events of an older one instead of adding them again.
 class TCalendarExport {

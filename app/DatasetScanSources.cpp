@@ -39,9 +39,9 @@ std::string TDatasetRecord::StringField(const std::string& name) const {
 
 bool TDatasetRecord::DateRecord(const std::string& column, TJDate& date) const {
   std::array<std::uint8_t, TJDate::kSize> bytes{};
-  const keel::TKeelField& field = dataSet_.FieldByName(column);
+  const keel::TKeelField* field = dataSet_.FindField(column);
   // A column narrower than a date record cannot hold one.
-  if (field.DataSize() < bytes.size() || !field.GetData(bytes)) return false;
+  if (field == nullptr || field->DataSize() < bytes.size() || !field->GetData(bytes)) return false;
   date = TJDate::FromBytes(bytes.data());
   return true;
 }
@@ -63,6 +63,68 @@ void TDatasetQuery::Open(const std::string& folder, const TEventQuery& query) {
   query_.Open();
 }
 
+TRowCopy::TRowCopy(keel::TKeelDataSet& dataSet) {
+  code_ = static_cast<std::int32_t>(dataSet.FieldByName("Code").AsInteger());
+  const keel::TKeelField* sex = dataSet.FindField("Sex");
+  if (sex != nullptr) sex_ = sex->AsString();
+  const keel::TKeelField* dead = dataSet.FindField("Dead");
+  dead_ = dead != nullptr && !dead->IsNull() && dead->AsBoolean();
+  const TDatasetRecord record(dataSet);
+  for (int i = 0; i < dataSet.FieldCount(); ++i) {
+    const std::string& name = dataSet.Fields(i).FieldName();
+    TJDate date;
+    if (name.ends_with("~B") && record.DateRecord(name, date)) dates_.emplace(LowerCase(name), date);
+  }
+}
+
+bool TRowCopy::DateRecord(const std::string& column, TJDate& date) const {
+  const auto found = dates_.find(LowerCase(column));
+  if (found == dates_.end()) return false;
+  date = found->second;
+  return true;
+}
+
+std::string TRowCopy::StringField(const std::string& name) const { return SameText(name, "Sex") ? sex_ : ""; }
+
+std::int32_t TRowCopy::IntegerField(const std::string& name) const { return SameText(name, "Code") ? code_ : 0; }
+
+bool TRowCopy::BooleanField(const std::string& name) const { return SameText(name, "Dead") && dead_; }
+
+void TRowsByCode::Reset() {
+  indexed_.reset();
+  copies_.reset();
+}
+
+bool TRowsByCode::IndexedByCode() {
+  try {
+    table_.EnterKeyMode();
+    table_.FieldByName("Code").SetAsInteger(0);
+    table_.Cancel();
+    return true;
+  } catch (const keel::EDatabaseError&) {
+    table_.Cancel();
+    return false;
+  }
+}
+
+const TScanRecord* TRowsByCode::Find(std::int32_t code) {
+  if (!indexed_) indexed_ = IndexedByCode();
+  if (*indexed_) {
+    table_.EnterKeyMode();
+    table_.FieldByName("Code").SetAsInteger(code);
+    return table_.SearchKey() ? &record_ : nullptr;
+  }
+  if (!copies_) {
+    copies_.emplace();
+    for (table_.First(); !table_.Eof(); table_.Next()) {
+      TRowCopy copy(table_);
+      copies_->emplace(copy.IntegerField("Code"), std::move(copy));
+    }
+  }
+  const auto found = copies_->find(code);
+  return found == copies_->end() ? nullptr : &found->second;
+}
+
 void TFamilyTreeDatasets::Open(const std::string& folder) {
   for (keel::TKeelTable* table : {&people_, &families_, &links_}) {
     table->Close();
@@ -71,45 +133,18 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
   people_.Open();
   links_.SetIndexName("CFMIdx");
   links_.Open();
-  factsByCode_.clear();
-  peopleByCode_ = PeopleIndexedByCode();
-  if (!peopleByCode_) ReadFactsByCode();
-}
-
-bool TFamilyTreeDatasets::PeopleIndexedByCode() {
-  try {
-    people_.EnterKeyMode();
-    people_.FieldByName("Code").SetAsInteger(0);
-    people_.Cancel();
-    return true;
-  } catch (const keel::EDatabaseError&) {
-    people_.Cancel();
-    return false;
-  }
-}
-
-void TFamilyTreeDatasets::ReadFactsByCode() {
-  const keel::TKeelField* sex = people_.FindField("Sex");
-  for (people_.First(); !people_.Eof(); people_.Next()) {
-    factsByCode_[static_cast<std::int32_t>(people_.FieldByName("Code").AsInteger())] = {
-        people_.FieldByName("Dead").AsBoolean(), sex == nullptr ? TSex::Unknown : SexOfLetter(sex->AsString())};
-  }
-}
-
-// A null "Dead" reads as not dead.
-bool TFamilyTreeDatasets::PersonLiving(std::int32_t code) {
-  if (!peopleByCode_) {
-    const auto found = factsByCode_.find(code);
-    return found != factsByCode_.end() && !found->second.Dead;
-  }
-  people_.EnterKeyMode();
-  people_.FieldByName("Code").SetAsInteger(code);
-  return people_.SearchKey() && !people_.FieldByName("Dead").AsBoolean();
+  peopleByCode_.Reset();
+  familiesByCode_.Reset();
+  familiesOfPeople_.reset();
+  linksIndexedByPerson_.reset();
+  linksByPerson_.Close();
+  linksByPerson_.SetDatabaseName(folder);
 }
 
 bool TFamilyTreeDatasets::PeopleHasColumn(const std::string& name) { return people_.FindField(name) != nullptr; }
 
 bool TFamilyTreeDatasets::FamiliesHasColumn(const std::string& name) {
+  if (families_.Active()) return families_.FindField(name) != nullptr;
   families_.RefreshDefs();
   const auto& defs = families_.FieldDefs();
   return std::any_of(defs.begin(), defs.end(), [&](const keel::TKeelFieldDef& def) { return SameText(def.Name, name); });
@@ -127,10 +162,44 @@ bool TFamilyTreeDatasets::OnPartnerLink(const keel::TKeelTable& links, std::int3
          links.FieldByName("ChildMarr").AsInteger() == familyCode;
 }
 
-bool TFamilyTreeDatasets::HasLivingPartner(std::int32_t familyCode) {
-  if (!FirstPartnerLink(links_, familyCode)) return false;
+std::vector<std::int32_t> TFamilyTreeDatasets::PartnerCodes(std::int32_t familyCode) {
+  std::vector<std::int32_t> codes;
+  if (!FirstPartnerLink(links_, familyCode)) return codes;
   for (; OnPartnerLink(links_, familyCode); links_.Next()) {
-    if (PersonLiving(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()))) return true;
+    codes.push_back(static_cast<std::int32_t>(links_.FieldByName("PersFam").AsInteger()));
+  }
+  return codes;
+}
+
+// The partner links stand together at the start of "RecType" "P" in the
+// links index, so one walk from there reads them all.
+void TFamilyTreeDatasets::ReadFamiliesOfPeople() {
+  familiesOfPeople_.emplace();
+  links_.EnterKeyMode();
+  links_.SetKeyFieldCount(1);
+  links_.FieldByName("RecType").SetAsString(kPartnerLink);
+  if (!links_.SearchKey()) return;
+  // The read lock is kept from row to row, let go now and then for other
+  // programs' writers.
+  keel::TKeelReadBatch reads(links_);
+  const keel::TKeelField& type = links_.FieldByName("RecType");
+  const keel::TKeelField& person = links_.FieldByName("PersFam");
+  const keel::TKeelField& family = links_.FieldByName("ChildMarr");
+  for (; !links_.Eof() && type.AsString() == kPartnerLink; links_.Next()) {
+    familiesOfPeople_->emplace(static_cast<std::int32_t>(person.AsInteger()), static_cast<std::int32_t>(family.AsInteger()));
+    reads.Step();
+  }
+}
+
+bool TFamilyTreeDatasets::OpenLinksByPerson() {
+  linksByPerson_.SetTableName(links_.TableName());
+  linksByPerson_.SetReadOnly(true);
+  linksByPerson_.RefreshDefs();
+  for (const keel::TKeelIndexDef& index : linksByPerson_.IndexDefs()) {
+    if (!SameText(index.Fields.substr(0, index.Fields.find(';')), "PersFam")) continue;
+    linksByPerson_.SetIndexName(index.Name);
+    linksByPerson_.Open();
+    return true;
   }
   return false;
 }
@@ -147,15 +216,9 @@ std::string TFamilyTreeDatasets::ReadKinship(TKinGraphBuilder& builder) {
 }
 
 std::optional<TSex> TFamilyTreeDatasets::PersonSex(std::int32_t code) {
-  if (!peopleByCode_) {
-    const auto found = factsByCode_.find(code);
-    return found == factsByCode_.end() ? std::nullopt : std::optional<TSex>(found->second.Sex);
-  }
-  people_.EnterKeyMode();
-  people_.FieldByName("Code").SetAsInteger(code);
-  if (!people_.SearchKey()) return std::nullopt;
-  const keel::TKeelField* sex = people_.FindField("Sex");
-  return sex == nullptr ? TSex::Unknown : SexOfLetter(sex->AsString());
+  const TScanRecord* person = peopleByCode_.Find(code);
+  if (person == nullptr) return std::nullopt;
+  return SexOfLetter(person->StringField("Sex"));
 }
 
 // Whole tables are read in the order their rows lie on disk: an index walk
@@ -199,6 +262,45 @@ void TFamilyTreeDatasets::ReadLinksKinship(TKinGraphBuilder& builder) {
   }
 }
 
+std::vector<std::int32_t> TFamilyTreeDatasets::FamiliesOf(std::int32_t personCode) {
+  std::vector<std::int32_t> families;
+  if (!linksIndexedByPerson_) linksIndexedByPerson_ = OpenLinksByPerson();
+  if (*linksIndexedByPerson_) {
+    linksByPerson_.EnterKeyMode();
+    linksByPerson_.SetKeyFieldCount(1);
+    linksByPerson_.FieldByName("PersFam").SetAsInteger(personCode);
+    if (!linksByPerson_.SearchKey()) return families;
+    for (; !linksByPerson_.Eof() && linksByPerson_.FieldByName("PersFam").AsInteger() == personCode;
+         linksByPerson_.Next()) {
+      if (linksByPerson_.FieldByName("RecType").AsString() != kPartnerLink) continue;
+      families.push_back(static_cast<std::int32_t>(linksByPerson_.FieldByName("ChildMarr").AsInteger()));
+    }
+    return families;
+  }
+  if (!familiesOfPeople_) ReadFamiliesOfPeople();
+  const auto [first, last] = familiesOfPeople_->equal_range(personCode);
+  for (auto link = first; link != last; ++link) families.push_back(link->second);
+  return families;
+}
+
+std::vector<TJDate> TFamilyTreeDatasets::FamilyDates(std::int32_t personCode,
+                                                     const std::vector<std::string>& familyDateColumns) {
+  std::vector<TJDate> dates;
+  for (const std::int32_t code : FamiliesOf(personCode)) {
+    if (!families_.Active()) {
+      families_.SetIndexName("");
+      families_.Open();
+    }
+    const TScanRecord* family = familiesByCode_.Find(code);
+    if (family == nullptr) continue;
+    for (const std::string& column : familyDateColumns) {
+      TJDate date;
+      if (family->DateRecord(column + "~B", date)) dates.push_back(date);
+    }
+  }
+  return dates;
+}
+
 void TFamilyTreeDatasets::BeginLookups() {
   lookupReads_.clear();
   for (keel::TKeelTable* table : {&people_, &links_}) {
@@ -214,6 +316,7 @@ void TFamilyTreeDatasets::EndLookups() { lookupReads_.clear(); }
 
 void TFamilyTreeDatasets::Close() {
   lookupReads_.clear();
+  linksByPerson_.Close();
   people_.Close();
   families_.Close();
   links_.Close();

@@ -4,7 +4,9 @@
 // tables, the people, families and links tables, the ignore list and the
 // added-events table.
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "app/ScanSource.h"
@@ -42,23 +44,62 @@ class TDatasetQuery final : public TScanQuery {
   TDatasetRecord record_;
 };
 
+// A row kept apart from its table: "Code", "Dead", "Sex" and every date record.
+class TRowCopy final : public TScanRecord {
+ public:
+  explicit TRowCopy(keel::TKeelDataSet& dataSet);
+  std::string StringField(const std::string& name) const override;
+  bool DateRecord(const std::string& column, TJDate& date) const override;
+  std::int32_t IntegerField(const std::string& name) const override;
+  bool BooleanField(const std::string& name) const override;
+
+ private:
+  std::int32_t code_ = 0;
+  bool dead_ = false;
+  std::string sex_;
+  std::map<std::string, TJDate> dates_;  // by column name in lower case
+};
+
+// The rows of a table found by "Code": through its primary index, or, in a
+// folder that lost that index (the engine then only has the rows' own
+// order), among copies of the rows read once when first asked for.
+class TRowsByCode {
+ public:
+  explicit TRowsByCode(keel::TKeelTable& table) : table_(table), record_(table) {}
+  // After the table was opened.
+  void Reset();
+  const TScanRecord* Find(std::int32_t code);
+
+ private:
+  bool IndexedByCode();
+
+  keel::TKeelTable& table_;
+  TDatasetRecord record_;
+  std::optional<bool> indexed_;
+  std::optional<std::unordered_map<std::int32_t, TRowCopy>> copies_;
+};
+
 // "People.dat", "Families.dat" and "Links.dat" (index "CFMIdx") of a folder.
-// People are found by "Code" through their primary index; a folder whose
-// people index was lost (the engine then only has the rows' own order) is
-// read once into a table of who is dead instead.
+// People and families are found by "Code" (TRowsByCode). The families a
+// person belongs to are found through an index of the links table led by
+// "PersFam" where the folder has one, else by one walk over the partner
+// links made when first asked for; the families table, and the second cursor
+// on the links, are opened only then.
 class TFamilyTreeDatasets final : public TFamilyTreeTables {
  public:
   TFamilyTreeDatasets(keel::TKeelTable& people, keel::TKeelTable& families, keel::TKeelTable& links)
-      : people_(people), families_(families), links_(links) {}
+      : people_(people), families_(families), links_(links), peopleByCode_(people), familiesByCode_(families) {}
   void Open(const std::string& folder) override;
   bool PeopleHasColumn(const std::string& name) override;
   bool FamiliesHasColumn(const std::string& name) override;
-  bool HasLivingPartner(std::int32_t familyCode) override;
   // The links' "P" and "C" rows; the people only where the table names
   // parents on their records ("Father" and "Mother"): reading every
   // person's row would cost more than the rest of the scan allows.
   std::string ReadKinship(TKinGraphBuilder& builder) override;
   std::optional<TSex> PersonSex(std::int32_t code) override;
+  std::vector<std::int32_t> PartnerCodes(std::int32_t familyCode) override;
+  const TScanRecord* FindPerson(std::int32_t code) override { return peopleByCode_.Find(code); }
+  std::vector<TJDate> FamilyDates(std::int32_t personCode, const std::vector<std::string>& familyDateColumns) override;
   void BeginLookups() override;
   void NextLookupRow() override;
   void EndLookups() override;
@@ -70,22 +111,23 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   static bool OnPartnerLink(const keel::TKeelTable& links, std::int32_t familyCode);
 
  private:
-  bool PeopleIndexedByCode();
   void ReadPeopleKinship(TKinGraphBuilder& builder);
   void ReadLinksKinship(TKinGraphBuilder& builder);
-  void ReadFactsByCode();
-  bool PersonLiving(std::int32_t code);
+  void ReadFamiliesOfPeople();
+  // Opens the second cursor on an index of the links led by "PersFam"; false
+  // when the folder's links have none.
+  bool OpenLinksByPerson();
+  std::vector<std::int32_t> FamiliesOf(std::int32_t personCode);
 
   keel::TKeelTable& people_;
   keel::TKeelTable& families_;
   keel::TKeelTable& links_;
-  // Only filled when the people index is missing.
-  struct TPersonFacts {
-    bool Dead;
-    TSex Sex;
-  };
-  std::unordered_map<std::int32_t, TPersonFacts> factsByCode_;
-  bool peopleByCode_ = true;
+  TRowsByCode peopleByCode_;
+  TRowsByCode familiesByCode_;
+  // Person code to the codes of their families, once read.
+  std::optional<std::unordered_multimap<std::int32_t, std::int32_t>> familiesOfPeople_;
+  keel::TKeelTable linksByPerson_;
+  std::optional<bool> linksIndexedByPerson_;
   std::vector<std::unique_ptr<keel::TKeelReadBatch>> lookupReads_;
 };
 

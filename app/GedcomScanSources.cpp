@@ -34,26 +34,58 @@ const TGedcomTree& TGedcomSource::Load(const std::string& path) {
   path_ = path;
   loaded_ = true;
   tree_ = TGedcomTree();
-  familyByCode_.clear();
-  personByCode_.clear();
   try {
     tree_ = TGedcomFile(path).Read();
   } catch (const EGedcomError& error) {
     messages_.push_back(error.what());
   }
-  for (std::uint32_t i = 0; i < tree_.Families.size(); ++i) familyByCode_.emplace(tree_.Families[i].Code, i);
-  for (std::uint32_t i = 0; i < tree_.People.size(); ++i) personByCode_.emplace(tree_.People[i].Code, i);
+  IndexTree();
   return tree_;
 }
 
-const TGedcomPerson* TGedcomSource::PersonByCode(std::int32_t code) const {
-  const auto found = personByCode_.find(code);
-  return found == personByCode_.end() ? nullptr : &tree_.People[found->second];
+void TGedcomSource::IndexTree() {
+  familyByCode_.clear();
+  personByCode_.clear();
+  for (std::uint32_t i = 0; i < tree_.Families.size(); ++i) familyByCode_.emplace(tree_.Families[i].Code, i);
+  for (std::uint32_t i = 0; i < tree_.People.size(); ++i) personByCode_.emplace(tree_.People[i].Code, i);
+  personDates_.assign(tree_.People.size(), {});
+  familyDates_.assign(tree_.Families.size(), {});
+  for (std::uint32_t column = 0; column < tree_.Columns.size(); ++column) {
+    for (const TDatedRow& row : tree_.Columns[column].People) personDates_[row.Row].push_back({column, &row.Date});
+    for (const TDatedRow& row : tree_.Columns[column].Families) familyDates_[row.Row].push_back({column, &row.Date});
+  }
+  familiesOfPerson_.assign(tree_.People.size(), {});
+  for (std::uint32_t i = 0; i < tree_.Families.size(); ++i) {
+    for (const std::uint32_t partner : {tree_.Families[i].Husband, tree_.Families[i].Wife}) {
+      if (partner != TGedcomFamily::kNoPartner) familiesOfPerson_[partner].push_back(i);
+    }
+  }
 }
 
 const TGedcomFamily* TGedcomSource::FamilyByCode(std::int32_t code) const {
   const auto found = familyByCode_.find(code);
   return found == familyByCode_.end() ? nullptr : &tree_.Families[found->second];
+}
+
+std::optional<std::uint32_t> TGedcomSource::PersonByCode(std::int32_t code) const {
+  const auto found = personByCode_.find(code);
+  return found == personByCode_.end() ? std::nullopt : std::optional<std::uint32_t>(found->second);
+}
+
+const std::vector<std::uint32_t>& TGedcomSource::FamiliesOf(std::uint32_t person) const {
+  return familiesOfPerson_[person];
+}
+
+bool TGedcomSource::DateOf(bool family, std::uint32_t row, const std::string& dateColumn, TJDate& date) const {
+  const TGedcomColumn* column = TGedcomQuery::Column(tree_, dateColumn);
+  if (column == nullptr) return false;
+  const auto index = static_cast<std::uint32_t>(column - tree_.Columns.data());
+  for (const TRowDate& dated : (family ? familyDates_ : personDates_)[row]) {
+    if (dated.Column != index) continue;
+    date = *dated.Date;
+    return true;
+  }
+  return false;
 }
 
 std::string TGedcomRecord::PartnerName(std::uint32_t person) const {
@@ -63,13 +95,13 @@ std::string TGedcomRecord::PartnerName(std::uint32_t person) const {
 }
 
 std::string TGedcomRecord::StringField(const std::string& name) const {
-  if (query_.Families) {
-    const TGedcomFamily& family = tree_.Families[row_.Row];
+  if (family_) {
+    const TGedcomFamily& family = tree_.Families[row_];
     if (SameText(name, "Fathers name")) return PartnerName(family.Husband);
     if (SameText(name, "Mothers name")) return PartnerName(family.Wife);
     return "";
   }
-  const TGedcomPerson& person = tree_.People[row_.Row];
+  const TGedcomPerson& person = tree_.People[row_];
   if (SameText(name, "FirstNames")) return person.GivenNames;
   if (SameText(name, "Surname")) return person.Surname;
   if (SameText(name, "Search date~D")) return person.BirthText;
@@ -79,18 +111,20 @@ std::string TGedcomRecord::StringField(const std::string& name) const {
 }
 
 bool TGedcomRecord::DateRecord(const std::string& column, TJDate& date) const {
-  if (!SameText(column, query_.DateColumn + "~B")) return false;
-  date = row_.Date;
-  return true;
+  constexpr std::string_view kRecordEnding = "~B";
+  if (column.size() < kRecordEnding.size() || !SameText(column.substr(column.size() - kRecordEnding.size()), "~B")) {
+    return false;
+  }
+  return source_.DateOf(family_, row_, column.substr(0, column.size() - kRecordEnding.size()), date);
 }
 
 std::int32_t TGedcomRecord::IntegerField(const std::string& name) const {
   if (!SameText(name, "Code")) return 0;
-  return query_.Families ? tree_.Families[row_.Row].Code : tree_.People[row_.Row].Code;
+  return family_ ? tree_.Families[row_].Code : tree_.People[row_].Code;
 }
 
 bool TGedcomRecord::BooleanField(const std::string& name) const {
-  return !query_.Families && SameText(name, "Dead") && tree_.People[row_.Row].Dead;
+  return !family_ && SameText(name, "Dead") && tree_.People[row_].Dead;
 }
 
 const TGedcomColumn* TGedcomQuery::Column(const TGedcomTree& tree, const std::string& dateColumn) {
@@ -120,7 +154,7 @@ void TGedcomQuery::Open(const std::string& folder, const TEventQuery& query) {
 }
 
 const TScanRecord& TGedcomQuery::Current() const {
-  current_.emplace(*tree_, query_, *rows_[position_]);
+  current_.emplace(source_, query_.Families, rows_[position_]->Row);
   return *current_;
 }
 
@@ -134,7 +168,7 @@ bool TGedcomTables::FamiliesHasColumn(const std::string& name) {
   return column != nullptr && !column->Families.empty();
 }
 
-std::vector<std::int32_t> TGedcomTables::PartnerCodes(std::int32_t familyCode) const {
+std::vector<std::int32_t> TGedcomTables::PartnerCodes(std::int32_t familyCode) {
   std::vector<std::int32_t> codes;
   const TGedcomFamily* family = source_.FamilyByCode(familyCode);
   if (family == nullptr) return codes;
@@ -163,18 +197,30 @@ std::string TGedcomTables::ReadKinship(TKinGraphBuilder& builder) {
 }
 
 std::optional<TSex> TGedcomTables::PersonSex(std::int32_t code) {
-  const TGedcomPerson* person = source_.PersonByCode(code);
-  if (person == nullptr) return std::nullopt;
-  return SexOf(*person);
+  const std::optional<std::uint32_t> row = source_.PersonByCode(code);
+  if (!row) return std::nullopt;
+  return SexOf(tree_->People[*row]);
 }
 
-bool TGedcomTables::HasLivingPartner(std::int32_t familyCode) {
-  const TGedcomFamily* family = source_.FamilyByCode(familyCode);
-  if (family == nullptr) return false;
-  for (const std::uint32_t partner : {family->Husband, family->Wife}) {
-    if (partner != TGedcomFamily::kNoPartner && !tree_->People[partner].Dead) return true;
+const TScanRecord* TGedcomTables::FindPerson(std::int32_t code) {
+  const std::optional<std::uint32_t> row = source_.PersonByCode(code);
+  if (!row) return nullptr;
+  person_.emplace(source_, false, *row);
+  return &*person_;
+}
+
+std::vector<TJDate> TGedcomTables::FamilyDates(std::int32_t personCode,
+                                               const std::vector<std::string>& familyDateColumns) {
+  std::vector<TJDate> dates;
+  const std::optional<std::uint32_t> person = source_.PersonByCode(personCode);
+  if (!person) return dates;
+  for (const std::uint32_t family : source_.FamiliesOf(*person)) {
+    for (const std::string& column : familyDateColumns) {
+      TJDate date;
+      if (source_.DateOf(true, family, column, date)) dates.push_back(date);
+    }
   }
-  return false;
+  return dates;
 }
 
 }  // namespace mindrel

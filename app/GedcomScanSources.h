@@ -25,28 +25,43 @@ class TGedcomSource {
   // The messages of the files that could not be read, each naming the file
   // and the line.
   const std::vector<std::string>& Messages() const { return messages_; }
-  // The family of that code in the file loaded last; nullptr when none.
+  // The family (or person) of that code in the file loaded last; nullptr when none.
   const TGedcomFamily* FamilyByCode(std::int32_t code) const;
-  // Likewise the person.
-  const TGedcomPerson* PersonByCode(std::int32_t code) const;
+  std::optional<std::uint32_t> PersonByCode(std::int32_t code) const;
+  // The families the person (by row) is a partner of, as rows.
+  const std::vector<std::uint32_t>& FamiliesOf(std::uint32_t person) const;
+  // The date of the person's or family's row in the column the family-tree
+  // tables would call `dateColumn` ("Search date", "Marriage date", a custom
+  // column); false when it has none.
+  bool DateOf(bool family, std::uint32_t row, const std::string& dateColumn, TJDate& date) const;
+  const TGedcomTree& Tree() const { return tree_; }
 
  private:
+  // One date of one row: its column (an index into the tree's columns).
+  struct TRowDate {
+    std::uint32_t Column;
+    const TJDate* Date;
+  };
+  void IndexTree();
+
   std::string path_;
   bool loaded_ = false;
   TGedcomTree tree_;
   std::unordered_map<std::int32_t, std::uint32_t> familyByCode_;
   std::unordered_map<std::int32_t, std::uint32_t> personByCode_;
+  std::vector<std::vector<TRowDate>> personDates_, familyDates_;
+  std::vector<std::vector<std::uint32_t>> familiesOfPerson_;
   std::vector<std::string> messages_;
 };
 
 // A person or couple of the file as a table row: "Code", "FirstNames",
 // "Surname", "Search date~D" and "Search place" for people, "Fathers name"
-// and "Mothers name" ("Surname, Given names") for couples, and the date of
-// the query's column.
+// and "Mothers name" ("Surname, Given names") for couples, and its dates by
+// the names the family-tree tables give them, each with "~B".
 class TGedcomRecord final : public TScanRecord {
  public:
-  TGedcomRecord(const TGedcomTree& tree, const TEventQuery& query, const TDatedRow& row)
-      : tree_(tree), query_(query), row_(row) {}
+  TGedcomRecord(const TGedcomSource& source, bool family, std::uint32_t row)
+      : source_(source), tree_(source.Tree()), family_(family), row_(row) {}
   std::string StringField(const std::string& name) const override;
   bool DateRecord(const std::string& column, TJDate& date) const override;
   std::int32_t IntegerField(const std::string& name) const override;
@@ -56,9 +71,10 @@ class TGedcomRecord final : public TScanRecord {
  private:
   std::string PartnerName(std::uint32_t person) const;
 
+  const TGedcomSource& source_;
   const TGedcomTree& tree_;
-  const TEventQuery& query_;
-  const TDatedRow& row_;
+  bool family_;
+  std::uint32_t row_;
 };
 
 class TGedcomQuery final : public TScanQuery {
@@ -91,18 +107,19 @@ class TGedcomTables final : public TFamilyTreeTables {
   void Open(const std::string& folder) override { tree_ = &source_.Load(folder); }
   bool PeopleHasColumn(const std::string& name) override;
   bool FamiliesHasColumn(const std::string& name) override;
-  bool HasLivingPartner(std::int32_t familyCode) override;
   // The file is read whole already: nothing can fail here.
   std::string ReadKinship(TKinGraphBuilder& builder) override;
   std::optional<TSex> PersonSex(std::int32_t code) override;
-  void Close() override { tree_ = nullptr; }
-
   // The codes of the family's partners in the open file.
-  std::vector<std::int32_t> PartnerCodes(std::int32_t familyCode) const;
+  std::vector<std::int32_t> PartnerCodes(std::int32_t familyCode) override;
+  const TScanRecord* FindPerson(std::int32_t code) override;
+  std::vector<TJDate> FamilyDates(std::int32_t personCode, const std::vector<std::string>& familyDateColumns) override;
+  void Close() override { tree_ = nullptr; }
 
  private:
   TGedcomSource& source_;
   const TGedcomTree* tree_ = nullptr;
+  std::optional<TGedcomRecord> person_;
 };
 
 }  // namespace mindrel

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 #include <QWhatsThis>
 
 #include "app/AlertIgnorer.h"
@@ -140,6 +141,9 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   connect(ui_->FamilyCombo, &QComboBox::currentIndexChanged, this, &TMainForm::FamilyComboChange);
   // The combo box's drop-down list is a control of its own to a screen reader.
   ui_->FamilyCombo->view()->setAccessibleName(QStringLiteral("Family limits"));
+  connect(ui_->FontColourBtn, &QToolButton::clicked, this, &TMainForm::FontColourBtnClick);
+  // The list a combo box drops down is a control of its own to a screen reader.
+  ui_->LeapDayCombo->view()->setAccessibleName(ui_->LeapDayCombo->accessibleName());
   for (QWidget* panel : {static_cast<QWidget*>(ui_->Color1Panel), static_cast<QWidget*>(ui_->Color2Panel),
                          static_cast<QWidget*>(ui_->FontPanel)}) {
     panel->installEventFilter(this);
@@ -544,6 +548,9 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   ui_->PartialCB->setChecked(settings.Partial);
   ui_->StartCB->setChecked(settings.Start);
   ui_->ShowCB->setChecked(settings.ShowWindow);
+  ui_->MaxAgeSpin->setValue(settings.MaxAge);
+  ui_->DivorceCB->setChecked(settings.NoWeddingAfterDivorce);
+  ui_->LeapDayCombo->setCurrentIndex(static_cast<int>(settings.LeapDay));
   DateFormat = settings.DateFormat;
   hints_ = settings.Hints;
   SetBackground(ui_->Color1Panel, ToQColor(settings.Color1));
@@ -554,9 +561,7 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   appliedCustomColours_ = CurrentCustomColours();
   alertFont_ = settings.Font;
   ui_->FontPanel->setFont(ToQFont(alertFont_));
-  QPalette fontPalette = ui_->FontPanel->palette();
-  fontPalette.setColor(QPalette::WindowText, ToQColor(settings.Font.Colour));
-  ui_->FontPanel->setPalette(fontPalette);
+  ShowFontColour();
 
   // Ticks put back from the settings are no user's clicks: they ask nothing.
   const QSignalBlocker blocker(ui_->FieldsList);
@@ -596,6 +601,9 @@ TSettings TMainForm::CollectSettings() const {
   settings.Partial = ui_->PartialCB->isChecked();
   settings.Start = ui_->StartCB->isChecked();
   settings.ShowWindow = ui_->ShowCB->isChecked();
+  settings.MaxAge = ui_->MaxAgeSpin->value();
+  settings.NoWeddingAfterDivorce = ui_->DivorceCB->isChecked();
+  settings.LeapDay = static_cast<TLeapDay>(ui_->LeapDayCombo->currentIndex());
   settings.DateFormat = DateFormat;
   settings.Hints = hints_;
   settings.Color1 = FromQColor(BackgroundOf(ui_->Color1Panel));
@@ -836,6 +844,29 @@ void TMainForm::FontPanelDblClick() {
   bool ok = false;
   const QFont chosen = QFontDialog::getFont(&ok, ui_->FontPanel->font(), this);
   if (ok) ApplyChosenFont(chosen);
+}
+
+void TMainForm::FontColourBtnClick() {
+  const QColor chosen = QColorDialog::getColor(AlertFontColour(), this, QStringLiteral("Font colour"));
+  if (chosen.isValid()) ApplyChosenFontColour(chosen);
+}
+
+void TMainForm::ApplyChosenFontColour(const QColor& chosen) {
+  alertFont_.Colour = FromQColor(chosen);
+  ShowFontColour();
+  ui_->OutputList->viewport()->update();
+}
+
+// The font panel writes in the colour, and the colour button shows it.
+void TMainForm::ShowFontColour() {
+  const QColor colour = ToQColor(alertFont_.Colour);
+  QPalette fontPalette = ui_->FontPanel->palette();
+  fontPalette.setColor(QPalette::WindowText, colour);
+  ui_->FontPanel->setPalette(fontPalette);
+  QPixmap swatch(ui_->FontColourBtn->width() - 8, ui_->FontColourBtn->height() - 12);
+  swatch.fill(colour);
+  ui_->FontColourBtn->setIconSize(swatch.size());
+  ui_->FontColourBtn->setIcon(QIcon(swatch));
 }
 
 void TMainForm::ApplyChosenFont(const QFont& chosen) {

@@ -98,6 +98,8 @@ class TMainForm : public QWidget {
 
   // What OK in the font dialog does with the font it returns.
   void ApplyChosenFont(const QFont& chosen);
+  // What OK in the font colour's dialog does with the colour it returns.
+  void ApplyChosenFontColour(const QColor& chosen);
 
   TEventFormats& Formats() { return formats_; }
   TEventEditorForm& EventEditor() { return *EventEditorForm; }
@@ -175,6 +177,8 @@ class TMainForm : public QWidget {
   void ColorPanelClick(QWidget* panel);
   void ColorPanelDblClick(QWidget* panel);
   void FontPanelDblClick();
+  void FontColourBtnClick();
+  void ShowFontColour();
   void PlacePanel();
   void OutputListDrawItem(QPainter& painter, int index, const QRect& rect, bool selected);
   QFont AlertFont() const;

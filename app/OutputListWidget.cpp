@@ -8,10 +8,21 @@ class TOutputListWidget::Delegate : public QStyledItemDelegate {
  public:
   explicit Delegate(TOutputListWidget& list) : QStyledItemDelegate(&list), list_(list) {}
 
+  // The window draws the item; the list adds the selection colours under it
+  // and, as a list box does, a dotted focus rectangle inside the focused
+  // item, so a keyboard user sees where they are.
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     const bool selected = option.state & QStyle::State_Selected;
     if (selected) painter->fillRect(option.rect, option.palette.highlight());
     if (list_.drawItem_) list_.drawItem_(*painter, index.row(), option.rect, selected);
+    if (option.state & QStyle::State_HasFocus) {
+      painter->save();
+      painter->setPen(QPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine));
+      painter->setBrush(Qt::NoBrush);
+      // Inside the item, clear of the separator line at its bottom.
+      painter->drawRect(option.rect.adjusted(1, 1, -2, -3));
+      painter->restore();
+    }
   }
 
   QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {

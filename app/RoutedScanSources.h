@@ -31,9 +31,15 @@ class TRoutedTables final : public TFamilyTreeTables {
   void Open(const std::string& folder) override;
   bool PeopleHasColumn(const std::string& name) override { return active_->PeopleHasColumn(name); }
   bool FamiliesHasColumn(const std::string& name) override { return active_->FamiliesHasColumn(name); }
-  bool HasLivingPartner(std::int32_t familyCode) override { return active_->HasLivingPartner(familyCode); }
   std::string ReadKinship(TKinGraphBuilder& builder) override { return active_->ReadKinship(builder); }
   std::optional<TSex> PersonSex(std::int32_t code) override { return active_->PersonSex(code); }
+  std::vector<std::int32_t> PartnerCodes(std::int32_t familyCode) override {
+    return active_->PartnerCodes(familyCode);
+  }
+  const TScanRecord* FindPerson(std::int32_t code) override { return active_->FindPerson(code); }
+  std::vector<TJDate> FamilyDates(std::int32_t personCode, const std::vector<std::string>& familyDateColumns) override {
+    return active_->FamilyDates(personCode, familyDateColumns);
+  }
   void BeginLookups() override { active_->BeginLookups(); }
   void NextLookupRow() override { active_->NextLookupRow(); }
   void EndLookups() override { active_->EndLookups(); }

@@ -17,7 +17,8 @@ namespace mindrel {
 // The current record of a query or table.
 class TScanRecord : public TEntrySource {
  public:
-  // The raw 72 bytes of a date record column; false for a null value.
+  // The raw 72 bytes of a date record column; false for a null value and
+  // for a column the row does not have.
   virtual bool DateRecord(const std::string& column, TJDate& date) const = 0;
   // An integer column; 0 for a null value.
   virtual std::int32_t IntegerField(const std::string& name) const = 0;
@@ -55,8 +56,6 @@ class TFamilyTreeTables {
   virtual void Open(const std::string& folder) = 0;
   virtual bool PeopleHasColumn(const std::string& name) = 0;
   virtual bool FamiliesHasColumn(const std::string& name) = 0;
-  // A partner link of the family leads to a person who is not dead.
-  virtual bool HasLivingPartner(std::int32_t familyCode) = 0;
   // Reads every partner and parent link, and the people where the links do
   // not name them all, into `builder`. Answers what could not be read, empty
   // when all was; what was read before the fault stays in the builder.
@@ -64,6 +63,15 @@ class TFamilyTreeTables {
   // The sex of the person of that code; nothing when the tree has no such
   // person.
   virtual std::optional<TSex> PersonSex(std::int32_t code) = 0;
+  // The codes of the people the family's partner links name, in link order.
+  virtual std::vector<std::int32_t> PartnerCodes(std::int32_t familyCode) = 0;
+  // The row of the person with that code, valid until the next call; nullptr
+  // when there is none.
+  virtual const TScanRecord* FindPerson(std::int32_t code) = 0;
+  // The dates of `familyDateColumns` ("Marriage date", "Divorce date" ...)
+  // of every family the person is a partner of, those stored.
+  virtual std::vector<TJDate> FamilyDates(std::int32_t personCode,
+                                          const std::vector<std::string>& familyDateColumns) = 0;
   // The rows of one family query are about to be looked at: the tables may
   // keep their read locks from one row's lookups to the next. NextLookupRow
   // marks each row (now and then the locks are let go for other programs'

@@ -31,6 +31,9 @@ struct TEventItem {
   bool operator==(const TEventItem&) const = default;
 };
 
+// Where a 29 February anniversary goes in a common year.
+enum class TLeapDay : int { Feb28, Mar1, LeapYearsOnly };
+
 // The main window's options as the settings file stores them, starting at
 // the window's design values. The event formats are kept apart (they belong
 // to the format editor).
@@ -40,6 +43,8 @@ struct TSettings {
   // First cousins are blood relatives of the fourth degree.
   static constexpr int kDefaultDegrees = 4;
   static constexpr int kMaxDegrees = 99;
+  static constexpr int kMinMaxAge = 1;
+  static constexpr int kMaxMaxAge = 200;
 
   TSettings();
 
@@ -61,6 +66,12 @@ struct TSettings {
   bool Exclude = true;   // "E&xclude the Ignore List"
   bool Audio = true;     // "&Play alert sound"
   bool Partial = false;  // "&Include partial dates"
+  // Anyone whose birth (or, lacking a birth date, earliest dated event) lies
+  // more than this many years back counts as dead.
+  int MaxAge = 110;
+  // No wedding anniversary is announced after the couple's divorce.
+  bool NoWeddingAfterDivorce = true;
+  TLeapDay LeapDay = TLeapDay::Feb28;
   bool Start = true;     // "&Check at system startup"
   // "Show &window at startup": a log-on start that finds alerts shows the
   // window at once; otherwise only the sound and the desktop notification,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <utility>
+#include <type_traits>
 
 #include "formats/Utf8Text.h"
 
@@ -86,6 +87,53 @@ void EraseHomes(TProfileFile& file) {
   }
 }
 
+// One option of the "Prefs" section beyond the design's own keys: its key and
+// how it is read and written. The default is the option's initial value in
+// TSettings, so a new option is one member there and one line in kAddedPrefs.
+struct TAddedPref {
+  const char* Key;
+  void (*Read)(const TProfileFile& file, const char* key, TSettings& settings);
+  void (*Write)(TProfileFile& file, const char* key, const TSettings& settings);
+};
+
+const TSettings& Defaults() {
+  static const TSettings defaults;
+  return defaults;
+}
+
+template <bool TSettings::*Member>
+TAddedPref YesNoPref(const char* key) {
+  return {key,
+          [](const TProfileFile& file, const char* name, TSettings& settings) {
+            settings.*Member = TSettingsFile::ReadYesNo(file, "Prefs", name, Defaults().*Member);
+          },
+          [](TProfileFile& file, const char* name, const TSettings& settings) {
+            TSettingsFile::WriteYesNo(file, "Prefs", name, settings.*Member);
+          }};
+}
+
+// An integer (or an enumeration counted from 0) within [low, high]; a value
+// outside gives the default.
+template <auto Member, int Low, int High>
+TAddedPref NumberPref(const char* key) {
+  using Value = std::remove_reference_t<decltype(Defaults().*Member)>;
+  return {key,
+          [](const TProfileFile& file, const char* name, TSettings& settings) {
+            const int fallback = static_cast<int>(Defaults().*Member);
+            const int value = file.ReadInteger("Prefs", name, fallback);
+            settings.*Member = static_cast<Value>(value < Low || value > High ? fallback : value);
+          },
+          [](TProfileFile& file, const char* name, const TSettings& settings) {
+            file.WriteInteger("Prefs", name, static_cast<int>(settings.*Member));
+          }};
+}
+
+// Read after "Partial", written after "Color2", in this order.
+const TAddedPref kAddedPrefs[] = {
+    NumberPref<&TSettings::MaxAge, TSettings::kMinMaxAge, TSettings::kMaxMaxAge>("MaxAge"),
+    YesNoPref<&TSettings::NoWeddingAfterDivorce>("NoWeddingAfterDivorce"),
+    NumberPref<&TSettings::LeapDay, 0, static_cast<int>(TLeapDay::LeapYearsOnly)>("LeapDay"),
+};
 
 }  // namespace
 
@@ -153,6 +201,7 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
   settings.Partial = ReadYesNo(file, "Prefs", "Partial", false);
   settings.Limit = ReadLimit(file);
   settings.Degrees = std::clamp(file.ReadInteger("Prefs", "Degrees", TSettings::kDefaultDegrees), 1, TSettings::kMaxDegrees);
+  for (const TAddedPref& pref : kAddedPrefs) pref.Read(file, pref.Key, settings);
   formats.SetIncludeCodes(ReadYesNo(file, "Prefs", "Codes", false));
   settings.DateFormat = file.ReadString("Prefs", "DateFormat", "ddd d mmm");
   settings.Hints = ReadYesNo(file, "Prefs", "Hints", true);
@@ -237,6 +286,7 @@ bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats&
   WriteYesNo(file, "Prefs", "Hints", settings.Hints);
   file.WriteInteger("Prefs", "Color1", static_cast<int>(settings.Color1));
   file.WriteInteger("Prefs", "Color2", static_cast<int>(settings.Color2));
+  for (const TAddedPref& pref : kAddedPrefs) pref.Write(file, pref.Key, settings);
 
   file.EraseSection("CustColors");
   for (const std::string& line : settings.CustColors) {

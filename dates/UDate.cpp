@@ -238,6 +238,10 @@ TJDate TJDate::FromBytes(const std::uint8_t* bytes) {
   return date;
 }
 
+int DaysInMonth(int month, int year, bool ad) {
+  return MonthLength(month, ad ? std::int64_t{12000} + year : std::int64_t{kInternalYearOfAd1} - year);
+}
+
 bool IsLeapInternalYear(std::int64_t internalYear) {
   return (internalYear % 4 == 0 && internalYear % 100 != 0) || internalYear % 400 == 0;
 }

@@ -95,4 +95,8 @@ bool JDateToDMY(const TJDate& date, TDayMonthYear& result);
 // True for leap years of the internal year count (astronomical year + 12000).
 bool IsLeapInternalYear(std::int64_t internalYear);
 
+// The days of month 1..12 of a year counted in its era (1 BC is year 1 with
+// `ad` false): February has 29 in leap years.
+int DaysInMonth(int month, int year, bool ad);
+
 }  // namespace mindrel

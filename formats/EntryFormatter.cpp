@@ -5,6 +5,7 @@
 
 #include "formats/DateTime.h"
 #include "formats/Utf8Text.h"
+#include "formats/VariantChoice.h"
 
 namespace mindrel {
 
@@ -13,6 +14,9 @@ namespace {
 // Limits of the texts the expansion works on, in characters.
 constexpr std::size_t kMaxPiece = 255;
 constexpr std::size_t kMaxSentenceTail = 255;
+constexpr int kMonthsInYear = 12;
+
+bool Blank(const std::string& text) { return Trim(text).empty(); }
 
 }  // namespace
 
@@ -21,8 +25,23 @@ std::string TEntryFormatter::FormatEntry(const TOPObj& entry, bool sample,
   const int row = FindRow(entry, sample, eventItems);
   TOPObj named = entry;
   if (named.EventName.empty()) named.EventName = EventNameOf(entry, row, eventItems);
+  return Sentence(named, row, true);
+}
+
+std::string TEntryFormatter::FormatCalendarEntry(const TOPObj& entry,
+                                                 const std::vector<std::string>& eventItems) const {
+  const int row = FindRow(entry, false, eventItems);
+  TOPObj named = entry;
+  if (named.EventName.empty()) named.EventName = EventNameOf(entry, row, eventItems);
+  return Sentence(named, row, false);
+}
+
+std::string TEntryFormatter::FormatWithRow(const TOPObj& entry, int row) const { return Sentence(entry, row, true); }
+
+std::string TEntryFormatter::Sentence(const TOPObj& entry, int row, bool withWhen) const {
   int lastNumber = 0;
-  const std::string sentence = ExpandTemplate(TemplateFor(named, row), named, lastNumber);
+  TExpansion expansion{lastNumber, withWhen, false};
+  const std::string sentence = Expand(TemplateFor(entry, row), entry, expansion);
   return UpperCaseFirst(LeftChars(SingleSpaced(sentence), 1 + kMaxSentenceTail));
 }
 
@@ -41,43 +60,27 @@ std::string TEntryFormatter::EventNameOf(const TOPObj& entry, int row, const std
   return row >= 0 ? formats_.Row(row).Name : std::string();
 }
 
+// A variant the user emptied gives way to the next one that fits, and the
+// last to the event's own template; a date column without one (or with an
+// empty one) still deserves a sentence that says what it is.
 const std::string& TEntryFormatter::TemplateFor(const TOPObj& entry, int row) const {
-  const int variant = VariantFor(entry);
-  if (variant >= 0) return formats_.VariantText(variant);
-  // A date column without a format of its own (or one left empty) still
-  // deserves a sentence that says what it is.
-  if (row < 0 || Trim(formats_.Row(row).Template).empty()) return formats_.VariantText(TEventFormats::kOtherDate);
-  return formats_.Row(row).Template;
-}
-
-int TEntryFormatter::VariantFor(const TOPObj& entry) {
-  switch (entry.EventIndex) {
-    case kBirth:
-      if (entry.YearUnknown) return entry.Dead ? TEventFormats::kBirthDeadYearUnknown : TEventFormats::kBirthYearUnknown;
-      if (entry.Dead) return TEventFormats::kBirthDead;
-      return entry.Years == 1 ? TEventFormats::kBirthOneYear : -1;
-    case kMarriage:
-      return entry.YearUnknown ? TEventFormats::kMarriageYearUnknown : -1;
-    case kDivorce:
-      return entry.YearUnknown ? TEventFormats::kDivorceYearUnknown : -1;
-    case kDeath:
-      if (entry.YearUnknown) return TEventFormats::kDeathYearUnknown;
-      return entry.Years == 1 ? TEventFormats::kDeathOneYear : -1;
-    case kAddedFixed:
-      return entry.Years == 0 ? TEventFormats::kAddedFixedOwnDay : -1;
-    case kAddedAnnual:
-      return -1;
-    default:
-      return entry.YearUnknown ? TEventFormats::kOtherDateYearUnknown : -1;
+  for (const int variant : TVariantChoice::VariantsFor(entry)) {
+    if (!Blank(formats_.VariantText(variant))) return formats_.VariantText(variant);
   }
+  const bool ownTemplate = row >= 0 && !Blank(formats_.Row(row).Template);
+  if (!ownTemplate && entry.EventIndex >= TEventFormats::kFixedRows) {
+    return formats_.VariantText(TEventFormats::kOtherDate);
+  }
+  static const std::string kNone;
+  return row >= 0 ? formats_.Row(row).Template : kNone;
 }
 
 std::string TEntryFormatter::ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const {
-  return Expand(text, entry, lastNumber, false);
+  TExpansion expansion{lastNumber, true, false};
+  return Expand(text, entry, expansion);
 }
 
-std::string TEntryFormatter::Expand(const std::string& text, const TOPObj& entry, int& lastNumber,
-                                    bool insideWhen) const {
+std::string TEntryFormatter::Expand(const std::string& text, const TOPObj& entry, TExpansion& expansion) const {
   std::string output;
   std::string rest = text;
   for (;;) {
@@ -92,18 +95,24 @@ std::string TEntryFormatter::Expand(const std::string& text, const TOPObj& entry
     output += rest.substr(0, open);
     const std::string tag = rest.substr(open + 1, close - open - 1);
     rest = LeftChars(rest.substr(close + 1), kMaxPiece);
-    if (tag == "relation" && entry.Relation.empty()) {
+    // A calendar's sentence has no "when": "<relation>, <when>" must not
+    // leave a comma hanging at its end.
+    if ((tag == "relation" && entry.Relation.empty()) || (tag == "when" && !expansion.withWhen)) {
       DropEnclosingPunctuation(output, rest);
       continue;
     }
-    output += ExpandTag(tag, entry, lastNumber, insideWhen);
+    output += ExpandTag(tag, entry, expansion);
   }
 }
 
-std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& entry, int& lastNumber,
-                                       bool insideWhen) const {
+std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& entry, TExpansion& expansion) const {
+  int& lastNumber = expansion.lastNumber;
   if (tag == "dd") {
     lastNumber = DaysFromToday(entry);
+    return std::to_string(lastNumber);
+  }
+  if (tag == "mm") {
+    lastNumber = MonthsFromToday(entry);
     return std::to_string(lastNumber);
   }
   if (tag == "yy") {
@@ -124,9 +133,12 @@ std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& ent
   if (tag == "when") {
     // A "when" text that names "<when>" itself would never end; inside one
     // the tag stands for nothing.
-    const int days = DaysFromToday(entry);
-    if (insideWhen || days < 0) return {};
-    return Expand(formats_.WhenText(std::min(days, TEventFormats::kWhenRows - 1)), entry, lastNumber, true);
+    const int row = WhenRow(entry);
+    if (!expansion.withWhen || expansion.insideWhen || row < 0) return {};
+    expansion.insideWhen = true;
+    std::string when = Expand(formats_.WhenText(row), entry, expansion);
+    expansion.insideWhen = false;
+    return when;
   }
   return "<?" + tag + "?>";
 }
@@ -142,8 +154,34 @@ void TEntryFormatter::DropEnclosingPunctuation(std::string& output, std::string&
   if (!rest.empty() && rest[0] == closing) rest.erase(0, 1);
 }
 
+int TEntryFormatter::WhenRow(const TOPObj& entry) const {
+  switch (entry.Precision) {
+    case TDatePrecision::Day: {
+      const int days = DaysFromToday(entry);
+      return days < 0 ? -1 : TEventFormats::kWhenToday + std::min(days, int{TEventFormats::kWhenOther});
+    }
+    case TDatePrecision::Month: {
+      const int months = MonthsFromToday(entry);
+      if (months < 0) return -1;
+      return TEventFormats::kWhenThisMonth + std::min(months, 2);
+    }
+    case TDatePrecision::Year: {
+      const int years = DecodeDate(entry.Date).year - clock_.today().year;
+      if (years < 0) return -1;
+      return years == 0 ? TEventFormats::kWhenThisYear : TEventFormats::kWhenNextYear;
+    }
+  }
+  return -1;
+}
+
 int TEntryFormatter::DaysFromToday(const TOPObj& entry) const {
   return static_cast<int>(WholeDays(entry.Date) - WholeDays(DateTimeOf(clock_.now())));
+}
+
+int TEntryFormatter::MonthsFromToday(const TOPObj& entry) const {
+  const CivilDate day = DecodeDate(entry.Date);
+  const CivilDate today = clock_.today();
+  return (day.year - today.year) * kMonthsInYear + (day.month - today.month);
 }
 
 std::string TEntryFormatter::OrdinalSuffix(int number) const {

@@ -23,29 +23,48 @@ class TEntryFormatter {
   // otherwise the fixed event types take their row and a custom one (index 6
   // and on) the row named like item EventIndex of `eventItems` (the main
   // window's event list). A variant stands in for the row where the entry's
-  // year is unknown, a birthday is a dead person's, a count is one or an
-  // added fixed event is on its own day; the "Other date" variant where no
-  // row fits or the row's template is empty.
+  // case calls for one (TVariantChoice), the closest one not left empty; the
+  // "Other date" variant where no row fits or the row's template is empty.
   std::string FormatEntry(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
+  // The sentence as a calendar keeps it: without its "<when>" part, which
+  // would be stale as soon as the day of the export has passed.
+  std::string FormatCalendarEntry(const TOPObj& entry, const std::vector<std::string>& eventItems) const;
+  // The sentence with format row `row` (-1: none), as the editor shows a row
+  // or a variant of it for a sample entry.
+  std::string FormatWithRow(const TOPObj& entry, int row) const;
 
   // Expands the tags of `text` for the entry ("<event>" is its EventName,
   // "<relation>" its Relation; an empty relation takes the commas or
   // brackets around the tag with it).
-  // `lastNumber` is the number the last "<dd>" or "<yy>" produced, which
-  // "<th>" reads; it carries over from call to call within one sentence.
+  // `lastNumber` is the number the last "<dd>", "<mm>" or "<yy>" produced,
+  // which "<th>" reads; it carries over from call to call within one sentence.
   std::string ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const;
 
+  // The template a sentence of the entry is made from, given its row.
+  const std::string& TemplateFor(const TOPObj& entry, int row) const;
+
  private:
+  // How far an expansion has got: "<when>" is expanded once, never inside
+  // itself, and not at all for a calendar.
+  struct TExpansion {
+    int& lastNumber;
+    bool withWhen;
+    bool insideWhen;
+  };
+
+  std::string Sentence(const TOPObj& entry, int row, bool withWhen) const;
   int FindRow(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
   // The entry's event name where the scan gave none: its item's text, else its row's name.
   std::string EventNameOf(const TOPObj& entry, int row, const std::vector<std::string>& eventItems) const;
-  const std::string& TemplateFor(const TOPObj& entry, int row) const;
-  // The variant the entry needs instead of its row; -1 for none.
-  static int VariantFor(const TOPObj& entry);
-  std::string Expand(const std::string& text, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
-  std::string ExpandTag(const std::string& tag, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
+  std::string Expand(const std::string& text, const TOPObj& entry, TExpansion& expansion) const;
+  std::string ExpandTag(const std::string& tag, const TOPObj& entry, TExpansion& expansion) const;
+  // The "when" text of the entry's day, or of its month or year when that is
+  // all its date tells; -1 for a day already past.
+  int WhenRow(const TOPObj& entry) const;
   int DaysFromToday(const TOPObj& entry) const;
   static void DropEnclosingPunctuation(std::string& output, std::string& rest);
+  // From this month to the entry's month.
+  int MonthsFromToday(const TOPObj& entry) const;
   std::string OrdinalSuffix(int number) const;
 
   const TEventFormats& formats_;

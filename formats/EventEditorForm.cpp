@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStyledItemDelegate>
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -17,7 +18,7 @@ namespace mindrel {
 namespace {
 
 constexpr int kClientWidth = 733;
-constexpr int kClientHeight = 383;
+constexpr int kClientHeight = 540;
 constexpr int kRowHeight = 20;
 constexpr int kMarkerColumn = 0;
 constexpr int kNameColumn = 1;
@@ -27,7 +28,6 @@ const QString kMarker = QStringLiteral(">");
 
 const char* const kSuffixLabels[TEventFormats::kSuffixRows] = {"0th", "1st", "2nd", "3rd", "4th", "5th",
                                                                "6th", "7th", "8th", "9th", "11th-19th"};
-const char* const kWhenLabels[TEventFormats::kWhenRows] = {"Today", "Tomorrow", "Other"};
 
 // Cell editors hand every keystroke to the grid at once, so the sample line
 // follows the typing; the editor keeps its cursor and undo while it does.
@@ -101,6 +101,24 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, const QString& spok
   return grid;
 }
 
+// A variant's row names its case under its event's name.
+QString VariantRowName(int variant) {
+  const std::string& label = TEventFormats::VariantCase(variant);
+  return QStringLiteral("  ") + QString::fromStdString(label.empty() ? TEventFormats::VariantLabel(variant) : label);
+}
+
+// The variants of one event (a fixed row, or the "Other date" ones), in the
+// order of their cases' names.
+std::vector<int> VariantsOf(int event) {
+  std::vector<int> variants;
+  for (int variant = 0; variant < TEventFormats::kVariantRows; ++variant) {
+    if (TEventFormats::VariantEvent(variant) == event) variants.push_back(variant);
+  }
+  std::sort(variants.begin(), variants.end(),
+            [](int a, int b) { return TEventFormats::VariantCase(a) < TEventFormats::VariantCase(b); });
+  return variants;
+}
+
 QLabel* MakeLabel(QWidget* parent, const QString& text, QPoint at, QWidget* buddy = nullptr) {
   auto* label = new QLabel(text, parent);
   label->setTextFormat(Qt::PlainText);
@@ -128,8 +146,8 @@ TEventEditorForm::TEventEditorForm(TEventFormats& formats, const Clock& clock, Q
 TEventEditorForm::~TEventEditorForm() = default;
 
 void TEventEditorForm::BuildControls() {
-  TextGrid = MakeGrid(this, QStringLiteral("TextGrid"), QStringLiteral("Events"), 201, {10, 93, 349},
-                      QRect(8, 24, 470, 164));
+  TextGrid = MakeGrid(this, QStringLiteral("TextGrid"), QStringLiteral("Events"), 201, {10, 160, 282},
+                      QRect(8, 24, 470, 290));
   TextGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   TextGrid->setContextMenuPolicy(Qt::CustomContextMenu);
   TextGrid->setItemDelegate(new TLiveCellDelegate(this, [this](QLineEdit* editor) { CellEditorOpened(editor); }));
@@ -144,26 +162,28 @@ void TEventEditorForm::BuildControls() {
   MatsGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MatsGrid->setItemDelegate(new TLiveCellDelegate(this, {}));
   MakeLabel(this, QStringLiteral("<m&aterial>"), {600, 6}, MatsGrid);
-  WhenGrid = MakeGrid(this, QStringLiteral("WhenGrid"), QStringLiteral("<when>"), 204, {72, 91},
-                      QRect(490, 282, 235, (kRowHeight + 1) * TEventFormats::kWhenRows + 4));
+  WhenGrid = MakeGrid(this, QStringLiteral("WhenGrid"), QStringLiteral("<when>"), 204, {95, 91},
+                      QRect(490, 286, 235, (kRowHeight + 1) * TEventFormats::kWhenRows + 4));
   WhenGrid->setItemDelegate(new TLiveCellDelegate(this, {}));
-  MakeLabel(this, QStringLiteral("<&when>"), {490, 264}, WhenGrid);
+  MakeLabel(this, QStringLiteral("<&when>"), {490, 268}, WhenGrid);
 
-  MakeLabel(this, QStringLiteral("<dd> = number of days to anniversary"), {8, 196});
-  MakeLabel(this, QStringLiteral("<yy> = number of years since event"), {8, 214});
-  MakeLabel(this, QStringLiteral("<name> = name of person or added event"), {8, 232});
-  MakeLabel(this, QStringLiteral("<relation> = relationship to the\n                   home person"), {250, 214});
+  MakeLabel(this, QStringLiteral("<dd> = number of days to anniversary"), {8, 322});
+  MakeLabel(this, QStringLiteral("<mm> = number of months to anniversary"), {8, 340});
+  MakeLabel(this, QStringLiteral("<yy> = number of years since event"), {8, 358});
+  MakeLabel(this, QStringLiteral("<name> = name of person or added event"), {8, 376});
+  MakeLabel(this, QStringLiteral("<event> = name of the event's date column"), {8, 394});
+  MakeLabel(this, QStringLiteral("<relation> = relationship to the\n                   home person"), {270, 358});
 
   MarrEdit = new QLineEdit(this);
   MarrEdit->setObjectName(QStringLiteral("MarrEdit"));
   MarrEdit->setAccessibleName(QStringLiteral("Marriage indicator"));
   MarrEdit->setProperty("helpContext", 205);
-  MarrEdit->setGeometry(130, 256, 50, 22);
-  MakeLabel(this, QStringLiteral("&Marriage indicator"), {8, 260}, MarrEdit);
+  MarrEdit->setGeometry(130, 418, 50, 22);
+  MakeLabel(this, QStringLiteral("&Marriage indicator"), {8, 422}, MarrEdit);
   CodesCB = new QCheckBox(QStringLiteral("Include c&odes"), this);
   CodesCB->setObjectName(QStringLiteral("CodesCB"));
   CodesCB->setProperty("helpContext", 206);
-  CodesCB->move(200, 258);
+  CodesCB->move(200, 420);
 
   SampleEdit = new QLineEdit(this);
   SampleEdit->setObjectName(QStringLiteral("SampleEdit"));
@@ -173,16 +193,16 @@ void TEventEditorForm::BuildControls() {
   QPalette buttonFace = SampleEdit->palette();
   buttonFace.setColor(QPalette::Base, buttonFace.color(QPalette::Button));
   SampleEdit->setPalette(buttonFace);
-  SampleEdit->setGeometry(8, 310, 470, 22);
-  MakeLabel(this, QStringLiteral("Sample"), {8, 292}, SampleEdit);
+  SampleEdit->setGeometry(8, 470, 470, 22);
+  MakeLabel(this, QStringLiteral("Sample"), {8, 452}, SampleEdit);
 
   DefaultBtn = new QPushButton(QStringLiteral("&Defaults"), this);
   DefaultBtn->setObjectName(QStringLiteral("DefaultBtn"));
   DefaultBtn->setProperty("helpContext", 208);
-  DefaultBtn->setGeometry(8, 348, 90, 27);
+  DefaultBtn->setGeometry(8, 505, 90, 27);
   BitBtn1 = new QPushButton(QStringLiteral("&Close"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(635, 348, 90, 27);
+  BitBtn1->setGeometry(635, 505, 90, 27);
   // Enter in a cell ends the edit; it must not press a button as well.
   DefaultBtn->setAutoDefault(false);
   BitBtn1->setAutoDefault(false);
@@ -217,7 +237,7 @@ void TEventEditorForm::LoadGrids() {
   }
   WhenGrid->setRowCount(TEventFormats::kWhenRows);
   for (int row = 0; row < TEventFormats::kWhenRows; ++row) {
-    WhenGrid->setItem(row, 0, FixedItem(QString::fromLatin1(kWhenLabels[row]), face));
+    WhenGrid->setItem(row, 0, FixedItem(QString::fromStdString(TEventFormats::WhenLabel(row)), face));
     WhenGrid->setItem(row, kTextColumn, EditableItem(formats_.WhenText(row)));
   }
   MarrEdit->setText(QString::fromStdString(formats_.MarriageIndicator()));
@@ -228,19 +248,52 @@ void TEventEditorForm::LoadGrids() {
 
 void TEventEditorForm::LoadTextGrid() {
   loading_ = true;
+  gridRows_.clear();
+  for (int row = 0; row < TEventFormats::kFixedRows; ++row) {
+    gridRows_.push_back({row, -1});
+    for (const int variant : VariantsOf(row)) gridRows_.push_back({-1, variant});
+  }
+  for (const int variant : VariantsOf(TEventFormats::kOtherDateEvent)) gridRows_.push_back({-1, variant});
+  for (int row = TEventFormats::kFixedRows; row < formats_.RowCount(); ++row) gridRows_.push_back({row, -1});
+
   const QColor face = palette().color(QPalette::Button);
+  const int rows = static_cast<int>(gridRows_.size());
   const int current = std::max(0, TextGrid->currentRow());
   const QSignalBlocker blocker(TextGrid);
-  TextGrid->setRowCount(formats_.RowCount());
-  for (int row = 0; row < formats_.RowCount(); ++row) {
+  TextGrid->setRowCount(rows);
+  for (int row = 0; row < rows; ++row) {
+    const TGridRow& shown = gridRows_[static_cast<std::size_t>(row)];
+    const bool variant = shown.Variant >= 0;
+    auto* name = FixedItem(variant ? VariantRowName(shown.Variant) : QString::fromStdString(formats_.Row(shown.FormatRow).Name), face);
+    if (variant) name->setData(Qt::AccessibleTextRole, QString::fromStdString(TEventFormats::VariantLabel(shown.Variant)));
     TextGrid->setItem(row, kMarkerColumn, FixedItem(QString(), face));
-    TextGrid->setItem(row, kNameColumn, FixedItem(QString::fromStdString(formats_.Row(row).Name), face));
-    TextGrid->setItem(row, kTemplateColumn, EditableItem(formats_.Row(row).Template));
+    TextGrid->setItem(row, kNameColumn, name);
+    TextGrid->setItem(row, kTemplateColumn, EditableItem(variant ? formats_.VariantText(shown.Variant)
+                                                                 : formats_.Row(shown.FormatRow).Template));
   }
-  const int marked = std::min(current, formats_.RowCount() - 1);
+  const int marked = std::min(current, rows - 1);
   TextGrid->setCurrentCell(marked, kTemplateColumn);
   TextGrid->item(marked, kMarkerColumn)->setText(kMarker);
   loading_ = false;
+}
+
+int TEventEditorForm::GridRowOfFormat(int row) const {
+  for (std::size_t i = 0; i < gridRows_.size(); ++i) {
+    if (gridRows_[i].FormatRow == row) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int TEventEditorForm::GridRowOfVariant(int variant) const {
+  for (std::size_t i = 0; i < gridRows_.size(); ++i) {
+    if (gridRows_[i].Variant == variant) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int TEventEditorForm::CurrentFormatRow() const {
+  const int row = TextGrid->currentRow();
+  return row < 0 || row >= static_cast<int>(gridRows_.size()) ? -1 : gridRows_[static_cast<std::size_t>(row)].FormatRow;
 }
 
 int TEventEditorForm::Execute(int row) {
@@ -263,14 +316,32 @@ void TEventEditorForm::showEvent(QShowEvent* event) {
 }
 
 void TEventEditorForm::MakeCurrent(int row) {
-  TextGrid->setCurrentCell(row, kTemplateColumn);
-  TextGrid->scrollToItem(TextGrid->item(row, kTemplateColumn));
+  const int gridRow = std::max(0, GridRowOfFormat(row));
+  TextGrid->setCurrentCell(gridRow, kTemplateColumn);
+  TextGrid->scrollToItem(TextGrid->item(gridRow, kTemplateColumn));
 }
 
+// A variant's sample is an entry of its case on its event's row (no row for
+// the "Other date" ones): what the list would say for such an entry,
+// whatever stands in where the variant is empty.
 void TEventEditorForm::RefreshSample() {
-  const int row = std::max(0, TextGrid->currentRow());
-  sample_.PrepareFor(row, formats_.MarriageIndicator());
-  SampleEdit->setText(QString::fromStdString(formatter_.FormatEntry(sample_.Entry(), true, {})));
+  const int gridRow = std::max(0, TextGrid->currentRow());
+  if (gridRow >= static_cast<int>(gridRows_.size())) return;
+  const TGridRow& current = gridRows_[static_cast<std::size_t>(gridRow)];
+  std::string sentence;
+  if (current.Variant < 0) {
+    sample_.PrepareFor(current.FormatRow, formats_.MarriageIndicator());
+    sample_.ShapeFor(-1);
+    sentence = formatter_.FormatEntry(sample_.Entry(), true, {});
+  } else {
+    const int event = TEventFormats::VariantEvent(current.Variant);
+    const int row = event == TEventFormats::kOtherDateEvent ? -1 : event;
+    sample_.PrepareFor(row < 0 ? TEventFormats::kFixedRows : row, formats_.MarriageIndicator());
+    sample_.ShapeFor(current.Variant);
+    sentence = formatter_.FormatWithRow(sample_.Entry(), row);
+  }
+  SampleEdit->setText(QString::fromStdString(sentence));
+  SampleEdit->setCursorPosition(0);
 }
 
 void TEventEditorForm::TextGridSelectCell(int row, int, int previousRow) {
@@ -283,8 +354,13 @@ void TEventEditorForm::TextGridSelectCell(int row, int, int previousRow) {
 }
 
 void TEventEditorForm::TextGridCellChanged(QTableWidgetItem* item) {
-  if (loading_ || item->column() != kTemplateColumn) return;
-  formats_.SetTemplate(item->row(), item->text().toStdString());
+  if (loading_ || item->column() != kTemplateColumn || item->row() >= static_cast<int>(gridRows_.size())) return;
+  const TGridRow& edited = gridRows_[static_cast<std::size_t>(item->row())];
+  if (edited.Variant >= 0) {
+    formats_.SetVariantText(edited.Variant, item->text().toStdString());
+  } else {
+    formats_.SetTemplate(edited.FormatRow, item->text().toStdString());
+  }
   RefreshSample();
 }
 
@@ -345,11 +421,12 @@ void TEventEditorForm::AddEventClick() {
 }
 
 void TEventEditorForm::DeleteEventClick() {
-  const int row = TextGrid->currentRow();
+  const int row = CurrentFormatRow();
   if (row < TEventFormats::kFixedRows) return;
+  const int gridRow = TextGrid->currentRow();
   formats_.DeleteRow(row);
   LoadTextGrid();
-  MakeCurrent(row - 1);
+  TextGrid->setCurrentCell(gridRow - 1, kTemplateColumn);
 }
 
 void TEventEditorForm::DefaultBtnClick() {
@@ -391,7 +468,7 @@ std::unique_ptr<QMenu> TEventEditorForm::MakePopupMenu() {
   menu->addAction(QStringLiteral("Select &All"), this, onEditor(&QLineEdit::selectAll))->setEnabled(editor != nullptr);
   menu->addSeparator();
   menu->addAction(QStringLiteral("&Add event"), this, &TEventEditorForm::AddEventClick);
-  const int row = TextGrid->currentRow();
+  const int row = CurrentFormatRow();
   const bool deletable = row >= TEventFormats::kFixedRows;
   const QString caption = deletable ? QStringLiteral("&Delete ") + QString::fromStdString(formats_.Row(row).Name)
                                     : QStringLiteral("&Delete event");

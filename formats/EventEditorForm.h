@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <memory>
+#include <vector>
 
 #include "formats/EntryFormatter.h"
 #include "formats/EventFormats.h"
@@ -16,11 +17,14 @@
 
 namespace mindrel {
 
-// The event format editor: the formats, "<when>" texts, ordinal suffixes,
-// wedding materials, marriage indicator and include-codes flag. Its grids
-// show the shared formats and every edit goes into them at once, so there is
-// nothing to cancel; the sample line shows the current row's format applied
-// to an invented entry.
+// The event format editor: the formats with their variants, "<when>" texts,
+// ordinal suffixes, wedding materials, marriage indicator and include-codes
+// flag. Each fixed event's variants follow it in the event grid, the "Other
+// date" ones come after the fixed events, and the user's date columns last.
+// Its grids show the shared formats and every edit goes into them at once, so
+// there is nothing to cancel; the sample line shows the current row's
+// template (or, where a variant is empty, what stands in for it) applied to
+// an invented entry of the row's case.
 class TEventEditorForm : public QDialog {
   Q_OBJECT
 
@@ -35,6 +39,9 @@ class TEventEditorForm : public QDialog {
   // What Execute does before showing: the grids read the formats again and
   // format row `row` becomes current.
   void Prepare(int row);
+  // The event grid's row of a format row, or of a variant; -1 when none.
+  int GridRowOfFormat(int row) const;
+  int GridRowOfVariant(int variant) const;
 
   QTableWidget& TextGridWidget() { return *TextGrid; }
   QTableWidget& ThGridWidget() { return *ThGrid; }
@@ -69,8 +76,17 @@ class TEventEditorForm : public QDialog {
   void MarrEditChange(const QString& text);
   void CodesCBClick(bool ticked);
   void PopupMenu1Popup(const QPoint& globalPos);
+  // Makes format row `row` current.
   void MakeCurrent(int row);
   void CellEditorOpened(QLineEdit* editor);
+  // The format row of the event grid's current row; -1 on a variant's row.
+  int CurrentFormatRow() const;
+
+  // What one row of the event grid edits: a format row, or a variant.
+  struct TGridRow {
+    int FormatRow = -1;
+    int Variant = -1;
+  };
 
   TEventFormats& formats_;
   TEntryFormatter formatter_;
@@ -85,6 +101,7 @@ class TEventEditorForm : public QDialog {
   QPushButton* DefaultBtn = nullptr;
   QPushButton* BitBtn1 = nullptr;
   QPointer<QLineEdit> cellEditor_;
+  std::vector<TGridRow> gridRows_;
   // Filling the grids from the formats is no user's edit.
   bool loading_ = false;
 };

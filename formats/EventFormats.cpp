@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "formats/OPObj.h"
 #include "formats/Utf8Text.h"
 #include "platform/ProfileFile.h"
 
@@ -35,46 +36,65 @@ const std::array<std::string, TEventFormats::kFixedRows> kFormerTemplates = {
     "<when> it's <name>",
 };
 
-const std::array<std::string, TEventFormats::kVariantRows> kVariantLabels = {
-    "Birth, year unknown", "Birth, dead",    "Birth, dead, year unknown", "Birth, 1 year",
-    "Marriage, year unknown", "Divorce, year unknown", "Death, year unknown", "Death, 1 year",
-    "Added fixed, its own day", "Other date", "Other date, year unknown",
+// One variant: the fixed event row it belongs to, the case it words and its
+// built-in template.
+struct TVariantDefinition {
+  int Event;
+  std::string Case;
+  std::string Template;
+  // The built-in template before "<relation>": a file that still holds it
+  // kept the default, not a wording of the user's own.
+  std::string Former;
 };
 
-const std::array<std::string, TEventFormats::kVariantRows> kDefaultVariants = {
-    "it's <name>'s birthday (<relation>) <when>",
-    "<name>, <relation>, would have been <yy> <when>",
-    "it's the anniversary of the birth of <name>, <relation>, <when>",
-    "<name>, <relation>, is <yy> year old <when>",
-    "it's the wedding anniversary of <name>, <relation>, <when>",
-    "it's the anniversary of the divorce of <name>, <relation>, <when>",
-    "<when> it's the anniversary of the death of <name>, <relation>",
-    "<when> it will be <yy> year since the death of <name>, <relation>",
-    "<when> it's <name>",
-    "it's the <yy><th> anniversary of the <event> of <name>, <relation>, <when>",
-    "it's the anniversary of the <event> of <name>, <relation>, <when>",
-};
-
-const std::array<std::string, TEventFormats::kVariantRows> kFormerVariants = {
-    "it's <name>'s birthday <when>",
-    "<name> would have been <yy> <when>",
-    "it's the anniversary of the birth of <name> <when>",
-    "<name> is <yy> year old <when>",
-    "it's the wedding anniversary of <name> <when>",
-    "it's the anniversary of the divorce of <name> <when>",
-    "<when> it's the anniversary of the death of <name>",
-    "<when> it will be <yy> year since the death of <name>",
-    "<when> it's <name>",
-    "it's the <yy><th> anniversary of the <event> of <name> <when>",
-    "it's the anniversary of the <event> of <name> <when>",
-};
+const std::array<TVariantDefinition, TEventFormats::kVariantRows> kVariants = {{
+    {kBirth, "year unknown", "it's <name>'s birthday (<relation>) <when>", "it's <name>'s birthday <when>"},
+    {kBirth, "dead", "<name>, <relation>, would have been <yy> <when>", "<name> would have been <yy> <when>"},
+    {kBirth, "dead, year unknown", "it's the anniversary of the birth of <name>, <relation>, <when>",
+     "it's the anniversary of the birth of <name> <when>"},
+    {kBirth, "1 year", "<name>, <relation>, is <yy> year old <when>", "<name> is <yy> year old <when>"},
+    {kMarriage, "year unknown", "it's the wedding anniversary of <name>, <relation>, <when>",
+     "it's the wedding anniversary of <name> <when>"},
+    {kDivorce, "year unknown", "it's the anniversary of the divorce of <name>, <relation>, <when>",
+     "it's the anniversary of the divorce of <name> <when>"},
+    {kDeath, "year unknown", "<when> it's the anniversary of the death of <name>, <relation>",
+     "<when> it's the anniversary of the death of <name>"},
+    {kDeath, "1 year", "<when> it will be <yy> year since the death of <name>, <relation>",
+     "<when> it will be <yy> year since the death of <name>"},
+    {kAddedFixed, "its own day", "<when> it's <name>", ""},
+    {TEventFormats::kOtherDateEvent, "", "it's the <yy><th> anniversary of the <event> of <name>, <relation>, <when>",
+     "it's the <yy><th> anniversary of the <event> of <name> <when>"},
+    {TEventFormats::kOtherDateEvent, "year unknown", "it's the anniversary of the <event> of <name>, <relation>, <when>",
+     "it's the anniversary of the <event> of <name> <when>"},
+    {kBirth, "approximate", "<name>, <relation>, is about <yy> years old <when>", ""},
+    {kBirth, "approximate, 1 year", "<name>, <relation>, is about <yy> year old <when>", ""},
+    {kBirth, "dead, approximate", "<name>, <relation>, would have been about <yy> <when>", ""},
+    {kBirth, "month or year only", "<name>, <relation>, turns <yy> <when>", ""},
+    {kMarriage, "dead", "it would have been the <yy><th><material> wedding anniversary of <name>, <relation>, <when>", ""},
+    {kMarriage, "dead, year unknown", "it would have been the wedding anniversary of <name>, <relation>, <when>", ""},
+    {kMarriage, "approximate", "it's about the <yy><th><material> wedding anniversary of <name>, <relation>, <when>",
+     ""},
+    {kMarriage, "dead, approximate",
+     "it would have been about the <yy><th><material> wedding anniversary of <name>, <relation>, <when>", ""},
+    {kDivorce, "approximate", "it's about the <yy><th> anniversary of the divorce of <name>, <relation>, <when>", ""},
+    {kDeath, "approximate", "<when> it will be about <yy> years since the death of <name>, <relation>", ""},
+    {kDeath, "approximate, 1 year", "<when> it will be about <yy> year since the death of <name>, <relation>", ""},
+    {TEventFormats::kOtherDateEvent, "approximate",
+     "it's about the <yy><th> anniversary of the <event> of <name>, <relation>, <when>", ""},
+}};
 
 // A template read from the file: a former built-in one becomes today's.
 std::string Current(const std::string& stored, const std::string& former, const std::string& builtIn) {
-  return stored == former ? builtIn : stored;
+  return !former.empty() && stored == former ? builtIn : stored;
 }
 
-const std::array<std::string, TEventFormats::kWhenRows> kDefaultWhen = {"today", "tomorrow", "in <dd> days"};
+const std::string kOtherDateName = "Other date";
+
+const std::array<std::string, TEventFormats::kWhenRows> kWhenLabels = {
+    "Today", "Tomorrow", "Other", "This month", "Next month", "Other month", "This year", "Next year"};
+
+const std::array<std::string, TEventFormats::kWhenRows> kDefaultWhen = {
+    "today", "tomorrow", "in <dd> days", "this month", "next month", "in <mm> months", "this year", "next year"};
 
 const std::array<std::string, TEventFormats::kSuffixRows> kDefaultSuffixes = {
     "th", "st", "nd", "rd", "th", "th", "th", "th", "th", "th", "th"};
@@ -107,7 +127,7 @@ TEventFormats::TEventFormats() {
 
 void TEventFormats::RestoreDefaults() {
   for (int row = 0; row < kFixedRows; ++row) rows_[static_cast<std::size_t>(row)].Template = DefaultTemplate(row);
-  variants_ = kDefaultVariants;
+  for (int n = 0; n < kVariantRows; ++n) variants_[static_cast<std::size_t>(n)] = DefaultVariant(n);
   when_ = kDefaultWhen;
   suffixes_ = kDefaultSuffixes;
   materials_ = kDefaultMaterials;
@@ -116,7 +136,19 @@ void TEventFormats::RestoreDefaults() {
 
 const std::string& TEventFormats::FixedRowName(int row) { return kFixedRowNames[static_cast<std::size_t>(row)]; }
 
-const std::string& TEventFormats::VariantLabel(int row) { return kVariantLabels[static_cast<std::size_t>(row)]; }
+std::string TEventFormats::VariantLabel(int row) {
+  const int event = VariantEvent(row);
+  const std::string& name = event == kOtherDateEvent ? kOtherDateName : FixedRowName(event);
+  return VariantCase(row).empty() ? name : name + ", " + VariantCase(row);
+}
+
+const std::string& TEventFormats::VariantCase(int row) { return kVariants[static_cast<std::size_t>(row)].Case; }
+
+int TEventFormats::VariantEvent(int row) { return kVariants[static_cast<std::size_t>(row)].Event; }
+
+const std::string& TEventFormats::DefaultVariant(int row) { return kVariants[static_cast<std::size_t>(row)].Template; }
+
+const std::string& TEventFormats::WhenLabel(int row) { return kWhenLabels[static_cast<std::size_t>(row)]; }
 
 const std::string& TEventFormats::DefaultTemplate(int row) {
   return kDefaultTemplates[static_cast<std::size_t>(row)];
@@ -175,8 +207,17 @@ void TEventFormats::ReadSettings(const TProfileFile& file) {
     format.Name = fixed ? FixedRowName(row) : file.ReadString("Text", Numbered("TT", row), {});
   }
   for (int n = 0; n < kVariantRows; ++n) {
-    variants_[n] = Current(file.ReadString("Variants", Numbered("V", n), kDefaultVariants[n]), kFormerVariants[n],
-                           kDefaultVariants[n]);
+    const int event = VariantEvent(n);
+    // A file from before this variant existed, whose user wrote the event's
+    // own wording, keeps that wording for the variant's case too.
+    const bool ownWording = event != kOtherDateEvent && Row(event).Template != DefaultTemplate(event);
+    const std::string key = Numbered("V", n);
+    if (!file.HasKey("Variants", key) && ownWording) {
+      variants_[n].clear();
+      continue;
+    }
+    variants_[n] = Current(file.ReadString("Variants", key, DefaultVariant(n)),
+                           kVariants[static_cast<std::size_t>(n)].Former, DefaultVariant(n));
   }
   for (int n = 0; n < kWhenRows; ++n) when_[n] = file.ReadString("When", Numbered("W", n), kDefaultWhen[n]);
   for (int n = 0; n < kSuffixRows; ++n) {

@@ -18,11 +18,15 @@ struct TEventFormatRow {
 // entries into sentences and the editor. Rows 0..5 are the fixed event types
 // ("Birth" .. "Added annual"), always present under their fixed names; rows
 // from 6 on belong to the user's own date columns. Variants are templates for
-// the cases where a row's wording would mislead: a year nobody recorded, a
-// dead person's birthday, a count of one, an added fixed event on its own day,
-// and a date column without a format of its own.
+// the cases where a row's wording would mislead: a year nobody recorded, the
+// dead, a count of one, an approximate date, a date known only to its month
+// or year, an added fixed event on its own day, and a date column without a
+// format of its own. Each belongs to one fixed event type (the "Other date"
+// ones to the user's date columns); an empty variant gives way to its event's
+// own template.
 class TEventFormats {
  public:
+  // The numbers are the "V" keys of the settings file: new ones go last.
   enum Variant : int {
     kBirthYearUnknown,
     kBirthDead,
@@ -35,11 +39,38 @@ class TEventFormats {
     kAddedFixedOwnDay,
     kOtherDate,
     kOtherDateYearUnknown,
+    kBirthApproximate,
+    kBirthApproximateOneYear,
+    kBirthDeadApproximate,
+    kBirthPartial,
+    kMarriageDead,
+    kMarriageDeadYearUnknown,
+    kMarriageApproximate,
+    kMarriageDeadApproximate,
+    kDivorceApproximate,
+    kDeathApproximate,
+    kDeathApproximateOneYear,
+    kOtherDateApproximate,
     kVariantRows
+  };
+  // The event a variant belongs to for the "Other date" ones.
+  static constexpr int kOtherDateEvent = -1;
+
+  // The "when" texts: a day (today, tomorrow, in <dd> days), a month-and-year
+  // date's month, a year-only date's year.
+  enum WhenRow : int {
+    kWhenToday,
+    kWhenTomorrow,
+    kWhenOther,
+    kWhenThisMonth,
+    kWhenNextMonth,
+    kWhenOtherMonth,
+    kWhenThisYear,
+    kWhenNextYear,
+    kWhenRows
   };
 
   static constexpr int kFixedRows = 6;
-  static constexpr int kWhenRows = 3;       // "Today", "Tomorrow", "Other"
   static constexpr int kSuffixRows = 11;    // last digits 0..9, then 11th-19th
   static constexpr int kTeenSuffixRow = 10;
   static constexpr int kMaterialRows = 27;  // anniversaries 1..15, 20, 25 .. 75
@@ -77,8 +108,14 @@ class TEventFormats {
 
   const std::string& VariantText(int row) const { return variants_[static_cast<std::size_t>(row)]; }
   void SetVariantText(int row, const std::string& text) { variants_[static_cast<std::size_t>(row)] = text; }
-  // What a variant is for, as the editor labels it ("Birth, year unknown").
-  static const std::string& VariantLabel(int row);
+  // What a variant is for ("Birth, year unknown"): its event's name and its case.
+  static std::string VariantLabel(int row);
+  // The case alone ("year unknown"); empty for the plain "Other date".
+  static const std::string& VariantCase(int row);
+  // The fixed event row (0..5) a variant belongs to, or kOtherDateEvent.
+  static int VariantEvent(int row);
+  static const std::string& DefaultVariant(int row);
+  static const std::string& WhenLabel(int row);
 
   const std::string& MarriageIndicator() const { return marriageIndicator_; }
   void SetMarriageIndicator(const std::string& text) { marriageIndicator_ = text; }
@@ -94,9 +131,12 @@ class TEventFormats {
   static const std::string& DefaultTemplate(int row);
 
   // The "Text", "Variants", "When", "Suffix" and "Materials" keys of the
-  // settings file; missing keys give the built-in values. The variants have a
-  // section of their own, which readers that do not know it leave alone. The include-codes flag is a key of
-  // the main preferences and is read and written with them.
+  // settings file; missing keys give the built-in values, except that a
+  // variant missing from a file whose event template the user changed starts
+  // empty, so that the user's wording goes on being used. The variants have a
+  // section of their own, which readers that do not know it leave alone. The
+  // include-codes flag is a key of the main preferences and is read and
+  // written with them.
   void ReadSettings(const TProfileFile& file);
   void WriteSettings(TProfileFile& file) const;
 

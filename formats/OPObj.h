@@ -10,6 +10,11 @@ namespace mindrel {
 // The event indexes of the fixed event types; custom date columns follow.
 enum FixedEvent : std::uint8_t { kBirth, kMarriage, kDivorce, kDeath, kAddedFixed, kAddedAnnual };
 
+// How much of a stored date is known: the day, only the month and year, or
+// only the year. An entry of a partial date falls on the first day of its
+// month or year, a day nobody recorded.
+enum class TDatePrecision : std::uint8_t { Day, Month, Year };
+
 // One alert entry, owned by the alert list. The event formats read it to
 // build the entry's sentence, the list drawing and the ignore command read
 // the rest.
@@ -31,12 +36,17 @@ struct TOPObj {
   // The stored date gives day and month only; `Years` then counts from a
   // year nobody recorded and no sentence may show it.
   bool YearUnknown = false;
-  // A person marked dead or with a stored death date.
+  // A person who counts as dead (marked so, a stored death date, or born
+  // longer ago than anyone lives); for a couple, a partner who does.
   bool Dead = false;
   // How the person (or the couple's related partners) stand to the home
   // person of the source: "your great-grandson"; empty when no home person
   // is set or they are unrelated.
   std::string Relation;
+  // The stored date carries a qualifier (about, after, before, estimated):
+  // `Years` is only approximately right.
+  bool Approximate = false;
+  TDatePrecision Precision = TDatePrecision::Day;
 };
 
 }  // namespace mindrel

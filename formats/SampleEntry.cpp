@@ -1,6 +1,8 @@
 #include "formats/SampleEntry.h"
 
 #include "formats/DateTime.h"
+#include "formats/EventFormats.h"
+#include "formats/VariantChoice.h"
 
 namespace mindrel {
 
@@ -16,6 +18,7 @@ constexpr int kFixedEventYear = 1945;
 constexpr int kFixedEventMonth = 5;
 constexpr int kFixedEventDay = 7;
 const std::string kAnnualEventName = "Christmas";
+const std::string kOtherDateName = "Baptism";
 constexpr int kAnnualEventMonth = 12;
 constexpr int kAnnualEventDay = 25;
 
@@ -72,6 +75,12 @@ void TSampleEntry::PrepareFor(int row, const std::string& marriageIndicator) {
     entry_.Name = kAnnualEventName;
     entry_.Date = EncodeDate(NextYearOf(today, kAnnualEventMonth, kAnnualEventDay), kAnnualEventMonth, kAnnualEventDay);
   }
+}
+
+void TSampleEntry::ShapeFor(int variant) {
+  TVariantChoice::Shape(variant, entry_);
+  const bool otherDate = variant >= 0 && TEventFormats::VariantEvent(variant) == TEventFormats::kOtherDateEvent;
+  entry_.EventName = otherDate ? kOtherDateName : std::string();
 }
 
 }  // namespace mindrel

@@ -30,6 +30,10 @@ class TSampleEntry {
   // person; the added events also get their own date, and the fixed one its
   // years.
   void PrepareFor(int row, const std::string& marriageIndicator);
+  // Then makes it an entry that takes `variant` (TVariantChoice::Shape), or,
+  // for -1, one that its row's own template fits. An "Other date" variant's
+  // entry is a baptism.
+  void ShapeFor(int variant);
 
  private:
   const Clock& clock_;

@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QStringList>
 
 #include "engine/components/DatabaseError.h"
@@ -10,6 +12,12 @@
 #include "engine/components/KeelTable.h"
 
 namespace mindrel {
+
+namespace {
+
+constexpr int kIndicatorWidth = 14;
+
+}  // namespace
 
 // Rows are read from the dataset when the view asks for them, a run at a
 // time, and kept until the dataset says its records changed. Reading moves
@@ -33,10 +41,43 @@ class TDataGridWidget::Model : public QAbstractTableModel {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());
   }
 
+  // The row headers are the indicator column: the current row's mark, and
+  // for a screen reader every row's number with what the mark says.
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+    if (orientation == Qt::Vertical) {
+      if (role == Qt::DisplayRole) return Indicator(section);
+      if (role == Qt::AccessibleTextRole) return RowSpeech(section);
+      if (role == Qt::TextAlignmentRole) return Qt::AlignCenter;
+      return {};
+    }
+    if (section < 0 || section >= columnCount()) return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return columns_[static_cast<std::size_t>(section)].Title;
     return {};
+  }
+
+  QString Indicator(int row) const {
+    if (row != CurrentRow()) return {};
+    switch (dataSet_.State()) {
+      case keel::TDataSetState::dsEdit:
+        return QStringLiteral("I");
+      case keel::TDataSetState::dsInsert:
+        return QStringLiteral("*");
+      default:
+        return QString(QChar(0x25B6));
+    }
+  }
+
+  QString RowSpeech(int row) const {
+    QString speech = QString::number(row + 1);
+    if (row != CurrentRow()) return speech;
+    switch (dataSet_.State()) {
+      case keel::TDataSetState::dsEdit:
+        return speech + QStringLiteral(", being edited");
+      case keel::TDataSetState::dsInsert:
+        return speech + QStringLiteral(", new");
+      default:
+        return speech + QStringLiteral(", current");
+    }
   }
 
   QVariant data(const QModelIndex& index, int role) const override {
@@ -170,6 +211,23 @@ void TDataGridWidget::setDataSet(keel::TKeelDataSet& dataSet, const std::vector<
   followDataSet();
 }
 
+void TDataGridWidget::setIndicatorColumn(bool shown) {
+  verticalHeader()->setVisible(shown);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setFixedWidth(kIndicatorWidth);
+}
+
+QString TDataGridWidget::indicatorText(int row) const { return model_ == nullptr ? QString() : model_->Indicator(row); }
+
+void TDataGridWidget::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+    if (model_ != nullptr && model_->CurrentRow() >= 0) emit deleteRequested();
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
+
 void TDataGridWidget::showEvent(QShowEvent* event) {
   QTableView::showEvent(event);
   followDataSet();
@@ -177,6 +235,8 @@ void TDataGridWidget::showEvent(QShowEvent* event) {
 
 void TDataGridWidget::followDataSet() {
   if (model_ == nullptr || !isVisible()) return;
+  // The indicator moves with the current record and shows its state.
+  verticalHeader()->viewport()->update();
   following_ = true;
   const int row = model_->CurrentRow();
   if (row < 0) {

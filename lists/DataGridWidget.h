@@ -34,6 +34,11 @@ class TDataGridWidget : public QTableView {
   // `dataSet` must outlive the grid.
   void setDataSet(keel::TKeelDataSet& dataSet, const std::vector<Column>& columns);
   TSectionHeaderWidget& sectionHeader() { return *header_; }
+  // A narrow column at the left marks the current record: an arrow while it
+  // is browsed, "I" while it is edited, "*" for a new one.
+  void setIndicatorColumn(bool shown);
+  // The indicator's text for a row ("" for a row that is not current).
+  QString indicatorText(int row) const;
 
  signals:
   // The dataset stands on another record, a new one or one whose edit ended
@@ -41,9 +46,13 @@ class TDataGridWidget : public QTableView {
   void currentRecordChanged();
   // Records were added, changed or removed, or the editing state changed.
   void dataSetChanged();
+  // Ctrl+Delete was pressed on the current row; whoever listens asks and
+  // deletes.
+  void deleteRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   class Model;

@@ -33,12 +33,14 @@ TEventsForm::TEventsForm(keel::TKeelTable& table, QWidget* parent)
   TDataGridWidget& grid = *ui_->DBGrid1;
   grid.setDataSet(table, EventColumns());
   grid.setShowGrid(true);
+  grid.setIndicatorColumn(true);
   grid.sectionHeader().setBoldSection([this] { return events_.BoldSection(); });
   grid.sectionHeader().setProperty("helpContext", 312);
   grid.sectionHeader().setAccessibleName(QStringLiteral("Added events order"));
   connect(&grid.sectionHeader(), &QHeaderView::sectionClicked, this, &TEventsForm::HeaderControl1SectionClick);
   connect(&grid, &TDataGridWidget::currentRecordChanged, this, &TEventsForm::ShowRecord);
   connect(&grid, &TDataGridWidget::dataSetChanged, this, &TEventsForm::DataSetChanged);
+  connect(&grid, &TDataGridWidget::deleteRequested, this, &TEventsForm::DBGrid1DeleteRequested);
 
   // Every post, whoever asks for it, completes the record first; a date that
   // does not exist stops the post and leaves the record in edit.
@@ -152,6 +154,16 @@ void TEventsForm::DeleteBtnClick() {
   ui_->DeleteBtn->setEnabled(events_.HasRecords());
   ui_->UpdateBtn->setEnabled(false);
   ui_->UndoBtn->setEnabled(false);
+}
+
+// A row deleted in the grid goes only when the user says so.
+void TEventsForm::DBGrid1DeleteRequested() {
+  if (!events_.HasRecords() || events_.Editing()) return;
+  const QString description = QString::fromStdString(events_.Table().FieldByName("Description").AsString());
+  const auto answer = TMessageDialog::show(this, TMessageDialog::Kind::Confirmation,
+                                           {QStringLiteral("Delete the event \"%1\"?").arg(description)},
+                                           QMessageBox::Yes | QMessageBox::No);
+  if (answer == QMessageBox::Yes) DeleteBtnClick();
 }
 
 void TEventsForm::HeaderControl1SectionClick(int section) {

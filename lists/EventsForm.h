@@ -33,6 +33,8 @@ class TEventsForm : public QDialog {
   void UpdateBtnClick();
   void UndoBtnClick();
   void DeleteBtnClick();
+  // Ctrl+Delete in the grid: asks, then deletes the current event.
+  void DBGrid1DeleteRequested();
 
  public slots:
   // The close question; the window stays open on Cancel or a refused date.

@@ -126,6 +126,11 @@ std::string TProfileFile::ReadString(const std::string& section, const std::stri
   return line ? Unquoted(ValueOf(line->text)) : defaultValue;
 }
 
+bool TProfileFile::HasKey(const std::string& section, const std::string& key) const {
+  const Section* found = FindSection(section);
+  return found != nullptr && FindKey(*found, key) != nullptr;
+}
+
 int TProfileFile::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const {
   const std::string text = Trim(ReadString(section, key, {}));
   const bool signedText = !text.empty() && (text.front() == '-' || text.front() == '+');

@@ -28,6 +28,7 @@ class TProfileFile {
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const;
   int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
+  bool HasKey(const std::string& section, const std::string& key) const;
   // The section's lines in file order, each as written ("name=value" for keys),
   // blank and comment lines left out. Empty for a missing section.
   std::vector<std::string> ReadSectionValues(const std::string& section) const;

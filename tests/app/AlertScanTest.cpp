@@ -7,43 +7,13 @@
 #include <stdexcept>
 
 #include "app/AlertEntry.h"
+#include "tests/app/FakeRecord.h"
 
 namespace mindrel {
 namespace {
 
-// A stored row: date records by "~B" column, integers, Booleans and texts by name.
-struct FakeRecord : TScanRecord {
-  std::map<std::string, TJDate> dates;
-  std::map<std::string, std::int32_t> integers;
-  std::map<std::string, bool> booleans;
-  std::map<std::string, std::string> texts;
-
-  bool DateRecord(const std::string& column, TJDate& date) const override {
-    const auto found = dates.find(column);
-    if (found == dates.end()) return false;
-    date = found->second;
-    return true;
-  }
-  std::int32_t IntegerField(const std::string& name) const override {
-    const auto found = integers.find(name);
-    return found == integers.end() ? 0 : found->second;
-  }
-  bool BooleanField(const std::string& name) const override {
-    const auto found = booleans.find(name);
-    return found != booleans.end() && found->second;
-  }
-  std::string StringField(const std::string& name) const override {
-    const auto found = texts.find(name);
-    return found == texts.end() ? "" : found->second;
-  }
-};
-
-TJDate Written(const std::string& text) {
-  TJDate date;
-  std::string message;
-  EXPECT_TRUE(StrToJDate(date, text, message, {1, ' '}, true)) << text << ": " << message;
-  return date;
-}
+using testing::FakeRecord;
+using testing::Written;
 
 FakeRecord Person(std::int32_t code, const std::string& first, const std::string& column, const std::string& date) {
   FakeRecord row;
@@ -95,9 +65,15 @@ struct FakeQuery : TScanQuery {
   void Close() override { open = false; }
 };
 
+// People by code, the partners of each family, and the families' own rows
+// for the dates a person's families give.
 struct FakeTables : TFamilyTreeTables {
   std::vector<std::string> peopleColumns, familyColumns;
-  std::map<std::int32_t, bool> livingPartner;
+  std::map<std::int32_t, FakeRecord> people;
+  std::map<std::int32_t, std::vector<std::int32_t>> partners;
+  std::map<std::int32_t, FakeRecord> families;
+  int familyDatesAsked = 0;
+
   void Open(const std::string&) override {}
   bool PeopleHasColumn(const std::string& name) override {
     return std::find(peopleColumns.begin(), peopleColumns.end(), name) != peopleColumns.end();
@@ -105,7 +81,6 @@ struct FakeTables : TFamilyTreeTables {
   bool FamiliesHasColumn(const std::string& name) override {
     return std::find(familyColumns.begin(), familyColumns.end(), name) != familyColumns.end();
   }
-  bool HasLivingPartner(std::int32_t code) override { return livingPartner[code]; }
   // The tree's people and links, as a function that feeds them.
   std::function<void(TKinGraphBuilder&)> kin = [](TKinGraphBuilder&) {};
   std::string kinUnread;
@@ -118,7 +93,36 @@ struct FakeTables : TFamilyTreeTables {
     const auto found = sexes.find(code);
     return found == sexes.end() ? std::nullopt : std::optional<TSex>(found->second);
   }
+  std::vector<std::int32_t> PartnerCodes(std::int32_t code) override { return partners[code]; }
+  const TScanRecord* FindPerson(std::int32_t code) override {
+    const auto found = people.find(code);
+    return found == people.end() ? nullptr : &found->second;
+  }
+  std::vector<TJDate> FamilyDates(std::int32_t person, const std::vector<std::string>& columns) override {
+    ++familyDatesAsked;
+    std::vector<TJDate> dates;
+    for (const auto& [family, codes] : partners) {
+      if (std::find(codes.begin(), codes.end(), person) == codes.end() || !families.contains(family)) continue;
+      for (const std::string& column : columns) {
+        TJDate date;
+        if (families[family].DateRecord(column + "~B", date)) dates.push_back(date);
+      }
+    }
+    return dates;
+  }
   void Close() override {}
+
+  // A family whose partners, codes 10 × family and on, are living or not.
+  void Couple(std::int32_t family, std::initializer_list<bool> living) {
+    std::int32_t code = family * 10;
+    for (const bool alive : living) {
+      FakeRecord partner;
+      partner.integers["Code"] = code;
+      partner.booleans["Dead"] = !alive;
+      people[code] = partner;
+      partners[family].push_back(code++);
+    }
+  }
 };
 
 struct FakeIgnore : TIgnoreChecker {
@@ -225,7 +229,7 @@ TEST_F(AlertScanTest, WindowAndDateRules) {
       {"a year ahead shares today's key", 365, false, {2026, 12, 10}, "10 Dec 1984", {"John SMITH|42|2026-12-10"}},
       {"the last day of 364", 364, false, {2026, 12, 10}, "9 Dec 1984", {"John SMITH|43|2027-12-09"}},
       {"yesterday is beyond 363", 363, false, {2026, 12, 10}, "9 Dec 1984", {}},
-      {"29 February in a common year", 60, false, {2027, 2, 1}, "29 Feb 1960", {}},
+      {"29 February in a common year", 60, false, {2027, 2, 1}, "29 Feb 1960", {"John SMITH|67|2027-02-28"}},
       {"29 February in a leap year", 60, false, {2028, 2, 1}, "29 Feb 1960", {"John SMITH|68|2028-02-29"}},
       {"month and year without the option", 30, false, {2026, 12, 10}, "Dec 1950", {}},
       {"month and year with the option", 30, true, {2026, 11, 30}, "Dec 1950", {"John SMITH|76|2026-12-01"}},
@@ -234,12 +238,14 @@ TEST_F(AlertScanTest, WindowAndDateRules) {
       {"qualifiers are undone", 30, false, {2026, 12, 10}, "AFT 31 Dec 1900", {"John SMITH|126|2026-12-31"}},
       {"before Christ", 30, false, {2026, 12, 10}, "15 Dec 44 BC", {"John SMITH|2069|2026-12-15"}},
   };
+  options.Alive = false;  // some of them could not be alive any more
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     options.LookAhead = c.lookAhead;
     options.Partial = c.partial;
     query.rows.clear();
-    query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {Person(1, "John", "Search date", c.stored)};
+    query.rows[FakeQuery::Key("/trees/a", TAlertScan::QueryLines(false, "Search date", ""))] = {
+        Person(1, "John", "Search date", c.stored)};
     Scan(c.today);
     EXPECT_EQ(Listed(), c.expected);
   }
@@ -255,24 +261,125 @@ TEST_F(AlertScanTest, DayAndMonthWithoutYearIsNotPartial) {
   EXPECT_EQ(alerts.Entry(0).EventName, "Birth");
 }
 
-// The entry says whether the person is dead, so the sentence can say it too.
-TEST_F(AlertScanTest, APersonIsDeadByTheFlagOrByAStoredDeathDate) {
-  options.Alive = false;
-  const auto lines = TAlertScan::QueryLines(false, "Search date", "");
-  FakeRecord flagged = Person(1, "Flagged", "Search date", "11 Dec 1900");
+// The entry says whether the person counts as dead, so the sentence can say
+// it too; with "Only living people" the dead are left out, whether marked so
+// or only too old to be alive.
+TEST_F(AlertScanTest, WhoCountsAsDeadIsWordedForTheDeadOrLeftOut) {
+  Tick({"Birth", "Baptism"});
+  tables.peopleColumns = {"Baptism"};
+  FakeRecord flagged = Person(1, "Flagged", "Search date", "11 Dec 1990");
   flagged.booleans["Dead"] = true;
-  FakeRecord dated = Person(2, "Dated", "Search date", "11 Dec 1900");
-  dated.dates["Death date~B"] = Written("ABT 1950");
-  FakeRecord phrase = Person(3, "Phrase", "Search date", "11 Dec 1900");
-  phrase.dates["Death date~B"] = Written("'young");
-  FakeRecord cleared = Person(4, "Cleared", "Search date", "11 Dec 1900");
+  FakeRecord dated = Person(2, "Dated", "Search date", "11 Dec 1990");
+  dated.dates["Death date~B"] = Written("ABT 2020");
+  const FakeRecord old = Person(3, "Old", "Search date", "11 Dec 1900");
+  FakeRecord cleared = Person(4, "Cleared", "Search date", "11 Dec 1990");
   ClearJDate(cleared.dates["Death date~B"]);
-  const FakeRecord living = Person(5, "Living", "Search date", "11 Dec 1900");
-  query.rows[FakeQuery::Key("/trees/a", lines)] = {flagged, dated, phrase, cleared, living};
+  const FakeRecord living = Person(5, "Living", "Search date", "11 Dec 1990");
+  FakeRecord married = Person(6, "Married", "Search date", "11 Dec 1990");
+  married.dates["Search date~B"].YearUnknown = 1;
+  tables.partners[60] = {6};
+  tables.families[60] = Family(60, "Marriage date", "12 May 1890");
+  const FakeRecord baptised = Person(3, "Old", "Baptism", "12 Dec 1900");
+  const std::vector<FakeRecord> people = {flagged, dated, old, cleared, living, married};
+  for (const bool alive : {false, true}) {
+    SCOPED_TRACE(alive ? "only the living" : "the dead too");
+    options.Alive = alive;
+    const std::string living = alive ? "P.[Dead] <> True AND " : "";
+    query.rows[FakeQuery::Key("/trees/a", TAlertScan::QueryLines(false, "Search date", living))] = people;
+    query.rows[FakeQuery::Key("/trees/a", TAlertScan::QueryLines(false, "Baptism", living))] = {baptised};
+    Scan();
+    std::vector<std::string> dead;
+    for (int i = 0; i < alerts.Count(); ++i) {
+      dead.push_back(alerts.Entry(i).Name + (alerts.Entry(i).Dead ? " dead" : " living"));
+    }
+    if (alive) {
+      EXPECT_EQ(dead, (std::vector<std::string>{"Cleared SMITH living", "Living SMITH living"}));
+    } else {
+      EXPECT_EQ(dead, (std::vector<std::string>{"Flagged SMITH dead", "Dated SMITH dead", "Old SMITH dead",
+                                                "Cleared SMITH living", "Living SMITH living", "Married SMITH dead",
+                                                "Old SMITH dead"}));
+    }
+  }
+}
+
+// A qualified date is approximate; a partial one is known to its month or
+// its year only.
+TEST_F(AlertScanTest, QualifiedAndPartialDatesAreMarked) {
+  options.Partial = true;
+  options.LookAhead = 40;
+  query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {
+      Person(1, "Exact", "Search date", "12 Dec 1990"), Person(2, "About", "Search date", "ABT 13 Dec 1990"),
+      Person(3, "Before", "Search date", "BEF 14 Dec 1990"), Person(4, "Month", "Search date", "Jan 1991"),
+      Person(5, "Year", "Search date", "1992")};
   Scan();
-  ASSERT_EQ(alerts.Count(), 5);
-  const bool expected[] = {true, true, true, false, false};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(alerts.Entry(i).Dead, expected[i]) << alerts.Entry(i).Name;
+  std::vector<std::string> marks;
+  for (int i = 0; i < alerts.Count(); ++i) {
+    const TOPObj& e = alerts.Entry(i);
+    marks.push_back(e.Name + (e.Approximate ? " about" : "") +
+                    (e.Precision == TDatePrecision::Month  ? " month"
+                     : e.Precision == TDatePrecision::Year ? " year"
+                                                           : ""));
+  }
+  EXPECT_EQ(marks, (std::vector<std::string>{"Exact SMITH", "About SMITH about", "Before SMITH about", "Month SMITH month",
+                                             "Year SMITH year"}));
+}
+
+// In a common year a 29 February falls on the 28th, on 1 March, or not at
+// all, as the option says; in a leap year on its own day.
+TEST_F(AlertScanTest, LeapDayAnniversariesInACommonYear) {
+  Tick({"Birth", "Added annual"});
+  query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {Person(1, "Leap", "Search date", "29 Feb 1960")};
+  events.records = {AddedEvent(5, "Leap day party", 29, 2, 0)};
+  struct Case {
+    TLeapDay leapDay;
+    CivilDate today;
+    std::vector<std::string> expected;
+  } const cases[] = {
+      {TLeapDay::Feb28, {2027, 2, 20}, {"Leap SMITH|67|2027-02-28", "Leap day party|2027|2027-02-28"}},
+      {TLeapDay::Mar1, {2027, 2, 20}, {"Leap SMITH|67|2027-03-01", "Leap day party|2027|2027-03-01"}},
+      {TLeapDay::LeapYearsOnly, {2027, 2, 20}, {}},
+      {TLeapDay::Mar1, {2028, 2, 20}, {"Leap SMITH|68|2028-02-29", "Leap day party|2028|2028-02-29"}},
+  };
+  for (const Case& c : cases) {
+    options.LeapDay = c.leapDay;
+    Scan(c.today);
+    EXPECT_EQ(Listed(), c.expected) << static_cast<int>(c.leapDay);
+  }
+  // A window from 1 March of a common year to the 29 February a year on
+  // announces it once, on its first day.
+  options.LeapDay = TLeapDay::Mar1;
+  options.LookAhead = 365;
+  Scan({2027, 3, 1});
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Leap SMITH|67|2027-03-01", "Leap day party|2027|2027-03-01"}));
+}
+
+// No wedding anniversary after the couple's divorce, whose day need not be
+// known; the divorce anniversary itself stays.
+TEST_F(AlertScanTest, NoWeddingAnniversaryAfterADivorce) {
+  Tick({"Marriage", "Divorce"});
+  options.Alive = false;
+  auto family = [](std::int32_t code, const char* married, const char* divorced) {
+    FakeRecord row = Family(code, "Marriage date", married);
+    if (std::string(divorced) == "cleared") {
+      ClearJDate(row.dates["Divorce date~B"]);
+    } else if (*divorced) {
+      row.dates["Divorce date~B"] = Written(divorced);
+    }
+    return row;
+  };
+  const FakeRecord divorced = family(7, "12 Dec 2000", "1 Mar 2013");
+  query.rows[FakeQuery::Key("/trees/a", TAlertScan::QueryLines(true, "Marriage date", ""))] = {
+      divorced, family(8, "13 Dec 2000", "'after the war"), family(9, "14 Dec 2000", "2027"),
+      family(10, "15 Dec 2000", "cleared"), family(11, "16 Dec 2000", "")};
+  query.rows[FakeQuery::Key("/trees/a", TAlertScan::QueryLines(true, "Divorce date", ""))] = {
+      Family(7, "Divorce date", "20 Dec 2013")};
+  Scan();
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH = Mary BROWN|26|2026-12-14", "John SMITH = Mary BROWN|26|2026-12-15",
+                                                "John SMITH = Mary BROWN|26|2026-12-16",
+                                                "John SMITH = Mary BROWN|13|2026-12-20"}));
+  options.NoWeddingAfterDivorce = false;
+  Scan();
+  EXPECT_EQ(Listed().size(), 6u);
 }
 
 TEST_F(AlertScanTest, NullDatesAndDamagedYearsAreSkipped) {
@@ -283,23 +390,41 @@ TEST_F(AlertScanTest, NullDatesAndDamagedYearsAreSkipped) {
   EXPECT_TRUE(Listed().empty());
 }
 
-TEST_F(AlertScanTest, LivingOptionLeavesOutDeathsAndCouplesWithoutLivingPartner) {
+// "Only living people" decides whose birthdays and weddings are announced:
+// a wedding only while both partners live, a divorce while one does; the
+// death anniversaries stay.
+TEST_F(AlertScanTest, LivingOptionAndCouples) {
   Tick({"Birth", "Death", "Marriage", "Divorce"});
   const auto marriage = TAlertScan::QueryLines(true, "Marriage date", "");
+  const auto divorce = TAlertScan::QueryLines(true, "Divorce date", "");
+  const auto death = TAlertScan::QueryLines(false, "Death date", "");
   query.rows[FakeQuery::Key("/trees/a", marriage)] = {Family(7, "Marriage date", "12 Dec 2000"),
-                                                      Family(8, "Marriage date", "13 Dec 2001")};
-  tables.livingPartner = {{7, false}, {8, true}};
+                                                      Family(8, "Marriage date", "13 Dec 2001"),
+                                                      Family(9, "Marriage date", "14 Dec 2002")};
+  query.rows[FakeQuery::Key("/trees/a", divorce)] = {Family(7, "Divorce date", "15 Dec 1990"),
+                                                     Family(8, "Divorce date", "16 Dec 1991")};
+  FakeRecord died = Person(3, "Ada", "Death date", "17 Dec 1999");
+  died.booleans["Dead"] = true;
+  query.rows[FakeQuery::Key("/trees/a", death)] = {died};
+  tables.Couple(7, {false, false});
+  tables.Couple(8, {true, false});
+  tables.Couple(9, {true, true});
   Scan();
-  EXPECT_EQ(query.asked, (std::vector<std::string>{FakeQuery::Key("/trees/a", kBirthLines), FakeQuery::Key("/trees/a", marriage),
-                                                   FakeQuery::Key("/trees/a", TAlertScan::QueryLines(true, "Divorce date", ""))}));
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH = Mary BROWN|25|2026-12-13"}));
+  EXPECT_EQ(query.asked, (std::vector<std::string>{FakeQuery::Key("/trees/a", kBirthLines), FakeQuery::Key("/trees/a", death),
+                                                   FakeQuery::Key("/trees/a", marriage),
+                                                   FakeQuery::Key("/trees/a", divorce)}));
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH = Mary BROWN|24|2026-12-14",
+                                                "John SMITH = Mary BROWN|35|2026-12-16", "Ada SMITH|27|2026-12-17"}));
 
   options.Alive = false;
   query.asked.clear();
   Scan();
-  EXPECT_EQ(query.asked[1], FakeQuery::Key("/trees/a", TAlertScan::QueryLines(false, "Death date", "")));
   EXPECT_EQ(query.asked[0], FakeQuery::Key("/trees/a", TAlertScan::QueryLines(false, "Search date", "")));
-  EXPECT_EQ(Listed().size(), 2u);
+  ASSERT_EQ(Listed().size(), 6u);
+  // The weddings of couples with a dead partner are worded for the dead.
+  EXPECT_TRUE(alerts.Entry(0).Dead);
+  EXPECT_TRUE(alerts.Entry(1).Dead);
+  EXPECT_FALSE(alerts.Entry(2).Dead);
 }
 
 TEST_F(AlertScanTest, IgnoreListAppliesOnlyWithItsOptionAndRestoresTheIndex) {
@@ -308,7 +433,7 @@ TEST_F(AlertScanTest, IgnoreListAppliesOnlyWithItsOptionAndRestoresTheIndex) {
                                                          Person(2, "Jane", "Search date", "11 Dec 1985")};
   query.rows[FakeQuery::Key("/trees/a", TAlertScan::QueryLines(true, "Marriage date", ""))] = {
       Family(7, "Marriage date", "12 Dec 2000")};
-  tables.livingPartner[7] = true;
+  tables.Couple(7, {true, true});
   ignore.ignored = {{false, 2, "Birth"}, {true, 7, "Marriage"}};
   Scan();
   EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|42|2026-12-10"}));

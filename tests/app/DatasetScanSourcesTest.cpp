@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/OwnTables.h"
@@ -26,6 +27,7 @@ class DatasetScanSourcesTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
     CreatePeople();
+    CreateFamilies();
     CreateLinks();
     TOwnTables::OpenIgnoreTable(ignore_, folder_);
     for (keel::TKeelTable* table : {&people_, &families_, &links_}) table->SetReadOnly(true);
@@ -71,11 +73,39 @@ class DatasetScanSourcesTest : public ::testing::Test {
     }
   }
 
-  void CreateLinks() {
+  // Family 10 married in 1850; family 11 in 1900, divorced in 1910; family
+  // 12 has no dates.
+  void CreateFamilies() {
+    keel::TKeelTable table;
+    table.SetDatabaseName(folder_);
+    table.SetTableName("Families.dat");
+    table.FieldDefs().Add("Code", TFieldType::ftInteger);
+    table.FieldDefs().Add("Marriage date~B", TFieldType::ftBytes, 72);
+    table.FieldDefs().Add("Divorce date~B", TFieldType::ftBytes, 72);
+    table.IndexDefs().Add("", "Code", keel::ixPrimary | keel::ixUnique);
+    table.CreateTableFromDefs();
+    table.Open();
+    auto year = [](int y) {
+      TJDate date;
+      date.JDay = DMYToJDay(1, 1, y, true);
+      date.DayUnknown = date.MonthUnknown = 1;
+      return date.ToBytes();
+    };
+    for (const int code : {10, 11, 12}) {
+      table.Append();
+      table.FieldByName("Code").SetAsInteger(code);
+      if (code == 10) table.FieldByName("Marriage date~B").SetData(year(1850));
+      if (code == 11) table.FieldByName("Marriage date~B").SetData(year(1900));
+      if (code == 11) table.FieldByName("Divorce date~B").SetData(year(1910));
+      table.Post();
+    }
+  }
+
+  void CreateLinks(bool personIndex = false) {
     // Family 10: John (dead) and Mary (living); family 11: John and Ann, both
     // dead; family 12: Bob, whose "Dead" is empty, and a child link to Eve.
     mindrel::testing::CreateLinksTable(folder_, {{"P", 10, 1}, {"P", 10, 2}, {"P", 11, 1}, {"C", 12, 5},
-                                           {"P", 11, 3}, {"P", 12, 4}, {"C", 10, 5}});
+                                           {"P", 11, 3}, {"P", 12, 4}, {"C", 10, 5}}, personIndex);
   }
 
   void Ignore(int code, bool all, const std::string& events) {
@@ -91,16 +121,51 @@ class DatasetScanSourcesTest : public ::testing::Test {
   keel::TKeelTable people_, families_, links_, ignore_;
 };
 
-TEST_F(DatasetScanSourcesTest, LivingPartnerWalksThePartnerLinksOfTheFamily) {
-  TFamilyTreeDatasets tables(people_, families_, links_);
-  tables.Open(folder_);
-  EXPECT_TRUE(tables.HasLivingPartner(10));
-  EXPECT_FALSE(tables.HasLivingPartner(11));
-  EXPECT_TRUE(tables.HasLivingPartner(12)) << "an empty Dead reads as living";
-  EXPECT_FALSE(tables.HasLivingPartner(13));
-  EXPECT_TRUE(tables.PeopleHasColumn("search date~b"));
-  EXPECT_FALSE(tables.PeopleHasColumn("Baptism"));
-  tables.Close();
+// Partners through the partner links, people by their code, and the dates of
+// a person's families through the partner links read once, or through an
+// index led by the person where the links have one; alike when the folder
+// lost the index files that find people and families by code.
+TEST_F(DatasetScanSourcesTest, PartnersPeopleAndTheDatesOfTheirFamilies) {
+  for (const int setup : {0, 1, 2}) {
+    SCOPED_TRACE(setup == 0 ? "indexed" : setup == 1 ? "links indexed by person" : "index files lost");
+    if (setup == 1) {
+      for (const char* file : {"/Links.dat", "/Links.idx"}) std::filesystem::remove(folder_ + file);
+      CreateLinks(true);
+    }
+    if (setup == 2) {
+      std::filesystem::remove(folder_ + "/People.idx");
+      std::filesystem::remove(folder_ + "/Families.idx");
+    }
+    TFamilyTreeDatasets tables(people_, families_, links_);
+    tables.Open(folder_);
+    EXPECT_EQ(tables.PartnerCodes(10), (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(tables.PartnerCodes(12), (std::vector<std::int32_t>{4}));
+    EXPECT_EQ(tables.PartnerCodes(13), (std::vector<std::int32_t>{}));
+    const TScanRecord* ann = tables.FindPerson(3);
+    ASSERT_NE(ann, nullptr);
+    EXPECT_TRUE(ann->BooleanField("Dead"));
+    EXPECT_FALSE(tables.FindPerson(4)->BooleanField("Dead")) << "an empty Dead reads as living";
+    TJDate born;
+    EXPECT_TRUE(tables.FindPerson(1)->DateRecord("Search date~B", born));
+    EXPECT_EQ(born.Qualifier, qAbt);
+    EXPECT_EQ(tables.FindPerson(99), nullptr);
+
+    std::vector<int> years;
+    for (const TJDate& date : tables.FamilyDates(1, {"Marriage date", "Divorce date"})) {
+      TDayMonthYear dmy;
+      ASSERT_TRUE(JDateToDMY(date, dmy));
+      years.push_back(dmy.Year);
+    }
+    std::sort(years.begin(), years.end());
+    EXPECT_EQ(years, (std::vector<int>{1850, 1900, 1910}));
+    EXPECT_TRUE(tables.FamilyDates(4, {"Marriage date"}).empty()) << "a family without dates";
+    EXPECT_TRUE(tables.FamilyDates(5, {"Marriage date"}).empty()) << "a child's link is no partner's";
+    EXPECT_EQ(tables.PartnerCodes(11), (std::vector<std::int32_t>{1, 3})) << "the links were walked for the dates";
+    EXPECT_TRUE(tables.PeopleHasColumn("search date~b"));
+    EXPECT_FALSE(tables.PeopleHasColumn("Baptism"));
+    EXPECT_TRUE(tables.FamiliesHasColumn("divorce date~b"));
+    tables.Close();
+  }
 }
 
 // The relationships read every person and the links of both kinds: Eve is

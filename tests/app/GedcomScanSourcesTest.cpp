@@ -37,8 +37,11 @@ constexpr const char* kTree =
     "0 @I4@ INDI\n1 NAME Phrase /Only/\n1 BIRT\n2 DATE (13 DEC 1950 or so)\n"
     "0 @I5@ INDI\n1 NAME Ann /Smith/\n1 BIRT\n2 DATE BET 1960 AND 1961\n1 BAPM\n2 DATE 14 DEC 1960\n"
     "0 @I6@ INDI\n1 NAME Tom /Brown/\n1 BURI\n"
+    "0 @I7@ INDI\n1 NAME Gaius /Caesar/\n1 BIRT\n2 DATE 12 DEC 10 B.C.\n"
+    "0 @I8@ INDI\n1 NAME Dora /Dead/\n1 BIRT\n2 DATE 1 MAR 1955\n"
     "0 @F1@ FAM\n1 HUSB @I1@\n1 WIFE @I2@\n1 MARR\n2 DATE 18 DEC 1975\n"
     "0 @F2@ FAM\n1 HUSB @I6@\n1 WIFE @I2@\n1 MARR\n2 DATE 19 DEC 1930\n"
+    "0 @F3@ FAM\n1 HUSB @I1@\n1 WIFE @I8@\n1 MARR\n2 DATE 16 DEC 1980\n1 DIV\n2 DATE 1 MAR 1993\n"
     "0 TRLR\n";
 
 class GedcomScanSourcesTest : public ::testing::Test {
@@ -87,11 +90,13 @@ class GedcomScanSourcesTest : public ::testing::Test {
   std::vector<std::string> messages;
 };
 
-TEST_F(GedcomScanSourcesTest, LivingPeopleAndCouplesWithALivingPartner) {
+// Gaius, born 10 BC, has no death record and still counts as dead; John and
+// Mary's marriage ended with her death, John and Dora's with their divorce.
+TEST_F(GedcomScanSourcesTest, LivingPeopleAndWeddingsOfLivingCouples) {
   options.Alive = true;
   Tick({"Birth", "Marriage", "Death", "Baptism"});
   EXPECT_EQ(Scan(), (std::vector<std::string>{"John Smith|76|2026-12-12|P1", "Ann Smith|66|2026-12-14|P5",
-                                              "John Smith = Mary Brown|51|2026-12-18|F1"}));
+                                              "Mary Brown|26|2026-12-20|P2"}));
   EXPECT_TRUE(messages.empty());
 }
 
@@ -100,7 +105,7 @@ TEST_F(GedcomScanSourcesTest, TheDeadTooAndPartialDatesOnRequest) {
   options.Partial = true;
   Tick({"Birth", "Marriage", "Death"});
   EXPECT_EQ(Scan(), (std::vector<std::string>{
-                        "John Smith|76|2026-12-12|P1", "Mary Brown|74|2026-12-15|P2", "John Smith = Mary Brown|51|2026-12-18|F1",
+                        "Gaius Caesar|2035|2026-12-12|P7", "John Smith|76|2026-12-12|P1", "Mary Brown|74|2026-12-15|P2", "John Smith = Mary Brown|51|2026-12-18|F1",
                         "Tom Brown = Mary Brown|96|2026-12-19|F2", "Mary Brown|26|2026-12-20|P2",
                         "Old Timer|126|2027-01-01|P3"}));
 }

@@ -13,8 +13,10 @@
 
 namespace mindrel::testing {
 
+// `personIndex`: also an index led by the person, as some folders have.
 inline void CreateLinksTable(const std::string& folder,
-                             std::initializer_list<std::tuple<const char*, int, int>> links) {
+                             std::initializer_list<std::tuple<const char*, int, int>> links,
+                             bool personIndex = false) {
   keel::TKeelTable table;
   table.SetDatabaseName(folder);
   table.SetTableName("Links.dat");
@@ -24,6 +26,7 @@ inline void CreateLinksTable(const std::string& folder,
   table.FieldDefs().Add("PersFam", keel::TFieldType::ftInteger);
   table.IndexDefs().Add("", "LinkID", keel::ixPrimary | keel::ixUnique);
   table.IndexDefs().Add("CFMIdx", "RecType;ChildMarr");
+  if (personIndex) table.IndexDefs().Add("PersonIdx", "PersFam;RecType");
   table.CreateTableFromDefs();
   table.Open();
   for (const auto& [type, family, person] : links) {

@@ -132,6 +132,7 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
             "[Window]\nLeft=185\nTop=112\nWidth=552\nHeight=470\n"
             "[Prefs]\nNDBs=2\nDB0=\"/trees/a\"\nDB1=\"/trees/b c\"\nHome1=42\nAlive=yes\nDays=30\nExclude=yes\n"
             "Audio=yes\nPartial=no\nLimit=all\nDegrees=4\nStart=yes\nShowWindow=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\nColor1=14285311\nColor2=10744319\n"
+            "MaxAge=110\nNoWeddingAfterDivorce=yes\nLeapDay=0\n"
             "[CustColors]\nColorA=FFFFFF\nColorB=00FF00\n"
             "[OPFont]\nName=Arial\nSize=10\nColour=128\nStyle=Bold,Italic\nScript=1\n"
             "[Fields]\nF1=Birth\nF2=Death\nCount=2\n"
@@ -155,7 +156,20 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
             "V8=\"<when> it's <name>\"\n"
             "V9=\"it's the <yy><th> anniversary of the <event> of <name>, <relation>, <when>\"\n"
             "V10=\"it's the anniversary of the <event> of <name>, <relation>, <when>\"\n"
-            "[When]\nW0=\"today\"\nW1=\"tomorrow\"\nW2=\"in <dd> days\"\n"
+            "V11=\"<name>, <relation>, is about <yy> years old <when>\"\n"
+            "V12=\"<name>, <relation>, is about <yy> year old <when>\"\n"
+            "V13=\"<name>, <relation>, would have been about <yy> <when>\"\n"
+            "V14=\"<name>, <relation>, turns <yy> <when>\"\n"
+            "V15=\"it would have been the <yy><th><material> wedding anniversary of <name>, <relation>, <when>\"\n"
+            "V16=\"it would have been the wedding anniversary of <name>, <relation>, <when>\"\n"
+            "V17=\"it's about the <yy><th><material> wedding anniversary of <name>, <relation>, <when>\"\n"
+            "V18=\"it would have been about the <yy><th><material> wedding anniversary of <name>, <relation>, <when>\"\n"
+            "V19=\"it's about the <yy><th> anniversary of the divorce of <name>, <relation>, <when>\"\n"
+            "V20=\"<when> it will be about <yy> years since the death of <name>, <relation>\"\n"
+            "V21=\"<when> it will be about <yy> year since the death of <name>, <relation>\"\n"
+            "V22=\"it's about the <yy><th> anniversary of the <event> of <name>, <relation>, <when>\"\n"
+            "[When]\nW0=\"today\"\nW1=\"tomorrow\"\nW2=\"in <dd> days\"\nW3=\"this month\"\nW4=\"next month\"\n"
+            "W5=\"in <mm> months\"\nW6=\"this year\"\nW7=\"next year\"\n"
             "[Suffix]\nS0=\"th\"\nS1=\"st\"\nS2=\"nd\"\nS3=\"rd\"\nS4=\"th\"\nS5=\"th\"\nS6=\"th\"\nS7=\"th\"\n"
             "S8=\"th\"\nS9=\"th\"\nS10=\"th\"\n"
             "[Materials]\nM0=\" (paper)\"\nM1=\" (cotton)\"\nM2=\" (leather)\"\nM3=\" (linen)\"\nM4=\" (wood)\"\n"
@@ -185,6 +199,9 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   written.Color2 = 0;
   written.CustColors = {"ColorA=123456", "ColorP=FFFFFF"};
   written.Font = TFontSettings{"DejaVu Sans", 14, 0x00FF00, true, false, true, true, 0};
+  written.MaxAge = 95;
+  written.NoWeddingAfterDivorce = false;
+  written.LeapDay = TLeapDay::LeapYearsOnly;
   host_.columns = {"Baptism", "Census"};
   written.SetCustomColumns(host_.columns);
   written.EventItems[2].Ticked = written.EventItems[6].Ticked = true;
@@ -234,6 +251,26 @@ TEST_F(SettingsFileTest, MalformedValuesFallBackToDefaults) {
     WriteIni(std::string("[Prefs]\nDays=") + c.days + "\n");
     Read();
     EXPECT_EQ(settings_.Days, c.read) << c.days;
+  }
+
+  // The added options: a value out of range gives the default.
+  struct Added {
+    const char* prefs;
+    int maxAge;
+    TLeapDay leapDay;
+    bool noWeddingAfterDivorce;
+  } const added[] = {
+      {"MaxAge=0\nLeapDay=3\nNoWeddingAfterDivorce=maybe\n", 110, TLeapDay::Feb28, false},
+      {"MaxAge=201\nLeapDay=-1\n", 110, TLeapDay::Feb28, true},
+      {"MaxAge=200\nLeapDay=1\nNoWeddingAfterDivorce=YES\n", 200, TLeapDay::Mar1, true},
+      {"MaxAge=ninety\nLeapDay=2\n", 110, TLeapDay::LeapYearsOnly, true},
+  };
+  for (const Added& c : added) {
+    WriteIni(std::string("[Prefs]\n") + c.prefs);
+    Read();
+    EXPECT_EQ(settings_.MaxAge, c.maxAge) << c.prefs;
+    EXPECT_EQ(settings_.LeapDay, c.leapDay) << c.prefs;
+    EXPECT_EQ(settings_.NoWeddingAfterDivorce, c.noWeddingAfterDivorce) << c.prefs;
   }
 }
 

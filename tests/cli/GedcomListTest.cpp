@@ -33,13 +33,13 @@ std::vector<std::string> SortedLines(const std::string& text) {
 }
 
 // The plain reading: people with their first name, birth and death, couples
-// with their partners and marriage; only full dates count.
+// with their partners, marriage and divorce; only full dates count.
 struct Person {
   std::string given, surname;
   std::string birth, death;
 };
 struct Couple {
-  std::string code, husband, wife, marriage;
+  std::string code, husband, wife, marriage, divorce;
 };
 
 struct Tree {
@@ -62,7 +62,7 @@ Tree ReadTree(const std::string& text) {
       xref = tag;
       parts >> record;
       named = false;
-      if (record == "FAM") tree.couples.push_back({xref.substr(2, xref.size() - 3), "", "", ""});
+      if (record == "FAM") tree.couples.push_back({xref.substr(2, xref.size() - 3), "", "", "", ""});
       continue;
     }
     std::getline(parts >> std::ws, value);
@@ -84,6 +84,7 @@ Tree ReadTree(const std::string& text) {
       if (level == "1" && tag == "HUSB") couple.husband = value;
       if (level == "1" && tag == "WIFE") couple.wife = value;
       if (level == "2" && tag == "DATE" && event == "MARR" && couple.marriage.empty()) couple.marriage = value;
+      if (level == "2" && tag == "DATE" && event == "DIV" && couple.divorce.empty()) couple.divorce = value;
     }
   }
   return tree;
@@ -93,20 +94,28 @@ class Expected {
  public:
   explicit Expected(year_month_day today) {
     // 366 days; a day a year on has today's day and month, and today keeps it.
+    // A 28 February of a common year stands for the 29th too.
     for (int offset = 0; offset <= 365; ++offset) {
       const year_month_day day{sys_days{today} + days{offset}};
       window_.try_emplace({unsigned(day.month()), unsigned(day.day())}, day);
+      if (day.month() == February && day.day() == 28d && !day.year().is_leap()) window_.try_emplace({2u, 29u}, day);
     }
   }
 
-  void Add(const std::string& kind, const std::string& name, const std::string& date) {
-    static const std::regex full(R"(^(?:(?:ABT|CAL|EST|BEF|AFT) )?(\d{1,2}) (JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC) (\d{1,4})( B\.C\.)?$)");
-    static const std::string months = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+  // `divorce`: a wedding anniversary after it is not announced.
+  void Add(const std::string& kind, const std::string& name, const std::string& date,
+           const std::string& divorce = "") {
     std::smatch match;
-    if (!std::regex_match(date, match, full)) return;
-    const unsigned month = static_cast<unsigned>(months.find(match[2].str()) / 3 + 1);
-    const auto found = window_.find({month, static_cast<unsigned>(std::stoi(match[1].str()))});
+    if (!std::regex_match(date, match, Full())) return;
+    const auto found = window_.find({Month(match[2].str()), static_cast<unsigned>(std::stoi(match[1].str()))});
     if (found == window_.end()) return;
+    std::smatch divorced;
+    if (!divorce.empty() && (!std::regex_match(divorce, divorced, Full()) ||
+                             sys_days{found->second} > sys_days{year{std::stoi(divorced[3].str())} /
+                                                                Month(divorced[2].str()) /
+                                                                std::stoi(divorced[1].str())})) {
+      return;
+    }
     const int alertYear = int(found->second.year());
     const int year = std::stoi(match[3].str());
     const int years = match[4].matched ? alertYear + year - 1 : alertYear - year;
@@ -123,6 +132,16 @@ class Expected {
   }
 
  private:
+  static const std::regex& Full() {
+    static const std::regex full(
+        R"(^(?:(?:ABT|CAL|EST|BEF|AFT) )?(\d{1,2}) (JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC) (\d{1,4})( B\.C\.)?$)");
+    return full;
+  }
+  static unsigned Month(const std::string& name) {
+    static const std::string months = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+    return static_cast<unsigned>(months.find(name) / 3 + 1);
+  }
+
   std::map<std::pair<unsigned, unsigned>, year_month_day> window_;
   std::vector<std::string> lines_;
 };
@@ -200,7 +219,7 @@ TEST_F(GedcomListTest, ListsWhatAPlainReadingOfTheFileExpectsAndLeavesTheFileAlo
                              : husband.empty()                ? wife
                              : wife.empty()                   ? husband
                                                               : husband + " = " + wife;
-    expected.Add("M", name, couple.marriage);
+    expected.Add("M", name, couple.marriage, couple.divorce);
   }
   const std::vector<std::string> listed = SortedLines(run.out);
   EXPECT_GT(listed.size(), 1000u);

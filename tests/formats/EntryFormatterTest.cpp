@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/DateTime.h"
+#include "formats/VariantChoice.h"
 
 namespace mindrel {
 namespace {
@@ -248,6 +249,138 @@ TEST_F(EntryFormatterTest, AnEmptyRelationTakesItsPunctuationAlong) {
     entry.Relation = c.relation;
     EXPECT_EQ(Expand(c.text, entry), c.expanded) << c.text;
   }
+}
+
+// A qualified date gives an approximate count, a partial date never a day,
+// and a couple with a dead partner is no longer congratulated.
+TEST_F(EntryFormatterTest, ApproximateCountsPartialDatesAndDeadCouples) {
+  items_.push_back("Baptism");
+  struct Case {
+    int index;
+    const char* kind;
+    int years;
+    int days;  // from today, 10 June 2025
+    bool dead, approximate;
+    TDatePrecision precision;
+    const char* sentence;
+  } const cases[] = {
+      {0, "P", 47, 3, false, true, TDatePrecision::Day, "Karl Krüger is about 47 years old in 3 days"},
+      {0, "P", 1, 3, false, true, TDatePrecision::Day, "Karl Krüger is about 1 year old in 3 days"},
+      {0, "P", 90, 0, true, true, TDatePrecision::Day, "Karl Krüger would have been about 90 today"},
+      {0, "P", 47, 21, false, false, TDatePrecision::Month, "Karl Krüger turns 47 next month"},
+      {0, "P", 47, 21, false, true, TDatePrecision::Year, "Karl Krüger is about 47 years old this year"},
+      {0, "P", 90, 21, true, false, TDatePrecision::Month, "Karl Krüger would have been 90 next month"},
+      {1, "F", 38, 2, true, false, TDatePrecision::Day,
+       "It would have been the 38th wedding anniversary of José Wilson = Grace Becker in 2 days"},
+      {1, "F", 40, 2, true, true, TDatePrecision::Day,
+       "It would have been about the 40th (ruby) wedding anniversary of José Wilson = Grace Becker in 2 days"},
+      {1, "F", 25, 2, false, true, TDatePrecision::Day,
+       "It's about the 25th (silver) wedding anniversary of José Wilson = Grace Becker in 2 days"},
+      {1, "F", 25, 30, false, false, TDatePrecision::Month,
+       "It's the 25th (silver) wedding anniversary of José Wilson = Grace Becker next month"},
+      {2, "F", 3, 2, false, true, TDatePrecision::Day,
+       "It's about the 3rd anniversary of the divorce of José Wilson = Grace Becker in 2 days"},
+      {3, "P", 10, 1, true, true, TDatePrecision::Day, "Tomorrow it will be about 10 years since the death of Karl Krüger"},
+      {3, "P", 1, 1, true, true, TDatePrecision::Day, "Tomorrow it will be about 1 year since the death of Karl Krüger"},
+      {3, "P", 10, 90, true, false, TDatePrecision::Month, "In 3 months it will be 10 years since the death of Karl Krüger"},
+      {6, "P", 80, 3, false, true, TDatePrecision::Day, "It's about the 80th anniversary of the Baptism of Karl Krüger in 3 days"},
+      {6, "P", 80, 205, false, false, TDatePrecision::Year, "It's the 80th anniversary of the Baptism of Karl Krüger next year"},
+  };
+  for (const Case& c : cases) {
+    TOPObj entry = Entry(c.index, c.kind, c.kind[0] == 'F' ? "José Wilson = Grace Becker" : "Karl Krüger", c.years, c.days);
+    entry.Dead = c.dead;
+    entry.Approximate = c.approximate;
+    entry.Precision = c.precision;
+    EXPECT_EQ(formatter_.FormatEntry(entry, false, items_), c.sentence);
+  }
+}
+
+// A partial date is announced on the first of its month or of its year, a
+// day nobody recorded: its "when" names the month or the year instead.
+TEST_F(EntryFormatterTest, WhenOfAPartialDateNamesItsMonthOrYear) {
+  struct Case {
+    TDatePrecision precision;
+    int days;  // from 10 June 2025 to the entry's day
+    const char* when;
+  } const cases[] = {
+      {TDatePrecision::Month, -9, "this month"},  // 1 June, seen later in June
+      {TDatePrecision::Month, 21, "next month"},  // 1 July
+      {TDatePrecision::Month, 52, "in 2 months"},  // 1 August
+      {TDatePrecision::Month, -10, ""},            // 31 May: past
+      {TDatePrecision::Year, -160, "this year"},   // 1 January 2025
+      {TDatePrecision::Year, 205, "next year"},    // 1 January 2026
+      {TDatePrecision::Year, -161, ""},
+  };
+  for (const Case& c : cases) {
+    TOPObj entry = Entry(0, "P", "", 0, c.days);
+    entry.Precision = c.precision;
+    EXPECT_EQ(Expand("<when>", entry), c.when) << c.days;
+  }
+  TOPObj august = Entry(0, "P", "", 0, 52);
+  august.Precision = TDatePrecision::Month;
+  EXPECT_EQ(Expand("<mm><th>", august), "2nd");
+  formats_.SetWhenText(TEventFormats::kWhenOtherMonth, "dans <mm> mois");
+  EXPECT_EQ(Expand("<when>", august), "dans 2 mois");
+}
+
+// Every variant can be met: the editor's sample shaped for it takes it.
+TEST_F(EntryFormatterTest, EachVariantIsTakenByTheEntryShapedForIt) {
+  for (int variant = 0; variant < TEventFormats::kVariantRows; ++variant) {
+    formats_.SetVariantText(variant, "variant " + std::to_string(variant));
+    TOPObj entry = Entry(0, "P", "Ann", 7, 1);
+    TVariantChoice::Shape(variant, entry);
+    const bool otherDate = TEventFormats::VariantEvent(variant) == TEventFormats::kOtherDateEvent;
+    EXPECT_EQ(formatter_.FormatWithRow(entry, otherDate ? -1 : entry.EventIndex), "Variant " + std::to_string(variant))
+        << TEventFormats::VariantLabel(variant);
+  }
+}
+
+// The user's own wording wins where a variant is left empty: a French Birth
+// text with every variant emptied reads in French for the dead and for an
+// unknown year too.
+TEST_F(EntryFormatterTest, AnEmptyVariantGivesWayToItsEventsOwnText) {
+  formats_.SetTemplate(0, "<name> fête ses <yy> ans <when>");
+  formats_.SetWhenText(0, "aujourd'hui");
+  for (int variant = 0; variant < TEventFormats::kVariantRows; ++variant) formats_.SetVariantText(variant, "");
+  TOPObj dead = Entry(0, "P", "Léa", 90, 0);
+  dead.Dead = true;
+  TOPObj yearUnknown = Entry(0, "P", "Léa", 2025, 0);
+  yearUnknown.YearUnknown = true;
+  EXPECT_EQ(formatter_.FormatEntry(dead, false, items_), "Léa fête ses 90 ans aujourd'hui");
+  EXPECT_EQ(formatter_.FormatEntry(yearUnknown, false, items_), "Léa fête ses 2025 ans aujourd'hui");
+
+  // One variant emptied: the next that fits speaks before the event's own text.
+  for (int variant = 0; variant < TEventFormats::kVariantRows; ++variant) {
+    formats_.SetVariantText(variant, TEventFormats::DefaultVariant(variant));
+  }
+  formats_.SetVariantText(TEventFormats::kBirthDeadApproximate, "");
+  TOPObj deadAbout = dead;
+  deadAbout.Approximate = true;
+  EXPECT_EQ(formatter_.FormatEntry(deadAbout, false, items_), "Léa would have been 90 aujourd'hui");
+  for (int variant = 0; variant < TEventFormats::kVariantRows; ++variant) formats_.SetVariantText(variant, "");
+
+  // A date column: its own row, else nothing when "Other date" is empty too.
+  items_.push_back("Baptism");
+  TOPObj baptism = Entry(6, "P", "Léa", 3, 0);
+  baptism.YearUnknown = true;
+  EXPECT_EQ(formatter_.FormatEntry(baptism, false, items_), "");
+  formats_.SetTemplate(formats_.AddRow("Baptism"), "baptême de <name>");
+  EXPECT_EQ(formatter_.FormatEntry(baptism, false, items_), "Baptême de Léa");
+}
+
+// A calendar event keeps its day for itself: its title has no "today",
+// "tomorrow", "in N days" or "this month".
+TEST_F(EntryFormatterTest, CalendarSentencesLeaveOutTheWhen) {
+  TOPObj marriage = Entry(1, "F", "A = B", 25, 5);
+  EXPECT_EQ(formatter_.FormatCalendarEntry(marriage, items_), "It's the 25th (silver) wedding anniversary of A = B");
+  EXPECT_EQ(formatter_.FormatCalendarEntry(Entry(3, "P", "Ada", 10, 1), items_), "It will be 10 years since the death of Ada");
+  TOPObj partial = Entry(0, "P", "Ada", 47, 21);
+  partial.Precision = TDatePrecision::Month;
+  EXPECT_EQ(formatter_.FormatCalendarEntry(partial, items_), "Ada turns 47");
+  TOPObj related = marriage;
+  related.Relation = "your son and your daughter-in-law";
+  EXPECT_EQ(formatter_.FormatCalendarEntry(related, items_),
+            "It's the 25th (silver) wedding anniversary of A = B, your son and your daughter-in-law");
 }
 
 TEST_F(EntryFormatterTest, SentencesKeepSingleBlanksOnly) {

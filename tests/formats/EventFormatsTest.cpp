@@ -57,8 +57,13 @@ TEST_F(EventFormatsTest, RowsAddFindDeleteAndDefaults) {
   formats.SetMarriageIndicator("&");
   formats.SetIncludeCodes(true);
   formats.SetVariantText(TEventFormats::kBirthDead, "changed");
+  formats.SetVariantText(TEventFormats::kMarriageDead, "");
+  formats.SetWhenText(TEventFormats::kWhenNextYear, "");
   formats.RestoreDefaults();
   EXPECT_EQ(formats.VariantText(TEventFormats::kBirthDead), "<name>, <relation>, would have been <yy> <when>");
+  EXPECT_EQ(formats.VariantText(TEventFormats::kMarriageDead),
+            "it would have been the <yy><th><material> wedding anniversary of <name>, <relation>, <when>");
+  EXPECT_EQ(formats.WhenText(TEventFormats::kWhenNextYear), "next year");
   EXPECT_EQ(formats.Row(0).Template, TEventFormats::DefaultTemplate(0));
   EXPECT_EQ(formats.WhenText(0), "today");
   EXPECT_EQ(formats.Suffix(1), "st");
@@ -129,6 +134,32 @@ TEST_F(EventFormatsTest, VariantsHaveTheirOwnSectionAndLabels) {
   EXPECT_EQ(back.ReadSectionValues("Variants").size(), static_cast<std::size_t>(TEventFormats::kVariantRows));
   EXPECT_EQ(back.ReadString("Variants", "V8", ""), "<when> it's <name>");
   EXPECT_EQ(TEventFormats::VariantLabel(TEventFormats::kAddedFixedOwnDay), "Added fixed, its own day");
+}
+
+// A file written before some variants existed: where its user wrote an
+// event's wording, that wording goes on being used for the new cases (the
+// variant starts empty); variants the file holds, and those of events still
+// worded as built in, read as usual.
+TEST_F(EventFormatsTest, MissingVariantsOfAnEventWithTheUsersOwnWordingStartEmpty) {
+  std::ofstream(path_) << "[Text]\nRows=6\nT0=\"<name> fête ses <yy> ans <when>\"\n"
+                       << "[Variants]\nV1=\"<name> aurait eu <yy> ans <when>\"\n";
+  TEventFormats formats;
+  formats.ReadSettings(TProfileFile(path_));
+  EXPECT_EQ(formats.VariantText(TEventFormats::kBirthDead), "<name> aurait eu <yy> ans <when>");
+  EXPECT_EQ(formats.VariantText(TEventFormats::kBirthApproximate), "");
+  EXPECT_EQ(formats.VariantText(TEventFormats::kBirthYearUnknown), "");
+  EXPECT_EQ(formats.VariantText(TEventFormats::kMarriageDead), TEventFormats::DefaultVariant(TEventFormats::kMarriageDead));
+  EXPECT_EQ(formats.VariantText(TEventFormats::kOtherDate), TEventFormats::DefaultVariant(TEventFormats::kOtherDate));
+
+  // Once written, an emptied variant stays empty.
+  TProfileFile file(path_);
+  formats.WriteSettings(file);
+  ASSERT_TRUE(file.UpdateFile());
+  formats.RestoreDefaults();
+  formats.ReadSettings(TProfileFile(path_));
+  EXPECT_EQ(formats.VariantText(TEventFormats::kBirthApproximate), "");
+  EXPECT_EQ(TEventFormats::VariantLabel(TEventFormats::kMarriageDeadApproximate), "Marriage, dead, approximate");
+  EXPECT_EQ(TEventFormats::VariantLabel(TEventFormats::kOtherDate), "Other date");
 }
 
 TEST_F(EventFormatsTest, HandEditedFilesCannotBreakTheTable) {

@@ -182,17 +182,22 @@ class DesktopIntegrationTest : public QObject {
     // name typed into the save dialog.
     const QString path = data_->path() + "/alerts.ics";
     bool menuChosen = false;
+    int ticksSinceReturn = 0;
     QString dialogTitle;
     QTimer user;
     connect(&user, &QTimer::timeout, &form, [&] {
-      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()); menu && !menuChosen) {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()); menu) {
         QAction* exportAction = nullptr;
         for (QAction* action : menu->actions()) {
           if (action->text() == QStringLiteral("Export to calendar...")) exportAction = action;
         }
         if (exportAction == nullptr || !exportAction->isEnabled()) return;
+        // On a busy machine a Return can reach the menu before it is ready
+        // for it: press it again while the menu stays open.
+        if (menuChosen && ++ticksSinceReturn < 25) return;
+        if (!menuChosen) SaveScreenshotWithMenu(form, *menu, QStringLiteral("main-window-export-to-calendar-menu"));
         menuChosen = true;
-        SaveScreenshotWithMenu(form, *menu, QStringLiteral("main-window-export-to-calendar-menu"));
+        ticksSinceReturn = 0;
         menu->setActiveAction(exportAction);
         // Queued, as the dialog's own loop must leave this timer free to fire.
         QTimer::singleShot(0, menu, [menu] { QTest::keyClick(menu, Qt::Key_Return); });

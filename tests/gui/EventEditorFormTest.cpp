@@ -32,9 +32,9 @@ class EventEditorFormTest : public QObject {
   void typingATemplateChangesTheSampleWithEveryKeystroke() {
     QCOMPARE(editor_->windowTitle(), QStringLiteral("Event Format Editor"));
     QTableWidget& grid = editor_->TextGridWidget();
-    QCOMPARE(grid.rowCount(), 6);
+    QCOMPARE(grid.rowCount(), 6 + TEventFormats::kVariantRows);
     QCOMPARE(grid.item(0, 0)->text(), QStringLiteral(">"));
-    QCOMPARE(grid.item(4, 1)->text(), QStringLiteral("Added fixed"));
+    QCOMPARE(grid.item(editor_->GridRowOfFormat(4), 1)->text(), QStringLiteral("Added fixed"));
     const int years = editor_->Sample().Years;
     QVERIFY(editor_->SampleText().startsWith(
         QStringLiteral("John SMITH, your great-grandson, is %1 years old ").arg(years)));
@@ -59,13 +59,14 @@ class EventEditorFormTest : public QObject {
 
   void choosingARowMovesTheMarkerAndFitsTheSample() {
     QTableWidget& grid = editor_->TextGridWidget();
-    grid.setCurrentCell(4, 2);
+    const int addedFixed = editor_->GridRowOfFormat(4);
+    grid.setCurrentCell(addedFixed, 2);
     QCOMPARE(grid.item(0, 0)->text(), QString());
-    QCOMPARE(grid.item(4, 0)->text(), QStringLiteral(">"));
+    QCOMPARE(grid.item(addedFixed, 0)->text(), QStringLiteral(">"));
     // The next 7 May after 10 June 2025 is 331 days ahead, in 2026.
     QCOMPARE(editor_->SampleText(), QStringLiteral("It's the 81st anniversary of VE day in 331 days"));
 
-    grid.setCurrentCell(1, 2);
+    grid.setCurrentCell(editor_->GridRowOfFormat(1), 2);
     QVERIFY(editor_->SampleText().contains(QStringLiteral("of John SMITH = Jane BROWN")));
     editor_->MarrEditWidget().clear();
     QTest::keyClicks(&editor_->MarrEditWidget(), QStringLiteral("&"));
@@ -94,6 +95,52 @@ class EventEditorFormTest : public QObject {
     QCOMPARE(suffixes.item(10, 0)->text(), QStringLiteral("11th-19th"));
     suffixes.item(1, 1)->setText(QStringLiteral("ST"));
     QCOMPARE(formats_->Suffix(1), std::string("ST"));
+  }
+
+  // Every variant stands under its event with its own sample; one left empty
+  // gives way to the event's own template, as the list does.
+  void variantsAreShownAndEditedBesideTheirEvent() {
+    QTableWidget& grid = editor_->TextGridWidget();
+    for (int variant = 0; variant < TEventFormats::kVariantRows; ++variant) {
+      const int row = editor_->GridRowOfVariant(variant);
+      QVERIFY2(row > 0, TEventFormats::VariantLabel(variant).c_str());
+      const int event = TEventFormats::VariantEvent(variant);
+      if (event != TEventFormats::kOtherDateEvent) {
+        QVERIFY(row > editor_->GridRowOfFormat(event));
+        QVERIFY(event == 5 || row < editor_->GridRowOfFormat(event + 1));
+      }
+      QCOMPARE(grid.item(row, 1)->data(Qt::AccessibleTextRole).toString(),
+               QString::fromStdString(TEventFormats::VariantLabel(variant)));
+      QCOMPARE(grid.item(row, 2)->text(), QString::fromStdString(formats_->VariantText(variant)));
+    }
+
+    const int dead = editor_->GridRowOfVariant(TEventFormats::kMarriageDead);
+    QCOMPARE(grid.item(dead, 1)->text().trimmed(), QStringLiteral("dead"));
+    grid.setCurrentCell(dead, 2);
+    const int years = editor_->Sample().Years;
+    QVERIFY2(editor_->SampleText().startsWith(QStringLiteral("It would have been the %1").arg(years)),
+             qPrintable(editor_->SampleText()));
+    QVERIFY(editor_->SampleText().contains(QStringLiteral("wedding anniversary of John SMITH = Jane BROWN")));
+    QVERIFY(SaveScreenshot(*editor_, QStringLiteral("event-format-editor-variant")));
+
+    QLineEdit* cell = editor_->CellEditor();
+    QVERIFY(cell != nullptr);
+    cell->selectAll();
+    QTest::keyClicks(cell, QStringLiteral("<name>: <yy> Jahre"));
+    QCOMPARE(formats_->VariantText(TEventFormats::kMarriageDead), std::string("<name>: <yy> Jahre"));
+    QCOMPARE(editor_->SampleText(), QStringLiteral("John SMITH = Jane BROWN: %1 Jahre").arg(years));
+    cell->selectAll();
+    QTest::keyClick(cell, Qt::Key_Delete);
+    QCOMPARE(formats_->VariantText(TEventFormats::kMarriageDead), std::string());
+    QVERIFY2(editor_->SampleText().startsWith(QStringLiteral("It's the %1").arg(years)), qPrintable(editor_->SampleText()));
+
+    grid.setCurrentCell(editor_->GridRowOfVariant(TEventFormats::kOtherDateYearUnknown), 2);
+    QVERIFY2(editor_->SampleText().startsWith(QStringLiteral("It's the anniversary of the Baptism of John SMITH")),
+             qPrintable(editor_->SampleText()));
+
+    QTableWidget& when = editor_->WhenGridWidget();
+    QCOMPARE(when.rowCount(), TEventFormats::kWhenRows);
+    QCOMPARE(when.item(TEventFormats::kWhenThisYear, 0)->text(), QStringLiteral("This year"));
   }
 
   void addEventRefusesEmptyAndKnownNames() {
@@ -127,27 +174,31 @@ class EventEditorFormTest : public QObject {
       editor_->AddEventClick();
     }
     QTableWidget& grid = editor_->TextGridWidget();
-    QCOMPARE(grid.rowCount(), 8);
-    QCOMPARE(grid.item(6, 1)->text(), QStringLiteral("Baptism"));
-    QCOMPARE(grid.currentRow(), 7);
-    QCOMPARE(grid.item(7, 0)->text(), QStringLiteral(">"));
-    QCOMPARE(grid.item(6, 0)->text(), QString());
+    const int baptism = editor_->GridRowOfFormat(6);
+    QCOMPARE(grid.rowCount(), 8 + TEventFormats::kVariantRows);
+    QCOMPARE(baptism, grid.rowCount() - 2);  // the user's rows come last
+    QCOMPARE(grid.item(baptism, 1)->text(), QStringLiteral("Baptism"));
+    QCOMPARE(grid.currentRow(), baptism + 1);
+    QCOMPARE(grid.item(baptism + 1, 0)->text(), QStringLiteral(">"));
+    QCOMPARE(grid.item(baptism, 0)->text(), QString());
 
-    grid.setCurrentCell(6, 2);
+    grid.setCurrentCell(baptism, 2);
     formats_->SetTemplate(7, "<name> buried");
     QCOMPARE(deleteAction()->text(), QStringLiteral("&Delete Baptism"));
     deleteAction()->trigger();
     QCOMPARE(formats_->RowCount(), 7);
     QCOMPARE(formats_->Row(6).Name, std::string("Burial"));
     QCOMPARE(formats_->Row(6).Template, std::string("<name> buried"));
-    QCOMPARE(grid.currentRow(), 5);
+    QCOMPARE(grid.currentRow(), baptism - 1);
 
-    // Deleting the last row leaves the row above it current.
-    grid.setCurrentCell(6, 2);
+    // Deleting the last row leaves the row above it current; a variant's row
+    // is no event to delete.
+    grid.setCurrentCell(baptism, 2);
     deleteAction()->trigger();
     QCOMPARE(formats_->RowCount(), 6);
-    QCOMPARE(grid.currentRow(), 5);
-    QCOMPARE(grid.item(5, 0)->text(), QStringLiteral(">"));
+    QCOMPARE(grid.currentRow(), baptism - 1);
+    QCOMPARE(grid.item(baptism - 1, 0)->text(), QStringLiteral(">"));
+    QVERIFY(!deleteAction()->isEnabled());
   }
 
   void cellEditingItemsFollowTheCellEditor() {
@@ -179,7 +230,8 @@ class EventEditorFormTest : public QObject {
     TInputDialog::setNextAnswer(QStringLiteral("Baptism"));
     editor_->AddEventClick();
     formats_->SetTemplate(6, "<name> baptised");
-    for (int row : {0, 5}) editor_->TextGridWidget().item(row, 2)->setText(QStringLiteral("changed"));
+    for (int row : {0, 5}) editor_->TextGridWidget().item(editor_->GridRowOfFormat(row), 2)->setText(QStringLiteral("changed"));
+    editor_->TextGridWidget().item(editor_->GridRowOfVariant(TEventFormats::kBirthDead), 2)->setText(QString());
     editor_->WhenGridWidget().item(0, 1)->setText(QStringLiteral("now"));
     editor_->MarrEditWidget().clear();
     QTest::keyClicks(&editor_->MarrEditWidget(), QStringLiteral("+"));
@@ -194,7 +246,11 @@ class EventEditorFormTest : public QObject {
     TMessageDialog::setNextAnswer(QMessageBox::Yes);
     editor_->DefaultBtnClick();
     QCOMPARE(formats_->Row(0).Template, TEventFormats::DefaultTemplate(0));
-    QCOMPARE(editor_->TextGridWidget().item(5, 2)->text(), QString::fromStdString(TEventFormats::DefaultTemplate(5)));
+    QCOMPARE(editor_->TextGridWidget().item(editor_->GridRowOfFormat(5), 2)->text(),
+             QString::fromStdString(TEventFormats::DefaultTemplate(5)));
+    QCOMPARE(formats_->VariantText(TEventFormats::kBirthDead), TEventFormats::DefaultVariant(TEventFormats::kBirthDead));
+    QCOMPARE(editor_->TextGridWidget().item(editor_->GridRowOfVariant(TEventFormats::kBirthDead), 2)->text(),
+             QString::fromStdString(TEventFormats::DefaultVariant(TEventFormats::kBirthDead)));
     QCOMPARE(formats_->Row(6).Template, std::string("<name> baptised"));
     QCOMPARE(formats_->WhenText(0), std::string("today"));
     QCOMPARE(editor_->MarrEditWidget().text(), QStringLiteral("="));

@@ -160,6 +160,42 @@ class ListFormsTest : public QObject {
     QVERIFY(!ui.DeleteBtn->isEnabled());
   }
 
+  // The grid's indicator column marks the current event and its state, and
+  // Ctrl+Delete deletes a row only once the user says yes.
+  void theGridMarksTheCurrentEventAndAsksBeforeDeletingIt() {
+    AddEvent("Wedding", 4, 12, 6, 1990, "12 Jun 1990");
+    AddEvent("Christmas", 5, 25, 12, 0, "25 Dec");
+    mindrel::TEventsForm form(EventsTable());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    auto& ui = form.ui();
+    mindrel::TDataGridWidget& grid = *ui.DBGrid1;
+    QVERIFY(grid.verticalHeader()->isVisible());
+    ClickRow(grid, 1);
+    QCOMPARE(grid.indicatorText(1), QString(QChar(0x25B6)));
+    QCOMPARE(grid.indicatorText(0), QString());
+    QCOMPARE(grid.model()->headerData(1, Qt::Vertical, Qt::AccessibleTextRole).toString(), QStringLiteral("2, current"));
+    ui.DaySpin->setValue(24);
+    QCOMPARE(grid.indicatorText(1), QStringLiteral("I"));
+    QTest::mouseClick(ui.UndoBtn, Qt::LeftButton);
+    QVERIFY(SaveScreenshot(form, QStringLiteral("added-events-indicator")));
+
+    grid.setFocus();
+    TMessageDialog::setNextAnswer(QMessageBox::No);
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(TMessageDialog::lastText(), QStringLiteral("Delete the event \"Christmas\"?"));
+    QCOMPARE(EventsTable().RecordCount(), 2);
+    TMessageDialog::setNextAnswer(QMessageBox::Yes);
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(EventsTable().RecordCount(), 1);
+    QCOMPARE(GridRow(grid, 0), (QStringList{"Wedding", "12 Jun 1990"}));
+    QVERIFY(ui.DeleteBtn->isEnabled());
+
+    QTest::mouseClick(ui.AddBtn, Qt::LeftButton);
+    QCOMPARE(grid.indicatorText(1), QStringLiteral("*"));
+    QTest::mouseClick(ui.UndoBtn, Qt::LeftButton);
+  }
+
   void changingASpinEditOfABrowsedEventEditsWithoutPosting() {
     AddEvent("Wedding", 4, 12, 6, 1990, "12 Jun 1990");
     mindrel::TEventsForm form(EventsTable());

@@ -1,4 +1,6 @@
+#include <QAccessible>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QSpinBox>
 #include <QtTest>
@@ -156,6 +158,102 @@ class MainFormTest : public QObject {
     const QColor band = form.ui().Color1Panel->palette().color(QPalette::Window);
     QCOMPARE(shot.pixelColor(2, 2), band);
     QCOMPARE(shot.pixelColor(15, form.ui().OutputList->itemHeight() / 2 - 14), band);
+  }
+
+  // The focused item shows the focus rectangle, so a keyboard user sees
+  // where they are; without the keyboard's focus the list draws none.
+  void focusedAlertShowsTheFocusRectangle() {
+    TMainForm form(kProgramFolder, kToday);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    AddSampleAlerts(form);
+    QListWidget* list = form.ui().OutputList;
+    list->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+    form.ui().RefreshBtn->setFocus();
+    QTRY_VERIFY(!list->hasFocus());
+    const QRect item = list->visualItemRect(list->item(1));
+    const QImage unfocused = list->viewport()->grab(item).toImage();
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+    const QImage focused = list->viewport()->grab(item).toImage();
+    QVERIFY(focused != unfocused);
+    // Only the frame changes: the middle of the item stays as it was.
+    const QPoint middle(item.width() / 2, item.height() / 2);
+    QCOMPARE(focused.pixelColor(middle), unfocused.pixelColor(middle));
+    QVERIFY(SaveScreenshot(form, QStringLiteral("main-window-focused-alert")));
+  }
+
+  // The maximum age, the divorce rule, the leap day and the font's colour,
+  // each reached from the keyboard and named for a screen reader, end up in
+  // the settings.
+  void scanRulesAndFontColourThroughTheKeyboard() {
+    TMainForm form(kProgramFolder, kToday);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.OpenOptions();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.animating(), 5000);
+    const auto& ui = form.ui();
+    const auto spoken = [](QWidget* widget) {
+      return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    // A combo box speaks its choice and is labelled by its buddy.
+    const auto labelledBy = [](QWidget* widget) {
+      QStringList labels;
+      for (const auto& [other, relation] : QAccessible::queryAccessibleInterface(widget)->relations(QAccessible::Label)) {
+        labels << other->text(QAccessible::Name);
+      }
+      return labels;
+    };
+    QCOMPARE(spoken(ui.MaxAgeSpin), QStringLiteral("Maximum age"));
+    QCOMPARE(spoken(ui.DivorceCB), QStringLiteral("No wedding anniversaries after a divorce"));
+    QCOMPARE(spoken(ui.LeapDayCombo), QStringLiteral("28 February"));
+    QCOMPARE(labelledBy(ui.LeapDayCombo), QStringList{QStringLiteral("29 Feb in common years")});
+    QCOMPARE(spoken(ui.FontColourBtn), QStringLiteral("Font colour"));
+    const mindrel::TSettings defaults = form.CollectSettings();
+    QCOMPARE(defaults.MaxAge, 110);
+    QVERIFY(defaults.NoWeddingAfterDivorce);
+    QCOMPARE(defaults.LeapDay, mindrel::TLeapDay::Feb28);
+
+    QTest::keyClick(&form, Qt::Key_G, Qt::AltModifier);
+    QTRY_VERIFY(ui.MaxAgeSpin->hasFocus());
+    QTest::keyClick(ui.MaxAgeSpin, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(ui.MaxAgeSpin, QStringLiteral("95"));
+    QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier);
+    QTRY_VERIFY(!ui.DivorceCB->isChecked());
+    QTest::keyClick(&form, Qt::Key_Y, Qt::AltModifier);
+    QTRY_VERIFY(ui.LeapDayCombo->hasFocus());
+    QTest::keyClick(ui.LeapDayCombo, Qt::Key_Down);
+
+    ui.FontColourBtn->setFocus();
+    QTRY_VERIFY(ui.FontColourBtn->hasFocus());
+    QTimer::singleShot(0, &form, [] {
+      auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      dialog->setCurrentColor(QColor(0x10, 0x60, 0xC0));
+      SaveScreenshot(*dialog, QStringLiteral("font-colour-dialog"));
+      dialog->accept();
+    });
+    QTest::keyClick(ui.FontColourBtn, Qt::Key_Space);
+    QVERIFY(SaveScreenshot(form, QStringLiteral("main-window-scan-rules")));
+
+    const mindrel::TSettings chosen = form.CollectSettings();
+    QCOMPARE(chosen.MaxAge, 95);
+    QVERIFY(!chosen.NoWeddingAfterDivorce);
+    QCOMPARE(chosen.LeapDay, mindrel::TLeapDay::Mar1);
+    QCOMPARE(chosen.Font.Colour, mindrel::TColor{0xC06010});
+    QCOMPARE(ui.FontPanel->palette().color(QPalette::WindowText), QColor(0x10, 0x60, 0xC0));
+
+    mindrel::TSettings back = chosen;
+    back.LeapDay = mindrel::TLeapDay::LeapYearsOnly;
+    back.MaxAge = 120;
+    back.NoWeddingAfterDivorce = true;
+    form.ApplySettings(back);
+    QCOMPARE(ui.LeapDayCombo->currentText(), QStringLiteral("Leap years only"));
+    const mindrel::TSettings shown = form.CollectSettings();
+    QCOMPARE(shown.LeapDay, back.LeapDay);
+    QCOMPARE(shown.MaxAge, 120);
+    QVERIFY(shown.NoWeddingAfterDivorce);
+    QCOMPARE(shown.Font, back.Font);
   }
 
   void bigAlertFontMakesTallerItems() {

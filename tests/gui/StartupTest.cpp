@@ -128,7 +128,7 @@ class StartupTest : public QObject {
     const int row = form.Formats().FindRow(custom->text().toStdString(), 6);
     QVERIFY(row >= 6);
     QCOMPARE(form.Formats().Row(row).Template, std::string("<name>"));
-    QCOMPARE(editorRow, row);
+    QCOMPARE(editorRow, form.EventEditor().GridRowOfFormat(row));
     custom->setCheckState(Qt::Unchecked);
     TMessageDialog::setNextAnswer(QMessageBox::No);
     form.ui().FieldsList->item(3)->setCheckState(Qt::Checked);
