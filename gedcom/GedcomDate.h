@@ -9,8 +9,11 @@ namespace mindrel {
 // The value of a GEDCOM DATE line as the date record a family-tree table
 // would hold for it.
 //  - Gregorian dates, full or partial ("12 MAR 1890", "MAR 1890", "1890"),
-//    with "B.C." and dual years ("1720/21", read as 1721); missing parts
-//    count as 1 and are flagged unknown.
+//    with "B.C."; missing parts count as 1 and are flagged unknown.
+//  - Dual years ("11 FEB 1731/32", also "1731/2" and "1731/1732") mark the
+//    Old Style: a full date is a Julian date of the later year and becomes
+//    the day it denotes (22 February 1732); a partial one ("JAN 1740/41",
+//    "1589/90") stays partial, in the later year.
 //  - ABT, CAL and EST give the qualifiers ABT, EST and EST; BEF and AFT their
 //    own, with the day-number offset the records carry.
 //  - @#DJULIAN@, @#DHEBREW@ and @#DFRENCH R@ full dates become the day they
