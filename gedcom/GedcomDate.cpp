@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dates/HebrewCalendar.h"
 #include "gedcom/CalendarConversion.h"
 
 namespace mindrel {
@@ -193,7 +194,8 @@ std::optional<TPlainDate> CalendarDate(std::string text) {
     case Calendar::Julian:
       return Julian(words);
     case Calendar::Hebrew:
-      return OtherCalendar(words, kHebrewMonths, TCalendarConversion::Hebrew);
+      return OtherCalendar(words, kHebrewMonths,
+                           [](int day, int month, int year) { return THebrewCalendar::ToJDay({year, month, day}); });
     case Calendar::French:
       return OtherCalendar(words, kFrenchMonths, TCalendarConversion::FrenchRepublican);
     case Calendar::Other:
