@@ -18,9 +18,17 @@ bool TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const
   const std::int64_t years = bc ? std::int64_t{alertDay.Year} + eventYear - 1
                                 : std::int64_t{alertDay.Year} - eventYear;
   if (years < 0) return false;
+  return AddCountedAlert(eventIndex, static_cast<std::int32_t>(years), alertDay, code, folder, kind, source,
+                         marriageIndicator, facts);
+}
+
+bool TAlertList::AddCountedAlert(std::uint8_t eventIndex, std::int32_t years, const TLAObj& alertDay,
+                                 std::int32_t code, const std::string& folder, const std::string& kind,
+                                 const TEntrySource& source, const std::string& marriageIndicator,
+                                 const TEventFacts& facts) {
   auto entry = std::make_unique<TOPObj>();
   entry->EventIndex = eventIndex;
-  entry->Years = static_cast<std::int32_t>(years);
+  entry->Years = years;
   entry->Date = JDateToDateTime(alertDay.DateRec);
   entry->Kind = kind;
   entry->Code = code;
@@ -30,6 +38,7 @@ bool TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const
   entry->EventName = facts.EventName;
   entry->YearUnknown = facts.YearUnknown;
   entry->Dead = facts.Dead;
+  entry->HebrewDate = facts.HebrewDate;
   items_.emplace_back(JDayToSearchStr(alertDay.DateRec.JDay) + "-" + std::to_string(Count()), std::move(entry));
   sorted_ = false;
   return true;

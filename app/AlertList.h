@@ -17,6 +17,7 @@ struct TEventFacts {
   std::string EventName;  // the event list item's text
   bool YearUnknown = false;
   bool Dead = false;  // a person marked dead or with a stored death date
+  std::string HebrewDate;  // "16 Tevet": the alert day of a Hebrew anniversary
 };
 
 // The alert list: entries kept in ascending order of their item keys,
@@ -32,6 +33,12 @@ class TAlertList {
   bool AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const TLAObj& alertDay, std::int32_t code,
                 const std::string& folder, const std::string& kind, bool bc, const TEntrySource& source,
                 const std::string& marriageIndicator, const TEventFacts& facts = {});
+
+  // The same for an anniversary of another calendar, whose count of years
+  // since the event (`years`, at least 1) the caller knows.
+  bool AddCountedAlert(std::uint8_t eventIndex, std::int32_t years, const TLAObj& alertDay, std::int32_t code,
+                       const std::string& folder, const std::string& kind, const TEntrySource& source,
+                       const std::string& marriageIndicator, const TEventFacts& facts = {});
 
   int Count() const { return static_cast<int>(items_.size()); }
   // REQUIRES: 0 <= index < Count()

@@ -85,16 +85,25 @@ void TAlertScan::BuildLookAhead(int days) {
   lookAhead_.clear();
   TJDate today;
   TodayJDate(today, clock_);
+  firstDay_ = today.JDay;
+  lastDay_ = today.JDay + days;
+  for (std::int32_t jday = firstDay_; jday <= lastDay_; ++jday) {
+    const TLAObj day = WindowDay(jday);
+    TDayMonthYear dmy;
+    JDateToDMY(day.DateRec, dmy);
+    // A day a year on has the key of today: the earlier day keeps it.
+    lookAhead_.try_emplace(DayKey(dmy.Month, dmy.Day), day);
+  }
+}
+
+TLAObj TAlertScan::WindowDay(std::int32_t jday) {
   TJDate day;
   ClearJDate(day);
   day.DayUnknown = day.MonthUnknown = day.YearUnknown = 0;
-  for (int offset = 0; offset <= days; ++offset) {
-    day.JDay = today.JDay + offset;
-    TDayMonthYear dmy;
-    JDateToDMY(day, dmy);
-    // A day a year on has the key of today: the earlier day keeps it.
-    lookAhead_.try_emplace(DayKey(dmy.Month, dmy.Day), TLAObj{day, dmy.Year});
-  }
+  day.JDay = jday;
+  TDayMonthYear dmy;
+  JDateToDMY(day, dmy);
+  return {day, dmy.Year};
 }
 
 void TAlertScan::ScanFolder(const std::string& folder) {
@@ -131,7 +140,7 @@ void TAlertScan::FindLivingCouples(const RowKind& kind) {
   for (; !query_.Eof(); query_.Next()) {
     TJDate date;
     TDayMonthYear dmy;
-    if (DueDay(kind, query_.Current(), date, dmy)) due.push_back(query_.Current().IntegerField("Code"));
+    if (!DueDays(kind, query_.Current(), date, dmy).empty()) due.push_back(query_.Current().IntegerField("Code"));
   }
   query_.First();
   std::sort(due.begin(), due.end());
@@ -153,33 +162,62 @@ void TAlertScan::RunColumnQuery(const std::string& folder, const RowKind& kind, 
   }
 }
 
-const TLAObj* TAlertScan::DueDay(const RowKind& kind, const TScanRecord& row, TJDate& date,
-                                 TDayMonthYear& dmy) const {
-  if (!row.DateRecord(kind.dateColumn + "~B", date)) return nullptr;
-  if (!JDateToDMY(date, dmy)) return nullptr;
+std::vector<TAlertScan::TDueDay> TAlertScan::DueDays(const RowKind& kind, const TScanRecord& row, TJDate& date,
+                                                     TDayMonthYear& dmy) const {
+  const std::string column = kind.dateColumn + "~B";
+  if (!row.DateRecord(column, date)) return {};
+  if (!JDateToDMY(date, dmy)) return {};
   // Only a damaged record decodes outside the written years; it has no
   // anniversary to announce.
-  if (dmy.Year < 1 || dmy.Year > 9999) return nullptr;
-  if (!options_->Partial && (date.DayUnknown || date.MonthUnknown)) return nullptr;
+  if (dmy.Year < 1 || dmy.Year > 9999) return {};
+  // A death is remembered by its yahrzeit, every other event by the rule of
+  // Hebrew birthdays.
+  if (const std::optional<THebrewDate> hebrew = row.HebrewDate(column)) {
+    return HebrewDueDays(*hebrew, kind.eventIndex == kDeath ? THebrewCalendar::Rule::Yahrzeit
+                                                            : THebrewCalendar::Rule::Birthday);
+  }
+  if (!options_->Partial && (date.DayUnknown || date.MonthUnknown)) return {};
   const auto day = lookAhead_.find(DayKey(dmy.Month, dmy.Day));
-  return day == lookAhead_.end() ? nullptr : &day->second;
+  if (day == lookAhead_.end()) return {};
+  return {{day->second, std::nullopt, {}}};
+}
+
+std::vector<TAlertScan::TDueDay> TAlertScan::HebrewDueDays(const THebrewDate& event,
+                                                           THebrewCalendar::Rule rule) const {
+  std::vector<TDueDay> days;
+  for (const THebrewAnniversaryDay& day : THebrewCalendar::AnniversariesBetween(event, rule, firstDay_, lastDay_)) {
+    const std::optional<THebrewDate> hebrew = THebrewCalendar::FromJDay(day.JDay);
+    days.push_back({WindowDay(day.JDay), day.Count, hebrew ? THebrewCalendar::DayAndMonth(*hebrew) : std::string()});
+  }
+  return days;
 }
 
 void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row) {
   TJDate date;
   TDayMonthYear dmy;
-  const TLAObj* day = DueDay(kind, row, date, dmy);
-  if (day == nullptr) return;
+  const std::vector<TDueDay> days = DueDays(kind, row, date, dmy);
+  if (days.empty()) return;
   const std::int32_t code = row.IntegerField("Code");
   if (kind.family && options_->Alive && !livingCouples_.contains(code)) return;
   if (options_->Exclude &&
       ignore_.IsIgnored(kind.family, code, folder, options_->EventItems[kind.eventIndex].Text)) {
     return;
   }
-  TEventFacts facts{options_->EventItems[kind.eventIndex].Text, date.YearUnknown != 0, false};
+  TEventFacts facts;
+  facts.EventName = options_->EventItems[kind.eventIndex].Text;
+  facts.YearUnknown = date.YearUnknown != 0;
   if (!kind.family) facts.Dead = PersonDead(row);
-  alerts_->AddAlert(kind.eventIndex, dmy.Year, *day, code, folder, kind.family ? "F" : "P", !dmy.Ad, row,
-                    options_->MarriageIndicator, facts);
+  const std::string entryKind = kind.family ? "F" : "P";
+  for (const TDueDay& day : days) {
+    facts.HebrewDate = day.HebrewDate;
+    if (day.HebrewCount) {
+      alerts_->AddCountedAlert(kind.eventIndex, *day.HebrewCount, day.Day, code, folder, entryKind, row,
+                               options_->MarriageIndicator, facts);
+    } else {
+      alerts_->AddAlert(kind.eventIndex, dmy.Year, day.Day, code, folder, entryKind, !dmy.Ad, row,
+                        options_->MarriageIndicator, facts);
+    }
+  }
 }
 
 bool TAlertScan::PersonDead(const TScanRecord& person) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -61,14 +62,27 @@ class TAlertScan {
     std::string dateColumn;
   };
 
+  // A day of the window on which a row's event is remembered. Dates of the
+  // Hebrew calendar come with their count of Hebrew years and the Hebrew
+  // date of the day; the others count their years from the alert day's.
+  struct TDueDay {
+    TLAObj Day;
+    std::optional<int> HebrewCount;
+    std::string HebrewDate;
+  };
+
   void BuildLookAhead(int days);
   void ScanFolder(const std::string& folder);
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void FindLivingCouples(const RowKind& kind);
-  // The look-ahead day on which the row's date falls, or null; `date` and
-  // `dmy` get the row's date.
-  const TLAObj* DueDay(const RowKind& kind, const TScanRecord& row, TJDate& date, TDayMonthYear& dmy) const;
+  // The look-ahead days on which the row's date is remembered: at most one
+  // for a Gregorian date, every Hebrew anniversary in the window for a date
+  // of the Hebrew calendar. `date` and `dmy` get the row's date.
+  std::vector<TDueDay> DueDays(const RowKind& kind, const TScanRecord& row, TJDate& date, TDayMonthYear& dmy) const;
+  std::vector<TDueDay> HebrewDueDays(const THebrewDate& event, THebrewCalendar::Rule rule) const;
+  // The window's day of that day number.
+  static TLAObj WindowDay(std::int32_t jday);
   void TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row);
   void AddAddedEvents();
   // Marked dead, or a death date (or phrase) is stored.
@@ -83,6 +97,8 @@ class TAlertScan {
   const TScanOptions* options_ = nullptr;
   TAlertList* alerts_ = nullptr;
   std::map<std::string, TLAObj> lookAhead_;
+  std::int32_t firstDay_ = 0;  // today
+  std::int32_t lastDay_ = 0;   // the last day of the window
   // The families of the query being run that have a living partner.
   std::unordered_set<std::int32_t> livingCouples_;
   std::vector<std::string> columnErrors_;

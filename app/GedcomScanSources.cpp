@@ -74,6 +74,15 @@ bool TGedcomRecord::DateRecord(const std::string& column, TJDate& date) const {
   return true;
 }
 
+std::optional<THebrewDate> TGedcomRecord::HebrewDate(const std::string& column) const {
+  if (!SameText(column, query_.DateColumn + "~B")) return std::nullopt;
+  return row_.Hebrew;
+}
+
+bool TGedcomRecord::AfterSunset(const std::string& column) const {
+  return SameText(column, query_.DateColumn + "~B") && row_.AfterSunset;
+}
+
 std::int32_t TGedcomRecord::IntegerField(const std::string& name) const {
   if (!SameText(name, "Code")) return 0;
   return query_.Families ? tree_.Families[row_.Row].Code : tree_.People[row_.Row].Code;

@@ -49,6 +49,8 @@ class TGedcomRecord final : public TScanRecord {
   std::int32_t IntegerField(const std::string& name) const override;
   // "Dead" of a person: a death or burial record.
   bool BooleanField(const std::string& name) const override;
+  std::optional<THebrewDate> HebrewDate(const std::string& column) const override;
+  bool AfterSunset(const std::string& column) const override;
 
  private:
   std::string PartnerName(std::uint32_t person) const;

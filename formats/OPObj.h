@@ -33,6 +33,9 @@ struct TOPObj {
   bool YearUnknown = false;
   // A person marked dead or with a stored death date.
   bool Dead = false;
+  // The Hebrew date of the alert day ("16 Tevet") when the entry is a Hebrew
+  // anniversary; empty otherwise.
+  std::string HebrewDate;
 };
 
 }  // namespace mindrel

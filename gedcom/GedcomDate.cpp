@@ -100,6 +100,7 @@ struct TPlainDate {
   std::int32_t JDay = 0;
   bool DayUnknown = false;
   bool MonthUnknown = false;
+  std::optional<THebrewDate> Hebrew;  // the date as written, on that calendar
 };
 
 int GregorianMonthLength(int month, int year, bool ad) {
@@ -114,7 +115,7 @@ std::optional<TPlainDate> JulianDay(const std::string& dayWord, const std::strin
   if (!day || !month || year < 1) return std::nullopt;
   const std::optional<std::int32_t> jday = TCalendarConversion::Julian(*day, *month, ad ? year : 1 - year);
   if (!jday) return std::nullopt;
-  return TPlainDate{*jday};
+  return TPlainDate{*jday, false, false, std::nullopt};
 }
 
 // The era mark at the end, if any, is taken off the words; false for BC.
@@ -159,16 +160,25 @@ std::optional<TPlainDate> Julian(std::vector<std::string> words) {
   return JulianDay(words[0], words[1], year->Year, ad);
 }
 
-template <std::size_t N, typename Convert>
-std::optional<TPlainDate> OtherCalendar(const std::vector<std::string>& words, const std::array<const char*, N>& months,
-                                        Convert convert) {
+std::optional<TPlainDate> Hebrew(const std::vector<std::string>& words) {
   if (words.size() != 3) return std::nullopt;
-  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(months, words[1]),
+  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(kHebrewMonths, words[1]),
                            year = Number(words[2], 5);
   if (!day || !month || !year) return std::nullopt;
-  const std::optional<std::int32_t> jday = convert(*day, *month, *year);
+  const THebrewDate hebrew{*year, *month, *day};
+  const std::optional<std::int32_t> jday = THebrewCalendar::ToJDay(hebrew);
   if (!jday) return std::nullopt;
-  return TPlainDate{*jday};
+  return TPlainDate{*jday, false, false, hebrew};
+}
+
+std::optional<TPlainDate> FrenchRepublican(const std::vector<std::string>& words) {
+  if (words.size() != 3) return std::nullopt;
+  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(kFrenchMonths, words[1]),
+                           year = Number(words[2], 5);
+  if (!day || !month || !year) return std::nullopt;
+  const std::optional<std::int32_t> jday = TCalendarConversion::FrenchRepublican(*day, *month, *year);
+  if (!jday) return std::nullopt;
+  return TPlainDate{*jday, false, false, std::nullopt};
 }
 
 // A calendar escape such as "@#DJULIAN@" at the start of `text`, removed.
@@ -194,10 +204,9 @@ std::optional<TPlainDate> CalendarDate(std::string text) {
     case Calendar::Julian:
       return Julian(words);
     case Calendar::Hebrew:
-      return OtherCalendar(words, kHebrewMonths,
-                           [](int day, int month, int year) { return THebrewCalendar::ToJDay({year, month, day}); });
+      return Hebrew(words);
     case Calendar::French:
-      return OtherCalendar(words, kFrenchMonths, TCalendarConversion::FrenchRepublican);
+      return FrenchRepublican(words);
     case Calendar::Other:
       break;
   }
@@ -224,7 +233,7 @@ TJDate Phrase(std::string_view value) {
 
 }  // namespace
 
-TJDate TGedcomDate::ToJDate(std::string_view value) {
+TGedcomDate TGedcomDate::Read(std::string_view value) {
   std::string text = Upper(value);
   const std::size_t first = text.find_first_not_of(" \t");
   text.erase(0, first);
@@ -232,7 +241,7 @@ TJDate TGedcomDate::ToJDate(std::string_view value) {
   const std::optional<TQualifier> qualifier = Qualifier(text.substr(0, space));
   if (qualifier) text.erase(0, space == std::string::npos ? text.size() : space + 1);
   const std::optional<TPlainDate> plain = CalendarDate(text);
-  if (!plain) return Phrase(value);
+  if (!plain) return {Phrase(value), std::nullopt};
   TJDate date;
   ClearJDate(date);
   date.Qualifier = qualifier.value_or(qNone);
@@ -240,7 +249,7 @@ TJDate TGedcomDate::ToJDate(std::string_view value) {
   date.DayUnknown = plain->DayUnknown;
   date.MonthUnknown = plain->MonthUnknown;
   date.YearUnknown = 0;
-  return date;
+  return {date, plain->Hebrew};
 }
 
 }  // namespace mindrel

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
+#include "dates/HebrewCalendar.h"
 #include "dates/UDate.h"
 
 namespace mindrel {
@@ -17,14 +19,20 @@ namespace mindrel {
 //  - ABT, CAL and EST give the qualifiers ABT, EST and EST; BEF and AFT their
 //    own, with the day-number offset the records carry.
 //  - @#DJULIAN@, @#DHEBREW@ and @#DFRENCH R@ full dates become the day they
-//    denote; their partial dates cannot be placed on a Gregorian day.
+//    denote; their partial dates cannot be placed on a Gregorian day. A
+//    Hebrew date is kept as written too, so that its anniversaries can fall
+//    on its Hebrew anniversary.
 //  - Everything else is a phrase, which is never announced: periods (FROM,
 //    TO), ranges (BET ... AND), interpreted dates (INT ... (...)), texts in
 //    parentheses, other calendars, and any text that is no valid date.
-class TGedcomDate {
- public:
+struct TGedcomDate {
+  TJDate Date;
+  // A full date written on the Hebrew calendar, as written.
+  std::optional<THebrewDate> Hebrew;
+
   // REQUIRES: `value` holds more than blanks.
-  static TJDate ToJDate(std::string_view value);
+  static TGedcomDate Read(std::string_view value);
+  static TJDate ToJDate(std::string_view value) { return Read(value).Date; }
 };
 
 }  // namespace mindrel

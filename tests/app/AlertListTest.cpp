@@ -76,7 +76,7 @@ TEST(AlertList, AddAlertFillsTheEntry) {
   EXPECT_EQ(later.Count(), 0);
 
   TAlertList list;
-  list.AddAlert(7, 1980, Day(2025, 6, 10), 12, "/data/tree", "P", false, kPerson, "=", {"Baptism", true, true});
+  list.AddAlert(7, 1980, Day(2025, 6, 10), 12, "/data/tree", "P", false, kPerson, "=", {"Baptism", true, true, "16 Tevet"});
   const TOPObj& entry = list.Entry(0);
   EXPECT_EQ(entry.EventIndex, 7);
   EXPECT_EQ(entry.Date, EncodeDate(2025, 6, 10));
@@ -88,6 +88,7 @@ TEST(AlertList, AddAlertFillsTheEntry) {
   EXPECT_EQ(entry.EventName, "Baptism");
   EXPECT_TRUE(entry.YearUnknown);
   EXPECT_TRUE(entry.Dead);
+  EXPECT_EQ(entry.HebrewDate, "16 Tevet");
 }
 
 TEST(AlertList, BandsAlternateFromDayToDay) {
