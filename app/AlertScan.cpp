@@ -111,6 +111,7 @@ void TAlertScan::ScanFolder(const std::string& folder) {
   const std::string living = options_->Alive ? kLivingClause : "";
   if (Ticked(kBirth)) RunQuery(folder, {false, kBirth, "Search date"}, living);
   if (Ticked(kDeath) && !options_->Alive) RunQuery(folder, {false, kDeath, "Death date"}, "");
+  if (Ticked(kYahrzeit) && !options_->Alive) RunQuery(folder, {false, kYahrzeit, "Death date"}, "");
   if (Ticked(kMarriage)) RunQuery(folder, {true, kMarriage, "Marriage date"}, "");
   if (Ticked(kDivorce)) RunQuery(folder, {true, kDivorce, "Divorce date"}, "");
   for (std::size_t item = TSettings::kFixedEventItems; item < options_->EventItems.size(); ++item) {
@@ -170,6 +171,7 @@ std::vector<TAlertScan::TDueDay> TAlertScan::DueDays(const RowKind& kind, const 
   // Only a damaged record decodes outside the written years; it has no
   // anniversary to announce.
   if (dmy.Year < 1 || dmy.Year > 9999) return {};
+  if (kind.eventIndex == kYahrzeit) return YahrzeitDueDays(row, column, date, dmy);
   // A death is remembered by its yahrzeit, every other event by the rule of
   // Hebrew birthdays.
   if (const std::optional<THebrewDate> hebrew = row.HebrewDate(column)) {
@@ -180,6 +182,22 @@ std::vector<TAlertScan::TDueDay> TAlertScan::DueDays(const RowKind& kind, const 
   const auto day = lookAhead_.find(DayKey(dmy.Month, dmy.Day));
   if (day == lookAhead_.end()) return {};
   return {{day->second, std::nullopt, {}}};
+}
+
+// Any death with a full date, of whatever calendar, has a yahrzeit. A death
+// after sunset fell on the Hebrew day that had begun that evening; a date
+// written on the Hebrew calendar already is that day.
+std::vector<TAlertScan::TDueDay> TAlertScan::YahrzeitDueDays(const TScanRecord& row, const std::string& column,
+                                                             const TJDate& date, const TDayMonthYear& dmy) const {
+  if (date.DayUnknown || date.MonthUnknown || date.YearUnknown) return {};
+  std::optional<THebrewDate> death = row.HebrewDate(column);
+  if (!death) {
+    const std::int32_t evening = row.AfterSunset(column) ? 1 : 0;
+    death = THebrewCalendar::FromJDay(DMYToJDay(dmy.Day, dmy.Month, dmy.Year, dmy.Ad) + evening);
+  }
+  // Before the Hebrew calendar's first day there is no Hebrew date.
+  if (!death) return {};
+  return HebrewDueDays(*death, THebrewCalendar::Rule::Yahrzeit);
 }
 
 std::vector<TAlertScan::TDueDay> TAlertScan::HebrewDueDays(const THebrewDate& event,

@@ -80,6 +80,8 @@ class TAlertScan {
   // for a Gregorian date, every Hebrew anniversary in the window for a date
   // of the Hebrew calendar. `date` and `dmy` get the row's date.
   std::vector<TDueDay> DueDays(const RowKind& kind, const TScanRecord& row, TJDate& date, TDayMonthYear& dmy) const;
+  std::vector<TDueDay> YahrzeitDueDays(const TScanRecord& row, const std::string& column, const TJDate& date,
+                                       const TDayMonthYear& dmy) const;
   std::vector<TDueDay> HebrewDueDays(const THebrewDate& event, THebrewCalendar::Rule rule) const;
   // The window's day of that day number.
   static TLAObj WindowDay(std::int32_t jday);

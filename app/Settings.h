@@ -32,7 +32,7 @@ struct TEventItem {
 // the window's design values. The event formats are kept apart (they belong
 // to the format editor).
 struct TSettings {
-  static constexpr int kFixedEventItems = 6;
+  static constexpr int kFixedEventItems = 7;
   static constexpr int kMaxLookAheadDays = 365;
 
   TSettings();
@@ -62,7 +62,7 @@ struct TSettings {
   TFontSettings Font;
 
   // "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual",
-  // then the custom date columns of the folders.
+  // "Yahrzeit", then the custom date columns of the folders.
   std::vector<TEventItem> EventItems;
 
   // Replaces the custom items (6 and on) by `columns` in their order,

@@ -66,6 +66,7 @@ int TEntryFormatter::VariantFor(const TOPObj& entry) {
     case kAddedFixed:
       return entry.Years == 0 ? TEventFormats::kAddedFixedOwnDay : -1;
     case kAddedAnnual:
+    case kYahrzeit:
       return -1;
     default:
       return entry.YearUnknown ? TEventFormats::kOtherDateYearUnknown : -1;
@@ -116,6 +117,7 @@ std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& ent
   }
   if (tag == "material") return formats_.Material(entry.Years);
   if (tag == "event") return entry.EventName;
+  if (tag == "hebrew") return entry.HebrewDate;
   if (tag == "when") {
     // A "when" text that names "<when>" itself would never end; inside one
     // the tag stands for nothing.

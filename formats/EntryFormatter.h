@@ -28,7 +28,8 @@ class TEntryFormatter {
   // row fits or the row's template is empty.
   std::string FormatEntry(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
 
-  // Expands the tags of `text` for the entry ("<event>" is its EventName).
+  // Expands the tags of `text` for the entry ("<event>" is its EventName,
+  // "<hebrew>" the Hebrew date of a Hebrew anniversary).
   // `lastNumber` is the number the last "<dd>" or "<yy>" produced, which
   // "<th>" reads; it carries over from call to call within one sentence.
   std::string ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const;

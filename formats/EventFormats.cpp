@@ -10,7 +10,7 @@ namespace mindrel {
 namespace {
 
 const std::array<std::string, TEventFormats::kFixedRows> kFixedRowNames = {
-    "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"};
+    "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual", "Yahrzeit"};
 
 const std::array<std::string, TEventFormats::kFixedRows> kDefaultTemplates = {
     "<name> is <yy> years old <when>",
@@ -19,7 +19,12 @@ const std::array<std::string, TEventFormats::kFixedRows> kDefaultTemplates = {
     "<when> it will be <yy> years since the death of <name>",
     "it's the <yy><th> anniversary of <name> <when>",
     "<when> it's <name>",
+    "the <yy><th> yahrzeit of <name>, <hebrew>, is <when>",
 };
+
+// The rows the settings file has always numbered; the yahrzeit has a key of its own.
+constexpr int kFileFixedRows = 6;
+constexpr const char* kYahrzeitKey = "Yahrzeit";
 
 const std::array<std::string, TEventFormats::kVariantRows> kVariantLabels = {
     "Birth, year unknown", "Birth, dead",    "Birth, dead, year unknown", "Birth, 1 year",
@@ -128,17 +133,22 @@ std::string TEventFormats::Material(int years) const {
 }
 
 void TEventFormats::ReadSettings(const TProfileFile& file) {
-  // Rows 0..5 always stay, and a count beyond the keys the section can hold
-  // would only add empty rows.
+  // The fixed rows always stay, and a count beyond the keys the section can
+  // hold would only add empty rows.
   const int keysInText = static_cast<int>(file.ReadSectionValues("Text").size());
-  const int rows = std::clamp(file.ReadInteger("Text", "Rows", kFixedRows), kFixedRows,
-                              std::min(kMaxRows, kFixedRows + keysInText));
-  rows_.resize(static_cast<std::size_t>(rows));
-  for (int row = 0; row < rows; ++row) {
+  const int fileRows = std::clamp(file.ReadInteger("Text", "Rows", kFileFixedRows), kFileFixedRows,
+                                  std::min(kMaxRows - 1, kFileFixedRows + keysInText));
+  rows_.resize(static_cast<std::size_t>(fileRows + 1));
+  for (int row = 0; row < RowCount(); ++row) {
     TEventFormatRow& format = rows_[static_cast<std::size_t>(row)];
+    if (row == kYahrzeitRow) {
+      format = {FixedRowName(row), file.ReadString("Text", kYahrzeitKey, DefaultTemplate(row))};
+      continue;
+    }
     const bool fixed = row < kFixedRows;
-    format.Template = file.ReadString("Text", Numbered("T", row), fixed ? DefaultTemplate(row) : std::string());
-    format.Name = fixed ? FixedRowName(row) : file.ReadString("Text", Numbered("TT", row), {});
+    format.Template =
+        file.ReadString("Text", Numbered("T", FileRow(row)), fixed ? DefaultTemplate(row) : std::string());
+    format.Name = fixed ? FixedRowName(row) : file.ReadString("Text", Numbered("TT", FileRow(row)), {});
   }
   for (int n = 0; n < kVariantRows; ++n) {
     variants_[n] = file.ReadString("Variants", Numbered("V", n), kDefaultVariants[n]);
@@ -154,11 +164,14 @@ void TEventFormats::ReadSettings(const TProfileFile& file) {
 }
 
 void TEventFormats::WriteSettings(TProfileFile& file) const {
-  file.WriteInteger("Text", "Rows", RowCount());
-  for (int row = 0; row < RowCount(); ++row) file.WriteString("Text", Numbered("T", row), Quoted(Row(row).Template));
-  for (int row = kFixedRows; row < RowCount(); ++row) {
-    file.WriteString("Text", Numbered("TT", row), Quoted(Row(row).Name));
+  file.WriteInteger("Text", "Rows", RowCount() - 1);
+  for (int row = 0; row < RowCount(); ++row) {
+    if (row != kYahrzeitRow) file.WriteString("Text", Numbered("T", FileRow(row)), Quoted(Row(row).Template));
   }
+  for (int row = kFixedRows; row < RowCount(); ++row) {
+    file.WriteString("Text", Numbered("TT", FileRow(row)), Quoted(Row(row).Name));
+  }
+  file.WriteString("Text", kYahrzeitKey, Quoted(Row(kYahrzeitRow).Template));
   for (int n = 0; n < kVariantRows; ++n) file.WriteString("Variants", Numbered("V", n), Quoted(variants_[n]));
   for (int n = 0; n < kWhenRows; ++n) file.WriteString("When", Numbered("W", n), Quoted(when_[n]));
   for (int n = 0; n < kSuffixRows; ++n) file.WriteString("Suffix", Numbered("S", n), Quoted(suffixes_[n]));

@@ -15,9 +15,9 @@ struct TEventFormatRow {
 };
 
 // The event formats and the texts of their tags, shared by the expansion of
-// entries into sentences and the editor. Rows 0..5 are the fixed event types
-// ("Birth" .. "Added annual"), always present under their fixed names; rows
-// from 6 on belong to the user's own date columns. Variants are templates for
+// entries into sentences and the editor. Rows 0..6 are the fixed event types
+// ("Birth" .. "Added annual", "Yahrzeit"), always present under their fixed
+// names; rows from 7 on belong to the user's own date columns. Variants are templates for
 // the cases where a row's wording would mislead: a year nobody recorded, a
 // dead person's birthday, a count of one, an added fixed event on its own day,
 // and a date column without a format of its own.
@@ -38,7 +38,8 @@ class TEventFormats {
     kVariantRows
   };
 
-  static constexpr int kFixedRows = 6;
+  static constexpr int kFixedRows = 7;
+  static constexpr int kYahrzeitRow = 6;
   static constexpr int kWhenRows = 3;       // "Today", "Tomorrow", "Other"
   static constexpr int kSuffixRows = 11;    // last digits 0..9, then 11th-19th
   static constexpr int kTeenSuffixRow = 10;
@@ -94,13 +95,19 @@ class TEventFormats {
   static const std::string& DefaultTemplate(int row);
 
   // The "Text", "Variants", "When", "Suffix" and "Materials" keys of the
-  // settings file; missing keys give the built-in values. The variants have a
+  // settings file; missing keys give the built-in values. The file numbers
+  // the rows without the yahrzeit ("T0".."T5" the first six fixed types,
+  // "T6" and on with "TT6" and on the user's rows), as files written before
+  // it was there do, and keeps its template under "Yahrzeit" of "Text". The variants have a
   // section of their own, which readers that do not know it leave alone. The include-codes flag is a key of
   // the main preferences and is read and written with them.
   void ReadSettings(const TProfileFile& file);
   void WriteSettings(TProfileFile& file) const;
 
  private:
+  // The number of a row in the settings file; REQUIRES: row != kYahrzeitRow.
+  static int FileRow(int row) { return row < kYahrzeitRow ? row : row - 1; }
+
   std::vector<TEventFormatRow> rows_;
   std::array<std::string, kVariantRows> variants_;
   std::array<std::string, kWhenRows> when_;

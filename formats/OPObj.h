@@ -8,7 +8,7 @@
 namespace mindrel {
 
 // The event indexes of the fixed event types; custom date columns follow.
-enum FixedEvent : std::uint8_t { kBirth, kMarriage, kDivorce, kDeath, kAddedFixed, kAddedAnnual };
+enum FixedEvent : std::uint8_t { kBirth, kMarriage, kDivorce, kDeath, kAddedFixed, kAddedAnnual, kYahrzeit };
 
 // One alert entry, owned by the alert list. The event formats read it to
 // build the entry's sentence, the list drawing and the ignore command read
@@ -17,7 +17,7 @@ struct TOPObj {
   std::string Name;
   // Position of the event type in the main window's event list: 0 "Birth",
   // 1 "Marriage", 2 "Divorce", 3 "Death", 4 "Added fixed", 5 "Added annual",
-  // 6 and on the custom date columns.
+  // 6 "Yahrzeit", 7 and on the custom date columns.
   std::uint8_t EventIndex = 0;
   std::int32_t Years = 0;  // completed years at the alert day
   TDateTime Date = 0;      // the alert day at midnight

@@ -27,10 +27,12 @@ class TSampleEntry {
   // Makes the entry fit format row `row`: its event index, its kind (couple
   // for rows 1 and 2, added fixed for 4, added annual for 5, a person
   // otherwise) and name; the added events also get their own date, and the
-  // fixed one its years.
+  // fixed one its years; a yahrzeit gets the Hebrew date of its day.
   void PrepareFor(int row, const std::string& marriageIndicator);
 
  private:
+  void NameHebrewDate();
+
   const Clock& clock_;
   std::mt19937 random_;
   TOPObj entry_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "app/AlertEntry.h"
@@ -35,6 +36,8 @@ struct FakeRecord : TScanRecord {
     const auto found = texts.find(name);
     return found == texts.end() ? "" : found->second;
   }
+  std::set<std::string> afterSunset;  // "~B" columns
+  bool AfterSunset(const std::string& column) const override { return afterSunset.contains(column); }
 };
 
 TJDate Written(const std::string& text) {
@@ -325,9 +328,44 @@ TEST_F(AlertScanTest, CustomColumnsInEitherTablePeopleFirstAndEveryFolder) {
   ASSERT_EQ(alerts.Count(), 3);
   EXPECT_EQ(alerts.Entry(0).DBFolder, "/trees/a");
   EXPECT_EQ(alerts.Entry(1).DBFolder, "/trees/b");
-  EXPECT_EQ(alerts.Entry(0).EventIndex, 6);
+  EXPECT_EQ(alerts.Entry(0).EventIndex, 7);
   EXPECT_EQ(alerts.Entry(2).Kind, "F");
-  EXPECT_EQ(alerts.Entry(2).EventIndex, 7);
+  EXPECT_EQ(alerts.Entry(2).EventIndex, 8);
+}
+
+// A yahrzeit for every death with a full date, on the days an established
+// Hebrew-calendar program gives for December 2026 (25 Kislev 5787 is 5
+// December). The count is of Hebrew years.
+TEST_F(AlertScanTest, YahrzeitsOfDeathsWithAFullDate) {
+  Tick({"Yahrzeit"});
+  options.Alive = false;
+  const auto lines = TAlertScan::QueryLines(false, "Death date", "");
+  FakeRecord evening = Person(2, "Ruth", "Death date", "25 Dec 2024");
+  evening.afterSunset.insert("Death date~B");
+  query.rows[FakeQuery::Key("/trees/a", lines)] = {
+      Person(1, "Sarah", "Death date", "26 Dec 2024"),  // 25 Kislev 5785, the first day of Hanukkah
+      evening,                                           // the eve of it
+      Person(3, "Leah", "Death date", "ABT 8 Dec 2023"),  // 25 Kislev 5784
+      Person(4, "Abe", "Death date", "1 Dec 2000"),       // 4 Kislev 5761: 14 November 2026
+      Person(5, "Mary", "Death date", "24 Dec 2024"),     // 23 Kislev 5785: 3 December 2026
+      Person(6, "Partial", "Death date", "Dec 2010"),
+      Person(7, "Phrase", "Death date", "'in the winter"),
+  };
+  options.Partial = true;  // partial dates have no yahrzeit all the same
+  Scan({2026, 12, 1});
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Mary SMITH|2|2026-12-03", "Sarah SMITH|2|2026-12-05",
+                                                "Ruth SMITH|2|2026-12-05", "Leah SMITH|3|2026-12-05"}));
+  for (int i = 0; i < alerts.Count(); ++i) {
+    EXPECT_EQ(alerts.Entry(i).EventIndex, kYahrzeit);
+    EXPECT_EQ(alerts.Entry(i).EventName, "Yahrzeit");
+  }
+  EXPECT_EQ(alerts.Entry(0).HebrewDate, "23 Kislev");
+  EXPECT_EQ(alerts.Entry(1).HebrewDate, "25 Kislev");
+
+  // Like the death anniversaries, none while only the living are looked for.
+  options.Alive = true;
+  Scan({2026, 12, 1});
+  EXPECT_EQ(alerts.Count(), 0);
 }
 
 TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {

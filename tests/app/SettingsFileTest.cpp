@@ -103,7 +103,7 @@ TEST_F(SettingsFileTest, NoFileGivesEveryDefault) {
   EXPECT_EQ(settings_.Font.Name, "Arial");
   EXPECT_EQ(settings_.Font.Colour, 128u);
   EXPECT_EQ(Ticked(), (std::vector<std::string>{"Birth", "Marriage", "Added fixed", "Added annual"}));
-  EXPECT_EQ(formats_.RowCount(), 6);
+  EXPECT_EQ(formats_.RowCount(), 7);
   EXPECT_EQ(formats_.Row(0).Template, TEventFormats::DefaultTemplate(0));
   EXPECT_FALSE(formats_.IncludeCodes());
 
@@ -141,6 +141,7 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
             "T3=\"<when> it will be <yy> years since the death of <name>\"\n"
             "T4=\"it's the <yy><th> anniversary of <name> <when>\"\n"
             "T5=\"<when> it's <name>\"\n"
+            "Yahrzeit=\"the <yy><th> yahrzeit of <name>, <hebrew>, is <when>\"\n"
             "Marr=\"=\"\n"
             "[Variants]\n"
             "V0=\"it's <name>'s birthday <when>\"\n"
@@ -186,7 +187,7 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   written.Font = TFontSettings{"DejaVu Sans", 14, 0x00FF00, true, false, true, true, 0};
   host_.columns = {"Baptism", "Census"};
   written.SetCustomColumns(host_.columns);
-  written.EventItems[2].Ticked = written.EventItems[6].Ticked = true;
+  written.EventItems[2].Ticked = written.EventItems[6].Ticked = written.EventItems[7].Ticked = true;
   TEventFormats writtenFormats;
   writtenFormats.SetIncludeCodes(true);
   writtenFormats.SetTemplate(writtenFormats.AddRow("Baptism"), "<name> baptised <when>");
@@ -197,9 +198,9 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   Read();
   EXPECT_EQ(settings_, written);
   EXPECT_TRUE(formats_.IncludeCodes());
-  ASSERT_EQ(formats_.RowCount(), 7);
-  EXPECT_EQ(formats_.Row(6).Name, "Baptism");
-  EXPECT_EQ(formats_.Row(6).Template, "<name> baptised <when>");
+  ASSERT_EQ(formats_.RowCount(), 8);
+  EXPECT_EQ(formats_.Row(7).Name, "Baptism");
+  EXPECT_EQ(formats_.Row(7).Template, "<name> baptised <when>");
   EXPECT_EQ(formats_.MarriageIndicator(), "&");
   EXPECT_FALSE(fs::exists(root_ / "autostart" / "Mindrel.desktop")) << "start-up is off";
 }

@@ -26,6 +26,13 @@ class EntryFormatterTest : public ::testing::Test {
     return entry;
   }
 
+  static TOPObj Yahrzeit(const std::string& name, int years, int days, const std::string& hebrewDate) {
+    TOPObj entry = Entry(kYahrzeit, "P", name, years, days);
+    entry.Dead = true;
+    entry.HebrewDate = hebrewDate;
+    return entry;
+  }
+
   std::string Expand(const std::string& text, const TOPObj& entry) const {
     int lastNumber = 0;
     return formatter_.ExpandTemplate(text, entry, lastNumber);
@@ -34,7 +41,7 @@ class EntryFormatterTest : public ::testing::Test {
   TEventFormats formats_;
   FixedClock clock_{LocalDateTime{kToday, 14, 30}};
   TEntryFormatter formatter_{formats_, clock_};
-  std::vector<std::string> items_{"Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"};
+  std::vector<std::string> items_{"Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual", "Yahrzeit"};
 };
 
 TEST_F(EntryFormatterTest, DefaultFormatsGiveTheirSentences) {
@@ -50,6 +57,8 @@ TEST_F(EntryFormatterTest, DefaultFormatsGiveTheirSentences) {
       {Entry(3, "P", "John SMITH", 10, 1), "Tomorrow it will be 10 years since the death of John SMITH"},
       {Entry(4, "AF", "VE day", 80, 30), "It's the 80th anniversary of VE day in 30 days"},
       {Entry(5, "AA", "Christmas", 2025, 0), "Today it's Christmas"},
+      {Yahrzeit("Sarah Cohen", 12, 3, "16 Tevet"), "The 12th yahrzeit of Sarah Cohen, 16 Tevet, is in 3 days"},
+      {Yahrzeit("Sarah Cohen", 1, 0, "30 Shevat"), "The 1st yahrzeit of Sarah Cohen, 30 Shevat, is today"},
   };
   for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence);
 }
@@ -143,24 +152,24 @@ TEST_F(EntryFormatterTest, RowOfACustomEventTypeIsFoundByItsItemText) {
   const int baptism = formats_.AddRow("BAPTISM");
   formats_.SetTemplate(baptism, "<name> was baptised <yy> years ago <when>");
 
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_), "Ann was baptised 3 years ago today");
-  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_),
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_), "Ann was baptised 3 years ago today");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(8, "P", "Ann", 3, 0), false, items_),
             "It's the 3rd anniversary of the Burial of Ann today")
       << "Burial has no format";
-  TOPObj stale = Entry(9, "P", "Ann", 3, 0);
+  TOPObj stale = Entry(10, "P", "Ann", 3, 0);
   stale.EventName = "Census";
   EXPECT_EQ(formatter_.FormatEntry(stale, false, items_), "It's the 3rd anniversary of the Census of Ann today")
       << "item gone from the list";
 
   // The editor's sample line takes the row by number instead.
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), true, {}), "Ann was baptised 3 years ago today");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), true, {}), "Ann was baptised 3 years ago today");
 
   formats_.SetTemplate(baptism, "  ");
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_),
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_),
             "It's the 3rd anniversary of the Baptism of Ann today")
       << "an empty format is no sentence";
   formats_.DeleteRow(baptism);
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_),
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_),
             "It's the 3rd anniversary of the Baptism of Ann today");
 }
 
@@ -192,8 +201,8 @@ TEST_F(EntryFormatterTest, VariantsForUnknownYearsTheDeadOneYearAndAnEventsOwnDa
       {entry(4, "AF", "Planned move", 0, 12, false, false), "In 12 days it's Planned move"},
       {entry(4, "AF", "Planned move", 1, 12, false, false), "It's the 1st anniversary of Planned move in 12 days"},
       {entry(5, "AA", "Christmas", 2025, 3, false, false), "In 3 days it's Christmas"},
-      {entry(6, "P", "Ann", 2025, 3, true, true), "It's the anniversary of the Baptism of Ann in 3 days"},
-      {entry(6, "P", "Ann", 80, 3, false, true), "It's the 80th anniversary of the Baptism of Ann in 3 days"},
+      {entry(7, "P", "Ann", 2025, 3, true, true), "It's the anniversary of the Baptism of Ann in 3 days"},
+      {entry(7, "P", "Ann", 80, 3, false, true), "It's the 80th anniversary of the Baptism of Ann in 3 days"},
   };
   for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence) << c.sentence;
 

@@ -32,9 +32,10 @@ class EventEditorFormTest : public QObject {
   void typingATemplateChangesTheSampleWithEveryKeystroke() {
     QCOMPARE(editor_->windowTitle(), QStringLiteral("Event Format Editor"));
     QTableWidget& grid = editor_->TextGridWidget();
-    QCOMPARE(grid.rowCount(), 6);
+    QCOMPARE(grid.rowCount(), 7);
     QCOMPARE(grid.item(0, 0)->text(), QStringLiteral(">"));
     QCOMPARE(grid.item(4, 1)->text(), QStringLiteral("Added fixed"));
+    QCOMPARE(grid.item(6, 1)->text(), QStringLiteral("Yahrzeit"));
     const int years = editor_->Sample().Years;
     QVERIFY(editor_->SampleText().startsWith(QStringLiteral("John SMITH is %1 years old ").arg(years)));
 
@@ -109,7 +110,7 @@ class EventEditorFormTest : public QObject {
     editor_->AddEventClick();
     QCOMPARE(TMessageDialog::lastText(), QStringLiteral("The event \"birth\" already exists"));
     QCOMPARE(TInputDialog::lastProposed(), QStringLiteral("birth"));
-    QCOMPARE(formats_->RowCount(), 6);
+    QCOMPARE(formats_->RowCount(), 7);
   }
 
   void addedEventsCanBeDeletedFixedOnesNot() {
@@ -126,27 +127,29 @@ class EventEditorFormTest : public QObject {
       editor_->AddEventClick();
     }
     QTableWidget& grid = editor_->TextGridWidget();
-    QCOMPARE(grid.rowCount(), 8);
-    QCOMPARE(grid.item(6, 1)->text(), QStringLiteral("Baptism"));
-    QCOMPARE(grid.currentRow(), 7);
-    QCOMPARE(grid.item(7, 0)->text(), QStringLiteral(">"));
-    QCOMPARE(grid.item(6, 0)->text(), QString());
+    QCOMPARE(grid.rowCount(), 9);
+    QCOMPARE(grid.item(7, 1)->text(), QStringLiteral("Baptism"));
+    QCOMPARE(grid.currentRow(), 8);
+    QCOMPARE(grid.item(8, 0)->text(), QStringLiteral(">"));
+    QCOMPARE(grid.item(7, 0)->text(), QString());
 
-    grid.setCurrentCell(6, 2);
-    formats_->SetTemplate(7, "<name> buried");
+    grid.setCurrentCell(TEventFormats::kYahrzeitRow, 2);
+    QVERIFY2(!deleteAction()->isEnabled(), "the yahrzeit is a fixed event type");
+    grid.setCurrentCell(7, 2);
+    formats_->SetTemplate(8, "<name> buried");
     QCOMPARE(deleteAction()->text(), QStringLiteral("&Delete Baptism"));
     deleteAction()->trigger();
-    QCOMPARE(formats_->RowCount(), 7);
-    QCOMPARE(formats_->Row(6).Name, std::string("Burial"));
-    QCOMPARE(formats_->Row(6).Template, std::string("<name> buried"));
-    QCOMPARE(grid.currentRow(), 5);
+    QCOMPARE(formats_->RowCount(), 8);
+    QCOMPARE(formats_->Row(7).Name, std::string("Burial"));
+    QCOMPARE(formats_->Row(7).Template, std::string("<name> buried"));
+    QCOMPARE(grid.currentRow(), 6);
 
     // Deleting the last row leaves the row above it current.
-    grid.setCurrentCell(6, 2);
+    grid.setCurrentCell(7, 2);
     deleteAction()->trigger();
-    QCOMPARE(formats_->RowCount(), 6);
-    QCOMPARE(grid.currentRow(), 5);
-    QCOMPARE(grid.item(5, 0)->text(), QStringLiteral(">"));
+    QCOMPARE(formats_->RowCount(), 7);
+    QCOMPARE(grid.currentRow(), 6);
+    QCOMPARE(grid.item(6, 0)->text(), QStringLiteral(">"));
   }
 
   void cellEditingItemsFollowTheCellEditor() {
@@ -177,8 +180,8 @@ class EventEditorFormTest : public QObject {
   void defaultsAskAndKeepTheUsersRows() {
     TInputDialog::setNextAnswer(QStringLiteral("Baptism"));
     editor_->AddEventClick();
-    formats_->SetTemplate(6, "<name> baptised");
-    for (int row : {0, 5}) editor_->TextGridWidget().item(row, 2)->setText(QStringLiteral("changed"));
+    formats_->SetTemplate(7, "<name> baptised");
+    for (int row : {0, 5, 6}) editor_->TextGridWidget().item(row, 2)->setText(QStringLiteral("changed"));
     editor_->WhenGridWidget().item(0, 1)->setText(QStringLiteral("now"));
     editor_->MarrEditWidget().clear();
     QTest::keyClicks(&editor_->MarrEditWidget(), QStringLiteral("+"));
@@ -194,7 +197,8 @@ class EventEditorFormTest : public QObject {
     editor_->DefaultBtnClick();
     QCOMPARE(formats_->Row(0).Template, TEventFormats::DefaultTemplate(0));
     QCOMPARE(editor_->TextGridWidget().item(5, 2)->text(), QString::fromStdString(TEventFormats::DefaultTemplate(5)));
-    QCOMPARE(formats_->Row(6).Template, std::string("<name> baptised"));
+    QCOMPARE(formats_->Row(6).Template, TEventFormats::DefaultTemplate(6));
+    QCOMPARE(formats_->Row(7).Template, std::string("<name> baptised"));
     QCOMPARE(formats_->WhenText(0), std::string("today"));
     QCOMPARE(editor_->MarrEditWidget().text(), QStringLiteral("="));
     QVERIFY2(formats_->IncludeCodes(), "the include-codes flag is no default");

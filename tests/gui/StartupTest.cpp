@@ -12,7 +12,9 @@
 
 using mindrel::TMainForm;
 using mindrel::TMessageDialog;
+using mindrel::TEventFormats;
 using mindrel::TOPObj;
+using mindrel::TSettings;
 
 namespace {
 
@@ -78,7 +80,7 @@ class StartupTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY_WITH_TIMEOUT(!form.animating(), 5000);
     QVERIFY(form.ui().Panel1->isVisible());
-    QVERIFY2(form.ui().FieldsList->count() > 6, "the tree's custom date columns are offered");
+    QVERIFY2(form.ui().FieldsList->count() > TSettings::kFixedEventItems, "the tree's custom date columns are offered");
     QVERIFY(SaveScreenshot(form, QStringLiteral("start-normal-options-open")));
   }
 
@@ -97,7 +99,7 @@ class StartupTest : public QObject {
     WriteSettings("[Prefs]\nNDBs=0\n");
     TMainForm form(kProgramFolder, kToday);
     form.InitializeForm({"Mindrel"});
-    QCOMPARE(form.ui().FieldsList->count(), 6);
+    QCOMPARE(form.ui().FieldsList->count(), TSettings::kFixedEventItems);
 
     TMessageDialog::setNextAnswer(QMessageBox::Ok);
     QVERIFY(!form.AddFolder((home_.path() + "/nothing-here").toStdString()));
@@ -106,7 +108,7 @@ class StartupTest : public QObject {
     QVERIFY(form.AddFolder(tree_.toStdString()));
     QCOMPARE(form.ui().TallowynList->count(), 1);
     const int withCustom = form.ui().FieldsList->count();
-    QVERIFY(withCustom > 6);
+    QVERIFY(withCustom > TSettings::kFixedEventItems);
     QCOMPARE(form.AddStartFolder(), tree_.toStdString());
 
     TMessageDialog::setNextAnswer(QMessageBox::Ok);
@@ -116,7 +118,7 @@ class StartupTest : public QObject {
 
     // Ticking a custom column without a format asks once; Yes adds a format
     // and opens the editor on it.
-    QListWidgetItem* custom = form.ui().FieldsList->item(6);
+    QListWidgetItem* custom = form.ui().FieldsList->item(TSettings::kFixedEventItems);
     TMessageDialog::setNextAnswer(QMessageBox::Yes);
     int editorRow = -1;
     QTimer::singleShot(0, &form, [&form, &editorRow] {
@@ -125,13 +127,14 @@ class StartupTest : public QObject {
     });
     custom->setCheckState(Qt::Checked);
     QVERIFY(TMessageDialog::lastText().startsWith(QStringLiteral("The field \"") + custom->text()));
-    const int row = form.Formats().FindRow(custom->text().toStdString(), 6);
-    QVERIFY(row >= 6);
+    const int row = form.Formats().FindRow(custom->text().toStdString(), TEventFormats::kFixedRows);
+    QVERIFY(row >= TEventFormats::kFixedRows);
     QCOMPARE(form.Formats().Row(row).Template, std::string("<name>"));
     QCOMPARE(editorRow, row);
     custom->setCheckState(Qt::Unchecked);
     TMessageDialog::setNextAnswer(QMessageBox::No);
     form.ui().FieldsList->item(3)->setCheckState(Qt::Checked);
+    form.ui().FieldsList->item(mindrel::kYahrzeit)->setCheckState(Qt::Checked);
     custom->setCheckState(Qt::Checked);
     QVERIFY2(TMessageDialog::takeBackNextAnswer(), "neither a fixed event nor a column with a format asks");
     QCOMPARE(form.Formats().RowCount(), row + 1);
@@ -141,7 +144,7 @@ class StartupTest : public QObject {
     QVERIFY(form.ui().TallowynDelBtn->isEnabled());
     form.ui().TallowynDelBtn->click();
     QCOMPARE(form.ui().TallowynList->count(), 0);
-    QCOMPARE(form.ui().FieldsList->count(), 6);
+    QCOMPARE(form.ui().FieldsList->count(), TSettings::kFixedEventItems);
     QVERIFY(!form.ui().TallowynDelBtn->isEnabled());
   }
 

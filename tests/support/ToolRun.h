@@ -33,17 +33,24 @@ inline std::string FileText(const std::string& path) {
   return text.str();
 }
 
-// Standard input and both outputs pass through files in `scratch`, so a
-// program can neither wait for a terminal nor block on a full pipe.
-inline ToolRun RunTool(const std::string& program, const std::vector<std::string>& args, const std::string& scratch,
-                       const std::string& input = "") {
+// Runs the program at `path`. Standard input and both outputs pass through
+// files in `scratch`, so a program can neither wait for a terminal nor block
+// on a full pipe.
+inline ToolRun RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& scratch,
+                          const std::string& input = "") {
   std::ofstream(scratch + "/stdin", std::ios::binary) << input;
-  std::string command = ShellQuoted(std::string(MINDREL_BIN_DIR) + "/" + program);
+  std::string command = ShellQuoted(path);
   for (const std::string& arg : args) command += " " + ShellQuoted(arg);
   command += " < " + ShellQuoted(scratch + "/stdin");
   command += " > " + ShellQuoted(scratch + "/stdout") + " 2> " + ShellQuoted(scratch + "/stderr");
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, FileText(scratch + "/stdout"), FileText(scratch + "/stderr")};
+}
+
+// Runs one of the project's programs from the build's bin folder.
+inline ToolRun RunTool(const std::string& program, const std::vector<std::string>& args, const std::string& scratch,
+                       const std::string& input = "") {
+  return RunProgram(std::string(MINDREL_BIN_DIR) + "/" + program, args, scratch, input);
 }
 
 }  // namespace mindrel::testing
