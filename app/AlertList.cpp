@@ -59,6 +59,10 @@ void TAlertList::Remove(int index) {
   items_.erase(items_.begin() + index);
 }
 
+void TAlertList::MarkJubilees(const TJubilees& jubilees) {
+  for (auto& item : items_) item.second->Jubilee = jubilees.Holds(*item.second);
+}
+
 void TAlertList::ApplyBands(std::uint32_t firstColour, std::uint32_t secondColour) {
   std::uint32_t current = kWhite;
   TDateTime lastDate = EncodeDate(1, 1, 1);  // a date no entry has

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/EntrySource.h"
+#include "app/Jubilees.h"
 #include "app/LAObj.h"
 #include "formats/OPObj.h"
 
@@ -57,6 +58,8 @@ class TAlertList {
   // the bands alternate from day to day, starting as if the day before had
   // been drawn on white. Colours are 0x00BBGGRR values.
   void ApplyBands(std::uint32_t firstColour, std::uint32_t secondColour);
+  // Marks every entry whose count is one of the jubilees.
+  void MarkJubilees(const TJubilees& jubilees);
 
  private:
   using Item = std::pair<std::string, std::unique_ptr<TOPObj>>;

@@ -33,6 +33,8 @@ TScanOptions TScanOptions::From(const TSettings& settings, const TEventFormats& 
   options.EventItems = settings.EventItems;
   options.Folders = settings.Folders;
   options.MarriageIndicator = formats.MarriageIndicator();
+  options.MarkJubilees = settings.MarkJubilees;
+  options.Jubilees = settings.Jubilees;
   return options;
 }
 
@@ -75,6 +77,7 @@ void TAlertScan::RefreshOutputList(const TScanOptions& options, TAlertList& aler
   BuildLookAhead(options.LookAhead);
   for (const std::string& folder : options.Folders) ScanFolder(folder);
   if (Ticked(kAddedFixed) || Ticked(kAddedAnnual)) AddAddedEvents();
+  if (options.MarkJubilees) alerts.MarkJubilees(options.Jubilees);
   tables_.Close();
   query_.Close();
   ignore_.RestoreIndex(ignoreIndex);

@@ -25,6 +25,8 @@ struct TScanOptions {
   std::vector<TEventItem> EventItems;
   std::vector<std::string> Folders;
   std::string MarriageIndicator = "=";
+  bool MarkJubilees = true;
+  TJubilees Jubilees;
 
   static TScanOptions From(const TSettings& settings, const TEventFormats& formats);
 };

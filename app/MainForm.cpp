@@ -1,6 +1,8 @@
 #include "app/MainForm.h"
 
 #include <array>
+#include <cmath>
+#include <numbers>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -73,6 +75,25 @@ QFont ToQFont(const TFontSettings& settings) {
   font.setUnderline(settings.Underline);
   font.setStrikeOut(settings.Strikeout);
   return font;
+}
+
+// The mark of a jubilee on the corner of its icon: a gold star with a dark
+// rim, which stands out on light and dark bands and on the selection alike.
+void DrawJubileeStar(QPainter& painter, const QRect& icon) {
+  constexpr double kOuter = 8.0, kInner = 3.6;
+  const QPointF centre(icon.right() - kOuter + 2, icon.bottom() - kOuter + 2);
+  QPolygonF star;
+  for (int point = 0; point < 10; ++point) {
+    const double radius = point % 2 == 0 ? kOuter : kInner;
+    const double angle = -std::numbers::pi / 2 + point * std::numbers::pi / 5;
+    star << centre + QPointF(radius * std::cos(angle), radius * std::sin(angle));
+  }
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(70, 45, 0), 1.2));
+  painter.setBrush(QColor(255, 196, 0));
+  painter.drawPolygon(star);
+  painter.restore();
 }
 
 bool SameFace(const QFont& a, const QFont& b) {
@@ -164,6 +185,8 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   EventEditorForm = std::make_unique<TEventEditorForm>(formats_, clock_, this);
   HelpForm = std::make_unique<THelpForm>(ExeFolder, this);
   SelectFolderForm = std::make_unique<TSelectFolderForm>(this);
+  JubileesForm_ = std::make_unique<TJubileesForm>(this);
+  connect(ui_->JubileeBtn, &QPushButton::clicked, this, &TMainForm::JubileeBtnClick);
   // A tool button pressed through the accessibility interface clicks at
   // once and answers only when the click returns; a modal window run inside
   // the click would keep a screen reader waiting until it closes.
@@ -259,6 +282,9 @@ void TMainForm::TallowynBtnClick() {
 
 void TMainForm::TextTreeBtnClick() { EventEditorForm->Execute(); }
 
+// Like the other options, new numbers mark the list at the next scan.
+void TMainForm::JubileeBtnClick() { JubileesForm_->Execute(jubilees_); }
+
 void TMainForm::HelpBtnClick() {
   HelpForm->move(ui_->HelpBtn->mapToGlobal(QPoint(ui_->HelpBtn->width(), ui_->HelpBtn->height())));
   HelpForm->exec();
@@ -350,10 +376,9 @@ bool TMainForm::FinishStart() {
 }
 
 bool TMainForm::SendAlertNotification() {
-  std::vector<std::string> sentences;
-  for (int i = 0; i < OPList.Count(); ++i) {
-    sentences.push_back(formatter_.FormatEntry(OPList.Entry(i), false, EventItemTexts()));
-  }
+  const std::vector<std::string> items = EventItemTexts();
+  const std::vector<std::string> sentences = TAlertNotice::Sentences(
+      OPList, [this, &items](const TOPObj& entry) { return formatter_.FormatEntry(entry, false, items); });
   connect(&notifier_, &TDesktopNotifier::ActionInvoked, this, &TMainForm::ShowFromNotification);
   // A program waiting unseen has nothing left to do once its notification
   // is gone.
@@ -469,6 +494,8 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   ui_->PartialCB->setChecked(settings.Partial);
   ui_->StartCB->setChecked(settings.Start);
   ui_->ShowCB->setChecked(settings.ShowWindow);
+  ui_->MarkJubileesCB->setChecked(settings.MarkJubilees);
+  jubilees_ = settings.Jubilees;
   DateFormat = settings.DateFormat;
   hints_ = settings.Hints;
   SetBackground(ui_->Color1Panel, ToQColor(settings.Color1));
@@ -511,6 +538,8 @@ TSettings TMainForm::CollectSettings() const {
   settings.Partial = ui_->PartialCB->isChecked();
   settings.Start = ui_->StartCB->isChecked();
   settings.ShowWindow = ui_->ShowCB->isChecked();
+  settings.MarkJubilees = ui_->MarkJubileesCB->isChecked();
+  settings.Jubilees = jubilees_;
   settings.DateFormat = DateFormat;
   settings.Hints = hints_;
   settings.Color1 = FromQColor(BackgroundOf(ui_->Color1Panel));
@@ -566,9 +595,11 @@ void TMainForm::ShowEntries() {
   }
 }
 
-// What a screen reader says for an alert: what the item shows, not its key.
+// What a screen reader says for an alert: what the item shows, not its key,
+// and that it is a jubilee where the item shows a star.
 QString TMainForm::AlertSpeech(const TOPObj& entry) const {
-  return QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date) + " " +
+  return QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date) +
+                                (entry.Jubilee ? " jubilee: " : " ") +
                                 formatter_.FormatEntry(entry, false, EventItemTexts()));
 }
 
@@ -616,7 +647,9 @@ void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& re
   const TOPObj& entry = OPList.Entry(index);
   const int itemHeight = ui_->OutputList->itemHeight();
 
-  painter.setFont(AlertFont());
+  QFont sentenceFont = AlertFont();
+  sentenceFont.setBold(sentenceFont.bold() || entry.Jubilee);
+  painter.setFont(sentenceFont);
   painter.setPen(selected ? palette.color(QPalette::HighlightedText) : AlertFontColour());
   const QRect textRect(QPoint(rect.left() + DateColWidth, rect.top() + itemHeight / 6),
                        QPoint(rect.right() - 2, rect.bottom() - 2));
@@ -635,6 +668,7 @@ void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& re
   const std::size_t slot = entry.EventIndex;
   const QImage& icon = slot < IconList.size() && IconList[slot] ? *IconList[slot] : NoIcon;
   painter.drawImage(iconRect, icon, QRect(0, 0, kIconSize, kIconSize));
+  if (entry.Jubilee) DrawJubileeStar(painter, iconRect);
 
   const QString date = QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date));
   const int dateWidth = metrics.horizontalAdvance(date);

@@ -15,6 +15,7 @@
 #include "app/AlertSession.h"
 #include "app/StartupIntegration.h"
 #include "app/DateFormatter.h"
+#include "app/JubileesForm.h"
 #include "app/LocaleNamesQt.h"
 #include "app/Settings.h"
 #include "formats/EntryFormatter.h"
@@ -119,6 +120,7 @@ class TMainForm : public QWidget {
   // alerts' event types.
   void Ignore1Click(bool all);
   TIgnoreForm& IgnoreForm() { return *IgnoreForm_; }
+  TJubileesForm& JubileesForm() { return *JubileesForm_; }
   TEventsForm& EventsForm() { return *EventsForm_; }
 
   // Writes the alerts of the list as an iCalendar file; an error message
@@ -161,6 +163,7 @@ class TMainForm : public QWidget {
   void ColorPanelClick(QWidget* panel);
   void ColorPanelDblClick(QWidget* panel);
   void FontPanelDblClick();
+  void JubileeBtnClick();
   void PlacePanel();
   void OutputListDrawItem(QPainter& painter, int index, const QRect& rect, bool selected);
   QFont AlertFont() const;
@@ -200,6 +203,8 @@ class TMainForm : public QWidget {
   TFontSettings alertFont_;
   // The custom colour lines as read, and the dialog's colours they gave.
   std::vector<std::string> CustColors;
+  // The jubilee numbers, edited in their own window.
+  TJubilees jubilees_;
   std::array<QRgb, 16> appliedCustomColours_{};
   std::vector<std::optional<QImage>> IconList;
   QImage NoIcon;
@@ -207,6 +212,7 @@ class TMainForm : public QWidget {
   std::unique_ptr<TEventEditorForm> EventEditorForm;
   std::unique_ptr<THelpForm> HelpForm;
   std::unique_ptr<TSelectFolderForm> SelectFolderForm;
+  std::unique_ptr<TJubileesForm> JubileesForm_;
   TDesktopNotifier notifier_;
   bool hiddenAtStart_ = false;
   QMenu PopupMenu1_{this};

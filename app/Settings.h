@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Jubilees.h"
+
 namespace mindrel {
 
 // A colour as a 0x00BBGGRR value: low byte red, then green, then blue.
@@ -54,6 +56,10 @@ struct TSettings {
   // window at once; otherwise only the sound and the desktop notification,
   // whose action shows it.
   bool ShowWindow = true;
+  // "Mark &jubilees": round anniversaries stand out in the list and come
+  // first in the log-on notification.
+  bool MarkJubilees = true;
+  TJubilees Jubilees;
   std::string DateFormat = "ddd d mmm";
   bool Hints = true;
   TColor Color1 = 0xD9F9FF;

@@ -16,6 +16,8 @@ constexpr const char* kMissingField = "#";
 constexpr std::size_t kMaxCustomColourValue = 255;
 
 const char* const kStyleNames[] = {"Bold", "Italic", "Underline", "Strikeout"};
+// The keys of the jubilee numbers, in the order of TJubilees::Kind.
+const char* const kJubileeKeys[] = {"Birth", "Marriage", "Other"};
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -114,6 +116,8 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
   startup.AddToStartupMenu(false);
   if (!startup.AddToStartupRegistry(settings.Start)) settings.Start = false;
   settings.ShowWindow = ReadYesNo(file, "Prefs", "ShowWindow", true);
+  settings.MarkJubilees = ReadYesNo(file, "Prefs", "Jubilees", true);
+  ReadJubilees(file, settings.Jubilees);
 
   settings.Color1 = static_cast<TColor>(ReadColour(file, "Prefs", "Color1", 0xD9F9FF));
   settings.Color2 = static_cast<TColor>(ReadColour(file, "Prefs", "Color2", 0xA3F1FF));
@@ -134,6 +138,14 @@ void TSettingsFile::ReadFolders(const TProfileFile& file, TSettings& settings, T
   for (int n = 0; n < BoundedCount(file, "Prefs", count); ++n) {
     const std::string folder = file.ReadString("Prefs", Numbered("DB", n), kMissingFolder);
     if (host.ValidDatabase(folder)) settings.Folders.push_back(folder);
+  }
+}
+
+// A list that is no list of numbers leaves the built-in numbers.
+void TSettingsFile::ReadJubilees(const TProfileFile& file, TJubilees& jubilees) {
+  for (int kind = 0; kind < TJubilees::kKinds; ++kind) {
+    const auto jubileeKind = static_cast<TJubilees::Kind>(kind);
+    jubilees.SetText(jubileeKind, file.ReadString("Jubilees", kJubileeKeys[kind], TJubilees::DefaultText(jubileeKind)));
   }
 }
 
@@ -176,6 +188,7 @@ bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats&
   WriteYesNo(file, "Prefs", "Partial", settings.Partial);
   WriteYesNo(file, "Prefs", "Start", settings.Start);
   WriteYesNo(file, "Prefs", "ShowWindow", settings.ShowWindow);
+  WriteYesNo(file, "Prefs", "Jubilees", settings.MarkJubilees);
   WriteYesNo(file, "Prefs", "Codes", formats.IncludeCodes());
   file.WriteString("Prefs", "DateFormat", Quoted(settings.DateFormat));
   WriteYesNo(file, "Prefs", "Hints", settings.Hints);
@@ -190,6 +203,9 @@ bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats&
   }
 
   WriteFont(file, settings.Font, "OPFont");
+  for (int kind = 0; kind < TJubilees::kKinds; ++kind) {
+    file.WriteString("Jubilees", kJubileeKeys[kind], settings.Jubilees.Text(static_cast<TJubilees::Kind>(kind)));
+  }
 
   file.EraseSection("Fields");
   int ticked = 0;

@@ -43,6 +43,7 @@ class TSettingsFile {
   static void ReadFolders(const TProfileFile& file, TSettings& settings, TSettingsHost& host);
   static void ReadWindow(const TProfileFile& file, TSettings& settings, TSettingsHost& host);
   static void ReadTicks(const TProfileFile& file, TSettings& settings);
+  static void ReadJubilees(const TProfileFile& file, TJubilees& jubilees);
 
   std::string path_;
 };

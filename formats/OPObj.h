@@ -36,6 +36,9 @@ struct TOPObj {
   // The Hebrew date of the alert day ("16 Tevet") when the entry is a Hebrew
   // anniversary; empty otherwise.
   std::string HebrewDate;
+  // A round anniversary that the user counts as a jubilee; drawn so that it
+  // stands out.
+  bool Jubilee = false;
 };
 
 }  // namespace mindrel

@@ -368,6 +368,18 @@ TEST_F(AlertScanTest, YahrzeitsOfDeathsWithAFullDate) {
   EXPECT_EQ(alerts.Count(), 0);
 }
 
+TEST_F(AlertScanTest, JubileesAreMarkedWhileTheOptionIsOn) {
+  query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {Person(1, "Fifty", "Search date", "12 Dec 1976"),
+                                                         Person(2, "Fiftyone", "Search date", "13 Dec 1975")};
+  Scan();
+  ASSERT_EQ(alerts.Count(), 2);
+  EXPECT_TRUE(alerts.Entry(0).Jubilee);
+  EXPECT_FALSE(alerts.Entry(1).Jubilee);
+  options.MarkJubilees = false;
+  Scan();
+  EXPECT_FALSE(alerts.Entry(0).Jubilee);
+}
+
 TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {
   Tick({"Added fixed", "Added annual"});
   options.Folders.clear();

@@ -130,9 +130,12 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
   EXPECT_EQ(ReadIni(),
             "[Window]\nLeft=185\nTop=112\nWidth=552\nHeight=470\n"
             "[Prefs]\nNDBs=2\nDB0=\"/trees/a\"\nDB1=\"/trees/b c\"\nAlive=yes\nDays=30\nExclude=yes\nAudio=yes\n"
-            "Partial=no\nStart=yes\nShowWindow=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\nColor1=14285311\nColor2=10744319\n"
+            "Partial=no\nStart=yes\nShowWindow=yes\nJubilees=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\n"
+            "Color1=14285311\nColor2=10744319\n"
             "[CustColors]\nColorA=FFFFFF\nColorB=00FF00\n"
             "[OPFont]\nName=Arial\nSize=10\nColour=128\nStyle=Bold,Italic\nScript=1\n"
+            "[Jubilees]\nBirth=18, 21, 30, 40, 50, 60, 65, 70, 75, 80, 90, 100\nMarriage=10, 25, 40, 50, 60, 65, 70, 75\n"
+            "Other=*25\n"
             "[Fields]\nF1=Birth\nF2=Death\nCount=2\n"
             "[Text]\nRows=6\n"
             "T0=\"<name> is <yy> years old <when>\"\n"
@@ -179,6 +182,8 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   written.Partial = true;
   written.Start = false;
   written.ShowWindow = false;
+  written.MarkJubilees = false;
+  ASSERT_TRUE(written.Jubilees.SetText(TJubilees::kOtherEvents, "*10, 5"));
   written.DateFormat = " dddd, d mmmm yyyy ";
   written.Hints = false;
   written.Color1 = 0xFFFFFF;
@@ -210,7 +215,8 @@ TEST_F(SettingsFileTest, MalformedValuesFallBackToDefaults) {
       "[Prefs]\nNDBs=0\nDays=thirty\nAlive=Yes\nExclude=true\nAudio=\"yes\"\nPartial= YES \nHints=1\n"
       "Color1=red\nColor2=-\nDateFormat=\"  d mmm  \"\n"
       "[OPFont]\nSize=big\nScript=x\nColour=\n"
-      "[Fields]\nCount=lots\n");
+      "[Fields]\nCount=lots\n"
+      "[Jubilees]\nBirth=18, twenty\nMarriage=\n");
   Read();
   EXPECT_EQ(settings_.Days, 30);
   EXPECT_TRUE(settings_.Alive);
@@ -223,6 +229,9 @@ TEST_F(SettingsFileTest, MalformedValuesFallBackToDefaults) {
   EXPECT_EQ(settings_.DateFormat, "  d mmm  ");
   EXPECT_EQ(settings_.Font, TFontSettings{});
   EXPECT_EQ(Ticked(), (std::vector<std::string>{"Birth", "Marriage", "Added fixed", "Added annual"}));
+  EXPECT_EQ(settings_.Jubilees.Text(TJubilees::kBirthdays), TJubilees::DefaultText(TJubilees::kBirthdays));
+  EXPECT_EQ(settings_.Jubilees.Text(TJubilees::kWeddings), "") << "an empty list is a list";
+  EXPECT_TRUE(settings_.MarkJubilees);
   EXPECT_TRUE(settings_.Folders.empty());
   EXPECT_EQ(host_.calls, (std::vector<std::string>{"columns for 0"})) << "a stored count of 0 asks no registry";
 

@@ -27,7 +27,7 @@ using mindrel::testing::ToolRun;
 std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) lines.push_back(mindrel::testing::WithoutJubileeMark(line));
   std::sort(lines.begin(), lines.end());
   return lines;
 }
@@ -213,6 +213,27 @@ TEST_F(GedcomListTest, ListsWhatAPlainReadingOfTheFileExpectsAndLeavesTheFileAlo
 
   EXPECT_EQ(FileText(gedcom().string()), before);
   EXPECT_EQ(fs::last_write_time(gedcom()), stamp);
+}
+
+TEST_F(GedcomListTest, JubileesAreMarkedUnlessSwitchedOff) {
+  std::ofstream(gedcom()) << "0 HEAD\n1 CHAR UTF-8\n"
+                             "0 @I1@ INDI\n1 NAME Ann /Fifty/\n1 BIRT\n2 DATE 12 DEC 1976\n1 DEAT\n2 DATE 15 DEC 2001\n"
+                             "0 @I2@ INDI\n1 NAME Bob /Fiftyone/\n1 BIRT\n2 DATE 13 DEC 1975\n"
+                             "0 @F1@ FAM\n1 HUSB @I2@\n1 WIFE @I1@\n1 MARR\n2 DATE 14 DEC 2001\n0 TRLR\n";
+  const std::string sources = "NDBs=1\nDB0=\"" + gedcom().string() + "\"\n";
+  WriteSettings(sources);
+  const ToolRun marked = List();
+  ASSERT_EQ(marked.code, 0) << marked.err;
+  EXPECT_EQ(marked.out,
+            "2026-12-12\tB|Ann Fifty|50\tjubilee\n"
+            "2026-12-13\tB|Bob Fiftyone|51\n"
+            "2026-12-14\tM|Bob Fiftyone = Ann Fifty|25\tjubilee\n"
+            "2026-12-15\tD|Ann Fifty|25\tjubilee\n");
+
+  WriteSettings(sources + "Jubilees=no\n");
+  const ToolRun plain = List();
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  EXPECT_EQ(plain.out.find("jubilee"), std::string::npos) << plain.out;
 }
 
 TEST_F(GedcomListTest, AnIgnoredPersonIsLeftOutAndADamagedFileIsNamed) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mindrel::testing {
@@ -45,6 +46,14 @@ inline ToolRun RunProgram(const std::string& path, const std::vector<std::string
   command += " > " + ShellQuoted(scratch + "/stdout") + " 2> " + ShellQuoted(scratch + "/stderr");
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, FileText(scratch + "/stdout"), FileText(scratch + "/stderr")};
+}
+
+// A line of mindrel-list without the field that marks a jubilee, so that
+// date and sentence can be compared alone.
+inline std::string WithoutJubileeMark(std::string line) {
+  constexpr std::string_view kMark = "\tjubilee";
+  if (line.ends_with(kMark)) line.resize(line.size() - kMark.size());
+  return line;
 }
 
 // Runs one of the project's programs from the build's bin folder.

@@ -1,8 +1,8 @@
 // mindrel-list: Mindrel's terminal face. Starts like the program does (data
 // folder, own tables, settings, folder validation), scans with the same
 // options, and prints one line per alert: the date in the "DateFormat" of the
-// settings, a tab, the sentence; or, with --ical, the same alerts as an
-// iCalendar document.
+// settings, a tab, the sentence, and for a jubilee a tab and "jubilee"; or,
+// with --ical, the same alerts as an iCalendar document.
 
 #include <cstring>
 #include <exception>
@@ -72,7 +72,7 @@ void PrintAlerts(const TAlertList& alerts, const TSettings& settings, const TEve
   for (int i = 0; i < alerts.Count(); ++i) {
     const TOPObj& entry = alerts.Entry(i);
     std::cout << dates.FormatDateTime(settings.DateFormat, entry.Date) << '\t'
-              << formatter.FormatEntry(entry, false, eventItems) << '\n';
+              << formatter.FormatEntry(entry, false, eventItems) << (entry.Jubilee ? "\tjubilee\n" : "\n");
   }
   std::cout.flush();
 }
