@@ -39,6 +39,7 @@ bool TAlertList::AddCountedAlert(std::uint8_t eventIndex, std::int32_t years, co
   entry->YearUnknown = facts.YearUnknown;
   entry->Dead = facts.Dead;
   entry->HebrewDate = facts.HebrewDate;
+  entry->Missed = facts.Missed;
   items_.emplace_back(JDayToSearchStr(alertDay.DateRec.JDay) + "-" + std::to_string(Count()), std::move(entry));
   sorted_ = false;
   return true;

@@ -19,6 +19,7 @@ struct TEventFacts {
   bool YearUnknown = false;
   bool Dead = false;  // a person marked dead or with a stored death date
   std::string HebrewDate;  // "16 Tevet": the alert day of a Hebrew anniversary
+  bool Missed = false;     // the alert day passed while the list was not shown
 };
 
 // The alert list: entries kept in ascending order of their item keys,

@@ -35,6 +35,9 @@ TScanOptions TScanOptions::From(const TSettings& settings, const TEventFormats& 
   options.MarriageIndicator = formats.MarriageIndicator();
   options.MarkJubilees = settings.MarkJubilees;
   options.Jubilees = settings.Jubilees;
+  options.WhileAway = settings.WhileAway;
+  CivilDate lastShown;
+  if (ParseIsoDate(settings.LastShown, lastShown)) options.LastShown = lastShown;
   return options;
 }
 
@@ -74,29 +77,40 @@ void TAlertScan::RefreshOutputList(const TScanOptions& options, TAlertList& aler
   alerts.FreeOPList();
   columnErrors_.clear();
   const std::string ignoreIndex = ignore_.SelectPrimaryIndex();
-  BuildLookAhead(options.LookAhead);
+  BuildWindows();
   for (const std::string& folder : options.Folders) ScanFolder(folder);
   if (Ticked(kAddedFixed) || Ticked(kAddedAnnual)) AddAddedEvents();
   if (options.MarkJubilees) alerts.MarkJubilees(options.Jubilees);
   tables_.Close();
   query_.Close();
   ignore_.RestoreIndex(ignoreIndex);
-  lookAhead_.clear();
+  windows_.clear();
 }
 
-void TAlertScan::BuildLookAhead(int days) {
-  lookAhead_.clear();
+// The missed days begin after the day last shown and end yesterday, no
+// further back than the look-ahead days; a clock set back leaves none.
+void TAlertScan::BuildWindows() {
+  windows_.clear();
   TJDate today;
   TodayJDate(today, clock_);
-  firstDay_ = today.JDay;
-  lastDay_ = today.JDay + days;
-  for (std::int32_t jday = firstDay_; jday <= lastDay_; ++jday) {
+  const int days = options_->LookAhead;
+  windows_.push_back(MakeWindow(today.JDay, today.JDay + days, false));
+  if (!options_->WhileAway || !options_->LastShown) return;
+  const CivilDate& shown = *options_->LastShown;
+  const std::int32_t first = std::max(DMYToJDay(shown.day, shown.month, shown.year, true) + 1, today.JDay - days);
+  if (first < today.JDay) windows_.push_back(MakeWindow(first, today.JDay - 1, true));
+}
+
+TAlertScan::TWindow TAlertScan::MakeWindow(std::int32_t first, std::int32_t last, bool missed) {
+  TWindow window{first, last, missed, {}};
+  for (std::int32_t jday = first; jday <= last; ++jday) {
     const TLAObj day = WindowDay(jday);
     TDayMonthYear dmy;
     JDateToDMY(day.DateRec, dmy);
-    // A day a year on has the key of today: the earlier day keeps it.
-    lookAhead_.try_emplace(DayKey(dmy.Month, dmy.Day), day);
+    // A day a year on has the key of the first: the earlier day keeps it.
+    window.Days.try_emplace(DayKey(dmy.Month, dmy.Day), day);
   }
+  return window;
 }
 
 TLAObj TAlertScan::WindowDay(std::int32_t jday) {
@@ -182,9 +196,16 @@ std::vector<TAlertScan::TDueDay> TAlertScan::DueDays(const RowKind& kind, const 
                                                             : THebrewCalendar::Rule::Birthday);
   }
   if (!options_->Partial && (date.DayUnknown || date.MonthUnknown)) return {};
-  const auto day = lookAhead_.find(DayKey(dmy.Month, dmy.Day));
-  if (day == lookAhead_.end()) return {};
-  return {{day->second, std::nullopt, {}}};
+  return GregorianDueDays(dmy.Month, dmy.Day);
+}
+
+std::vector<TAlertScan::TDueDay> TAlertScan::GregorianDueDays(int month, int day) const {
+  std::vector<TDueDay> days;
+  for (const TWindow& window : windows_) {
+    const auto found = window.Days.find(DayKey(month, day));
+    if (found != window.Days.end()) days.push_back({found->second, std::nullopt, {}, window.Missed});
+  }
+  return days;
 }
 
 // Any death with a full date, of whatever calendar, has a yahrzeit. A death
@@ -206,9 +227,13 @@ std::vector<TAlertScan::TDueDay> TAlertScan::YahrzeitDueDays(const TScanRecord& 
 std::vector<TAlertScan::TDueDay> TAlertScan::HebrewDueDays(const THebrewDate& event,
                                                            THebrewCalendar::Rule rule) const {
   std::vector<TDueDay> days;
-  for (const THebrewAnniversaryDay& day : THebrewCalendar::AnniversariesBetween(event, rule, firstDay_, lastDay_)) {
-    const std::optional<THebrewDate> hebrew = THebrewCalendar::FromJDay(day.JDay);
-    days.push_back({WindowDay(day.JDay), day.Count, hebrew ? THebrewCalendar::DayAndMonth(*hebrew) : std::string()});
+  for (const TWindow& window : windows_) {
+    for (const THebrewAnniversaryDay& day :
+         THebrewCalendar::AnniversariesBetween(event, rule, window.First, window.Last)) {
+      const std::optional<THebrewDate> hebrew = THebrewCalendar::FromJDay(day.JDay);
+      days.push_back({WindowDay(day.JDay), day.Count, hebrew ? THebrewCalendar::DayAndMonth(*hebrew) : std::string(),
+                      window.Missed});
+    }
   }
   return days;
 }
@@ -231,6 +256,7 @@ void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const T
   const std::string entryKind = kind.family ? "F" : "P";
   for (const TDueDay& day : days) {
     facts.HebrewDate = day.HebrewDate;
+    facts.Missed = day.Missed;
     if (day.HebrewCount) {
       alerts_->AddCountedAlert(kind.eventIndex, *day.HebrewCount, day.Day, code, folder, entryKind, row,
                                options_->MarriageIndicator, facts);
@@ -254,13 +280,14 @@ void TAlertScan::AddAddedEvents() {
     const TScanRecord& record = addedEvents_.Current();
     const std::int32_t type = record.IntegerField("EventType");
     if (type < 0 || !Ticked(static_cast<std::size_t>(type))) continue;
-    const auto day =
-        lookAhead_.find(DayKey(record.IntegerField("Event date MM"), record.IntegerField("Event date DD")));
-    if (day == lookAhead_.end()) continue;
-    TEventFacts facts;
-    facts.EventName = options_->EventItems[static_cast<std::size_t>(type)].Text;
-    alerts_->AddAlert(static_cast<std::uint8_t>(type), record.IntegerField("Event date YY"), day->second, 0, "",
-                      type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator, facts);
+    for (const TDueDay& day :
+         GregorianDueDays(record.IntegerField("Event date MM"), record.IntegerField("Event date DD"))) {
+      TEventFacts facts;
+      facts.EventName = options_->EventItems[static_cast<std::size_t>(type)].Text;
+      facts.Missed = day.Missed;
+      alerts_->AddAlert(static_cast<std::uint8_t>(type), record.IntegerField("Event date YY"), day.Day, 0, "",
+                        type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator, facts);
+    }
   }
 }
 

@@ -27,6 +27,11 @@ struct TScanOptions {
   std::string MarriageIndicator = "=";
   bool MarkJubilees = true;
   TJubilees Jubilees;
+  // "While &you were away": the anniversaries of the days after the day the
+  // list was last shown, up to yesterday and at most LookAhead days back, are
+  // listed too, marked as missed. Nothing is missed before a first showing.
+  bool WhileAway = true;
+  std::optional<CivilDate> LastShown;
 
   static TScanOptions From(const TSettings& settings, const TEventFormats& formats);
 };
@@ -71,9 +76,19 @@ class TAlertScan {
     TLAObj Day;
     std::optional<int> HebrewCount;
     std::string HebrewDate;
+    bool Missed = false;
+  };
+  // A span of days whose anniversaries are looked for: the look-ahead days,
+  // or the days missed while the list was not shown.
+  struct TWindow {
+    std::int32_t First = 0;
+    std::int32_t Last = 0;
+    bool Missed = false;
+    std::map<std::string, TLAObj> Days;  // by DayKey; the earlier day keeps a key
   };
 
-  void BuildLookAhead(int days);
+  void BuildWindows();
+  static TWindow MakeWindow(std::int32_t first, std::int32_t last, bool missed);
   void ScanFolder(const std::string& folder);
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
@@ -85,6 +100,8 @@ class TAlertScan {
   std::vector<TDueDay> YahrzeitDueDays(const TScanRecord& row, const std::string& column, const TJDate& date,
                                        const TDayMonthYear& dmy) const;
   std::vector<TDueDay> HebrewDueDays(const THebrewDate& event, THebrewCalendar::Rule rule) const;
+  // The window's day of that month and day, in each window that has one.
+  std::vector<TDueDay> GregorianDueDays(int month, int day) const;
   // The window's day of that day number.
   static TLAObj WindowDay(std::int32_t jday);
   void TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row);
@@ -100,9 +117,7 @@ class TAlertScan {
   TAddedEvents& addedEvents_;
   const TScanOptions* options_ = nullptr;
   TAlertList* alerts_ = nullptr;
-  std::map<std::string, TLAObj> lookAhead_;
-  std::int32_t firstDay_ = 0;  // today
-  std::int32_t lastDay_ = 0;   // the last day of the window
+  std::vector<TWindow> windows_;
   // The families of the query being run that have a living partner.
   std::unordered_set<std::int32_t> livingCouples_;
   std::vector<std::string> columnErrors_;

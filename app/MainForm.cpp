@@ -47,6 +47,9 @@ constexpr int kDateFontPoints = 8;
 constexpr int kCustomColourCount = 16;
 // The help topic of "&Check at system startup", which the registry error is about.
 constexpr int kStartCBHelpContext = 107;
+constexpr const char* kWhileAway = "While you were away";
+// The band of the anniversaries missed while the list was not shown.
+const QColor kMissedBand(228, 228, 228);
 
 QColor ToQColor(TColor colour) { return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
 
@@ -211,6 +214,7 @@ void TMainForm::InitializeForm(const QStringList& arguments) {
   TFolderSettingsHost host(area.width(), area.height());
   TSettingsFile(iniPath_).ReadINIFile(settings, formats_, host, startup_);
   ApplySettings(settings);
+  shownBeforeStart_ = settings.LastShown;
 }
 
 bool TMainForm::HasFolders() const { return ui_->TallowynList->count() > 0; }
@@ -230,8 +234,10 @@ void TMainForm::Button1Click() {
 void TMainForm::RefreshOutputList() {
   RebuildIconsAndMetrics();
   std::vector<std::string> problems;
+  TSettings settings = CollectSettings();
+  settings.LastShown = shownBeforeStart_;
   try {
-    problems = tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
+    problems = tables_.RefreshOutputList(TScanOptions::From(settings, formats_), clock_, OPList);
   } catch (...) {
     // What was found stays in the list; bands and caption wait for a scan
     // that ends.
@@ -372,6 +378,9 @@ bool TMainForm::FinishStart() {
   if (OPList.Count() == 0) return false;
   startup_.CheckPlayAlert(ui_->AudioCB->isChecked());
   hiddenAtStart_ = SendAlertNotification() && !ui_->ShowCB->isChecked();
+  // The notification has shown the list; a window that waits for it may
+  // never be closed to write the settings.
+  if (hiddenAtStart_) TSettingsFile(iniPath_).WriteLastShown(lastShown_);
   return true;
 }
 
@@ -496,6 +505,8 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   ui_->ShowCB->setChecked(settings.ShowWindow);
   ui_->MarkJubileesCB->setChecked(settings.MarkJubilees);
   jubilees_ = settings.Jubilees;
+  ui_->WhileAwayCB->setChecked(settings.WhileAway);
+  lastShown_ = settings.LastShown;
   DateFormat = settings.DateFormat;
   hints_ = settings.Hints;
   SetBackground(ui_->Color1Panel, ToQColor(settings.Color1));
@@ -540,6 +551,8 @@ TSettings TMainForm::CollectSettings() const {
   settings.ShowWindow = ui_->ShowCB->isChecked();
   settings.MarkJubilees = ui_->MarkJubileesCB->isChecked();
   settings.Jubilees = jubilees_;
+  settings.WhileAway = ui_->WhileAwayCB->isChecked();
+  settings.LastShown = lastShown_;
   settings.DateFormat = DateFormat;
   settings.Hints = hints_;
   settings.Color1 = FromQColor(BackgroundOf(ui_->Color1Panel));
@@ -584,6 +597,8 @@ void TMainForm::ShowAlerts() {
   OPList.ApplyBands(FromQColor(BackgroundOf(ui_->Color1Panel)), FromQColor(BackgroundOf(ui_->Color2Panel)));
   ShowEntries();
   setWindowTitle(CaptionFor(ui_->LookAheadSpin->value()));
+  // A start that ends unseen, the only scan shown to nobody, writes nothing.
+  lastShown_ = FormatIsoDate(clock_.today());
 }
 
 void TMainForm::ShowEntries() {
@@ -595,12 +610,27 @@ void TMainForm::ShowEntries() {
   }
 }
 
-// What a screen reader says for an alert: what the item shows, not its key,
-// and that it is a jubilee where the item shows a star.
+// What a screen reader says for an alert: what the item shows, not its key:
+// that it was missed and that it is a jubilee where the item shows so.
 QString TMainForm::AlertSpeech(const TOPObj& entry) const {
-  return QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date) +
+  return QString::fromStdString((entry.Missed ? std::string(kWhileAway) + ", " : std::string()) +
+                                dateFormatter_.FormatDateTime(DateFormat, entry.Date) +
                                 (entry.Jubilee ? " jubilee: " : " ") +
                                 formatter_.FormatEntry(entry, false, EventItemTexts()));
+}
+
+// The band of what was missed says so at its lower right, below the
+// sentence; answers the height it takes.
+int TMainForm::DrawMissedCaption(QPainter& painter, const QRect& sentence) {
+  QFont caption = AlertFont();
+  caption.setPointSize(kDateFontPoints);
+  caption.setItalic(true);
+  caption.setBold(false);
+  painter.save();
+  painter.setFont(caption);
+  painter.drawText(sentence, Qt::AlignRight | Qt::AlignBottom, QString::fromLatin1(kWhileAway));
+  painter.restore();
+  return QFontMetrics(caption).height();
 }
 
 // Picture-only buttons are named by their hints.
@@ -637,7 +667,9 @@ void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& re
   const bool hasEntry = index >= 0 && index < OPList.Count();
   const QPalette& palette = ui_->OutputList->palette();
   QColor brush = palette.color(QPalette::Highlight);
-  if (hasEntry && !selected) {
+  if (hasEntry && !selected && OPList.Entry(index).Missed) {
+    brush = kMissedBand;
+  } else if (hasEntry && !selected) {
     brush = BackgroundOf(OPList.Entry(index).Shaded ? ui_->Color2Panel : ui_->Color1Panel);
   } else if (!selected) {
     brush = palette.color(QPalette::Base);
@@ -651,8 +683,9 @@ void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& re
   sentenceFont.setBold(sentenceFont.bold() || entry.Jubilee);
   painter.setFont(sentenceFont);
   painter.setPen(selected ? palette.color(QPalette::HighlightedText) : AlertFontColour());
-  const QRect textRect(QPoint(rect.left() + DateColWidth, rect.top() + itemHeight / 6),
-                       QPoint(rect.right() - 2, rect.bottom() - 2));
+  QRect textRect(QPoint(rect.left() + DateColWidth, rect.top() + itemHeight / 6),
+                 QPoint(rect.right() - 2, rect.bottom() - 2));
+  if (entry.Missed) textRect.setBottom(textRect.bottom() - DrawMissedCaption(painter, textRect));
   const QString sentence = QString::fromStdString(formatter_.FormatEntry(entry, false, EventItemTexts()));
   painter.save();
   painter.setClipRect(textRect);

@@ -141,6 +141,7 @@ class TMainForm : public QWidget {
   void ShowFromNotification();
   void ExportCalendar1Click();
   QString AlertSpeech(const TOPObj& entry) const;
+  int DrawMissedCaption(QPainter& painter, const QRect& sentence);
   void OutputListContextMenu(const QPoint& at);
   void TallowynBtnClick();
   void AddGedcomFileClick();
@@ -205,6 +206,11 @@ class TMainForm : public QWidget {
   std::vector<std::string> CustColors;
   // The jubilee numbers, edited in their own window.
   TJubilees jubilees_;
+  // The day the list was last shown, as the settings file had it when the
+  // program started: every scan of the run catches up from it. The day of
+  // the last scan shown since goes back to the file.
+  std::string shownBeforeStart_;
+  std::string lastShown_;
   std::array<QRgb, 16> appliedCustomColours_{};
   std::vector<std::optional<QImage>> IconList;
   QImage NoIcon;

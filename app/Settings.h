@@ -60,6 +60,10 @@ struct TSettings {
   // first in the log-on notification.
   bool MarkJubilees = true;
   TJubilees Jubilees;
+  // "While &you were away": a start also lists what fell on the days since
+  // the list was last shown (LastShown, "YYYY-MM-DD"; empty before the first).
+  bool WhileAway = true;
+  std::string LastShown;
   std::string DateFormat = "ddd d mmm";
   bool Hints = true;
   TColor Color1 = 0xD9F9FF;

@@ -117,6 +117,8 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
   if (!startup.AddToStartupRegistry(settings.Start)) settings.Start = false;
   settings.ShowWindow = ReadYesNo(file, "Prefs", "ShowWindow", true);
   settings.MarkJubilees = ReadYesNo(file, "Prefs", "Jubilees", true);
+  settings.WhileAway = ReadYesNo(file, "Prefs", "WhileAway", true);
+  settings.LastShown = file.ReadString("Prefs", "LastShown", "");
   ReadJubilees(file, settings.Jubilees);
 
   settings.Color1 = static_cast<TColor>(ReadColour(file, "Prefs", "Color1", 0xD9F9FF));
@@ -170,6 +172,12 @@ void TSettingsFile::ReadTicks(const TProfileFile& file, TSettings& settings) {
   }
 }
 
+bool TSettingsFile::WriteLastShown(const std::string& day) const {
+  TProfileFile file(path_);
+  file.WriteString("Prefs", "LastShown", day);
+  return file.UpdateFile();
+}
+
 bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats& formats) const {
   TProfileFile file(path_);
   file.WriteInteger("Window", "Left", settings.Left);
@@ -189,6 +197,8 @@ bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats&
   WriteYesNo(file, "Prefs", "Start", settings.Start);
   WriteYesNo(file, "Prefs", "ShowWindow", settings.ShowWindow);
   WriteYesNo(file, "Prefs", "Jubilees", settings.MarkJubilees);
+  WriteYesNo(file, "Prefs", "WhileAway", settings.WhileAway);
+  if (!settings.LastShown.empty()) file.WriteString("Prefs", "LastShown", settings.LastShown);
   WriteYesNo(file, "Prefs", "Codes", formats.IncludeCodes());
   file.WriteString("Prefs", "DateFormat", Quoted(settings.DateFormat));
   WriteYesNo(file, "Prefs", "Hints", settings.Hints);

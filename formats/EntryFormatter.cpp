@@ -42,6 +42,7 @@ std::string TEntryFormatter::EventNameOf(const TOPObj& entry, int row, const std
 }
 
 const std::string& TEntryFormatter::TemplateFor(const TOPObj& entry, int row) const {
+  if (entry.Missed) return formats_.PastText(PastFor(entry));
   const int variant = VariantFor(entry);
   if (variant >= 0) return formats_.VariantText(variant);
   // A date column without a format of its own (or one left empty) still
@@ -71,6 +72,39 @@ int TEntryFormatter::VariantFor(const TOPObj& entry) {
     default:
       return entry.YearUnknown ? TEventFormats::kOtherDateYearUnknown : -1;
   }
+}
+
+// A user's own format speaks of the future; what was missed is told in the
+// past wording of its case.
+int TEntryFormatter::PastFor(const TOPObj& entry) {
+  switch (entry.EventIndex) {
+    case kBirth:
+      if (entry.YearUnknown) {
+        return entry.Dead ? TEventFormats::kPastBirthDeadYearUnknown : TEventFormats::kPastBirthYearUnknown;
+      }
+      return entry.Dead ? TEventFormats::kPastBirthDead : TEventFormats::kPastBirth;
+    case kMarriage:
+      return entry.YearUnknown ? TEventFormats::kPastMarriageYearUnknown : TEventFormats::kPastMarriage;
+    case kDivorce:
+      return entry.YearUnknown ? TEventFormats::kPastDivorceYearUnknown : TEventFormats::kPastDivorce;
+    case kDeath:
+      if (entry.YearUnknown) return TEventFormats::kPastDeathYearUnknown;
+      return entry.Years == 1 ? TEventFormats::kPastDeathOneYear : TEventFormats::kPastDeath;
+    case kAddedFixed:
+      return entry.Years == 0 ? TEventFormats::kPastAddedFixedOwnDay : TEventFormats::kPastAddedFixed;
+    case kAddedAnnual:
+      return TEventFormats::kPastAddedAnnual;
+    case kYahrzeit:
+      return TEventFormats::kPastYahrzeit;
+    default:
+      return entry.YearUnknown ? TEventFormats::kPastOtherDateYearUnknown : TEventFormats::kPastOtherDate;
+  }
+}
+
+// Yesterday, a day of the last week by its name, or a count of days.
+int TEntryFormatter::PastWhenRow(int daysAgo) {
+  if (daysAgo == 1) return TEventFormats::kPastYesterday;
+  return daysAgo < 7 ? TEventFormats::kPastThisWeek : TEventFormats::kPastEarlier;
 }
 
 std::string TEntryFormatter::ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const {
@@ -118,11 +152,20 @@ std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& ent
   if (tag == "material") return formats_.Material(entry.Years);
   if (tag == "event") return entry.EventName;
   if (tag == "hebrew") return entry.HebrewDate;
+  if (tag == "weekday") return EnglishDayName(DayOfWeek(entry.Date));
+  if (tag == "ago") {
+    lastNumber = -DaysFromToday(entry);
+    return std::to_string(lastNumber);
+  }
   if (tag == "when") {
     // A "when" text that names "<when>" itself would never end; inside one
     // the tag stands for nothing.
     const int days = DaysFromToday(entry);
-    if (insideWhen || days < 0) return {};
+    if (insideWhen) return {};
+    // Only what was missed is told in the past; an entry left in the list
+    // after its day has no "when" at all.
+    if (days < 0 && entry.Missed) return Expand(formats_.PastText(PastWhenRow(-days)), entry, lastNumber, true);
+    if (days < 0) return {};
     return Expand(formats_.WhenText(std::min(days, TEventFormats::kWhenRows - 1)), entry, lastNumber, true);
   }
   return "<?" + tag + "?>";

@@ -25,11 +25,13 @@ class TEntryFormatter {
   // window's event list). A variant stands in for the row where the entry's
   // year is unknown, a birthday is a dead person's, a count is one or an
   // added fixed event is on its own day; the "Other date" variant where no
-  // row fits or the row's template is empty.
+  // row fits or the row's template is empty. A missed entry is told in the
+  // past wording of its case.
   std::string FormatEntry(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
 
   // Expands the tags of `text` for the entry ("<event>" is its EventName,
-  // "<hebrew>" the Hebrew date of a Hebrew anniversary).
+  // "<hebrew>" the Hebrew date of a Hebrew anniversary, "<weekday>" the
+  // English name of its day, "<ago>" the days since its day).
   // `lastNumber` is the number the last "<dd>" or "<yy>" produced, which
   // "<th>" reads; it carries over from call to call within one sentence.
   std::string ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const;
@@ -41,6 +43,8 @@ class TEntryFormatter {
   const std::string& TemplateFor(const TOPObj& entry, int row) const;
   // The variant the entry needs instead of its row; -1 for none.
   static int VariantFor(const TOPObj& entry);
+  static int PastFor(const TOPObj& entry);
+  static int PastWhenRow(int daysAgo);
   std::string Expand(const std::string& text, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
   std::string ExpandTag(const std::string& tag, const TOPObj& entry, int& lastNumber, bool insideWhen) const;
   int DaysFromToday(const TOPObj& entry) const;

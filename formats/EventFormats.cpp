@@ -46,6 +46,52 @@ const std::array<std::string, TEventFormats::kVariantRows> kDefaultVariants = {
     "it's the anniversary of the <event> of <name> <when>",
 };
 
+const std::array<std::string, TEventFormats::kPastRows> kPastLabels = {
+    "Birth, while away",
+    "Birth, while away, year unknown",
+    "Birth, while away, dead",
+    "Birth, while away, dead, year unknown",
+    "Marriage, while away",
+    "Marriage, while away, year unknown",
+    "Divorce, while away",
+    "Divorce, while away, year unknown",
+    "Death, while away",
+    "Death, while away, 1 year",
+    "Death, while away, year unknown",
+    "Added fixed, while away",
+    "Added fixed, while away, its own day",
+    "Added annual, while away",
+    "Yahrzeit, while away",
+    "Other date, while away",
+    "Other date, while away, year unknown",
+    "When, yesterday",
+    "When, 2 to 6 days ago",
+    "When, a week ago or more",
+};
+
+const std::array<std::string, TEventFormats::kPastRows> kDefaultPast = {
+    "<name> turned <yy> <when>",
+    "it was <name>'s birthday <when>",
+    "<name> would have turned <yy> <when>",
+    "it was the anniversary of the birth of <name> <when>",
+    "it was the <yy><th><material> wedding anniversary of <name> <when>",
+    "it was the wedding anniversary of <name> <when>",
+    "it was the <yy><th> anniversary of the divorce of <name> <when>",
+    "it was the anniversary of the divorce of <name> <when>",
+    "<when> it was <yy> years since the death of <name>",
+    "<when> it was <yy> year since the death of <name>",
+    "<when> it was the anniversary of the death of <name>",
+    "it was the <yy><th> anniversary of <name> <when>",
+    "<when> it was <name>",
+    "<when> it was <name>",
+    "the <yy><th> yahrzeit of <name>, <hebrew>, was <when>",
+    "it was the <yy><th> anniversary of the <event> of <name> <when>",
+    "it was the anniversary of the <event> of <name> <when>",
+    "yesterday",
+    "on <weekday>",
+    "<ago> days ago",
+};
+
 const std::array<std::string, TEventFormats::kWhenRows> kDefaultWhen = {"today", "tomorrow", "in <dd> days"};
 
 const std::array<std::string, TEventFormats::kSuffixRows> kDefaultSuffixes = {
@@ -80,6 +126,7 @@ TEventFormats::TEventFormats() {
 void TEventFormats::RestoreDefaults() {
   for (int row = 0; row < kFixedRows; ++row) rows_[static_cast<std::size_t>(row)].Template = DefaultTemplate(row);
   variants_ = kDefaultVariants;
+  past_ = kDefaultPast;
   when_ = kDefaultWhen;
   suffixes_ = kDefaultSuffixes;
   materials_ = kDefaultMaterials;
@@ -89,6 +136,8 @@ void TEventFormats::RestoreDefaults() {
 const std::string& TEventFormats::FixedRowName(int row) { return kFixedRowNames[static_cast<std::size_t>(row)]; }
 
 const std::string& TEventFormats::VariantLabel(int row) { return kVariantLabels[static_cast<std::size_t>(row)]; }
+
+const std::string& TEventFormats::PastLabel(int row) { return kPastLabels[static_cast<std::size_t>(row)]; }
 
 const std::string& TEventFormats::DefaultTemplate(int row) {
   return kDefaultTemplates[static_cast<std::size_t>(row)];
@@ -153,6 +202,7 @@ void TEventFormats::ReadSettings(const TProfileFile& file) {
   for (int n = 0; n < kVariantRows; ++n) {
     variants_[n] = file.ReadString("Variants", Numbered("V", n), kDefaultVariants[n]);
   }
+  for (int n = 0; n < kPastRows; ++n) past_[n] = file.ReadString("Past", Numbered("P", n), kDefaultPast[n]);
   for (int n = 0; n < kWhenRows; ++n) when_[n] = file.ReadString("When", Numbered("W", n), kDefaultWhen[n]);
   for (int n = 0; n < kSuffixRows; ++n) {
     suffixes_[n] = file.ReadString("Suffix", Numbered("S", n), kDefaultSuffixes[n]);
@@ -173,6 +223,7 @@ void TEventFormats::WriteSettings(TProfileFile& file) const {
   }
   file.WriteString("Text", kYahrzeitKey, Quoted(Row(kYahrzeitRow).Template));
   for (int n = 0; n < kVariantRows; ++n) file.WriteString("Variants", Numbered("V", n), Quoted(variants_[n]));
+  for (int n = 0; n < kPastRows; ++n) file.WriteString("Past", Numbered("P", n), Quoted(past_[n]));
   for (int n = 0; n < kWhenRows; ++n) file.WriteString("When", Numbered("W", n), Quoted(when_[n]));
   for (int n = 0; n < kSuffixRows; ++n) file.WriteString("Suffix", Numbered("S", n), Quoted(suffixes_[n]));
   for (int n = 0; n < kMaterialRows; ++n) file.WriteString("Materials", Numbered("M", n), Quoted(materials_[n]));

@@ -38,6 +38,33 @@ class TEventFormats {
     kVariantRows
   };
 
+  // The wordings of anniversaries that fell while the program was not shown
+  // ("Anna Weber turned 40 on Saturday"), one per case of the rows and
+  // variants, and the "when" texts of days gone by.
+  enum Past : int {
+    kPastBirth,
+    kPastBirthYearUnknown,
+    kPastBirthDead,
+    kPastBirthDeadYearUnknown,
+    kPastMarriage,
+    kPastMarriageYearUnknown,
+    kPastDivorce,
+    kPastDivorceYearUnknown,
+    kPastDeath,
+    kPastDeathOneYear,
+    kPastDeathYearUnknown,
+    kPastAddedFixed,
+    kPastAddedFixedOwnDay,
+    kPastAddedAnnual,
+    kPastYahrzeit,
+    kPastOtherDate,
+    kPastOtherDateYearUnknown,
+    kPastYesterday,
+    kPastThisWeek,
+    kPastEarlier,
+    kPastRows
+  };
+
   static constexpr int kFixedRows = 7;
   static constexpr int kYahrzeitRow = 6;
   static constexpr int kWhenRows = 3;       // "Today", "Tomorrow", "Other"
@@ -81,12 +108,17 @@ class TEventFormats {
   // What a variant is for, as the editor labels it ("Birth, year unknown").
   static const std::string& VariantLabel(int row);
 
+  const std::string& PastText(int row) const { return past_[static_cast<std::size_t>(row)]; }
+  void SetPastText(int row, const std::string& text) { past_[static_cast<std::size_t>(row)] = text; }
+  // What a past wording is for ("Birth, while away", "When, yesterday").
+  static const std::string& PastLabel(int row);
+
   const std::string& MarriageIndicator() const { return marriageIndicator_; }
   void SetMarriageIndicator(const std::string& text) { marriageIndicator_ = text; }
   bool IncludeCodes() const { return includeCodes_; }
   void SetIncludeCodes(bool on) { includeCodes_ = on; }
 
-  // Built-in templates of rows 0..5, variants, "when" texts, suffixes,
+  // Built-in templates of the fixed rows, variants, past wordings, "when" texts, suffixes,
   // materials and the marriage indicator; user rows and the include-codes
   // flag stay.
   void RestoreDefaults();
@@ -94,8 +126,8 @@ class TEventFormats {
   static const std::string& FixedRowName(int row);
   static const std::string& DefaultTemplate(int row);
 
-  // The "Text", "Variants", "When", "Suffix" and "Materials" keys of the
-  // settings file; missing keys give the built-in values. The file numbers
+  // The "Text", "Variants", "Past", "When", "Suffix" and "Materials" keys of
+  // the settings file; missing keys give the built-in values. The file numbers
   // the rows without the yahrzeit ("T0".."T5" the first six fixed types,
   // "T6" and on with "TT6" and on the user's rows), as files written before
   // it was there do, and keeps its template under "Yahrzeit" of "Text". The variants have a
@@ -110,6 +142,7 @@ class TEventFormats {
 
   std::vector<TEventFormatRow> rows_;
   std::array<std::string, kVariantRows> variants_;
+  std::array<std::string, kPastRows> past_;
   std::array<std::string, kWhenRows> when_;
   std::array<std::string, kSuffixRows> suffixes_;
   std::array<std::string, kMaterialRows> materials_;

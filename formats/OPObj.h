@@ -39,6 +39,9 @@ struct TOPObj {
   // A round anniversary that the user counts as a jubilee; drawn so that it
   // stands out.
   bool Jubilee = false;
+  // The alert day lies before today: an anniversary that fell while the
+  // program was not shown, told in the past.
+  bool Missed = false;
 };
 
 }  // namespace mindrel

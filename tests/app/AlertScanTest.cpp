@@ -380,6 +380,64 @@ TEST_F(AlertScanTest, JubileesAreMarkedWhileTheOptionIsOn) {
   EXPECT_FALSE(alerts.Entry(0).Jubilee);
 }
 
+// Today is Thursday 10 December 2026. What fell after the day the list was
+// last shown, up to yesterday and no further back than the look-ahead days,
+// is listed as missed.
+TEST_F(AlertScanTest, WhatFellWhileTheListWasNotShown) {
+  struct Case {
+    const char* what;
+    const char* lastShown;
+    int lookAhead;
+    bool whileAway;
+    std::vector<std::string> missed;  // "name|years|day"
+  } const cases[] = {
+      {"a gap of several days", "2026-12-05", 30, true, {"Seven SMITH|40|2026-12-07", "Nine SMITH|46|2026-12-09"}},
+      {"the day shown itself was seen", "2026-12-07", 30, true, {"Nine SMITH|46|2026-12-09"}},
+      {"shown yesterday", "2026-12-09", 30, true, {}},
+      {"shown today already", "2026-12-10", 30, true, {}},
+      {"a gap longer than the window", "2026-10-01", 2, true, {"Nine SMITH|46|2026-12-09"}},
+      {"a gap as long as the window", "2026-10-01", 3, true, {"Seven SMITH|40|2026-12-07", "Nine SMITH|46|2026-12-09"}},
+      {"no look-ahead, no catching up", "2026-12-05", 0, true, {}},
+      {"a clock set back", "2027-01-05", 30, true, {}},
+      {"never shown", "", 30, true, {}},
+      {"the option off", "2026-12-05", 30, false, {}},
+  };
+  query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {
+      Person(1, "Five", "Search date", "5 Dec 1990"), Person(2, "Seven", "Search date", "7 Dec 1986"),
+      Person(3, "Nine", "Search date", "9 Dec 1980"), Person(4, "Ten", "Search date", "10 Dec 1984")};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    options.LookAhead = c.lookAhead;
+    options.WhileAway = c.whileAway;
+    options.LastShown.reset();
+    CivilDate shown;
+    if (ParseIsoDate(c.lastShown, shown)) options.LastShown = shown;
+    Scan();
+    std::vector<std::string> listed = Listed(), missed;
+    for (int i = 0; i < alerts.Count(); ++i) {
+      if (alerts.Entry(i).Missed) missed.push_back(listed[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(missed, c.missed);
+    // The days ahead are listed as ever, after what was missed.
+    ASSERT_FALSE(listed.empty());
+    EXPECT_EQ(listed.back(), "Ten SMITH|42|2026-12-10");
+    EXPECT_FALSE(alerts.Entry(alerts.Count() - 1).Missed);
+  }
+}
+
+TEST_F(AlertScanTest, MissedYahrzeitsAndAddedEventsToo) {
+  Tick({"Yahrzeit", "Added annual"});
+  options.Alive = false;
+  options.LastShown = CivilDate{2026, 12, 1};
+  query.rows[FakeQuery::Key("/trees/a", TAlertScan::QueryLines(false, "Death date", ""))] = {
+      Person(1, "Sarah", "Death date", "26 Dec 2024")};  // 25 Kislev 5787 is 5 December 2026
+  events.records = {AddedEvent(kAddedAnnual, "Club day", 8, 12, 0)};
+  Scan();
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Sarah SMITH|2|2026-12-05", "Club day|2026|2026-12-08"}));
+  for (int i = 0; i < alerts.Count(); ++i) EXPECT_TRUE(alerts.Entry(i).Missed) << i;
+  EXPECT_EQ(alerts.Entry(0).HebrewDate, "25 Kislev");
+}
+
 TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {
   Tick({"Added fixed", "Added annual"});
   options.Folders.clear();

@@ -130,7 +130,8 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
   EXPECT_EQ(ReadIni(),
             "[Window]\nLeft=185\nTop=112\nWidth=552\nHeight=470\n"
             "[Prefs]\nNDBs=2\nDB0=\"/trees/a\"\nDB1=\"/trees/b c\"\nAlive=yes\nDays=30\nExclude=yes\nAudio=yes\n"
-            "Partial=no\nStart=yes\nShowWindow=yes\nJubilees=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\n"
+            "Partial=no\nStart=yes\nShowWindow=yes\nJubilees=yes\nWhileAway=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\n"
+            "Hints=yes\n"
             "Color1=14285311\nColor2=10744319\n"
             "[CustColors]\nColorA=FFFFFF\nColorB=00FF00\n"
             "[OPFont]\nName=Arial\nSize=10\nColour=128\nStyle=Bold,Italic\nScript=1\n"
@@ -158,6 +159,27 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
             "V8=\"<when> it's <name>\"\n"
             "V9=\"it's the <yy><th> anniversary of the <event> of <name> <when>\"\n"
             "V10=\"it's the anniversary of the <event> of <name> <when>\"\n"
+            "[Past]\n"
+            "P0=\"<name> turned <yy> <when>\"\n"
+            "P1=\"it was <name>'s birthday <when>\"\n"
+            "P2=\"<name> would have turned <yy> <when>\"\n"
+            "P3=\"it was the anniversary of the birth of <name> <when>\"\n"
+            "P4=\"it was the <yy><th><material> wedding anniversary of <name> <when>\"\n"
+            "P5=\"it was the wedding anniversary of <name> <when>\"\n"
+            "P6=\"it was the <yy><th> anniversary of the divorce of <name> <when>\"\n"
+            "P7=\"it was the anniversary of the divorce of <name> <when>\"\n"
+            "P8=\"<when> it was <yy> years since the death of <name>\"\n"
+            "P9=\"<when> it was <yy> year since the death of <name>\"\n"
+            "P10=\"<when> it was the anniversary of the death of <name>\"\n"
+            "P11=\"it was the <yy><th> anniversary of <name> <when>\"\n"
+            "P12=\"<when> it was <name>\"\n"
+            "P13=\"<when> it was <name>\"\n"
+            "P14=\"the <yy><th> yahrzeit of <name>, <hebrew>, was <when>\"\n"
+            "P15=\"it was the <yy><th> anniversary of the <event> of <name> <when>\"\n"
+            "P16=\"it was the anniversary of the <event> of <name> <when>\"\n"
+            "P17=\"yesterday\"\n"
+            "P18=\"on <weekday>\"\n"
+            "P19=\"<ago> days ago\"\n"
             "[When]\nW0=\"today\"\nW1=\"tomorrow\"\nW2=\"in <dd> days\"\n"
             "[Suffix]\nS0=\"th\"\nS1=\"st\"\nS2=\"nd\"\nS3=\"rd\"\nS4=\"th\"\nS5=\"th\"\nS6=\"th\"\nS7=\"th\"\n"
             "S8=\"th\"\nS9=\"th\"\nS10=\"th\"\n"
@@ -183,6 +205,8 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   written.Start = false;
   written.ShowWindow = false;
   written.MarkJubilees = false;
+  written.WhileAway = false;
+  written.LastShown = "2026-12-01";
   ASSERT_TRUE(written.Jubilees.SetText(TJubilees::kOtherEvents, "*10, 5"));
   written.DateFormat = " dddd, d mmmm yyyy ";
   written.Hints = false;

@@ -236,6 +236,39 @@ TEST_F(GedcomListTest, JubileesAreMarkedUnlessSwitchedOff) {
   EXPECT_EQ(plain.out.find("jubilee"), std::string::npos) << plain.out;
 }
 
+// Today is Thursday 10 December 2026.
+TEST_F(GedcomListTest, WhatWasMissedSinceTheListWasLastShownComesFirstInThePast) {
+  std::ofstream(gedcom()) << "0 HEAD\n1 CHAR UTF-8\n"
+                             "0 @I1@ INDI\n1 NAME Anna /Weber/\n1 BIRT\n2 DATE 5 DEC 1986\n"
+                             "0 @I2@ INDI\n1 NAME Bob /Weber/\n1 BIRT\n2 DATE 9 DEC 1990\n"
+                             "0 @I3@ INDI\n1 NAME Cleo /Weber/\n1 BIRT\n2 DATE 11 DEC 2000\n0 TRLR\n";
+  struct Case {
+    const char* what;
+    const char* prefs;
+    const char* listed;
+  } const cases[] = {
+      {"a gap of nine days", "Days=30\nLastShown=2026-12-01\n",
+       "2026-12-05\tAnna Weber turned 40 on Saturday\tmissed\tjubilee\n"
+       "2026-12-09\tBob Weber turned 36 yesterday\tmissed\n"
+       "2026-12-11\tCleo Weber is 26 years old tomorrow\n"},
+      {"a gap longer than the window", "Days=3\nLastShown=2026-11-01\n",
+       "2026-12-09\tBob Weber turned 36 yesterday\tmissed\n"
+       "2026-12-11\tCleo Weber is 26 years old tomorrow\n"},
+      {"a clock set back", "Days=30\nLastShown=2027-02-01\n", "2026-12-11\tCleo Weber is 26 years old tomorrow\n"},
+      {"the option off", "Days=30\nLastShown=2026-12-01\nWhileAway=no\n",
+       "2026-12-11\tCleo Weber is 26 years old tomorrow\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string settings = "[Prefs]\nNDBs=1\nDB0=\"" + gedcom().string() + "\"\nDateFormat=\"yyyy-mm-dd\"\n" + c.prefs;
+    std::ofstream(data_ / "Mindrel.INI") << settings;
+    const ToolRun run = List();
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, c.listed);
+    EXPECT_EQ(FileText((data_ / "Mindrel.INI").string()), settings) << "listing records no showing";
+  }
+}
+
 TEST_F(GedcomListTest, AnIgnoredPersonIsLeftOutAndADamagedFileIsNamed) {
   MakeGedcom(60);
   std::ofstream(root_ / "cut.ged") << FileText(gedcom().string()).substr(0, 900);

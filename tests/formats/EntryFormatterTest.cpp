@@ -100,6 +100,52 @@ TEST_F(EntryFormatterTest, WhenTextsAndTheNumberTheyLeaveBehind) {
   EXPECT_EQ(Expand("<when>", Entry(0, "P", "", 0, 4)), "in 4 days");
 }
 
+// What fell while the program was not shown is told in the past. Today is
+// Tuesday 10 June 2025.
+TEST_F(EntryFormatterTest, MissedAnniversariesAreToldInThePast) {
+  items_.push_back("Baptism");
+  const int baptism = formats_.AddRow("Baptism");
+  formats_.SetTemplate(baptism, "<name> was baptised <yy> years ago <when>");
+  auto missed = [](TOPObj entry, bool yearUnknown = false, bool dead = false) {
+    entry.Missed = true;
+    entry.YearUnknown = yearUnknown;
+    entry.Dead = dead;
+    return entry;
+  };
+  struct Case {
+    TOPObj entry;
+    const char* sentence;
+  } const cases[] = {
+      {missed(Entry(0, "P", "Anna Weber", 40, -3)), "Anna Weber turned 40 on Saturday"},
+      {missed(Entry(0, "P", "Anna Weber", 40, -1)), "Anna Weber turned 40 yesterday"},
+      {missed(Entry(0, "P", "Anna Weber", 40, -7)), "Anna Weber turned 40 7 days ago"},
+      {missed(Entry(0, "P", "Anna Weber", 2025, -2), true), "It was Anna Weber's birthday on Sunday"},
+      {missed(Entry(0, "P", "Lediah Allen", 348, -3), false, true), "Lediah Allen would have turned 348 on Saturday"},
+      {missed(Entry(0, "P", "Lediah Allen", 2025, -3), true, true),
+       "It was the anniversary of the birth of Lediah Allen on Saturday"},
+      {missed(Entry(1, "F", "A = B", 25, -10)), "It was the 25th (silver) wedding anniversary of A = B 10 days ago"},
+      {missed(Entry(1, "F", "A = B", 2025, -1), true), "It was the wedding anniversary of A = B yesterday"},
+      {missed(Entry(2, "F", "A = B", 3, -1)), "It was the 3rd anniversary of the divorce of A = B yesterday"},
+      {missed(Entry(3, "P", "Ada", 1, -2), false, true), "On Sunday it was 1 year since the death of Ada"},
+      {missed(Entry(3, "P", "Ada", 21, -2), false, true), "On Sunday it was 21 years since the death of Ada"},
+      {missed(Entry(3, "P", "Ada", 2025, -2), true, true), "On Sunday it was the anniversary of the death of Ada"},
+      {missed(Entry(4, "AF", "VE day", 80, -30)), "It was the 80th anniversary of VE day 30 days ago"},
+      {missed(Entry(4, "AF", "Planned move", 0, -1)), "Yesterday it was Planned move"},
+      {missed(Entry(5, "AA", "Christmas", 2025, -1)), "Yesterday it was Christmas"},
+      {missed(Yahrzeit("Sarah Cohen", 12, -1, "16 Tevet")), "The 12th yahrzeit of Sarah Cohen, 16 Tevet, was yesterday"},
+      // The user's own format speaks of the future; the past wording stands in.
+      {missed(Entry(7, "P", "Ann", 3, -3)), "It was the 3rd anniversary of the Baptism of Ann on Saturday"},
+      {missed(Entry(7, "P", "Ann", 2025, -3), true), "It was the anniversary of the Baptism of Ann on Saturday"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence);
+
+  // The past wordings are the user's to change, like every format.
+  formats_.SetPastText(TEventFormats::kPastBirth, "<name> had birthday no. <yy> <when>");
+  formats_.SetPastText(TEventFormats::kPastEarlier, "<ago><th> day back");
+  EXPECT_EQ(formatter_.FormatEntry(missed(Entry(0, "P", "Anna", 40, -22)), false, items_),
+            "Anna had birthday no. 40 22nd day back");
+}
+
 TEST_F(EntryFormatterTest, NamesCodesAndMaterials) {
   formats_.SetIncludeCodes(true);
   EXPECT_EQ(formatter_.FormatEntry(Entry(0, "P", "John SMITH", 42, 0, 17), false, items_),

@@ -83,6 +83,7 @@ TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
   written.SetMaterialText(26, " (oak)");
   written.SetMarriageIndicator(" & ");
   written.SetVariantText(TEventFormats::kOtherDateYearUnknown, " <event> of <name> ");
+  written.SetPastText(TEventFormats::kPastThisWeek, " last <weekday> ");
   TProfileFile file(path_);
   written.WriteSettings(file);
   ASSERT_TRUE(file.UpdateFile());
@@ -99,6 +100,8 @@ TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
   EXPECT_EQ(read.Row(0).Template, TEventFormats::DefaultTemplate(0));
   EXPECT_EQ(read.VariantText(TEventFormats::kOtherDateYearUnknown), " <event> of <name> ");
   EXPECT_EQ(read.VariantText(TEventFormats::kBirthYearUnknown), "it's <name>'s birthday <when>");
+  EXPECT_EQ(read.PastText(TEventFormats::kPastThisWeek), " last <weekday> ");
+  EXPECT_EQ(read.PastText(TEventFormats::kPastBirth), "<name> turned <yy> <when>");
 }
 
 // The variants live in a section of their own, so a file that an older

@@ -28,7 +28,7 @@ const mindrel::FixedClock kToday(mindrel::CivilDate{2026, 12, 10});
 // Every help context number the windows and messages use.
 QList<int> AllContexts() {
   QList<int> contexts{5};
-  for (int n = 101; n <= 119; ++n) contexts << n;
+  for (int n = 101; n <= 120; ++n) contexts << n;
   for (int n = 201; n <= 208; ++n) contexts << n;
   for (int n = 301; n <= 312; ++n) contexts << n;
   for (int n = 401; n <= 405; ++n) contexts << n;
