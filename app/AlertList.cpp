@@ -18,9 +18,17 @@ bool TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const
   const std::int64_t years = bc ? std::int64_t{alertDay.Year} + eventYear - 1
                                 : std::int64_t{alertDay.Year} - eventYear;
   if (years < 0) return false;
+  return AddCountedAlert(eventIndex, static_cast<std::int32_t>(years), alertDay, code, folder, kind, source,
+                         marriageIndicator, facts);
+}
+
+bool TAlertList::AddCountedAlert(std::uint8_t eventIndex, std::int32_t years, const TLAObj& alertDay,
+                                 std::int32_t code, const std::string& folder, const std::string& kind,
+                                 const TEntrySource& source, const std::string& marriageIndicator,
+                                 const TEventFacts& facts) {
   auto entry = std::make_unique<TOPObj>();
   entry->EventIndex = eventIndex;
-  entry->Years = static_cast<std::int32_t>(years);
+  entry->Years = years;
   entry->Date = JDateToDateTime(alertDay.DateRec);
   entry->Kind = kind;
   entry->Code = code;
@@ -33,6 +41,8 @@ bool TAlertList::AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const
   entry->Relation = facts.Relation;
   entry->Approximate = facts.Approximate;
   entry->Precision = facts.Precision;
+  entry->HebrewDate = facts.HebrewDate;
+  entry->Missed = facts.Missed;
   items_.emplace_back(JDayToSearchStr(alertDay.DateRec.JDay) + "-" + std::to_string(Count()), std::move(entry));
   sorted_ = false;
   return true;
@@ -51,6 +61,10 @@ const std::vector<TAlertList::Item>& TAlertList::Sorted() const {
 void TAlertList::Remove(int index) {
   Sorted();
   items_.erase(items_.begin() + index);
+}
+
+void TAlertList::MarkJubilees(const TJubilees& jubilees) {
+  for (auto& item : items_) item.second->Jubilee = jubilees.Holds(*item.second);
 }
 
 void TAlertList::ApplyBands(std::uint32_t firstColour, std::uint32_t secondColour) {

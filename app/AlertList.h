@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/EntrySource.h"
+#include "app/Jubilees.h"
 #include "app/LAObj.h"
 #include "formats/OPObj.h"
 
@@ -20,6 +21,8 @@ struct TEventFacts {
   std::string Relation;  // to the source's home person; empty for none
   bool Approximate = false;  // the date carries a qualifier
   TDatePrecision Precision = TDatePrecision::Day;
+  std::string HebrewDate;  // "16 Tevet": the alert day of a Hebrew anniversary
+  bool Missed = false;     // the alert day passed while the list was not shown
 };
 
 // The alert list: entries kept in ascending order of their item keys,
@@ -35,6 +38,12 @@ class TAlertList {
   bool AddAlert(std::uint8_t eventIndex, std::int32_t eventYear, const TLAObj& alertDay, std::int32_t code,
                 const std::string& folder, const std::string& kind, bool bc, const TEntrySource& source,
                 const std::string& marriageIndicator, const TEventFacts& facts = {});
+
+  // The same for an anniversary of another calendar, whose count of years
+  // since the event (`years`, at least 1) the caller knows.
+  bool AddCountedAlert(std::uint8_t eventIndex, std::int32_t years, const TLAObj& alertDay, std::int32_t code,
+                       const std::string& folder, const std::string& kind, const TEntrySource& source,
+                       const std::string& marriageIndicator, const TEventFacts& facts = {});
 
   int Count() const { return static_cast<int>(items_.size()); }
   // REQUIRES: 0 <= index < Count()
@@ -53,6 +62,8 @@ class TAlertList {
   // the bands alternate from day to day, starting as if the day before had
   // been drawn on white. Colours are 0x00BBGGRR values.
   void ApplyBands(std::uint32_t firstColour, std::uint32_t secondColour);
+  // Marks every entry whose count is one of the jubilees.
+  void MarkJubilees(const TJubilees& jubilees);
 
  private:
   using Item = std::pair<std::string, std::unique_ptr<TOPObj>>;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "app/AlertList.h"
 
 namespace mindrel {
 
@@ -12,6 +15,10 @@ class TAlertNotice {
   static constexpr std::size_t kListedAlerts = 5;
 
   static std::string Body(const std::vector<std::string>& sentences);
+  // The sentences of the alerts in the order the notification lists them:
+  // the jubilees first, then the others, each in the order of the list.
+  static std::vector<std::string> Sentences(const TAlertList& alerts,
+                                            const std::function<std::string(const TOPObj&)>& sentenceOf);
 };
 
 }  // namespace mindrel

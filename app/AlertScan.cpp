@@ -67,6 +67,11 @@ TScanOptions TScanOptions::From(const TSettings& settings, const TEventFormats& 
   options.HomePeople = settings.HomePeople;
   options.Limit = settings.Limit;
   options.Degrees = settings.Degrees;
+  options.MarkJubilees = settings.MarkJubilees;
+  options.Jubilees = settings.Jubilees;
+  options.WhileAway = settings.WhileAway;
+  CivilDate lastShown;
+  if (ParseIsoDate(settings.LastShown, lastShown)) options.LastShown = lastShown;
   return options;
 }
 
@@ -108,31 +113,52 @@ void TAlertScan::RefreshOutputList(const TScanOptions& options, TAlertList& aler
   kinshipMessages_.clear();
   lostHomes_.clear();
   const std::string ignoreIndex = ignore_.SelectPrimaryIndex();
-  BuildLookAhead(options.LookAhead);
+  BuildWindows();
   for (const std::string& folder : options.Folders) ScanFolder(folder);
   if (Ticked(kAddedFixed) || Ticked(kAddedAnnual)) AddAddedEvents();
+  if (options.MarkJubilees) alerts.MarkJubilees(options.Jubilees);
   tables_.Close();
   query_.Close();
   ignore_.RestoreIndex(ignoreIndex);
-  lookAhead_.clear();
+  windows_.clear();
 }
 
-void TAlertScan::BuildLookAhead(int days) {
-  lookAhead_.clear();
+// The missed days begin after the day last shown and end yesterday, no
+// further back than the look-ahead days; a clock set back leaves none.
+void TAlertScan::BuildWindows() {
+  windows_.clear();
   TJDate today;
   TodayJDate(today, clock_);
   lifeRule_.emplace(today.JDay, options_->MaxAge);
+  const int days = options_->LookAhead;
+  windows_.push_back(MakeWindow(today.JDay, today.JDay + days, false));
+  if (!options_->WhileAway || !options_->LastShown) return;
+  const CivilDate& shown = *options_->LastShown;
+  const std::int32_t first = std::max(DMYToJDay(shown.day, shown.month, shown.year, true) + 1, today.JDay - days);
+  if (first < today.JDay) windows_.push_back(MakeWindow(first, today.JDay - 1, true));
+}
+
+TAlertScan::TWindow TAlertScan::MakeWindow(std::int32_t first, std::int32_t last, bool missed) const {
+  TWindow window{first, last, missed, {}};
+  for (std::int32_t jday = first; jday <= last; ++jday) {
+    const TLAObj day = WindowDay(jday);
+    TDayMonthYear dmy;
+    JDateToDMY(day.DateRec, dmy);
+    // A day a year on has the key of the first: the earlier day keeps it.
+    window.Days.try_emplace(DayKey(dmy.Month, dmy.Day), day);
+    if (StandsInForLeapDay(dmy)) window.Days.try_emplace(kLeapDayKey, day);
+  }
+  return window;
+}
+
+TLAObj TAlertScan::WindowDay(std::int32_t jday) {
   TJDate day;
   ClearJDate(day);
   day.DayUnknown = day.MonthUnknown = day.YearUnknown = 0;
-  for (int offset = 0; offset <= days; ++offset) {
-    day.JDay = today.JDay + offset;
-    TDayMonthYear dmy;
-    JDateToDMY(day, dmy);
-    // A day a year on has the key of today: the earlier day keeps it.
-    lookAhead_.try_emplace(DayKey(dmy.Month, dmy.Day), TLAObj{day, dmy.Year});
-    if (StandsInForLeapDay(dmy)) lookAhead_.try_emplace(kLeapDayKey, TLAObj{day, dmy.Year});
-  }
+  day.JDay = jday;
+  TDayMonthYear dmy;
+  JDateToDMY(day, dmy);
+  return {day, dmy.Year};
 }
 
 void TAlertScan::LoadKinship(const std::string& folder) {
@@ -207,8 +233,9 @@ void TAlertScan::ScanFolder(const std::string& folder) {
   const std::string living = options_->Alive ? kLivingClause : "";
   if (Ticked(kBirth)) RunQuery(folder, {false, kBirth, "Search date"}, living);
   // "Only living people" decides whose birthdays and weddings are announced;
-  // the anniversaries of deaths are the point of ticking "Death".
+  // the anniversaries of deaths are the point of ticking "Death" or "Yahrzeit".
   if (Ticked(kDeath)) RunQuery(folder, {false, kDeath, "Death date"}, "");
+  if (Ticked(kYahrzeit)) RunQuery(folder, {false, kYahrzeit, "Death date"}, "");
   if (Ticked(kMarriage)) RunQuery(folder, {true, kMarriage, "Marriage date"}, "");
   if (Ticked(kDivorce)) RunQuery(folder, {true, kDivorce, "Divorce date"}, "");
   for (std::size_t item = TSettings::kFixedEventItems; item < options_->EventItems.size(); ++item) {
@@ -262,7 +289,7 @@ void TAlertScan::FindCouples(const RowKind& kind) {
   for (; !query_.Eof(); query_.Next()) {
     TJDate date;
     TDayMonthYear dmy;
-    if (DueDay(kind, query_.Current(), date, dmy)) due.push_back(query_.Current().IntegerField("Code"));
+    if (!DueDays(kind, query_.Current(), date, dmy).empty()) due.push_back(query_.Current().IntegerField("Code"));
   }
   query_.First();
   std::sort(due.begin(), due.end());
@@ -301,31 +328,72 @@ void TAlertScan::RunColumnQuery(const std::string& folder, const RowKind& kind, 
   }
 }
 
-const TLAObj* TAlertScan::DueDay(const RowKind& kind, const TScanRecord& row, TJDate& date,
-                                 TDayMonthYear& dmy) const {
-  if (!row.DateRecord(kind.dateColumn + "~B", date)) return nullptr;
-  if (!JDateToDMY(date, dmy)) return nullptr;
+std::vector<TAlertScan::TDueDay> TAlertScan::DueDays(const RowKind& kind, const TScanRecord& row, TJDate& date,
+                                                     TDayMonthYear& dmy) const {
+  const std::string column = kind.dateColumn + "~B";
+  if (!row.DateRecord(column, date)) return {};
+  if (!JDateToDMY(date, dmy)) return {};
   // Only a damaged record decodes outside the written years; it has no
   // anniversary to announce.
-  if (dmy.Year < 1 || dmy.Year > 9999) return nullptr;
-  if (!options_->Partial && (date.DayUnknown || date.MonthUnknown)) return nullptr;
-  const auto day = lookAhead_.find(DayKey(dmy.Month, dmy.Day));
-  return day == lookAhead_.end() ? nullptr : &day->second;
+  if (dmy.Year < 1 || dmy.Year > 9999) return {};
+  if (kind.eventIndex == kYahrzeit) return YahrzeitDueDays(row, column, date, dmy);
+  // A death is remembered by its yahrzeit, every other event by the rule of
+  // Hebrew birthdays.
+  if (const std::optional<THebrewDate> hebrew = row.HebrewDate(column)) {
+    return HebrewDueDays(*hebrew, kind.eventIndex == kDeath ? THebrewCalendar::Rule::Yahrzeit
+                                                            : THebrewCalendar::Rule::Birthday);
+  }
+  if (!options_->Partial && (date.DayUnknown || date.MonthUnknown)) return {};
+  return GregorianDueDays(dmy.Month, dmy.Day);
+}
+
+std::vector<TAlertScan::TDueDay> TAlertScan::GregorianDueDays(int month, int day) const {
+  std::vector<TDueDay> days;
+  for (const TWindow& window : windows_) {
+    const auto found = window.Days.find(DayKey(month, day));
+    if (found != window.Days.end()) days.push_back({found->second, std::nullopt, {}, window.Missed});
+  }
+  return days;
+}
+
+// Any death with a full date, of whatever calendar, has a yahrzeit. A death
+// after sunset fell on the Hebrew day that had begun that evening; a date
+// written on the Hebrew calendar already is that day.
+std::vector<TAlertScan::TDueDay> TAlertScan::YahrzeitDueDays(const TScanRecord& row, const std::string& column,
+                                                             const TJDate& date, const TDayMonthYear& dmy) const {
+  if (date.DayUnknown || date.MonthUnknown || date.YearUnknown) return {};
+  std::optional<THebrewDate> death = row.HebrewDate(column);
+  if (!death) {
+    const std::int32_t evening = row.AfterSunset(column) ? 1 : 0;
+    death = THebrewCalendar::FromJDay(DMYToJDay(dmy.Day, dmy.Month, dmy.Year, dmy.Ad) + evening);
+  }
+  // Before the Hebrew calendar's first day there is no Hebrew date.
+  if (!death) return {};
+  return HebrewDueDays(*death, THebrewCalendar::Rule::Yahrzeit);
+}
+
+std::vector<TAlertScan::TDueDay> TAlertScan::HebrewDueDays(const THebrewDate& event,
+                                                           THebrewCalendar::Rule rule) const {
+  std::vector<TDueDay> days;
+  for (const TWindow& window : windows_) {
+    for (const THebrewAnniversaryDay& day :
+         THebrewCalendar::AnniversariesBetween(event, rule, window.First, window.Last)) {
+      const std::optional<THebrewDate> hebrew = THebrewCalendar::FromJDay(day.JDay);
+      days.push_back({WindowDay(day.JDay), day.Count, hebrew ? THebrewCalendar::DayAndMonth(*hebrew) : std::string(),
+                      window.Missed});
+    }
+  }
+  return days;
 }
 
 void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row) {
   TJDate date;
   TDayMonthYear dmy;
-  const TLAObj* day = DueDay(kind, row, date, dmy);
-  if (day == nullptr) return;
+  const std::vector<TDueDay> days = DueDays(kind, row, date, dmy);
+  if (days.empty()) return;
   const std::int32_t code = row.IntegerField("Code");
-  bool dead = false;
-  if (kind.family) {
-    if (FamilyLeftOut(kind, row, *day, dead)) return;
-  } else {
-    dead = PersonDead(row, code);
-    if (dead && options_->Alive && kind.eventIndex != kDeath) return;
-  }
+  const bool personDead = !kind.family && PersonDead(row, code);
+  if (personDead && options_->Alive && kind.eventIndex != kDeath && kind.eventIndex != kYahrzeit) return;
   TEventFacts facts;
   facts.EventName = options_->EventItems[kind.eventIndex].Text;
   if (!RelateRow(kind, row, code, facts)) return;
@@ -334,13 +402,25 @@ void TAlertScan::TakeRow(const std::string& folder, const RowKind& kind, const T
     return;
   }
   facts.YearUnknown = date.YearUnknown != 0;
-  facts.Dead = dead;
   facts.Approximate = date.Qualifier < qNone;
   facts.Precision = date.MonthUnknown ? TDatePrecision::Year
                     : date.DayUnknown ? TDatePrecision::Month
                                       : TDatePrecision::Day;
-  alerts_->AddAlert(kind.eventIndex, dmy.Year, *day, code, folder, kind.family ? "F" : "P", !dmy.Ad, row,
-                    options_->MarriageIndicator, facts);
+  const std::string entryKind = kind.family ? "F" : "P";
+  for (const TDueDay& day : days) {
+    bool dead = personDead;
+    if (kind.family && FamilyLeftOut(kind, row, day.Day, dead)) continue;
+    facts.Dead = dead;
+    facts.HebrewDate = day.HebrewDate;
+    facts.Missed = day.Missed;
+    if (day.HebrewCount) {
+      alerts_->AddCountedAlert(kind.eventIndex, *day.HebrewCount, day.Day, code, folder, entryKind, row,
+                               options_->MarriageIndicator, facts);
+    } else {
+      alerts_->AddAlert(kind.eventIndex, dmy.Year, day.Day, code, folder, entryKind, !dmy.Ad, row,
+                        options_->MarriageIndicator, facts);
+    }
+  }
 }
 
 bool TAlertScan::FamilyLeftOut(const RowKind& kind, const TScanRecord& family, const TLAObj& day, bool& dead) {
@@ -367,13 +447,14 @@ void TAlertScan::AddAddedEvents() {
     const TScanRecord& record = addedEvents_.Current();
     const std::int32_t type = record.IntegerField("EventType");
     if (type < 0 || !Ticked(static_cast<std::size_t>(type))) continue;
-    const auto day =
-        lookAhead_.find(DayKey(record.IntegerField("Event date MM"), record.IntegerField("Event date DD")));
-    if (day == lookAhead_.end()) continue;
-    TEventFacts facts;
-    facts.EventName = options_->EventItems[static_cast<std::size_t>(type)].Text;
-    alerts_->AddAlert(static_cast<std::uint8_t>(type), record.IntegerField("Event date YY"), day->second, 0, "",
-                      type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator, facts);
+    for (const TDueDay& day :
+         GregorianDueDays(record.IntegerField("Event date MM"), record.IntegerField("Event date DD"))) {
+      TEventFacts facts;
+      facts.EventName = options_->EventItems[static_cast<std::size_t>(type)].Text;
+      facts.Missed = day.Missed;
+      alerts_->AddAlert(static_cast<std::uint8_t>(type), record.IntegerField("Event date YY"), day.Day, 0, "",
+                        type == kAddedFixed ? "AF" : "AA", false, record, options_->MarriageIndicator, facts);
+    }
   }
 }
 

@@ -34,6 +34,13 @@ struct TScanOptions {
   std::map<std::string, std::int32_t> HomePeople;  // by folder
   TFamilyLimit Limit = TFamilyLimit::AllPeople;
   int Degrees = TSettings::kDefaultDegrees;
+  bool MarkJubilees = true;
+  TJubilees Jubilees;
+  // "While &you were away": the anniversaries of the days after the day the
+  // list was last shown, up to yesterday and at most LookAhead days back, are
+  // listed too, marked as missed. Nothing is missed before a first showing.
+  bool WhileAway = true;
+  std::optional<CivilDate> LastShown;
 
   static TScanOptions From(const TSettings& settings, const TEventFormats& formats);
 };
@@ -89,7 +96,26 @@ class TAlertScan {
     int Dead = 0;
   };
 
-  void BuildLookAhead(int days);
+  // A day of the window on which a row's event is remembered. Dates of the
+  // Hebrew calendar come with their count of Hebrew years and the Hebrew
+  // date of the day; the others count their years from the alert day's.
+  struct TDueDay {
+    TLAObj Day;
+    std::optional<int> HebrewCount;
+    std::string HebrewDate;
+    bool Missed = false;
+  };
+  // A span of days whose anniversaries are looked for: the look-ahead days,
+  // or the days missed while the list was not shown.
+  struct TWindow {
+    std::int32_t First = 0;
+    std::int32_t Last = 0;
+    bool Missed = false;
+    std::map<std::string, TLAObj> Days;  // by DayKey; the earlier day keeps a key
+  };
+
+  void BuildWindows();
+  TWindow MakeWindow(std::int32_t first, std::int32_t last, bool missed) const;
   // The day a 29 February anniversary falls on in the common year of
   // (month, day), when that is the day.
   bool StandsInForLeapDay(const TDayMonthYear& day) const;
@@ -105,9 +131,17 @@ class TAlertScan {
   // A wedding asks whether a partner is dead, other family dates whether one
   // lives: the partners are looked up until the answer is known.
   TCouple CoupleOf(std::int32_t familyCode, bool wedding);
-  // The look-ahead day on which the row's date falls, or null; `date` and
-  // `dmy` get the row's date.
-  const TLAObj* DueDay(const RowKind& kind, const TScanRecord& row, TJDate& date, TDayMonthYear& dmy) const;
+  // The look-ahead days on which the row's date is remembered: at most one
+  // for a Gregorian date, every Hebrew anniversary in the window for a date
+  // of the Hebrew calendar. `date` and `dmy` get the row's date.
+  std::vector<TDueDay> DueDays(const RowKind& kind, const TScanRecord& row, TJDate& date, TDayMonthYear& dmy) const;
+  std::vector<TDueDay> YahrzeitDueDays(const TScanRecord& row, const std::string& column, const TJDate& date,
+                                       const TDayMonthYear& dmy) const;
+  std::vector<TDueDay> HebrewDueDays(const THebrewDate& event, THebrewCalendar::Rule rule) const;
+  // The window's day of that month and day, in each window that has one.
+  std::vector<TDueDay> GregorianDueDays(int month, int day) const;
+  // The window's day of that day number.
+  static TLAObj WindowDay(std::int32_t jday);
   void TakeRow(const std::string& folder, const RowKind& kind, const TScanRecord& row);
   // Whether the family row's anniversary on `day` is left out, and whether a
   // partner is dead (for its wording).
@@ -126,7 +160,7 @@ class TAlertScan {
   TAddedEvents& addedEvents_;
   const TScanOptions* options_ = nullptr;
   TAlertList* alerts_ = nullptr;
-  std::map<std::string, TLAObj> lookAhead_;
+  std::vector<TWindow> windows_;
   std::optional<TLifeRule> lifeRule_;
   // The date columns of the folder being scanned that tell of a person's
   // life beyond birth and death, and those of its families.

@@ -2,12 +2,12 @@
 
 #include <array>
 
+#include "formats/DateTime.h"
+
 namespace mindrel {
 
 namespace {
 
-const std::array<const char*, 7> kDays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                          "Thursday", "Friday", "Saturday"};
 const std::array<const char*, 12> kMonths = {"January", "February", "March",     "April",   "May",      "June",
                                              "July",    "August",   "September", "October", "November", "December"};
 constexpr std::size_t kShortNameLength = 3;
@@ -20,7 +20,7 @@ std::string Pick(const auto& names, int oneBased) {
 }  // namespace
 
 std::string TEnglishNames::ShortDayName(int day) const { return LongDayName(day).substr(0, kShortNameLength); }
-std::string TEnglishNames::LongDayName(int day) const { return Pick(kDays, day); }
+std::string TEnglishNames::LongDayName(int day) const { return EnglishDayName(day); }
 std::string TEnglishNames::ShortMonthName(int month) const {
   return LongMonthName(month).substr(0, kShortNameLength);
 }

@@ -51,8 +51,8 @@ void TGedcomSource::IndexTree() {
   personDates_.assign(tree_.People.size(), {});
   familyDates_.assign(tree_.Families.size(), {});
   for (std::uint32_t column = 0; column < tree_.Columns.size(); ++column) {
-    for (const TDatedRow& row : tree_.Columns[column].People) personDates_[row.Row].push_back({column, &row.Date});
-    for (const TDatedRow& row : tree_.Columns[column].Families) familyDates_[row.Row].push_back({column, &row.Date});
+    for (const TDatedRow& row : tree_.Columns[column].People) personDates_[row.Row].push_back({column, &row});
+    for (const TDatedRow& row : tree_.Columns[column].Families) familyDates_[row.Row].push_back({column, &row});
   }
   familiesOfPerson_.assign(tree_.People.size(), {});
   for (std::uint32_t i = 0; i < tree_.Families.size(); ++i) {
@@ -76,16 +76,21 @@ const std::vector<std::uint32_t>& TGedcomSource::FamiliesOf(std::uint32_t person
   return familiesOfPerson_[person];
 }
 
-bool TGedcomSource::DateOf(bool family, std::uint32_t row, const std::string& dateColumn, TJDate& date) const {
+const TDatedRow* TGedcomSource::DatedRowOf(bool family, std::uint32_t row, const std::string& dateColumn) const {
   const TGedcomColumn* column = TGedcomQuery::Column(tree_, dateColumn);
-  if (column == nullptr) return false;
+  if (column == nullptr) return nullptr;
   const auto index = static_cast<std::uint32_t>(column - tree_.Columns.data());
   for (const TRowDate& dated : (family ? familyDates_ : personDates_)[row]) {
-    if (dated.Column != index) continue;
-    date = *dated.Date;
-    return true;
+    if (dated.Column == index) return dated.Row;
   }
-  return false;
+  return nullptr;
+}
+
+bool TGedcomSource::DateOf(bool family, std::uint32_t row, const std::string& dateColumn, TJDate& date) const {
+  const TDatedRow* dated = DatedRowOf(family, row, dateColumn);
+  if (dated == nullptr) return false;
+  date = dated->Date;
+  return true;
 }
 
 std::string TGedcomRecord::PartnerName(std::uint32_t person) const {
@@ -116,6 +121,25 @@ bool TGedcomRecord::DateRecord(const std::string& column, TJDate& date) const {
     return false;
   }
   return source_.DateOf(family_, row_, column.substr(0, column.size() - kRecordEnding.size()), date);
+}
+
+// The dated row of a "<column>~B" record name; null for another name or no date.
+const TDatedRow* TGedcomRecord::DatedRow(const std::string& column) const {
+  constexpr std::string_view kRecordEnding = "~B";
+  if (column.size() < kRecordEnding.size() || !SameText(column.substr(column.size() - kRecordEnding.size()), "~B")) {
+    return nullptr;
+  }
+  return source_.DatedRowOf(family_, row_, column.substr(0, column.size() - kRecordEnding.size()));
+}
+
+std::optional<THebrewDate> TGedcomRecord::HebrewDate(const std::string& column) const {
+  const TDatedRow* dated = DatedRow(column);
+  return dated == nullptr ? std::nullopt : dated->Hebrew;
+}
+
+bool TGedcomRecord::AfterSunset(const std::string& column) const {
+  const TDatedRow* dated = DatedRow(column);
+  return dated != nullptr && dated->AfterSunset;
 }
 
 std::int32_t TGedcomRecord::IntegerField(const std::string& name) const {

@@ -34,13 +34,16 @@ class TGedcomSource {
   // tables would call `dateColumn` ("Search date", "Marriage date", a custom
   // column); false when it has none.
   bool DateOf(bool family, std::uint32_t row, const std::string& dateColumn, TJDate& date) const;
+  // The whole dated row behind such a date (with its Hebrew date and sunset
+  // note); null when there is none.
+  const TDatedRow* DatedRowOf(bool family, std::uint32_t row, const std::string& dateColumn) const;
   const TGedcomTree& Tree() const { return tree_; }
 
  private:
   // One date of one row: its column (an index into the tree's columns).
   struct TRowDate {
     std::uint32_t Column;
-    const TJDate* Date;
+    const TDatedRow* Row;
   };
   void IndexTree();
 
@@ -67,9 +70,12 @@ class TGedcomRecord final : public TScanRecord {
   std::int32_t IntegerField(const std::string& name) const override;
   // "Dead" of a person: a death or burial record.
   bool BooleanField(const std::string& name) const override;
+  std::optional<THebrewDate> HebrewDate(const std::string& column) const override;
+  bool AfterSunset(const std::string& column) const override;
 
  private:
   std::string PartnerName(std::uint32_t person) const;
+  const TDatedRow* DatedRow(const std::string& column) const;
 
   const TGedcomSource& source_;
   const TGedcomTree& tree_;

@@ -1,6 +1,8 @@
 #include "app/MainForm.h"
 
 #include <array>
+#include <cmath>
+#include <numbers>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -48,6 +50,9 @@ constexpr int kDateFontPoints = 8;
 constexpr int kCustomColourCount = 16;
 // The help topic of "&Check at system startup", which the registry error is about.
 constexpr int kStartCBHelpContext = 107;
+constexpr const char* kWhileAway = "While you were away";
+// The band of the anniversaries missed while the list was not shown.
+const QColor kMissedBand(228, 228, 228);
 
 QColor ToQColor(TColor colour) { return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
 
@@ -76,6 +81,25 @@ QFont ToQFont(const TFontSettings& settings) {
   font.setUnderline(settings.Underline);
   font.setStrikeOut(settings.Strikeout);
   return font;
+}
+
+// The mark of a jubilee on the corner of its icon: a gold star with a dark
+// rim, which stands out on light and dark bands and on the selection alike.
+void DrawJubileeStar(QPainter& painter, const QRect& icon) {
+  constexpr double kOuter = 8.0, kInner = 3.6;
+  const QPointF centre(icon.right() - kOuter + 2, icon.bottom() - kOuter + 2);
+  QPolygonF star;
+  for (int point = 0; point < 10; ++point) {
+    const double radius = point % 2 == 0 ? kOuter : kInner;
+    const double angle = -std::numbers::pi / 2 + point * std::numbers::pi / 5;
+    star << centre + QPointF(radius * std::cos(angle), radius * std::sin(angle));
+  }
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(70, 45, 0), 1.2));
+  painter.setBrush(QColor(255, 196, 0));
+  painter.drawPolygon(star);
+  painter.restore();
 }
 
 bool SameFace(const QFont& a, const QFont& b) {
@@ -174,6 +198,8 @@ TMainForm::TMainForm(std::string exeFolder, const Clock& clock, QWidget* parent)
   HelpForm = std::make_unique<THelpForm>(ExeFolder, this);
   SelectFolderForm = std::make_unique<TSelectFolderForm>(this);
   HomePersonForm_ = std::make_unique<THomePersonForm>(this);
+  JubileesForm_ = std::make_unique<TJubileesForm>(this);
+  connect(ui_->JubileeBtn, &QPushButton::clicked, this, &TMainForm::JubileeBtnClick);
   // A tool button pressed through the accessibility interface clicks at
   // once and answers only when the click returns; a modal window run inside
   // the click would keep a screen reader waiting until it closes.
@@ -198,6 +224,7 @@ void TMainForm::InitializeForm(const QStringList& arguments) {
   TFolderSettingsHost host(area.width(), area.height());
   TSettingsFile(iniPath_).ReadINIFile(settings, formats_, host, startup_);
   ApplySettings(settings);
+  shownBeforeStart_ = settings.LastShown;
 }
 
 bool TMainForm::HasFolders() const { return ui_->TallowynList->count() > 0; }
@@ -217,8 +244,10 @@ void TMainForm::Button1Click() {
 void TMainForm::RefreshOutputList() {
   RebuildIconsAndMetrics();
   std::vector<std::string> problems;
+  TSettings settings = CollectSettings();
+  settings.LastShown = shownBeforeStart_;
   try {
-    problems = tables_.RefreshOutputList(TScanOptions::From(CollectSettings(), formats_), clock_, OPList);
+    problems = tables_.RefreshOutputList(TScanOptions::From(settings, formats_), clock_, OPList);
   } catch (...) {
     // What was found stays in the list; bands and caption wait for a scan
     // that ends.
@@ -283,6 +312,9 @@ void TMainForm::TallowynBtnClick() {
 }
 
 void TMainForm::TextTreeBtnClick() { EventEditorForm->Execute(); }
+
+// Like the other options, new numbers mark the list at the next scan.
+void TMainForm::JubileeBtnClick() { JubileesForm_->Execute(jubilees_); }
 
 void TMainForm::HelpBtnClick() {
   HelpForm->move(ui_->HelpBtn->mapToGlobal(QPoint(ui_->HelpBtn->width(), ui_->HelpBtn->height())));
@@ -425,14 +457,16 @@ bool TMainForm::FinishStart() {
   if (OPList.Count() == 0) return false;
   startup_.CheckPlayAlert(ui_->AudioCB->isChecked());
   hiddenAtStart_ = SendAlertNotification() && !ui_->ShowCB->isChecked();
+  // The notification has shown the list; a window that waits for it may
+  // never be closed to write the settings.
+  if (hiddenAtStart_) TSettingsFile(iniPath_).WriteLastShown(lastShown_);
   return true;
 }
 
 bool TMainForm::SendAlertNotification() {
-  std::vector<std::string> sentences;
-  for (int i = 0; i < OPList.Count(); ++i) {
-    sentences.push_back(formatter_.FormatEntry(OPList.Entry(i), false, EventItemTexts()));
-  }
+  const std::vector<std::string> items = EventItemTexts();
+  const std::vector<std::string> sentences = TAlertNotice::Sentences(
+      OPList, [this, &items](const TOPObj& entry) { return formatter_.FormatEntry(entry, false, items); });
   connect(&notifier_, &TDesktopNotifier::ActionInvoked, this, &TMainForm::ShowFromNotification);
   // A program waiting unseen has nothing left to do once its notification
   // is gone.
@@ -551,6 +585,10 @@ void TMainForm::ApplySettings(const TSettings& settings) {
   ui_->MaxAgeSpin->setValue(settings.MaxAge);
   ui_->DivorceCB->setChecked(settings.NoWeddingAfterDivorce);
   ui_->LeapDayCombo->setCurrentIndex(static_cast<int>(settings.LeapDay));
+  ui_->MarkJubileesCB->setChecked(settings.MarkJubilees);
+  jubilees_ = settings.Jubilees;
+  ui_->WhileAwayCB->setChecked(settings.WhileAway);
+  lastShown_ = settings.LastShown;
   DateFormat = settings.DateFormat;
   hints_ = settings.Hints;
   SetBackground(ui_->Color1Panel, ToQColor(settings.Color1));
@@ -604,6 +642,10 @@ TSettings TMainForm::CollectSettings() const {
   settings.MaxAge = ui_->MaxAgeSpin->value();
   settings.NoWeddingAfterDivorce = ui_->DivorceCB->isChecked();
   settings.LeapDay = static_cast<TLeapDay>(ui_->LeapDayCombo->currentIndex());
+  settings.MarkJubilees = ui_->MarkJubileesCB->isChecked();
+  settings.Jubilees = jubilees_;
+  settings.WhileAway = ui_->WhileAwayCB->isChecked();
+  settings.LastShown = lastShown_;
   settings.DateFormat = DateFormat;
   settings.Hints = hints_;
   settings.Color1 = FromQColor(BackgroundOf(ui_->Color1Panel));
@@ -648,6 +690,8 @@ void TMainForm::ShowAlerts() {
   OPList.ApplyBands(FromQColor(BackgroundOf(ui_->Color1Panel)), FromQColor(BackgroundOf(ui_->Color2Panel)));
   ShowEntries();
   setWindowTitle(CaptionFor(ui_->LookAheadSpin->value()));
+  // A start that ends unseen, the only scan shown to nobody, writes nothing.
+  lastShown_ = FormatIsoDate(clock_.today());
 }
 
 void TMainForm::ShowEntries() {
@@ -659,10 +703,27 @@ void TMainForm::ShowEntries() {
   }
 }
 
-// What a screen reader says for an alert: what the item shows, not its key.
+// What a screen reader says for an alert: what the item shows, not its key:
+// that it was missed and that it is a jubilee where the item shows so.
 QString TMainForm::AlertSpeech(const TOPObj& entry) const {
-  return QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date) + " " +
+  return QString::fromStdString((entry.Missed ? std::string(kWhileAway) + ", " : std::string()) +
+                                dateFormatter_.FormatDateTime(DateFormat, entry.Date) +
+                                (entry.Jubilee ? " jubilee: " : " ") +
                                 formatter_.FormatEntry(entry, false, EventItemTexts()));
+}
+
+// The band of what was missed says so at its lower right, below the
+// sentence; answers the height it takes.
+int TMainForm::DrawMissedCaption(QPainter& painter, const QRect& sentence) {
+  QFont caption = AlertFont();
+  caption.setPointSize(kDateFontPoints);
+  caption.setItalic(true);
+  caption.setBold(false);
+  painter.save();
+  painter.setFont(caption);
+  painter.drawText(sentence, Qt::AlignRight | Qt::AlignBottom, QString::fromLatin1(kWhileAway));
+  painter.restore();
+  return QFontMetrics(caption).height();
 }
 
 // Picture-only buttons are named by their hints.
@@ -699,7 +760,9 @@ void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& re
   const bool hasEntry = index >= 0 && index < OPList.Count();
   const QPalette& palette = ui_->OutputList->palette();
   QColor brush = palette.color(QPalette::Highlight);
-  if (hasEntry && !selected) {
+  if (hasEntry && !selected && OPList.Entry(index).Missed) {
+    brush = kMissedBand;
+  } else if (hasEntry && !selected) {
     brush = BackgroundOf(OPList.Entry(index).Shaded ? ui_->Color2Panel : ui_->Color1Panel);
   } else if (!selected) {
     brush = palette.color(QPalette::Base);
@@ -709,10 +772,13 @@ void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& re
   const TOPObj& entry = OPList.Entry(index);
   const int itemHeight = ui_->OutputList->itemHeight();
 
-  painter.setFont(AlertFont());
+  QFont sentenceFont = AlertFont();
+  sentenceFont.setBold(sentenceFont.bold() || entry.Jubilee);
+  painter.setFont(sentenceFont);
   painter.setPen(selected ? palette.color(QPalette::HighlightedText) : AlertFontColour());
-  const QRect textRect(QPoint(rect.left() + DateColWidth, rect.top() + itemHeight / 6),
-                       QPoint(rect.right() - 2, rect.bottom() - 2));
+  QRect textRect(QPoint(rect.left() + DateColWidth, rect.top() + itemHeight / 6),
+                 QPoint(rect.right() - 2, rect.bottom() - 2));
+  if (entry.Missed) textRect.setBottom(textRect.bottom() - DrawMissedCaption(painter, textRect));
   const QString sentence = QString::fromStdString(formatter_.FormatEntry(entry, false, EventItemTexts()));
   painter.save();
   painter.setClipRect(textRect);
@@ -728,6 +794,7 @@ void TMainForm::OutputListDrawItem(QPainter& painter, int index, const QRect& re
   const std::size_t slot = entry.EventIndex;
   const QImage& icon = slot < IconList.size() && IconList[slot] ? *IconList[slot] : NoIcon;
   painter.drawImage(iconRect, icon, QRect(0, 0, kIconSize, kIconSize));
+  if (entry.Jubilee) DrawJubileeStar(painter, iconRect);
 
   const QString date = QString::fromStdString(dateFormatter_.FormatDateTime(DateFormat, entry.Date));
   const int dateWidth = metrics.horizontalAdvance(date);

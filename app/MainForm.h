@@ -17,6 +17,7 @@
 #include "app/StartupIntegration.h"
 #include "app/DateFormatter.h"
 #include "app/HomePersonForm.h"
+#include "app/JubileesForm.h"
 #include "app/LocaleNamesQt.h"
 #include "app/Settings.h"
 #include "formats/EntryFormatter.h"
@@ -127,6 +128,7 @@ class TMainForm : public QWidget {
   // alerts' event types.
   void Ignore1Click(bool all);
   TIgnoreForm& IgnoreForm() { return *IgnoreForm_; }
+  TJubileesForm& JubileesForm() { return *JubileesForm_; }
   TEventsForm& EventsForm() { return *EventsForm_; }
 
   // Writes the alerts of the list as an iCalendar file; an error message
@@ -147,6 +149,7 @@ class TMainForm : public QWidget {
   void ShowFromNotification();
   void ExportCalendar1Click();
   QString AlertSpeech(const TOPObj& entry) const;
+  int DrawMissedCaption(QPainter& painter, const QRect& sentence);
   void OutputListContextMenu(const QPoint& at);
   void TallowynBtnClick();
   void AddGedcomFileClick();
@@ -179,6 +182,7 @@ class TMainForm : public QWidget {
   void FontPanelDblClick();
   void FontColourBtnClick();
   void ShowFontColour();
+  void JubileeBtnClick();
   void PlacePanel();
   void OutputListDrawItem(QPainter& painter, int index, const QRect& rect, bool selected);
   QFont AlertFont() const;
@@ -218,6 +222,13 @@ class TMainForm : public QWidget {
   TFontSettings alertFont_;
   // The custom colour lines as read, and the dialog's colours they gave.
   std::vector<std::string> CustColors;
+  // The jubilee numbers, edited in their own window.
+  TJubilees jubilees_;
+  // The day the list was last shown, as the settings file had it when the
+  // program started: every scan of the run catches up from it. The day of
+  // the last scan shown since goes back to the file.
+  std::string shownBeforeStart_;
+  std::string lastShown_;
   std::array<QRgb, 16> appliedCustomColours_{};
   std::vector<std::optional<QImage>> IconList;
   QImage NoIcon;
@@ -230,6 +241,7 @@ class TMainForm : public QWidget {
   // list names each (read when set, so the list need not read the trees).
   std::map<std::string, std::int32_t> homePeople_;
   std::map<std::string, std::string> homeLabels_;
+  std::unique_ptr<TJubileesForm> JubileesForm_;
   TDesktopNotifier notifier_;
   bool hiddenAtStart_ = false;
   QMenu PopupMenu1_{this};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/EntrySource.h"
+#include "dates/HebrewCalendar.h"
 #include "dates/UDate.h"
 #include "kinship/KinGraphBuilder.h"
 
@@ -24,6 +25,12 @@ class TScanRecord : public TEntrySource {
   virtual std::int32_t IntegerField(const std::string& name) const = 0;
   // A Boolean column; false for a null value.
   virtual bool BooleanField(const std::string& name) const = 0;
+  // The date of a date record column as written on the Hebrew calendar, when
+  // it was; the family-tree tables know of no calendar but their own.
+  virtual std::optional<THebrewDate> HebrewDate(const std::string& /*column*/) const { return std::nullopt; }
+  // The event of a date record column happened after sunset, on the eve of
+  // the next Hebrew day; the family-tree tables do not say so.
+  virtual bool AfterSunset(const std::string& /*column*/) const { return false; }
 };
 
 // One query of the scan: the rows of one table that carry one date.

@@ -8,7 +8,7 @@
 namespace mindrel {
 
 TSettings::TSettings() {
-  for (const char* text : {"Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"}) {
+  for (const char* text : {"Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual", "Yahrzeit"}) {
     EventItems.push_back({text, false});
   }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kinship/HomeKinship.h"
+#include "app/Jubilees.h"
 
 namespace mindrel {
 
@@ -38,7 +39,7 @@ enum class TLeapDay : int { Feb28, Mar1, LeapYearsOnly };
 // the window's design values. The event formats are kept apart (they belong
 // to the format editor).
 struct TSettings {
-  static constexpr int kFixedEventItems = 6;
+  static constexpr int kFixedEventItems = 7;
   static constexpr int kMaxLookAheadDays = 365;
   // First cousins are blood relatives of the fourth degree.
   static constexpr int kDefaultDegrees = 4;
@@ -77,6 +78,14 @@ struct TSettings {
   // window at once; otherwise only the sound and the desktop notification,
   // whose action shows it.
   bool ShowWindow = true;
+  // "Mark &jubilees": round anniversaries stand out in the list and come
+  // first in the log-on notification.
+  bool MarkJubilees = true;
+  TJubilees Jubilees;
+  // "While &you were away": a start also lists what fell on the days since
+  // the list was last shown (LastShown, "YYYY-MM-DD"; empty before the first).
+  bool WhileAway = true;
+  std::string LastShown;
   std::string DateFormat = "ddd d mmm";
   bool Hints = true;
   TColor Color1 = 0xD9F9FF;
@@ -85,7 +94,7 @@ struct TSettings {
   TFontSettings Font;
 
   // "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual",
-  // then the custom date columns of the folders.
+  // "Yahrzeit", then the custom date columns of the folders.
   std::vector<TEventItem> EventItems;
 
   // Replaces the custom items (6 and on) by `columns` in their order,

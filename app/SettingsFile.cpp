@@ -20,6 +20,8 @@ constexpr const char* kMissingField = "#";
 constexpr std::size_t kMaxCustomColourValue = 255;
 
 const char* const kStyleNames[] = {"Bold", "Italic", "Underline", "Strikeout"};
+// The keys of the jubilee numbers, in the order of TJubilees::Kind.
+const char* const kJubileeKeys[] = {"Birth", "Marriage", "Other"};
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -210,6 +212,10 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
   startup.AddToStartupMenu(false);
   if (!startup.AddToStartupRegistry(settings.Start)) settings.Start = false;
   settings.ShowWindow = ReadYesNo(file, "Prefs", "ShowWindow", true);
+  settings.MarkJubilees = ReadYesNo(file, "Prefs", "Jubilees", true);
+  settings.WhileAway = ReadYesNo(file, "Prefs", "WhileAway", true);
+  settings.LastShown = file.ReadString("Prefs", "LastShown", "");
+  ReadJubilees(file, settings.Jubilees);
 
   settings.Color1 = static_cast<TColor>(ReadColour(file, "Prefs", "Color1", 0xD9F9FF));
   settings.Color2 = static_cast<TColor>(ReadColour(file, "Prefs", "Color2", 0xA3F1FF));
@@ -237,6 +243,14 @@ void TSettingsFile::ReadFolders(const TProfileFile& file, TSettings& settings, T
   }
 }
 
+// A list that is no list of numbers leaves the built-in numbers.
+void TSettingsFile::ReadJubilees(const TProfileFile& file, TJubilees& jubilees) {
+  for (int kind = 0; kind < TJubilees::kKinds; ++kind) {
+    const auto jubileeKind = static_cast<TJubilees::Kind>(kind);
+    jubilees.SetText(jubileeKind, file.ReadString("Jubilees", kJubileeKeys[kind], TJubilees::DefaultText(jubileeKind)));
+  }
+}
+
 void TSettingsFile::ReadWindow(const TProfileFile& file, TSettings& settings, TSettingsHost& host) {
   settings.Left = file.ReadInteger("Window", "Left", settings.Left);
   settings.Top = file.ReadInteger("Window", "Top", settings.Top);
@@ -256,6 +270,12 @@ void TSettingsFile::ReadTicks(const TProfileFile& file, TSettings& settings) {
     const int item = settings.FindEventItem(file.ReadString("Fields", Numbered("F", n), kMissingField));
     if (item >= 0) settings.EventItems[static_cast<std::size_t>(item)].Ticked = true;
   }
+}
+
+bool TSettingsFile::WriteLastShown(const std::string& day) const {
+  TProfileFile file(path_);
+  file.WriteString("Prefs", "LastShown", day);
+  return file.UpdateFile();
 }
 
 bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats& formats) const {
@@ -281,6 +301,9 @@ bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats&
   file.WriteInteger("Prefs", "Degrees", settings.Degrees);
   WriteYesNo(file, "Prefs", "Start", settings.Start);
   WriteYesNo(file, "Prefs", "ShowWindow", settings.ShowWindow);
+  WriteYesNo(file, "Prefs", "Jubilees", settings.MarkJubilees);
+  WriteYesNo(file, "Prefs", "WhileAway", settings.WhileAway);
+  if (!settings.LastShown.empty()) file.WriteString("Prefs", "LastShown", settings.LastShown);
   WriteYesNo(file, "Prefs", "Codes", formats.IncludeCodes());
   file.WriteString("Prefs", "DateFormat", Quoted(settings.DateFormat));
   WriteYesNo(file, "Prefs", "Hints", settings.Hints);
@@ -296,6 +319,9 @@ bool TSettingsFile::WriteINIFile(const TSettings& settings, const TEventFormats&
   }
 
   WriteFont(file, settings.Font, "OPFont");
+  for (int kind = 0; kind < TJubilees::kKinds; ++kind) {
+    file.WriteString("Jubilees", kJubileeKeys[kind], settings.Jubilees.Text(static_cast<TJubilees::Kind>(kind)));
+  }
 
   file.EraseSection("Fields");
   int ticked = 0;

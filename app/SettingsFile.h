@@ -26,6 +26,10 @@ class TSettingsFile {
   // Writes every key in its fixed order. False when the file could not be
   // written (not reported to the user).
   bool WriteINIFile(const TSettings& settings, const TEventFormats& formats) const;
+  // Records the day the list was last shown ("YYYY-MM-DD") on its own, for
+  // a log-on start that shows only its notification and so never writes the
+  // whole file. False when the file could not be written.
+  bool WriteLastShown(const std::string& day) const;
 
   // "yes" or "no"; on reading only "yes" (any case) is true.
   static bool ReadYesNo(const TProfileFile& file, const std::string& section, const std::string& key,
@@ -43,6 +47,7 @@ class TSettingsFile {
   static void ReadFolders(const TProfileFile& file, TSettings& settings, TSettingsHost& host);
   static void ReadWindow(const TProfileFile& file, TSettings& settings, TSettingsHost& host);
   static void ReadTicks(const TProfileFile& file, TSettings& settings);
+  static void ReadJubilees(const TProfileFile& file, TJubilees& jubilees);
 
   std::string path_;
 };

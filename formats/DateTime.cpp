@@ -27,6 +27,12 @@ TDateTime DateTimeOf(const LocalDateTime& moment) {
   return EncodeDate(moment.date.year, moment.date.month, moment.date.day) + seconds / kSecondsPerDay;
 }
 
+std::string EnglishDayName(int dayOfWeek) {
+  static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+  if (dayOfWeek < 1 || dayOfWeek > 7) return {};
+  return kDays[dayOfWeek - 1];
+}
+
 int DayOfWeek(TDateTime value) {
   // Date-time zero was a Saturday.
   const std::int64_t days = WholeDays(value);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/Clock.h"
 
@@ -21,6 +22,9 @@ CivilDate DecodeDate(TDateTime value);
 TDateTime DateTimeOf(const LocalDateTime& moment);
 // 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(TDateTime value);
+// "Sunday" .. "Saturday" for 1 .. 7, the language of the built-in formats;
+// empty for any other number.
+std::string EnglishDayName(int dayOfWeek);
 // Whole days, the fraction cut toward zero.
 std::int64_t WholeDays(TDateTime value);
 

@@ -64,6 +64,8 @@ std::string TEntryFormatter::EventNameOf(const TOPObj& entry, int row, const std
 // last to the event's own template; a date column without one (or with an
 // empty one) still deserves a sentence that says what it is.
 const std::string& TEntryFormatter::TemplateFor(const TOPObj& entry, int row) const {
+  // What was missed is told in the past wording of its case.
+  if (entry.Missed) return formats_.PastText(PastFor(entry));
   for (const int variant : TVariantChoice::VariantsFor(entry)) {
     if (!Blank(formats_.VariantText(variant))) return formats_.VariantText(variant);
   }
@@ -73,6 +75,39 @@ const std::string& TEntryFormatter::TemplateFor(const TOPObj& entry, int row) co
   }
   static const std::string kNone;
   return row >= 0 ? formats_.Row(row).Template : kNone;
+}
+
+// A user's own format speaks of the future; what was missed is told in the
+// past wording of its case.
+int TEntryFormatter::PastFor(const TOPObj& entry) {
+  switch (entry.EventIndex) {
+    case kBirth:
+      if (entry.YearUnknown) {
+        return entry.Dead ? TEventFormats::kPastBirthDeadYearUnknown : TEventFormats::kPastBirthYearUnknown;
+      }
+      return entry.Dead ? TEventFormats::kPastBirthDead : TEventFormats::kPastBirth;
+    case kMarriage:
+      return entry.YearUnknown ? TEventFormats::kPastMarriageYearUnknown : TEventFormats::kPastMarriage;
+    case kDivorce:
+      return entry.YearUnknown ? TEventFormats::kPastDivorceYearUnknown : TEventFormats::kPastDivorce;
+    case kDeath:
+      if (entry.YearUnknown) return TEventFormats::kPastDeathYearUnknown;
+      return entry.Years == 1 ? TEventFormats::kPastDeathOneYear : TEventFormats::kPastDeath;
+    case kAddedFixed:
+      return entry.Years == 0 ? TEventFormats::kPastAddedFixedOwnDay : TEventFormats::kPastAddedFixed;
+    case kAddedAnnual:
+      return TEventFormats::kPastAddedAnnual;
+    case kYahrzeit:
+      return TEventFormats::kPastYahrzeit;
+    default:
+      return entry.YearUnknown ? TEventFormats::kPastOtherDateYearUnknown : TEventFormats::kPastOtherDate;
+  }
+}
+
+// Yesterday, a day of the last week by its name, or a count of days.
+int TEntryFormatter::PastWhenRow(int daysAgo) {
+  if (daysAgo == 1) return TEventFormats::kPastYesterday;
+  return daysAgo < 7 ? TEventFormats::kPastThisWeek : TEventFormats::kPastEarlier;
 }
 
 std::string TEntryFormatter::ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const {
@@ -130,15 +165,22 @@ std::string TEntryFormatter::ExpandTag(const std::string& tag, const TOPObj& ent
   if (tag == "material") return formats_.Material(entry.Years);
   if (tag == "event") return entry.EventName;
   if (tag == "relation") return entry.Relation;
+  if (tag == "hebrew") return entry.HebrewDate;
+  if (tag == "weekday") return EnglishDayName(DayOfWeek(entry.Date));
+  if (tag == "ago") {
+    expansion.lastNumber = -DaysFromToday(entry);
+    return std::to_string(expansion.lastNumber);
+  }
   if (tag == "when") {
     // A "when" text that names "<when>" itself would never end; inside one
     // the tag stands for nothing.
-    const int row = WhenRow(entry);
-    if (!expansion.withWhen || expansion.insideWhen || row < 0) return {};
+    if (!expansion.withWhen || expansion.insideWhen) return {};
+    const std::string* when = WhenTextFor(entry);
+    if (when == nullptr) return {};
     expansion.insideWhen = true;
-    std::string when = Expand(formats_.WhenText(row), entry, expansion);
+    std::string expanded = Expand(*when, entry, expansion);
     expansion.insideWhen = false;
-    return when;
+    return expanded;
   }
   return "<?" + tag + "?>";
 }
@@ -152,6 +194,15 @@ void TEntryFormatter::DropEnclosingPunctuation(std::string& output, std::string&
   const char closing = output[last] == ',' ? ',' : ')';
   output.erase(last);
   if (!rest.empty() && rest[0] == closing) rest.erase(0, 1);
+}
+
+// Only what was missed is told in the past; an entry left in the list after
+// its day has no "when" at all.
+const std::string* TEntryFormatter::WhenTextFor(const TOPObj& entry) const {
+  const int days = DaysFromToday(entry);
+  if (days < 0 && entry.Missed) return &formats_.PastText(PastWhenRow(-days));
+  const int row = WhenRow(entry);
+  return row < 0 ? nullptr : &formats_.WhenText(row);
 }
 
 int TEntryFormatter::WhenRow(const TOPObj& entry) const {

@@ -24,7 +24,8 @@ class TEntryFormatter {
   // and on) the row named like item EventIndex of `eventItems` (the main
   // window's event list). A variant stands in for the row where the entry's
   // case calls for one (TVariantChoice), the closest one not left empty; the
-  // "Other date" variant where no row fits or the row's template is empty.
+  // "Other date" variant where no row fits or the row's template is empty. A
+  // missed entry is told in the past wording of its case.
   std::string FormatEntry(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
   // The sentence as a calendar keeps it: without its "<when>" part, which
   // would be stale as soon as the day of the export has passed.
@@ -34,10 +35,13 @@ class TEntryFormatter {
   std::string FormatWithRow(const TOPObj& entry, int row) const;
 
   // Expands the tags of `text` for the entry ("<event>" is its EventName,
-  // "<relation>" its Relation; an empty relation takes the commas or
-  // brackets around the tag with it).
-  // `lastNumber` is the number the last "<dd>", "<mm>" or "<yy>" produced,
-  // which "<th>" reads; it carries over from call to call within one sentence.
+  // "<relation>" its Relation, "<hebrew>" the Hebrew date of a Hebrew
+  // anniversary, "<weekday>" the English name of its day, "<ago>" the days
+  // since its day; an empty relation takes the commas or brackets around the
+  // tag with it).
+  // `lastNumber` is the number the last "<dd>", "<mm>", "<yy>" or "<ago>"
+  // produced, which "<th>" reads; it carries over from call to call within
+  // one sentence.
   std::string ExpandTemplate(const std::string& text, const TOPObj& entry, int& lastNumber) const;
 
   // The template a sentence of the entry is made from, given its row.
@@ -56,10 +60,15 @@ class TEntryFormatter {
   int FindRow(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
   // The entry's event name where the scan gave none: its item's text, else its row's name.
   std::string EventNameOf(const TOPObj& entry, int row, const std::vector<std::string>& eventItems) const;
+  static int PastFor(const TOPObj& entry);
+  static int PastWhenRow(int daysAgo);
   std::string Expand(const std::string& text, const TOPObj& entry, TExpansion& expansion) const;
   std::string ExpandTag(const std::string& tag, const TOPObj& entry, TExpansion& expansion) const;
-  // The "when" text of the entry's day, or of its month or year when that is
-  // all its date tells; -1 for a day already past.
+  // The "when" text of the entry: of a day gone by for what was missed, else
+  // of its day, or of its month or year when that is all its date tells;
+  // null for a day already past.
+  const std::string* WhenTextFor(const TOPObj& entry) const;
+  // The "when" row of the entry's day, month or year; -1 for one past.
   int WhenRow(const TOPObj& entry) const;
   int DaysFromToday(const TOPObj& entry) const;
   static void DropEnclosingPunctuation(std::string& output, std::string& rest);

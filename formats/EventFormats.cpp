@@ -11,7 +11,7 @@ namespace mindrel {
 namespace {
 
 const std::array<std::string, TEventFormats::kFixedRows> kFixedRowNames = {
-    "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"};
+    "Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual", "Yahrzeit"};
 
 // The people's templates name the relationship to the home person; where
 // there is none, "<relation>" takes its commas along and the sentence reads
@@ -23,6 +23,7 @@ const std::array<std::string, TEventFormats::kFixedRows> kDefaultTemplates = {
     "<when> it will be <yy> years since the death of <name>, <relation>",
     "it's the <yy><th> anniversary of <name> <when>",
     "<when> it's <name>",
+    "the <yy><th> yahrzeit of <name>, <hebrew>, is <when>",
 };
 
 // The built-in templates before "<relation>": a file that still holds one of
@@ -34,6 +35,7 @@ const std::array<std::string, TEventFormats::kFixedRows> kFormerTemplates = {
     "<when> it will be <yy> years since the death of <name>",
     "it's the <yy><th> anniversary of <name> <when>",
     "<when> it's <name>",
+    "the <yy><th> yahrzeit of <name>, <hebrew>, is <when>",
 };
 
 // One variant: the fixed event row it belongs to, the case it words and its
@@ -46,6 +48,10 @@ struct TVariantDefinition {
   // kept the default, not a wording of the user's own.
   std::string Former;
 };
+
+// The rows the settings file has always numbered; the yahrzeit has a key of its own.
+constexpr int kFileFixedRows = 6;
+constexpr const char* kYahrzeitKey = "Yahrzeit";
 
 const std::array<TVariantDefinition, TEventFormats::kVariantRows> kVariants = {{
     {kBirth, "year unknown", "it's <name>'s birthday (<relation>) <when>", "it's <name>'s birthday <when>"},
@@ -96,6 +102,53 @@ const std::array<std::string, TEventFormats::kWhenRows> kWhenLabels = {
 const std::array<std::string, TEventFormats::kWhenRows> kDefaultWhen = {
     "today", "tomorrow", "in <dd> days", "this month", "next month", "in <mm> months", "this year", "next year"};
 
+const std::array<std::string, TEventFormats::kPastRows> kPastLabels = {
+    "Birth, while away",
+    "Birth, while away, year unknown",
+    "Birth, while away, dead",
+    "Birth, while away, dead, year unknown",
+    "Marriage, while away",
+    "Marriage, while away, year unknown",
+    "Divorce, while away",
+    "Divorce, while away, year unknown",
+    "Death, while away",
+    "Death, while away, 1 year",
+    "Death, while away, year unknown",
+    "Added fixed, while away",
+    "Added fixed, while away, its own day",
+    "Added annual, while away",
+    "Yahrzeit, while away",
+    "Other date, while away",
+    "Other date, while away, year unknown",
+    "When, yesterday",
+    "When, 2 to 6 days ago",
+    "When, a week ago or more",
+};
+
+const std::array<std::string, TEventFormats::kPastRows> kDefaultPast = {
+    "<name>, <relation>, turned <yy> <when>",
+    "it was <name>'s birthday (<relation>) <when>",
+    "<name>, <relation>, would have turned <yy> <when>",
+    "it was the anniversary of the birth of <name>, <relation>, <when>",
+    "it was the <yy><th><material> wedding anniversary of <name>, <relation>, <when>",
+    "it was the wedding anniversary of <name>, <relation>, <when>",
+    "it was the <yy><th> anniversary of the divorce of <name>, <relation>, <when>",
+    "it was the anniversary of the divorce of <name>, <relation>, <when>",
+    "<when> it was <yy> years since the death of <name>, <relation>",
+    "<when> it was <yy> year since the death of <name>, <relation>",
+    "<when> it was the anniversary of the death of <name>, <relation>",
+    "it was the <yy><th> anniversary of <name> <when>",
+    "<when> it was <name>",
+    "<when> it was <name>",
+    "the <yy><th> yahrzeit of <name>, <hebrew>, was <when>",
+    "it was the <yy><th> anniversary of the <event> of <name> <when>",
+    "it was the anniversary of the <event> of <name> <when>",
+    "yesterday",
+    "on <weekday>",
+    "<ago> days ago",
+};
+
+
 const std::array<std::string, TEventFormats::kSuffixRows> kDefaultSuffixes = {
     "th", "st", "nd", "rd", "th", "th", "th", "th", "th", "th", "th"};
 
@@ -128,6 +181,7 @@ TEventFormats::TEventFormats() {
 void TEventFormats::RestoreDefaults() {
   for (int row = 0; row < kFixedRows; ++row) rows_[static_cast<std::size_t>(row)].Template = DefaultTemplate(row);
   for (int n = 0; n < kVariantRows; ++n) variants_[static_cast<std::size_t>(n)] = DefaultVariant(n);
+  past_ = kDefaultPast;
   when_ = kDefaultWhen;
   suffixes_ = kDefaultSuffixes;
   materials_ = kDefaultMaterials;
@@ -149,6 +203,8 @@ int TEventFormats::VariantEvent(int row) { return kVariants[static_cast<std::siz
 const std::string& TEventFormats::DefaultVariant(int row) { return kVariants[static_cast<std::size_t>(row)].Template; }
 
 const std::string& TEventFormats::WhenLabel(int row) { return kWhenLabels[static_cast<std::size_t>(row)]; }
+
+const std::string& TEventFormats::PastLabel(int row) { return kPastLabels[static_cast<std::size_t>(row)]; }
 
 const std::string& TEventFormats::DefaultTemplate(int row) {
   return kDefaultTemplates[static_cast<std::size_t>(row)];
@@ -193,18 +249,23 @@ std::string TEventFormats::Material(int years) const {
 }
 
 void TEventFormats::ReadSettings(const TProfileFile& file) {
-  // Rows 0..5 always stay, and a count beyond the keys the section can hold
-  // would only add empty rows.
+  // The fixed rows always stay, and a count beyond the keys the section can
+  // hold would only add empty rows.
   const int keysInText = static_cast<int>(file.ReadSectionValues("Text").size());
-  const int rows = std::clamp(file.ReadInteger("Text", "Rows", kFixedRows), kFixedRows,
-                              std::min(kMaxRows, kFixedRows + keysInText));
-  rows_.resize(static_cast<std::size_t>(rows));
-  for (int row = 0; row < rows; ++row) {
+  const int fileRows = std::clamp(file.ReadInteger("Text", "Rows", kFileFixedRows), kFileFixedRows,
+                                  std::min(kMaxRows - 1, kFileFixedRows + keysInText));
+  rows_.resize(static_cast<std::size_t>(fileRows + 1));
+  for (int row = 0; row < RowCount(); ++row) {
     TEventFormatRow& format = rows_[static_cast<std::size_t>(row)];
+    if (row == kYahrzeitRow) {
+      format = {FixedRowName(row), file.ReadString("Text", kYahrzeitKey, DefaultTemplate(row))};
+      continue;
+    }
     const bool fixed = row < kFixedRows;
-    format.Template = file.ReadString("Text", Numbered("T", row), fixed ? DefaultTemplate(row) : std::string());
+    format.Template =
+        file.ReadString("Text", Numbered("T", FileRow(row)), fixed ? DefaultTemplate(row) : std::string());
     if (fixed) format.Template = Current(format.Template, kFormerTemplates[row], DefaultTemplate(row));
-    format.Name = fixed ? FixedRowName(row) : file.ReadString("Text", Numbered("TT", row), {});
+    format.Name = fixed ? FixedRowName(row) : file.ReadString("Text", Numbered("TT", FileRow(row)), {});
   }
   for (int n = 0; n < kVariantRows; ++n) {
     const int event = VariantEvent(n);
@@ -219,6 +280,7 @@ void TEventFormats::ReadSettings(const TProfileFile& file) {
     variants_[n] = Current(file.ReadString("Variants", key, DefaultVariant(n)),
                            kVariants[static_cast<std::size_t>(n)].Former, DefaultVariant(n));
   }
+  for (int n = 0; n < kPastRows; ++n) past_[n] = file.ReadString("Past", Numbered("P", n), kDefaultPast[n]);
   for (int n = 0; n < kWhenRows; ++n) when_[n] = file.ReadString("When", Numbered("W", n), kDefaultWhen[n]);
   for (int n = 0; n < kSuffixRows; ++n) {
     suffixes_[n] = file.ReadString("Suffix", Numbered("S", n), kDefaultSuffixes[n]);
@@ -230,12 +292,16 @@ void TEventFormats::ReadSettings(const TProfileFile& file) {
 }
 
 void TEventFormats::WriteSettings(TProfileFile& file) const {
-  file.WriteInteger("Text", "Rows", RowCount());
-  for (int row = 0; row < RowCount(); ++row) file.WriteString("Text", Numbered("T", row), Quoted(Row(row).Template));
-  for (int row = kFixedRows; row < RowCount(); ++row) {
-    file.WriteString("Text", Numbered("TT", row), Quoted(Row(row).Name));
+  file.WriteInteger("Text", "Rows", RowCount() - 1);
+  for (int row = 0; row < RowCount(); ++row) {
+    if (row != kYahrzeitRow) file.WriteString("Text", Numbered("T", FileRow(row)), Quoted(Row(row).Template));
   }
+  for (int row = kFixedRows; row < RowCount(); ++row) {
+    file.WriteString("Text", Numbered("TT", FileRow(row)), Quoted(Row(row).Name));
+  }
+  file.WriteString("Text", kYahrzeitKey, Quoted(Row(kYahrzeitRow).Template));
   for (int n = 0; n < kVariantRows; ++n) file.WriteString("Variants", Numbered("V", n), Quoted(variants_[n]));
+  for (int n = 0; n < kPastRows; ++n) file.WriteString("Past", Numbered("P", n), Quoted(past_[n]));
   for (int n = 0; n < kWhenRows; ++n) file.WriteString("When", Numbered("W", n), Quoted(when_[n]));
   for (int n = 0; n < kSuffixRows; ++n) file.WriteString("Suffix", Numbered("S", n), Quoted(suffixes_[n]));
   for (int n = 0; n < kMaterialRows; ++n) file.WriteString("Materials", Numbered("M", n), Quoted(materials_[n]));

@@ -8,7 +8,7 @@
 namespace mindrel {
 
 // The event indexes of the fixed event types; custom date columns follow.
-enum FixedEvent : std::uint8_t { kBirth, kMarriage, kDivorce, kDeath, kAddedFixed, kAddedAnnual };
+enum FixedEvent : std::uint8_t { kBirth, kMarriage, kDivorce, kDeath, kAddedFixed, kAddedAnnual, kYahrzeit };
 
 // How much of a stored date is known: the day, only the month and year, or
 // only the year. An entry of a partial date falls on the first day of its
@@ -22,7 +22,7 @@ struct TOPObj {
   std::string Name;
   // Position of the event type in the main window's event list: 0 "Birth",
   // 1 "Marriage", 2 "Divorce", 3 "Death", 4 "Added fixed", 5 "Added annual",
-  // 6 and on the custom date columns.
+  // 6 "Yahrzeit", 7 and on the custom date columns.
   std::uint8_t EventIndex = 0;
   std::int32_t Years = 0;  // completed years at the alert day
   TDateTime Date = 0;      // the alert day at midnight
@@ -47,6 +47,15 @@ struct TOPObj {
   // `Years` is only approximately right.
   bool Approximate = false;
   TDatePrecision Precision = TDatePrecision::Day;
+  // The Hebrew date of the alert day ("16 Tevet") when the entry is a Hebrew
+  // anniversary; empty otherwise.
+  std::string HebrewDate;
+  // A round anniversary that the user counts as a jubilee; drawn so that it
+  // stands out.
+  bool Jubilee = false;
+  // The alert day lies before today: an anniversary that fell while the
+  // program was not shown, told in the past.
+  bool Missed = false;
 };
 
 }  // namespace mindrel

@@ -1,5 +1,7 @@
 #include "formats/SampleEntry.h"
 
+#include "dates/HebrewCalendar.h"
+#include "dates/UDate.h"
 #include "formats/DateTime.h"
 #include "formats/EventFormats.h"
 #include "formats/VariantChoice.h"
@@ -53,6 +55,16 @@ void TSampleEntry::Shuffle() {
   entry_.Years = std::uniform_int_distribution<int>(1, kMaxYears)(random_);
   entry_.Date = DateTimeOf(clock_.now()) + std::uniform_int_distribution<int>(0, kMaxDaysAhead)(random_);
   entry_.Code = std::uniform_int_distribution<int>(1, kMaxCode)(random_);
+  NameHebrewDate();
+}
+
+// A yahrzeit names the Hebrew date of its day; other entries have none.
+void TSampleEntry::NameHebrewDate() {
+  entry_.HebrewDate.clear();
+  if (entry_.EventIndex != kYahrzeit) return;
+  const CivilDate day = DecodeDate(entry_.Date);
+  const std::optional<THebrewDate> hebrew = THebrewCalendar::FromJDay(DMYToJDay(day.day, day.month, day.year, true));
+  if (hebrew) entry_.HebrewDate = THebrewCalendar::DayAndMonth(*hebrew);
 }
 
 void TSampleEntry::PrepareFor(int row, const std::string& marriageIndicator) {
@@ -75,6 +87,7 @@ void TSampleEntry::PrepareFor(int row, const std::string& marriageIndicator) {
     entry_.Name = kAnnualEventName;
     entry_.Date = EncodeDate(NextYearOf(today, kAnnualEventMonth, kAnnualEventDay), kAnnualEventMonth, kAnnualEventDay);
   }
+  NameHebrewDate();
 }
 
 void TSampleEntry::ShapeFor(int variant) {

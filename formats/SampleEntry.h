@@ -28,7 +28,7 @@ class TSampleEntry {
   // for rows 1 and 2, added fixed for 4, added annual for 5, a person
   // otherwise), name and, for people and couples, a relationship to a home
   // person; the added events also get their own date, and the fixed one its
-  // years.
+  // years; a yahrzeit gets the Hebrew date of its day.
   void PrepareFor(int row, const std::string& marriageIndicator);
   // Then makes it an entry that takes `variant` (TVariantChoice::Shape), or,
   // for -1, one that its row's own template fits. An "Other date" variant's
@@ -36,6 +36,8 @@ class TSampleEntry {
   void ShapeFor(int variant);
 
  private:
+  void NameHebrewDate();
+
   const Clock& clock_;
   std::mt19937 random_;
   TOPObj entry_;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dates/HebrewCalendar.h"
 #include "gedcom/CalendarConversion.h"
 
 namespace mindrel {
@@ -63,20 +64,34 @@ std::optional<int> MonthNumber(const std::array<const char*, N>& names, const st
   return std::nullopt;
 }
 
-// "1720/21" and "1720/1721" name the year that began in January 1721 by the
-// later reckoning.
-std::optional<int> DualYear(const std::string& word) {
+// A year of the written range, and whether it was written as a dual year.
+struct TYear {
+  int Year = 0;
+  bool Dual = false;
+};
+
+// "1742/3", "1742/43" and "1742/1743" are the dual years of the Old Style,
+// whose years began on 25 March: the days from 1 January to 24 March that
+// were still 1742 by the old reckoning and already 1743 by the new. The year
+// taken is the later one, the year in which the day falls when years begin in
+// January. The later year must follow the first.
+std::optional<TYear> ReadYear(const std::string& word) {
   const std::size_t slash = word.find('/');
-  if (slash == std::string::npos) return Number(word, 4);
+  if (slash == std::string::npos) {
+    const std::optional<int> year = Number(word, 4);
+    if (!year) return std::nullopt;
+    return TYear{*year, false};
+  }
   const std::optional<int> first = Number(word.substr(0, slash), 4);
   const std::string tail = word.substr(slash + 1);
   const std::optional<int> later = Number(tail, 4);
-  if (!first || !later || tail.empty()) return std::nullopt;
+  if (!first || !later) return std::nullopt;
   int scale = 1;
   for (std::size_t i = 0; i < tail.size(); ++i) scale *= 10;
   int year = *first - *first % scale + *later;
   if (year <= *first) year += scale;
-  return year == *first + 1 ? std::optional<int>(year) : std::nullopt;
+  if (year != *first + 1) return std::nullopt;
+  return TYear{year, true};
 }
 
 bool IsBcMark(const std::string& word) { return word == "B.C." || word == "BC" || word == "BCE" || word == "(B.C.)"; }
@@ -85,6 +100,7 @@ struct TPlainDate {
   std::int32_t JDay = 0;
   bool DayUnknown = false;
   bool MonthUnknown = false;
+  std::optional<THebrewDate> Hebrew;  // the date as written, on that calendar
 };
 
 int GregorianMonthLength(int month, int year, bool ad) {
@@ -93,15 +109,31 @@ int GregorianMonthLength(int month, int year, bool ad) {
   return month == 2 && leap ? 29 : MonthTable[static_cast<std::size_t>(month - 1)].Days;
 }
 
+// A full date of the Julian calendar; `year` in its era.
+std::optional<TPlainDate> JulianDay(const std::string& dayWord, const std::string& monthWord, int year, bool ad) {
+  const std::optional<int> day = Number(dayWord, 2), month = MonthNumber(kGregorianMonths, monthWord);
+  if (!day || !month || year < 1) return std::nullopt;
+  const std::optional<std::int32_t> jday = TCalendarConversion::Julian(*day, *month, ad ? year : 1 - year);
+  if (!jday) return std::nullopt;
+  return TPlainDate{*jday, false, false, std::nullopt};
+}
+
+// The era mark at the end, if any, is taken off the words; false for BC.
+bool TakeEra(std::vector<std::string>& words) {
+  if (words.empty() || !IsBcMark(words.back())) return true;
+  words.pop_back();
+  return false;
+}
+
+// A dual year shows the Old Style, so its full dates are Julian dates of the
+// later year, whatever calendar the value names. Its partial dates have no
+// day to convert and keep their month and later year.
 std::optional<TPlainDate> Gregorian(std::vector<std::string> words) {
-  bool ad = true;
-  if (!words.empty() && IsBcMark(words.back())) {
-    ad = false;
-    words.pop_back();
-  }
+  const bool ad = TakeEra(words);
   if (words.empty() || words.size() > 3) return std::nullopt;
-  const std::optional<int> year = ad ? DualYear(words.back()) : Number(words.back(), 4);
-  if (!year || *year < 1 || *year > kMaxYear) return std::nullopt;
+  const std::optional<TYear> year = ReadYear(words.back());
+  if (!year || (year->Dual && !ad) || year->Year < 1 || year->Year > kMaxYear) return std::nullopt;
+  if (year->Dual && words.size() == 3) return JulianDay(words[0], words[1], year->Year, ad);
   TPlainDate date;
   int month = 1, day = 1;
   date.MonthUnknown = words.size() < 2;
@@ -113,38 +145,40 @@ std::optional<TPlainDate> Gregorian(std::vector<std::string> words) {
   }
   if (words.size() == 3) {
     const std::optional<int> number = Number(words[0], 2);
-    if (!number || *number < 1 || *number > GregorianMonthLength(month, *year, ad)) return std::nullopt;
+    if (!number || *number < 1 || *number > GregorianMonthLength(month, year->Year, ad)) return std::nullopt;
     day = *number;
   }
-  date.JDay = DMYToJDay(day, month, *year, ad);
+  date.JDay = DMYToJDay(day, month, year->Year, ad);
   return date;
 }
 
 std::optional<TPlainDate> Julian(std::vector<std::string> words) {
-  bool ad = true;
-  if (!words.empty() && IsBcMark(words.back())) {
-    ad = false;
-    words.pop_back();
-  }
+  const bool ad = TakeEra(words);
   if (words.size() != 3) return std::nullopt;
-  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(kGregorianMonths, words[1]),
-                           year = Number(words[2], 4);
-  if (!day || !month || !year || *year < 1) return std::nullopt;
-  const std::optional<std::int32_t> jday = TCalendarConversion::Julian(*day, *month, ad ? *year : 1 - *year);
-  if (!jday) return std::nullopt;
-  return TPlainDate{*jday};
+  const std::optional<TYear> year = ReadYear(words[2]);
+  if (!year || (year->Dual && !ad)) return std::nullopt;
+  return JulianDay(words[0], words[1], year->Year, ad);
 }
 
-template <std::size_t N, typename Convert>
-std::optional<TPlainDate> OtherCalendar(const std::vector<std::string>& words, const std::array<const char*, N>& months,
-                                        Convert convert) {
+std::optional<TPlainDate> Hebrew(const std::vector<std::string>& words) {
   if (words.size() != 3) return std::nullopt;
-  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(months, words[1]),
+  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(kHebrewMonths, words[1]),
                            year = Number(words[2], 5);
   if (!day || !month || !year) return std::nullopt;
-  const std::optional<std::int32_t> jday = convert(*day, *month, *year);
+  const THebrewDate hebrew{*year, *month, *day};
+  const std::optional<std::int32_t> jday = THebrewCalendar::ToJDay(hebrew);
   if (!jday) return std::nullopt;
-  return TPlainDate{*jday};
+  return TPlainDate{*jday, false, false, hebrew};
+}
+
+std::optional<TPlainDate> FrenchRepublican(const std::vector<std::string>& words) {
+  if (words.size() != 3) return std::nullopt;
+  const std::optional<int> day = Number(words[0], 2), month = MonthNumber(kFrenchMonths, words[1]),
+                           year = Number(words[2], 5);
+  if (!day || !month || !year) return std::nullopt;
+  const std::optional<std::int32_t> jday = TCalendarConversion::FrenchRepublican(*day, *month, *year);
+  if (!jday) return std::nullopt;
+  return TPlainDate{*jday, false, false, std::nullopt};
 }
 
 // A calendar escape such as "@#DJULIAN@" at the start of `text`, removed.
@@ -170,9 +204,9 @@ std::optional<TPlainDate> CalendarDate(std::string text) {
     case Calendar::Julian:
       return Julian(words);
     case Calendar::Hebrew:
-      return OtherCalendar(words, kHebrewMonths, TCalendarConversion::Hebrew);
+      return Hebrew(words);
     case Calendar::French:
-      return OtherCalendar(words, kFrenchMonths, TCalendarConversion::FrenchRepublican);
+      return FrenchRepublican(words);
     case Calendar::Other:
       break;
   }
@@ -199,7 +233,7 @@ TJDate Phrase(std::string_view value) {
 
 }  // namespace
 
-TJDate TGedcomDate::ToJDate(std::string_view value) {
+TGedcomDate TGedcomDate::Read(std::string_view value) {
   std::string text = Upper(value);
   const std::size_t first = text.find_first_not_of(" \t");
   text.erase(0, first);
@@ -207,7 +241,7 @@ TJDate TGedcomDate::ToJDate(std::string_view value) {
   const std::optional<TQualifier> qualifier = Qualifier(text.substr(0, space));
   if (qualifier) text.erase(0, space == std::string::npos ? text.size() : space + 1);
   const std::optional<TPlainDate> plain = CalendarDate(text);
-  if (!plain) return Phrase(value);
+  if (!plain) return {Phrase(value), std::nullopt};
   TJDate date;
   ClearJDate(date);
   date.Qualifier = qualifier.value_or(qNone);
@@ -215,7 +249,7 @@ TJDate TGedcomDate::ToJDate(std::string_view value) {
   date.DayUnknown = plain->DayUnknown;
   date.MonthUnknown = plain->MonthUnknown;
   date.YearUnknown = 0;
-  return date;
+  return {date, plain->Hebrew};
 }
 
 }  // namespace mindrel

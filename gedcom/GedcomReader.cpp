@@ -24,6 +24,13 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// A note such as "died after sunset": the Hebrew day had already turned.
+bool SaysAfterSunset(std::string note) {
+  std::transform(note.begin(), note.end(), note.begin(),
+                 [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+  return note.find("after sunset") != std::string::npos;
+}
+
 // The number of a cross-reference like @I42@; nothing for other forms.
 std::optional<std::int32_t> XrefNumber(std::string_view xref) {
   std::string_view inner = xref.substr(1, xref.size() - 2);
@@ -211,7 +218,9 @@ TGedcomReader::TEventDetails TGedcomReader::Details(std::size_t at) const {
     const std::string_view tag = record_[i].Tag;
     if (tag == "DATE" && !details.Date) {
       details.DateText = std::string(TrimBlanks(Text(record_[i])));
-      if (!details.DateText.empty()) details.Date = TGedcomDate::ToJDate(details.DateText);
+      if (!details.DateText.empty()) details.Date = TGedcomDate::Read(details.DateText);
+    } else if (tag == "NOTE") {
+      details.AfterSunset = details.AfterSunset || SaysAfterSunset(Text(record_[i]));
     } else if (tag == "TYPE" && details.Type.empty()) {
       details.Type = std::string(TrimBlanks(Text(record_[i])));
     } else if (tag == "PLAC" && details.Place.empty()) {
@@ -221,14 +230,14 @@ TGedcomReader::TEventDetails TGedcomReader::Details(std::size_t at) const {
   return details;
 }
 
-void TGedcomReader::AddDate(const std::string& column, bool family, std::uint32_t row, const TJDate& date,
-                            std::vector<std::uint32_t>& taken) {
+void TGedcomReader::AddDate(const std::string& column, bool family, std::uint32_t row,
+                            const TEventDetails& details, std::vector<std::uint32_t>& taken) {
   auto [found, added] = columnByName_.try_emplace(column, static_cast<std::uint32_t>(tree_.Columns.size()));
   if (added) tree_.Columns.push_back({column, {}, {}});
   if (std::find(taken.begin(), taken.end(), found->second) != taken.end()) return;
   taken.push_back(found->second);
   auto& rows = family ? tree_.Columns[found->second].Families : tree_.Columns[found->second].People;
-  rows.push_back({row, date});
+  rows.push_back({row, details.Date->Date, details.Date->Hebrew, details.AfterSunset});
 }
 
 void TGedcomReader::ReadPerson() {
@@ -274,7 +283,7 @@ void TGedcomReader::ReadPerson() {
       person.BirthText = details.DateText;
       person.BirthPlace = details.Place;
     }
-    AddDate(column, false, row, *details.Date, taken);
+    AddDate(column, false, row, details, taken);
   }
   tree_.People.push_back(std::move(person));
 }
@@ -304,7 +313,7 @@ void TGedcomReader::ReadFamily() {
     if (event == nullptr && tag != "EVEN") continue;
     const TEventDetails details = Details(i);
     if (!details.Date) continue;
-    AddDate(event != nullptr ? event : details.Type.empty() ? "Event" : details.Type, true, row, *details.Date, taken);
+    AddDate(event != nullptr ? event : details.Type.empty() ? "Event" : details.Type, true, row, details, taken);
   }
   tree_.Families.push_back(std::move(family));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gedcom/GedcomCharset.h"
+#include "gedcom/GedcomDate.h"
 #include "gedcom/GedcomLine.h"
 #include "gedcom/GedcomTree.h"
 
@@ -73,16 +74,17 @@ class TGedcomReader {
   void ReadPerson();
   void ReadFamily();
   std::string Text(const TRecordLine& line) const;
-  // The DATE (and the TYPE and PLAC) under the event line at `at`.
+  // The DATE (and the TYPE, PLAC and NOTE) under the event line at `at`.
   struct TEventDetails {
-    std::optional<TJDate> Date;
+    std::optional<TGedcomDate> Date;
     std::string DateText;
     std::string Type;
     std::string Place;
+    bool AfterSunset = false;
   };
   TEventDetails Details(std::size_t at) const;
-  // Adds the date unless the record has one in that column already.
-  void AddDate(const std::string& column, bool family, std::uint32_t row, const TJDate& date,
+  // Adds the event's date unless the record has one in that column already.
+  void AddDate(const std::string& column, bool family, std::uint32_t row, const TEventDetails& details,
                std::vector<std::uint32_t>& taken);
   void ResolvePartners();
   void ResolveKin();

@@ -5,9 +5,11 @@
 // family-tree folder's tables.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dates/HebrewCalendar.h"
 #include "dates/UDate.h"
 
 namespace mindrel {
@@ -40,6 +42,11 @@ struct TGedcomFamily {
 struct TDatedRow {
   std::uint32_t Row = 0;
   TJDate Date;
+  // A full date written on the Hebrew calendar, as written.
+  std::optional<THebrewDate> Hebrew;
+  // A note of the event says it happened after sunset, when the Hebrew day
+  // has already turned to the next.
+  bool AfterSunset = false;
 };
 
 // All dates of one kind of event, by its English name ("Birth", "Baptism",

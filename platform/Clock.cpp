@@ -26,6 +26,12 @@ const SystemClock& SystemClock::instance() {
   return clock;
 }
 
+std::string FormatIsoDate(const CivilDate& date) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+  return text;
+}
+
 bool ParseIsoDate(const std::string& text, CivilDate& date) {
   int year = 0, month = 0, day = 0, consumed = 0;
   if (text.size() != 10 ||

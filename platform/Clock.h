@@ -51,5 +51,7 @@ class FixedClock final : public Clock {
 
 // Reads "YYYY-MM-DD"; false for any other text or an impossible day.
 bool ParseIsoDate(const std::string& text, CivilDate& date);
+// "YYYY-MM-DD".
+std::string FormatIsoDate(const CivilDate& date);
 
 }  // namespace mindrel

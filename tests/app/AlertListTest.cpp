@@ -77,7 +77,8 @@ TEST(AlertList, AddAlertFillsTheEntry) {
 
   TAlertList list;
   list.AddAlert(7, 1980, Day(2025, 6, 10), 12, "/data/tree", "P", false, kPerson, "=",
-                {"Baptism", true, true, "your son"});
+                {.EventName = "Baptism", .YearUnknown = true, .Dead = true, .Relation = "your son",
+                 .HebrewDate = "16 Tevet"});
   const TOPObj& entry = list.Entry(0);
   EXPECT_EQ(entry.EventIndex, 7);
   EXPECT_EQ(entry.Date, EncodeDate(2025, 6, 10));
@@ -90,6 +91,7 @@ TEST(AlertList, AddAlertFillsTheEntry) {
   EXPECT_TRUE(entry.YearUnknown);
   EXPECT_TRUE(entry.Dead);
   EXPECT_EQ(entry.Relation, "your son");
+  EXPECT_EQ(entry.HebrewDate, "16 Tevet");
 }
 
 TEST(AlertList, BandsAlternateFromDayToDay) {

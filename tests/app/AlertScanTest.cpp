@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "app/AlertEntry.h"
@@ -463,9 +464,115 @@ TEST_F(AlertScanTest, CustomColumnsInEitherTablePeopleFirstAndEveryFolder) {
   ASSERT_EQ(alerts.Count(), 3);
   EXPECT_EQ(alerts.Entry(0).DBFolder, "/trees/a");
   EXPECT_EQ(alerts.Entry(1).DBFolder, "/trees/b");
-  EXPECT_EQ(alerts.Entry(0).EventIndex, 6);
+  EXPECT_EQ(alerts.Entry(0).EventIndex, 7);
   EXPECT_EQ(alerts.Entry(2).Kind, "F");
-  EXPECT_EQ(alerts.Entry(2).EventIndex, 7);
+  EXPECT_EQ(alerts.Entry(2).EventIndex, 8);
+}
+
+// A yahrzeit for every death with a full date, on the days an established
+// Hebrew-calendar program gives for December 2026 (25 Kislev 5787 is 5
+// December). The count is of Hebrew years.
+TEST_F(AlertScanTest, YahrzeitsOfDeathsWithAFullDate) {
+  Tick({"Yahrzeit"});
+  options.Alive = false;
+  const auto lines = TAlertScan::QueryLines(false, "Death date", "");
+  FakeRecord evening = Person(2, "Ruth", "Death date", "25 Dec 2024");
+  evening.afterSunset.insert("Death date~B");
+  query.rows[FakeQuery::Key("/trees/a", lines)] = {
+      Person(1, "Sarah", "Death date", "26 Dec 2024"),  // 25 Kislev 5785, the first day of Hanukkah
+      evening,                                           // the eve of it
+      Person(3, "Leah", "Death date", "ABT 8 Dec 2023"),  // 25 Kislev 5784
+      Person(4, "Abe", "Death date", "1 Dec 2000"),       // 4 Kislev 5761: 14 November 2026
+      Person(5, "Mary", "Death date", "24 Dec 2024"),     // 23 Kislev 5785: 3 December 2026
+      Person(6, "Partial", "Death date", "Dec 2010"),
+      Person(7, "Phrase", "Death date", "'in the winter"),
+  };
+  options.Partial = true;  // partial dates have no yahrzeit all the same
+  Scan({2026, 12, 1});
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Mary SMITH|2|2026-12-03", "Sarah SMITH|2|2026-12-05",
+                                                "Ruth SMITH|2|2026-12-05", "Leah SMITH|3|2026-12-05"}));
+  for (int i = 0; i < alerts.Count(); ++i) {
+    EXPECT_EQ(alerts.Entry(i).EventIndex, kYahrzeit);
+    EXPECT_EQ(alerts.Entry(i).EventName, "Yahrzeit");
+  }
+  EXPECT_EQ(alerts.Entry(0).HebrewDate, "23 Kislev");
+  EXPECT_EQ(alerts.Entry(1).HebrewDate, "25 Kislev");
+
+  // Like the death anniversaries, listed while only the living are
+  // congratulated: remembering the dead is what they are for.
+  options.Alive = true;
+  Scan({2026, 12, 1});
+  EXPECT_EQ(alerts.Count(), 4);
+}
+
+TEST_F(AlertScanTest, JubileesAreMarkedWhileTheOptionIsOn) {
+  query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {Person(1, "Fifty", "Search date", "12 Dec 1976"),
+                                                         Person(2, "Fiftyone", "Search date", "13 Dec 1975")};
+  Scan();
+  ASSERT_EQ(alerts.Count(), 2);
+  EXPECT_TRUE(alerts.Entry(0).Jubilee);
+  EXPECT_FALSE(alerts.Entry(1).Jubilee);
+  options.MarkJubilees = false;
+  Scan();
+  EXPECT_FALSE(alerts.Entry(0).Jubilee);
+}
+
+// Today is Thursday 10 December 2026. What fell after the day the list was
+// last shown, up to yesterday and no further back than the look-ahead days,
+// is listed as missed.
+TEST_F(AlertScanTest, WhatFellWhileTheListWasNotShown) {
+  struct Case {
+    const char* what;
+    const char* lastShown;
+    int lookAhead;
+    bool whileAway;
+    std::vector<std::string> missed;  // "name|years|day"
+  } const cases[] = {
+      {"a gap of several days", "2026-12-05", 30, true, {"Seven SMITH|40|2026-12-07", "Nine SMITH|46|2026-12-09"}},
+      {"the day shown itself was seen", "2026-12-07", 30, true, {"Nine SMITH|46|2026-12-09"}},
+      {"shown yesterday", "2026-12-09", 30, true, {}},
+      {"shown today already", "2026-12-10", 30, true, {}},
+      {"a gap longer than the window", "2026-10-01", 2, true, {"Nine SMITH|46|2026-12-09"}},
+      {"a gap as long as the window", "2026-10-01", 3, true, {"Seven SMITH|40|2026-12-07", "Nine SMITH|46|2026-12-09"}},
+      {"no look-ahead, no catching up", "2026-12-05", 0, true, {}},
+      {"a clock set back", "2027-01-05", 30, true, {}},
+      {"never shown", "", 30, true, {}},
+      {"the option off", "2026-12-05", 30, false, {}},
+  };
+  query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {
+      Person(1, "Five", "Search date", "5 Dec 1990"), Person(2, "Seven", "Search date", "7 Dec 1986"),
+      Person(3, "Nine", "Search date", "9 Dec 1980"), Person(4, "Ten", "Search date", "10 Dec 1984")};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    options.LookAhead = c.lookAhead;
+    options.WhileAway = c.whileAway;
+    options.LastShown.reset();
+    CivilDate shown;
+    if (ParseIsoDate(c.lastShown, shown)) options.LastShown = shown;
+    Scan();
+    std::vector<std::string> listed = Listed(), missed;
+    for (int i = 0; i < alerts.Count(); ++i) {
+      if (alerts.Entry(i).Missed) missed.push_back(listed[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(missed, c.missed);
+    // The days ahead are listed as ever, after what was missed.
+    ASSERT_FALSE(listed.empty());
+    EXPECT_EQ(listed.back(), "Ten SMITH|42|2026-12-10");
+    EXPECT_FALSE(alerts.Entry(alerts.Count() - 1).Missed);
+  }
+}
+
+TEST_F(AlertScanTest, MissedYahrzeitsAndAddedEventsToo) {
+  Tick({"Yahrzeit", "Added annual"});
+  options.Alive = false;
+  options.LastShown = CivilDate{2026, 12, 1};
+  query.rows[FakeQuery::Key("/trees/a", TAlertScan::QueryLines(false, "Death date", ""))] = {
+      Person(1, "Sarah", "Death date", "26 Dec 2024")};  // 25 Kislev 5787 is 5 December 2026
+  events.records = {AddedEvent(kAddedAnnual, "Club day", 8, 12, 0)};
+  Scan();
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Sarah SMITH|2|2026-12-05", "Club day|2026|2026-12-08"}));
+  for (int i = 0; i < alerts.Count(); ++i) EXPECT_TRUE(alerts.Entry(i).Missed) << i;
+  EXPECT_EQ(alerts.Entry(0).HebrewDate, "25 Kislev");
 }
 
 TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {

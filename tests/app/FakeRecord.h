@@ -1,11 +1,13 @@
 #pragma once
 
 // A stored row of a family-tree table made up in a test: date records by
-// "~B" column, integers, Booleans and texts by name.
+// "~B" column, integers, Booleans and texts by name, and the death columns
+// whose event came after sunset.
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "app/ScanSource.h"
@@ -36,6 +38,8 @@ struct FakeRecord : TScanRecord {
     const auto found = texts.find(name);
     return found == texts.end() ? "" : found->second;
   }
+  std::set<std::string> afterSunset;  // "~B" columns
+  bool AfterSunset(const std::string& column) const override { return afterSunset.contains(column); }
 };
 
 inline TJDate Written(const std::string& text) {

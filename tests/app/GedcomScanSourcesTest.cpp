@@ -110,6 +110,25 @@ TEST_F(GedcomScanSourcesTest, TheDeadTooAndPartialDatesOnRequest) {
                         "Old Timer|126|2027-01-01|P3"}));
 }
 
+// 5787 began on 12 September 2026 with thirty days in Tishri, Heshvan and
+// Kislev: the window of 10 December 2026 to 9 January 2027 runs from 30
+// Kislev to 1 Shevat.
+TEST_F(GedcomScanSourcesTest, HebrewDatesFallOnTheirHebrewAnniversaries) {
+  std::ofstream(root_ / "tree.ged")
+      << "0 HEAD\n1 CHAR UTF-8\n"
+         "0 @I1@ INDI\n1 NAME Sarah /Cohen/\n1 BIRT\n2 DATE @#DHEBREW@ 5 TVT 5740\n"
+         // 5784 had no 30 Kislev; 5787 has one, and that is the yahrzeit.
+         "1 DEAT\n2 DATE @#DHEBREW@ 30 KSL 5783\n"
+         "0 @I2@ INDI\n1 NAME David /Levi/\n1 BIRT\n2 DATE @#DHEBREW@ TVT 5740\n"
+         "0 @F1@ FAM\n1 HUSB @I2@\n1 WIFE @I1@\n1 MARR\n2 DATE ABT @#DHEBREW@ 1 SHV 5760\n"
+         "0 TRLR\n";
+  options.Alive = false;
+  options.Partial = true;
+  Tick({"Birth", "Marriage", "Death"});
+  EXPECT_EQ(Scan(), (std::vector<std::string>{"Sarah Cohen|4|2026-12-10|P1", "Sarah Cohen|47|2026-12-15|P1",
+                                              "David Levi = Sarah Cohen|27|2027-01-09|F1"}));
+}
+
 TEST_F(GedcomScanSourcesTest, AnUnreadableFileLeavesTheOthersScanned) {
   std::ofstream(root_ / "broken.ged") << "0 HEAD\n1 CHAR UTF-8\n0 @I1@ INDI\n1 NAME Lost /Person/\n1 BIRT\n2 DATE 12 DEC 1950\n";
   options.Folders.insert(options.Folders.begin(), (root_ / "broken.ged").string());

@@ -103,7 +103,7 @@ TEST_F(SettingsFileTest, NoFileGivesEveryDefault) {
   EXPECT_EQ(settings_.Font.Name, "Arial");
   EXPECT_EQ(settings_.Font.Colour, 128u);
   EXPECT_EQ(Ticked(), (std::vector<std::string>{"Birth", "Marriage", "Added fixed", "Added annual"}));
-  EXPECT_EQ(formats_.RowCount(), 6);
+  EXPECT_EQ(formats_.RowCount(), 7);
   EXPECT_EQ(formats_.Row(0).Template, TEventFormats::DefaultTemplate(0));
   EXPECT_FALSE(formats_.IncludeCodes());
 
@@ -131,10 +131,13 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
   EXPECT_EQ(ReadIni(),
             "[Window]\nLeft=185\nTop=112\nWidth=552\nHeight=470\n"
             "[Prefs]\nNDBs=2\nDB0=\"/trees/a\"\nDB1=\"/trees/b c\"\nHome1=42\nAlive=yes\nDays=30\nExclude=yes\n"
-            "Audio=yes\nPartial=no\nLimit=all\nDegrees=4\nStart=yes\nShowWindow=yes\nCodes=no\nDateFormat=\"ddd d mmm\"\nHints=yes\nColor1=14285311\nColor2=10744319\n"
+            "Audio=yes\nPartial=no\nLimit=all\nDegrees=4\nStart=yes\nShowWindow=yes\nJubilees=yes\nWhileAway=yes\nCodes=no\n"
+            "DateFormat=\"ddd d mmm\"\nHints=yes\nColor1=14285311\nColor2=10744319\n"
             "MaxAge=110\nNoWeddingAfterDivorce=yes\nLeapDay=0\n"
             "[CustColors]\nColorA=FFFFFF\nColorB=00FF00\n"
             "[OPFont]\nName=Arial\nSize=10\nColour=128\nStyle=Bold,Italic\nScript=1\n"
+            "[Jubilees]\nBirth=18, 21, 30, 40, 50, 60, 65, 70, 75, 80, 90, 100\nMarriage=10, 25, 40, 50, 60, 65, 70, 75\n"
+            "Other=*25\n"
             "[Fields]\nF1=Birth\nF2=Death\nCount=2\n"
             "[Text]\nRows=6\n"
             "T0=\"<name>, <relation>, is <yy> years old <when>\"\n"
@@ -143,6 +146,7 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
             "T3=\"<when> it will be <yy> years since the death of <name>, <relation>\"\n"
             "T4=\"it's the <yy><th> anniversary of <name> <when>\"\n"
             "T5=\"<when> it's <name>\"\n"
+            "Yahrzeit=\"the <yy><th> yahrzeit of <name>, <hebrew>, is <when>\"\n"
             "Marr=\"=\"\n"
             "[Variants]\n"
             "V0=\"it's <name>'s birthday (<relation>) <when>\"\n"
@@ -168,6 +172,27 @@ TEST_F(SettingsFileTest, FreshFileIsWrittenInItsFixedOrder) {
             "V20=\"<when> it will be about <yy> years since the death of <name>, <relation>\"\n"
             "V21=\"<when> it will be about <yy> year since the death of <name>, <relation>\"\n"
             "V22=\"it's about the <yy><th> anniversary of the <event> of <name>, <relation>, <when>\"\n"
+            "[Past]\n"
+            "P0=\"<name>, <relation>, turned <yy> <when>\"\n"
+            "P1=\"it was <name>'s birthday (<relation>) <when>\"\n"
+            "P2=\"<name>, <relation>, would have turned <yy> <when>\"\n"
+            "P3=\"it was the anniversary of the birth of <name>, <relation>, <when>\"\n"
+            "P4=\"it was the <yy><th><material> wedding anniversary of <name>, <relation>, <when>\"\n"
+            "P5=\"it was the wedding anniversary of <name>, <relation>, <when>\"\n"
+            "P6=\"it was the <yy><th> anniversary of the divorce of <name>, <relation>, <when>\"\n"
+            "P7=\"it was the anniversary of the divorce of <name>, <relation>, <when>\"\n"
+            "P8=\"<when> it was <yy> years since the death of <name>, <relation>\"\n"
+            "P9=\"<when> it was <yy> year since the death of <name>, <relation>\"\n"
+            "P10=\"<when> it was the anniversary of the death of <name>, <relation>\"\n"
+            "P11=\"it was the <yy><th> anniversary of <name> <when>\"\n"
+            "P12=\"<when> it was <name>\"\n"
+            "P13=\"<when> it was <name>\"\n"
+            "P14=\"the <yy><th> yahrzeit of <name>, <hebrew>, was <when>\"\n"
+            "P15=\"it was the <yy><th> anniversary of the <event> of <name> <when>\"\n"
+            "P16=\"it was the anniversary of the <event> of <name> <when>\"\n"
+            "P17=\"yesterday\"\n"
+            "P18=\"on <weekday>\"\n"
+            "P19=\"<ago> days ago\"\n"
             "[When]\nW0=\"today\"\nW1=\"tomorrow\"\nW2=\"in <dd> days\"\nW3=\"this month\"\nW4=\"next month\"\n"
             "W5=\"in <mm> months\"\nW6=\"this year\"\nW7=\"next year\"\n"
             "[Suffix]\nS0=\"th\"\nS1=\"st\"\nS2=\"nd\"\nS3=\"rd\"\nS4=\"th\"\nS5=\"th\"\nS6=\"th\"\nS7=\"th\"\n"
@@ -193,6 +218,10 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   written.Partial = true;
   written.Start = false;
   written.ShowWindow = false;
+  written.MarkJubilees = false;
+  written.WhileAway = false;
+  written.LastShown = "2026-12-01";
+  ASSERT_TRUE(written.Jubilees.SetText(TJubilees::kOtherEvents, "*10, 5"));
   written.DateFormat = " dddd, d mmmm yyyy ";
   written.Hints = false;
   written.Color1 = 0xFFFFFF;
@@ -204,7 +233,7 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   written.LeapDay = TLeapDay::LeapYearsOnly;
   host_.columns = {"Baptism", "Census"};
   written.SetCustomColumns(host_.columns);
-  written.EventItems[2].Ticked = written.EventItems[6].Ticked = true;
+  written.EventItems[2].Ticked = written.EventItems[6].Ticked = written.EventItems[7].Ticked = true;
   TEventFormats writtenFormats;
   writtenFormats.SetIncludeCodes(true);
   writtenFormats.SetTemplate(writtenFormats.AddRow("Baptism"), "<name> baptised <when>");
@@ -215,9 +244,9 @@ TEST_F(SettingsFileTest, EverythingWrittenReadsBack) {
   Read();
   EXPECT_EQ(settings_, written);
   EXPECT_TRUE(formats_.IncludeCodes());
-  ASSERT_EQ(formats_.RowCount(), 7);
-  EXPECT_EQ(formats_.Row(6).Name, "Baptism");
-  EXPECT_EQ(formats_.Row(6).Template, "<name> baptised <when>");
+  ASSERT_EQ(formats_.RowCount(), 8);
+  EXPECT_EQ(formats_.Row(7).Name, "Baptism");
+  EXPECT_EQ(formats_.Row(7).Template, "<name> baptised <when>");
   EXPECT_EQ(formats_.MarriageIndicator(), "&");
   EXPECT_FALSE(fs::exists(root_ / "autostart" / "Mindrel.desktop")) << "start-up is off";
 }
@@ -227,7 +256,8 @@ TEST_F(SettingsFileTest, MalformedValuesFallBackToDefaults) {
       "[Prefs]\nNDBs=0\nDays=thirty\nAlive=Yes\nExclude=true\nAudio=\"yes\"\nPartial= YES \nHints=1\n"
       "Color1=red\nColor2=-\nDateFormat=\"  d mmm  \"\n"
       "[OPFont]\nSize=big\nScript=x\nColour=\n"
-      "[Fields]\nCount=lots\n");
+      "[Fields]\nCount=lots\n"
+      "[Jubilees]\nBirth=18, twenty\nMarriage=\n");
   Read();
   EXPECT_EQ(settings_.Days, 30);
   EXPECT_TRUE(settings_.Alive);
@@ -240,6 +270,9 @@ TEST_F(SettingsFileTest, MalformedValuesFallBackToDefaults) {
   EXPECT_EQ(settings_.DateFormat, "  d mmm  ");
   EXPECT_EQ(settings_.Font, TFontSettings{});
   EXPECT_EQ(Ticked(), (std::vector<std::string>{"Birth", "Marriage", "Added fixed", "Added annual"}));
+  EXPECT_EQ(settings_.Jubilees.Text(TJubilees::kBirthdays), TJubilees::DefaultText(TJubilees::kBirthdays));
+  EXPECT_EQ(settings_.Jubilees.Text(TJubilees::kWeddings), "") << "an empty list is a list";
+  EXPECT_TRUE(settings_.MarkJubilees);
   EXPECT_TRUE(settings_.Folders.empty());
   EXPECT_EQ(host_.calls, (std::vector<std::string>{"columns for 0"})) << "a stored count of 0 asks no registry";
 

@@ -27,7 +27,7 @@ using mindrel::testing::ToolRun;
 std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) lines.push_back(mindrel::testing::WithoutJubileeMark(line));
   std::sort(lines.begin(), lines.end());
   return lines;
 }
@@ -232,6 +232,60 @@ TEST_F(GedcomListTest, ListsWhatAPlainReadingOfTheFileExpectsAndLeavesTheFileAlo
 
   EXPECT_EQ(FileText(gedcom().string()), before);
   EXPECT_EQ(fs::last_write_time(gedcom()), stamp);
+}
+
+TEST_F(GedcomListTest, JubileesAreMarkedUnlessSwitchedOff) {
+  std::ofstream(gedcom()) << "0 HEAD\n1 CHAR UTF-8\n"
+                             "0 @I1@ INDI\n1 NAME Ann /Fifty/\n1 BIRT\n2 DATE 12 DEC 1976\n1 DEAT\n2 DATE 15 DEC 2001\n"
+                             "0 @I2@ INDI\n1 NAME Bob /Fiftyone/\n1 BIRT\n2 DATE 13 DEC 1975\n"
+                             "0 @F1@ FAM\n1 HUSB @I2@\n1 WIFE @I1@\n1 MARR\n2 DATE 14 DEC 2001\n0 TRLR\n";
+  const std::string sources = "NDBs=1\nDB0=\"" + gedcom().string() + "\"\n";
+  WriteSettings(sources);
+  const ToolRun marked = List();
+  ASSERT_EQ(marked.code, 0) << marked.err;
+  EXPECT_EQ(marked.out,
+            "2026-12-12\tB|Ann Fifty|50\tjubilee\n"
+            "2026-12-13\tB|Bob Fiftyone|51\n"
+            "2026-12-14\tM|Bob Fiftyone = Ann Fifty|25\tjubilee\n"
+            "2026-12-15\tD|Ann Fifty|25\tjubilee\n");
+
+  WriteSettings(sources + "Jubilees=no\n");
+  const ToolRun plain = List();
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  EXPECT_EQ(plain.out.find("jubilee"), std::string::npos) << plain.out;
+}
+
+// Today is Thursday 10 December 2026.
+TEST_F(GedcomListTest, WhatWasMissedSinceTheListWasLastShownComesFirstInThePast) {
+  std::ofstream(gedcom()) << "0 HEAD\n1 CHAR UTF-8\n"
+                             "0 @I1@ INDI\n1 NAME Anna /Weber/\n1 BIRT\n2 DATE 5 DEC 1986\n"
+                             "0 @I2@ INDI\n1 NAME Bob /Weber/\n1 BIRT\n2 DATE 9 DEC 1990\n"
+                             "0 @I3@ INDI\n1 NAME Cleo /Weber/\n1 BIRT\n2 DATE 11 DEC 2000\n0 TRLR\n";
+  struct Case {
+    const char* what;
+    const char* prefs;
+    const char* listed;
+  } const cases[] = {
+      {"a gap of nine days", "Days=30\nLastShown=2026-12-01\n",
+       "2026-12-05\tAnna Weber turned 40 on Saturday\tmissed\tjubilee\n"
+       "2026-12-09\tBob Weber turned 36 yesterday\tmissed\n"
+       "2026-12-11\tCleo Weber is 26 years old tomorrow\n"},
+      {"a gap longer than the window", "Days=3\nLastShown=2026-11-01\n",
+       "2026-12-09\tBob Weber turned 36 yesterday\tmissed\n"
+       "2026-12-11\tCleo Weber is 26 years old tomorrow\n"},
+      {"a clock set back", "Days=30\nLastShown=2027-02-01\n", "2026-12-11\tCleo Weber is 26 years old tomorrow\n"},
+      {"the option off", "Days=30\nLastShown=2026-12-01\nWhileAway=no\n",
+       "2026-12-11\tCleo Weber is 26 years old tomorrow\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string settings = "[Prefs]\nNDBs=1\nDB0=\"" + gedcom().string() + "\"\nDateFormat=\"yyyy-mm-dd\"\n" + c.prefs;
+    std::ofstream(data_ / "Mindrel.INI") << settings;
+    const ToolRun run = List();
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, c.listed);
+    EXPECT_EQ(FileText((data_ / "Mindrel.INI").string()), settings) << "listing records no showing";
+  }
 }
 
 TEST_F(GedcomListTest, AnIgnoredPersonIsLeftOutAndADamagedFileIsNamed) {

@@ -27,6 +27,7 @@ class OptionWindowsTest(MindrelDesktopCase):
         ("Event formats", "Event Format Editor", "Added fixed"),
         ("Added events", "Added events", None),
         ("Ignore List", "Ignore List", None),
+        ("Jubilees...", "Jubilees", "Wedding anniversaries"),
         ("Help", "Help", None),
         ("Add", "Select folder", "tree"),
     ]

@@ -27,6 +27,13 @@ class EntryFormatterTest : public ::testing::Test {
     return entry;
   }
 
+  static TOPObj Yahrzeit(const std::string& name, int years, int days, const std::string& hebrewDate) {
+    TOPObj entry = Entry(kYahrzeit, "P", name, years, days);
+    entry.Dead = true;
+    entry.HebrewDate = hebrewDate;
+    return entry;
+  }
+
   std::string Expand(const std::string& text, const TOPObj& entry) const {
     int lastNumber = 0;
     return formatter_.ExpandTemplate(text, entry, lastNumber);
@@ -35,7 +42,7 @@ class EntryFormatterTest : public ::testing::Test {
   TEventFormats formats_;
   FixedClock clock_{LocalDateTime{kToday, 14, 30}};
   TEntryFormatter formatter_{formats_, clock_};
-  std::vector<std::string> items_{"Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual"};
+  std::vector<std::string> items_{"Birth", "Marriage", "Divorce", "Death", "Added fixed", "Added annual", "Yahrzeit"};
 };
 
 TEST_F(EntryFormatterTest, DefaultFormatsGiveTheirSentences) {
@@ -51,6 +58,8 @@ TEST_F(EntryFormatterTest, DefaultFormatsGiveTheirSentences) {
       {Entry(3, "P", "John SMITH", 10, 1), "Tomorrow it will be 10 years since the death of John SMITH"},
       {Entry(4, "AF", "VE day", 80, 30), "It's the 80th anniversary of VE day in 30 days"},
       {Entry(5, "AA", "Christmas", 2025, 0), "Today it's Christmas"},
+      {Yahrzeit("Sarah Cohen", 12, 3, "16 Tevet"), "The 12th yahrzeit of Sarah Cohen, 16 Tevet, is in 3 days"},
+      {Yahrzeit("Sarah Cohen", 1, 0, "30 Shevat"), "The 1st yahrzeit of Sarah Cohen, 30 Shevat, is today"},
   };
   for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence);
 }
@@ -90,6 +99,52 @@ TEST_F(EntryFormatterTest, WhenTextsAndTheNumberTheyLeaveBehind) {
   // A when text that names itself must not recurse without end.
   formats_.SetWhenText(2, "in <when><dd> days");
   EXPECT_EQ(Expand("<when>", Entry(0, "P", "", 0, 4)), "in 4 days");
+}
+
+// What fell while the program was not shown is told in the past. Today is
+// Tuesday 10 June 2025.
+TEST_F(EntryFormatterTest, MissedAnniversariesAreToldInThePast) {
+  items_.push_back("Baptism");
+  const int baptism = formats_.AddRow("Baptism");
+  formats_.SetTemplate(baptism, "<name> was baptised <yy> years ago <when>");
+  auto missed = [](TOPObj entry, bool yearUnknown = false, bool dead = false) {
+    entry.Missed = true;
+    entry.YearUnknown = yearUnknown;
+    entry.Dead = dead;
+    return entry;
+  };
+  struct Case {
+    TOPObj entry;
+    const char* sentence;
+  } const cases[] = {
+      {missed(Entry(0, "P", "Anna Weber", 40, -3)), "Anna Weber turned 40 on Saturday"},
+      {missed(Entry(0, "P", "Anna Weber", 40, -1)), "Anna Weber turned 40 yesterday"},
+      {missed(Entry(0, "P", "Anna Weber", 40, -7)), "Anna Weber turned 40 7 days ago"},
+      {missed(Entry(0, "P", "Anna Weber", 2025, -2), true), "It was Anna Weber's birthday on Sunday"},
+      {missed(Entry(0, "P", "Lediah Allen", 348, -3), false, true), "Lediah Allen would have turned 348 on Saturday"},
+      {missed(Entry(0, "P", "Lediah Allen", 2025, -3), true, true),
+       "It was the anniversary of the birth of Lediah Allen on Saturday"},
+      {missed(Entry(1, "F", "A = B", 25, -10)), "It was the 25th (silver) wedding anniversary of A = B 10 days ago"},
+      {missed(Entry(1, "F", "A = B", 2025, -1), true), "It was the wedding anniversary of A = B yesterday"},
+      {missed(Entry(2, "F", "A = B", 3, -1)), "It was the 3rd anniversary of the divorce of A = B yesterday"},
+      {missed(Entry(3, "P", "Ada", 1, -2), false, true), "On Sunday it was 1 year since the death of Ada"},
+      {missed(Entry(3, "P", "Ada", 21, -2), false, true), "On Sunday it was 21 years since the death of Ada"},
+      {missed(Entry(3, "P", "Ada", 2025, -2), true, true), "On Sunday it was the anniversary of the death of Ada"},
+      {missed(Entry(4, "AF", "VE day", 80, -30)), "It was the 80th anniversary of VE day 30 days ago"},
+      {missed(Entry(4, "AF", "Planned move", 0, -1)), "Yesterday it was Planned move"},
+      {missed(Entry(5, "AA", "Christmas", 2025, -1)), "Yesterday it was Christmas"},
+      {missed(Yahrzeit("Sarah Cohen", 12, -1, "16 Tevet")), "The 12th yahrzeit of Sarah Cohen, 16 Tevet, was yesterday"},
+      // The user's own format speaks of the future; the past wording stands in.
+      {missed(Entry(7, "P", "Ann", 3, -3)), "It was the 3rd anniversary of the Baptism of Ann on Saturday"},
+      {missed(Entry(7, "P", "Ann", 2025, -3), true), "It was the anniversary of the Baptism of Ann on Saturday"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence);
+
+  // The past wordings are the user's to change, like every format.
+  formats_.SetPastText(TEventFormats::kPastBirth, "<name> had birthday no. <yy> <when>");
+  formats_.SetPastText(TEventFormats::kPastEarlier, "<ago><th> day back");
+  EXPECT_EQ(formatter_.FormatEntry(missed(Entry(0, "P", "Anna", 40, -22)), false, items_),
+            "Anna had birthday no. 40 22nd day back");
 }
 
 TEST_F(EntryFormatterTest, NamesCodesAndMaterials) {
@@ -144,24 +199,24 @@ TEST_F(EntryFormatterTest, RowOfACustomEventTypeIsFoundByItsItemText) {
   const int baptism = formats_.AddRow("BAPTISM");
   formats_.SetTemplate(baptism, "<name> was baptised <yy> years ago <when>");
 
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_), "Ann was baptised 3 years ago today");
-  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_),
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_), "Ann was baptised 3 years ago today");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(8, "P", "Ann", 3, 0), false, items_),
             "It's the 3rd anniversary of the Burial of Ann today")
       << "Burial has no format";
-  TOPObj stale = Entry(9, "P", "Ann", 3, 0);
+  TOPObj stale = Entry(10, "P", "Ann", 3, 0);
   stale.EventName = "Census";
   EXPECT_EQ(formatter_.FormatEntry(stale, false, items_), "It's the 3rd anniversary of the Census of Ann today")
       << "item gone from the list";
 
   // The editor's sample line takes the row by number instead.
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), true, {}), "Ann was baptised 3 years ago today");
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), true, {}), "Ann was baptised 3 years ago today");
 
   formats_.SetTemplate(baptism, "  ");
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_),
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_),
             "It's the 3rd anniversary of the Baptism of Ann today")
       << "an empty format is no sentence";
   formats_.DeleteRow(baptism);
-  EXPECT_EQ(formatter_.FormatEntry(Entry(6, "P", "Ann", 3, 0), false, items_),
+  EXPECT_EQ(formatter_.FormatEntry(Entry(7, "P", "Ann", 3, 0), false, items_),
             "It's the 3rd anniversary of the Baptism of Ann today");
 }
 
@@ -193,8 +248,8 @@ TEST_F(EntryFormatterTest, VariantsForUnknownYearsTheDeadOneYearAndAnEventsOwnDa
       {entry(4, "AF", "Planned move", 0, 12, false, false), "In 12 days it's Planned move"},
       {entry(4, "AF", "Planned move", 1, 12, false, false), "It's the 1st anniversary of Planned move in 12 days"},
       {entry(5, "AA", "Christmas", 2025, 3, false, false), "In 3 days it's Christmas"},
-      {entry(6, "P", "Ann", 2025, 3, true, true), "It's the anniversary of the Baptism of Ann in 3 days"},
-      {entry(6, "P", "Ann", 80, 3, false, true), "It's the 80th anniversary of the Baptism of Ann in 3 days"},
+      {entry(7, "P", "Ann", 2025, 3, true, true), "It's the anniversary of the Baptism of Ann in 3 days"},
+      {entry(7, "P", "Ann", 80, 3, false, true), "It's the 80th anniversary of the Baptism of Ann in 3 days"},
   };
   for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence) << c.sentence;
 
@@ -283,8 +338,8 @@ TEST_F(EntryFormatterTest, ApproximateCountsPartialDatesAndDeadCouples) {
       {3, "P", 10, 1, true, true, TDatePrecision::Day, "Tomorrow it will be about 10 years since the death of Karl Krüger"},
       {3, "P", 1, 1, true, true, TDatePrecision::Day, "Tomorrow it will be about 1 year since the death of Karl Krüger"},
       {3, "P", 10, 90, true, false, TDatePrecision::Month, "In 3 months it will be 10 years since the death of Karl Krüger"},
-      {6, "P", 80, 3, false, true, TDatePrecision::Day, "It's about the 80th anniversary of the Baptism of Karl Krüger in 3 days"},
-      {6, "P", 80, 205, false, false, TDatePrecision::Year, "It's the 80th anniversary of the Baptism of Karl Krüger next year"},
+      {7, "P", 80, 3, false, true, TDatePrecision::Day, "It's about the 80th anniversary of the Baptism of Karl Krüger in 3 days"},
+      {7, "P", 80, 205, false, false, TDatePrecision::Year, "It's the 80th anniversary of the Baptism of Karl Krüger next year"},
   };
   for (const Case& c : cases) {
     TOPObj entry = Entry(c.index, c.kind, c.kind[0] == 'F' ? "José Wilson = Grace Becker" : "Karl Krüger", c.years, c.days);
@@ -361,7 +416,7 @@ TEST_F(EntryFormatterTest, AnEmptyVariantGivesWayToItsEventsOwnText) {
 
   // A date column: its own row, else nothing when "Other date" is empty too.
   items_.push_back("Baptism");
-  TOPObj baptism = Entry(6, "P", "Léa", 3, 0);
+  TOPObj baptism = Entry(7, "P", "Léa", 3, 0);
   baptism.YearUnknown = true;
   EXPECT_EQ(formatter_.FormatEntry(baptism, false, items_), "");
   formats_.SetTemplate(formats_.AddRow("Baptism"), "baptême de <name>");

@@ -26,8 +26,9 @@ class EventFormatsTest : public ::testing::Test {
 
 TEST_F(EventFormatsTest, BuiltInValues) {
   const TEventFormats formats;
-  ASSERT_EQ(formats.RowCount(), 6);
+  ASSERT_EQ(formats.RowCount(), 7);
   EXPECT_EQ(formats.Row(4).Name, "Added fixed");
+  EXPECT_EQ(formats.Row(6).Name, "Yahrzeit");
   EXPECT_EQ(formats.Row(3).Template, "<when> it will be <yy> years since the death of <name>, <relation>");
   EXPECT_EQ(formats.WhenText(2), "in <dd> days");
   EXPECT_EQ(formats.Suffix(3), "rd");
@@ -43,6 +44,7 @@ TEST_F(EventFormatsTest, BuiltInValues) {
 TEST_F(EventFormatsTest, RowsAddFindDeleteAndDefaults) {
   TEventFormats formats;
   EXPECT_FALSE(formats.DeleteRow(5)) << "fixed rows stay";
+  EXPECT_FALSE(formats.DeleteRow(TEventFormats::kYahrzeitRow));
   const int baptism = formats.AddRow("Baptism");
   const int burial = formats.AddRow("Burial");
   formats.SetTemplate(burial, "<name> buried");
@@ -73,8 +75,8 @@ TEST_F(EventFormatsTest, RowsAddFindDeleteAndDefaults) {
   EXPECT_EQ(formats.Row(burial).Template, "<name> buried") << "user rows keep their templates";
 
   EXPECT_TRUE(formats.DeleteRow(baptism));
-  EXPECT_EQ(formats.RowCount(), 7);
-  EXPECT_EQ(formats.Row(6).Name, "Burial");
+  EXPECT_EQ(formats.RowCount(), 8);
+  EXPECT_EQ(formats.Row(7).Name, "Burial");
 }
 
 TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
@@ -86,15 +88,16 @@ TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
   written.SetMaterialText(26, " (oak)");
   written.SetMarriageIndicator(" & ");
   written.SetVariantText(TEventFormats::kOtherDateYearUnknown, " <event> of <name> ");
+  written.SetPastText(TEventFormats::kPastThisWeek, " last <weekday> ");
   TProfileFile file(path_);
   written.WriteSettings(file);
   ASSERT_TRUE(file.UpdateFile());
 
   TEventFormats read;
   read.ReadSettings(TProfileFile(path_));
-  ASSERT_EQ(read.RowCount(), 7);
-  EXPECT_EQ(read.Row(6).Name, " Baptism ");
-  EXPECT_EQ(read.Row(6).Template, "  <name> \"baptised\"  ");
+  ASSERT_EQ(read.RowCount(), 8);
+  EXPECT_EQ(read.Row(7).Name, " Baptism ");
+  EXPECT_EQ(read.Row(7).Template, "  <name> \"baptised\"  ");
   EXPECT_EQ(read.WhenText(1), " tomorrow ");
   EXPECT_EQ(read.Suffix(10), "");
   EXPECT_EQ(read.Material(75), " (oak)");
@@ -102,6 +105,8 @@ TEST_F(EventFormatsTest, SettingsRoundTripKeepsBlanksAndUserRows) {
   EXPECT_EQ(read.Row(0).Template, TEventFormats::DefaultTemplate(0));
   EXPECT_EQ(read.VariantText(TEventFormats::kOtherDateYearUnknown), " <event> of <name> ");
   EXPECT_EQ(read.VariantText(TEventFormats::kBirthYearUnknown), "it's <name>'s birthday (<relation>) <when>");
+  EXPECT_EQ(read.PastText(TEventFormats::kPastThisWeek), " last <weekday> ");
+  EXPECT_EQ(read.PastText(TEventFormats::kPastBirth), "<name>, <relation>, turned <yy> <when>");
 }
 
 // A file written before relationships were told holds the built-in wording
@@ -162,22 +167,54 @@ TEST_F(EventFormatsTest, MissingVariantsOfAnEventWithTheUsersOwnWordingStartEmpt
   EXPECT_EQ(TEventFormats::VariantLabel(TEventFormats::kOtherDate), "Other date");
 }
 
+// The file numbers its rows as files did before the yahrzeit: the user's
+// rows of an older file come back after it, and a file written now reads
+// the same in a version without it.
+TEST_F(EventFormatsTest, TheYahrzeitKeepsTheFileNumberingOfTheRows) {
+  std::ofstream(path_) << "[Text]\nRows=7\nT5=\"<when> it's <name>!\"\nT6=\"<name> baptised\"\nTT6=\"Baptism\"\n";
+  TEventFormats formats;
+  formats.ReadSettings(TProfileFile(path_));
+  ASSERT_EQ(formats.RowCount(), 8);
+  EXPECT_EQ(formats.Row(5).Template, "<when> it's <name>!");
+  EXPECT_EQ(formats.Row(6).Name, "Yahrzeit");
+  EXPECT_EQ(formats.Row(6).Template, TEventFormats::DefaultTemplate(6));
+  EXPECT_EQ(formats.Row(7).Name, "Baptism");
+  EXPECT_EQ(formats.Row(7).Template, "<name> baptised");
+
+  formats.SetTemplate(TEventFormats::kYahrzeitRow, "yahrzeit of <name>");
+  TProfileFile file(path_);
+  formats.WriteSettings(file);
+  ASSERT_TRUE(file.UpdateFile());
+  const TProfileFile back(path_);
+  EXPECT_EQ(back.ReadInteger("Text", "Rows", 0), 7);
+  EXPECT_EQ(back.ReadString("Text", "T6", ""), "<name> baptised");
+  EXPECT_EQ(back.ReadString("Text", "TT6", ""), "Baptism");
+  EXPECT_EQ(back.ReadString("Text", "T7", "none"), "none");
+  EXPECT_EQ(back.ReadString("Text", "Yahrzeit", ""), "yahrzeit of <name>");
+  TEventFormats again;
+  again.ReadSettings(back);
+  EXPECT_EQ(again.Row(TEventFormats::kYahrzeitRow).Template, "yahrzeit of <name>");
+  EXPECT_EQ(again.RowCount(), 8);
+}
+
 TEST_F(EventFormatsTest, HandEditedFilesCannotBreakTheTable) {
   struct Case {
     const char* text;
     int rows;
   } const cases[] = {
-      {"[Text]\nRows=2\nT0=\"mine\"\n", 6},              // fixed rows always stay
-      {"[Text]\nRows=seven\n", 6},                       // malformed count
-      {"[Text]\nRows=2000000000\nTT6=\"Baptism\"\n", 8},  // no larger than its keys allow
-      {"", 6},
+      {"[Text]\nRows=2\nT0=\"mine\"\n", 7},              // fixed rows always stay
+      {"[Text]\nRows=seven\n", 7},                       // malformed count
+      {"[Text]\nRows=2000000000\nTT6=\"Baptism\"\n", 9},  // no larger than its keys allow
+      {"", 7},
   };
   for (const Case& c : cases) {
     std::ofstream(path_) << c.text;
     TEventFormats formats;
     formats.ReadSettings(TProfileFile(path_));
     EXPECT_EQ(formats.RowCount(), c.rows) << c.text;
-    for (int row = 0; row < 6; ++row) EXPECT_EQ(formats.Row(row).Name, TEventFormats::FixedRowName(row));
+    for (int row = 0; row < TEventFormats::kFixedRows; ++row) {
+      EXPECT_EQ(formats.Row(row).Name, TEventFormats::FixedRowName(row));
+    }
   }
   std::ofstream(path_) << "[Text]\nRows=2\nT0=\"mine\"\n";
   TEventFormats formats;

@@ -32,6 +32,19 @@ void CheckDate(const TJDate& date) {
   Check(dmy.Year >= 1 && dmy.Year <= 9999);
 }
 
+// A Hebrew date kept beside its record names a day the calendar has, the
+// day the record holds (apart from the offset of BEF and AFT), and has an
+// anniversary in every later year.
+void CheckHebrew(const THebrewDate& hebrew, const TJDate& date) {
+  const std::optional<std::int32_t> jday = THebrewCalendar::ToJDay(hebrew);
+  Check(jday.has_value() && date.PhraseLength == 0);
+  Check(*jday - date.JDay >= -1 && *jday - date.JDay <= 1);
+  for (const THebrewCalendar::Rule rule : {THebrewCalendar::Rule::Yahrzeit, THebrewCalendar::Rule::Birthday}) {
+    const auto days = THebrewCalendar::AnniversariesBetween(hebrew, rule, *jday + 1, *jday + 400);
+    Check(!days.empty() && days.front().Count == 1);
+  }
+}
+
 void CheckTree(const TGedcomTree& tree) {
   for (const TGedcomFamily& family : tree.Families) {
     for (const std::uint32_t partner : {family.Husband, family.Wife})
@@ -46,10 +59,12 @@ void CheckTree(const TGedcomTree& tree) {
     for (const TDatedRow& row : column.People) {
       Check(row.Row < tree.People.size());
       CheckDate(row.Date);
+      if (row.Hebrew) CheckHebrew(*row.Hebrew, row.Date);
     }
     for (const TDatedRow& row : column.Families) {
       Check(row.Row < tree.Families.size());
       CheckDate(row.Date);
+      if (row.Hebrew) CheckHebrew(*row.Hebrew, row.Date);
     }
   }
 }
@@ -64,6 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   TGedcomReader::StartsWithHead(bytes);
   // The input as one date value too, so the date forms get fuzzed directly.
-  if (bytes.find_first_not_of(" \t") != std::string_view::npos && size < 200) CheckDate(TGedcomDate::ToJDate(bytes));
+  if (bytes.find_first_not_of(" \t") != std::string_view::npos && size < 200) {
+    const TGedcomDate read = TGedcomDate::Read(bytes);
+    CheckDate(read.Date);
+    if (read.Hebrew) CheckHebrew(*read.Hebrew, read.Date);
+  }
   return 0;
 }

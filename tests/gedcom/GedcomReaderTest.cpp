@@ -5,6 +5,7 @@
 #include <string>
 
 #include "gedcom/AnselDecoder.h"
+#include "gedcom/GedcomDate.h"
 #include "gedcom/GedcomError.h"
 
 namespace mindrel {
@@ -146,6 +147,62 @@ TEST(GedcomReaderTest, PeopleCouplesAndTheirEvents) {
 
   EXPECT_EQ(tree.CustomColumnNames(),
             (std::vector<std::string>{"Baptism", "Bar exam", "Event", "Engagement"}));
+}
+
+// Old Style dates: the Julian calendar with the year beginning on 25 March,
+// the dual year naming both reckonings. The New Style days are the published
+// ones: Washington's, Franklin's and Madison's births, Newton's death, and
+// the difference of ten days to the end of February 1700 (Julian) and eleven
+// from its leap day to the end of February 1800.
+TEST(GedcomReaderTest, DualDatedDatesFallOnTheirNewStyleDay) {
+  struct Case {
+    const char* value;
+    int day, month, year;  // New Style
+    bool dayUnknown, monthUnknown;
+  };
+  const Case cases[] = {
+      {"11 FEB 1731/32", 22, 2, 1732, false, false},    // George Washington born
+      {"6 JAN 1705/06", 17, 1, 1706, false, false},     // Benjamin Franklin born
+      {"5 MAR 1750/51", 16, 3, 1751, false, false},     // James Madison born
+      {"20 MAR 1726/27", 31, 3, 1727, false, false},    // Isaac Newton died
+      {"11 FEB 1731/2", 22, 2, 1732, false, false},     // the later year in one digit
+      {"11 FEB 1731/1732", 22, 2, 1732, false, false},  // and in four
+      {"3 JAN 1742/43", 14, 1, 1743, false, false},
+      {"9 JAN 1744/45", 20, 1, 1745, false, false},
+      {"13 JAN 1704/05", 24, 1, 1705, false, false},
+      {"1 JAN 1750/51", 12, 1, 1751, false, false},     // first day of the dual span
+      {"24 MAR 1750/51", 4, 4, 1751, false, false},     // last day of the dual span
+      {"28 FEB 1699/00", 10, 3, 1700, false, false},    // a century turned on the dual year
+      {"29 FEB 1699/1700", 11, 3, 1700, false, false},  // a leap day the Gregorian year lacks
+      {"ABT 11 FEB 1731/32", 22, 2, 1732, false, false},
+      {"@#DJULIAN@ 11 FEB 1731/32", 22, 2, 1732, false, false},
+      {"@#DGREGORIAN@ 11 FEB 1731/32", 22, 2, 1732, false, false},
+      {"JAN 1740/41", 1, 1, 1741, true, false},  // partial dates stay partial, in the later year
+      {"1589/90", 1, 1, 1590, true, true},
+  };
+  std::string bytes = Head("UTF-8");
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    bytes += "0 @I" + std::to_string(i + 1) + "@ INDI\n0 @F" + std::to_string(i + 1) + "@ FAM\n1 HUSB @I" +
+             std::to_string(i + 1) + "@\n1 MARR\n2 DATE " + cases[i].value + "\n";
+  }
+  const TGedcomColumn* marriage = Read(bytes + "0 TRLR\n").FindColumn("Marriage");
+  ASSERT_NE(marriage, nullptr);
+  ASSERT_EQ(marriage->Families.size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.value);
+    const TJDate& date = marriage->Families[i].Date;
+    ASSERT_EQ(date.PhraseLength, 0);
+    EXPECT_EQ(date.JDay, DMYToJDay(c.day, c.month, c.year, true));
+    EXPECT_EQ(date.DayUnknown != 0, c.dayUnknown);
+    EXPECT_EQ(date.MonthUnknown != 0, c.monthUnknown);
+  }
+  // A dual year whose second part is not the next year, or a day the Julian
+  // month lacks, names no day.
+  for (const char* value : {"11 FEB 1731/33", "29 FEB 1730/31", "30 FEB 1731/32", "11 FEB 1731/", "11 FEB 1731/32 B.C."}) {
+    SCOPED_TRACE(value);
+    EXPECT_GT(TGedcomDate::ToJDate(value).PhraseLength, 0);
+  }
 }
 
 TEST(GedcomReaderTest, CodesFollowTheCrossReferences) {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QProcess>
@@ -108,14 +109,16 @@ class DesktopIntegrationTest : public QObject {
     QCOMPARE(call["actions"].toVariant().toStringList().first(), QStringLiteral("default"));
     QCOMPARE(call["expire_timeout"].toInt(), 0);
 
-    // The body holds the first five sentences of the list and the count of
-    // the rest, as mindrel-list shows the same alerts.
+    // The body holds the first five sentences of the list, the jubilees
+    // first, and the count of the rest, as mindrel-list shows the same alerts.
     const QStringList sentences = ListedSentences();
     QVERIFY2(sentences.size() > 5, "the demo tree has more alerts than the notification lists");
     QStringList expected = sentences.mid(0, 5);
     expected << QStringLiteral("and %1 more").arg(sentences.size() - 5);
     QCOMPARE(call["body"].toString().split('\n'), expected);
-    QCOMPARE(ReadSettings(), settings.toStdString());  // a start that stays unseen writes nothing
+    // A start whose window stays unseen writes nothing but the day its
+    // notification showed the list.
+    QCOMPARE(ReadSettings(), settings.toStdString() + "LastShown=2026-12-10\n");
   }
 
   void logOnStartWithNothingDueNotifiesNothing() {
@@ -205,13 +208,14 @@ class DesktopIntegrationTest : public QObject {
       }
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (dialog == nullptr || !dialog->isVisible()) return;
-      // The dialog loads its folder in the background and then selects the
-      // name it was opened with again, which can undo a name chosen before:
-      // press Save only at a moment the chosen name holds.
-      if (dialog->selectedFiles() != QStringList{path}) {
-        dialog->selectFile(path);
-        return;
-      }
+      // As a user does: the name typed into the name box and Save pressed at
+      // once. The dialog reloads its folder in the background and then puts
+      // back the name it was opened with, so a name chosen one moment may be
+      // gone the next.
+      auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (nameEdit == nullptr) return;
+      nameEdit->setText(path);
+      if (dialog->selectedFiles() != QStringList{path}) return;
       user.stop();
       dialogTitle = dialog->windowTitle();
       SaveScreenshot(*dialog, QStringLiteral("export-to-calendar-dialog"));
@@ -295,16 +299,17 @@ class DesktopIntegrationTest : public QObject {
     return mindrel.exitStatus() == QProcess::NormalExit ? mindrel.exitCode() : -1;
   }
 
+  // The sentences mindrel-list prints, those it marks as jubilees first.
   QStringList ListedSentences() const {
     QProcess list;
     list.start(QStringLiteral(MINDREL_BIN_DIR "/mindrel-list"), {"--today", "2026-12-10"});
     list.waitForFinished(kPatienceMs);
-    QStringList sentences;
+    QStringList jubilees, others;
     for (const QString& line :
          QString::fromUtf8(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
-      sentences << line.section('\t', 1);
+      (line.section('\t', 2) == QStringLiteral("jubilee") ? jubilees : others) << line.section('\t', 1, 1);
     }
-    return sentences;
+    return jubilees + others;
   }
 
   QString home_;

@@ -32,9 +32,10 @@ class EventEditorFormTest : public QObject {
   void typingATemplateChangesTheSampleWithEveryKeystroke() {
     QCOMPARE(editor_->windowTitle(), QStringLiteral("Event Format Editor"));
     QTableWidget& grid = editor_->TextGridWidget();
-    QCOMPARE(grid.rowCount(), 6 + TEventFormats::kVariantRows);
+    QCOMPARE(grid.rowCount(), 7 + TEventFormats::kVariantRows);
     QCOMPARE(grid.item(0, 0)->text(), QStringLiteral(">"));
     QCOMPARE(grid.item(editor_->GridRowOfFormat(4), 1)->text(), QStringLiteral("Added fixed"));
+    QCOMPARE(grid.item(editor_->GridRowOfFormat(6), 1)->text(), QStringLiteral("Yahrzeit"));
     const int years = editor_->Sample().Years;
     QVERIFY(editor_->SampleText().startsWith(
         QStringLiteral("John SMITH, your great-grandson, is %1 years old ").arg(years)));
@@ -157,7 +158,7 @@ class EventEditorFormTest : public QObject {
     editor_->AddEventClick();
     QCOMPARE(TMessageDialog::lastText(), QStringLiteral("The event \"birth\" already exists"));
     QCOMPARE(TInputDialog::lastProposed(), QStringLiteral("birth"));
-    QCOMPARE(formats_->RowCount(), 6);
+    QCOMPARE(formats_->RowCount(), 7);
   }
 
   void addedEventsCanBeDeletedFixedOnesNot() {
@@ -174,28 +175,30 @@ class EventEditorFormTest : public QObject {
       editor_->AddEventClick();
     }
     QTableWidget& grid = editor_->TextGridWidget();
-    const int baptism = editor_->GridRowOfFormat(6);
-    QCOMPARE(grid.rowCount(), 8 + TEventFormats::kVariantRows);
+    const int baptism = editor_->GridRowOfFormat(7);
+    QCOMPARE(grid.rowCount(), 9 + TEventFormats::kVariantRows);
     QCOMPARE(baptism, grid.rowCount() - 2);  // the user's rows come last
     QCOMPARE(grid.item(baptism, 1)->text(), QStringLiteral("Baptism"));
     QCOMPARE(grid.currentRow(), baptism + 1);
     QCOMPARE(grid.item(baptism + 1, 0)->text(), QStringLiteral(">"));
     QCOMPARE(grid.item(baptism, 0)->text(), QString());
 
+    grid.setCurrentCell(editor_->GridRowOfFormat(TEventFormats::kYahrzeitRow), 2);
+    QVERIFY2(!deleteAction()->isEnabled(), "the yahrzeit is a fixed event type");
     grid.setCurrentCell(baptism, 2);
-    formats_->SetTemplate(7, "<name> buried");
+    formats_->SetTemplate(8, "<name> buried");
     QCOMPARE(deleteAction()->text(), QStringLiteral("&Delete Baptism"));
     deleteAction()->trigger();
-    QCOMPARE(formats_->RowCount(), 7);
-    QCOMPARE(formats_->Row(6).Name, std::string("Burial"));
-    QCOMPARE(formats_->Row(6).Template, std::string("<name> buried"));
+    QCOMPARE(formats_->RowCount(), 8);
+    QCOMPARE(formats_->Row(7).Name, std::string("Burial"));
+    QCOMPARE(formats_->Row(7).Template, std::string("<name> buried"));
     QCOMPARE(grid.currentRow(), baptism - 1);
 
     // Deleting the last row leaves the row above it current; a variant's row
     // is no event to delete.
     grid.setCurrentCell(baptism, 2);
     deleteAction()->trigger();
-    QCOMPARE(formats_->RowCount(), 6);
+    QCOMPARE(formats_->RowCount(), 7);
     QCOMPARE(grid.currentRow(), baptism - 1);
     QCOMPARE(grid.item(baptism - 1, 0)->text(), QStringLiteral(">"));
     QVERIFY(!deleteAction()->isEnabled());
@@ -229,8 +232,8 @@ class EventEditorFormTest : public QObject {
   void defaultsAskAndKeepTheUsersRows() {
     TInputDialog::setNextAnswer(QStringLiteral("Baptism"));
     editor_->AddEventClick();
-    formats_->SetTemplate(6, "<name> baptised");
-    for (int row : {0, 5}) editor_->TextGridWidget().item(editor_->GridRowOfFormat(row), 2)->setText(QStringLiteral("changed"));
+    formats_->SetTemplate(7, "<name> baptised");
+    for (int row : {0, 5, 6}) editor_->TextGridWidget().item(editor_->GridRowOfFormat(row), 2)->setText(QStringLiteral("changed"));
     editor_->TextGridWidget().item(editor_->GridRowOfVariant(TEventFormats::kBirthDead), 2)->setText(QString());
     editor_->WhenGridWidget().item(0, 1)->setText(QStringLiteral("now"));
     editor_->MarrEditWidget().clear();
@@ -248,10 +251,11 @@ class EventEditorFormTest : public QObject {
     QCOMPARE(formats_->Row(0).Template, TEventFormats::DefaultTemplate(0));
     QCOMPARE(editor_->TextGridWidget().item(editor_->GridRowOfFormat(5), 2)->text(),
              QString::fromStdString(TEventFormats::DefaultTemplate(5)));
+    QCOMPARE(formats_->Row(6).Template, TEventFormats::DefaultTemplate(6));
     QCOMPARE(formats_->VariantText(TEventFormats::kBirthDead), TEventFormats::DefaultVariant(TEventFormats::kBirthDead));
     QCOMPARE(editor_->TextGridWidget().item(editor_->GridRowOfVariant(TEventFormats::kBirthDead), 2)->text(),
              QString::fromStdString(TEventFormats::DefaultVariant(TEventFormats::kBirthDead)));
-    QCOMPARE(formats_->Row(6).Template, std::string("<name> baptised"));
+    QCOMPARE(formats_->Row(7).Template, std::string("<name> baptised"));
     QCOMPARE(formats_->WhenText(0), std::string("today"));
     QCOMPARE(editor_->MarrEditWidget().text(), QStringLiteral("="));
     QVERIFY2(formats_->IncludeCodes(), "the include-codes flag is no default");

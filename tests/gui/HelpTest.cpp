@@ -29,7 +29,8 @@ const mindrel::FixedClock kToday(mindrel::CivilDate{2026, 12, 10});
 QList<int> AllContexts() {
   QList<int> contexts{5};
   for (int n = 101; n <= 118; ++n) contexts << n;
-  for (int n = 120; n <= 123; ++n) contexts << n;
+  for (int n = 120; n <= 126; ++n) contexts << n;
+  for (int n = 130; n <= 132; ++n) contexts << n;
   for (int n = 201; n <= 208; ++n) contexts << n;
   for (int n = 301; n <= 312; ++n) contexts << n;
   for (int n = 401; n <= 405; ++n) contexts << n;

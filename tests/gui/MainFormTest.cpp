@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "ScreenshotSaver.h"
+#include "help/MessageDialog.h"
 #include "app/AlertEntry.h"
 #include "app/EntrySource.h"
 #include "app/MainForm.h"
@@ -50,7 +51,7 @@ void AddSampleAlerts(TMainForm& form) {
   alerts.AddAlert(0, 1984, DayFromToday(0), 11, "/trees/smith", "P", false, TRecord("John", "SMITH"), "&");
   alerts.AddAlert(1, 1976, DayFromToday(0), 12, "/trees/smith", "F", false, TRecord("Peter", "JONES"), "&");
   alerts.AddAlert(3, 1911, DayFromToday(1), 13, "/trees/smith", "P", false, TRecord("Ada", "LOVELACE"), "&");
-  alerts.AddAlert(6, 1850, DayFromToday(5), 14, "/trees/smith", "P", false, TRecord("Ann", "ORCHARD"), "&");
+  alerts.AddAlert(7, 1850, DayFromToday(5), 14, "/trees/smith", "P", false, TRecord("Ann", "ORCHARD"), "&");
   form.RebuildIconsAndMetrics();
   form.ShowAlerts();
 }
@@ -220,7 +221,7 @@ class MainFormTest : public QObject {
     QTest::keyClicks(ui.MaxAgeSpin, QStringLiteral("95"));
     QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier);
     QTRY_VERIFY(!ui.DivorceCB->isChecked());
-    QTest::keyClick(&form, Qt::Key_Y, Qt::AltModifier);
+    QTest::keyClick(&form, Qt::Key_B, Qt::AltModifier);
     QTRY_VERIFY(ui.LeapDayCombo->hasFocus());
     QTest::keyClick(ui.LeapDayCombo, Qt::Key_Down);
 
@@ -256,6 +257,67 @@ class MainFormTest : public QObject {
     QCOMPARE(shown.Font, back.Font);
   }
 
+  // A jubilee (the golden wedding of the samples) is drawn in bold with a
+  // star on its icon, and a screen reader says so.
+  void jubileesStandOutAndAreSpokenAsSuch() {
+    TMainForm form(kProgramFolder, kToday);
+    form.ui().FieldsList->addItem(QStringLiteral("Baptism"));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto& alerts = form.Alerts();
+    alerts.AddAlert(0, 1984, DayFromToday(0), 11, "/trees/smith", "P", false, TRecord("John", "SMITH"), "&");
+    alerts.AddAlert(1, 1976, DayFromToday(0), 12, "/trees/smith", "F", false, TRecord("Peter", "JONES"), "&");
+    alerts.MarkJubilees(mindrel::TJubilees());
+    form.RebuildIconsAndMetrics();
+    form.ShowAlerts();
+    QVERIFY(!alerts.Entry(0).Jubilee);
+    QVERIFY(alerts.Entry(1).Jubilee);
+    const QString spoken = form.ui().OutputList->item(1)->data(Qt::AccessibleTextRole).toString();
+    QVERIFY2(spoken.contains(QStringLiteral(" jubilee: It's the 50th (gold) wedding anniversary")), qPrintable(spoken));
+    QVERIFY(!form.ui().OutputList->item(0)->data(Qt::AccessibleTextRole).toString().contains(QStringLiteral("jubilee")));
+    QVERIFY(SaveScreenshot(form, QStringLiteral("main-window-jubilee")));
+
+    // The star sits on the lower right corner of the jubilee's icon only.
+    const QImage shot = form.ui().OutputList->viewport()->grab().toImage();
+    QFont dateFont = form.ui().FontPanel->font();
+    dateFont.setPointSize(8);
+    const int iconTop = (form.ui().OutputList->itemHeight() - 36 - QFontMetrics(dateFont).height()) / 2;
+    const auto starCentre = [&form, iconTop](int row) {
+      const QRect item = form.ui().OutputList->visualItemRect(form.ui().OutputList->item(row));
+      return QPoint(item.left() + 15 + 32 - 6, item.top() + iconTop + 32 - 6);
+    };
+    QCOMPARE(shot.pixelColor(starCentre(1)), QColor(255, 196, 0));
+    QVERIFY(shot.pixelColor(starCentre(0)) != QColor(255, 196, 0));
+  }
+
+  void jubileeNumbersAreEditedInTheirWindow() {
+    TMainForm form(kProgramFolder, kToday);
+    mindrel::TJubileesForm& window = form.JubileesForm();
+    QTimer::singleShot(0, &window, [&window] {
+      window.ListEdit(mindrel::TJubilees::kWeddings).setText(QStringLiteral("5, twenty"));
+      mindrel::TMessageDialog::setNextAnswer(QMessageBox::Ok);
+      window.OkBtnClick();
+      QVERIFY(window.isVisible());
+      QCOMPARE(mindrel::TMessageDialog::lastText(),
+               QStringLiteral("\"5, twenty\" is no list of numbers.\n"
+                              "Write numbers from 1 to 9999, separated by commas; *25 stands for every 25th."));
+      QCOMPARE(window.focusWidget(), &window.ListEdit(mindrel::TJubilees::kWeddings));
+      window.ListEdit(mindrel::TJubilees::kWeddings).setText(QStringLiteral("5, 20"));
+      QVERIFY(SaveScreenshot(window, QStringLiteral("jubilees-window")));
+      window.OkBtnClick();
+    });
+    form.ui().JubileeBtn->click();
+    QCOMPARE(form.CollectSettings().Jubilees.Text(mindrel::TJubilees::kWeddings), std::string("5, 20"));
+
+    QTimer::singleShot(0, &window, [&window] {
+      window.DefaultBtnClick();
+      window.reject();
+    });
+    form.ui().JubileeBtn->click();
+    // Cancel keeps the numbers.
+    QCOMPARE(form.CollectSettings().Jubilees.Text(mindrel::TJubilees::kWeddings), std::string("5, 20"));
+  }
+
   void bigAlertFontMakesTallerItems() {
     TMainForm form(kProgramFolder, kToday);
     QFont big(QStringLiteral("DejaVu Sans"));
@@ -282,6 +344,8 @@ class MainFormTest : public QObject {
     settings.CustColors = {"colorb=00FF00", "Swatch=123456"};
     settings.EventItems[2].Ticked = true;
     settings.EventItems.push_back({"Baptism", true});
+    settings.MarkJubilees = false;
+    QVERIFY(settings.Jubilees.SetText(mindrel::TJubilees::kBirthdays, "16"));
     form.ApplySettings(settings);
     QVERIFY(form.CollectSettings() == settings);
 

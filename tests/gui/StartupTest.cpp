@@ -12,7 +12,9 @@
 
 using mindrel::TMainForm;
 using mindrel::TMessageDialog;
+using mindrel::TEventFormats;
 using mindrel::TOPObj;
+using mindrel::TSettings;
 
 namespace {
 
@@ -78,7 +80,7 @@ class StartupTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY_WITH_TIMEOUT(!form.animating(), 5000);
     QVERIFY(form.ui().Panel1->isVisible());
-    QVERIFY2(form.ui().FieldsList->count() > 6, "the tree's custom date columns are offered");
+    QVERIFY2(form.ui().FieldsList->count() > TSettings::kFixedEventItems, "the tree's custom date columns are offered");
     QVERIFY(SaveScreenshot(form, QStringLiteral("start-normal-options-open")));
   }
 
@@ -97,7 +99,7 @@ class StartupTest : public QObject {
     WriteSettings("[Prefs]\nNDBs=0\n");
     TMainForm form(kProgramFolder, kToday);
     form.InitializeForm({"Mindrel"});
-    QCOMPARE(form.ui().FieldsList->count(), 6);
+    QCOMPARE(form.ui().FieldsList->count(), TSettings::kFixedEventItems);
 
     TMessageDialog::setNextAnswer(QMessageBox::Ok);
     QVERIFY(!form.AddFolder((home_.path() + "/nothing-here").toStdString()));
@@ -106,7 +108,7 @@ class StartupTest : public QObject {
     QVERIFY(form.AddFolder(tree_.toStdString()));
     QCOMPARE(form.ui().TallowynList->count(), 1);
     const int withCustom = form.ui().FieldsList->count();
-    QVERIFY(withCustom > 6);
+    QVERIFY(withCustom > TSettings::kFixedEventItems);
     QCOMPARE(form.AddStartFolder(), tree_.toStdString());
 
     TMessageDialog::setNextAnswer(QMessageBox::Ok);
@@ -116,7 +118,7 @@ class StartupTest : public QObject {
 
     // Ticking a custom column without a format asks once; Yes adds a format
     // and opens the editor on it.
-    QListWidgetItem* custom = form.ui().FieldsList->item(6);
+    QListWidgetItem* custom = form.ui().FieldsList->item(TSettings::kFixedEventItems);
     TMessageDialog::setNextAnswer(QMessageBox::Yes);
     int editorRow = -1;
     QTimer::singleShot(0, &form, [&form, &editorRow] {
@@ -125,13 +127,14 @@ class StartupTest : public QObject {
     });
     custom->setCheckState(Qt::Checked);
     QVERIFY(TMessageDialog::lastText().startsWith(QStringLiteral("The field \"") + custom->text()));
-    const int row = form.Formats().FindRow(custom->text().toStdString(), 6);
-    QVERIFY(row >= 6);
+    const int row = form.Formats().FindRow(custom->text().toStdString(), TEventFormats::kFixedRows);
+    QVERIFY(row >= TEventFormats::kFixedRows);
     QCOMPARE(form.Formats().Row(row).Template, std::string("<name>"));
     QCOMPARE(editorRow, form.EventEditor().GridRowOfFormat(row));
     custom->setCheckState(Qt::Unchecked);
     TMessageDialog::setNextAnswer(QMessageBox::No);
     form.ui().FieldsList->item(3)->setCheckState(Qt::Checked);
+    form.ui().FieldsList->item(mindrel::kYahrzeit)->setCheckState(Qt::Checked);
     custom->setCheckState(Qt::Checked);
     QVERIFY2(TMessageDialog::takeBackNextAnswer(), "neither a fixed event nor a column with a format asks");
     QCOMPARE(form.Formats().RowCount(), row + 1);
@@ -141,7 +144,7 @@ class StartupTest : public QObject {
     QVERIFY(form.ui().TallowynDelBtn->isEnabled());
     form.ui().TallowynDelBtn->click();
     QCOMPARE(form.ui().TallowynList->count(), 0);
-    QCOMPARE(form.ui().FieldsList->count(), 6);
+    QCOMPARE(form.ui().FieldsList->count(), TSettings::kFixedEventItems);
     QVERIFY(!form.ui().TallowynDelBtn->isEnabled());
   }
 
@@ -220,7 +223,62 @@ class StartupTest : public QObject {
     QVERIFY(text.find("DB0=\"" + tree_.toStdString() + "\"") != std::string::npos);
   }
 
+  // Today is 10 December 2026; the list was last shown on 3 December. A
+  // GEDCOM file holds one birthday in the days missed and none ahead.
+  void whatWasMissedIsListedAndALogOnStartTreatsItAsDue() {
+    const QString file = data_->path() + "/away.ged";
+    std::ofstream(file.toStdString()) << "0 HEAD\n1 CHAR UTF-8\n0 @I1@ INDI\n1 NAME Anna /Weber/\n1 BIRT\n2 DATE 5 DEC 1986\n"
+                                         "0 TRLR\n";
+    const QString settings = "[Prefs]\nNDBs=1\nDB0=\"" + file + "\"\nDays=7\nAudio=no\nLastShown=2026-12-03\n";
+    WriteSettings(settings);
+    {
+      TMainForm form(kProgramFolder, kToday);
+      form.InitializeForm({"Mindrel", "-s"});
+      form.Button1Click();
+      QCOMPARE(form.Alerts().Count(), 1);
+      QVERIFY(form.Alerts().Entry(0).Missed);
+      QVERIFY2(form.FinishStart(), "the missed birthday is due");
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      QCOMPARE(form.ui().OutputList->item(0)->data(Qt::AccessibleTextRole).toString(),
+               QStringLiteral("While you were away, Sat 5 Dec jubilee: Anna Weber turned 40 on Saturday"));
+      // Its band is its own.
+      const QImage shot = form.ui().OutputList->viewport()->grab().toImage();
+      QCOMPARE(shot.pixelColor(2, 2), QColor(228, 228, 228));
+      QVERIFY(SaveScreenshot(form, QStringLiteral("main-window-while-away")));
+      // A refresh keeps what the start caught up.
+      form.Button1Click();
+      QCOMPARE(form.Alerts().Count(), 1);
+      form.close();
+    }
+    QVERIFY(ReadSettings().find("LastShown=2026-12-10") != std::string::npos);
+
+    // The next start that day has caught up already: nothing is due.
+    TMainForm again(kProgramFolder, kToday);
+    again.InitializeForm({"Mindrel", "-s"});
+    again.Button1Click();
+    QCOMPARE(again.Alerts().Count(), 0);
+    QVERIFY(!again.FinishStart());
+  }
+
+  void aClockSetBackMissesNothing() {
+    const QString file = data_->path() + "/away.ged";
+    std::ofstream(file.toStdString()) << "0 HEAD\n1 CHAR UTF-8\n0 @I1@ INDI\n1 NAME Anna /Weber/\n1 BIRT\n2 DATE 5 DEC 1986\n"
+                                         "0 TRLR\n";
+    WriteSettings("[Prefs]\nNDBs=1\nDB0=\"" + file + "\"\nDays=30\nLastShown=2027-01-20\n");
+    TMainForm form(kProgramFolder, kToday);
+    form.InitializeForm({"Mindrel", "-s"});
+    form.Button1Click();
+    QCOMPARE(form.Alerts().Count(), 0);
+    QVERIFY(!form.FinishStart());
+  }
+
  private:
+  std::string ReadSettings() const {
+    std::ifstream file(data_->path().toStdString() + "/Mindrel.INI");
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  }
+
   static int FirstEntryOfEvent(TMainForm& form, int eventIndex) {
     for (int i = 0; i < form.Alerts().Count(); ++i) {
       if (form.Alerts().Entry(i).EventIndex == eventIndex) return i;

@@ -1,9 +1,11 @@
 // mindrel-list: Mindrel's terminal face. Starts like the program does (data
 // folder, own tables, settings, folder validation), scans with the same
 // options, and prints one line per alert: the date in the "DateFormat" of the
-// settings, a tab, the sentence; or, with --ical, the same alerts as an
-// iCalendar document. --home CODE takes the person of that code as the home
-// person of the first source for this run alone.
+// settings, a tab, the sentence, then for an anniversary missed since the
+// list was last shown a tab and "missed", and for a jubilee a tab and
+// "jubilee"; or, with --ical, the same alerts as an iCalendar document. It
+// never records that the list was shown. --home CODE takes the person of that
+// code as the home person of the first source for this run alone.
 
 #include <charconv>
 #include <cstdint>
@@ -82,7 +84,8 @@ void PrintAlerts(const TAlertList& alerts, const TSettings& settings, const TEve
   for (int i = 0; i < alerts.Count(); ++i) {
     const TOPObj& entry = alerts.Entry(i);
     std::cout << dates.FormatDateTime(settings.DateFormat, entry.Date) << '\t'
-              << formatter.FormatEntry(entry, false, eventItems) << '\n';
+              << formatter.FormatEntry(entry, false, eventItems) << (entry.Missed ? "\tmissed" : "")
+              << (entry.Jubilee ? "\tjubilee\n" : "\n");
   }
   std::cout.flush();
 }

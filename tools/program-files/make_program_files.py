@@ -211,6 +211,18 @@ def added_annual():
     return c
 
 
+def yahrzeit():
+    """A memorial candle burning in its glass."""
+    c = Canvas(32)
+    c.fill(rounded_rect(9, 13, 23, 30, 2), (190, 200, 215))
+    c.fill(rounded_rect(10.5, 16, 21.5, 28.5, 1.5), (250, 245, 230))
+    c.fill(rect(9, 28.5, 23, 30), (140, 150, 170))
+    c.fill(rect(15.4, 11, 16.6, 16), (70, 70, 70))
+    c.fill(polygon([(16, 1.5), (19, 7.5), (18.4, 10.5), (16, 12.5), (13.6, 10.5), (13, 7.5)]), (250, 160, 30))
+    c.fill(polygon([(16, 5.5), (17.6, 9.2), (16, 11.5), (14.4, 9.2)]), (255, 235, 140))
+    return c
+
+
 def application(size):
     """A calendar page with a heart: anniversaries of the family."""
     c = ScaledCanvas(size)
@@ -378,7 +390,7 @@ def write_chime(path, rate=22050):
 def write_program_files(folder):
     os.makedirs(folder, exist_ok=True)
     icons = {'Birth': birth, 'Marriage': marriage, 'Divorce': divorce, 'Death': death,
-             'Added fixed': added_fixed, 'Added annual': added_annual, 'NoIcon': no_icon}
+             'Added fixed': added_fixed, 'Added annual': added_annual, 'Yahrzeit': yahrzeit, 'NoIcon': no_icon}
     for name, draw in icons.items():
         rows = draw().keyed(MAGENTA)
         assert rows[-1][0] == MAGENTA, name + ': the bottom-left pixel must carry the transparent colour'
