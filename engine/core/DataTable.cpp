@@ -322,6 +322,20 @@ bool TDataTable::beginRead() {
   return changed;
 }
 
+bool TDataTable::beginHeldRead() {
+  if (readDepth_ > 0 || writeDepth_ > 0) {
+    ++readDepth_;
+    return false;
+  }
+  syncSessionSettings();
+  const uint64_t stamp = changeStamp();
+  const bool changed = protocol_->readForPageMiss();
+  ++readDepth_;
+  seenStamp_ = stamp;
+  if (accessStale_) forgetIndexAccess();
+  return changed;
+}
+
 void TDataTable::endRead() {
   if (--readDepth_ > 0 || writeDepth_ > 0) return;
   protocol_->endRead();
@@ -376,6 +390,16 @@ void TDataTable::undoFailedWriteBack() noexcept {
     rollBackInterruptedWrite();
   } catch (...) {
     // The journal stays; the next writer or reader of the table undoes it.
+  }
+}
+
+TTableReadScope::TTableReadScope(TDataTable& table) : table_(table), changed_(table.beginHeldRead()) {}
+
+TTableReadScope::~TTableReadScope() {
+  try {
+    table_.endRead();
+  } catch (...) {
+    // A failed release leaves nothing held that a later operation could trip on.
   }
 }
 

@@ -45,6 +45,25 @@ struct TablePaths {
 
 class TDataTable;
 
+// A reading that must see one state of the table across several operations
+// (a row and its BLOB values, a whole result, a verification): the table
+// read lock is taken at once, the table refreshed, and the lock held until
+// the scope ends; every operation inside runs under it. Writers of other
+// programs wait meanwhile, so a scope lasts one result at most.
+class TTableReadScope {
+ public:
+  explicit TTableReadScope(TDataTable& table);
+  ~TTableReadScope();
+  TTableReadScope(const TTableReadScope&) = delete;
+  TTableReadScope& operator=(const TTableReadScope&) = delete;
+  // The refresh at the start found the table changed by someone else.
+  bool changed() const { return changed_; }
+
+ private:
+  TDataTable& table_;
+  bool changed_;
+};
+
 // One modifying operation: begins the write at construction; commit() ends it
 // with the write back, leaving by an exception only ends it.
 class TWriteScope {
@@ -104,6 +123,9 @@ class TDataTable final : public TLockTarget {
   // Another folder object of the process that wrote the table since the last
   // operation counts as a change found by the refresh.
   bool beginRead();
+  // As beginRead, but the read lock is taken (and the table refreshed) at
+  // once, whatever the change detection, and held until the matching endRead.
+  bool beginHeldRead();
   void endRead();
   // Outermost calls take the write lock (refreshing) and release it after the
   // write back; abortWrite leaves a failed operation, its changes cached.
