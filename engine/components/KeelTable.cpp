@@ -7,6 +7,7 @@
 #include "engine/components/EngineErrorText.h"
 #include "engine/components/KeelDatabase.h"
 #include "engine/core/IndexDefinitions.h"
+#include "engine/core/TableVerifier.h"
 #include "engine/core/TextCase.h"
 
 namespace keel {
@@ -122,6 +123,15 @@ int16_t TKeelTable::UserMajorVersion() {
     int16_t version = 0;
     withCursor([&](TDataCursor& cursor) { version = cursor.table().data().header().userMajor; });
     return version;
+  });
+}
+
+std::vector<std::string> TKeelTable::Verify() {
+  return AtEdge([&] {
+    std::vector<std::string> problems;
+    withCursor([&](TDataCursor& cursor) { problems = TTableVerifier::Check(cursor.table()); });
+    for (std::string& line : problems) line = AnsiToUtf8(line);
+    return problems;
   });
 }
 

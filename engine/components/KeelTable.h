@@ -63,6 +63,9 @@ class TKeelTable : public TKeelDataSet {
   // Creates the closed table from FieldDefs and IndexDefs. The definitions
   // are checked before anything is written.
   void CreateTableFromDefs(const TTableCreateOptions& options = {});
+  // The problems a verification finds in the table (see TTableVerifier), as
+  // UTF-8 lines; empty when it is sound. A closed table is opened for it.
+  std::vector<std::string> Verify();
   // Rebuilds the closed table's indexes and free chains from its rows (see
   // TTableRepair), the indexes being those of IndexDefs over FieldDefs. The
   // report's lines are UTF-8.

@@ -172,6 +172,7 @@ void TDataFile::mendRowCount(std::vector<std::string>& mended) {
   cutRowBytes_ = static_cast<size_t>((length - dataStart()) % header_.rowSize);
   if (slots >= static_cast<uint64_t>(settings_.maxRows())) fail(ErrorCode::KEEL_TABLEFULL);
   const int32_t next = static_cast<int32_t>(slots + 1);
+  rowsCountedByHeader_ = physicalRowCount();
   if (header_.nextRowNumber != next) {
     mended.push_back("data header: next row number " + std::to_string(header_.nextRowNumber) + " set to " +
                      std::to_string(next) + " (the rows the file holds)");

@@ -63,8 +63,10 @@ class TDataFile final : public TBufferedFile {
   // is written by the repair's write back. Raises 8961 when the descriptors
   // themselves cannot be read, and what open() raises for the password.
   std::vector<std::string> openForRepair(TPasswordList* passwords);
-  // Bytes of a row the file holds only in part, after openForRepair.
+  // Bytes of a row the file holds only in part, and the rows the header
+  // counted, after openForRepair.
   size_t cutRowBytes() const { return cutRowBytes_; }
+  int64_t rowsCountedByHeader() const { return rowsCountedByHeader_; }
   // Lays out the fields, writes header and descriptors. Raises 9498 (more than
   // 128 BLOB fields) and 9477 (row over 65534 bytes) before anything is made.
   void create(const DataFileCreateRequest& request);
@@ -161,6 +163,7 @@ class TDataFile final : public TBufferedFile {
   FieldDescriptor recordHashField_ = FieldDescriptor::RecordHashField();
   std::shared_ptr<const TDataPassword> password_;
   size_t cutRowBytes_ = 0;
+  int64_t rowsCountedByHeader_ = 0;
 };
 
 }  // namespace keel

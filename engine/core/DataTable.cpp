@@ -54,6 +54,7 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
     index_->setDiskReadHook(pageMiss);
     if (blob_) blob_->setDiskReadHook(pageMiss);
     syncSessionSettings();
+    if (flags_.exclusive && !flags_.temporary && !flags_.readOnly && !filesReadOnly()) checkFilesHoldTheirUnits();
     if (indexRebuilt_) rebuildPrimaryIndex();
   } catch (...) {
     protocol_.reset();
@@ -157,6 +158,14 @@ void TDataTable::syncSessionSettings() {
   if (index_) index_->setForceFlush(force);
   if (blob_) blob_->setForceFlush(force);
   if (journal_) journal_->setDurable(force);
+}
+
+// Exclusive tables write back only when they close, so their files lag
+// behind their headers in between: they are checked once, when opened.
+void TDataTable::checkFilesHoldTheirUnits() {
+  data_->checkHoldsItsUnits();
+  if (!indexInMemory_) index_->checkHoldsItsUnits();
+  if (blob_) blob_->checkHoldsItsUnits();
 }
 
 void TDataTable::attachJournal() {
@@ -347,6 +356,12 @@ void TDataTable::beginWrite() {
     syncSessionSettings();
     seenStamp_ = changeStamp();
     protocol_->beginWrite();
+    try {
+      if (!flags_.exclusive && !flags_.temporary) checkFilesHoldTheirUnits();
+    } catch (...) {
+      protocol_->abortWrite();
+      throw;
+    }
     if (accessStale_) forgetIndexAccess();
   }
   ++writeDepth_;

@@ -170,6 +170,10 @@ class TDataTable final : public TLockTarget {
   // True when anything was written.
   bool writeBackFiles();
   void syncSessionSettings();
+  // Every change is written at the end of its operation, so when one begins
+  // each file holds every unit its header counts; one that does not was cut,
+  // and writing it would fill the gap with zeros that read back as rows.
+  void checkFilesHoldTheirUnits();
   void refreshUnderReadLock();
   // True when any header's change count moved; every cache is dropped then.
   bool refreshAllHeaders();

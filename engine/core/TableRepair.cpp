@@ -55,6 +55,11 @@ class Repairer {
     data_ = std::make_unique<TDataFile>(engine.files(), paths_.data, flags(), name_, engine.settings(), engine.clock());
     for (std::string& line : data_->openForRepair(&session.passwords())) report_.rebuilt.push_back(std::move(line));
     if (data_->openedReadOnly()) raise(ErrorCode::KEEL_OSEACCES, {.table = name_});
+    const int64_t rows = data_->physicalRowCount();
+    if (data_->rowsCountedByHeader() > rows + (data_->cutRowBytes() > 0 ? 1 : 0)) {
+      report_.lost.push_back("the data header counts " + std::to_string(data_->rowsCountedByHeader()) +
+                             " rows, the file holds " + std::to_string(rows) + " whole ones");
+    }
     if (data_->cutRowBytes() > 0) {
       report_.lost.push_back("row " + std::to_string(data_->physicalRowCount() + 1) +
                              " left out: the data file ends inside it (" + std::to_string(data_->cutRowBytes()) +
@@ -160,6 +165,7 @@ class Repairer {
       if (!std::equal(before.begin(), before.end(), row.begin())) unit.markModified();
     }
     report_.rebuilt.push_back(std::to_string(indexes.size()) + " index trees from " + std::to_string(active) + " rows");
+    report_.keptRows = active;
     linkFreeRows(freeRows, active);
     if (blob_) rebuildFreeBlocks();
   }

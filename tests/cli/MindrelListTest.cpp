@@ -226,4 +226,32 @@ TEST_F(MindrelListTest, ScansWhileAnotherProgramSavesPeopleAllCompleteWithTheFul
   EXPECT_EQ(complete, 30);
 }
 
+// An own table cut inside a row by a crash or a full disk: the start repairs
+// it, lists every alert as before and tells which file lost what.
+TEST_F(MindrelListTest, AnIgnoreListCutInsideARowStillListsEveryAlertWithAMessage) {
+  MakeTree();
+  WriteSettings("");
+  const Outcome first = List();
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  ASSERT_NE(first.out, "");
+  std::ofstream(root_ / "scratch" / "ignored.json") << R"({"DBFolder":"elsewhere","Code":1,"Surname":"A"}
+{"DBFolder":"elsewhere","Code":2,"Surname":"B"}
+{"DBFolder":"elsewhere","Code":3,"Surname":"C"}
+)";
+  const Outcome inserted = Shell(MINDREL_BIN_DIR "/keel insert '" + data_.string() + "' Ignore < '" +
+                                     (root_ / "scratch" / "ignored.json").string() + "'",
+                                 root_ / "scratch");
+  ASSERT_EQ(inserted.exitCode, 0) << inserted.err;
+  fs::resize_file(data_ / "Ignore.dat", fs::file_size(data_ / "Ignore.dat") - 100);
+
+  const Outcome run = List();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, first.out);
+  EXPECT_NE(run.err.find("\"" + (data_ / "Ignore.dat").string() +
+                         "\" was damaged and has been repaired. 2 entries were kept; not kept:\nrow 3 left out"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(List().err, "") << "repaired once, the table opens cleanly";
+}
+
 }  // namespace

@@ -137,7 +137,9 @@ TEST_F(TableRepairTest, ADamagedNextRowNumberHidesNoRowAndFreesNoChain) {
     SCOPED_TRACE(damaged);
     patch("Notes.dat", 29, damaged);
     const TableRepairReport report = repair(false);
-    EXPECT_EQ(report.lost, std::vector<std::string>{});
+    // A count past the file cannot be told from rows that were lost with its end.
+    const std::vector<std::string> lost{"the data header counts 89 rows, the file holds 3 whole ones"};
+    EXPECT_EQ(report.lost, damaged > 4 ? lost : std::vector<std::string>{});
     EXPECT_TRUE(Mentions(report.rebuilt, "next row number " + std::to_string(damaged) + " set to 4"))
         << ::testing::PrintToString(report.rebuilt);
     EXPECT_EQ(rowsInOrder(1), kThreeNotes);
