@@ -208,6 +208,7 @@ std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableNa
   if (found != tables_.end() && found->second->useCount == 0) {
     std::shared_ptr<TDataTable> idle = found->second;
     if (idle->flags().temporary == flags.temporary && !flags.exclusive) {
+      if (!flags.readOnly) idle->openForWriting();
       idle->reopen();
       idle->useCount = 1;
       return idle;
@@ -218,6 +219,7 @@ std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableNa
   if (found != tables_.end()) {
     std::shared_ptr<TDataTable>& table = found->second;
     if (table->flags().exclusive || flags.exclusive) raiseOsError(EACCES, paths(tableName, flags.temporary).data);
+    if (!flags.readOnly) table->openForWriting();
     ++table->useCount;
     return table;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 
 #include "engine/core/ByteOrder.h"
 #include "engine/core/DataDirectoryLocks.h"
@@ -13,7 +14,7 @@ namespace keel {
 namespace {
 
 EngineFileFlags FileFlags(const TableOpenFlags& flags) {
-  return {.exclusive = flags.exclusive, .readOnly = false, .temporary = flags.temporary, .hidden = false,
+  return {.exclusive = flags.exclusive, .readOnly = flags.readOnly, .temporary = flags.temporary, .hidden = false,
           .inMemory = flags.inMemory};
 }
 
@@ -40,9 +41,13 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
       blob_->setCipher(data_->cipher());
       blob_->openFile();
     }
-    // Exclusive tables and tables with read-only files take no slot in the
-    // folder's lock file and no table locks.
-    TDataTableLocks& entry = folderLocks.tableLocks(name_, !flags_.exclusive && !filesReadOnly());
+    // Exclusive tables and tables nobody can write take no slot in the
+    // folder's lock file and no table locks; readers only use the slot their
+    // table has.
+    const TableListing listing = flags_.exclusive || filesWriteProtected() ? TableListing::None
+                                 : flags_.readOnly                        ? TableListing::Find
+                                                                          : TableListing::Join;
+    TDataTableLocks& entry = folderLocks.tableLocks(name_, listing);
     protocol_ = std::make_unique<TLockProtocol>(*this, entry, sessionLocks_, flags_.exclusive);
     attachJournal();
     recoverAtOpen();
@@ -54,7 +59,7 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
     index_->setDiskReadHook(pageMiss);
     if (blob_) blob_->setDiskReadHook(pageMiss);
     syncSessionSettings();
-    if (flags_.exclusive && !flags_.temporary && !flags_.readOnly && !filesReadOnly()) checkFilesHoldTheirUnits();
+    if (flags_.exclusive && !flags_.temporary && !flags_.readOnly && !filesWriteProtected()) checkFilesHoldTheirUnits();
     if (indexRebuilt_) rebuildPrimaryIndex();
   } catch (...) {
     protocol_.reset();
@@ -65,7 +70,7 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
 
 TDataTable::~TDataTable() {
   try {
-    if (flags_.exclusive && !flags_.temporary && !filesReadOnly()) writeBackFiles();
+    if (flags_.exclusive && !flags_.temporary && !flags_.readOnly && !filesWriteProtected()) writeBackFiles();
   } catch (...) {
     // Closing cannot report; the last operation already wrote its changes
     // unless the table was exclusive.
@@ -173,7 +178,7 @@ void TDataTable::attachJournal() {
   journal_ = std::make_unique<TRollbackJournal>(paths_.journal);
   // A reader that may not write the files only reads them as the journal
   // would leave them.
-  journalReader_ = flags_.readOnly || filesReadOnly();
+  journalReader_ = flags_.readOnly || filesWriteProtected();
   journal_->attach(0, data_.get());
   if (!indexInMemory_) journal_->attach(1, index_.get());
   if (blob_) journal_->attach(2, blob_.get());
@@ -225,8 +230,19 @@ void TDataTable::letWaitingWriterIn() {
 
 uint64_t TDataTable::changeStamp() const { return stamp_.load(); }
 
-bool TDataTable::filesReadOnly() const {
-  return data_->openedReadOnly() || index_->openedReadOnly() || (blob_ && blob_->openedReadOnly());
+bool TDataTable::filesWriteProtected() const {
+  return data_->writeProtected() || index_->writeProtected() || (blob_ && blob_->writeProtected());
+}
+
+void TDataTable::openForWriting() {
+  if (!flags_.readOnly) return;
+  if (indexInMemory_) raiseOsError(EACCES, paths_.index);
+  data_->reopenForWriting();
+  index_->reopenForWriting();
+  if (blob_) blob_->reopenForWriting();
+  flags_.readOnly = false;
+  if (!flags_.exclusive && !filesWriteProtected()) protocol_->tableLocks().directory().tableLocks(name_, TableListing::Join);
+  journalReader_ = filesWriteProtected();
 }
 
 TIndexAccess& TDataTable::access(int slot) {

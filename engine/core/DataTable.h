@@ -94,8 +94,14 @@ class TDataTable final : public TLockTarget {
 
   const std::string& name() const { return name_; }
   const TableOpenFlags& flags() const { return flags_; }
-  // True when any of the files could only be opened for reading.
-  bool filesReadOnly() const;
+  // True when any of the files refuses writing (no write permission,
+  // read-only media): nobody can write the table.
+  bool filesWriteProtected() const;
+  // A table opened for reading keeps its files open for reading only and
+  // never writes the folder. When a cursor that writes joins it, its files
+  // are opened again for writing and it takes its slot in the lock file.
+  // 11013 when its index lives only in memory (the file was lost).
+  void openForWriting();
   bool indexRebuilt() const { return indexRebuilt_; }
   // A table opened for reading whose index file was lost keeps a rebuilt
   // primary index in memory; its cursors cannot write.

@@ -23,10 +23,12 @@ void TDataTableLocks::raiseFor(ErrorCode code) const {
 
 bool TDataTableLocks::readLock() {
   if (holdsAny()) return false;
+  if (slot_ == 0 && findsSlot_) slot_ = directory_.lookUpSlot(name_);
   if (takesTableLocks()) {
     const TLockLayout& layout = directory_.layout();
-    auto range = directory_.acquire(directory_.settings().tableRead,
-                                    [&] { return layout.tableRead(slot_, directory_.randomByte()); });
+    auto range = directory_.acquire(
+        directory_.settings().tableRead, [&] { return layout.tableRead(slot_, directory_.randomByte()); },
+        LockMode::Shared);
     if (!range) raiseFor(ErrorCode::KEEL_READLOCK);
     readRange_ = range;
   }
@@ -87,7 +89,8 @@ void TDataTableLocks::letWaitingWriterIn() {
   if (!takesTableLocks() || holdsAny() || directory_.inTransaction()) return;
   const TLockLayout& layout = directory_.layout();
   const LockRetryPolicy turn{2, directory_.settings().tableWrite.wait};
-  if (std::optional<LockRange> byte = directory_.acquire(turn, [&] { return layout.transactionByte(slot_); })) {
+  if (std::optional<LockRange> byte =
+          directory_.acquire(turn, [&] { return layout.transactionByte(slot_); }, LockMode::Shared)) {
     directory_.release(*byte);
   }
 }
