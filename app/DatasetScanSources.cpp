@@ -52,7 +52,7 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
     table->SetDatabaseName(folder);
   }
   people_.Open();
-  links_.SetIndexName("CFMIdx");
+  links_.SetIndexName(kPartnerIndex);
   links_.Open();
   deadByCode_.clear();
   peopleByCode_ = PeopleIndexedByCode();

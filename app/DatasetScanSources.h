@@ -48,6 +48,9 @@ class TDatasetQuery final : public TScanQuery {
 // read once into a table of who is dead instead.
 class TFamilyTreeDatasets final : public TFamilyTreeTables {
  public:
+  // The links' index whose first fields are "RecType" and "ChildMarr".
+  static constexpr const char* kPartnerIndex = "CFMIdx";
+
   TFamilyTreeDatasets(keel::TKeelTable& people, keel::TKeelTable& families, keel::TKeelTable& links)
       : people_(people), families_(families), links_(links) {}
   void Open(const std::string& folder) override;

@@ -55,6 +55,11 @@ class TKeelTable : public TKeelDataSet {
 
   TKeelFieldDefs& FieldDefs() { return fieldDefs_; }
   TKeelIndexDefs& IndexDefs() { return indexDefs_; }
+  // The secondary indexes the table is expected to have. When a table opened
+  // read-only has lost its index file, or the file's header is damaged, these
+  // are built in memory from its rows (beside the primary index on RecordID),
+  // so they can still be chosen; the folder is not written.
+  TKeelIndexDefs& ExpectedIndexDefs() { return expectedIndexDefs_; }
   // Reads both definitions from the table (a closed table is opened for it).
   void RefreshDefs();
 
@@ -126,6 +131,9 @@ class TKeelTable : public TKeelDataSet {
   std::string engineName() const;
   // IndexDefs over the fields of FieldDefs, as the engine stores them.
   KnownIndexes indexesFromDefs(int32_t indexPageSize) const;
+  // `defs` over `fields` (numbered), as the engine stores them.
+  KnownIndexes indexesOf(const TKeelIndexDefs& defs, std::span<const FieldDescriptor> fields,
+                         int32_t indexPageSize) const;
 
   std::string tableName_;
   std::string indexName_;
@@ -138,6 +146,7 @@ class TKeelTable : public TKeelDataSet {
   TKeyEntry* entered_ = &searchKey_;  // the key KeyFieldCount refers to
   TKeelFieldDefs fieldDefs_;
   TKeelIndexDefs indexDefs_;
+  TKeelIndexDefs expectedIndexDefs_;
   std::unique_ptr<TDataCursor> tableCursor_;
 };
 

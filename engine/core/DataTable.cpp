@@ -60,7 +60,9 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
     if (blob_) blob_->setDiskReadHook(pageMiss);
     syncSessionSettings();
     if (flags_.exclusive && !flags_.temporary && !flags_.readOnly && !filesWriteProtected()) checkFilesHoldTheirUnits();
-    if (indexRebuilt_) rebuildPrimaryIndex();
+    if (indexRebuilt_) rebuildIndexes();
+    // Asked for at open only; the table may outlive whoever gave it.
+    flags_.indexesIfLost = nullptr;
   } catch (...) {
     protocol_.reset();
     closeFiles();
@@ -96,26 +98,57 @@ void TDataTable::openIndex(TDataSession& session) {
   try {
     index_->openIndex();
   } catch (const EKeelEngineError& error) {
-    if (error.code() != ErrorCode::KEEL_OSENOENT && error.code() != ErrorCode::KEEL_READERR) throw;
-    // A lost or unreadable index file is replaced; only the default primary
-    // index can be rebuilt from the rows alone. A table opened for reading
-    // keeps its replacement in memory: the folder stays as its owner left it.
+    const ErrorCode code = error.code();
+    const bool lost = code == ErrorCode::KEEL_OSENOENT || code == ErrorCode::KEEL_READERR;
+    const bool damaged = code == ErrorCode::KEEL_OLDVERSION || code == ErrorCode::KEEL_BADSIGNATURE ||
+                         code == ErrorCode::KEEL_HEADERCORRUPT;
+    if (!lost && !(damaged && flags_.readOnly)) throw;
     index_->close();
+    // A table opened for reading keeps its replacement in memory: the folder
+    // stays as its owner left it.
     if (flags_.readOnly) {
-      static std::atomic<uint64_t> memoryIndexes{0};
-      EngineFileFlags memory{.exclusive = true, .readOnly = false, .temporary = true, .hidden = false,
-                             .inMemory = true};
-      index_ = std::make_unique<TIndexFile>(session.engine().files(),
-                                            paths_.index + "#" + std::to_string(++memoryIndexes), memory, options);
-      index_->setCipher(data_->cipher());
-      indexInMemory_ = true;
+      openIndexInMemory(session, options);
+      return;
     }
+    // A lost or unreadable index file is replaced; only the default primary
+    // index can be rebuilt from the rows alone.
     index_->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor{});
     indexRebuilt_ = true;
   }
 }
 
-void TDataTable::rebuildPrimaryIndex() {
+void TDataTable::openIndexInMemory(TDataSession& session, const TIndexFile::Options& options) {
+  static std::atomic<uint64_t> memoryIndexes{0};
+  const EngineFileFlags memory{.exclusive = true, .readOnly = false, .temporary = true, .hidden = false,
+                               .inMemory = true};
+  index_ = std::make_unique<TIndexFile>(session.engine().files(), paths_.index + "#" + std::to_string(++memoryIndexes),
+                                        memory, options);
+  index_->setCipher(data_->cipher());
+  indexInMemory_ = true;
+  const KnownIndexes indexes = indexesInMemory();
+  index_->createIndex(indexes.primary, indexes.secondaries, IndexDescriptor{});
+  indexRebuilt_ = true;
+}
+
+// The expected secondary indexes as the index file would hold them, beside
+// the default primary index; none when they do not fit the fields. A damaged
+// table may hold a key twice, and nothing is added to an index kept only for
+// reading: none of them needs to refuse a key, so none is unique.
+KnownIndexes TDataTable::indexesInMemory() const {
+  KnownIndexes indexes{IndexDescriptor::DefaultPrimary(), {}};
+  if (!flags_.indexesIfLost) return indexes;
+  try {
+    std::vector<IndexDescriptor> expected = flags_.indexesIfLost(data_->fields()).secondaries;
+    for (IndexDescriptor& index : expected) index.unique = false;
+    const TIndexDefinitions definitions(data_->fields(), static_cast<size_t>(data_->header().indexPageSize), name_);
+    indexes.secondaries = definitions.validate(indexes.primary, expected).secondaries;
+  } catch (const EKeelEngineError&) {
+    indexes.secondaries.clear();
+  }
+  return indexes;
+}
+
+void TDataTable::rebuildIndexes() {
   if (indexInMemory_) {
     // Under the read lock no page miss refreshes (and rebuilds) midway.
     TDataTableLocks& entry = protocol_->tableLocks();
@@ -130,17 +163,19 @@ void TDataTable::rebuildPrimaryIndex() {
     return;
   }
   TWriteScope write(*this);
-  fillPrimaryIndex();
+  fillIndexes();
   write.commit();
 }
 
-void TDataTable::fillPrimaryIndex() {
-  TIndexAccess& primary = access(0);
+void TDataTable::fillIndexes() {
   for (int64_t k = 1; k <= data_->physicalRowCount(); ++k) {
     TPinnedUnit row = data_->row(k, static_cast<size_t>(data_->physicalRowCount() - k + 1));
     if (!row) raise(ErrorCode::KEEL_FILECORRUPT, {.table = name_});  // changed while read without locks
     if (row->data()[kRowStatusAt] == kRowDeleted) continue;
-    primary.tree().insert(primary.keys().build({row->data(), row->size()}), static_cast<int32_t>(k));
+    for (int slot = 0; slot < indexCount(); ++slot) {
+      TIndexAccess& index = access(slot);
+      index.tree().insert(index.keys().build({row->data(), row->size()}), static_cast<int32_t>(k));
+    }
   }
 }
 
@@ -149,7 +184,7 @@ void TDataTable::fillPrimaryIndex() {
 void TDataTable::rebuildMemoryIndex() {
   forgetIndexAccess();
   index_->emptyIndex();
-  fillPrimaryIndex();
+  fillIndexes();
   index_->writeBack();
 }
 

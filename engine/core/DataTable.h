@@ -10,6 +10,7 @@
 // runs between beginRead() and endRead() under the table read lock.
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -19,6 +20,7 @@
 #include "engine/core/DataEngine.h"
 #include "engine/core/DataFile.h"
 #include "engine/core/IndexAccess.h"
+#include "engine/core/IndexDefinitions.h"
 #include "engine/core/IndexFile.h"
 #include "engine/core/LockProtocol.h"
 #include "engine/core/LockTarget.h"
@@ -29,11 +31,20 @@ namespace keel {
 class TDataSession;
 class TDataDirectoryLocks;
 
+// The indexes a table is expected to have, given its fields; see
+// TableOpenFlags::indexesIfLost.
+using ExpectedIndexes = std::function<KnownIndexes(const std::vector<FieldDescriptor>& fields)>;
+
 struct TableOpenFlags {
   bool exclusive = false;
   bool readOnly = false;
   bool temporary = false;
   bool inMemory = false;
+  // For a table opened for reading whose index file is lost, cannot be read
+  // or has a damaged header: the secondary indexes built in memory from its
+  // rows in its place, beside the default primary index (alone without them,
+  // or when they do not fit the fields).
+  ExpectedIndexes indexesIfLost{};
 };
 
 struct TablePaths {
@@ -103,8 +114,8 @@ class TDataTable final : public TLockTarget {
   // 11013 when its index lives only in memory (the file was lost).
   void openForWriting();
   bool indexRebuilt() const { return indexRebuilt_; }
-  // A table opened for reading whose index file was lost keeps a rebuilt
-  // primary index in memory; its cursors cannot write.
+  // A table opened for reading whose index file was lost or damaged keeps
+  // rebuilt indexes in memory; its cursors cannot write.
   bool indexInMemory() const { return indexInMemory_; }
 
   TDataFile& data() { return *data_; }
@@ -170,8 +181,10 @@ class TDataTable final : public TLockTarget {
 
  private:
   void openIndex(TDataSession& session);
-  void rebuildPrimaryIndex();
-  void fillPrimaryIndex();
+  void openIndexInMemory(TDataSession& session, const TIndexFile::Options& options);
+  KnownIndexes indexesInMemory() const;
+  void rebuildIndexes();
+  void fillIndexes();
   void rebuildMemoryIndex();
   // True when anything was written.
   bool writeBackFiles();

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/IndexDescriptor.h"
+#include "engine/core/IndexDefinitions.h"
 
 namespace keel {
 
@@ -31,11 +31,6 @@ struct TableRepairReport {
   std::vector<std::string> rebuilt;  // what was made anew from the rows
   std::vector<std::string> lost;     // what could not be kept
   int64_t keptRows = 0;
-};
-
-struct KnownIndexes {
-  IndexDescriptor primary;  // no fields: the default primary index
-  std::vector<IndexDescriptor> secondaries;
 };
 
 class TTableRepair {

@@ -254,4 +254,40 @@ TEST_F(MindrelListTest, AnIgnoreListCutInsideARowStillListsEveryAlertWithAMessag
   EXPECT_EQ(List().err, "") << "repaired once, the table opens cleanly";
 }
 
+// A tree whose index files are lost or damaged is still read whole: each
+// index the scan needs is built in memory from the rows, and the folder is
+// left as it was.
+TEST_F(MindrelListTest, ATreeWithALostOrDamagedIndexFileListsTheSameAlerts) {
+  MakeTree();
+  WriteSettings("");
+  const Outcome intact = List();
+  ASSERT_EQ(intact.exitCode, 0) << intact.err;
+  ASSERT_NE(intact.out, "");
+  const fs::path tree = root_ / "tree";
+  fs::copy(tree, root_ / "pristine");
+  for (const char* table : {"People", "Families", "Links"}) {
+    for (const bool lost : {true, false}) {
+      SCOPED_TRACE(std::string(table) + (lost ? ".idx lost" : ".idx header damaged"));
+      fs::remove_all(tree);
+      fs::copy(root_ / "pristine", tree);
+      const fs::path index = tree / (std::string(table) + ".idx");
+      if (lost) {
+        fs::remove(index);
+      } else {
+        std::fstream bytes(index, std::ios::in | std::ios::out | std::ios::binary);
+        bytes.seekp(8);
+        bytes.write("\x5A\x5A\x5A\x5A", 4);
+      }
+      std::map<std::string, std::string> before;
+      for (const auto& entry : fs::directory_iterator(tree)) before[entry.path().string()] = ReadFile(entry.path());
+      const Outcome run = List();
+      EXPECT_EQ(run.exitCode, 0) << run.err;
+      EXPECT_EQ(run.out, intact.out);
+      std::map<std::string, std::string> after;
+      for (const auto& entry : fs::directory_iterator(tree)) after[entry.path().string()] = ReadFile(entry.path());
+      EXPECT_TRUE(after == before) << "the tree folder is not written";
+    }
+  }
+}
+
 }  // namespace
