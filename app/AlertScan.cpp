@@ -97,8 +97,23 @@ void TAlertScan::BuildLookAhead(int days) {
   }
 }
 
+// A folder's alerts are one state of its tables: a person changed while they
+// are read would otherwise give a wedding of the new version beside a
+// birthday of the old. What an earlier reading found is dropped before the
+// next.
 void TAlertScan::ScanFolder(const std::string& folder) {
   tables_.Open(folder);
+  const int alertsBefore = alerts_->Count();
+  const std::size_t errorsBefore = columnErrors_.size();
+  tables_.ReadAsOneState([&] {
+    alerts_->DropAddedSince(alertsBefore);
+    columnErrors_.resize(errorsBefore);
+    RunFolderQueries(folder);
+  });
+  tables_.Close();
+}
+
+void TAlertScan::RunFolderQueries(const std::string& folder) {
   const std::string living = options_->Alive ? kLivingClause : "";
   if (Ticked(kBirth)) RunQuery(folder, {false, kBirth, "Search date"}, living);
   if (Ticked(kDeath) && !options_->Alive) RunQuery(folder, {false, kDeath, "Death date"}, "");
@@ -111,7 +126,6 @@ void TAlertScan::ScanFolder(const std::string& folder) {
     if (tables_.PeopleHasColumn(column)) RunColumnQuery(folder, {false, index, column}, living);
     if (tables_.FamiliesHasColumn(column)) RunColumnQuery(folder, {true, index, column}, "");
   }
-  tables_.Close();
 }
 
 void TAlertScan::RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause) {

@@ -63,6 +63,7 @@ class TAlertScan {
 
   void BuildLookAhead(int days);
   void ScanFolder(const std::string& folder);
+  void RunFolderQueries(const std::string& folder);
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void FindLivingCouples(const RowKind& kind);

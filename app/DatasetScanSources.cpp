@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/components/DatabaseError.h"
+#include "engine/components/KeelConsistentRead.h"
 #include "engine/components/KeelField.h"
 #include "formats/Utf8Text.h"
 
@@ -129,6 +130,10 @@ void TFamilyTreeDatasets::NextLookupRow() {
 }
 
 void TFamilyTreeDatasets::EndLookups() { lookupReads_.clear(); }
+
+void TFamilyTreeDatasets::ReadAsOneState(const std::function<void()>& read) {
+  keel::TKeelConsistentRead({&people_, &families_, &links_}).Run(read);
+}
 
 void TFamilyTreeDatasets::Close() {
   lookupReads_.clear();

@@ -60,6 +60,7 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   void BeginLookups() override;
   void NextLookupRow() override;
   void EndLookups() override;
+  void ReadAsOneState(const std::function<void()>& read) override;
   void Close() override;
 
   // Goes to the first partner link of the family; false when it has none.

@@ -4,6 +4,7 @@
 // only on these, so its rules can be checked against small hand-made records.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,10 @@ class TFamilyTreeTables {
   virtual void BeginLookups() {}
   virtual void NextLookupRow() {}
   virtual void EndLookups() {}
+  // Runs `read` (the whole scan of the open source) so that what it reads is
+  // one state of the source: again when another program changed it
+  // meanwhile. `read` must start afresh every time.
+  virtual void ReadAsOneState(const std::function<void()>& read) { read(); }
   // Closes whatever is open; harmless when nothing is.
   virtual void Close() = 0;
 };

@@ -178,6 +178,7 @@ class TKeelDataSet {
   friend class TKeelField;
   friend class TKeelDatabase;
   friend class TKeelReadBatch;
+  friend class TKeelConsistentRead;
 
   // The record the fields read now and the one they write to.
   std::span<const uint8_t> readBuffer() const;

@@ -396,6 +396,24 @@ bool TDataTable::beginHeldRead() {
   return changed;
 }
 
+bool TDataTable::tryBeginHeldRead() {
+  if (readDepth_ > 0 || writeDepth_ > 0) {
+    ++readDepth_;
+    return true;
+  }
+  syncSessionSettings();
+  const uint64_t stamp = changeStamp();
+  if (!protocol_->tryReadForHeldRead().has_value()) return false;
+  ++readDepth_;
+  seenStamp_ = stamp;
+  if (accessStale_) forgetIndexAccess();
+  return true;
+}
+
+const EngineLockSettings& TDataTable::lockSettings() const {
+  return protocol_->tableLocks().directory().settings();
+}
+
 void TDataTable::endRead() {
   if (--readDepth_ > 0 || writeDepth_ > 0) return;
   protocol_->endRead();

@@ -143,6 +143,11 @@ class TDataTable final : public TLockTarget {
   // As beginRead, but the read lock is taken (and the table refreshed) at
   // once, whatever the change detection, and held until the matching endRead.
   bool beginHeldRead();
+  // As beginHeldRead, in one attempt without waiting for the lock: false
+  // when it was refused, and then nothing is begun.
+  bool tryBeginHeldRead();
+  // The lock retries and waits of the table's folder.
+  const EngineLockSettings& lockSettings() const;
   void endRead();
   // Outermost calls take the write lock (refreshing) and release it after the
   // write back; abortWrite leaves a failed operation, its changes cached.

@@ -23,13 +23,21 @@ void TDataTableLocks::raiseFor(ErrorCode code) const {
 
 bool TDataTableLocks::readLock() {
   if (holdsAny()) return false;
+  if (!takeReadLock(directory_.settings().tableRead)) raiseFor(ErrorCode::KEEL_READLOCK);
+  return true;
+}
+
+bool TDataTableLocks::tryReadLock() {
+  return holdsAny() || takeReadLock({0, directory_.settings().tableRead.wait});
+}
+
+bool TDataTableLocks::takeReadLock(const LockRetryPolicy& policy) {
   if (slot_ == 0 && findsSlot_) slot_ = directory_.lookUpSlot(name_);
   if (takesTableLocks()) {
     const TLockLayout& layout = directory_.layout();
     auto range = directory_.acquire(
-        directory_.settings().tableRead, [&] { return layout.tableRead(slot_, directory_.randomByte()); },
-        LockMode::Shared);
-    if (!range) raiseFor(ErrorCode::KEEL_READLOCK);
+        policy, [&] { return layout.tableRead(slot_, directory_.randomByte()); }, LockMode::Shared);
+    if (!range) return false;
     readRange_ = range;
   }
   held_ |= kRead;

@@ -20,6 +20,7 @@
 
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/LockLayout.h"
+#include "engine/core/LockSettings.h"
 
 namespace keel {
 
@@ -53,6 +54,9 @@ class TDataTableLocks {
   // Takes the read lock unless a lock of this table is already held: true
   // when taken now. 10225 when still refused after the table read retries.
   bool readLock();
+  // One attempt, no wait: false when refused (nothing is held then). True
+  // also when a lock of this table is already held.
+  bool tryReadLock();
   // 10226 when the read lock is not held or its release fails.
   void readUnlock();
   // Takes the transaction byte (not inside a transaction) and the write lock,
@@ -70,6 +74,8 @@ class TDataTableLocks {
 
  private:
   bool takesTableLocks() const;
+  // The read lock with `policy`'s retries: false when refused to the end.
+  bool takeReadLock(const LockRetryPolicy& policy);
   [[noreturn]] void raiseFor(ErrorCode code) const;
 
   TDataDirectoryLocks& directory_;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "engine/core/ByteOrder.h"
+#include "engine/core/ConsistentRead.h"
 #include "engine/core/DataCursor.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/TableRepair.h"
@@ -283,22 +284,31 @@ class Tool {
       cursor->setRange(low, lowCount, high, highCount);
     }
     const std::unique_ptr<keel::TFilterList> filter = InstallFilter(*cursor, args_.filter);
-    if (!args_.find.empty()) {
-      std::vector<uint8_t> values;
-      const size_t count = keyValues(*cursor, find, values);
-      if (count == 0) throw EUsageError("--find needs at least the first key field");
-      if (!cursor->findKey(values, count)) {
-        err_ << "not found\n";
-        return kExitProblems;
+    std::vector<uint8_t> values;
+    const size_t findCount = args_.find.empty() ? 0 : keyValues(*cursor, find, values);
+    if (!args_.find.empty() && findCount == 0) throw EUsageError("--find needs at least the first key field");
+    // The lines are one state of the table, each row with its own BLOB values.
+    std::vector<std::string> lines;
+    bool found = true;
+    keel::TConsistentRead({&cursor->table()}).run([&] {
+      lines.clear();
+      if (!args_.find.empty()) {
+        found = cursor->findKey(values, findCount);
+        if (!found) return;
+        cursor->currentRow(row);
+        lines.push_back(RowToJson(*cursor, row).write());
+        return;
       }
-      cursor->currentRow(row);
-      out_ << RowToJson(*cursor, row).write() << '\n';
-      return 0;
+      for (keel::Nav r = cursor->first(); r == keel::Nav::Ok; r = cursor->next()) {
+        cursor->currentRow(row);
+        lines.push_back(RowToJson(*cursor, row).write());
+      }
+    });
+    if (!found) {
+      err_ << "not found\n";
+      return kExitProblems;
     }
-    for (keel::Nav r = cursor->first(); r == keel::Nav::Ok; r = cursor->next()) {
-      cursor->currentRow(row);
-      out_ << RowToJson(*cursor, row).write() << '\n';
-    }
+    for (const std::string& line : lines) out_ << line << '\n';
     return 0;
   }
 
