@@ -53,6 +53,10 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
     table->SetDatabaseName(folder);
   }
   people_.Open();
+  // Read through the queries, and kept open for the whole scan of the folder
+  // so that its reading can be checked as one state. Without it only the
+  // family queries fail.
+  if (families_.Exists()) families_.Open();
   links_.SetIndexName(kPartnerIndex);
   links_.Open();
   deadByCode_.clear();
@@ -132,7 +136,11 @@ void TFamilyTreeDatasets::NextLookupRow() {
 void TFamilyTreeDatasets::EndLookups() { lookupReads_.clear(); }
 
 void TFamilyTreeDatasets::ReadAsOneState(const std::function<void()>& read) {
-  keel::TKeelConsistentRead({&people_, &families_, &links_}).Run(read);
+  std::vector<keel::TKeelDataSet*> open;
+  for (keel::TKeelTable* table : {&people_, &families_, &links_}) {
+    if (table->Active()) open.push_back(table);
+  }
+  keel::TKeelConsistentRead(std::move(open)).Run(read);
 }
 
 void TFamilyTreeDatasets::Close() {

@@ -8,7 +8,10 @@ namespace keel {
 
 void TKeelConsistentRead::Run(const std::function<void()>& read) {
   std::vector<TDataTable*> tables;
-  for (TKeelDataSet* dataSet : dataSets_) tables.push_back(&dataSet->cursor().table());
+  for (TKeelDataSet* dataSet : dataSets_) {
+    dataSet->CheckActive();
+    tables.push_back(&dataSet->cursor().table());
+  }
   TConsistentRead(std::move(tables)).run(read);
 }
 

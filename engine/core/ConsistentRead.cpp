@@ -14,6 +14,11 @@ TConsistentRead::TConsistentRead(std::vector<TDataTable*> tables) : tables_(std:
 
 void TConsistentRead::run(const std::function<void()>& read) {
   attempts_ = 0;
+  if (tables_.empty()) {
+    attempts_ = 1;
+    read();
+    return;
+  }
   while (attempts_ < kUnlockedAttempts) {
     const std::vector<int32_t> before = changeCounts();
     ++attempts_;

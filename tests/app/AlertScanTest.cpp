@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -105,6 +106,16 @@ struct FakeTables : TFamilyTreeTables {
     return std::find(familyColumns.begin(), familyColumns.end(), name) != familyColumns.end();
   }
   bool HasLivingPartner(std::int32_t code) override { return livingPartner[code]; }
+  // Stands for another program changing the folder while it is read: the
+  // reading runs as many times as given, the folder's rows changing between.
+  int readings = 1;
+  std::function<void(int reading)> beforeReading;
+  void ReadAsOneState(const std::function<void()>& read) override {
+    for (int reading = 1; reading <= readings; ++reading) {
+      if (beforeReading) beforeReading(reading);
+      read();
+    }
+  }
   void Close() override {}
 };
 
@@ -328,6 +339,22 @@ TEST_F(AlertScanTest, CustomColumnsInEitherTablePeopleFirstAndEveryFolder) {
   EXPECT_EQ(alerts.Entry(0).EventIndex, 6);
   EXPECT_EQ(alerts.Entry(2).Kind, "F");
   EXPECT_EQ(alerts.Entry(2).EventIndex, 7);
+}
+
+// A folder read again because another program changed it lists what the last
+// reading found, once: nothing of the earlier reading stays.
+TEST_F(AlertScanTest, AFolderReadAgainListsOnlyItsLastReading) {
+  Tick({"Birth", "Baptism"});
+  options.Folders = {"/trees/a", "/trees/b"};
+  tables.peopleColumns = {"Baptism"};
+  query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {Person(1, "John", "Search date", "10 Dec 1984")};
+  const std::string baptisms = FakeQuery::Key("/trees/b", TAlertScan::QueryLines(false, "Baptism", "P.[Dead] <> True AND "));
+  tables.readings = 2;
+  tables.beforeReading = [&](int reading) {
+    query.rows[baptisms] = {Person(2, reading == 1 ? "Old" : "New", "Baptism", "12 Dec 2000")};
+  };
+  Scan();
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|42|2026-12-10", "New SMITH|26|2026-12-12"}));
 }
 
 TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {
