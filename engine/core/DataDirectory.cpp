@@ -12,6 +12,7 @@
 #include "engine/core/IndexDefinitions.h"
 #include "engine/core/RollbackJournal.h"
 #include "engine/core/TextCase.h"
+#include "platform/FileSystem.h"
 
 namespace keel {
 
@@ -196,10 +197,21 @@ void TDataDirectory::createTable(const TableCreateRequest& request) {
                                        TBlobFile::Options{request.name, blockSize, engine.settings(), 0});
     blob->setCipher(data.cipher());
     blob->createFile();
+    if (session_.flushesBuffers()) blob->flush();
     blob->close();
+  }
+  if (session_.flushesBuffers()) {
+    data.flush();
+    index.flush();
+    flushFolder();
   }
   index.close();
   data.close();
+}
+
+void TDataDirectory::flushFolder() const {
+  if (inMemory_) return;
+  if (int error = mindrel::FlushFolder(path_); error != 0) raiseOsError(error, path_);
 }
 
 std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableName, const TableOpenFlags& flags) {

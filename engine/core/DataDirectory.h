@@ -80,6 +80,9 @@ class TDataDirectory {
   void setKeepTablesOpen(bool keep);
   bool keepTablesOpen() const { return keepTablesOpen_; }
   const TDataDirectoryLocks& locks() const { return *locks_; }
+  // The folder's own entries (files made, removed, renamed) to the disk;
+  // nothing for an in-memory folder.
+  void flushFolder() const;
 
  private:
   static std::string Key(const std::string& tableName);

@@ -274,6 +274,7 @@ class Repairer {
     }
     if (blobReplaced_) blob_->rename(paths_.blob);
     index_->rename(paths_.index);
+    folder_.flushFolder();
   }
 
   TDataDirectory& folder_;

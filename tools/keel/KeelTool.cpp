@@ -113,6 +113,8 @@ class Tool {
   Tool(const Arguments& args, std::istream& in, std::ostream& out, std::ostream& err)
       : args_(args), in_(in), out_(out), err_(err), session_(engine_) {
     if (args.hasPassword) session_.passwords().add(keel::Utf8ToAnsi(args.password));
+    // A change the tool reports done must survive a power failure.
+    session_.ForceBufferFlush = true;
   }
 
   int run() {
