@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/ReadProblem.h"
 #include "engine/core/ErrorCodes.h"
 
 namespace mindrel {
@@ -70,10 +71,18 @@ void TAlertScan::RefreshOutputList(const TScanOptions& options, TAlertList& aler
   options_ = &options;
   alerts_ = &alerts;
   alerts.FreeOPList();
-  columnErrors_.clear();
+  problems_.clear();
   const std::string ignoreIndex = ignore_.SelectPrimaryIndex();
   BuildLookAhead(options.LookAhead);
-  for (const std::string& folder : options.Folders) ScanFolder(folder);
+  for (const std::string& folder : options.Folders) {
+    try {
+      ScanFolder(folder);
+    } catch (const std::exception& error) {
+      tables_.Close();
+      query_.Close();
+      problems_.push_back(TReadProblem::FamilyTreeInPart(folder, error));
+    }
+  }
   if (Ticked(kAddedFixed) || Ticked(kAddedAnnual)) AddAddedEvents();
   tables_.Close();
   query_.Close();
@@ -104,10 +113,10 @@ void TAlertScan::BuildLookAhead(int days) {
 void TAlertScan::ScanFolder(const std::string& folder) {
   tables_.Open(folder);
   const int alertsBefore = alerts_->Count();
-  const std::size_t errorsBefore = columnErrors_.size();
+  const std::size_t errorsBefore = problems_.size();
   tables_.ReadAsOneState([&] {
     alerts_->DropAddedSince(alertsBefore);
-    columnErrors_.resize(errorsBefore);
+    problems_.resize(errorsBefore);
     RunFolderQueries(folder);
   });
   tables_.Close();
@@ -163,7 +172,7 @@ void TAlertScan::RunColumnQuery(const std::string& folder, const RowKind& kind, 
     RunQuery(folder, kind, livingClause);
   } catch (const keel::EKeelEngineError& error) {
     query_.Close();
-    columnErrors_.push_back(error.what());
+    problems_.push_back(error.what());
   }
 }
 

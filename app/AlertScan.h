@@ -31,8 +31,9 @@ struct TScanOptions {
 // Fills the alert list with the anniversaries of the next days: one query per
 // ticked event type and folder, each stored date decoded and matched by day
 // and month against the look-ahead window, then the user's added events.
-// Errors of the table layer are not caught: the entries found until then stay
-// in the list and the ignore list's index is not put back.
+// A folder that cannot be read, or not to its end, is named in Problems(),
+// the entries found in it until then staying in the list, and the other
+// sources are still scanned.
 class TAlertScan {
  public:
   TAlertScan(const Clock& clock, TFamilyTreeTables& tables, TScanQuery& query, TIgnoreChecker& ignore,
@@ -41,9 +42,9 @@ class TAlertScan {
 
   void RefreshOutputList(const TScanOptions& options, TAlertList& alerts);
 
-  // The messages of custom date columns whose query failed in the last scan;
-  // such a column costs only its own alerts.
-  const std::vector<std::string>& ColumnErrors() const { return columnErrors_; }
+  // The messages of folders and custom date columns that could not be read
+  // in the last scan; each costs only its own alerts.
+  const std::vector<std::string>& Problems() const { return problems_; }
 
   // "P.[Birth date~J]", or in double quotes for names brackets cannot hold.
   static std::string QuotedColumn(const std::string& alias, const std::string& column);
@@ -86,7 +87,7 @@ class TAlertScan {
   std::map<std::string, TLAObj> lookAhead_;
   // The families of the query being run that have a living partner.
   std::unordered_set<std::int32_t> livingCouples_;
-  std::vector<std::string> columnErrors_;
+  std::vector<std::string> problems_;
 };
 
 }  // namespace mindrel

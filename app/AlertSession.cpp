@@ -53,7 +53,7 @@ std::vector<std::string> TAlertSession::RefreshOutputList(const TScanOptions& op
   TAlertScan scan(clock, tables, query, ignore, events);
   scan.RefreshOutputList(options, alerts);
   std::vector<std::string> problems = files.Messages();
-  problems.insert(problems.end(), scan.ColumnErrors().begin(), scan.ColumnErrors().end());
+  problems.insert(problems.end(), scan.Problems().begin(), scan.Problems().end());
   return problems;
 }
 

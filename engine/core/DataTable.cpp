@@ -8,6 +8,7 @@
 #include "engine/core/DataDirectoryLocks.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/ErrorCodes.h"
+#include "engine/core/KeyLayout.h"
 
 namespace keel {
 
@@ -97,11 +98,12 @@ void TDataTable::openIndex(TDataSession& session) {
   index_->setCipher(data_->cipher());
   try {
     index_->openIndex();
+    if (flags_.readOnly) checkIndexFileFits();
   } catch (const EKeelEngineError& error) {
     const ErrorCode code = error.code();
     const bool lost = code == ErrorCode::KEEL_OSENOENT || code == ErrorCode::KEEL_READERR;
     const bool damaged = code == ErrorCode::KEEL_OLDVERSION || code == ErrorCode::KEEL_BADSIGNATURE ||
-                         code == ErrorCode::KEEL_HEADERCORRUPT;
+                         code == ErrorCode::KEEL_HEADERCORRUPT || code == ErrorCode::KEEL_INDEXCORRUPT;
     if (!lost && !(damaged && flags_.readOnly)) throw;
     index_->close();
     // A table opened for reading keeps its replacement in memory: the folder
@@ -114,6 +116,19 @@ void TDataTable::openIndex(TDataSession& session) {
     // index can be rebuilt from the rows alone.
     index_->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor{});
     indexRebuilt_ = true;
+  }
+}
+
+// A file cut short has lost pages its trees still lead to; descriptors whose
+// keys the fields cannot give belong to another table's index file.
+void TDataTable::checkIndexFileFits() {
+  index_->checkHoldsItsUnits();
+  for (int slot = 0; slot <= index_->secondaryCount(); ++slot) {
+    try {
+      TKeyLayout(index_->descriptor(slot), data_->fields(), collation_, name_);
+    } catch (const EKeelEngineError&) {
+      raise(ErrorCode::KEEL_INDEXCORRUPT, {.table = name_});
+    }
   }
 }
 

@@ -186,6 +186,7 @@ class TDataTable final : public TLockTarget {
 
  private:
   void openIndex(TDataSession& session);
+  void checkIndexFileFits();
   void openIndexInMemory(TDataSession& session, const TIndexFile::Options& options);
   KnownIndexes indexesInMemory() const;
   void rebuildIndexes();

@@ -384,13 +384,21 @@ TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Planned move|0|2027-12-22", "Moved in|1|2027-12-22"}));
 }
 
-TEST_F(AlertScanTest, AnErrorKeepsWhatWasFoundAndReachesTheCaller) {
+// A folder that fails part way keeps what was found in it, is named with the
+// cause, and the other folders are still scanned.
+TEST_F(AlertScanTest, AFolderThatFailsKeepsWhatWasFoundIsNamedAndTheOthersAreScanned) {
   Tick({"Birth", "Marriage"});
+  options.Folders = {"/trees/a", "/trees/b"};
   query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {Person(1, "John", "Search date", "10 Dec 1984")};
+  query.rows[FakeQuery::Key("/trees/b", kBirthLines)] = {Person(2, "Mary", "Search date", "12 Dec 1990")};
   query.failOn = FakeQuery::Key("/trees/a", TAlertScan::QueryLines(true, "Marriage date", ""));
-  EXPECT_THROW(Scan(), std::runtime_error);
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|42|2026-12-10"}));
-  EXPECT_EQ(ignore.index, "");
+  const FixedClock clock(CivilDate{2026, 12, 10});
+  TAlertScan scan(clock, tables, query, ignore, events);
+  scan.RefreshOutputList(options, alerts);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|42|2026-12-10", "Mary SMITH|36|2026-12-12"}));
+  EXPECT_EQ(scan.Problems(), std::vector<std::string>{"The family tree in \"/trees/a\" could not be read whole: "
+                                                      "table is damaged. The alerts found in it before are listed."});
+  EXPECT_EQ(ignore.index, "SurnameIdx");
 }
 
 }  // namespace
