@@ -397,32 +397,23 @@ bool TDataTable::beginRead() {
   return changed;
 }
 
-bool TDataTable::beginHeldRead() {
+bool TDataTable::beginHeldRead() { return *startHeldRead(true); }
+
+bool TDataTable::tryBeginHeldRead() { return startHeldRead(false).has_value(); }
+
+std::optional<bool> TDataTable::startHeldRead(bool wait) {
   if (readDepth_ > 0 || writeDepth_ > 0) {
     ++readDepth_;
     return false;
   }
   syncSessionSettings();
   const uint64_t stamp = changeStamp();
-  const bool changed = protocol_->readForPageMiss();
+  const std::optional<bool> changed = wait ? protocol_->readForPageMiss() : protocol_->tryReadForHeldRead();
+  if (!changed) return std::nullopt;
   ++readDepth_;
   seenStamp_ = stamp;
   if (accessStale_) forgetIndexAccess();
   return changed;
-}
-
-bool TDataTable::tryBeginHeldRead() {
-  if (readDepth_ > 0 || writeDepth_ > 0) {
-    ++readDepth_;
-    return true;
-  }
-  syncSessionSettings();
-  const uint64_t stamp = changeStamp();
-  if (!protocol_->tryReadForHeldRead().has_value()) return false;
-  ++readDepth_;
-  seenStamp_ = stamp;
-  if (accessStale_) forgetIndexAccess();
-  return true;
 }
 
 const EngineLockSettings& TDataTable::lockSettings() const {

@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -202,6 +203,9 @@ class TDataTable final : public TLockTarget {
   void refreshUnderReadLock();
   // True when any header's change count moved; every cache is dropped then.
   bool refreshAllHeaders();
+  // Takes and holds the read lock (waiting for it, or in one attempt):
+  // whether the refresh found a change, or nothing when it was refused.
+  std::optional<bool> startHeldRead(bool wait);
   void reloadHeaders();
   void forgetCachedUnits();
   // Tables this process may write keep a journal; temporary and in-memory
