@@ -104,7 +104,7 @@ bool TAlertIgnorer::IgnoreFamily(const TOPObj& entry, const std::string& eventNa
   TFolderTables tables(entry.DBFolder, {&people_, &links_});
   people_.SetIndexName("");
   people_.Open();
-  links_.SetIndexName("CFMIdx");
+  links_.SetIndexName(TFamilyTreeDatasets::kPartnerIndex);
   links_.Open();
   if (!TFamilyTreeDatasets::FirstPartnerLink(links_, entry.Code)) return true;
   for (; TFamilyTreeDatasets::OnPartnerLink(links_, entry.Code); links_.Next()) {

@@ -67,6 +67,13 @@ void TAlertList::MarkJubilees(const TJubilees& jubilees) {
   for (auto& item : items_) item.second->Jubilee = jubilees.Holds(*item.second);
 }
 
+// Each key ends in the number of entries the list held before the entry came.
+void TAlertList::DropAddedSince(int count) {
+  std::erase_if(items_, [count](const Item& item) {
+    return std::stoi(item.first.substr(item.first.rfind('-') + 1)) >= count;
+  });
+}
+
 void TAlertList::ApplyBands(std::uint32_t firstColour, std::uint32_t secondColour) {
   std::uint32_t current = kWhite;
   TDateTime lastDate = EncodeDate(1, 1, 1);  // a date no entry has

@@ -52,6 +52,9 @@ class TAlertList {
   // Removes and frees one entry (ignoring it from the list).
   // REQUIRES: 0 <= index < Count()
   void Remove(int index);
+  // Removes and frees the entries added after the list held `count` of them
+  // (a source read again).
+  void DropAddedSince(int count);
   // Frees every entry (before each scan and at the end).
   void FreeOPList() {
     items_.clear();

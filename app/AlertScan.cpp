@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/ReadProblem.h"
 #include "engine/core/ErrorCodes.h"
 
 namespace mindrel {
@@ -109,12 +110,21 @@ void TAlertScan::RefreshOutputList(const TScanOptions& options, TAlertList& aler
   options_ = &options;
   alerts_ = &alerts;
   alerts.FreeOPList();
-  columnErrors_.clear();
+  problems_.clear();
   kinshipMessages_.clear();
   lostHomes_.clear();
   const std::string ignoreIndex = ignore_.SelectPrimaryIndex();
   BuildWindows();
-  for (const std::string& folder : options.Folders) ScanFolder(folder);
+  for (const std::string& folder : options.Folders) {
+    try {
+      ScanFolder(folder);
+    } catch (const std::exception& error) {
+      kinship_.reset();
+      tables_.Close();
+      query_.Close();
+      problems_.push_back(TReadProblem::FamilyTreeInPart(folder, error));
+    }
+  }
   if (Ticked(kAddedFixed) || Ticked(kAddedAnnual)) AddAddedEvents();
   if (options.MarkJubilees) alerts.MarkJubilees(options.Jubilees);
   tables_.Close();
@@ -226,10 +236,32 @@ bool TAlertScan::StandsInForLeapDay(const TDayMonthYear& day) const {
   return false;
 }
 
+// A folder's alerts are one state of its tables: a person changed while they
+// are read would otherwise give a wedding of the new version beside a
+// birthday of the old. What an earlier reading found is dropped before the
+// next.
 void TAlertScan::ScanFolder(const std::string& folder) {
   tables_.Open(folder);
-  LoadKinship(folder);
-  FindDateColumns();
+  const int alertsBefore = alerts_->Count();
+  const std::size_t problemsBefore = problems_.size();
+  const std::size_t kinshipBefore = kinshipMessages_.size();
+  const std::size_t lostBefore = lostHomes_.size();
+  tables_.ReadAsOneState([&] {
+    alerts_->DropAddedSince(alertsBefore);
+    problems_.resize(problemsBefore);
+    kinshipMessages_.resize(kinshipBefore);
+    lostHomes_.resize(lostBefore);
+    missingPartners_.clear();
+    LoadKinship(folder);
+    FindDateColumns();
+    RunFolderQueries(folder);
+  });
+  TellMissingPartners(folder);
+  kinship_.reset();
+  tables_.Close();
+}
+
+void TAlertScan::RunFolderQueries(const std::string& folder) {
   const std::string living = options_->Alive ? kLivingClause : "";
   if (Ticked(kBirth)) RunQuery(folder, {false, kBirth, "Search date"}, living);
   // "Only living people" decides whose birthdays and weddings are announced;
@@ -245,6 +277,9 @@ void TAlertScan::ScanFolder(const std::string& folder) {
     if (tables_.PeopleHasColumn(column)) RunColumnQuery(folder, {false, index, column}, living);
     if (tables_.FamiliesHasColumn(column)) RunColumnQuery(folder, {true, index, column}, "");
   }
+}
+
+void TAlertScan::TellMissingPartners(const std::string& folder) {
   if (!missingPartners_.empty()) {
     kinshipMessages_.push_back("The family links of " + Quoted(folder) + " have faults: " +
                                Counted(static_cast<std::uint32_t>(missingPartners_.size()), "partner", "partners") +
@@ -252,8 +287,6 @@ void TAlertScan::ScanFolder(const std::string& folder) {
                                " not in the tree. The relationships leave them out.");
   }
   missingPartners_.clear();
-  kinship_.reset();
-  tables_.Close();
 }
 
 // Every date column of the folder may date a person's life: the ticked ones
@@ -324,7 +357,7 @@ void TAlertScan::RunColumnQuery(const std::string& folder, const RowKind& kind, 
     RunQuery(folder, kind, livingClause);
   } catch (const keel::EKeelEngineError& error) {
     query_.Close();
-    columnErrors_.push_back(error.what());
+    problems_.push_back(error.what());
   }
 }
 

@@ -52,9 +52,9 @@ struct TScanOptions {
 // birthdays and other dates of the dead, the wedding anniversaries of couples
 // with a dead partner and the other family dates of couples without a living
 // one, never the death anniversaries. A 29 February falls on the day the
-// options say in a common year. Errors of the table layer are not caught:
-// the entries found until then stay in the list and the ignore list's index
-// is not put back.
+// options say in a common year. A folder that cannot be read, or not to its
+// end, is named in Problems(), the entries found in it until then staying in
+// the list, and the other sources are still scanned.
 class TAlertScan {
  public:
   TAlertScan(const Clock& clock, TFamilyTreeTables& tables, TScanQuery& query, TIgnoreChecker& ignore,
@@ -63,9 +63,9 @@ class TAlertScan {
 
   void RefreshOutputList(const TScanOptions& options, TAlertList& alerts);
 
-  // The messages of custom date columns whose query failed in the last scan;
-  // such a column costs only its own alerts.
-  const std::vector<std::string>& ColumnErrors() const { return columnErrors_; }
+  // The messages of folders and custom date columns that could not be read
+  // in the last scan; each costs only its own alerts.
+  const std::vector<std::string>& Problems() const { return problems_; }
   // What the last scan has to tell about the relationships: a tree whose
   // links could not all be read or have faults, a home person who has gone
   // (one message per source and kind).
@@ -125,6 +125,9 @@ class TAlertScan {
   // Whether the row passes the family limit; its relation into `facts`.
   bool RelateRow(const RowKind& kind, const TScanRecord& row, std::int32_t code, TEventFacts& facts);
   void FindDateColumns();
+  void RunFolderQueries(const std::string& folder);
+  // The partners of listed couples the folder lacks, told once per folder.
+  void TellMissingPartners(const std::string& folder);
   void RunQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void RunColumnQuery(const std::string& folder, const RowKind& kind, const std::string& livingClause);
   void FindCouples(const RowKind& kind);
@@ -169,7 +172,7 @@ class TAlertScan {
   // The partners of the families that fall due in the query being run, when
   // the query needs them.
   std::unordered_map<std::int32_t, TCouple> couples_;
-  std::vector<std::string> columnErrors_;
+  std::vector<std::string> problems_;
   std::optional<THomeKinship> kinship_;  // of the folder being scanned
   // Partners of the folder's couples whom its people table lacks.
   std::set<std::int32_t> missingPartners_;

@@ -1,7 +1,8 @@
 #include "app/AlertSession.h"
 
-#include "app/RoutedScanSources.h"
+#include "app/DatasetScanSources.h"
 #include "app/OwnTables.h"
+#include "app/RoutedScanSources.h"
 #include "engine/components/KeelEngine.h"
 #include "engine/components/KeelSession.h"
 #include "platform/Folders.h"
@@ -14,6 +15,9 @@ TAlertSession::TAlertSession() {
   linksTable_.SetTableName("Links.dat");
   // The family-tree program's tables are only ever read.
   for (keel::TKeelTable* table : {&peopleTable_, &familiesTable_, &linksTable_}) table->SetReadOnly(true);
+  // Partners are found through the links' index; should its file be lost,
+  // the index is built in memory from the rows instead.
+  linksTable_.ExpectedIndexDefs().Add(TFamilyTreeDatasets::kPartnerIndex, "RecType;ChildMarr");
 }
 
 void TAlertSession::Initialize(const std::string& dataFolder) {
@@ -51,7 +55,7 @@ std::vector<std::string> TAlertSession::RefreshOutputList(const TScanOptions& op
   scan.RefreshOutputList(options, alerts);
   lostHomes_ = scan.LostHomes();
   std::vector<std::string> problems = files.Messages();
-  problems.insert(problems.end(), scan.ColumnErrors().begin(), scan.ColumnErrors().end());
+  problems.insert(problems.end(), scan.Problems().begin(), scan.Problems().end());
   problems.insert(problems.end(), scan.KinshipMessages().begin(), scan.KinshipMessages().end());
   return problems;
 }

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/components/DatabaseError.h"
+#include "engine/components/KeelConsistentRead.h"
 #include "engine/components/KeelField.h"
 #include "engine/components/KeelTableWalk.h"
 #include "formats/Utf8Text.h"
@@ -131,7 +132,11 @@ void TFamilyTreeDatasets::Open(const std::string& folder) {
     table->SetDatabaseName(folder);
   }
   people_.Open();
-  links_.SetIndexName("CFMIdx");
+  // Read through the queries, and kept open for the whole scan of the folder
+  // so that its reading can be checked as one state. Without it only the
+  // family queries fail.
+  if (families_.Exists()) families_.Open();
+  links_.SetIndexName(kPartnerIndex);
   links_.Open();
   peopleByCode_.Reset();
   familiesByCode_.Reset();
@@ -313,6 +318,14 @@ void TFamilyTreeDatasets::NextLookupRow() {
 }
 
 void TFamilyTreeDatasets::EndLookups() { lookupReads_.clear(); }
+
+void TFamilyTreeDatasets::ReadAsOneState(const std::function<void()>& read) {
+  std::vector<keel::TKeelDataSet*> open;
+  for (keel::TKeelTable* table : {&people_, &families_, &links_}) {
+    if (table->Active()) open.push_back(table);
+  }
+  keel::TKeelConsistentRead(std::move(open)).Run(read);
+}
 
 void TFamilyTreeDatasets::Close() {
   lookupReads_.clear();

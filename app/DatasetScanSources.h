@@ -87,6 +87,9 @@ class TRowsByCode {
 // on the links, are opened only then.
 class TFamilyTreeDatasets final : public TFamilyTreeTables {
  public:
+  // The links' index whose first fields are "RecType" and "ChildMarr".
+  static constexpr const char* kPartnerIndex = "CFMIdx";
+
   TFamilyTreeDatasets(keel::TKeelTable& people, keel::TKeelTable& families, keel::TKeelTable& links)
       : people_(people), families_(families), links_(links), peopleByCode_(people), familiesByCode_(families) {}
   void Open(const std::string& folder) override;
@@ -103,6 +106,7 @@ class TFamilyTreeDatasets final : public TFamilyTreeTables {
   void BeginLookups() override;
   void NextLookupRow() override;
   void EndLookups() override;
+  void ReadAsOneState(const std::function<void()>& read) override;
   void Close() override;
 
   // Goes to the first partner link of the family; false when it has none.

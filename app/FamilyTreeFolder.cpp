@@ -1,7 +1,9 @@
 #include "app/FamilyTreeFolder.h"
 
+#include "app/ReadProblem.h"
 #include "engine/components/KeelTable.h"
 #include "engine/core/ErrorCodes.h"
+#include "platform/Folders.h"
 
 namespace mindrel {
 
@@ -27,21 +29,22 @@ class TFolderTable {
 
 }  // namespace
 
-bool TFamilyTreeFolder::Valid() const {
-  if (folder_.empty()) return false;
+std::string TFamilyTreeFolder::Problem() const {
+  if (folder_.empty()) return {};
+  if (!DirectoryExists(folder_)) return TReadProblem::MissingFolder(folder_);
   try {
     TFolderTable people(folder_, "People.dat");
     people->Open();
-    if (people->UserMajorVersion() != kPeopleUserMajorVersion) return false;
+    const int version = people->UserMajorVersion();
+    if (version != kPeopleUserMajorVersion) return TReadProblem::NotVersion3(folder_, version);
     TFolderTable families(folder_, "Families.dat");
     families->Open();
     TFolderTable links(folder_, "Links.dat");
     links->Open();
-    return true;
-  } catch (const std::exception&) {
-    // A missing, locked or damaged table, or a folder that has gone: not a
-    // family tree Mindrel can read.
-    return false;
+    return {};
+  } catch (const std::exception& error) {
+    // A missing, locked or damaged table: not a family tree Mindrel can read.
+    return TReadProblem::FamilyTree(folder_, error);
   }
 }
 

@@ -18,7 +18,10 @@ class TFamilyTreeFolder {
 
   // All three tables open and "People.dat" carries user major version 3. Any
   // failure (missing folder or table, damaged or locked file) means invalid.
-  bool Valid() const;
+  bool Valid() const { return !folder_.empty() && Problem().empty(); }
+  // What keeps a named folder from being read, in words naming the folder,
+  // the file and the cause (see TReadProblem); empty when it can be read.
+  std::string Problem() const;
 
   // Names of the date columns from the first custom column on, the people
   // table's first, then the families table's; a table that cannot be read

@@ -11,7 +11,13 @@ std::string TFolderSettingsHost::GetDatabasePath() {
   return stored.empty() ? std::string() : registry.MapWindowsPath(stored);
 }
 
-bool TFolderSettingsHost::ValidDatabase(const std::string& folder) { return TSourceEntry(folder).Valid(); }
+bool TFolderSettingsHost::ValidDatabase(const std::string& folder) {
+  if (folder.empty()) return false;
+  std::string problem = TSourceEntry(folder).Problem();
+  if (problem.empty()) return true;
+  problems_.push_back(std::move(problem));
+  return false;
+}
 
 std::vector<std::string> TFolderSettingsHost::CustomDateColumns(const std::vector<std::string>& folders) {
   std::vector<std::string> columns;

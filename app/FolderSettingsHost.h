@@ -12,7 +12,10 @@ class TFolderSettingsHost final : public TSettingsHost {
   TFolderSettingsHost(int screenWidth, int screenHeight) : screenWidth_(screenWidth), screenHeight_(screenHeight) {}
 
   std::string GetDatabasePath() override;
+  // A named source that cannot be read leaves a message naming it and the
+  // cause in Problems().
   bool ValidDatabase(const std::string& folder) override;
+  const std::vector<std::string>& Problems() const { return problems_; }
   std::vector<std::string> CustomDateColumns(const std::vector<std::string>& folders) override;
   int ScreenWidth() override { return screenWidth_; }
   int ScreenHeight() override { return screenHeight_; }
@@ -20,6 +23,7 @@ class TFolderSettingsHost final : public TSettingsHost {
  private:
   int screenWidth_;
   int screenHeight_;
+  std::vector<std::string> problems_;
 };
 
 }  // namespace mindrel

@@ -222,9 +222,14 @@ void TMainForm::InitializeForm(const QStringList& arguments) {
   TSettings settings = CollectSettings();
   const QRect area = screen()->geometry();
   TFolderSettingsHost host(area.width(), area.height());
-  TSettingsFile(iniPath_).ReadINIFile(settings, formats_, host, startup_);
+  TSettingsFile settingsFile(iniPath_);
+  settingsFile.ReadINIFile(settings, formats_, host, startup_);
   ApplySettings(settings);
   shownBeforeStart_ = settings.LastShown;
+  // Folders left out and settings not used are named, each with its cause.
+  std::vector<std::string> problems = settingsFile.Problems();
+  problems.insert(problems.end(), host.Problems().begin(), host.Problems().end());
+  ShowScanProblems(problems);
 }
 
 bool TMainForm::HasFolders() const { return ui_->TallowynList->count() > 0; }
@@ -284,16 +289,20 @@ void TMainForm::OpenOptions() { ui_->OptionsBtn->setChecked(true); }
 
 bool TMainForm::ValidDatabase(const std::string& folder, bool showMessage) {
   const TSourceEntry entry(folder);
-  const bool valid = entry.Valid();
+  const std::string problem = entry.Problem();
+  const bool valid = !folder.empty() && problem.empty();
+  // The cause follows the design's lines.
+  const QString cause = QString::fromStdString(problem);
   if (!valid && showMessage && entry.IsGedcomFile()) {
     TMessageDialog::show(this, TMessageDialog::Kind::Warning,
                          {QStringLiteral("Mindrel"), QStringLiteral("The file \"%1\"").arg(QString::fromStdString(folder)),
-                          QStringLiteral("is not a readable GEDCOM file"), QStringLiteral("and will be reset")},
+                          QStringLiteral("is not a readable GEDCOM file"), QStringLiteral("and will be reset"), cause},
                          QMessageBox::Ok, 503);
   } else if (!valid && showMessage) {
     TMessageDialog::show(this, TMessageDialog::Kind::Warning,
                          {QStringLiteral("Mindrel"), QStringLiteral("The folder \"%1\"").arg(QString::fromStdString(folder)),
-                          QStringLiteral("does not contain a valid Tallowyn V3 database"), QStringLiteral("and will be reset")},
+                          QStringLiteral("does not contain a valid Tallowyn V3 database"), QStringLiteral("and will be reset"),
+                          cause},
                          QMessageBox::Ok, 503);
   }
   return valid;

@@ -59,6 +59,26 @@ void Create(keel::TKeelTable& table, Define define) {
   table.Open();
 }
 
+// Damage that opening does not see (a cut row, a free-row chain into a live
+// row, a row counter past the file) would come back later as "table is full",
+// "duplicate key" or entries without text: the whole table is checked, as a
+// verification does, which costs little for tables of this size.
+bool OpensSound(keel::TKeelTable& table, Define define) {
+  try {
+    table.Open();
+    return table.Verify().empty() && HasSchemaIndexes(table, define);
+  } catch (const keel::EKeelEngineError&) {
+    return false;  // repaired below; the repair's own error tells when it cannot be
+  }
+}
+
+std::string RepairedMessage(const std::string& path, const keel::TableRepairReport& report) {
+  std::string message = "\"" + path + "\" was damaged and has been repaired. " + std::to_string(report.keptRows) +
+                        (report.keptRows == 1 ? " entry was" : " entries were") + " kept; not kept:";
+  for (const std::string& line : report.lost) message += "\n" + line;
+  return message;
+}
+
 std::string OpenOrCreate(keel::TKeelTable& table, const std::string& dataFolder, const std::string& name,
                          Define define, const Clock& clock) {
   table.Close();
@@ -68,33 +88,29 @@ std::string OpenOrCreate(keel::TKeelTable& table, const std::string& dataFolder,
     Create(table, define);
     return {};
   }
-  try {
-    table.Open();
-    if (HasSchemaIndexes(table, define)) return {};
-  } catch (const keel::EKeelEngineError&) {
-    // Repaired below; the repair's own error tells when the table cannot be.
-  }
+  if (OpensSound(table, define)) return {};
   table.Close();
+  const std::string folder = WithTrailingSeparator(dataFolder);
   std::exception_ptr failure;
+  std::string cause;
   try {
     define(table);
     const keel::TableRepairReport report = table.RepairFromDefs();
     table.Open();
-    if (report.lost.empty()) return {};
-    std::string message = "\"" + name + "\" was damaged and has been repaired. Not kept:";
-    for (const std::string& line : report.lost) message += "\n" + line;
-    return message;
+    return report.lost.empty() ? std::string() : RepairedMessage(folder + name, report);
   } catch (const keel::EKeelEngineError& error) {
     table.Close();
     // In use by another process: it cannot be repaired now, nor set aside.
     if (error.code() == keel::ErrorCode::KEEL_OSEACCES) throw;
     failure = std::current_exception();
+    cause = error.what();
   }
-  const std::string aside = SetAside(WithTrailingSeparator(dataFolder), name, clock);
+  // Only a table none of whose rows can be read gets here.
+  const std::string aside = SetAside(folder, name, clock);
   if (aside.empty()) std::rethrow_exception(failure);
   Create(table, define);
-  return "\"" + name + "\" could not be read. It was set aside as \"" + aside + "\" and a new, empty \"" + name +
-         "\" was made.";
+  return "\"" + folder + name + "\" could not be read (" + cause + "). It was set aside as \"" + aside +
+         "\" and a new, empty \"" + name + "\" was made.";
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ class TRoutedTables final : public TFamilyTreeTables {
   void BeginLookups() override { active_->BeginLookups(); }
   void NextLookupRow() override { active_->NextLookupRow(); }
   void EndLookups() override { active_->EndLookups(); }
+  void ReadAsOneState(const std::function<void()>& read) override { active_->ReadAsOneState(read); }
   void Close() override;
 
  private:

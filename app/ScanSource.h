@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,10 @@ class TFamilyTreeTables {
   virtual void BeginLookups() {}
   virtual void NextLookupRow() {}
   virtual void EndLookups() {}
+  // Runs `read` (the whole scan of the open source) so that what it reads is
+  // one state of the source: again when another program changed it
+  // meanwhile. `read` must start afresh every time.
+  virtual void ReadAsOneState(const std::function<void()>& read) { read(); }
   // Closes whatever is open; harmless when nothing is.
   virtual void Close() = 0;
 };

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <optional>
-#include <utility>
 #include <type_traits>
+#include <utility>
 
 #include "formats/Utf8Text.h"
 
@@ -182,8 +184,27 @@ void TSettingsFile::WriteFont(TProfileFile& file, const TFontSettings& font, con
   file.WriteInteger(section, "Script", font.Script);
 }
 
+void TSettingsFile::Problem(const std::string& what) {
+  problems_.push_back("The settings file \"" + path_ + "\" " + what);
+}
+
+void TSettingsFile::CheckReadable(const TProfileFile& file) {
+  std::ifstream raw(path_, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(raw)), std::istreambuf_iterator<char>());
+  if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) return;
+  const bool utf16 = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                                           (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+  if (utf16) {
+    Problem("could not be read: it is written in UTF-16, not in UTF-8. The default settings are used.");
+  } else if (bytes.find('\0') != std::string::npos) {
+    Problem("could not be read: it is no text. The default settings are used.");
+  } else if (file.ReadSectionValues("Prefs").empty()) {
+    Problem("could not be read: it holds no [Prefs] section. The default settings are used.");
+  }
+}
+
 void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSettingsHost& host,
-                                TStartupIntegration& startup) const {
+                                TStartupIntegration& startup) {
   // Loading ends with this call even when a host call throws.
   struct LoadingScope {
     TStartupIntegration& startup;
@@ -191,6 +212,8 @@ void TSettingsFile::ReadINIFile(TSettings& settings, TEventFormats& formats, TSe
     ~LoadingScope() { startup.SetLoading(false); }
   } loading(startup);
   const TProfileFile file(path_);
+  problems_.clear();
+  CheckReadable(file);
 
   ReadFolders(file, settings, host);
   settings.SetCustomColumns(host.CustomDateColumns(settings.Folders));
@@ -237,7 +260,7 @@ void TSettingsFile::ReadFolders(const TProfileFile& file, TSettings& settings, T
   }
   for (int n = 0; n < BoundedCount(file, "Prefs", count); ++n) {
     const std::string folder = file.ReadString("Prefs", Numbered("DB", n), kMissingFolder);
-    if (!host.ValidDatabase(folder)) continue;
+    if (folder == kMissingFolder || !host.ValidDatabase(folder)) continue;
     settings.Folders.push_back(folder);
     if (const auto home = ReadHome(file, n)) settings.HomePeople[folder] = *home;
   }
@@ -267,8 +290,14 @@ void TSettingsFile::ReadTicks(const TProfileFile& file, TSettings& settings) {
     return;
   }
   for (int n = 1; n <= BoundedCount(file, "Fields", count); ++n) {
-    const int item = settings.FindEventItem(file.ReadString("Fields", Numbered("F", n), kMissingField));
-    if (item >= 0) settings.EventItems[static_cast<std::size_t>(item)].Ticked = true;
+    const std::string name = file.ReadString("Fields", Numbered("F", n), kMissingField);
+    const int item = settings.FindEventItem(name);
+    if (item >= 0) {
+      settings.EventItems[static_cast<std::size_t>(item)].Ticked = true;
+    } else if (name != kMissingField) {
+      Problem("ticks the event type \"" + name + "\" ([Fields] " + Numbered("F", n) +
+              "), which none of the folders offers; it is left out.");
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/Settings.h"
 #include "app/SettingsHost.h"
@@ -20,9 +21,13 @@ class TSettingsFile {
   // file gives the defaults. The values already in `settings` stand for the
   // window's current geometry. Validates each folder and brings the log-on
   // start entry in line with the "Start" option (unticking it when that
-  // fails), all silently: `startup` is loading for the whole run.
-  void ReadINIFile(TSettings& settings, TEventFormats& formats, TSettingsHost& host,
-                   TStartupIntegration& startup) const;
+  // fails), all silently: `startup` is loading for the whole run. What of
+  // the file could not be used is left in Problems().
+  void ReadINIFile(TSettings& settings, TEventFormats& formats, TSettingsHost& host, TStartupIntegration& startup);
+  // The last ReadINIFile's messages naming the file and what of it was not
+  // used: a file that is no UTF-8 text or holds no settings, event types it
+  // ticks that do not exist.
+  const std::vector<std::string>& Problems() const { return problems_; }
   // Writes every key in its fixed order. False when the file could not be
   // written (not reported to the user).
   bool WriteINIFile(const TSettings& settings, const TEventFormats& formats) const;
@@ -46,10 +51,14 @@ class TSettingsFile {
  private:
   static void ReadFolders(const TProfileFile& file, TSettings& settings, TSettingsHost& host);
   static void ReadWindow(const TProfileFile& file, TSettings& settings, TSettingsHost& host);
-  static void ReadTicks(const TProfileFile& file, TSettings& settings);
+  void ReadTicks(const TProfileFile& file, TSettings& settings);
   static void ReadJubilees(const TProfileFile& file, TJubilees& jubilees);
+  // A file that exists but is no settings file Mindrel can read.
+  void CheckReadable(const TProfileFile& file);
+  void Problem(const std::string& what);
 
   std::string path_;
+  std::vector<std::string> problems_;
 };
 
 }  // namespace mindrel

@@ -8,8 +8,17 @@ namespace mindrel {
 
 bool TSourceEntry::IsGedcomFile() const { return TGedcomFile(path_).IsFile(); }
 
-bool TSourceEntry::Valid() const {
-  return IsGedcomFile() ? TGedcomFile(path_).Valid() : TFamilyTreeFolder(path_).Valid();
+std::string TSourceEntry::Problem() const {
+  if (!IsGedcomFile()) return TFamilyTreeFolder(path_).Problem();
+  const TGedcomFile file(path_);
+  if (file.Valid()) return {};
+  // Read in full only to name the fault as the scan would.
+  try {
+    file.Read();
+  } catch (const EGedcomError& error) {
+    return error.what();
+  }
+  return EGedcomError(path_, 1, "the file does not begin with \"0 HEAD\"").what();
 }
 
 std::vector<std::string> TSourceEntry::CustomDateColumns() const {

@@ -14,7 +14,10 @@ class TSourceEntry {
   bool IsGedcomFile() const;
   // A valid family-tree folder, or a readable file whose first record is
   // "0 HEAD".
-  bool Valid() const;
+  bool Valid() const { return !path_.empty() && Problem().empty(); }
+  // What keeps a named source from being read, in words naming it and the
+  // cause; empty when it can be read.
+  std::string Problem() const;
   // The custom date columns it offers (people's first, then families'); a
   // source that cannot be read offers none.
   std::vector<std::string> CustomDateColumns() const;

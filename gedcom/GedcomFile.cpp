@@ -35,6 +35,7 @@ TGedcomTree TGedcomFile::Read() const {
   if (!file) throw EGedcomError(path_, 0, "the file cannot be opened for reading");
   const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   if (file.bad()) throw EGedcomError(path_, 0, "the file cannot be read");
+  if (bytes.empty()) throw EGedcomError(path_, 0, "the file is empty");
   return TGedcomReader::Read(bytes, path_);
 }
 

@@ -179,6 +179,7 @@ class TKeelDataSet {
   friend class TKeelDatabase;
   friend class TKeelReadBatch;
   friend class TKeelTableWalk;
+  friend class TKeelConsistentRead;
 
   // The record the fields read now and the one they write to.
   std::span<const uint8_t> readBuffer() const;

@@ -7,6 +7,7 @@
 #include "engine/components/EngineErrorText.h"
 #include "engine/components/KeelDatabase.h"
 #include "engine/core/IndexDefinitions.h"
+#include "engine/core/TableVerifier.h"
 #include "engine/core/TextCase.h"
 
 namespace keel {
@@ -71,8 +72,13 @@ void TKeelTable::CheckOpenable() const {
 }
 
 TDataCursor& TKeelTable::OpenCursor(TKeelDatabase& database) {
-  tableCursor_ = std::make_unique<TDataCursor>(database.Folder(), engineName(),
-                                               CursorOpenFlags{.exclusive = exclusive_, .readOnly = readOnly_});
+  CursorOpenFlags flags{.exclusive = exclusive_, .readOnly = readOnly_};
+  if (expectedIndexDefs_.Count() > 0) {
+    flags.indexesIfLost = [this](const std::vector<FieldDescriptor>& fields) {
+      return indexesOf(expectedIndexDefs_, fields, TTableCreateOptions{}.IndexPageSize);
+    };
+  }
+  tableCursor_ = std::make_unique<TDataCursor>(database.Folder(), engineName(), flags);
   readOnly_ = tableCursor_->readOnly();
   return *tableCursor_;
 }
@@ -122,6 +128,15 @@ int16_t TKeelTable::UserMajorVersion() {
     int16_t version = 0;
     withCursor([&](TDataCursor& cursor) { version = cursor.table().data().header().userMajor; });
     return version;
+  });
+}
+
+std::vector<std::string> TKeelTable::Verify() {
+  return AtEdge([&] {
+    std::vector<std::string> problems;
+    withCursor([&](TDataCursor& cursor) { problems = TTableVerifier::Check(cursor.table()); });
+    for (std::string& line : problems) line = AnsiToUtf8(line);
+    return problems;
   });
 }
 
@@ -307,9 +322,14 @@ KnownIndexes TKeelTable::indexesFromDefs(int32_t indexPageSize) const {
   std::vector<FieldDescriptor> numbered;
   for (const TKeelFieldDef& def : fieldDefs_) numbered.push_back(def.ToDescriptor());
   for (size_t i = 0; i < numbered.size(); ++i) numbered[i].number = static_cast<uint16_t>(i + 1);
-  const TIndexDefinitions definitions(numbered, static_cast<size_t>(std::max(indexPageSize, 0)), engineName());
+  return indexesOf(indexDefs_, numbered, indexPageSize);
+}
+
+KnownIndexes TKeelTable::indexesOf(const TKeelIndexDefs& defs, std::span<const FieldDescriptor> fields,
+                                   int32_t indexPageSize) const {
+  const TIndexDefinitions definitions(fields, static_cast<size_t>(std::max(indexPageSize, 0)), engineName());
   KnownIndexes indexes;
-  for (const TKeelIndexDef& def : indexDefs_.CheckedForCreation()) {
+  for (const TKeelIndexDef& def : defs.CheckedForCreation()) {
     IndexDescriptor index;
     index.name = Utf8ToAnsi(def.Name);
     index.unique = def.Has(ixUnique) || def.Has(ixPrimary);

@@ -55,6 +55,11 @@ class TKeelTable : public TKeelDataSet {
 
   TKeelFieldDefs& FieldDefs() { return fieldDefs_; }
   TKeelIndexDefs& IndexDefs() { return indexDefs_; }
+  // The secondary indexes the table is expected to have. When a table opened
+  // read-only has lost its index file, or the file's header is damaged, these
+  // are built in memory from its rows (beside the primary index on RecordID),
+  // so they can still be chosen; the folder is not written.
+  TKeelIndexDefs& ExpectedIndexDefs() { return expectedIndexDefs_; }
   // Reads both definitions from the table (a closed table is opened for it).
   void RefreshDefs();
 
@@ -63,6 +68,9 @@ class TKeelTable : public TKeelDataSet {
   // Creates the closed table from FieldDefs and IndexDefs. The definitions
   // are checked before anything is written.
   void CreateTableFromDefs(const TTableCreateOptions& options = {});
+  // The problems a verification finds in the table (see TTableVerifier), as
+  // UTF-8 lines; empty when it is sound. A closed table is opened for it.
+  std::vector<std::string> Verify();
   // Rebuilds the closed table's indexes and free chains from its rows (see
   // TTableRepair), the indexes being those of IndexDefs over FieldDefs. The
   // report's lines are UTF-8.
@@ -123,6 +131,9 @@ class TKeelTable : public TKeelDataSet {
   std::string engineName() const;
   // IndexDefs over the fields of FieldDefs, as the engine stores them.
   KnownIndexes indexesFromDefs(int32_t indexPageSize) const;
+  // `defs` over `fields` (numbered), as the engine stores them.
+  KnownIndexes indexesOf(const TKeelIndexDefs& defs, std::span<const FieldDescriptor> fields,
+                         int32_t indexPageSize) const;
 
   std::string tableName_;
   std::string indexName_;
@@ -135,6 +146,7 @@ class TKeelTable : public TKeelDataSet {
   TKeyEntry* entered_ = &searchKey_;  // the key KeyFieldCount refers to
   TKeelFieldDefs fieldDefs_;
   TKeelIndexDefs indexDefs_;
+  TKeelIndexDefs expectedIndexDefs_;
   std::unique_ptr<TDataCursor> tableCursor_;
 };
 

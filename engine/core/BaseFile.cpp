@@ -85,7 +85,7 @@ uint64_t TBaseFile::size() {
   return doSize();
 }
 
-bool TBaseFile::lockRange(uint64_t offset, uint64_t length) {
+bool TBaseFile::lockRange(uint64_t offset, uint64_t length, LockMode mode) {
   if (length == 0) return false;
   std::lock_guard guard(lockMutex_);
   uint64_t end = offset + length;  // exclusive
@@ -95,7 +95,7 @@ bool TBaseFile::lockRange(uint64_t offset, uint64_t length) {
     auto before = std::prev(after);
     if (before->first + before->second > offset) return false;
   }
-  if (!doLockRange(offset, length)) return false;
+  if (!doLockRange(offset, length, mode)) return false;
   lockedRanges_.emplace(offset, length);
   return true;
 }

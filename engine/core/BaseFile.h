@@ -18,6 +18,11 @@ namespace keel {
 
 enum class Whence { Begin, Current, End };
 
+// A shared range lock is refused only by another's exclusive one that
+// overlaps it, and needs no write access to the file; an exclusive one is
+// refused by any overlapping lock. Within one handle any overlap refuses.
+enum class LockMode { Exclusive, Shared };
+
 class TBaseFile {
  public:
   explicit TBaseFile(std::string path) : path_(std::move(path)) {}
@@ -35,7 +40,11 @@ class TBaseFile {
   bool exclusive() const { return exclusive_; }
   // Memory files have no share-mode lock: the registry records the mode.
   void markExclusive(bool exclusive) { exclusive_ = exclusive; }
+  // Opened for reading only (asked for, or the file refuses writing).
   bool readOnly() const { return readOnly_; }
+  // The file itself refuses writing (no write permission, read-only media):
+  // nobody writes it, so nobody needs to be locked out.
+  bool writeProtected() const { return writeProtected_; }
   bool temporary() const { return temporary_; }
   void setTemporary(bool temporary) { temporary_ = temporary; }
 
@@ -53,9 +62,10 @@ class TBaseFile {
   void flush();
   uint64_t size();
 
-  // Exclusive range locks, non-blocking: false when the range overlaps one held
-  // through this handle or (for OS files) through any other handle.
-  bool lockRange(uint64_t offset, uint64_t length);
+  // Range locks, non-blocking: false when the range overlaps one held through
+  // this handle or (for OS files) a conflicting one held through any other
+  // handle.
+  bool lockRange(uint64_t offset, uint64_t length, LockMode mode = LockMode::Exclusive);
   // False when the range is not held exactly as locked.
   bool unlockRange(uint64_t offset, uint64_t length);
 
@@ -66,10 +76,11 @@ class TBaseFile {
   virtual void doTruncate(uint64_t size) = 0;
   virtual void doFlush() = 0;
   virtual uint64_t doSize() = 0;
-  virtual bool doLockRange(uint64_t offset, uint64_t length) = 0;
+  virtual bool doLockRange(uint64_t offset, uint64_t length, LockMode mode) = 0;
   virtual void doUnlockRange(uint64_t offset, uint64_t length) = 0;
 
   void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+  void setWriteProtected(bool writeProtected) { writeProtected_ = writeProtected; }
 
  private:
   uint64_t& positionOf(int openId);
@@ -77,6 +88,7 @@ class TBaseFile {
   std::string path_;
   bool exclusive_ = false;
   bool readOnly_ = false;
+  bool writeProtected_ = false;
   bool temporary_ = false;
 
   mutable std::recursive_mutex stateMutex_;

@@ -57,6 +57,36 @@ void TBlobFile::openFile() {
   freeChainChecked_ = false;
 }
 
+std::vector<std::string> TBlobFile::openForRepair() {
+  open();
+  std::vector<std::string> mended;
+  BlobFileHeader header = readHeaderBytes();
+  if (header.version != kBlobFileVersion) {
+    mended.push_back("BLOB header: version " + std::to_string(header.version) + " set to " +
+                     std::to_string(kBlobFileVersion));
+    header.version = kBlobFileVersion;
+  }
+  if (header.signature != engineSignature_ && header.signature != DataFileHeader::kStandardSignature) {
+    mended.push_back("BLOB header: engine signature restored");
+    header.signature = engineSignature_;
+  }
+  const std::uint64_t length = size();
+  const std::uint64_t blocks = (length - dataStart()) / unitSize();
+  if (blocks >= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) fail(ErrorCode::KEEL_TABLEFULL);
+  if ((length - dataStart()) % unitSize() != 0) mended.push_back("BLOB file: a block cut short at its end dropped");
+  const auto next = static_cast<std::int32_t>(blocks + 1);
+  if (header.nextBlock != next) {
+    mended.push_back("BLOB header: next block number " + std::to_string(header.nextBlock) + " set to " +
+                     std::to_string(next) + " (the blocks the file holds)");
+    header.nextBlock = next;
+  }
+  if (header.freeHead < 0 || header.freeHead >= next) header.freeHead = 0;  // the repair rebuilds the chain
+  header_ = header;
+  headerModified_ = !mended.empty();
+  freeChainChecked_ = false;
+  return mended;
+}
+
 BlobFileHeader TBlobFile::readHeaderBytes() {
   std::array<std::uint8_t, BlobFileHeader::kSize> bytes{};
   read(0, bytes.data(), bytes.size());

@@ -42,6 +42,12 @@ public:
   // nor the standard digest 12036; counts the file cannot hold 8961.
   // An encrypted table's cipher must be set before.
   void openFile();
+  // For a repair: opens the file and mends its header where the file tells
+  // better: version, signature, the block count (from the file's length; a
+  // block it holds only in part is not counted, and the repair cuts it off)
+  // and a free-block head outside the blocks. Answers one line per item mended; the header is written by the
+  // repair's write back.
+  std::vector<std::string> openForRepair();
 
   std::int32_t blockSize() const { return options_.blockSize; }
   std::size_t dataSize() const { return static_cast<std::size_t>(options_.blockSize) - BlobBlockHeader::kSize; }

@@ -248,6 +248,10 @@ bool TBufferedFile::writeBack() {
   return headerDue;
 }
 
+void TBufferedFile::checkHoldsItsUnits() {
+  if (size() < unitOffset(unitCount() + 1)) raise(corruptError(), {.table = path()});
+}
+
 void TBufferedFile::dropCache() {
   std::vector<TBuffer*> unpinned;
   units_.forEach([&](TBuffer* buffer) {

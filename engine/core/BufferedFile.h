@@ -95,6 +95,10 @@ class TBufferedFile : public TEngineFile {
   // Evicts unmodified, unpinned units down to the configured capacity.
   void shrinkCache();
 
+  // Raises corruptError() when the file is shorter than its units: a new
+  // unit would land past a hole that reads back as units of zeros.
+  void checkHoldsItsUnits();
+
   size_t cachedUnitCount() const { return units_.size(); }
   size_t currentCapacity() const { return capacity_; }
   bool isCached(int64_t n) const { return units_.contains(n); }

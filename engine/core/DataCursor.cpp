@@ -87,8 +87,9 @@ ErrorCode NavCode(Nav result) {
 
 TDataCursor::TDataCursor(TDataDirectory& directory, const std::string& tableName, CursorOpenFlags flags)
     : directory_(directory), flags_(flags) {
-  table_ = directory_.openTable(tableName, {flags.exclusive, flags.readOnly, flags.temporary, false});
-  readOnly_ = flags.readOnly || table_->filesReadOnly() || table_->indexInMemory();
+  table_ = directory_.openTable(tableName,
+                                {flags.exclusive, flags.readOnly, flags.temporary, false, flags.indexesIfLost});
+  readOnly_ = flags.readOnly || table_->filesWriteProtected() || table_->indexInMemory();
   slot_ = flags.physicalOrderOnly ? kPhysicalOrder : 0;
   try {
     first();

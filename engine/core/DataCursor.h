@@ -54,6 +54,7 @@ struct CursorOpenFlags {
   bool readOnly = false;
   bool temporary = false;
   bool physicalOrderOnly = false;
+  ExpectedIndexes indexesIfLost{};  // see TableOpenFlags
 };
 
 class TDataCursor {

@@ -12,6 +12,7 @@
 #include "engine/core/IndexDefinitions.h"
 #include "engine/core/RollbackJournal.h"
 #include "engine/core/TextCase.h"
+#include "platform/FileSystem.h"
 
 namespace keel {
 
@@ -196,10 +197,21 @@ void TDataDirectory::createTable(const TableCreateRequest& request) {
                                        TBlobFile::Options{request.name, blockSize, engine.settings(), 0});
     blob->setCipher(data.cipher());
     blob->createFile();
+    if (session_.flushesBuffers()) blob->flush();
     blob->close();
+  }
+  if (session_.flushesBuffers()) {
+    data.flush();
+    index.flush();
+    flushFolder();
   }
   index.close();
   data.close();
+}
+
+void TDataDirectory::flushFolder() const {
+  if (inMemory_) return;
+  if (int error = mindrel::FlushFolder(path_); error != 0) raiseOsError(error, path_);
 }
 
 std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableName, const TableOpenFlags& flags) {
@@ -208,6 +220,7 @@ std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableNa
   if (found != tables_.end() && found->second->useCount == 0) {
     std::shared_ptr<TDataTable> idle = found->second;
     if (idle->flags().temporary == flags.temporary && !flags.exclusive) {
+      if (!flags.readOnly) idle->openForWriting();
       idle->reopen();
       idle->useCount = 1;
       return idle;
@@ -218,6 +231,7 @@ std::shared_ptr<TDataTable> TDataDirectory::openTable(const std::string& tableNa
   if (found != tables_.end()) {
     std::shared_ptr<TDataTable>& table = found->second;
     if (table->flags().exclusive || flags.exclusive) raiseOsError(EACCES, paths(tableName, flags.temporary).data);
+    if (!flags.readOnly) table->openForWriting();
     ++table->useCount;
     return table;
   }

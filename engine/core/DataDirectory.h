@@ -41,10 +41,11 @@ struct TableCreateRequest {
 class TDataDirectory {
  public:
   // `path` gets a trailing separator. An in-memory folder keeps its files in
-  // the engine's memory registry. Opens the folder's lock file, making it
-  // when missing; where it can be neither made nor opened, locking is off
-  // for this folder object. A lock file that holds no list raises 12036, a
-  // list lock that cannot be had 10221.
+  // the engine's memory registry. Opens the folder's lock file for reading
+  // when there is one; the first table opened for writing makes it when
+  // missing and opens it for writing (see TDataDirectoryLocks), so a folder
+  // whose tables are only read is never written. A lock file that holds no
+  // list raises 12036, a list lock that cannot be had 10221.
   TDataDirectory(TDataSession& session, std::string path, bool inMemory = false);
   ~TDataDirectory();
   TDataDirectory(const TDataDirectory&) = delete;
@@ -79,6 +80,9 @@ class TDataDirectory {
   void setKeepTablesOpen(bool keep);
   bool keepTablesOpen() const { return keepTablesOpen_; }
   const TDataDirectoryLocks& locks() const { return *locks_; }
+  // The folder's own entries (files made, removed, renamed) to the disk;
+  // nothing for an in-memory folder.
+  void flushFolder() const;
 
  private:
   static std::string Key(const std::string& tableName);

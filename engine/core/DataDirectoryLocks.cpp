@@ -53,18 +53,46 @@ void TDataDirectoryLocks::raiseForFolder(ErrorCode code, const std::string& tabl
 }
 
 void TDataDirectoryLocks::open() {
-  if (handle_) return;
-  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile()) return;
-  handle_ = openLockFileShared();
+  if (handle_ || !files_.exists(lockFilePath_, inMemory_)) return;
+  handle_ = openLockFileShared(false);
   if (!handle_) return;
-  if (handle_.file->readOnly()) {
+  try {
+    readFirstList();
+  } catch (const EKeelEngineError&) {
+    close();  // also drops the list lock when reading failed
+    throw;
+  }
+}
+
+void TDataDirectoryLocks::openIfMadeSince() {
+  if (!handle_ && !writable_) open();
+}
+
+bool TDataDirectoryLocks::holdsAnyLock() const {
+  if (listShared_ || listExclusive_ || inTransaction_ || allTableWrites_) return true;
+  for (const auto& table : tables_) {
+    if (table->holdsAny()) return true;
+  }
+  return false;
+}
+
+void TDataDirectoryLocks::openForWriting() {
+  if (writable_) return;
+  if (handle_ && holdsAnyLock()) raiseForFolder(ErrorCode::KEEL_LOCKWRITELOCK);
+  writable_ = true;
+  FileHandle reading = std::exchange(handle_, FileHandle{});
+  if (reading) files_.close(reading);
+  if (!files_.exists(lockFilePath_, inMemory_) && !createLockFile()) return;
+  handle_ = openLockFileShared(true);
+  if (!handle_) return;
+  if (handle_.file->writeProtected()) {
     files_.close(handle_);
     return;
   }
   try {
     readFirstList();
   } catch (const EKeelEngineError&) {
-    close();  // also drops the list lock when reading failed
+    close();
     throw;
   }
 }
@@ -148,11 +176,11 @@ void TDataDirectoryLocks::readFirstList() {
   }
 }
 
-FileHandle TDataDirectoryLocks::openLockFileShared() {
+FileHandle TDataDirectoryLocks::openLockFileShared(bool forWriting) {
   TLockRetry retry(settings_.lockFileOpen, settings_.sleep);
   for (;;) {
     try {
-      return files_.open(lockFilePath_, {.inMemory = inMemory_});
+      return files_.open(lockFilePath_, {.readOnly = !forWriting, .inMemory = inMemory_});
     } catch (const EKeelEngineError&) {
       if (!retry.waitForNext()) return {};
     }
@@ -179,11 +207,13 @@ uint32_t TDataDirectoryLocks::randomByte() {
 }
 
 std::optional<LockRange> TDataDirectoryLocks::acquire(const LockRetryPolicy& policy,
-                                                      const std::function<LockRange()>& nextRange) {
+                                                      const std::function<LockRange()>& nextRange, LockMode mode) {
+  if (mode == LockMode::Exclusive && !writable_) raiseForFolder(ErrorCode::KEEL_LOCKWRITELOCK);
+  openIfMadeSince();
   if (!lockingEnabled()) return nextRange();
   TLockRetry retry(policy, settings_.sleep);
   TBaseFile& file = *handle_.file;
-  return retry.lock([&](const LockRange& range) { return file.lockRange(range.offset, range.length); },
+  return retry.lock([&](const LockRange& range) { return file.lockRange(range.offset, range.length, mode); },
                     nextRange);
 }
 
@@ -196,7 +226,7 @@ bool TDataDirectoryLocks::release(const LockRange& range) {
 
 void TDataDirectoryLocks::lockListShared() {
   if (listShared_) return;
-  listShared_ = acquire(settings_.list, [&] { return layout_.listShared(randomByte()); });
+  listShared_ = acquire(settings_.list, [&] { return layout_.listShared(randomByte()); }, LockMode::Shared);
   if (!listShared_) raiseForFolder(ErrorCode::KEEL_LOCKREADLOCK);
 }
 
@@ -270,7 +300,7 @@ uint32_t TDataDirectoryLocks::joinList(const std::string& name) {
   return slot;
 }
 
-TDataTableLocks& TDataDirectoryLocks::tableLocks(const std::string& name, bool joinList) {
+TDataTableLocks& TDataDirectoryLocks::tableLocks(const std::string& name, TableListing listing) {
   TDataTableLocks* entry = nullptr;
   for (auto& table : tables_) {
     if (TLockFile::SameName(table->name(), name)) entry = table.get();
@@ -279,12 +309,31 @@ TDataTableLocks& TDataDirectoryLocks::tableLocks(const std::string& name, bool j
     tables_.push_back(std::make_unique<TDataTableLocks>(*this, name, 0));
     entry = tables_.back().get();
   }
-  if (joinList && entry->slot() == 0 && lockingEnabled()) entry->assignSlot(this->joinList(name));
+  if (listing == TableListing::Join) openForWriting();
+  if (listing != TableListing::None) entry->findSlotWhileMissing();
+  if (entry->slot() != 0 || !lockingEnabled()) return *entry;
+  if (listing == TableListing::Join) entry->assignSlot(joinList(name));
+  if (listing == TableListing::Find) entry->assignSlot(list_.slotOf(name));
   return *entry;
+}
+
+uint32_t TDataDirectoryLocks::lookUpSlot(const std::string& name) {
+  openIfMadeSince();
+  if (!lockingEnabled()) return 0;
+  lockListShared();
+  try {
+    refreshList();
+  } catch (const EKeelEngineError&) {
+    unlockListShared();
+    throw;
+  }
+  unlockListShared();
+  return list_.slotOf(name);
 }
 
 void TDataDirectoryLocks::lockAllTransactions() {
   if (inTransaction_) return;
+  openForWriting();
   if (!acquire(settings_.transaction, [&] { return layout_.allTransactionBytes(); })) {
     raiseForFolder(ErrorCode::KEEL_TRANSLOCK);
   }
@@ -298,6 +347,7 @@ void TDataDirectoryLocks::unlockAllTransactions() {
 
 void TDataDirectoryLocks::lockAllTableWrites() {
   if (allTableWrites_) return;
+  openForWriting();
   if (!acquire(settings_.tableWrite, [&] { return layout_.allTableWrites(); })) {
     raiseForFolder(ErrorCode::KEEL_WRITELOCK, folder_);
   }

@@ -70,14 +70,114 @@ void TDataFile::open(TPasswordList* passwords) {
   checkVersionAndSignature();
   if (header_.fieldCount == 0 || header_.fieldCount > kMaxFields) fail(ErrorCode::KEEL_HEADERCORRUPT);
   if (!LocaleAvailable(header_.locale)) fail(ErrorCode::KEEL_CANNOTLOADLDDRV);
-  if (header_.encrypted) {
-    if (!passwords) fail(ErrorCode::KEEL_NOTSUFFTABLERIGHTS);
-    password_ = passwords->findForTable(tableName_, header_.passwordCheck);
-    setCipher(&password_->cipher());
-  }
+  findPassword(passwords);
   readDescriptors();
   checkLayoutFitsRows();
   resetCapacity();
+}
+
+void TDataFile::findPassword(TPasswordList* passwords) {
+  if (!header_.encrypted) return;
+  if (!passwords) fail(ErrorCode::KEEL_NOTSUFFTABLERIGHTS);
+  password_ = passwords->findForTable(tableName_, header_.passwordCheck);
+  setCipher(&password_->cipher());
+}
+
+std::vector<std::string> TDataFile::openForRepair(TPasswordList* passwords) {
+  TEngineFile::open();
+  readHeader();
+  std::vector<std::string> mended;
+  if (header_.version != DataFileHeader::kVersion) {
+    mended.push_back("data header: version " + std::to_string(header_.version) + " set to " +
+                     std::to_string(DataFileHeader::kVersion));
+    header_.version = DataFileHeader::kVersion;
+  }
+  if (header_.signature != signatureDigest() && header_.signature != DataFileHeader::kStandardSignature) {
+    mended.push_back("data header: engine signature restored");
+    header_.signature = signatureDigest();
+  }
+  if (!LocaleAvailable(header_.locale)) fail(ErrorCode::KEEL_CANNOTLOADLDDRV);
+  findPassword(passwords);
+  mendLayout(mended);
+  mendRowCount(mended);
+  if (!mended.empty()) headerModified_ = true;
+  resetCapacity();
+  return mended;
+}
+
+// A count the file cannot hold is the header's damage; a count it can hold
+// but whose descriptors do not chain is the descriptors', which no count
+// mends.
+void TDataFile::mendLayout(std::vector<std::string>& mended) {
+  const uint64_t length = size();
+  const bool countFits = header_.fieldCount >= 1 && header_.fieldCount <= kMaxFields &&
+                         DataFileHeader::kSize + FieldDescriptor::kSize * uint64_t{header_.fieldCount} <= length;
+  if (!countFits) {
+    const uint16_t counted = countChainedDescriptors();
+    if (counted == 0) fail(ErrorCode::KEEL_HEADERCORRUPT);
+    mended.push_back("data header: field count " + std::to_string(header_.fieldCount) + " set to " +
+                     std::to_string(counted) + " (the descriptors)");
+    header_.fieldCount = counted;
+  }
+  readDescriptors();
+  size_t end = kRowHeaderSize;
+  uint16_t blobs = 0;
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    const FieldDescriptor& field = fields_[i];
+    if (field.takesNoRoom()) continue;
+    if (field.number != i + 1 || field.offset != end) fail(ErrorCode::KEEL_HEADERCORRUPT);
+    end += field.dataLength + 1u;
+    if (field.isBlob()) ++blobs;
+  }
+  const size_t rowSize = RoundUpTo8(end);
+  if (rowSize > kMaxRowSize) fail(ErrorCode::KEEL_HEADERCORRUPT);
+  if (header_.rowSize != rowSize) {
+    mended.push_back("data header: row size " + std::to_string(header_.rowSize) + " set to " +
+                     std::to_string(rowSize) + " (the descriptors)");
+    header_.rowSize = static_cast<uint16_t>(rowSize);
+  }
+  if (header_.blobFieldCount != blobs) {
+    mended.push_back("data header: BLOB field count " + std::to_string(header_.blobFieldCount) + " set to " +
+                     std::to_string(blobs));
+    header_.blobFieldCount = blobs;
+  }
+  checkLayoutFitsRows();
+}
+
+uint16_t TDataFile::countChainedDescriptors() {
+  const uint64_t room = (size() - DataFileHeader::kSize) / FieldDescriptor::kSize;
+  std::vector<uint8_t> area(FieldDescriptor::kSize * std::min<uint64_t>(room, kMaxFields));
+  read(DataFileHeader::kSize, area.data(), area.size());
+  // Chained encryption: each descriptor deciphers alone from the one before.
+  if (cipher()) cipher()->decrypt(area);
+  size_t offset = kRowHeaderSize;
+  uint16_t count = 0;
+  for (size_t i = 0; i * FieldDescriptor::kSize < area.size(); ++i) {
+    const FieldDescriptor field = FieldDescriptor::decode(
+        std::span<const uint8_t, FieldDescriptor::kSize>(area.data() + i * FieldDescriptor::kSize,
+                                                         FieldDescriptor::kSize));
+    const bool chains = field.number == i + 1 && !field.name.empty() && ValidFirstNameCharacter(field.name[0]) &&
+                        field.type != FieldType::None && (field.takesNoRoom() || field.offset == offset);
+    if (!chains) break;
+    if (!field.takesNoRoom()) offset += field.dataLength + 1u;
+    count = static_cast<uint16_t>(i + 1);
+  }
+  return count;
+}
+
+void TDataFile::mendRowCount(std::vector<std::string>& mended) {
+  const uint64_t length = size();
+  if (length < dataStart()) fail(ErrorCode::KEEL_HEADERCORRUPT);
+  const uint64_t slots = (length - dataStart()) / header_.rowSize;
+  cutRowBytes_ = static_cast<size_t>((length - dataStart()) % header_.rowSize);
+  if (slots >= static_cast<uint64_t>(settings_.maxRows())) fail(ErrorCode::KEEL_TABLEFULL);
+  const int32_t next = static_cast<int32_t>(slots + 1);
+  rowsCountedByHeader_ = physicalRowCount();
+  if (header_.nextRowNumber != next) {
+    mended.push_back("data header: next row number " + std::to_string(header_.nextRowNumber) + " set to " +
+                     std::to_string(next) + " (the rows the file holds)");
+    header_.nextRowNumber = next;
+  }
 }
 
 void TDataFile::checkVersionAndSignature() const {

@@ -54,6 +54,19 @@ class TDataFile final : public TBufferedFile {
   // Opens and checks the header and descriptors. `passwords` may be null when
   // the session knows none.
   void open(TPasswordList* passwords);
+  // For a repair, which trusts no counter it can recompute: opens the file
+  // and mends its header where the file itself tells better: the version and
+  // signature, a field count no descriptor area could hold (counted from the
+  // descriptors), the row size and BLOB field count (from the descriptors),
+  // and the row count (from the file's length; a cut row at the end is
+  // counted in cutRowBytes()). Answers one line per item mended; the header
+  // is written by the repair's write back. Raises 8961 when the descriptors
+  // themselves cannot be read, and what open() raises for the password.
+  std::vector<std::string> openForRepair(TPasswordList* passwords);
+  // Bytes of a row the file holds only in part, and the rows the header
+  // counted, after openForRepair.
+  size_t cutRowBytes() const { return cutRowBytes_; }
+  int64_t rowsCountedByHeader() const { return rowsCountedByHeader_; }
   // Lays out the fields, writes header and descriptors. Raises 9498 (more than
   // 128 BLOB fields) and 9477 (row over 65534 bytes) before anything is made.
   void create(const DataFileCreateRequest& request);
@@ -132,6 +145,11 @@ class TDataFile final : public TBufferedFile {
   void checkVersionAndSignature() const;
   void readDescriptors();
   void checkLayoutFitsRows() const;
+  void findPassword(TPasswordList* passwords);
+  // The leading descriptors that chain as a table's fields do.
+  uint16_t countChainedDescriptors();
+  void mendLayout(std::vector<std::string>& mended);
+  void mendRowCount(std::vector<std::string>& mended);
   void layOutFields(std::vector<FieldDescriptor>& fields);
   void writeDescriptors();
 
@@ -144,6 +162,8 @@ class TDataFile final : public TBufferedFile {
   FieldDescriptor recordIdField_ = FieldDescriptor::RecordIdField();
   FieldDescriptor recordHashField_ = FieldDescriptor::RecordHashField();
   std::shared_ptr<const TDataPassword> password_;
+  size_t cutRowBytes_ = 0;
+  int64_t rowsCountedByHeader_ = 0;
 };
 
 }  // namespace keel

@@ -2,18 +2,20 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 
 #include "engine/core/ByteOrder.h"
 #include "engine/core/DataDirectoryLocks.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/ErrorCodes.h"
+#include "engine/core/KeyLayout.h"
 
 namespace keel {
 
 namespace {
 
 EngineFileFlags FileFlags(const TableOpenFlags& flags) {
-  return {.exclusive = flags.exclusive, .readOnly = false, .temporary = flags.temporary, .hidden = false,
+  return {.exclusive = flags.exclusive, .readOnly = flags.readOnly, .temporary = flags.temporary, .hidden = false,
           .inMemory = flags.inMemory};
 }
 
@@ -40,9 +42,13 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
       blob_->setCipher(data_->cipher());
       blob_->openFile();
     }
-    // Exclusive tables and tables with read-only files take no slot in the
-    // folder's lock file and no table locks.
-    TDataTableLocks& entry = folderLocks.tableLocks(name_, !flags_.exclusive && !filesReadOnly());
+    // Exclusive tables and tables nobody can write take no slot in the
+    // folder's lock file and no table locks; readers only use the slot their
+    // table has.
+    const TableListing listing = flags_.exclusive || filesWriteProtected() ? TableListing::None
+                                 : flags_.readOnly                        ? TableListing::Find
+                                                                          : TableListing::Join;
+    TDataTableLocks& entry = folderLocks.tableLocks(name_, listing);
     protocol_ = std::make_unique<TLockProtocol>(*this, entry, sessionLocks_, flags_.exclusive);
     attachJournal();
     recoverAtOpen();
@@ -54,7 +60,10 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
     index_->setDiskReadHook(pageMiss);
     if (blob_) blob_->setDiskReadHook(pageMiss);
     syncSessionSettings();
-    if (indexRebuilt_) rebuildPrimaryIndex();
+    if (flags_.exclusive && !flags_.temporary && !flags_.readOnly && !filesWriteProtected()) checkFilesHoldTheirUnits();
+    if (indexRebuilt_) rebuildIndexes();
+    // Asked for at open only; the table may outlive whoever gave it.
+    flags_.indexesIfLost = nullptr;
   } catch (...) {
     protocol_.reset();
     closeFiles();
@@ -64,7 +73,7 @@ TDataTable::TDataTable(TDataSession& session, TDataDirectoryLocks& folderLocks, 
 
 TDataTable::~TDataTable() {
   try {
-    if (flags_.exclusive && !flags_.temporary && !filesReadOnly()) writeBackFiles();
+    if (flags_.exclusive && !flags_.temporary && !flags_.readOnly && !filesWriteProtected()) writeBackFiles();
   } catch (...) {
     // Closing cannot report; the last operation already wrote its changes
     // unless the table was exclusive.
@@ -89,27 +98,72 @@ void TDataTable::openIndex(TDataSession& session) {
   index_->setCipher(data_->cipher());
   try {
     index_->openIndex();
+    if (flags_.readOnly) checkIndexFileFits();
   } catch (const EKeelEngineError& error) {
-    if (error.code() != ErrorCode::KEEL_OSENOENT && error.code() != ErrorCode::KEEL_READERR) throw;
-    // A lost or unreadable index file is replaced; only the default primary
-    // index can be rebuilt from the rows alone. A table opened for reading
-    // keeps its replacement in memory: the folder stays as its owner left it.
+    const ErrorCode code = error.code();
+    const bool lost = code == ErrorCode::KEEL_OSENOENT || code == ErrorCode::KEEL_READERR;
+    const bool damaged = code == ErrorCode::KEEL_OLDVERSION || code == ErrorCode::KEEL_BADSIGNATURE ||
+                         code == ErrorCode::KEEL_HEADERCORRUPT || code == ErrorCode::KEEL_INDEXCORRUPT;
+    if (!lost && !(damaged && flags_.readOnly)) throw;
     index_->close();
+    // A table opened for reading keeps its replacement in memory: the folder
+    // stays as its owner left it.
     if (flags_.readOnly) {
-      static std::atomic<uint64_t> memoryIndexes{0};
-      EngineFileFlags memory{.exclusive = true, .readOnly = false, .temporary = true, .hidden = false,
-                             .inMemory = true};
-      index_ = std::make_unique<TIndexFile>(session.engine().files(),
-                                            paths_.index + "#" + std::to_string(++memoryIndexes), memory, options);
-      index_->setCipher(data_->cipher());
-      indexInMemory_ = true;
+      openIndexInMemory(session, options);
+      return;
     }
+    // A lost or unreadable index file is replaced; only the default primary
+    // index can be rebuilt from the rows alone.
     index_->createIndex(IndexDescriptor::DefaultPrimary(), {}, IndexDescriptor{});
     indexRebuilt_ = true;
   }
 }
 
-void TDataTable::rebuildPrimaryIndex() {
+// A file cut short has lost pages its trees still lead to; descriptors whose
+// keys the fields cannot give belong to another table's index file.
+void TDataTable::checkIndexFileFits() {
+  index_->checkHoldsItsUnits();
+  for (int slot = 0; slot <= index_->secondaryCount(); ++slot) {
+    try {
+      TKeyLayout(index_->descriptor(slot), data_->fields(), collation_, name_);
+    } catch (const EKeelEngineError&) {
+      raise(ErrorCode::KEEL_INDEXCORRUPT, {.table = name_});
+    }
+  }
+}
+
+void TDataTable::openIndexInMemory(TDataSession& session, const TIndexFile::Options& options) {
+  static std::atomic<uint64_t> memoryIndexes{0};
+  const EngineFileFlags memory{.exclusive = true, .readOnly = false, .temporary = true, .hidden = false,
+                               .inMemory = true};
+  index_ = std::make_unique<TIndexFile>(session.engine().files(), paths_.index + "#" + std::to_string(++memoryIndexes),
+                                        memory, options);
+  index_->setCipher(data_->cipher());
+  indexInMemory_ = true;
+  const KnownIndexes indexes = indexesInMemory();
+  index_->createIndex(indexes.primary, indexes.secondaries, IndexDescriptor{});
+  indexRebuilt_ = true;
+}
+
+// The expected secondary indexes as the index file would hold them, beside
+// the default primary index; none when they do not fit the fields. A damaged
+// table may hold a key twice, and nothing is added to an index kept only for
+// reading: none of them needs to refuse a key, so none is unique.
+KnownIndexes TDataTable::indexesInMemory() const {
+  KnownIndexes indexes{IndexDescriptor::DefaultPrimary(), {}};
+  if (!flags_.indexesIfLost) return indexes;
+  try {
+    std::vector<IndexDescriptor> expected = flags_.indexesIfLost(data_->fields()).secondaries;
+    for (IndexDescriptor& index : expected) index.unique = false;
+    const TIndexDefinitions definitions(data_->fields(), static_cast<size_t>(data_->header().indexPageSize), name_);
+    indexes.secondaries = definitions.validate(indexes.primary, expected).secondaries;
+  } catch (const EKeelEngineError&) {
+    indexes.secondaries.clear();
+  }
+  return indexes;
+}
+
+void TDataTable::rebuildIndexes() {
   if (indexInMemory_) {
     // Under the read lock no page miss refreshes (and rebuilds) midway.
     TDataTableLocks& entry = protocol_->tableLocks();
@@ -124,17 +178,19 @@ void TDataTable::rebuildPrimaryIndex() {
     return;
   }
   TWriteScope write(*this);
-  fillPrimaryIndex();
+  fillIndexes();
   write.commit();
 }
 
-void TDataTable::fillPrimaryIndex() {
-  TIndexAccess& primary = access(0);
+void TDataTable::fillIndexes() {
   for (int64_t k = 1; k <= data_->physicalRowCount(); ++k) {
     TPinnedUnit row = data_->row(k, static_cast<size_t>(data_->physicalRowCount() - k + 1));
     if (!row) raise(ErrorCode::KEEL_FILECORRUPT, {.table = name_});  // changed while read without locks
     if (row->data()[kRowStatusAt] == kRowDeleted) continue;
-    primary.tree().insert(primary.keys().build({row->data(), row->size()}), static_cast<int32_t>(k));
+    for (int slot = 0; slot < indexCount(); ++slot) {
+      TIndexAccess& index = access(slot);
+      index.tree().insert(index.keys().build({row->data(), row->size()}), static_cast<int32_t>(k));
+    }
   }
 }
 
@@ -143,7 +199,7 @@ void TDataTable::fillPrimaryIndex() {
 void TDataTable::rebuildMemoryIndex() {
   forgetIndexAccess();
   index_->emptyIndex();
-  fillPrimaryIndex();
+  fillIndexes();
   index_->writeBack();
 }
 
@@ -159,12 +215,20 @@ void TDataTable::syncSessionSettings() {
   if (journal_) journal_->setDurable(force);
 }
 
+// Exclusive tables write back only when they close, so their files lag
+// behind their headers in between: they are checked once, when opened.
+void TDataTable::checkFilesHoldTheirUnits() {
+  data_->checkHoldsItsUnits();
+  if (!indexInMemory_) index_->checkHoldsItsUnits();
+  if (blob_) blob_->checkHoldsItsUnits();
+}
+
 void TDataTable::attachJournal() {
   if (flags_.temporary || flags_.inMemory) return;
   journal_ = std::make_unique<TRollbackJournal>(paths_.journal);
   // A reader that may not write the files only reads them as the journal
   // would leave them.
-  journalReader_ = flags_.readOnly || filesReadOnly();
+  journalReader_ = flags_.readOnly || filesWriteProtected();
   journal_->attach(0, data_.get());
   if (!indexInMemory_) journal_->attach(1, index_.get());
   if (blob_) journal_->attach(2, blob_.get());
@@ -216,8 +280,19 @@ void TDataTable::letWaitingWriterIn() {
 
 uint64_t TDataTable::changeStamp() const { return stamp_.load(); }
 
-bool TDataTable::filesReadOnly() const {
-  return data_->openedReadOnly() || index_->openedReadOnly() || (blob_ && blob_->openedReadOnly());
+bool TDataTable::filesWriteProtected() const {
+  return data_->writeProtected() || index_->writeProtected() || (blob_ && blob_->writeProtected());
+}
+
+void TDataTable::openForWriting() {
+  if (!flags_.readOnly) return;
+  if (indexInMemory_) raiseOsError(EACCES, paths_.index);
+  data_->reopenForWriting();
+  index_->reopenForWriting();
+  if (blob_) blob_->reopenForWriting();
+  flags_.readOnly = false;
+  if (!flags_.exclusive && !filesWriteProtected()) protocol_->tableLocks().directory().tableLocks(name_, TableListing::Join);
+  journalReader_ = filesWriteProtected();
 }
 
 TIndexAccess& TDataTable::access(int slot) {
@@ -322,6 +397,29 @@ bool TDataTable::beginRead() {
   return changed;
 }
 
+bool TDataTable::beginHeldRead() { return *startHeldRead(true); }
+
+bool TDataTable::tryBeginHeldRead() { return startHeldRead(false).has_value(); }
+
+std::optional<bool> TDataTable::startHeldRead(bool wait) {
+  if (readDepth_ > 0 || writeDepth_ > 0) {
+    ++readDepth_;
+    return false;
+  }
+  syncSessionSettings();
+  const uint64_t stamp = changeStamp();
+  const std::optional<bool> changed = wait ? protocol_->readForPageMiss() : protocol_->tryReadForHeldRead();
+  if (!changed) return std::nullopt;
+  ++readDepth_;
+  seenStamp_ = stamp;
+  if (accessStale_) forgetIndexAccess();
+  return changed;
+}
+
+const EngineLockSettings& TDataTable::lockSettings() const {
+  return protocol_->tableLocks().directory().settings();
+}
+
 void TDataTable::endRead() {
   if (--readDepth_ > 0 || writeDepth_ > 0) return;
   protocol_->endRead();
@@ -333,6 +431,12 @@ void TDataTable::beginWrite() {
     syncSessionSettings();
     seenStamp_ = changeStamp();
     protocol_->beginWrite();
+    try {
+      if (!flags_.exclusive && !flags_.temporary) checkFilesHoldTheirUnits();
+    } catch (...) {
+      protocol_->abortWrite();
+      throw;
+    }
     if (accessStale_) forgetIndexAccess();
   }
   ++writeDepth_;
@@ -376,6 +480,16 @@ void TDataTable::undoFailedWriteBack() noexcept {
     rollBackInterruptedWrite();
   } catch (...) {
     // The journal stays; the next writer or reader of the table undoes it.
+  }
+}
+
+TTableReadScope::TTableReadScope(TDataTable& table) : table_(table), changed_(table.beginHeldRead()) {}
+
+TTableReadScope::~TTableReadScope() {
+  try {
+    table_.endRead();
+  } catch (...) {
+    // A failed release leaves nothing held that a later operation could trip on.
   }
 }
 

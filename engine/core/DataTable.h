@@ -10,7 +10,9 @@
 // runs between beginRead() and endRead() under the table read lock.
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "engine/core/DataEngine.h"
 #include "engine/core/DataFile.h"
 #include "engine/core/IndexAccess.h"
+#include "engine/core/IndexDefinitions.h"
 #include "engine/core/IndexFile.h"
 #include "engine/core/LockProtocol.h"
 #include "engine/core/LockTarget.h"
@@ -29,11 +32,20 @@ namespace keel {
 class TDataSession;
 class TDataDirectoryLocks;
 
+// The indexes a table is expected to have, given its fields; see
+// TableOpenFlags::indexesIfLost.
+using ExpectedIndexes = std::function<KnownIndexes(const std::vector<FieldDescriptor>& fields)>;
+
 struct TableOpenFlags {
   bool exclusive = false;
   bool readOnly = false;
   bool temporary = false;
   bool inMemory = false;
+  // For a table opened for reading whose index file is lost, cannot be read
+  // or has a damaged header: the secondary indexes built in memory from its
+  // rows in its place, beside the default primary index (alone without them,
+  // or when they do not fit the fields).
+  ExpectedIndexes indexesIfLost{};
 };
 
 struct TablePaths {
@@ -44,6 +56,25 @@ struct TablePaths {
 };
 
 class TDataTable;
+
+// A reading that must see one state of the table across several operations
+// (a row and its BLOB values, a whole result, a verification): the table
+// read lock is taken at once, the table refreshed, and the lock held until
+// the scope ends; every operation inside runs under it. Writers of other
+// programs wait meanwhile, so a scope lasts one result at most.
+class TTableReadScope {
+ public:
+  explicit TTableReadScope(TDataTable& table);
+  ~TTableReadScope();
+  TTableReadScope(const TTableReadScope&) = delete;
+  TTableReadScope& operator=(const TTableReadScope&) = delete;
+  // The refresh at the start found the table changed by someone else.
+  bool changed() const { return changed_; }
+
+ private:
+  TDataTable& table_;
+  bool changed_;
+};
 
 // One modifying operation: begins the write at construction; commit() ends it
 // with the write back, leaving by an exception only ends it.
@@ -75,11 +106,17 @@ class TDataTable final : public TLockTarget {
 
   const std::string& name() const { return name_; }
   const TableOpenFlags& flags() const { return flags_; }
-  // True when any of the files could only be opened for reading.
-  bool filesReadOnly() const;
+  // True when any of the files refuses writing (no write permission,
+  // read-only media): nobody can write the table.
+  bool filesWriteProtected() const;
+  // A table opened for reading keeps its files open for reading only and
+  // never writes the folder. When a cursor that writes joins it, its files
+  // are opened again for writing and it takes its slot in the lock file.
+  // 11013 when its index lives only in memory (the file was lost).
+  void openForWriting();
   bool indexRebuilt() const { return indexRebuilt_; }
-  // A table opened for reading whose index file was lost keeps a rebuilt
-  // primary index in memory; its cursors cannot write.
+  // A table opened for reading whose index file was lost or damaged keeps
+  // rebuilt indexes in memory; its cursors cannot write.
   bool indexInMemory() const { return indexInMemory_; }
 
   TDataFile& data() { return *data_; }
@@ -104,6 +141,14 @@ class TDataTable final : public TLockTarget {
   // Another folder object of the process that wrote the table since the last
   // operation counts as a change found by the refresh.
   bool beginRead();
+  // As beginRead, but the read lock is taken (and the table refreshed) at
+  // once, whatever the change detection, and held until the matching endRead.
+  bool beginHeldRead();
+  // As beginHeldRead, in one attempt without waiting for the lock: false
+  // when it was refused, and then nothing is begun.
+  bool tryBeginHeldRead();
+  // The lock retries and waits of the table's folder.
+  const EngineLockSettings& lockSettings() const;
   void endRead();
   // Outermost calls take the write lock (refreshing) and release it after the
   // write back; abortWrite leaves a failed operation, its changes cached.
@@ -142,15 +187,25 @@ class TDataTable final : public TLockTarget {
 
  private:
   void openIndex(TDataSession& session);
-  void rebuildPrimaryIndex();
-  void fillPrimaryIndex();
+  void checkIndexFileFits();
+  void openIndexInMemory(TDataSession& session, const TIndexFile::Options& options);
+  KnownIndexes indexesInMemory() const;
+  void rebuildIndexes();
+  void fillIndexes();
   void rebuildMemoryIndex();
   // True when anything was written.
   bool writeBackFiles();
   void syncSessionSettings();
+  // Every change is written at the end of its operation, so when one begins
+  // each file holds every unit its header counts; one that does not was cut,
+  // and writing it would fill the gap with zeros that read back as rows.
+  void checkFilesHoldTheirUnits();
   void refreshUnderReadLock();
   // True when any header's change count moved; every cache is dropped then.
   bool refreshAllHeaders();
+  // Takes and holds the read lock (waiting for it, or in one attempt):
+  // whether the refresh found a change, or nothing when it was refused.
+  std::optional<bool> startHeldRead(bool wait);
   void reloadHeaders();
   void forgetCachedUnits();
   // Tables this process may write keep a journal; temporary and in-memory

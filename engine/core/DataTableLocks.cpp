@@ -23,11 +23,21 @@ void TDataTableLocks::raiseFor(ErrorCode code) const {
 
 bool TDataTableLocks::readLock() {
   if (holdsAny()) return false;
+  if (!takeReadLock(directory_.settings().tableRead)) raiseFor(ErrorCode::KEEL_READLOCK);
+  return true;
+}
+
+bool TDataTableLocks::tryReadLock() {
+  return holdsAny() || takeReadLock({0, directory_.settings().tableRead.wait});
+}
+
+bool TDataTableLocks::takeReadLock(const LockRetryPolicy& policy) {
+  if (slot_ == 0 && findsSlot_) slot_ = directory_.lookUpSlot(name_);
   if (takesTableLocks()) {
     const TLockLayout& layout = directory_.layout();
-    auto range = directory_.acquire(directory_.settings().tableRead,
-                                    [&] { return layout.tableRead(slot_, directory_.randomByte()); });
-    if (!range) raiseFor(ErrorCode::KEEL_READLOCK);
+    auto range = directory_.acquire(
+        policy, [&] { return layout.tableRead(slot_, directory_.randomByte()); }, LockMode::Shared);
+    if (!range) return false;
     readRange_ = range;
   }
   held_ |= kRead;
@@ -87,7 +97,8 @@ void TDataTableLocks::letWaitingWriterIn() {
   if (!takesTableLocks() || holdsAny() || directory_.inTransaction()) return;
   const TLockLayout& layout = directory_.layout();
   const LockRetryPolicy turn{2, directory_.settings().tableWrite.wait};
-  if (std::optional<LockRange> byte = directory_.acquire(turn, [&] { return layout.transactionByte(slot_); })) {
+  if (std::optional<LockRange> byte =
+          directory_.acquire(turn, [&] { return layout.transactionByte(slot_); }, LockMode::Shared)) {
     directory_.release(*byte);
   }
 }

@@ -3,11 +3,12 @@
 // One table's entry in its folder's lock file: the slot and the table read,
 // write and transaction locks this folder object holds on it.
 //
-// Read and write locks last one engine operation. The read lock is one random
-// byte of the table's region, so any number of readers coexist, while the
-// write lock covers the whole region and so excludes every reader and the
-// other writers. A writer first takes the table's transaction byte, which a
-// transaction of another session holds.
+// Read and write locks last one engine operation (or one held read). The
+// read lock is a shared lock on one random byte of the table's region, so any
+// number of readers coexist without write access to the lock file, while the
+// write lock covers the whole region exclusively and so excludes every reader
+// and the other writers. A writer first takes the table's transaction byte,
+// which a transaction of another session holds.
 //
 // An entry without a slot (table opened exclusively, or with read-only
 // files), and every entry of a folder whose locking is off, keeps the held
@@ -19,6 +20,7 @@
 
 #include "engine/core/ErrorCodes.h"
 #include "engine/core/LockLayout.h"
+#include "engine/core/LockSettings.h"
 
 namespace keel {
 
@@ -37,6 +39,9 @@ class TDataTableLocks {
   const std::string& name() const { return name_; }
   uint32_t slot() const { return slot_; }
   void assignSlot(uint32_t slot) { slot_ = slot; }
+  // A reader's entry: while it has no slot, every read lock first looks for
+  // one in the list, which a writer may have extended since.
+  void findSlotWhileMissing() { findsSlot_ = true; }
   TDataDirectoryLocks& directory() const { return directory_; }
   // Whether the folder's locking is on (row locks in the data file follow it).
   bool folderLocking() const;
@@ -49,6 +54,9 @@ class TDataTableLocks {
   // Takes the read lock unless a lock of this table is already held: true
   // when taken now. 10225 when still refused after the table read retries.
   bool readLock();
+  // One attempt, no wait: false when refused (nothing is held then). True
+  // also when a lock of this table is already held.
+  bool tryReadLock();
   // 10226 when the read lock is not held or its release fails.
   void readUnlock();
   // Takes the transaction byte (not inside a transaction) and the write lock,
@@ -66,11 +74,14 @@ class TDataTableLocks {
 
  private:
   bool takesTableLocks() const;
+  // The read lock with `policy`'s retries: false when refused to the end.
+  bool takeReadLock(const LockRetryPolicy& policy);
   [[noreturn]] void raiseFor(ErrorCode code) const;
 
   TDataDirectoryLocks& directory_;
   std::string name_;
   uint32_t slot_;
+  bool findsSlot_ = false;
   uint8_t held_ = 0;
   std::optional<LockRange> readRange_;  // the random byte held
 };

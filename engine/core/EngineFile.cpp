@@ -29,6 +29,15 @@ void TEngineFile::open() {
   handle_ = registry_.open(path_, {flags_.exclusive, flags_.readOnly, flags_.inMemory});
 }
 
+void TEngineFile::reopenForWriting() {
+  if (!flags_.readOnly) return;
+  flags_.readOnly = false;
+  if (!isOpen()) return;
+  FileHandle writable = registry_.open(path_, {flags_.exclusive, false, flags_.inMemory});
+  registry_.close(handle_);
+  handle_ = writable;
+}
+
 void TEngineFile::create() {
   close();
   handle_ = registry_.create(path_, {flags_.exclusive, false, flags_.inMemory}, flags_.temporary);
@@ -96,7 +105,9 @@ uint64_t TEngineFile::size() {
   return journal_ && journal_->overlayActive() ? journal_->overlaySize(journalSlot_, actual) : actual;
 }
 
-bool TEngineFile::lockRange(uint64_t offset, uint64_t length) { return handle().lockRange(offset, length); }
+bool TEngineFile::lockRange(uint64_t offset, uint64_t length, LockMode mode) {
+  return handle().lockRange(offset, length, mode);
+}
 
 bool TEngineFile::unlockRange(uint64_t offset, uint64_t length) { return handle().unlockRange(offset, length); }
 

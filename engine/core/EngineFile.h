@@ -34,6 +34,11 @@ class TEngineFile {
   // True when the file could only be opened for reading (read-only attribute,
   // or opening for writing failed) or read-only was asked for.
   bool openedReadOnly() const;
+  // True when the file itself refuses writing (see TBaseFile).
+  bool writeProtected() const { return isOpen() && handle_.file->writeProtected(); }
+  // A file opened for reading is opened again for writing, in place: its
+  // other opens, cache and position stay. Raises as open() does.
+  void reopenForWriting();
 
   bool exists() const;
   void open();
@@ -61,7 +66,7 @@ class TEngineFile {
   void flush();
   uint64_t size();
 
-  bool lockRange(uint64_t offset, uint64_t length);
+  bool lockRange(uint64_t offset, uint64_t length, LockMode mode = LockMode::Exclusive);
   bool unlockRange(uint64_t offset, uint64_t length);
 
   void copyTo(TEngineFile& target);

@@ -22,23 +22,39 @@ std::string FoldedPath(const std::string& path) {
   return folded;
 }
 
+bool TFileRegistry::Handles::open() const { return IsOpen(writing) || IsOpen(reading); }
+
+bool TFileRegistry::Handles::exclusive() const {
+  return (IsOpen(writing) && writing->exclusive()) || (IsOpen(reading) && reading->exclusive());
+}
+
+int TFileRegistry::Handles::openCount() const {
+  return (writing ? writing->openCount() : 0) + (reading ? reading->openCount() : 0);
+}
+
 FileHandle TFileRegistry::open(const std::string& path, const FileOpenRequest& request) {
   Registry& registry = registryFor(request.inMemory);
   std::lock_guard guard(registry.mutex);
   auto it = registry.files.find(FoldedPath(path));
-  if (it != registry.files.end()) {
-    const std::shared_ptr<TBaseFile>& file = it->second;
-    if (IsOpen(file) && (file->exclusive() || request.exclusive)) raiseOsError(EACCES, path);
-    if (!request.inMemory || IsOpen(file)) return {file, file->addOpen()};
-  }
+  if (it != registry.files.end() && it->second.open() && (it->second.exclusive() || request.exclusive))
+    raiseOsError(EACCES, path);
   if (request.inMemory) {
     if (it == registry.files.end()) raiseOsError(ENOENT, path);
-    it->second->markExclusive(request.exclusive);
-    return {it->second, it->second->addOpen()};
+    std::shared_ptr<TBaseFile>& file = it->second.writing;
+    if (!IsOpen(file)) file->markExclusive(request.exclusive);
+    return {file, file->addOpen()};
   }
+  Handles& handles = registry.files[FoldedPath(path)];
+  std::shared_ptr<TBaseFile>& slot = request.readOnly ? handles.reading : handles.writing;
+  if (IsOpen(slot)) return {slot, slot->addOpen()};
   auto file = std::make_shared<TPhysicalFile>(path);
-  file->open(request.exclusive, request.readOnly);
-  registry.files[FoldedPath(path)] = file;
+  try {
+    file->open(request.exclusive, request.readOnly);
+  } catch (...) {
+    if (!handles.writing && !handles.reading) registry.files.erase(FoldedPath(path));
+    throw;
+  }
+  slot = file;
   return {file, file->addOpen()};
 }
 
@@ -46,10 +62,10 @@ FileHandle TFileRegistry::create(const std::string& path, const FileOpenRequest&
   Registry& registry = registryFor(request.inMemory);
   std::lock_guard guard(registry.mutex);
   auto it = registry.files.find(FoldedPath(path));
-  if (it != registry.files.end() && IsOpen(it->second)) raiseOsError(EACCES, path);
+  if (it != registry.files.end() && it->second.open()) raiseOsError(EACCES, path);
   std::shared_ptr<TBaseFile> file;
   if (request.inMemory) {
-    file = it != registry.files.end() ? it->second : std::make_shared<TMemoryFile>(path);
+    file = it != registry.files.end() ? it->second.writing : std::make_shared<TMemoryFile>(path);
     file->truncate(0);
     file->markExclusive(request.exclusive);
   } else {
@@ -58,7 +74,7 @@ FileHandle TFileRegistry::create(const std::string& path, const FileOpenRequest&
     file = physical;
   }
   file->setTemporary(temporary);
-  registry.files[FoldedPath(path)] = file;
+  registry.files[FoldedPath(path)] = Handles{file, nullptr};
   return {file, file->addOpen()};
 }
 
@@ -73,7 +89,12 @@ void TFileRegistry::close(FileHandle& handle) {
     const bool temporary = handle.file->temporary();
     if (!inMemory || temporary) {
       auto it = registry.files.find(FoldedPath(path));
-      if (it != registry.files.end() && it->second == handle.file) registry.files.erase(it);
+      if (it != registry.files.end()) {
+        for (std::shared_ptr<TBaseFile>* slot : {&it->second.writing, &it->second.reading}) {
+          if (*slot == handle.file) slot->reset();
+        }
+        if (!it->second.writing && !it->second.reading) registry.files.erase(it);
+      }
     }
     handle.file.reset();
     if (!inMemory && temporary) mindrel::RemoveFile(path);
@@ -91,7 +112,7 @@ void TFileRegistry::remove(const std::string& path, bool inMemory) {
   Registry& registry = registryFor(inMemory);
   std::lock_guard guard(registry.mutex);
   auto it = registry.files.find(FoldedPath(path));
-  if (it != registry.files.end() && IsOpen(it->second)) raiseOsError(EACCES, path);
+  if (it != registry.files.end() && it->second.open()) raiseOsError(EACCES, path);
   if (inMemory) {
     if (it == registry.files.end()) raiseOsError(ENOENT, path);
     registry.files.erase(it);
@@ -104,9 +125,9 @@ void TFileRegistry::rename(const std::string& from, const std::string& to, bool 
   Registry& registry = registryFor(inMemory);
   std::lock_guard guard(registry.mutex);
   auto it = registry.files.find(FoldedPath(from));
-  if (it != registry.files.end() && IsOpen(it->second)) raiseOsError(EACCES, from);
+  if (it != registry.files.end() && it->second.open()) raiseOsError(EACCES, from);
   auto target = registry.files.find(FoldedPath(to));
-  if (target != registry.files.end() && IsOpen(target->second)) raiseOsError(EACCES, to);
+  if (target != registry.files.end() && target->second.open()) raiseOsError(EACCES, to);
   if (!inMemory) {
     if (int error = mindrel::RenameFile(from, to); error != 0) raiseOsError(error, from);
     return;
@@ -114,23 +135,24 @@ void TFileRegistry::rename(const std::string& from, const std::string& to, bool 
   if (it == registry.files.end()) raiseOsError(ENOENT, from);
   // A memory file keeps its bytes; only its key changes.
   auto bytes = std::make_shared<TMemoryFile>(to);
-  std::vector<uint8_t> content(static_cast<size_t>(it->second->size()));
-  it->second->readAt(0, content.data(), content.size());
+  std::vector<uint8_t> content(static_cast<size_t>(it->second.writing->size()));
+  it->second.writing->readAt(0, content.data(), content.size());
   bytes->writeAt(0, content.data(), content.size());
   registry.files.erase(it);
-  registry.files[FoldedPath(to)] = bytes;
+  registry.files[FoldedPath(to)] = Handles{bytes, nullptr};
 }
 
 int TFileRegistry::openCount(const std::string& path, bool inMemory) {
   Registry& registry = registryFor(inMemory);
   std::lock_guard guard(registry.mutex);
   auto it = registry.files.find(FoldedPath(path));
-  return it == registry.files.end() ? 0 : it->second->openCount();
+  return it == registry.files.end() ? 0 : it->second.openCount();
 }
 
 void TFileRegistry::adopt(std::shared_ptr<TBaseFile> file) {
   std::lock_guard guard(memory_.mutex);
-  memory_.files[FoldedPath(file->path())] = std::move(file);
+  const std::string key = FoldedPath(file->path());
+  memory_.files[key] = Handles{std::move(file), nullptr};
 }
 
 }  // namespace keel

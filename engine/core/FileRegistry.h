@@ -7,6 +7,10 @@
 // An exclusive open is refused while the path is open at all, and any open is
 // refused while the path is open exclusively (11013); between processes the
 // share-mode lock of TPhysicalFile does the same.
+// An operating-system file opened for reading only gets a handle of its own
+// beside the one opened for writing, so that a reader of a folder never opens
+// it for writing; the two are separate handles to the system, whose range
+// locks keep them apart as they keep processes apart.
 // A file created as temporary is deleted when its last open closes.
 // Memory files stay in their registry after the last close until deleted: the
 // registry is their disk.
@@ -49,9 +53,18 @@ class TFileRegistry {
   void adopt(std::shared_ptr<TBaseFile> file);
 
  private:
+  // The handles of one path: for writing (the only one of a memory file) and
+  // for reading only.
+  struct Handles {
+    std::shared_ptr<TBaseFile> writing;
+    std::shared_ptr<TBaseFile> reading;
+    bool open() const;
+    bool exclusive() const;
+    int openCount() const;
+  };
   struct Registry {
     std::mutex mutex;
-    std::map<std::string, std::shared_ptr<TBaseFile>> files;  // by case-folded path
+    std::map<std::string, Handles> files;  // by case-folded path
   };
   Registry& registryFor(bool inMemory) { return inMemory ? memory_ : physical_; }
 

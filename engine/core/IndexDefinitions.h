@@ -15,6 +15,13 @@
 
 namespace keel {
 
+// The indexes a table was made with, as its maker defined them, for rebuilding
+// indexes that were lost with the index file.
+struct KnownIndexes {
+  IndexDescriptor primary;  // no fields: the default primary index
+  std::vector<IndexDescriptor> secondaries;
+};
+
 class TIndexDefinitions {
  public:
   // `fields` are the table's user fields, field 1 first; they must outlive

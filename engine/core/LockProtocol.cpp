@@ -22,8 +22,9 @@ void TLockProtocol::raiseFor(ErrorCode code) const {
   raise(code, {.table = table_.lockName(), .database = locks_.directory().folder()});
 }
 
-bool TLockProtocol::lockAndRefreshRead() {
-  const bool taken = locks_.readLock();
+bool TLockProtocol::lockAndRefreshRead() { return refreshUnderRead(locks_.readLock()); }
+
+bool TLockProtocol::refreshUnderRead(bool taken) {
   try {
     if (taken && table_.interruptedWriteFound()) return recoverThenRead();
     return table_.refresh();
@@ -31,6 +32,12 @@ bool TLockProtocol::lockAndRefreshRead() {
     if (taken) releaseReadQuietly();
     throw;
   }
+}
+
+std::optional<bool> TLockProtocol::tryReadForHeldRead() {
+  if (exclusive_ || locks_.holdsAny()) return false;
+  if (!locks_.tryReadLock()) return std::nullopt;
+  return refreshUnderRead(true);
 }
 
 // Readers share the read lock, so undoing what a cut-off writer left needs

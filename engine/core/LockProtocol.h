@@ -26,6 +26,7 @@
 // A table opened exclusively takes no read or write locks and never refreshes.
 
 #include <cstdint>
+#include <optional>
 #include <set>
 
 #include "engine/core/DataTableLocks.h"
@@ -51,6 +52,9 @@ class TLockProtocol {
   // table object of the process wrote: unless a lock of the table is already
   // held, takes the read lock and refreshes. True when the table changed.
   bool readForPageMiss();
+  // As readForPageMiss, in one attempt without waiting: nothing when the
+  // read lock was refused.
+  std::optional<bool> tryReadForHeldRead();
   // Releases the read lock when held (10226).
   void endRead();
 
@@ -95,6 +99,8 @@ class TLockProtocol {
 
  private:
   bool lockAndRefreshRead();
+  // After taking the read lock (`taken` false when it was held before).
+  bool refreshUnderRead(bool taken);
   bool recoverThenRead();
   bool refreshOrRelease();
   void releaseReadQuietly() noexcept;

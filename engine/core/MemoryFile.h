@@ -28,7 +28,7 @@ class TMemoryFile : public TBaseFile {
   void doTruncate(uint64_t size) override;
   void doFlush() override {}
   uint64_t doSize() override { return size_; }
-  bool doLockRange(uint64_t, uint64_t) override { return true; }
+  bool doLockRange(uint64_t, uint64_t, LockMode) override { return true; }
   void doUnlockRange(uint64_t, uint64_t) override {}
 
  private:

@@ -8,14 +8,15 @@
 namespace keel {
 
 void TPhysicalFile::open(bool exclusive, bool readOnlyWanted) {
-  bool readOnly = readOnlyWanted || mindrel::IsReadOnlyFile(path());
-  int error = file_.open(path(), !readOnly);
-  if (error != 0 && !readOnly && error != ENOENT && error != ENOTDIR) {
-    readOnly = true;
+  bool writeProtected = mindrel::IsReadOnlyFile(path());
+  int error = file_.open(path(), !readOnlyWanted && !writeProtected);
+  if (error != 0 && !readOnlyWanted && !writeProtected && error != ENOENT && error != ENOTDIR) {
+    writeProtected = true;
     error = file_.open(path(), false);
   }
   if (error != 0) raiseOsError(error, path());
-  setReadOnly(readOnly);
+  setReadOnly(readOnlyWanted || writeProtected);
+  setWriteProtected(writeProtected);
   takeShareMode(exclusive);
 }
 
@@ -66,8 +67,8 @@ uint64_t TPhysicalFile::doSize() {
   return size;
 }
 
-bool TPhysicalFile::doLockRange(uint64_t offset, uint64_t length) {
-  int error = file_.lockRange(offset, length, true);
+bool TPhysicalFile::doLockRange(uint64_t offset, uint64_t length, LockMode mode) {
+  int error = file_.lockRange(offset, length, mode == LockMode::Exclusive);
   if (error == EAGAIN || error == EACCES) return false;
   if (error != 0) raiseOsError(error, path());
   return true;

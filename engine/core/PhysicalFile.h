@@ -18,8 +18,9 @@ class TPhysicalFile final : public TBaseFile {
   explicit TPhysicalFile(std::string path) : TBaseFile(std::move(path)) {}
 
   // Opens an existing file: read-only when it has the read-only attribute or
-  // `readOnlyWanted`, else read-write with one more attempt read-only. Raises
-  // 11013 when another process holds it in a conflicting share mode.
+  // `readOnlyWanted`, else read-write with one more attempt read-only (the
+  // file is then write-protected). Raises 11013 when another process holds
+  // it in a conflicting share mode.
   void open(bool exclusive, bool readOnlyWanted);
   // Creates or replaces the file, read-write.
   void create(bool exclusive);
@@ -30,7 +31,7 @@ class TPhysicalFile final : public TBaseFile {
   void doTruncate(uint64_t size) override;
   void doFlush() override;
   uint64_t doSize() override;
-  bool doLockRange(uint64_t offset, uint64_t length) override;
+  bool doLockRange(uint64_t offset, uint64_t length, LockMode mode) override;
   void doUnlockRange(uint64_t offset, uint64_t length) override;
 
  private:

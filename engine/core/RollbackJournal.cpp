@@ -73,15 +73,21 @@ void TRollbackJournal::append(const void* bytes, size_t length) {
 }
 
 void TRollbackJournal::preserve(int slot, uint64_t offset, uint64_t length) {
-  if (!active()) start();
+  const bool starting = !active();
+  if (starting) start();
   const uint64_t original = originalSizes_.at(static_cast<size_t>(slot));
   const uint64_t to = length > original - std::min(offset, original) ? original : offset + length;
-  if (offset >= to) return;
   const uint64_t before = written_;
-  saveUncovered(slot, offset, to);
-  // The saved bytes must reach the disk before the write they undo.
-  if (durable_ && written_ != before) Check(file_.sync(), path_);
+  if (offset < to) saveUncovered(slot, offset, to);
+  if (!durable_) return;
+  // The saved bytes must reach the disk before the write they undo, and a new
+  // journal's entry in the folder too: a journal lost with its entry could
+  // not undo the write after a power failure.
+  if (starting || written_ != before) Check(file_.sync(), path_);
+  if (starting) flushFolder();
 }
+
+void TRollbackJournal::flushFolder() const { Check(mindrel::FlushFolder(mindrel::FolderOf(path_)), path_); }
 
 void TRollbackJournal::saveUncovered(int slot, uint64_t from, uint64_t to) {
   const std::map<uint64_t, uint64_t>& saved = saved_.at(static_cast<size_t>(slot));
@@ -132,6 +138,9 @@ void TRollbackJournal::commit() {
   file_.close();
   Check(mindrel::RemoveFile(path_), path_);
   for (auto& saved : saved_) saved.clear();
+  // Removing the journal is the moment the write counts as done; a removal
+  // the disk never saw would roll the write back after a power failure.
+  if (durable_) flushFolder();
 }
 
 std::optional<TRollbackJournal::Contents> TRollbackJournal::readJournal() const {
@@ -192,6 +201,7 @@ bool TRollbackJournal::rollBack() {
   }
   Check(mindrel::RemoveFile(path_), path_);
   for (auto& saved : saved_) saved.clear();
+  flushFolder();
   return true;
 }
 

@@ -36,7 +36,9 @@ class TRollbackJournal {
   // The files whose bytes it keeps, each told to write (and read) through
   // this journal; slot 2 may stay empty (no BLOB file).
   void attach(int slot, TEngineFile* file);
-  // Each flushed to disk before the first file write it protects.
+  // Durable: the journal and its entry in the folder are flushed to disk
+  // before the first file write they protect, and the folder again once the
+  // journal is removed; the writer flushes its files before commit().
   void setDurable(bool durable) { durable_ = durable; }
 
   // Before `length` bytes at `offset` of the file in `slot` are written: the
@@ -90,6 +92,7 @@ class TRollbackJournal {
   // The parts of [from, to) of `slot` not saved yet, saved now.
   void saveUncovered(int slot, uint64_t from, uint64_t to);
   void saveRange(int slot, uint64_t from, uint64_t to);
+  void flushFolder() const;
 
   std::string path_;
   std::array<TEngineFile*, kFileSlots> files_{};

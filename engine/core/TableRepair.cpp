@@ -40,6 +40,7 @@ class Repairer {
       rebuildFromRows();
     } catch (...) {
       index_->remove();  // the old index file stays as it was
+      if (blobReplaced_) blob_->remove();
       throw;
     }
     writeFiles();
@@ -50,28 +51,53 @@ class Repairer {
   void openFiles() {
     TDataSession& session = folder_.session();
     TDataEngine& engine = session.engine();
-    const TablePaths paths = folder_.paths(name_, false);
-    const EngineFileFlags flags{.exclusive = true, .inMemory = folder_.inMemory()};
-    data_ = std::make_unique<TDataFile>(engine.files(), paths.data, flags, name_, engine.settings(), engine.clock());
-    data_->open(&session.passwords());
+    paths_ = folder_.paths(name_, false);
+    data_ = std::make_unique<TDataFile>(engine.files(), paths_.data, flags(), name_, engine.settings(), engine.clock());
+    for (std::string& line : data_->openForRepair(&session.passwords())) report_.rebuilt.push_back(std::move(line));
     if (data_->openedReadOnly()) raise(ErrorCode::KEEL_OSEACCES, {.table = name_});
-    collation_ = TCollation::ForLocale(data_->locale(), name_);
-    if (data_->header().blobFieldCount > 0) {
-      blob_ = std::make_unique<TBlobFile>(engine.files(), paths.blob, flags,
-                                          TBlobFile::Options{name_, data_->header().blobBlockSize, engine.settings(), 0});
-      blob_->setCipher(data_->cipher());
-      blob_->openFile();
-      if (blob_->openedReadOnly()) raise(ErrorCode::KEEL_OSEACCES, {.table = name_});
+    const int64_t rows = data_->physicalRowCount();
+    if (data_->rowsCountedByHeader() > rows + (data_->cutRowBytes() > 0 ? 1 : 0)) {
+      report_.lost.push_back("the data header counts " + std::to_string(data_->rowsCountedByHeader()) +
+                             " rows, the file holds " + std::to_string(rows) + " whole ones");
     }
+    if (data_->cutRowBytes() > 0) {
+      report_.lost.push_back("row " + std::to_string(data_->physicalRowCount() + 1) +
+                             " left out: the data file ends inside it (" + std::to_string(data_->cutRowBytes()) +
+                             " of " + std::to_string(data_->rowSize()) + " bytes)");
+    }
+    collation_ = TCollation::ForLocale(data_->locale(), name_);
+    if (data_->header().blobFieldCount > 0) openBlobFile();
     const TIndexFile::Options options = TIndexFile::OptionsFor(name_, engine.settings(), data_->header());
-    indexPath_ = paths.index;
-    TIndexFile existing(engine.files(), indexPath_, flags, options);
+    TIndexFile existing(engine.files(), paths_.index, flags(), options);
     existing.setCipher(data_->cipher());
     const IndexSet indexes = chooseIndexes(existing);
     // The new index is made beside the old one and takes its place last.
-    index_ = std::make_unique<TIndexFile>(engine.files(), indexPath_ + kRebuildSuffix, flags, options);
+    index_ = std::make_unique<TIndexFile>(engine.files(), paths_.index + kRebuildSuffix, flags(), options);
     index_->setCipher(data_->cipher());
     index_->createIndex(indexes.primary, indexes.secondaries, indexes.fullText);
+  }
+
+  EngineFileFlags flags() const { return {.exclusive = true, .inMemory = folder_.inMemory()}; }
+
+  // A BLOB file that is missing or holds no header is made anew beside the
+  // old one: every value is then emptied (and named by the chain checks).
+  void openBlobFile() {
+    TDataEngine& engine = folder_.session().engine();
+    const TBlobFile::Options options{name_, data_->header().blobBlockSize, engine.settings(), 0};
+    blob_ = std::make_unique<TBlobFile>(engine.files(), paths_.blob, flags(), options);
+    blob_->setCipher(data_->cipher());
+    try {
+      for (std::string& line : blob_->openForRepair()) report_.rebuilt.push_back(std::move(line));
+      if (blob_->openedReadOnly()) raise(ErrorCode::KEEL_OSEACCES, {.table = name_});
+      return;
+    } catch (const EKeelEngineError& error) {
+      if (error.code() != ErrorCode::KEEL_OSENOENT && error.code() != ErrorCode::KEEL_READERR) throw;
+      report_.rebuilt.push_back(std::string("BLOB file made anew: ") + error.what());
+    }
+    blob_ = std::make_unique<TBlobFile>(engine.files(), paths_.blob + kRebuildSuffix, flags(), options);
+    blob_->setCipher(data_->cipher());
+    blob_->createFile();
+    blobReplaced_ = true;
   }
 
   IndexSet chooseIndexes(TIndexFile& existing) {
@@ -119,14 +145,13 @@ class Repairer {
     const int64_t count = data_->physicalRowCount();
     std::vector<int64_t> freeRows;
     int32_t active = 0;
-    size_t hashesMended = 0;
     for (int64_t k = 1; k <= count; ++k) {
       TPinnedUnit unit = data_->row(k, static_cast<size_t>(count - k + 1));
       if (!unit) raise(ErrorCode::KEEL_KEYORRECDELETED, {.table = name_});
       std::span<uint8_t> row{unit->data(), unit->size()};
       const std::vector<uint8_t> before(row.begin(), row.end());
       bool deleted = row[kRowStatusAt] == kRowDeleted;
-      if (!deleted && !keysFree(indexes, k, row)) {
+      if (!deleted && (!contentsWhole(k, row) || !keysFree(indexes, k, row))) {
         row[kRowStatusAt] = kRowDeleted;
         deleted = true;
       }
@@ -134,15 +159,29 @@ class Repairer {
       if (deleted) {
         freeRows.push_back(k);
       } else {
-        hashesMended += keepRow(indexes, k, row) ? 1 : 0;
+        keepRow(indexes, k, row);
         ++active;
       }
       if (!std::equal(before.begin(), before.end(), row.begin())) unit.markModified();
     }
     report_.rebuilt.push_back(std::to_string(indexes.size()) + " index trees from " + std::to_string(active) + " rows");
-    if (hashesMended > 0) report_.rebuilt.push_back("RecordHash of " + std::to_string(hashesMended) + " rows");
+    report_.keptRows = active;
     linkFreeRows(freeRows, active);
     if (blob_) rebuildFreeBlocks();
+  }
+
+  // False, with the reason reported, when the row's bytes are not those its
+  // RecordHash was taken over: a slot never written (a hole or a cut file
+  // filled with zeros) or a row damaged since.
+  bool contentsWhole(int64_t k, std::span<const uint8_t> row) {
+    const Md5Digest hash = data_->recordHash(row);
+    if (std::memcmp(hash.data(), row.data() + kRowHashAt, hash.size()) == 0) return true;
+    if (std::all_of(row.begin(), row.end(), [](uint8_t byte) { return byte == 0; })) {
+      report_.lost.push_back("row " + std::to_string(k) + " left out: it holds nothing but zero bytes");
+    } else {
+      report_.lost.push_back(RowName(k, row) + " left out: its contents do not match its RecordHash");
+    }
+    return false;
   }
 
   // False, with the reason reported, when a key of the row is already held by
@@ -159,9 +198,8 @@ class Repairer {
     return true;
   }
 
-  // Enters the row into every index and mends its link, counters and hash;
-  // true when the hash had to be mended.
-  bool keepRow(const std::vector<std::unique_ptr<TIndexAccess>>& indexes, int64_t k, std::span<uint8_t> row) {
+  // Enters the row into every index and mends its link and the counters.
+  void keepRow(const std::vector<std::unique_ptr<TIndexAccess>>& indexes, int64_t k, std::span<uint8_t> row) {
     for (const auto& index : indexes) index->tree().insert(index->keys().build(row), static_cast<int32_t>(k));
     StoreI32(row.data() + kRowLinkAt, static_cast<int32_t>(k));
     data_->noteRecordId(LoadI32(row.data() + kRowRecordIdAt));
@@ -170,10 +208,6 @@ class Repairer {
       const FieldRead value = GetField(row, field);
       if (!value.isNull) data_->noteAutoInc(LoadI32(value.bytes.data()));
     }
-    const Md5Digest hash = data_->recordHash(row);
-    if (std::memcmp(hash.data(), row.data() + kRowHashAt, hash.size()) == 0) return false;
-    std::memcpy(row.data() + kRowHashAt, hash.data(), hash.size());
-    return true;
   }
 
   // Chains of deleted slots are checked too: the next row in the slot takes
@@ -224,21 +258,30 @@ class Repairer {
   }
 
   // Rows first: an interrupted repair leaves at worst blocks in no chain and
-  // the old index file, and is simply run again.
+  // the old index file, and is simply run again. Bytes past the last whole
+  // row or block are cut off.
   void writeFiles() {
     for (TBufferedFile* file : std::initializer_list<TBufferedFile*>{data_.get(), blob_.get(), index_.get()}) {
       if (!file) continue;
       file->setForceFlush(true);
       file->writeBack();
+      const uint64_t whole = file->dataStart() + static_cast<uint64_t>(file->unitCount()) * file->unitSize();
+      if (file->size() > whole) {
+        file->truncate(whole);
+        file->flush();
+      }
       file->close();
     }
-    index_->rename(indexPath_);
+    if (blobReplaced_) blob_->rename(paths_.blob);
+    index_->rename(paths_.index);
+    folder_.flushFolder();
   }
 
   TDataDirectory& folder_;
   std::string name_;
   const std::optional<KnownIndexes>& known_;
-  std::string indexPath_;
+  TablePaths paths_;
+  bool blobReplaced_ = false;
   std::unique_ptr<TDataFile> data_;
   std::unique_ptr<TBlobFile> blob_;
   std::unique_ptr<TIndexFile> index_;

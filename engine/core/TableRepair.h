@@ -2,8 +2,11 @@
 
 // Rebuilds from a table's rows whatever the rows determine: every index tree,
 // the free-row chain, the row and stamp counters, and the free-block chain of
-// the BLOB file. Every readable row is kept; a BLOB value whose chain is not
-// whole is emptied; what could not be kept is reported. The files are opened
+// the BLOB file. No header counter the files determine is trusted: every row
+// slot the data file holds is walked, and header fields the file itself
+// tells (version, signature, row size, row and block counts) are mended.
+// Every row whose bytes match its RecordHash is kept; a BLOB value whose
+// chain is not whole is emptied; what could not be kept is reported. The files are opened
 // exclusively (another user of the table refuses the repair with 11013) and
 // all of them before anything is written, so a data or BLOB file that cannot
 // be opened leaves the table untouched. Meant for tables the user owns: the
@@ -18,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/IndexDescriptor.h"
+#include "engine/core/IndexDefinitions.h"
 
 namespace keel {
 
@@ -27,11 +30,7 @@ class TDataDirectory;
 struct TableRepairReport {
   std::vector<std::string> rebuilt;  // what was made anew from the rows
   std::vector<std::string> lost;     // what could not be kept
-};
-
-struct KnownIndexes {
-  IndexDescriptor primary;  // no fields: the default primary index
-  std::vector<IndexDescriptor> secondaries;
+  int64_t keptRows = 0;
 };
 
 class TTableRepair {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/core/ConsistentRead.h"
 #include "engine/core/DataSession.h"
 #include "engine/core/FieldCodec.h"
 #include "engine/sql/ColumnResolver.h"
@@ -130,13 +131,21 @@ TDataCursor& TSelectExecutor::Execute(bool planWanted) {
   ReleaseResult();
   try {
     TDataCursor& source = *sources_->CursorOf(query->SourceTables.front());
-    filter_.reset();
-    // The WHERE condition is answered from the source's indexes where it can
-    // be, and record by record where it cannot; both select the same rows.
-    if (query->Where) filter_ = std::make_unique<TFilterWhere>(*query->Where, TFilterSettings{.Clock = &clock_});
-    TDataCursor& result = AllowsLive(*query) ? ExecuteLive(*query, source) : ExecuteCanned(*query, source);
+    std::vector<TDataTable*> tables;
+    for (const TSourceTable& table : query->SourceTables) tables.push_back(&sources_->CursorOf(table)->table());
+    TDataCursor* result = nullptr;
+    // The result is one state of its tables: a row changed by another
+    // program while the result is made would mix two of them.
+    TConsistentRead(std::move(tables)).run([&] {
+      ReleaseResult();
+      filter_.reset();
+      // The WHERE condition is answered from the source's indexes where it can
+      // be, and record by record where it cannot; both select the same rows.
+      if (query->Where) filter_ = std::make_unique<TFilterWhere>(*query->Where, TFilterSettings{.Clock = &clock_});
+      result = AllowsLive(*query) ? &ExecuteLive(*query, source) : &ExecuteCanned(*query, source);
+    });
     if (planWanted) DescribePlan(*query, source);
-    return result;
+    return *result;
   } catch (...) {
     ReleaseResult();
     throw;

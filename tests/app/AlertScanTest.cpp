@@ -111,6 +111,16 @@ struct FakeTables : TFamilyTreeTables {
     }
     return dates;
   }
+  // Stands for another program changing the folder while it is read: the
+  // reading runs as many times as given, the folder's rows changing between.
+  int readings = 1;
+  std::function<void(int reading)> beforeReading;
+  void ReadAsOneState(const std::function<void()>& read) override {
+    for (int reading = 1; reading <= readings; ++reading) {
+      if (beforeReading) beforeReading(reading);
+      read();
+    }
+  }
   void Close() override {}
 
   // A family whose partners, codes 10 × family and on, are living or not.
@@ -575,6 +585,22 @@ TEST_F(AlertScanTest, MissedYahrzeitsAndAddedEventsToo) {
   EXPECT_EQ(alerts.Entry(0).HebrewDate, "25 Kislev");
 }
 
+// A folder read again because another program changed it lists what the last
+// reading found, once: nothing of the earlier reading stays.
+TEST_F(AlertScanTest, AFolderReadAgainListsOnlyItsLastReading) {
+  Tick({"Birth", "Baptism"});
+  options.Folders = {"/trees/a", "/trees/b"};
+  tables.peopleColumns = {"Baptism"};
+  query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {Person(1, "John", "Search date", "10 Dec 1984")};
+  const std::string baptisms = FakeQuery::Key("/trees/b", TAlertScan::QueryLines(false, "Baptism", "P.[Dead] <> True AND "));
+  tables.readings = 2;
+  tables.beforeReading = [&](int reading) {
+    query.rows[baptisms] = {Person(2, reading == 1 ? "Old" : "New", "Baptism", "12 Dec 2000")};
+  };
+  Scan();
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|42|2026-12-10", "New SMITH|26|2026-12-12"}));
+}
+
 TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {
   Tick({"Added fixed", "Added annual"});
   options.Folders.clear();
@@ -602,13 +628,21 @@ TEST_F(AlertScanTest, AddedEventsOfTickedTypes) {
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Planned move|0|2027-12-22", "Moved in|1|2027-12-22"}));
 }
 
-TEST_F(AlertScanTest, AnErrorKeepsWhatWasFoundAndReachesTheCaller) {
+// A folder that fails part way keeps what was found in it, is named with the
+// cause, and the other folders are still scanned.
+TEST_F(AlertScanTest, AFolderThatFailsKeepsWhatWasFoundIsNamedAndTheOthersAreScanned) {
   Tick({"Birth", "Marriage"});
+  options.Folders = {"/trees/a", "/trees/b"};
   query.rows[FakeQuery::Key("/trees/a", kBirthLines)] = {Person(1, "John", "Search date", "10 Dec 1984")};
+  query.rows[FakeQuery::Key("/trees/b", kBirthLines)] = {Person(2, "Mary", "Search date", "12 Dec 1990")};
   query.failOn = FakeQuery::Key("/trees/a", TAlertScan::QueryLines(true, "Marriage date", ""));
-  EXPECT_THROW(Scan(), std::runtime_error);
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|42|2026-12-10"}));
-  EXPECT_EQ(ignore.index, "");
+  const FixedClock clock(CivilDate{2026, 12, 10});
+  TAlertScan scan(clock, tables, query, ignore, events);
+  scan.RefreshOutputList(options, alerts);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"John SMITH|42|2026-12-10", "Mary SMITH|36|2026-12-12"}));
+  EXPECT_EQ(scan.Problems(), std::vector<std::string>{"The family tree in \"/trees/a\" could not be read whole: "
+                                                      "table is damaged. The alerts found in it before are listed."});
+  EXPECT_EQ(ignore.index, "SurnameIdx");
 }
 
 }  // namespace

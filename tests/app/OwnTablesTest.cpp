@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "app/AlertSession.h"
 #include "engine/components/KeelEngine.h"
@@ -104,7 +105,7 @@ TEST_F(OwnTablesTest, AnUnreadableTableIsSetAsideAndMadeAnewWithAMessageNamingBo
     std::ifstream file(folder_ + "Events.dat", std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
   }();
-  scribble("Events.dat", 8, 1);  // the version byte
+  fs::resize_file(folder_ + "Events.dat", 300);  // not even a whole header is left
 
   keel::TKeelEngine::Release();  // a fresh engine, as at the program's start
   keel::TKeelEngine::Acquire();
@@ -112,8 +113,9 @@ TEST_F(OwnTablesTest, AnUnreadableTableIsSetAsideAndMadeAnewWithAMessageNamingBo
   session.Initialize(folder_);
   ASSERT_EQ(session.OwnTableMessages().size(), 1u);
   const std::string& message = session.OwnTableMessages()[0];
-  EXPECT_NE(message.find("\"Events.dat\" could not be read. It was set aside as \"Events.damaged-"), std::string::npos)
+  EXPECT_EQ(message.rfind("\"" + folder_ + "Events.dat\" could not be read (Keel Engine Error # 9217 ", 0), 0u)
       << message;
+  EXPECT_NE(message.find("). It was set aside as \"Events.damaged-"), std::string::npos) << message;
   EXPECT_EQ(session.EventsTable().RecordCount(), 0);
   EXPECT_TRUE(keel::TKeelEngine::Instance().DefaultSession().ForceBufferFlush()) << "own posts reach the disk";
 
@@ -122,17 +124,72 @@ TEST_F(OwnTablesTest, AnUnreadableTableIsSetAsideAndMadeAnewWithAMessageNamingBo
   EXPECT_TRUE(fs::exists(folder_ + aside.substr(0, aside.size() - 4) + ".idx"));
   std::ifstream kept(folder_ + aside, std::ios::binary);
   const std::string after(std::istreambuf_iterator<char>(kept), {});
-  EXPECT_EQ(after.size(), before.size()) << "the damaged table is kept as it was";
+  EXPECT_EQ(after, before.substr(0, 300)) << "the damaged table is kept as it was";
   session.EventsTable().Close();
   session.IgnoreTable().Close();
 }
 
 TEST_F(OwnTablesTest, SettingAsideUsesTheClockAndNeverOverwritesAnEarlierOne) {
   for (const char* expected : {"Events.damaged-20261210-141500.dat", "Events.damaged-20261210-141500-2.dat"}) {
-    scribble("Events.dat", 8, 1);
+    fs::resize_file(folder_ + "Events.dat", 100);
     const std::string message = TOwnTables::OpenEventsTable(events_, folder_, clock_);
     EXPECT_NE(message.find(std::string("\"") + expected + "\""), std::string::npos) << message;
     events_.Close();
+  }
+}
+
+// Damage that opening alone does not see, and header damage the file itself
+// mends: the start repairs the table in place, keeps every whole entry, names
+// the file and what it kept when anything was lost, and the table takes new
+// entries again ("table is full" and "duplicate key" were what came later).
+TEST_F(OwnTablesTest, DamageIsRepairedInPlaceKeepingEveryWholeEntry) {
+  const std::uintmax_t whole = fs::file_size(folder_ + "Events.dat");
+  const std::uintmax_t rowSize = (whole - 512 - 7 * 768) / 3;
+  struct Damage {
+    const char* what;
+    std::function<void()> apply;
+    std::vector<std::string> kept;
+    const char* lost;  // what the message must name; null: no message
+  };
+  const std::vector<Damage> damages{
+      {"cut inside the last row", [&] { fs::resize_file(folder_ + "Events.dat", whole - rowSize / 2); },
+       {"Moved to Leith", "Bought the mill"}, "row 3 left out: the data file ends inside it"},
+      {"cut at a row boundary", [&] { fs::resize_file(folder_ + "Events.dat", whole - rowSize); },
+       {"Moved to Leith", "Bought the mill"}, "the data header counts 3 rows, the file holds 2 whole ones"},
+      {"version byte", [&] { scribble("Events.dat", 8, 1); }, kByDate, nullptr},
+      {"row size", [&] { scribble("Events.dat", 45, 1); }, kByDate, nullptr},
+      {"free-row chain into a live row", [&] { scribble("Events.dat", 25, 1, '\x02'); }, kByDate, nullptr},
+      {"row counter past the file", [&] { scribble("Events.dat", 32, 1, '\x40'); }, kByDate,
+       "the data header counts 1073741827 rows, the file holds 3 whole ones"},
+  };
+  const std::string pristine = folder_ + "pristine/";
+  fs::create_directory(pristine);
+  for (const char* file : {"Events.dat", "Events.idx"}) fs::copy_file(folder_ + file, pristine + file);
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.what);
+    for (const char* file : {"Events.dat", "Events.idx"})
+      fs::copy_file(pristine + file, folder_ + file, fs::copy_options::overwrite_existing);
+    damage.apply();
+    const std::string message = TOwnTables::OpenEventsTable(events_, folder_, clock_);
+    if (damage.lost == nullptr) {
+      EXPECT_EQ(message, "");
+    } else {
+      const std::string kept = std::to_string(damage.kept.size()) + " entries were kept";
+      EXPECT_EQ(message.rfind("\"" + folder_ + "Events.dat\" was damaged and has been repaired. " + kept, 0), 0u)
+          << message;
+      EXPECT_NE(message.find(damage.lost), std::string::npos) << message;
+    }
+    EXPECT_EQ(descriptions(), damage.kept);
+    EXPECT_EQ(events_.Verify(), std::vector<std::string>{});
+    events_.Append();
+    events_.FieldByName("Description").SetAsString("Flood");
+    events_.FieldByName("Event date MM").SetAsInteger(12);
+    events_.Post();
+    EXPECT_EQ(events_.RecordCount(), static_cast<int>(damage.kept.size()) + 1);
+    events_.Close();
+    EXPECT_TRUE(fs::directory_iterator(folder_) != fs::directory_iterator());
+    for (const auto& entry : fs::directory_iterator(folder_))
+      EXPECT_EQ(entry.path().filename().string().find(".damaged-"), std::string::npos) << "nothing was set aside";
   }
 }
 

@@ -65,7 +65,12 @@ class SettingsFileTest : public ::testing::Test {
     return text.str();
   }
   // Applies the file as the program does at start.
-  void Read() { TSettingsFile(iniPath_).ReadINIFile(settings_, formats_, host_, startup_); }
+  // Answers what the settings file named as not used.
+  std::vector<std::string> Read() {
+    TSettingsFile file(iniPath_);
+    file.ReadINIFile(settings_, formats_, host_, startup_);
+    return file.Problems();
+  }
   bool Write() const { return TSettingsFile(iniPath_).WriteINIFile(settings_, formats_); }
 
   std::vector<std::string> Ticked() const {
@@ -332,11 +337,15 @@ TEST_F(SettingsFileTest, FoldersAndTicksThatNoLongerExistAreDropped) {
       "[Fields]\nF1=Baptism\nF2=Death\nF3=census\nCount=3\n");
   host_.validFolders = {"/trees/kept"};
   host_.columns = {"Census"};
-  Read();
+  const std::vector<std::string> problems = Read();
   EXPECT_EQ(settings_.Folders, (std::vector<std::string>{"/trees/kept"}));
-  EXPECT_EQ(host_.calls, (std::vector<std::string>{"validate /trees/gone", "validate /trees/kept", "validate #*#*",
-                                                   "columns for 1"}));
+  EXPECT_EQ(host_.calls, (std::vector<std::string>{"validate /trees/gone", "validate /trees/kept", "columns for 1"}))
+      << "a key the count promises but the file lacks names no folder";
   EXPECT_EQ(Ticked(), (std::vector<std::string>{"Death"})) << "names tick exactly, case included";
+  const std::string ticks = "The settings file \"" + iniPath_ + "\" ticks the event type ";
+  EXPECT_EQ(problems, (std::vector<std::string>{
+                          ticks + "\"Baptism\" ([Fields] F1), which none of the folders offers; it is left out.",
+                          ticks + "\"census\" ([Fields] F3), which none of the folders offers; it is left out."}));
 
   ASSERT_TRUE(Write());
   const TProfileFile file(iniPath_);
@@ -448,6 +457,31 @@ TEST_F(SettingsFileTest, ChangedCustomColoursReplaceTheirLineAndKeepTheRest) {
 TEST_F(SettingsFileTest, WriteFailureIsReportedToTheCaller) {
   fs::create_directories(iniPath_);
   EXPECT_FALSE(Write());
+}
+
+// A settings file that is no settings file (UTF-16, or bytes of anything) is
+// named, and the defaults apply.
+TEST_F(SettingsFileTest, AnUnreadableFileIsNamedAndTheDefaultsApply) {
+  struct Case {
+    std::string bytes;
+    const char* named;
+  };
+  const std::vector<Case> cases{
+      {std::string("\xFF\xFE[\0P\0r\0e\0f\0s\0]\0\n\0", 18), "it is written in UTF-16, not in UTF-8"},
+      {std::string("\x13\x9A\0\x7F\x01 ]][", 8), "it is no text"},
+      {"\x13\x9A garbage \x7F\x01 ]]][ = ==\n\x02", "it holds no [Prefs] section"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.named);
+    WriteIni(c.bytes);
+    const std::vector<std::string> problems = Read();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0], "The settings file \"" + iniPath_ + "\" could not be read: " + c.named +
+                               ". The default settings are used.");
+    EXPECT_EQ(Ticked(), (std::vector<std::string>{"Birth", "Marriage", "Added fixed", "Added annual"}));
+  }
+  WriteIni("");
+  EXPECT_EQ(Read(), std::vector<std::string>{}) << "an empty file is a new one";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -121,7 +122,9 @@ TEST_F(MindrelListTest, AFolderThatIsNoTreeIsDropped) {
   WriteSettings("");
   const Outcome run = List();
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "No valid databases selected.\n");
+  EXPECT_EQ(run.err, "The family tree in \"" + (root_ / "tree").string() +
+                         "\" could not be read: \"People.dat\" ends too early: it was cut short "
+                         "(Keel Engine Error # 9217).\nNo valid databases selected.\n");
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -312,6 +315,150 @@ TEST_F(MindrelListTest, ScansWhileAnotherProgramSavesPeopleAllCompleteWithTheFul
   std::system(("while kill -0 $(cat '" + (root_ / "saver.pid").string() + "') 2>/dev/null; do sleep 0.05; done")
                   .c_str());
   EXPECT_EQ(complete, 30);
+}
+
+// An own table cut inside a row by a crash or a full disk: the start repairs
+// it, lists every alert as before and tells which file lost what.
+TEST_F(MindrelListTest, AnIgnoreListCutInsideARowStillListsEveryAlertWithAMessage) {
+  MakeTree();
+  WriteSettings("");
+  const Outcome first = List();
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  ASSERT_NE(first.out, "");
+  std::ofstream(root_ / "scratch" / "ignored.json") << R"({"DBFolder":"elsewhere","Code":1,"Surname":"A"}
+{"DBFolder":"elsewhere","Code":2,"Surname":"B"}
+{"DBFolder":"elsewhere","Code":3,"Surname":"C"}
+)";
+  const Outcome inserted = Shell(MINDREL_BIN_DIR "/keel insert '" + data_.string() + "' Ignore < '" +
+                                     (root_ / "scratch" / "ignored.json").string() + "'",
+                                 root_ / "scratch");
+  ASSERT_EQ(inserted.exitCode, 0) << inserted.err;
+  fs::resize_file(data_ / "Ignore.dat", fs::file_size(data_ / "Ignore.dat") - 100);
+
+  const Outcome run = List();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, first.out);
+  EXPECT_NE(run.err.find("\"" + (data_ / "Ignore.dat").string() +
+                         "\" was damaged and has been repaired. 2 entries were kept; not kept:\nrow 3 left out"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(List().err, "") << "repaired once, the table opens cleanly";
+}
+
+// A tree whose index files are lost or damaged is still read whole: each
+// index the scan needs is built in memory from the rows, and the folder is
+// left as it was.
+TEST_F(MindrelListTest, ATreeWithALostOrDamagedIndexFileListsTheSameAlerts) {
+  MakeTree();
+  WriteSettings("");
+  const Outcome intact = List();
+  ASSERT_EQ(intact.exitCode, 0) << intact.err;
+  ASSERT_NE(intact.out, "");
+  const fs::path tree = root_ / "tree";
+  fs::copy(tree, root_ / "pristine");
+  for (const char* table : {"People", "Families", "Links"}) {
+    for (const bool lost : {true, false}) {
+      SCOPED_TRACE(std::string(table) + (lost ? ".idx lost" : ".idx header damaged"));
+      fs::remove_all(tree);
+      fs::copy(root_ / "pristine", tree);
+      const fs::path index = tree / (std::string(table) + ".idx");
+      if (lost) {
+        fs::remove(index);
+      } else {
+        std::fstream bytes(index, std::ios::in | std::ios::out | std::ios::binary);
+        bytes.seekp(8);
+        bytes.write("\x5A\x5A\x5A\x5A", 4);
+      }
+      std::map<std::string, std::string> before;
+      for (const auto& entry : fs::directory_iterator(tree)) before[entry.path().string()] = ReadFile(entry.path());
+      const Outcome run = List();
+      EXPECT_EQ(run.exitCode, 0) << run.err;
+      EXPECT_EQ(run.out, intact.out);
+      std::map<std::string, std::string> after;
+      for (const auto& entry : fs::directory_iterator(tree)) after[entry.path().string()] = ReadFile(entry.path());
+      EXPECT_TRUE(after == before) << "the tree folder is not written";
+    }
+  }
+}
+
+// What a user is told when a family tree cannot be read, or not whole: the
+// folder, the file and the cause in words with the engine's error number,
+// and every other source is still listed.
+TEST_F(MindrelListTest, ATreeThatCannotBeReadIsNamedWithItsCauseAndTheOthersAreListed) {
+  MakeTree();
+  const fs::path tree = root_ / "tree", other = root_ / "other";
+  ASSERT_EQ(Shell(MINDREL_BIN_DIR "/mktree '" + other.string() + "' --people 60 --seed 9 --today 2026-12-10",
+                  root_ / "scratch").exitCode, 0);
+  fs::copy(tree, root_ / "pristine");
+  auto half = [](const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 2); };
+  struct Case {
+    const char* what;
+    std::function<void()> damage;
+    std::string told;  // after "The family tree in "<tree>" could not be read"
+  };
+  const std::vector<Case> cases{
+      {"damaged lock file", [&] { std::ofstream(tree / "keel.lck") << "no list here"; },
+       ": the folder's lock file \"keel.lck\" is damaged (Keel Engine Error # 12036)."},
+      {"cut People.dat", [&] { half(tree / "People.dat"); },
+       " whole: \"People.dat\" ends too early: it was cut short (Keel Engine Error # 9217). "
+       "The alerts found in it before are listed."},
+      {"cut Families.dat", [&] { half(tree / "Families.dat"); },
+       " whole: \"Families.dat\" ends too early: it was cut short (Keel Engine Error # 9217). "
+       "The alerts found in it before are listed."},
+      {"damaged header",
+       [&] {
+         std::fstream people(tree / "People.dat", std::ios::in | std::ios::out | std::ios::binary);
+         people.seekp(8);
+         people.write("\x5A", 1);
+       },
+       ": \"People.dat\" is damaged, or is no table of the family-tree program (Keel Engine Error # 12036)."},
+      {"missing folder", [&] { fs::remove_all(tree); }, ": the folder does not exist."},
+  };
+  const std::string lines = [&] {
+    std::ofstream(data_ / "Mindrel.INI") << "[Prefs]\nNDBs=1\nDB0=\"" << other.string() << "\"\n";
+    return List().out;
+  }();
+  ASSERT_NE(lines, "");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(tree);
+    fs::copy(root_ / "pristine", tree);
+    c.damage();
+    std::ofstream(data_ / "Mindrel.INI") << "[Prefs]\nNDBs=2\nDB0=\"" << tree.string() << "\"\nDB1=\""
+                                         << other.string() << "\"\n";
+    const Outcome run = List();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string named = "The family tree in \"" + tree.string() + "\" could not be read";
+    EXPECT_EQ(run.err, named + c.told + "\n");
+    std::istringstream wanted(lines);
+    for (std::string line; std::getline(wanted, line);)
+      EXPECT_NE(run.out.find(line), std::string::npos) << "the other tree is listed: " << line;
+  }
+}
+
+// Sources a start leaves out, and settings it cannot use, are named: an empty
+// GEDCOM file, one without "0 HEAD", and a settings file that ticks only an
+// event type nothing offers.
+TEST_F(MindrelListTest, SilentlyEmptyListsAreNamed) {
+  const fs::path empty = root_ / "empty.ged", headless = root_ / "headless.ged";
+  std::ofstream(empty).close();
+  std::ofstream(headless) << "0 @I1@ INDI\n1 NAME John /Smith/\n";
+  std::ofstream(data_ / "Mindrel.INI") << "[Prefs]\nNDBs=2\nDB0=\"" << empty.string() << "\"\nDB1=\""
+                                       << headless.string() << "\"\n";
+  Outcome run = List();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "GEDCOM file \"" + empty.string() + "\": the file is empty\nGEDCOM file \"" +
+                         headless.string() + "\", line 1: the file does not begin with \"0 HEAD\"\n" +
+                         "No valid databases selected.\n");
+
+  MakeTree();
+  WriteSettings("[Fields]\nCount=2147483647\nF1=Nonsense\n");
+  run = List();
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "The settings file \"" + (data_ / "Mindrel.INI").string() +
+                         "\" ticks the event type \"Nonsense\" ([Fields] F1), which none of the folders offers; "
+                         "it is left out.\n");
 }
 
 }  // namespace

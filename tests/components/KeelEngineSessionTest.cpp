@@ -130,7 +130,7 @@ TEST_F(KeelEngineSessionTest, TableLockTimingsOfTheEngineGovernTheCoreTables) {
   point(t, "Events");
   t.Open();
   auto other = otherProgram();
-  other->tableLocks("Events", true).writeLock();
+  other->tableLocks("Events", TableListing::Join).writeLock();
 
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(EngineErrorOf([&] {
@@ -141,7 +141,7 @@ TEST_F(KeelEngineSessionTest, TableLockTimingsOfTheEngineGovernTheCoreTables) {
             ErrorCode::KEEL_WRITELOCK);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
   t.Cancel();
-  other->tableLocks("Events", true).writeUnlock();
+  other->tableLocks("Events", TableListing::Join).writeUnlock();
   t.Append();
   t.FieldByName("Description").SetAsString("written");
   t.Post();
@@ -158,7 +158,7 @@ TEST_F(KeelEngineSessionTest, StrictChangeDetectionSetOnTheSessionReachesOpenTab
   point(t, "Events");
   t.Open();
   auto other = otherProgram();
-  other->tableLocks("Events", true).writeLock();
+  other->tableLocks("Events", TableListing::Join).writeLock();
   EXPECT_NO_THROW(t.First());
   engine().DefaultSession().SetStrictChangeDetection(true);
   EXPECT_EQ(EngineErrorOf([&] { t.First(); }), ErrorCode::KEEL_READLOCK);

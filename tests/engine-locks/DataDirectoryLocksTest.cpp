@@ -27,7 +27,7 @@ class Peer {
       : locks(files, folder, std::move(settings)) {
     locks.open();
   }
-  TDataTableLocks& table(const std::string& name) { return locks.tableLocks(name, true); }
+  TDataTableLocks& table(const std::string& name) { return locks.tableLocks(name, TableListing::Join); }
 
   TFileRegistry files;
   TDataDirectoryLocks locks;
@@ -44,12 +44,12 @@ TEST(DataDirectoryLocks, ANewLockFileListsTheFolderTablesBeforeNewOnes) {
   folder.write("People.idx");
   folder.write("notes.txt");
   Peer peer(folder.path());
-  ASSERT_TRUE(peer.locks.lockingEnabled());
+  EXPECT_FALSE(peer.locks.lockingEnabled()) << "opening a folder makes no lock file";
+  EXPECT_FALSE(std::filesystem::exists(folder.file("keel.lck")));
 
+  EXPECT_EQ(peer.table("people").slot(), 2u) << "the first writer makes it";
   // The worked example of docs/formats/lock-file.md.
   EXPECT_EQ(folder.read("keel.lck"), testing::Bytes("01000000 14000000 08 46616D696C696573 06 50656F706C65"));
-
-  EXPECT_EQ(peer.table("people").slot(), 2u);
   EXPECT_EQ(ListOnDisk(folder).counter(), 1) << "finding a listed table rewrites nothing";
   EXPECT_EQ(peer.table("Events").slot(), 3u);
   EXPECT_EQ(folder.read("keel.lck"),
@@ -232,6 +232,8 @@ TEST(DataDirectoryLocks, AllTableWritesExcludeEveryReader) {
 TEST(DataDirectoryLocks, ListLocksExcludeEachOtherAcrossPeers) {
   TempFolder folder;
   Peer a(folder.path()), b(folder.path());
+  a.table("Families");
+  b.table("Families");
   a.locks.lockListShared();
   b.locks.lockListShared();  // shared bytes coexist
   EXPECT_EQ(CodeOf([&] { a.locks.lockListExclusive(); }), 10223);
@@ -243,7 +245,7 @@ TEST(DataDirectoryLocks, ListLocksExcludeEachOtherAcrossPeers) {
   EXPECT_EQ(CodeOf([&] { b.locks.lockListShared(); }), 10221);
   a.locks.unlockListExclusive();
   EXPECT_EQ(CodeOf([&] { a.locks.unlockListExclusive(); }), 10224);
-  EXPECT_EQ(b.table("People").slot(), 1u);
+  EXPECT_EQ(b.table("People").slot(), 2u);
 }
 
 TEST(DataDirectoryLocks, LargeFileSupportLocksFarBeyondFourGiB) {
@@ -346,11 +348,11 @@ TEST(DataDirectoryLocks, SessionsOfAnInMemoryFolderLockThroughTheMemoryRegistry)
   TDataDirectoryLocks second(files, "Memory/", QuickEngineSettings(), true);
   first.open();
   second.open();
+  TDataTableLocks& reader = first.tableLocks("Events", TableListing::Join);
+  TDataTableLocks& writer = second.tableLocks("Events", TableListing::Join);
   ASSERT_TRUE(first.lockingEnabled());
   EXPECT_TRUE(files.exists("Memory/keel.lck", true));
   EXPECT_FALSE(files.exists("Memory/keel.lck", false));
-  TDataTableLocks& reader = first.tableLocks("Events", true);
-  TDataTableLocks& writer = second.tableLocks("Events", true);
   EXPECT_EQ(writer.slot(), 1u);
   reader.readLock();
   EXPECT_EQ(CodeOf([&] { writer.writeLock(); }), 10227);
@@ -382,6 +384,63 @@ TEST(DataDirectoryLocks, ClosingReleasesEverythingStillHeld) {
   people.writeUnlock();
   other.locks.lockAllTableWrites();
   other.locks.lockAllTransactions();
+}
+
+// A reader of a folder opens the lock file for reading only, never adds its
+// table to the list and locks through shared ranges, which need no write
+// access: it still keeps a writer of another process out while it reads.
+TEST(DataDirectoryLocks, AReaderLocksThroughAFileOpenedForReadingAndWritesNothing) {
+  TempFolder folder;
+  Peer writer(folder.path());
+  writer.table("People");
+  const std::vector<uint8_t> list = folder.read("keel.lck");
+
+  TFileRegistry files;
+  TDataDirectoryLocks reading(files, folder.path(), QuickEngineSettings());
+  reading.open();
+  ASSERT_TRUE(reading.lockingEnabled());
+  EXPECT_FALSE(reading.writable());
+  TDataTableLocks& people = reading.tableLocks("People", TableListing::Find);
+  TDataTableLocks& events = reading.tableLocks("Events", TableListing::Find);
+  EXPECT_EQ(people.slot(), 1u);
+  EXPECT_EQ(events.slot(), 0u) << "a reader adds no name";
+
+  ASSERT_TRUE(people.readLock());
+  Peer other(folder.path());
+  ASSERT_TRUE(other.table("People").readLock()) << "readers share";
+  other.table("People").readUnlock();
+  EXPECT_EQ(CodeOf([&] { writer.table("People").writeLock(); }), 10227);
+  people.readUnlock();
+  EXPECT_NO_THROW(writer.table("People").writeLock());
+  writer.table("People").writeUnlock();
+
+  ASSERT_TRUE(events.readLock());  // no slot: nothing to lock yet
+  events.readUnlock();
+  writer.table("Events");
+  ASSERT_TRUE(events.readLock());
+  EXPECT_EQ(events.slot(), 2u) << "found at the read lock once a writer listed it";
+  EXPECT_EQ(CodeOf([&] { writer.table("Events").writeLock(); }), 10227);
+  events.readUnlock();
+  EXPECT_EQ(folder.read("keel.lck").size(), list.size() + 7) << "only the writer grew the list";
+}
+
+TEST(DataDirectoryLocks, AReaderOfAFolderWithoutLockFileMakesNoneAndFindsOneMadeLater) {
+  TempFolder folder;
+  folder.write("People.dat");
+  TFileRegistry files;
+  TDataDirectoryLocks reading(files, folder.path(), QuickEngineSettings());
+  reading.open();
+  TDataTableLocks& people = reading.tableLocks("People", TableListing::Find);
+  ASSERT_TRUE(people.readLock());
+  people.readUnlock();
+  EXPECT_FALSE(std::filesystem::exists(folder.file("keel.lck")));
+
+  Peer writer(folder.path());
+  writer.table("People");
+  ASSERT_TRUE(people.readLock());
+  EXPECT_TRUE(reading.lockingEnabled());
+  EXPECT_EQ(CodeOf([&] { writer.table("People").writeLock(); }), 10227);
+  people.readUnlock();
 }
 
 }  // namespace

@@ -182,14 +182,14 @@ int Run(std::vector<std::string> args) {
   std::unique_ptr<TLockProtocol> protocol;
   if (line == "ok") {
     line = Outcome([&] {
-      TDataTableLocks& entry = directory.tableLocks(name, true);
+      TDataTableLocks& entry = directory.tableLocks(name, TableListing::Join);
       if (command == "slot" || command == "join") return;
       table = std::make_unique<HelperTable>(files, folder + "/" + name + ".dat", name);
       protocol = std::make_unique<TLockProtocol>(*table, entry, session, false);
     });
   }
   if (line == "ok") {
-    TDataTableLocks& entry = directory.tableLocks(name, true);
+    TDataTableLocks& entry = directory.tableLocks(name, TableListing::Join);
     if (command == "hold-read" || command == "try-read") {
       line = Outcome([&] { entry.readLock(); }, command == "hold-read" ? "held" : "ok");
     } else if (command == "hold-write" || command == "try-write") {

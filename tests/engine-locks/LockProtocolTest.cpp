@@ -30,7 +30,7 @@ struct Program {
         directory(files, folder.path(), QuickEngineSettings()),
         table(files, folder.file("People.dat"), "People") {
     directory.open();
-    entry = &directory.tableLocks("People", !exclusive);
+    entry = &directory.tableLocks("People", exclusive ? TableListing::None : TableListing::Join);
     protocol = std::make_unique<TLockProtocol>(table, *entry, session, exclusive);
   }
 

@@ -89,7 +89,7 @@ TEST_F(SeparateProcesses, ARowLockedByOneProcessIsRefusedToAnotherAfterItsRetrie
   TFileRegistry files;
   TDataDirectoryLocks probe(files, folder.path(), QuickEngineSettings());
   probe.open();
-  TDataTableLocks& people = probe.tableLocks("People", true);
+  TDataTableLocks& people = probe.tableLocks("People", TableListing::Join);
   EXPECT_NO_THROW(people.writeLock());
   people.writeUnlock();
   EXPECT_EQ(editor.finish(), 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "engine/core/DataDirectoryLocks.h"
 #include "engine/core/DataSession.h"
@@ -29,12 +30,19 @@ std::vector<int32_t> CodesFrom(TDataCursor& cursor, Nav start) {
   return codes;
 }
 
-// The lock file belongs to the folder object, not to its first table.
-TEST(FolderObject, OpensTheLockFileWhenMadeAndReportsADamagedOne) {
+// The lock file belongs to the folder object, not to its first table: an
+// existing one is opened with the folder, a missing one is not made by it.
+TEST(FolderObject, OpensAnExistingLockFileAndReportsADamagedOne) {
   TDataEngine engine;
   TDataSession session(engine);
   TempFolder folder;
   folder.write("People.dat");
+  {
+    TDataDirectory directory(session, folder.path());
+    EXPECT_FALSE(directory.locks().lockingEnabled());
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.file("keel.lck")));
+  folder.write("keel.lck", testing::Bytes("01000000 0B000000 06 50656F706C65"));
   {
     TDataDirectory directory(session, folder.path());
     EXPECT_TRUE(directory.locks().lockingEnabled());
@@ -92,9 +100,9 @@ TEST(SharedTable, AReadRefusedItsLockDoesNotStopLaterReadsFromRefreshing) {
   TFileRegistry otherFiles;  // another program
   TDataDirectoryLocks other(otherFiles, folder.path(), testing::QuickEngineSettings());
   other.open();
-  other.tableLocks("Codes", true).writeLock();
+  other.tableLocks("Codes", TableListing::Join).writeLock();
   EXPECT_EQ(testing::CodeOf([&] { reader.first(); }), 10225);
-  other.tableLocks("Codes", true).writeUnlock();
+  other.tableLocks("Codes", TableListing::Join).writeUnlock();
 
   TDataEngine writerEngine;
   TDataSession writerSession(writerEngine);
@@ -150,6 +158,52 @@ TEST(SharedTable, ATableKeptOpenWithoutCursorsIsTakenUpAgainAsIfOpened) {
   directory.setKeepTablesOpen(false);
   EXPECT_FALSE(directory.isOpen("Codes"));
   EXPECT_EQ(engine.files().openCount(dataFile, false), 0);
+}
+
+// The family-tree folder is read, never written: a cursor opened for reading
+// opens every file of its table for reading only, makes no lock file and
+// adds nothing to one; a writer of the same process gets handles of its own
+// and the reader sees its rows.
+TEST(FolderObject, ACursorOpenedForReadingLeavesTheFolderUntouched) {
+  TempFolder folder;
+  {
+    TDataEngine engine;
+    TDataSession session(engine);
+    TDataDirectory writing(session, folder.path());
+    writing.createTable(CodesTable());
+    TDataCursor codes(writing, "Codes");
+    AppendCodes(codes, 1, 40);
+  }
+  size_t rows = 40;
+  for (const bool withLockFile : {false, true}) {
+    SCOPED_TRACE(withLockFile ? "with a lock file" : "without a lock file");
+    if (!withLockFile) std::filesystem::remove(folder.file("keel.lck"));
+    auto snapshot = [&] {
+      std::map<std::string, std::pair<std::vector<uint8_t>, std::filesystem::file_time_type>> files;
+      for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        files[name] = {folder.read(name), entry.last_write_time()};
+      }
+      return files;
+    };
+    const auto before = snapshot();
+    TDataEngine engine;
+    TDataSession session(engine);
+    TDataDirectory reading(session, folder.path());
+    TDataCursor codes(reading, "Codes", {.readOnly = true});
+    EXPECT_EQ(CodesFrom(codes, codes.first()).size(), rows);
+    EXPECT_TRUE(codes.table().data().openedReadOnly());
+    EXPECT_TRUE(codes.table().index().openedReadOnly());
+    EXPECT_FALSE(codes.table().filesWriteProtected());
+    EXPECT_EQ(snapshot(), before);
+
+    TDataDirectory writing(session, folder.path());
+    TDataCursor writer(writing, "Codes");
+    EXPECT_FALSE(writer.table().data().openedReadOnly()) << "a writer of the process has a handle of its own";
+    ++rows;
+    AppendCodes(writer, static_cast<int32_t>(rows), static_cast<int32_t>(rows));
+    EXPECT_EQ(CodesFrom(codes, codes.first()).size(), rows);
+  }
 }
 
 }  // namespace

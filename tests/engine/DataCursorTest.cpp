@@ -678,6 +678,25 @@ TEST_F(DataCursorTest, BlobOfARowChangedSinceItWasReadIsReadFromTheRowAsItIsNow)
   EXPECT_EQ(codeOfError([&] { reader.blobValue(seen, photo); }), ErrorCode::KEEL_KEYORRECDELETED);
 }
 
+// A data file cut (at a row boundary or inside a row) while its header still
+// counts the rows: a new row would land past a gap of zeros, which would read
+// back as rows. The write is refused and changes nothing.
+TEST_F(DataCursorTest, AFileShorterThanItsHeaderSaysIsNotWritten) {
+  directory_->createTable(People());
+  {
+    TDataCursor cursor(*directory_, "People");
+    for (int32_t code = 1; code <= 4; ++code) add(cursor, code, "N" + std::to_string(code), "T");
+  }
+  const std::string data = folder_ + "/People.dat";
+  const uintmax_t whole = fs::file_size(data);
+  for (const uintmax_t cutTo : {whole - 2 * (whole - 512 - 3 * 768) / 4, whole - 3}) {
+    fs::resize_file(data, cutTo);
+    TDataCursor cursor(*directory_, "People");
+    EXPECT_EQ(codeOfError([&] { add(cursor, 9, "New", "T"); }), ErrorCode::KEEL_FILECORRUPT);
+    EXPECT_EQ(fs::file_size(data), cutTo);
+  }
+}
+
 TEST_F(DataCursorTest, MissingTableNamesItsFile) {
   try {
     TDataCursor cursor(*directory_, "Nowhere");

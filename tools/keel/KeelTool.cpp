@@ -8,13 +8,12 @@
 #include <set>
 #include <sstream>
 
-#include "engine/core/BlobChainChecker.h"
 #include "engine/core/ByteOrder.h"
+#include "engine/core/ConsistentRead.h"
 #include "engine/core/DataCursor.h"
 #include "engine/core/DataSession.h"
-#include "engine/core/IndexSlotStore.h"
-#include "engine/core/IndexTreeChecker.h"
 #include "engine/core/TableRepair.h"
+#include "engine/core/TableVerifier.h"
 #include "engine/core/TextCase.h"
 #include "tools/keel/FilterCommands.h"
 #include "tools/keel/Json.h"
@@ -114,6 +113,8 @@ class Tool {
   Tool(const Arguments& args, std::istream& in, std::ostream& out, std::ostream& err)
       : args_(args), in_(in), out_(out), err_(err), session_(engine_) {
     if (args.hasPassword) session_.passwords().add(keel::Utf8ToAnsi(args.password));
+    // A change the tool reports done must survive a power failure.
+    session_.ForceBufferFlush = true;
   }
 
   int run() {
@@ -285,52 +286,44 @@ class Tool {
       cursor->setRange(low, lowCount, high, highCount);
     }
     const std::unique_ptr<keel::TFilterList> filter = InstallFilter(*cursor, args_.filter);
-    if (!args_.find.empty()) {
-      std::vector<uint8_t> values;
-      const size_t count = keyValues(*cursor, find, values);
-      if (count == 0) throw EUsageError("--find needs at least the first key field");
-      if (!cursor->findKey(values, count)) {
-        err_ << "not found\n";
-        return kExitProblems;
+    std::vector<uint8_t> values;
+    const size_t findCount = args_.find.empty() ? 0 : keyValues(*cursor, find, values);
+    if (!args_.find.empty() && findCount == 0) throw EUsageError("--find needs at least the first key field");
+    // The lines are one state of the table, each row with its own BLOB values.
+    std::vector<std::string> lines;
+    bool found = true;
+    keel::TConsistentRead({&cursor->table()}).run([&] {
+      lines.clear();
+      if (!args_.find.empty()) {
+        found = cursor->findKey(values, findCount);
+        if (!found) return;
+        cursor->currentRow(row);
+        lines.push_back(RowToJson(*cursor, row).write());
+        return;
       }
-      cursor->currentRow(row);
-      out_ << RowToJson(*cursor, row).write() << '\n';
-      return 0;
+      for (keel::Nav r = cursor->first(); r == keel::Nav::Ok; r = cursor->next()) {
+        cursor->currentRow(row);
+        lines.push_back(RowToJson(*cursor, row).write());
+      }
+    });
+    if (!found) {
+      err_ << "not found\n";
+      return kExitProblems;
     }
-    for (keel::Nav r = cursor->first(); r == keel::Nav::Ok; r = cursor->next()) {
-      cursor->currentRow(row);
-      out_ << RowToJson(*cursor, row).write() << '\n';
-    }
+    for (const std::string& line : lines) out_ << line << '\n';
     return 0;
   }
 
   int verify() {
     Expect(args_, 2, 2);
     auto cursor = open(true, true);
-    std::vector<std::string> problems = cursor->table().data().verifyStructure();
-    auto guarded = [&](const std::string& what, const std::function<void()>& check) {
-      try {
-        check();
-      } catch (const keel::EKeelEngineError& error) {
-        problems.push_back(what + ": " + error.what());
-      }
-    };
-    guarded("rows", [&] { checkRows(*cursor, problems); });
-    guarded("indexes", [&] { checkIndexes(*cursor, problems); });
-    guarded("BLOB file", [&] { checkBlobs(*cursor, problems); });
+    const std::vector<std::string> problems = keel::TTableVerifier::Check(cursor->table());
     if (problems.empty()) {
       out_ << "ok\n";
       return 0;
     }
     for (const std::string& problem : problems) out_ << keel::AnsiToUtf8(problem) << '\n';
     return kExitProblems;
-  }
-
-  static void checkBlobs(keel::TDataCursor& cursor, std::vector<std::string>& problems) {
-    keel::TBlobFile* blob = cursor.table().blob();
-    if (!blob) return;
-    for (const std::string& problem : keel::TBlobChainChecker::CheckTable(cursor.table().data(), *blob))
-      problems.push_back("BLOB file: " + problem);
   }
 
   // Everything rebuilt, then everything that could not be kept; the latter
@@ -341,69 +334,6 @@ class Tool {
     for (const std::string& line : report.rebuilt) out_ << "rebuilt: " << keel::AnsiToUtf8(line) << '\n';
     for (const std::string& line : report.lost) out_ << "not kept: " << keel::AnsiToUtf8(line) << '\n';
     return report.lost.empty() ? 0 : kExitProblems;
-  }
-
-  static void checkRows(keel::TDataCursor& cursor, std::vector<std::string>& problems) {
-    keel::TDataFile& data = cursor.table().data();
-    const int64_t count = data.physicalRowCount();
-    std::set<int64_t> onChain;
-    for (int64_t k = data.header().freeRowHead; k != 0;) {
-      if (k < 1 || k > count) {
-        problems.push_back("free-row chain leaves the file at row " + std::to_string(k));
-        break;
-      }
-      if (!onChain.insert(k).second) {
-        problems.push_back("free-row chain loops at row " + std::to_string(k));
-        break;
-      }
-      keel::TPinnedUnit row = data.row(k);
-      if (row->data()[keel::kRowStatusAt] != keel::kRowDeleted)
-        problems.push_back("free-row chain holds active row " + std::to_string(k));
-      k = keel::LoadI32(row->data() + keel::kRowLinkAt);
-    }
-    int64_t active = 0, deleted = 0;
-    for (int64_t k = 1; k <= count; ++k) {
-      keel::TPinnedUnit row = data.row(k, static_cast<size_t>(count - k + 1));
-      const bool isDeleted = row->data()[keel::kRowStatusAt] == keel::kRowDeleted;
-      (isDeleted ? deleted : active) += 1;
-      if (isDeleted && onChain.count(k) == 0) problems.push_back("deleted row " + std::to_string(k) + " is not on the free-row chain");
-      if (!isDeleted && keel::LoadI32(row->data() + keel::kRowLinkAt) != k)
-        problems.push_back("row " + std::to_string(k) + " links to " + std::to_string(keel::LoadI32(row->data() + keel::kRowLinkAt)));
-      if (!isDeleted) {
-        keel::Md5Digest hash = data.recordHash({row->data(), row->size()});
-        if (std::memcmp(hash.data(), row->data() + keel::kRowHashAt, 16) != 0)
-          problems.push_back("row " + std::to_string(k) + " has a wrong RecordHash");
-      }
-    }
-    if (active != data.header().activeRowCount)
-      problems.push_back("active row count " + std::to_string(data.header().activeRowCount) + ", rows " +
-                         std::to_string(active));
-  }
-
-  static void checkIndexes(keel::TDataCursor& cursor, std::vector<std::string>& problems) {
-    keel::TDataTable& table = cursor.table();
-    keel::TDataFile& data = table.data();
-    std::set<int32_t> pagesInUse;
-    for (int slot = 0; slot < table.indexCount(); ++slot) {
-      keel::TIndexAccess& access = table.access(slot);
-      const std::string label = "index " + (slot == 0 ? std::string("(primary)") : access.descriptor().name) + ": ";
-      keel::TIndexSlotStore store(table.index(), slot);
-      keel::TIndexTreeChecker checker(store, access.comparer());
-      for (const std::string& problem : checker.check()) problems.push_back(label + problem);
-      pagesInUse.insert(checker.pagesInUse().begin(), checker.pagesInUse().end());
-      if (checker.keyCount() != data.header().activeRowCount)
-        problems.push_back(label + std::to_string(checker.keyCount()) + " keys for " +
-                           std::to_string(data.header().activeRowCount) + " rows");
-      for (int64_t k = 1; k <= data.physicalRowCount(); ++k) {
-        keel::TPinnedUnit row = data.row(k, static_cast<size_t>(data.physicalRowCount() - k + 1));
-        if (row->data()[keel::kRowStatusAt] == keel::kRowDeleted) continue;
-        keel::IndexEntryRef at = access.tree().find(access.keys().build({row->data(), row->size()}));
-        if (!at.valid() || access.tree().rowAt(at) != k) problems.push_back(label + "row " + std::to_string(k) + " has no key");
-      }
-    }
-    keel::TIndexSlotStore store(table.index(), 0);
-    for (const std::string& problem : keel::TIndexTreeChecker::checkFreeChain(store, table.index().freeHead(), &pagesInUse))
-      problems.push_back("index file: " + problem);
   }
 
   const Arguments& args_;

@@ -115,7 +115,10 @@ int main(int argc, char* argv[]) {
     // Listing alerts leaves the log-on start alone: an integration without an
     // autostart folder registers nothing.
     TStartupIntegration startup(TAutostart(std::string()), ExeFolder(), nullptr, nullptr);
-    TSettingsFile(dataFolder + "Mindrel.INI").ReadINIFile(settings, formats, host, startup);
+    TSettingsFile settingsFile(dataFolder + "Mindrel.INI");
+    settingsFile.ReadINIFile(settings, formats, host, startup);
+    for (const std::string& problem : settingsFile.Problems()) std::cerr << problem << '\n';
+    for (const std::string& problem : host.Problems()) std::cerr << problem << '\n';
     if (settings.Folders.empty()) {
       std::cerr << "No valid databases selected.\n";
       return kExitNoFolder;
