@@ -168,7 +168,7 @@ class GedcomListTest : public ::testing::Test {
   }
   ToolRun List() {
     // No registry of the family-tree program is to be found.
-    setenv("WINEPREFIX", (root_ / "none").c_str(), 1);
+    setenv("WINEPREFIX", (root_ / "none").string().c_str(), 1);
     return RunTool("mindrel-list", {"--today", "2026-12-10", "--data-dir", data_.string()}, Scratch());
   }
   std::string Scratch() const { return (root_ / "scratch").string(); }
