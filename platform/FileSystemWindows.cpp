@@ -11,6 +11,9 @@ namespace mindrel {
 namespace {
 
 constexpr DWORD kNotFound = INVALID_FILE_ATTRIBUTES;
+// FileDispositionInfoEx of Windows 10 1709 on, which the headers only name
+// when built for that version alone.
+constexpr auto kDispositionEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 
 DWORD Attributes(const std::string& path) { return GetFileAttributesW(WidePath(path).c_str()); }
 
@@ -27,7 +30,21 @@ bool IsReadOnlyFile(const std::string& path) {
          (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-int RemoveFile(const std::string& path) { return DeleteFileW(WidePath(path).c_str()) ? 0 : LastErrorAsErrno(); }
+// The name goes at once, also while the file is still open elsewhere (as the
+// engine expects of a journal it removes); where the system cannot do that, it
+// goes with the last handle.
+int RemoveFile(const std::string& path) {
+  const std::wstring name = WidePath(path);
+  HANDLE file = CreateFileW(name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastErrorAsErrno();
+  FILE_DISPOSITION_INFO_EX disposition{};
+  disposition.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
+  const bool removed = SetFileInformationByHandle(file, kDispositionEx, &disposition, sizeof disposition);
+  CloseHandle(file);
+  if (removed) return 0;
+  return DeleteFileW(name.c_str()) ? 0 : LastErrorAsErrno();
+}
 
 int RenameFile(const std::string& from, const std::string& to) {
   return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) ? 0
