@@ -4,6 +4,9 @@
 // and anonymous pipes.
 
 #include <windows.h>
+// The old pointer keywords windows.h defines are ordinary names in the tests.
+#undef near
+#undef far
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// The old pointer keywords windows.h defines are ordinary names in the tests.
+#undef near
+#undef far
 #include "tests/support/WindowsCommandLine.h"
 #else
 #include <sys/wait.h>
