@@ -1,14 +1,43 @@
 # Third-party libraries, found once for the whole tree.
-find_package(PkgConfig REQUIRED)
-find_package(ZLIB REQUIRED)
-find_package(ICU REQUIRED COMPONENTS uc i18n)
-pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
-find_package(GTest REQUIRED)
-find_package(Threads REQUIRED)
-if(MINDREL_GUI)
-  find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets DBus Test Help ToolsTools)
+if(WIN32)
+  set(ZLIB_USE_STATIC_LIBS ON)  # the Windows programs stand alone
 endif()
-pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse-simple libpulse)
+find_package(ZLIB REQUIRED)
+find_package(Threads REQUIRED)
+if(WIN32)
+  # Windows 10's API, wide-character calls; gmtime_r and localtime_r as on
+  # the other systems.
+  add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                          _POSIX_THREAD_SAFE_FUNCTIONS=200112L)
+  # Test programs (and the test listing of gtest_discover_tests) run under
+  # Wine in a prefix of the build's own.
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/env MINDREL_WINEPREFIX=${CMAKE_BINARY_DIR}/wine
+                                    ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
+  # Windows itself offers the locale services (collation, case, character
+  # sets); GoogleTest is built from the sources Debian's libgtest-dev ships.
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  # Header-only parts of ICU (its UTF-8 macros) are used on both sides.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/icu-headers)
+  file(CREATE_LINK /usr/include/unicode ${CMAKE_BINARY_DIR}/icu-headers/unicode SYMBOLIC)
+  add_library(icu_headers INTERFACE)
+  target_include_directories(icu_headers SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/icu-headers)
+  add_library(ICU::uc ALIAS icu_headers)
+else()
+  find_package(PkgConfig REQUIRED)
+  find_package(ICU REQUIRED COMPONENTS uc i18n)
+  find_package(GTest REQUIRED)
+endif()
+if(MINDREL_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test Help ToolsTools)
+  if(NOT WIN32)
+    find_package(Qt6 REQUIRED COMPONENTS DBus)  # the desktop notification
+  endif()
+endif()
+if(NOT WIN32)
+  pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse-simple libpulse)
+endif()
 if(MINDREL_BENCH)
   find_package(benchmark REQUIRED)
   find_package(SQLite3 REQUIRED)
@@ -32,15 +61,36 @@ function(mindrel_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# One GoogleTest executable per test folder, made of every *Test.cpp in it.
+# Test programs of the Windows build get the few POSIX calls the tests use.
+function(mindrel_test_program name)
+  if(WIN32)
+    target_compile_options(${name} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/support/PosixOnWindows.h)
+  endif()
+endfunction()
+
+# One GoogleTest executable per test folder, made of every *Test.cpp in it:
+#   mindrel_gtest(NAME LIBRARIES... [LINUX_ONLY FILES...] [WINDOWS_ONLY FILES...])
+# Files named after LINUX_ONLY test what only the Linux side has (its own
+# stand-ins for Windows services, POSIX processes and permissions); files after
+# WINDOWS_ONLY test the Windows side.
 include(GoogleTest)
 function(mindrel_gtest name)
+  cmake_parse_arguments(PARSE_ARGV 1 test "" "" "LINUX_ONLY;WINDOWS_ONLY")
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  if(WIN32)
+    set(excluded ${test_LINUX_ONLY})
+  else()
+    set(excluded ${test_WINDOWS_ONLY})
+  endif()
+  foreach(file ${excluded})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+  endforeach()
   if(NOT sources)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
+  mindrel_test_program(${name})
+  target_link_libraries(${name} PRIVATE ${test_UNPARSED_ARGUMENTS} GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE MINDREL_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
                                              MINDREL_BIN_DIR="${CMAKE_BINARY_DIR}/bin")

@@ -17,13 +17,20 @@ endif()
 install(TARGETS ${MINDREL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(MINDREL_GUI)
-  set(MINDREL_PROGRAM_FILES_DIR ${CMAKE_INSTALL_DATADIR}/mindrel)
+  # A Windows program finds its files beside itself.
+  if(WIN32)
+    set(MINDREL_PROGRAM_FILES_DIR ${CMAKE_INSTALL_BINDIR})
+  else()
+    set(MINDREL_PROGRAM_FILES_DIR ${CMAKE_INSTALL_DATADIR}/mindrel)
+  endif()
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/program/ DESTINATION ${MINDREL_PROGRAM_FILES_DIR})
   install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Help/Mindrel.qhc ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Help/Mindrel.qch
           DESTINATION ${MINDREL_PROGRAM_FILES_DIR}/Help)
-  install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/Mindrel.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(DIRECTORY ${MINDREL_ICON_OUTPUT}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+  if(NOT WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/Mindrel.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(DIRECTORY ${MINDREL_ICON_OUTPUT}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+  endif()
 endif()
 # Named after the package, as the distribution's documentation folders are.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mindrel)

@@ -1,12 +1,10 @@
 #include "gedcom/AnselDecoder.h"
 
-#include <unicode/normalizer2.h>
-#include <unicode/unistr.h>
-
 #include <array>
 #include <cstdint>
 
 #include "gedcom/GedcomCharset.h"
+#include "platform/LocaleText.h"
 
 namespace mindrel {
 
@@ -40,17 +38,6 @@ char32_t UpperHalf(unsigned char byte) {
   return code == 0 ? kReplacement : code;
 }
 
-std::string Composed(const std::string& utf8) {
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-  if (U_FAILURE(status)) return utf8;
-  const icu::UnicodeString composed = nfc->normalize(icu::UnicodeString::fromUTF8(utf8), status);
-  if (U_FAILURE(status)) return utf8;
-  std::string out;
-  composed.toUTF8String(out);
-  return out;
-}
-
 }  // namespace
 
 std::string TAnselDecoder::ToUtf8(std::string_view ansel) {
@@ -71,7 +58,7 @@ std::string TAnselDecoder::ToUtf8(std::string_view ansel) {
   }
   // Marks at the end of the text have no letter; they are kept on their own.
   for (const char32_t mark : pendingMarks) TGedcomCharset::AppendUtf8(out, mark);
-  return marked ? Composed(out) : out;
+  return marked ? ComposedUtf8(out) : out;
 }
 
 }  // namespace mindrel

@@ -78,6 +78,8 @@ bool TAutostart::Register(const std::string& exeFolder) const {
   return ReplaceFile(EntryPath(), EntryText(exeFolder));
 }
 
+void TAutostart::RemoveOldShortcut() {}
+
 bool TAutostart::Unregister() const {
   if (folder_.empty()) return false;
   std::error_code error;

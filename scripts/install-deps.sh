@@ -15,6 +15,7 @@ packages=(
   fonts-dejavu-core
   dbus-daemon python3-dbus python3-gi python3-icalendar desktop-file-utils dpkg-dev file
   hebcal
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
 )
 
 missing=()

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
-
-#include <nettle/blowfish.h>
 
 namespace keel {
 
@@ -12,7 +11,9 @@ namespace keel {
 // significant byte first, which is the byte order the table files use.
 class TBlowfish {
 public:
-  static constexpr std::size_t kBlockSize = BLOWFISH_BLOCK_SIZE;
+  static constexpr std::size_t kBlockSize = 8;
+  static constexpr std::size_t kMinKeySize = 8;
+  static constexpr std::size_t kMaxKeySize = 56;
 
   // key: 8..56 bytes (tables always use the 16-byte password digest).
   explicit TBlowfish(std::span<const std::uint8_t> key);
@@ -20,8 +21,16 @@ public:
   void encryptBlock(std::span<std::uint8_t, kBlockSize> block) const;
   void decryptBlock(std::span<std::uint8_t, kBlockSize> block) const;
 
+  static constexpr std::size_t kRounds = 16;
+  using PArray = std::array<std::uint32_t, kRounds + 2>;
+  using SBoxes = std::array<std::array<std::uint32_t, 256>, 4>;
+
 private:
-  blowfish_ctx context_{};
+  std::uint32_t mix(std::uint32_t half) const;
+  void encryptWords(std::uint32_t& left, std::uint32_t& right) const;
+
+  PArray p_{};
+  SBoxes s_{};
 };
 
 }  // namespace keel

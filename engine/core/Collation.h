@@ -17,7 +17,9 @@
 #include <string>
 #include <string_view>
 
-struct UCollator;
+namespace mindrel {
+class TLocaleText;
+}
 
 namespace keel {
 
@@ -32,7 +34,7 @@ class TCollation {
   TCollation& operator=(const TCollation&) = delete;
 
   uint32_t lcid() const { return lcid_; }
-  bool isBytewise() const { return collator_ == nullptr; }
+  bool isBytewise() const { return locale_ == nullptr; }
 
   // <0, 0, >0 as `a` sorts before, with or after `b`.
   int compare(std::string_view a, std::string_view b) const;
@@ -49,10 +51,10 @@ class TCollation {
 
  private:
   explicit TCollation(uint32_t lcid);
-  TCollation(uint32_t lcid, UCollator* collator, const std::string& icuLocale);
+  TCollation(uint32_t lcid, std::shared_ptr<const mindrel::TLocaleText> locale);
 
   uint32_t lcid_;
-  UCollator* collator_ = nullptr;  // owned; null for locale 0
+  std::shared_ptr<const mindrel::TLocaleText> locale_;  // null for locale 0
   std::array<uint8_t, 256> upper_{};
   std::array<uint8_t, 256> lower_{};
   uint8_t highest_ = 0xFF;

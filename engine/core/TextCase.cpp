@@ -1,13 +1,8 @@
 #include "engine/core/TextCase.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/uloc.h>
-#include <unicode/ustring.h>
-
 #include <algorithm>
-#include <map>
-#include <memory>
-#include <vector>
+
+#include "platform/LocaleText.h"
 
 namespace keel {
 
@@ -43,91 +38,67 @@ std::string AnsiMapped(std::string_view text, uint8_t (*map)(uint8_t)) {
   return out;
 }
 
-bool IcuLocaleFor(uint32_t lcid, std::string& locale) {
-  char name[ULOC_FULLNAME_CAPACITY] = {};
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t length = uloc_getLocaleForLCID(lcid, name, sizeof name, &status);
-  if (U_FAILURE(status) || length <= 0) return false;
-  locale.assign(name, static_cast<size_t>(length));
-  return true;
-}
-
-struct ConverterCloser {
-  void operator()(UConverter* c) const { ucnv_close(c); }
+// Bytes 0x80..0x9F of Windows-1252.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// Opening a converter costs far more than a short conversion, and scans
-// convert every field name and text; each thread keeps one per character set.
-UConverter* Open(const char* name) {
-  thread_local std::map<std::string, std::unique_ptr<UConverter, ConverterCloser>, std::less<>> converters;
-  auto found = converters.find(std::string_view(name));
-  if (found == converters.end()) {
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* converter = ucnv_open(name, &status);
-    if (U_FAILURE(status)) return nullptr;
-    found = converters.emplace(name, std::unique_ptr<UConverter, ConverterCloser>(converter)).first;
+std::u16string Cp1252ToUtf16(std::string_view text) {
+  std::u16string wide(text.size(), u'\0');
+  for (size_t i = 0; i < text.size(); ++i) wide[i] = Cp1252ToUnicode(static_cast<uint8_t>(text[i]));
+  return wide;
+}
+
+// A character Windows-1252 cannot hold becomes one '?', also when it takes
+// two UTF-16 code units.
+std::string Utf16ToCp1252(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                      text[i + 1] <= 0xDFFF;
+    if (pair) ++i;
+    const int byte = pair ? -1 : UnicodeToCp1252(unit);
+    out += byte < 0 ? '?' : static_cast<char>(byte);
   }
-  ucnv_reset(found->second.get());
-  return found->second.get();
-}
-
-std::u16string ToUtf16(const char* charset, std::string_view text) {
-  UConverter* converter = Open(charset);
-  if (converter == nullptr) return {};
-  std::u16string out(text.size() * 2 + 1, u'\0');
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t n = ucnv_toUChars(converter, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                            text.data(), static_cast<int32_t>(text.size()), &status);
-  if (U_FAILURE(status)) return {};
-  out.resize(static_cast<size_t>(n));
   return out;
 }
 
-std::string FromUtf16(const char* charset, const std::u16string& text) {
-  UConverter* converter = Open(charset);
-  if (converter == nullptr) return {};
-  UErrorCode status = U_ZERO_ERROR;
-  ucnv_setSubstChars(converter, "?", 1, &status);
-  std::string out(text.size() * 4 + 1, '\0');
-  status = U_ZERO_ERROR;
-  int32_t n = ucnv_fromUChars(converter, out.data(), static_cast<int32_t>(out.size()),
-                              reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), &status);
-  if (U_FAILURE(status)) return {};
-  out.resize(static_cast<size_t>(n));
-  return out;
-}
+using LocaleCaseFunction = std::u16string (mindrel::TLocaleText::*)(std::u16string_view) const;
 
-using IcuCaseFunction = int32_t (*)(UChar*, int32_t, const UChar*, int32_t, const char*, UErrorCode*);
-
-std::string IcuMapped(std::string_view text, const std::string& locale, IcuCaseFunction map) {
-  std::u16string wide = ToUtf16("windows-1252", text);
-  std::u16string mapped(wide.size() * 3 + 1, u'\0');
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t n = map(reinterpret_cast<UChar*>(mapped.data()), static_cast<int32_t>(mapped.size()),
-                  reinterpret_cast<const UChar*>(wide.data()), static_cast<int32_t>(wide.size()), locale.c_str(),
-                  &status);
-  if (U_FAILURE(status)) return std::string(text);
-  mapped.resize(static_cast<size_t>(n));
-  return FromUtf16("windows-1252", mapped);
+std::string LocaleMapped(std::string_view text, const mindrel::TLocaleText& locale, LocaleCaseFunction map) {
+  return Utf16ToCp1252((locale.*map)(Cp1252ToUtf16(text)));
 }
 
 }  // namespace
 
-bool LocaleAvailable(uint32_t lcid) {
-  std::string locale;
-  return lcid == 0 || IcuLocaleFor(lcid, locale);
+char16_t Cp1252ToUnicode(uint8_t byte) {
+  return byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : char16_t{byte};
 }
 
+int UnicodeToCp1252(char16_t unit) {
+  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return unit;
+  for (int i = 0; i < 32; ++i) {
+    if (kCp1252High[i] == unit) return 0x80 + i;
+  }
+  return -1;
+}
+
+bool LocaleAvailable(uint32_t lcid) { return lcid == 0 || mindrel::TLocaleText::ForLcid(lcid) != nullptr; }
+
 std::string UpperCase(std::string_view text, uint32_t lcid) {
-  std::string locale;
-  if (lcid == 0 || !IcuLocaleFor(lcid, locale)) return AnsiMapped(text, AnsiUpper);
-  return IcuMapped(text, locale, u_strToUpper);
+  const auto locale = lcid == 0 ? nullptr : mindrel::TLocaleText::ForLcid(lcid);
+  if (locale == nullptr) return AnsiMapped(text, AnsiUpper);
+  return LocaleMapped(text, *locale, &mindrel::TLocaleText::ToUpper);
 }
 
 std::string LowerCase(std::string_view text, uint32_t lcid) {
-  std::string locale;
-  if (lcid == 0 || !IcuLocaleFor(lcid, locale)) return AnsiMapped(text, AnsiLower);
-  return IcuMapped(text, locale, u_strToLower);
+  const auto locale = lcid == 0 ? nullptr : mindrel::TLocaleText::ForLcid(lcid);
+  if (locale == nullptr) return AnsiMapped(text, AnsiLower);
+  return LocaleMapped(text, *locale, &mindrel::TLocaleText::ToLower);
 }
 
 bool IsAscii(std::string_view text) {
@@ -137,12 +108,12 @@ bool IsAscii(std::string_view text) {
 // Both character sets keep ASCII as it is.
 std::string AnsiToUtf8(std::string_view text) {
   if (IsAscii(text)) return std::string(text);
-  return FromUtf16("UTF-8", ToUtf16("windows-1252", text));
+  return mindrel::Utf16ToUtf8(Cp1252ToUtf16(text));
 }
 
 std::string Utf8ToAnsi(std::string_view text) {
   if (IsAscii(text)) return std::string(text);
-  return FromUtf16("windows-1252", ToUtf16("UTF-8", text));
+  return Utf16ToCp1252(mindrel::Utf8ToUtf16(text));
 }
 
 }  // namespace keel

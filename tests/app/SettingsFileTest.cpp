@@ -94,6 +94,9 @@ class SettingsFileTest : public ::testing::Test {
 };
 
 TEST_F(SettingsFileTest, NoFileGivesEveryDefault) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the log-on start given here is a folder of desktop entries, which Windows does not have";
+#endif
   host_.registryPath = "/trees/main";
   host_.validFolders = {"/trees/main"};
   Read();

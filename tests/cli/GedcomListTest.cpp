@@ -187,7 +187,7 @@ class GedcomListTest : public ::testing::Test {
   }
   ToolRun List() {
     // No registry of the family-tree program is to be found.
-    setenv("WINEPREFIX", (root_ / "none").c_str(), 1);
+    setenv("WINEPREFIX", (root_ / "none").string().c_str(), 1);
     return RunTool("mindrel-list", {"--today", "2026-12-10", "--data-dir", data_.string()}, Scratch());
   }
   std::string Scratch() const { return (root_ / "scratch").string(); }
@@ -292,18 +292,20 @@ TEST_F(GedcomListTest, AnIgnoredPersonIsLeftOutAndADamagedFileIsNamed) {
   MakeGedcom(60);
   std::ofstream(root_ / "cut.ged") << FileText(gedcom().string()).substr(0, 900);
   // "E&xclude the Ignore List" is on by default.
-  WriteSettings("NDBs=2\nDB0=\"" + gedcom().string() + "\"\nDB1=\"" + (root_ / "cut.ged").string() + "\"\n");
+  // Paths with forward slashes, which also cross JSON unescaped.
+  WriteSettings("NDBs=2\nDB0=\"" + gedcom().generic_string() + "\"\nDB1=\"" + (root_ / "cut.ged").generic_string() +
+                "\"\n");
   // Both validate: each begins with 0 HEAD. The first run makes Ignore.dat.
   const ToolRun first = List();
   EXPECT_EQ(first.code, 0);
-  EXPECT_NE(first.err.find("GEDCOM file \"" + (root_ / "cut.ged").string() + "\", line "), std::string::npos)
+  EXPECT_NE(first.err.find("GEDCOM file \"" + (root_ / "cut.ged").generic_string() + "\", line "), std::string::npos)
       << first.err;
   const Tree tree = ReadTree(FileText(gedcom().string()));
   const Person& first_person = tree.people.at("@I1@");
   const std::string name = PersonName(first_person, "@I1@");
   ASSERT_NE(first.out.find("|" + name + "|"), std::string::npos) << first.out;
 
-  const std::string row = "{\"DBFolder\":\"" + gedcom().string() + "\",\"Code\":1,\"AllEvents\":true}\n";
+  const std::string row = "{\"DBFolder\":\"" + gedcom().generic_string() + "\",\"Code\":1,\"AllEvents\":true}\n";
   const ToolRun inserted = RunTool("keel", {"insert", data_.string(), "Ignore"}, Scratch(), row);
   ASSERT_EQ(inserted.code, 0) << inserted.err;
 

@@ -60,7 +60,7 @@ TEST_F(EngineErrorTextTest, ErrorsReachingTheApplicationNameThingsInUtf8) {
 }
 
 TEST_F(EngineErrorTextTest, ANonAsciiTableNameIsItsUtf8FileNameForTablesAndQueries) {
-  EXPECT_TRUE(std::filesystem::exists(folder() + "/Übung.dat"));
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder()) / std::filesystem::path(u8"Übung.dat")));
   TKeelTable t;
   point(t, "Übung");
   t.Open();

@@ -250,7 +250,7 @@ TEST_F(KeelQuerySqlTest, TheScanStatementGivesLivingPeopleInDateOrder) {
   // The result table lives in the private folder and goes with the query.
   auto files = [&] {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder())) names.insert(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder())) names.insert(entry.path().filename().string());
     names.erase("keel.lck");
     return names;
   };

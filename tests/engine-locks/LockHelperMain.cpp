@@ -27,7 +27,9 @@
 // --as-nobody drops root rights first (user and group 65534), so that
 // permissions apply to it.
 
+#ifndef _WIN32
 #include <grp.h>
+#endif
 #include <unistd.h>
 
 #include <chrono>
@@ -37,6 +39,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/DataDirectoryLocks.h"
@@ -143,10 +146,15 @@ int RunTableCommand(const std::string& command, const std::string& folder, const
   return 0;
 }
 
+#ifdef _WIN32
+// Windows has no root whose rights permissions ignore.
+bool DropRoot() { return true; }
+#else
 bool DropRoot() {
   if (geteuid() != 0) return true;
   return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
 }
+#endif
 
 int Run(std::vector<std::string> args) {
   if (!args.empty() && args[0] == "--as-nobody") {
@@ -222,7 +230,10 @@ int Run(std::vector<std::string> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  alarm(30);
+  std::thread([] {
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    std::_Exit(4);
+  }).detach();
   try {
     return Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& error) {

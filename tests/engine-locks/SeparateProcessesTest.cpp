@@ -233,6 +233,9 @@ class ReadOnlyFolder : public SeparateProcesses {
 };
 
 TEST_F(ReadOnlyFolder, OpensWithLockingOffAndRefusesNoLock) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a Windows folder's read-only attribute does not keep files from being made in it";
+#endif
   holdRowOneElsewhere();
   chmod(folder.path().c_str(), 0555);
   Helper reader(asOtherUser("locking"));

@@ -65,8 +65,14 @@ TEST(FieldCodecTest, NonzeroLocaleUsesItsOwnCaseMapping) {
   auto row = Row(d);
   SetFieldText(row, d, "istanbul", 0x041F);  // Turkish: dotted capital I
   EXPECT_EQ(static_cast<uint8_t>(row[d.offset + 1]), '?');  // not in Windows-1252
-  SetFieldText(row, d, "stra\xDF" "e", 0x0407);  // German: sharp s doubles, then the cut applies
+  SetFieldText(row, d, "stra\xDF" "e", 0x0407);
+#ifdef _WIN32
+  // Windows maps case one character to one: the sharp s has no capital.
+  EXPECT_EQ(Slot(row, d).substr(0, 6), "STRA\xDF" "E");
+#else
+  // ICU's German: the sharp s doubles, then the cut applies.
   EXPECT_EQ(Slot(row, d).substr(0, 7), "STRASSE");
+#endif
 }
 
 TEST(FieldCodecTest, NullReadsAndWrites) {

@@ -111,6 +111,7 @@ TEST_F(FileLayerTest, ReadOnlyAttributeOpensReadOnlyAndRefusesWrites) {
   EXPECT_EQ(c, 'b');
   EXPECT_EQ(codeOf([&] { file.write(0, "z", 1); }), ErrorCode::KEEL_OSEACCES);
   EXPECT_EQ(codeOf([&] { file.read(2, &c, 5); }), ErrorCode::KEEL_READERR);  // short read
+  chmod(path.c_str(), 0644);  // Windows removes no read-only file
 }
 
 TEST_F(FileLayerTest, RangeLocksRefuseOverlapsOnTheHandleAndBetweenHandles) {

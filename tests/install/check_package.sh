@@ -13,7 +13,7 @@ deb="${debs[0]}"
 [ "$(dpkg-deb -f "$deb" Package)" = mindrel ] || fail "package name"
 depends="$(dpkg-deb -f "$deb" Depends)"
 depended="$(tr ',|' '\n\n' <<<"$depends" | sed -E 's/^ *([^ ]+).*/\1/')"
-for needed in libqt6widgets6 libqt6dbus6 libqt6gui6 libqt6core6 libpulse0 libnettle8 zlib1g libicu72 \
+for needed in libqt6widgets6 libqt6dbus6 libqt6gui6 libqt6core6 libpulse0 zlib1g libicu72 \
   libstdc++6 libqt6sql6-sqlite libqt6help6; do
   grep -qxF "$needed" <<<"$depended" || fail "Depends lacks $needed: $depends"
 done

@@ -78,7 +78,7 @@ class ExecTest : public ::testing::Test {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(root_ / "private")) {
       if (entry.path().filename() != engine_.settings().LockFileName)
-        names.push_back(entry.path().filename());
+        names.push_back(entry.path().filename().string());
     }
     return names;
   }

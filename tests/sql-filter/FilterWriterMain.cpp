@@ -6,10 +6,11 @@
 //
 // usage: keel_filter_writer FOLDER TABLE VALUE
 
-#include <unistd.h>
-
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/ByteOrder.h"
@@ -22,7 +23,10 @@ int main(int argc, char** argv) {
     std::cerr << "usage: keel_filter_writer FOLDER TABLE VALUE\n";
     return 64;
   }
-  alarm(30);
+  std::thread([] {
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    std::_Exit(4);
+  }).detach();
   std::string go;
   if (!std::getline(std::cin, go)) return 65;
   try {

@@ -5,6 +5,10 @@
 // input tells a helper to let go and end; one that does not end within ten
 // seconds is killed, so a hanging helper cannot hang the test.
 
+#ifdef _WIN32
+#include "tests/support/ChildProcessWindows.h"
+#else
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -103,3 +107,5 @@ class ChildProcess {
 };
 
 }  // namespace mindrel::testing
+
+#endif
