@@ -51,6 +51,32 @@ int RenameFile(const std::string& from, const std::string& to) {
                                                                                               : LastErrorAsErrno();
 }
 
+// NTFS writes a folder's entries through its own journal; flushing the folder
+// asks for that journal to reach the disk. Where a folder cannot be opened
+// for that (a file system without the request, or without write access to the
+// folder), there is nothing more a program can do for its entries.
+int FlushFolder(const std::string& folder) {
+  HANDLE handle = CreateFileW(WidePath(folder.empty() ? "." : folder).c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED ? 0 : LastErrorAsErrno();
+  }
+  const bool flushed = FlushFileBuffers(handle) != FALSE;
+  const DWORD error = GetLastError();
+  CloseHandle(handle);
+  if (flushed || error == ERROR_INVALID_FUNCTION || error == ERROR_ACCESS_DENIED) return 0;
+  SetLastError(error);
+  return LastErrorAsErrno();
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
   std::vector<std::string> names;
   std::string base = folder.empty() ? std::string(".\\") : folder;

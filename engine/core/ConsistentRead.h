@@ -15,6 +15,7 @@
 // A reader that has no lock to take (no lock file, a table nobody listed)
 // only learns of the changes its counts show; see docs/formats/lock-file.md.
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 

@@ -167,8 +167,11 @@ TEST_F(OwnTablesTest, DamageIsRepairedInPlaceKeepingEveryWholeEntry) {
   for (const char* file : {"Events.dat", "Events.idx"}) fs::copy_file(folder_ + file, pristine + file);
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.what);
-    for (const char* file : {"Events.dat", "Events.idx"})
-      fs::copy_file(pristine + file, folder_ + file, fs::copy_options::overwrite_existing);
+    // Removed first: the Windows build's library cannot copy over a file.
+    for (const char* file : {"Events.dat", "Events.idx"}) {
+      fs::remove(folder_ + file);
+      fs::copy_file(pristine + file, folder_ + file);
+    }
     damage.apply();
     const std::string message = TOwnTables::OpenEventsTable(events_, folder_, clock_);
     if (damage.lost == nullptr) {

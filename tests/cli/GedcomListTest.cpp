@@ -280,7 +280,7 @@ TEST_F(GedcomListTest, WhatWasMissedSinceTheListWasLastShownComesFirstInThePast)
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string settings = "[Prefs]\nNDBs=1\nDB0=\"" + gedcom().string() + "\"\nDateFormat=\"yyyy-mm-dd\"\n" + c.prefs;
-    std::ofstream(data_ / "Mindrel.INI") << settings;
+    std::ofstream(data_ / "Mindrel.INI", std::ios::binary) << settings;
     const ToolRun run = List();
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, c.listed);

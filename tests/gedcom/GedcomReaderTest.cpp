@@ -185,7 +185,8 @@ TEST(GedcomReaderTest, DualDatedDatesFallOnTheirNewStyleDay) {
     bytes += "0 @I" + std::to_string(i + 1) + "@ INDI\n0 @F" + std::to_string(i + 1) + "@ FAM\n1 HUSB @I" +
              std::to_string(i + 1) + "@\n1 MARR\n2 DATE " + cases[i].value + "\n";
   }
-  const TGedcomColumn* marriage = Read(bytes + "0 TRLR\n").FindColumn("Marriage");
+  const TGedcomTree tree = Read(bytes + "0 TRLR\n");
+  const TGedcomColumn* marriage = tree.FindColumn("Marriage");
   ASSERT_NE(marriage, nullptr);
   ASSERT_EQ(marriage->Families.size(), std::size(cases));
   for (std::size_t i = 0; i < std::size(cases); ++i) {
