@@ -105,6 +105,11 @@ class DesktopSession:
             if write_end is not None:
                 os.close(write_end)
         self.display = ":" + number.decode().strip()
+        # The display is reported once the server listens; a client started
+        # before the display's socket is there cannot connect, so the session
+        # waits for the socket as well.
+        socket_path = "/tmp/.X11-unix/X" + number.decode().strip()
+        wait_until(lambda: os.path.exists(socket_path), self.timeout, "the X server's socket")
         self.env = dict(os.environ)
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env["DISPLAY"] = self.display

@@ -108,8 +108,11 @@ void TTreeGenerator::AddGeneration() {
   if (!free_.empty() && random_.Chance(kRemarriagePercent) && AddRemarriage()) return;
   std::int32_t first = NextSingle();
   if (first == 0) {
-    first =
-        NewPerson('M', random_.Between(LastYear() - 190, LastYear() - 40), Pick(names::Surnames()), false);
+    // One draw after the other: the order in which a call's arguments are
+    // worked out differs between compilers, and the tree must not.
+    const std::string& surname = Pick(names::Surnames());
+    const int birthYear = random_.Between(LastYear() - 190, LastYear() - 40);
+    first = NewPerson('M', birthYear, surname, false);
   }
   const bool lonely = Person(first).Sex == 'F' && random_.Chance(5);
   if (lonely || !Room()) {
