@@ -64,8 +64,7 @@ std::string TEntryFormatter::EventNameOf(const TOPObj& entry, int row, const std
 // last to the event's own template; a date column without one (or with an
 // empty one) still deserves a sentence that says what it is.
 const std::string& TEntryFormatter::TemplateFor(const TOPObj& entry, int row) const {
-  // What was missed is told in the past wording of its case.
-  if (entry.Missed) return formats_.PastText(PastFor(entry));
+  if (ToldInThePast(entry)) return formats_.PastText(PastFor(entry));
   for (const int variant : TVariantChoice::VariantsFor(entry)) {
     if (!Blank(formats_.VariantText(variant))) return formats_.VariantText(variant);
   }
@@ -77,8 +76,14 @@ const std::string& TEntryFormatter::TemplateFor(const TOPObj& entry, int row) co
   return row >= 0 ? formats_.Row(row).Template : kNone;
 }
 
-// A user's own format speaks of the future; what was missed is told in the
-// past wording of its case.
+// What was missed on a known day is told in the past wording of its case. A
+// date known only to its month or year fell on no day anybody recorded: it
+// keeps its "this month" or "this year".
+bool TEntryFormatter::ToldInThePast(const TOPObj& entry) {
+  return entry.Missed && entry.Precision == TDatePrecision::Day;
+}
+
+// A user's own format speaks of the future; the past wordings stand in.
 int TEntryFormatter::PastFor(const TOPObj& entry) {
   switch (entry.EventIndex) {
     case kBirth:
@@ -200,7 +205,7 @@ void TEntryFormatter::DropEnclosingPunctuation(std::string& output, std::string&
 // its day has no "when" at all.
 const std::string* TEntryFormatter::WhenTextFor(const TOPObj& entry) const {
   const int days = DaysFromToday(entry);
-  if (days < 0 && entry.Missed) return &formats_.PastText(PastWhenRow(-days));
+  if (days < 0 && ToldInThePast(entry)) return &formats_.PastText(PastWhenRow(-days));
   const int row = WhenRow(entry);
   return row < 0 ? nullptr : &formats_.WhenText(row);
 }

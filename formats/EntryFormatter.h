@@ -60,6 +60,7 @@ class TEntryFormatter {
   int FindRow(const TOPObj& entry, bool sample, const std::vector<std::string>& eventItems) const;
   // The entry's event name where the scan gave none: its item's text, else its row's name.
   std::string EventNameOf(const TOPObj& entry, int row, const std::vector<std::string>& eventItems) const;
+  static bool ToldInThePast(const TOPObj& entry);
   static int PastFor(const TOPObj& entry);
   static int PastWhenRow(int daysAgo);
   std::string Expand(const std::string& text, const TOPObj& entry, TExpansion& expansion) const;

@@ -140,6 +140,12 @@ TEST_F(EntryFormatterTest, MissedAnniversariesAreToldInThePast) {
   };
   for (const Case& c : cases) EXPECT_EQ(formatter_.FormatEntry(c.entry, false, items_), c.sentence);
 
+  // A birth known to its month only was missed on the 1st, a day nobody
+  // recorded: no weekday is claimed for it.
+  TOPObj monthOnly = missed(Entry(0, "P", "Agnes Hughes", 47, -9));
+  monthOnly.Precision = TDatePrecision::Month;
+  EXPECT_EQ(formatter_.FormatEntry(monthOnly, false, items_), "Agnes Hughes turns 47 this month");
+
   // The past wordings are the user's to change, like every format.
   formats_.SetPastText(TEventFormats::kPastBirth, "<name> had birthday no. <yy> <when>");
   formats_.SetPastText(TEventFormats::kPastEarlier, "<ago><th> day back");
